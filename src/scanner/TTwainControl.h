@@ -1,0 +1,108 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+// The scanner control as the program sees it: a source list, one open source,
+// a buffer of acquired images and two events. Implementations live behind this
+// class (SANE on Linux; a TWAIN one can follow on Windows). Every method is
+// called on the UI thread and every signal is delivered there.
+class TTwainControl : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(TTwainControl)
+
+public:
+    // Progress actions reported through OnProgress.
+    enum Action { Despeckling = 0, Deskewing = 1, Rotating = 2, BorderDetecting = 3, Acquiring = 4 };
+
+    explicit TTwainControl(QObject *parent = nullptr) : QObject(parent) {}
+    ~TTwainControl() override = default;
+
+    // --- sources ---
+    virtual int StartDevice() = 0; // non-zero on success
+    virtual void StopDevice() = 0;
+    virtual int sourceCount() const = 0;
+    virtual QString GetSourceProductName(int index) const = 0;
+    virtual int sourceIndex() const { return m_sourceIndex; }
+    virtual void setSourceIndex(int index) { m_sourceIndex = index; }
+    virtual int OpenDataSource() = 0;
+    virtual int dataSourceState() const = 0; // 0 once the source has finished and closed
+
+    // --- errors of the last operation ---
+    int errorCode() const { return m_errorCode; }
+    QString errorString() const { return m_errorString; }
+
+    // --- fixed settings every command writes ---
+    virtual void setDisableAfterAcquire(int v) { m_disableAfterAcquire = v; }
+    int disableAfterAcquire() const { return m_disableAfterAcquire; }
+    virtual void setShowUI(int v) { m_showUI = v; }
+    int showUI() const { return m_showUI; }
+    virtual void setShowIndicators(int v) { m_showIndicators = v; }
+    int showIndicators() const { return m_showIndicators; }
+    virtual void setTransferMode(int v) { m_transferMode = v; }
+    int transferMode() const { return m_transferMode; }
+    virtual void setUnitOfMeasure(int v) { m_unitOfMeasure = v; }
+    int unitOfMeasure() const { return m_unitOfMeasure; }
+
+    // --- image settings ---
+    virtual void setPixelType(int v) { m_pixelType = v; } // 0 b/w, 1 gray, 2 colour
+    virtual int pixelType() const { return m_pixelType; }
+    virtual void setResolution(int dpi) { m_resolution = dpi; }
+    virtual int resolution() const { return m_resolution; } // what the device will really use
+    virtual void setPageSize(int code) { m_pageSize = code; } // 0 none, 1..15 the size list
+    virtual int pageSize() const { return m_pageSize; }
+    // Scan area in inches from the top-left of the bed; used when pageSize is 0.
+    virtual void SetImageLayout(float left, float top, float right, float bottom) = 0;
+
+    // --- feeder ---
+    virtual int feederAvailable() const = 0;
+    virtual int feederLoaded() const = 0;
+    virtual void setFeederEnabled(int v) { m_feederEnabled = v; }
+    int feederEnabled() const { return m_feederEnabled; }
+    virtual void setDuplexEnabled(int v) { m_duplexEnabled = v; }
+    int duplexEnabled() const { return m_duplexEnabled; }
+    virtual void setXferCount(int v) { m_xferCount = v; }
+    int xferCount() const { return m_xferCount; }
+    virtual void setAutoFeed(int v) { m_autoFeed = v; }
+    int autoFeed() const { return m_autoFeed; }
+
+    // --- acquisition and the image buffer ---
+    virtual void Acquire() = 0; // returns at once; pages arrive through OnPostScan
+    virtual int numImages() const = 0; // images since the source was opened
+    virtual bool SaveImage(int index, const QString &path) = 0; // format by extension
+    virtual int GetImageWidth(int index) const = 0;
+    virtual int GetImageHeight(int index) const = 0;
+    // Returns 1 when the image counts as blank; the measured level goes to currentNoiseLevel.
+    virtual int IsBlankImage(int index, float maxNoiseLevel, float &currentNoiseLevel) = 0;
+
+signals:
+    // flag 0: a page arrived (the newest image). flag != 0: no page; see errorCode.
+    void OnPostScan(int flag);
+    void OnProgress(int action, int percentComplete, bool canInterrupt);
+
+protected:
+    void setError(int code, const QString &text)
+    {
+        m_errorCode = code;
+        m_errorString = text;
+    }
+    void clearError() { setError(0, QString()); }
+
+private:
+    int m_sourceIndex = -1;
+    int m_errorCode = 0;
+    QString m_errorString;
+    int m_disableAfterAcquire = 0;
+    int m_showUI = 1;
+    int m_showIndicators = 1;
+    int m_transferMode = 0;
+    int m_unitOfMeasure = 0;
+    int m_pixelType = 2;
+    int m_resolution = 100;
+    int m_pageSize = 0;
+    int m_feederEnabled = 0;
+    int m_duplexEnabled = 0;
+    int m_xferCount = 1;
+    int m_autoFeed = 0;
+};
