@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QImage>
+#include <QString>
+
+// JPEG encoding and decoding over libjpeg-turbo, shared by the page files of the
+// scanner control and the pages of the PDF writer.
+namespace JpegCodec {
+
+struct EncodeOptions
+{
+    int quality = 75;
+    // Always write three components (the PDF pages); otherwise gray and line-art
+    // images stay one-component gray.
+    bool forceRgb = false;
+    // JFIF density in dots per inch; 0 writes no density (aspect ratio 1:1).
+    int dotsPerInch = 0;
+};
+
+// Baseline JPEG with libjpeg's standard settings (4:2:0, integer DCT, no Huffman
+// optimisation). Returns an empty array and sets *error on failure.
+QByteArray encode(const QImage &image, const EncodeOptions &options, QString *error = nullptr);
+
+// Decodes a JPEG held in memory; a null image and *error on failure.
+QImage decode(const QByteArray &data, QString *error = nullptr);
+
+} // namespace JpegCodec
