@@ -1,7 +1,28 @@
-#include <QApplication>
+#include "about/Tfrm_About.h"
+#include "app/PagoraApplication.h"
+#include "gallery/Tfrm_Preview.h"
+#include "mainwindow/Tfrm_Main.h"
+#include "mainwindow/UserPrompts.h"
+#include "settings/Tfrm_Settings.h"
+
+#include <exception>
 
 int main(int argc, char *argv[])
 {
-    QApplication app(argc, argv);
-    return 0;
+    PagoraApplication app(argc, argv);
+
+    // The four windows exist, hidden, before the main window is first shown, so
+    // a language restored at start reaches all of them.
+    Tfrm_Main frm_Main;
+    Tfrm_About frm_About(&frm_Main);
+    Tfrm_Settings frm_Settings(&frm_Main);
+    Tfrm_Preview frm_Preview(&frm_Main);
+    frm_Main.setWindows(&frm_About, &frm_Settings, &frm_Preview);
+
+    try {
+        frm_Main.show();
+    } catch (const std::exception &e) {
+        UserPrompts::showError(&frm_Main, QString::fromLocal8Bit(e.what()));
+    }
+    return app.exec();
 }

@@ -1,0 +1,25 @@
+#include "app/PagoraApplication.h"
+
+#include "mainwindow/UserPrompts.h"
+
+#include <exception>
+
+PagoraApplication::PagoraApplication(int &argc, char **argv) : QApplication(argc, argv)
+{
+    setApplicationName(QStringLiteral("Pagora Pro"));
+    setApplicationDisplayName(QStringLiteral("Pagora Pro"));
+    setOrganizationName(QStringLiteral("Veldmark"));
+    setApplicationVersion(QStringLiteral(PAGORA_VERSION));
+}
+
+bool PagoraApplication::notify(QObject *receiver, QEvent *event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception &e) {
+        UserPrompts::showError(nullptr, QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        UserPrompts::showError(nullptr, tr("An unexpected error occurred."));
+    }
+    return false;
+}

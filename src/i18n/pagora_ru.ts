@@ -1,0 +1,459 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="ru_RU">
+<context>
+    <name>Tfrm_Main</name>
+    <message>
+        <source>Pagora Pro</source>
+        <comment>Tfrm_Main</comment>
+        <translation>Pagora Pro</translation>
+    </message>
+    <message>
+        <source>&amp;Pagora Pro homepage</source>
+        <comment>Action5</comment>
+        <translation>Pagora Pro в интернете</translation>
+    </message>
+    <message>
+        <source>Autofeeder</source>
+        <comment>cb_ADF</comment>
+        <translation>Автоподатчик</translation>
+    </message>
+    <message>
+        <source>E&amp;xit</source>
+        <comment>FileExit1</comment>
+        <translation>Выход</translation>
+    </message>
+    <message>
+        <source>File name:</source>
+        <comment>Label4</comment>
+        <translation>Имя файла:</translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <comment>gb_Source</comment>
+        <translation>Источник</translation>
+    </message>
+    <message>
+        <source>&amp;Select destination folder...</source>
+        <comment>BrowseForFolder1</comment>
+        <translation>Каталог назначения</translation>
+    </message>
+    <message>
+        <source>Destination:</source>
+        <comment>Label6</comment>
+        <translation>Каталог:</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <comment>Copy1</comment>
+        <translation>Копировать</translation>
+    </message>
+    <message>
+        <source>C&amp;opy to printer</source>
+        <comment>Action3</comment>
+        <translation>Копировать на принтер</translation>
+    </message>
+    <message>
+        <source>Print Set&amp;up...</source>
+        <comment>FilePrintSetup1</comment>
+        <translation>Настройка принтера...</translation>
+    </message>
+    <message>
+        <source>&amp;Preferences...</source>
+        <comment>Action4</comment>
+        <translation>Настройки</translation>
+    </message>
+    <message>
+        <source>File settings</source>
+        <comment>gb_FileSettings</comment>
+        <translation>Настройки файла</translation>
+    </message>
+    <message>
+        <source>Ab&amp;out...</source>
+        <comment>Action8</comment>
+        <translation>О программе...</translation>
+    </message>
+    <message>
+        <source>Duplex</source>
+        <comment>cb_Duplex</comment>
+        <translation>Обе стороны</translation>
+    </message>
+    <message>
+        <source>Image settings</source>
+        <comment>gb_Params</comment>
+        <translation>Параметры изображения</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <comment>Action_Rename</comment>
+        <translation>Переименовать</translation>
+    </message>
+    <message>
+        <source>&amp;Preview</source>
+        <comment>Action2</comment>
+        <translation>Просмотр</translation>
+    </message>
+    <message>
+        <source>Preview   </source>
+        <comment>ToolButtonPreview</comment>
+        <translation>Просмотр</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <comment>gb_Preview</comment>
+        <translation>Просмотр</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <comment>Action_Preview</comment>
+        <translation>Просмотр</translation>
+    </message>
+    <message>
+        <source>Size:</source>
+        <comment>Label3</comment>
+        <translation>Размер:</translation>
+    </message>
+    <message>
+        <source>Resolution:</source>
+        <comment>Label2</comment>
+        <translation>Разрешение:</translation>
+    </message>
+    <message>
+        <source>Mode:</source>
+        <comment>Label1</comment>
+        <translation>Режим:</translation>
+    </message>
+    <message>
+        <source>Scan</source>
+        <comment>ToolButtonScan</comment>
+        <translation>Сканировать</translation>
+    </message>
+    <message>
+        <source>Scan</source>
+        <comment>Scan1</comment>
+        <translation>Сканировать</translation>
+    </message>
+    <message>
+        <source>S&amp;can</source>
+        <comment>Action1</comment>
+        <translation>Сканировать</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <comment>Action_Delete</comment>
+        <translation>Удалить</translation>
+    </message>
+    <message>
+        <source>File format:</source>
+        <comment>Label5</comment>
+        <translation>Формат:</translation>
+    </message>
+    <message>
+        <source>Preview selected image</source>
+        <comment>Action_Preview.Hint</comment>
+        <translation>Просмотр выбранного изображения</translation>
+    </message>
+    <message>
+        <source>Rename selected file</source>
+        <comment>Action_Rename.Hint</comment>
+        <translation>Переименовать выбранный файл</translation>
+    </message>
+    <message>
+        <source>Physically delete file </source>
+        <comment>Action_Delete.Hint</comment>
+        <translation>Удалить выбранный файл</translation>
+    </message>
+    <message>
+        <source>Print Setup</source>
+        <comment>FilePrintSetup1.Hint</comment>
+        <translation>Настройка принтера</translation>
+    </message>
+    <message>
+        <source>Exit|Quits the application</source>
+        <comment>FileExit1.Hint</comment>
+        <translation>Выход</translation>
+    </message>
+    <message>
+        <source>Select destination folder...</source>
+        <comment>BrowseForFolder1.DialogCaption</comment>
+        <translation>Выбор каталога назначения...</translation>
+    </message>
+    <message>
+        <source>Black &amp; White</source>
+        <comment>cmb_Mode.Items[0]</comment>
+        <translation>Черно-белое</translation>
+    </message>
+    <message>
+        <source>Gray</source>
+        <comment>cmb_Mode.Items[1]</comment>
+        <translation>Оттенки серого</translation>
+    </message>
+    <message>
+        <source>Color</source>
+        <comment>cmb_Mode.Items[2]</comment>
+        <translation>Цветное</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <comment>ActionMainMenuBar.Items[0]</comment>
+        <translation>Файл</translation>
+    </message>
+    <message>
+        <source>&amp;Settings</source>
+        <comment>ActionMainMenuBar.Items[1]</comment>
+        <translation>Настройки</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <comment>ActionMainMenuBar.Items[2]</comment>
+        <translation>Помощь</translation>
+    </message>
+    <message>
+        <source>35</source>
+        <comment>ToolBar_Main.Margins</comment>
+        <extracomment>Left and right margin of the scan toolbar in pixels: a number. Longer captions need smaller margins.</extracomment>
+        <translation>12</translation>
+    </message>
+    <message>
+        <source>Ready</source>
+        <comment>IDS_6</comment>
+        <translation>Ожидание</translation>
+    </message>
+    <message>
+        <source>Despeckling...</source>
+        <comment>IDS_28</comment>
+        <translation>Очистка...</translation>
+    </message>
+    <message>
+        <source>Deskewing...</source>
+        <comment>IDS_29</comment>
+        <translation>Выравнивание...</translation>
+    </message>
+    <message>
+        <source>Rotating...</source>
+        <comment>IDS_30</comment>
+        <translation>Поворот...</translation>
+    </message>
+    <message>
+        <source>Border detecting...</source>
+        <comment>IDS_31</comment>
+        <translation>Определение границ...</translation>
+    </message>
+    <message>
+        <source>Image preview ... </source>
+        <comment>IDS_32</comment>
+        <translation>Предварительный просмотр...</translation>
+    </message>
+    <message>
+        <source>Scanning...</source>
+        <comment>IDS_33</comment>
+        <translation>Сканирование...</translation>
+    </message>
+    <message>
+        <source>Copying to printer...</source>
+        <comment>IDS_34</comment>
+        <translation>Копирование...</translation>
+    </message>
+    <message>
+        <source>Selected directory doesn't exists. \nWould you like to create it?</source>
+        <comment>IDS_37</comment>
+        <extracomment>\n stands for a line break.</extracomment>
+        <translation>Выбранный каталог не существует. \nВы хотите создать его?</translation>
+    </message>
+    <message>
+        <source>Destination directory</source>
+        <comment>IDS_38</comment>
+        <translation>Каталог назначения</translation>
+    </message>
+    <message>
+        <source>It is impossible to create directory</source>
+        <comment>IDS_39</comment>
+        <translation>Не удалось создать каталог</translation>
+    </message>
+    <message>
+        <source>Scanning ... </source>
+        <comment>IDS_41</comment>
+        <translation>Сканирование ...</translation>
+    </message>
+    <message>
+        <source>There are no documents loaded in the feeder</source>
+        <comment>IDS_42</comment>
+        <translation>Нет документов в автоподатчике</translation>
+    </message>
+    <message>
+        <source>Copying ... </source>
+        <comment>IDS_43</comment>
+        <translation>Копирование ...</translation>
+    </message>
+    <message>
+        <source>https://www.veldmark.com/pagora-pro/</source>
+        <comment>IDS_89</comment>
+        <extracomment>Address of the product's home page in this language.</extracomment>
+        <translation>https://www.veldmark.com/ru/pagora-pro/</translation>
+    </message>
+    <message>
+        <source>Select destination folder...</source>
+        <comment>IDS_97</comment>
+        <translation>Укажите каталог назначения...</translation>
+    </message>
+    <message>
+        <source>Pagora Pro document</source>
+        <comment>IDS_98</comment>
+        <translation>Документ Pagora Pro</translation>
+    </message>
+    <message>
+        <source>Do you want to delete this image?</source>
+        <comment>IDS_100</comment>
+        <translation>Удалить выбранное изображение?</translation>
+    </message>
+    <message>
+        <source>Image deleting</source>
+        <comment>IDS_101</comment>
+        <translation>Удаление изображения</translation>
+    </message>
+    <message>
+        <source>It is impossible to rename file. May be file was already deleted or moved</source>
+        <comment>IDS_103</comment>
+        <translation>Невозможно переименовать файл. Возможно файл уже удален или перемещен.</translation>
+    </message>
+    <message>
+        <source>File rename</source>
+        <comment>IDS_104</comment>
+        <translation>Переименование файла</translation>
+    </message>
+    <message>
+        <source> files</source>
+        <comment>IDS_105</comment>
+        <extracomment>File count suffix: the number comes first.</extracomment>
+        <translation> файлов</translation>
+    </message>
+    <message>
+        <source> file</source>
+        <comment>IDS_106</comment>
+        <extracomment>File count suffix for exactly one file.</extracomment>
+        <translation> файл</translation>
+    </message>
+</context>
+<context>
+    <name>Tfrm_Settings</name>
+    <message>
+        <source>Settings</source>
+        <comment>Tfrm_Settings</comment>
+        <translation>Настройки</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <comment>btn_OK</comment>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <comment>btn_Cancel</comment>
+        <translation>Закрыть</translation>
+    </message>
+    <message>
+        <source>Main settings</source>
+        <comment>GroupBox1</comment>
+        <translation>Главные настройки</translation>
+    </message>
+    <message>
+        <source>Units:</source>
+        <comment>Label1</comment>
+        <translation>Единицы:</translation>
+    </message>
+    <message>
+        <source>Language:</source>
+        <comment>Label2</comment>
+        <extracomment>Kept in English so a user who cannot read the current language finds it.</extracomment>
+        <translation>Language:</translation>
+    </message>
+    <message>
+        <source>Save scanner and image preferences</source>
+        <comment>cb_Save</comment>
+        <translation>Запоминать настройки сканера</translation>
+    </message>
+    <message>
+        <source>Skip blank pages (ADF)</source>
+        <comment>cb_SkipBlank</comment>
+        <translation>Пропускать пустые страницы</translation>
+    </message>
+    <message>
+        <source>Check for updates at startup</source>
+        <comment>cb_Update</comment>
+        <translation>Проверять наличие обновлений</translation>
+    </message>
+    <message>
+        <source>(in) inch</source>
+        <comment>cmb_Units.Items[0]</comment>
+        <translation>(in) дюйм</translation>
+    </message>
+    <message>
+        <source>(mm) millimeter</source>
+        <comment>cmb_Units.Items[1]</comment>
+        <translation>(mm) миллиметр</translation>
+    </message>
+</context>
+<context>
+    <name>Tfrm_About</name>
+    <message>
+        <source>About Pagora Pro</source>
+        <comment>Tfrm_About</comment>
+        <translation>О программе Pagora Pro</translation>
+    </message>
+    <message>
+        <source>Version 1.0 </source>
+        <comment>lbl_Version</comment>
+        <translation>Версия 1.0</translation>
+    </message>
+    <message>
+        <source>Check for updates</source>
+        <comment>btn_Update</comment>
+        <translation>Обновления</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <comment>btn_OK</comment>
+        <translation>ОК</translation>
+    </message>
+    <message>
+        <source>Version </source>
+        <comment>IDS_2</comment>
+        <translation>Версия </translation>
+    </message>
+    <message>
+        <source>There is new version available on our site!\nDo you want to visit site to download new version?</source>
+        <comment>IDS_11</comment>
+        <extracomment>\n stands for a line break.</extracomment>
+        <translation>Доступна новая версия на сайте!\nВы хотите посетить сайт для загрузки новой версии?</translation>
+    </message>
+    <message>
+        <source>Checking Pagora Pro updates</source>
+        <comment>IDS_12</comment>
+        <translation>Проверка обновлений Pagora Pro</translation>
+    </message>
+    <message>
+        <source>https://www.veldmark.com/pagora-pro/download/</source>
+        <comment>IDS_14</comment>
+        <extracomment>Address of the download page in this language.</extracomment>
+        <translation>https://www.veldmark.com/ru/pagora-pro/download/</translation>
+    </message>
+    <message>
+        <source>You are using the newest version of Pagora Pro</source>
+        <comment>IDS_15</comment>
+        <translation>Вы используете последнюю версию программы.</translation>
+    </message>
+</context>
+<context>
+    <name>Tfrm_Preview</name>
+    <message>
+        <source>Previewing</source>
+        <comment>Tfrm_Preview</comment>
+        <translation>Просмотр</translation>
+    </message>
+    <message>
+        <source>Previewing... </source>
+        <comment>IDS_0</comment>
+        <translation>Просмотр... </translation>
+    </message>
+</context>
+</TS>

@@ -1,0 +1,209 @@
+#pragma once
+
+#include <QImage>
+#include <QMainWindow>
+#include <QPixmap>
+#include <QRectF>
+#include <QVector>
+
+#include <memory>
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QListWidget;
+class QListWidgetItem;
+class QMenu;
+class QPrinter;
+class QProgressBar;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+class TTwainControl;
+class Tfrm_About;
+class Tfrm_Settings;
+class Tfrm_Preview;
+class PreviewPane;
+class RulerWidget;
+class StatusPanelBar;
+
+// The main window: scanner source and settings on the left, the preview with its
+// rulers in the middle, the list of scanned pages on the right, the status bar
+// below. It owns the scanner control and the state the commands share.
+//
+// The implementation is split by concern: Tfrm_Main.cpp (layout, start, stop,
+// settings, status line), Tfrm_MainScanSettings.cpp (control settings from the
+// window's choices), Tfrm_MainCommands.cpp (scan, copy, the page pipeline and
+// printing), Tfrm_MainNaming.cpp (page names, destination folder),
+// Tfrm_MainPreview.cpp (preview, rulers, scan area), Tfrm_MainGallery.cpp (the
+// image list and its commands) and Tfrm_MainDialogs.cpp (Settings and Help).
+class Tfrm_Main : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Tfrm_Main)
+
+public:
+    // Takes ownership of control; null makes the platform's control.
+    explicit Tfrm_Main(TTwainControl *control = nullptr, QWidget *parent = nullptr);
+    ~Tfrm_Main() override;
+
+    // The windows this one opens; created after it, as the program starts.
+    void setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Preview *preview);
+
+    // --- command state shared with the control's event handlers ---
+    int ScanMode = 0; // 0 none, 1 preview, 2 scan, 3 copy
+    bool gADF = false;
+    bool gSkipBlank = false;
+    int UnitsCode = 1; // 1 inches, 2 millimetres
+    QString StatusText;
+    bool StatusIsError = false;
+    int ScanResolution = 0;
+    float PreviewResolution = 20.78f;
+    int PrintableWidth = 0;
+    int PrintableHeight = 0;
+
+    // --- start, stop, status ---
+    void FormShow();
+    void FormClose();
+    void Mess(const QString &Message, bool Error = false);
+    void RestoreParams();
+    void SaveParams();
+    void cmb_SourcesChange(int index);
+    void cb_ADFClick();
+
+    // --- scan and copy commands, page pipeline ---
+    // Writes pixel type, resolution (read back into ScanResolution), page size,
+    // for a scan the custom area, and the feeder decision with gADF. A copy reads
+    // the printer's printable size right after the pixel type. Returns false when
+    // the command must end here (an empty feeder, already reported).
+    bool ApplyScanSettings(bool forScan);
+    void Scan1Click();
+    void Copy1Click();
+    void ToolButtonScanClick();
+    void TwainScan();
+    void TwainCopy();
+    void TwainControlPostScan(int flag);
+    void TwainControlProgress(int action, int percentComplete, bool canInterrupt);
+    void GetPrinterInfo();
+    bool PrintImage(const QString &TmpFileName, int w, int h);
+
+    // --- preview, rulers, scan area ---
+    void ToolButtonPreviewClick();
+    bool LoadPreview(const QString &fname);
+    void DrawRuler(float OurResolution = 20.78f);
+    void cmb_SizeSelect(int index);
+    // Corrects a proposed scan area before it is applied; DragState 0..9.
+    void RBResize(const QRectF &OldLocation, QRectF &NewLocation, int DragState, bool Shift);
+
+    // --- naming and destination ---
+    QString Check(const QString &str);
+    void edt_DestinationClick();
+    void BrowseForFolder1Accept();
+
+    // --- the image list ---
+    bool FillImageList(const QString &tempfilename, int w, int h, const QString &ImageCaption);
+    void lv_ImagesSelectItem(QListWidgetItem *item, bool selected);
+    void lv_ImagesChange();
+    void Action_PreviewExecute();
+    void Action_RenameExecute();
+    void lv_ImagesEdited(QListWidgetItem *item, QString &S);
+    void Action_DeleteExecute();
+    void Action_PDFExecute();
+    // Deletes the working copy of every listed page (at close).
+    void deleteWorkingCopies();
+
+    TTwainControl *TwainControl = nullptr;
+
+    // --- components, named as the rest of the program refers to them ---
+    QGroupBox *gb_Source = nullptr;
+    QComboBox *cmb_Sources = nullptr;
+    QCheckBox *cb_ADF = nullptr;
+    QCheckBox *cb_Duplex = nullptr;
+    QGroupBox *gb_Params = nullptr;
+    QLabel *Label1 = nullptr;
+    QComboBox *cmb_Mode = nullptr;
+    QLabel *Label2 = nullptr;
+    QComboBox *cmb_Resolution = nullptr;
+    QLabel *Label3 = nullptr;
+    QComboBox *cmb_Size = nullptr;
+    QGroupBox *gb_FileSettings = nullptr;
+    QLabel *Label4 = nullptr;
+    QLineEdit *edt_FileName = nullptr;
+    QLabel *Label5 = nullptr;
+    QComboBox *cmb_Format = nullptr;
+    QLabel *Label6 = nullptr;
+    QLineEdit *edt_Destination = nullptr;
+    QAction *edt_DestinationButton = nullptr;
+    QWidget *ToolBar_Main = nullptr; // a plain row: it must never fold buttons away
+    QToolButton *ToolButtonPreview = nullptr;
+    QToolButton *ToolButtonScan = nullptr;
+    QMenu *PopupMenu_ScanCopy = nullptr;
+    QAction *Scan1 = nullptr;
+    QAction *Copy1 = nullptr;
+
+    QGroupBox *gb_Preview = nullptr;
+    PreviewPane *I32_Preview = nullptr;
+    RulerWidget *img_TopRuler = nullptr;
+    RulerWidget *img_LeftRuler = nullptr;
+    QLabel *pnl_Spacer = nullptr;
+
+    QToolBar *ActionToolBar1 = nullptr;
+    QAction *Action_Preview = nullptr;
+    QAction *Action_Rename = nullptr;
+    QAction *Action_Delete = nullptr;
+    QAction *Action_PDF = nullptr;
+    QListWidget *lv_Images = nullptr;
+    QVector<QPixmap> il_Files; // 100 x 75 thumbnails, never removed while running
+
+    StatusPanelBar *sb_Main = nullptr;
+    QProgressBar *pb_ScanProgress = nullptr;
+
+    // Menu bar
+    QMenu *menuFile = nullptr;
+    QMenu *menuSettings = nullptr;
+    QMenu *menuHelp = nullptr;
+    QAction *Action2 = nullptr;          // &Preview
+    QAction *BrowseForFolder1 = nullptr; // &Select destination folder...
+    QAction *Action1 = nullptr;          // S&can
+    QAction *Action3 = nullptr;          // C&opy to printer
+    QAction *FilePrintSetup1 = nullptr;  // Print Set&up...
+    QAction *FileExit1 = nullptr;        // E&xit
+    QAction *Action4 = nullptr;          // &Preferences...
+    QAction *Action5 = nullptr;          // &Pagora Pro homepage
+    QAction *Action8 = nullptr;          // Ab&out...
+
+    // Enables or disables the two command buttons together.
+    void setCommandButtonsEnabled(bool enabled);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void createLeftPane(QWidget *pane);
+    void createPreviewPane(QWidget *pane);
+    void createImagePane(QWidget *pane);
+    void createMenus();
+    void connectControl();
+    void connectImageList();
+    void retranslateUi();
+    void showAbout();
+    void showPreferences();
+    void openHomepage();
+    void printSetup();
+
+    // The current printer: the default one until File, "Print Set&up..." picks another.
+    QPrinter *currentPrinter();
+
+    std::unique_ptr<QPrinter> m_printer;
+    Tfrm_About *m_about = nullptr;
+    Tfrm_Settings *m_settings = nullptr;
+    Tfrm_Preview *m_preview = nullptr;
+    bool m_shown = false;
+    bool m_closed = false;
+};

@@ -1,0 +1,78 @@
+#include "mainwindow/UserPrompts.h"
+
+#include <QApplication>
+#include <QFileDialog>
+
+namespace UserPrompts {
+
+namespace {
+
+Responder &responder()
+{
+    static Responder r;
+    return r;
+}
+
+} // namespace
+
+void setResponder(Responder r)
+{
+    responder() = std::move(r);
+}
+
+QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                    const QString &text, QMessageBox::StandardButtons buttons)
+{
+    if (responder()) {
+        Prompt p;
+        p.kind = Kind::Message;
+        p.icon = icon;
+        p.title = title;
+        p.text = text;
+        p.buttons = buttons;
+        return responder()(p).button;
+    }
+    QMessageBox box(icon, title, text, buttons, parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QString existingFolder(QWidget *parent, const QString &title)
+{
+    if (responder()) {
+        Prompt p;
+        p.kind = Kind::ExistingFolder;
+        p.title = title;
+        return responder()(p).path;
+    }
+    return QFileDialog::getExistingDirectory(parent, title, QString(),
+                                             QFileDialog::ShowDirsOnly);
+}
+
+QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &filter,
+                 const QString &defaultSuffix)
+{
+    if (responder()) {
+        Prompt p;
+        p.kind = Kind::SaveFile;
+        p.suggestedPath = suggestedPath;
+        p.filter = filter;
+        return responder()(p).path;
+    }
+    QFileDialog dialog(parent);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilter(filter);
+    dialog.setDefaultSuffix(defaultSuffix);
+    dialog.selectFile(suggestedPath);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    return dialog.selectedFiles().constFirst();
+}
+
+void showError(QWidget *parent, const QString &text)
+{
+    message(parent ? parent : QApplication::activeWindow(), QMessageBox::Critical,
+            QApplication::applicationDisplayName(), text, QMessageBox::Ok);
+}
+
+} // namespace UserPrompts

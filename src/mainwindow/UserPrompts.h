@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+#include <functional>
+
+class QWidget;
+
+// Every question, notice and file chooser the windows show goes through here,
+// so that end-to-end tests can answer them without a person at the screen.
+namespace UserPrompts {
+
+enum class Kind { Message, ExistingFolder, SaveFile };
+
+struct Prompt
+{
+    Kind kind = Kind::Message;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString title;
+    QString text;
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    // SaveFile: the name offered and the filter.
+    QString suggestedPath;
+    QString filter;
+};
+
+struct Answer
+{
+    QMessageBox::StandardButton button = QMessageBox::NoButton;
+    QString path; // empty: cancelled
+};
+
+// A modal message box owned by parent; returns the button pressed.
+QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                    const QString &text,
+                                    QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+
+// The folder browser; an empty string when cancelled.
+QString existingFolder(QWidget *parent, const QString &title);
+
+// A save dialog that asks before overwriting; an empty string when cancelled.
+QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &filter,
+                 const QString &defaultSuffix);
+
+// The application's generic error display: the error's text in a message box.
+void showError(QWidget *parent, const QString &text);
+
+// Tests install a responder; nothing is shown while one is set.
+using Responder = std::function<Answer(const Prompt &)>;
+void setResponder(Responder responder);
+
+} // namespace UserPrompts

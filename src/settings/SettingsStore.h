@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+
+#include <memory>
+
+// The program's one per-user key: QSettings in native format, organisation
+// "Veldmark", application "Pagora Pro". Every reader asks whether a value exists
+// and gets it only when it is there and of its kind; otherwise the caller keeps
+// what it had. Booleans are stored as the integers 1 and 0.
+//
+// A store lives for one access (open, read or write, drop), as the rest of the
+// program expects; tests pass a file path to use a throw-away file instead.
+class SettingsStore final
+{
+    Q_DISABLE_COPY_MOVE(SettingsStore)
+
+public:
+    // Value names, spelled as stored.
+    static constexpr const char *Lang = "Lang";
+    static constexpr const char *Units = "Units";
+    static constexpr const char *Save = "Save";
+    static constexpr const char *SkipBlank = "SkipBlank";
+    static constexpr const char *Update = "Update";
+    static constexpr const char *WWidth = "WWidth";
+    static constexpr const char *WHeight = "WHeight";
+    static constexpr const char *Scanner = "Scanner";
+    static constexpr const char *Mode = "Mode";
+    static constexpr const char *Resolution = "Resolution";
+    static constexpr const char *Size = "Size";
+    static constexpr const char *Format = "Format";
+    static constexpr const char *FileName = "FileName";
+    static constexpr const char *Destination = "Destination";
+    static constexpr const char *ADF = "ADF";
+    static constexpr const char *Duplex = "Duplex";
+    static constexpr const char *PWidth = "PWidth";
+    static constexpr const char *PHeight = "PHeight";
+
+    SettingsStore();
+    explicit SettingsStore(const QString &filePath);
+    ~SettingsStore();
+
+    bool ValueExists(const QString &name) const;
+
+    // Each returns false, leaving value untouched, when the value is absent or
+    // cannot be read as its kind (a hand-edited "Units=abc" counts as absent).
+    bool readString(const QString &name, QString &value) const;
+    bool readInteger(const QString &name, int &value) const;
+    bool readBool(const QString &name, bool &value) const;
+    // An integer that must lie in [min, max]; anything else counts as absent.
+    bool readIntegerInRange(const QString &name, int min, int max, int &value) const;
+
+    void WriteString(const QString &name, const QString &value);
+    void WriteInteger(const QString &name, int value);
+    void WriteBool(const QString &name, bool value);
+
+    // Where the values live (a file on Linux), for messages and tests.
+    QString location() const;
+
+    // The file path that tests set so that windows use a throw-away store.
+    static void setDefaultFilePath(const QString &filePath);
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};

@@ -1,0 +1,145 @@
+#include "settings/Tfrm_Settings.h"
+
+#include "i18n/TLangDispatcher.h"
+#include "settings/SettingsStore.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("Tfrm_Settings"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setModal(true);
+    setFixedSize(359, 202);
+
+    // Positions as designed; the group's children are placed in its own coordinates.
+    GroupBox1 = new QGroupBox(this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    GroupBox1->setGeometry(8, 8, 249, 177);
+    Label2 = new QLabel(GroupBox1);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->move(16, 33);
+    cmb_Lang = new QComboBox(GroupBox1);
+    cmb_Lang->setObjectName(QStringLiteral("cmb_Lang"));
+    cmb_Lang->setGeometry(88, 30, 145, cmb_Lang->sizeHint().height());
+    cmb_Lang->addItems(TLangDispatcher::instance().languages()); // never translated
+    cmb_Lang->setCurrentIndex(0);
+    Label1 = new QLabel(GroupBox1);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    Label1->move(16, 60);
+    cmb_Units = new QComboBox(GroupBox1);
+    cmb_Units->setObjectName(QStringLiteral("cmb_Units"));
+    cmb_Units->setGeometry(88, 57, 145, cmb_Units->sizeHint().height());
+    cmb_Units->addItems({QString(), QString()});
+    cmb_Units->setCurrentIndex(0);
+    Label2->setBuddy(cmb_Lang);
+    Label1->setBuddy(cmb_Units);
+    cb_Update = new QCheckBox(GroupBox1);
+    cb_Update->setObjectName(QStringLiteral("cb_Update"));
+    cb_Update->setGeometry(16, 90, 217, 17);
+    cb_Save = new QCheckBox(GroupBox1);
+    cb_Save->setObjectName(QStringLiteral("cb_Save"));
+    cb_Save->setGeometry(16, 113, 217, 17);
+    cb_SkipBlank = new QCheckBox(GroupBox1);
+    cb_SkipBlank->setObjectName(QStringLiteral("cb_SkipBlank"));
+    cb_SkipBlank->setGeometry(16, 136, 217, 17);
+
+    btn_OK = new QPushButton(this);
+    btn_OK->setObjectName(QStringLiteral("btn_OK"));
+    btn_OK->setGeometry(273, 10, 75, 25);
+    btn_OK->setDefault(true);
+    btn_Cancel = new QPushButton(this);
+    btn_Cancel->setObjectName(QStringLiteral("btn_Cancel"));
+    btn_Cancel->setGeometry(273, 41, 75, 25);
+
+    setTabOrder(btn_OK, btn_Cancel);
+    setTabOrder(btn_Cancel, cb_Save);
+    setTabOrder(cb_Save, cb_SkipBlank);
+    setTabOrder(cb_SkipBlank, cmb_Units);
+    setTabOrder(cmb_Units, cmb_Lang);
+    setTabOrder(cmb_Lang, cb_Update);
+
+    connect(btn_OK, &QPushButton::clicked, this, [this] {
+        btn_OKClick();
+        accept();
+    });
+    connect(btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(cmb_Lang, qOverload<int>(&QComboBox::activated), this, &Tfrm_Settings::cmb_LangChange);
+
+    retranslateUi();
+}
+
+void Tfrm_Settings::retranslateUi()
+{
+    setWindowTitle(tr("Settings", "Tfrm_Settings"));
+    btn_OK->setText(tr("OK", "btn_OK"));
+    btn_Cancel->setText(tr("Cancel", "btn_Cancel"));
+    GroupBox1->setTitle(tr("Main settings", "GroupBox1"));
+    Label1->setText(tr("Units:", "Label1"));
+    Label2->setText(tr("Language:", "Label2"));
+    cb_Save->setText(tr("Save scanner and image preferences", "cb_Save"));
+    cb_SkipBlank->setText(tr("Skip blank pages (ADF)", "cb_SkipBlank"));
+    cb_Update->setText(tr("Check for updates at startup", "cb_Update"));
+    cmb_Units->setItemText(0, tr("(in) inch", "cmb_Units.Items[0]"));
+    cmb_Units->setItemText(1, tr("(mm) millimeter", "cmb_Units.Items[1]"));
+    for (QLabel *l : {Label1, Label2})
+        l->adjustSize();
+}
+
+void Tfrm_Settings::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslateUi();
+    QDialog::changeEvent(event);
+}
+
+void Tfrm_Settings::showEvent(QShowEvent *event)
+{
+    FormShow();
+    QDialog::showEvent(event);
+}
+
+void Tfrm_Settings::FormShow()
+{
+    // Each control keeps its state when its value is absent or unreadable.
+    SettingsStore store;
+    QString lang;
+    if (store.readString(SettingsStore::Lang, lang)) {
+        const int i = cmb_Lang->findText(lang, Qt::MatchExactly);
+        if (i >= 0)
+            cmb_Lang->setCurrentIndex(i); // selecting from code does not switch
+    }
+    int units = 0;
+    if (store.readIntegerInRange(SettingsStore::Units, 0, cmb_Units->count() - 1, units))
+        cmb_Units->setCurrentIndex(units);
+    bool flag = false;
+    if (store.readBool(SettingsStore::Save, flag))
+        cb_Save->setChecked(flag);
+    if (store.readBool(SettingsStore::SkipBlank, flag))
+        cb_SkipBlank->setChecked(flag);
+    if (store.readBool(SettingsStore::Update, flag))
+        cb_Update->setChecked(flag);
+}
+
+void Tfrm_Settings::cmb_LangChange(int index)
+{
+    TLangDispatcher::instance().setLanguage(cmb_Lang->itemText(index));
+}
+
+void Tfrm_Settings::btn_OKClick()
+{
+    SettingsStore store;
+    store.WriteString(SettingsStore::Lang, cmb_Lang->currentText());
+    store.WriteInteger(SettingsStore::Units, cmb_Units->currentIndex());
+    store.WriteBool(SettingsStore::Save, cb_Save->isChecked());
+    store.WriteBool(SettingsStore::SkipBlank, cb_SkipBlank->isChecked());
+    store.WriteBool(SettingsStore::Update, cb_Update->isChecked());
+    emit preferencesApplied(cmb_Units->currentIndex() + 1, cb_SkipBlank->isChecked());
+}

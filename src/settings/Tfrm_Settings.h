@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QDialog>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+
+// The preferences dialog: language (switched as soon as it is picked), units,
+// and three switches. Every opening reloads what the store holds; OK stores all
+// five values and applies units and blank skipping to the main window.
+class Tfrm_Settings final : public QDialog
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Tfrm_Settings)
+
+public:
+    explicit Tfrm_Settings(QWidget *parent = nullptr);
+
+    void FormShow();
+    void cmb_LangChange(int index);
+    void btn_OKClick();
+
+    QGroupBox *GroupBox1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label2 = nullptr;
+    QComboBox *cmb_Lang = nullptr;
+    QComboBox *cmb_Units = nullptr;
+    QCheckBox *cb_Update = nullptr;
+    QCheckBox *cb_Save = nullptr;
+    QCheckBox *cb_SkipBlank = nullptr;
+    QPushButton *btn_OK = nullptr;
+    QPushButton *btn_Cancel = nullptr;
+
+signals:
+    // OK: the units code (1 inches, 2 millimetres) and the skip-blank flag.
+    void preferencesApplied(int unitsCode, bool skipBlank);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void retranslateUi();
+};
