@@ -29,6 +29,7 @@
 #include <QProgressBar>
 #include <QStandardPaths>
 #include <QStyle>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -452,6 +453,9 @@ void Tfrm_Main::FormShow()
     I32_Preview->createLayers();
     DrawRuler(20.78f);
     Mess(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")));
+
+    // After the window is up, so a slow network never delays the start.
+    QTimer::singleShot(0, this, &Tfrm_Main::CheckForUpdatesAtStartup);
 }
 
 void Tfrm_Main::closeEvent(QCloseEvent *event)

@@ -92,6 +92,9 @@ public:
     bool PrintImage(const QString &TmpFileName, int w, int h);
 
     // --- preview, rulers, scan area ---
+    // The preview branch of the page pipeline: saves the page as the preview
+    // image in the temporary folder and shows it.
+    void PostScanPreview();
     void ToolButtonPreviewClick();
     bool LoadPreview(const QString &fname);
     void DrawRuler(float OurResolution = 20.78f);
@@ -195,6 +198,8 @@ private:
     void showAbout();
     void showPreferences();
     void openHomepage();
+    // With "Check for updates at startup" on: one quiet check in the background.
+    void CheckForUpdatesAtStartup();
     void printSetup();
 
     // The current printer: the default one until File, "Print Set&up..." picks another.

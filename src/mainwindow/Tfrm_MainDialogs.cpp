@@ -26,3 +26,5 @@ void Tfrm_Main::openHomepage()
     // A browser that fails to start is not reported.
     QDesktopServices::openUrl(QUrl(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_89"))));
 }
+
+void Tfrm_Main::CheckForUpdatesAtStartup() {}

@@ -13,3 +13,5 @@ void Tfrm_Main::DrawRuler(float) {}
 void Tfrm_Main::cmb_SizeSelect(int) {}
 
 void Tfrm_Main::RBResize(const QRectF &, QRectF &, int, bool) {}
+
+void Tfrm_Main::PostScanPreview() {}
