@@ -531,8 +531,9 @@ void Tfrm_Main::RestoreParams()
         cb_ADF->setChecked(checked);
         cb_ADFClick();
     }
+    // Duplex means nothing without the feeder; a hand-edited file may say otherwise.
     if (store.readBool(SettingsStore::Duplex, checked))
-        cb_Duplex->setChecked(checked);
+        cb_Duplex->setChecked(checked && cb_ADF->isChecked());
 }
 
 void Tfrm_Main::SaveParams()

@@ -1,0 +1,122 @@
+#include "i18n/MessageTables.h"
+#include "i18n/TLangDispatcher.h"
+#include "i18n/TLangTranslator.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+class TestMessages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { TLangDispatcher::instance().setLanguage(QStringLiteral("English")); }
+    void languages();
+    void unknownLanguageKeepsActive();
+    void settingActiveLanguageDoesNothing();
+    void lookup_data();
+    void lookup();
+    void missingTranslationFallsBackToEnglish();
+    void everyMessageHasRussian();
+};
+
+void TestMessages::languages()
+{
+    QCOMPARE(TLangDispatcher::instance().languages(),
+             QStringList({QStringLiteral("English"), QStringLiteral("Russian")}));
+}
+
+void TestMessages::unknownLanguageKeepsActive()
+{
+    auto &d = TLangDispatcher::instance();
+    QVERIFY(!d.setLanguage(QStringLiteral("Klingon")));
+    QCOMPARE(d.Language(), QStringLiteral("English"));
+    QVERIFY(d.setLanguage(QStringLiteral("Russian")));
+    QVERIFY(!d.setLanguage(QStringLiteral("")));
+    QVERIFY(!d.setLanguage(QStringLiteral("russian"))); // names are exact
+    QCOMPARE(d.Language(), QStringLiteral("Russian"));
+    QCOMPARE(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")),
+             QStringLiteral("Ожидание"));
+}
+
+void TestMessages::settingActiveLanguageDoesNothing()
+{
+    auto &d = TLangDispatcher::instance();
+    QSignalSpy spy(&d, &TLangDispatcher::languageChanged);
+    QVERIFY(d.setLanguage(QStringLiteral("English")));
+    QCOMPARE(spy.count(), 0);
+    QVERIFY(d.setLanguage(QStringLiteral("Russian")));
+    QVERIFY(d.setLanguage(QStringLiteral("Russian")));
+    QCOMPARE(spy.count(), 1);
+}
+
+void TestMessages::lookup_data()
+{
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<QString>("id");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("russian");
+    QTest::newRow("ready") << "main" << "IDS_6" << "Ready" << "Ожидание";
+    QTest::newRow("two spacings 1") << "main" << "IDS_41" << "Scanning ... " << "Сканирование ...";
+    QTest::newRow("two spacings 2") << "main" << "IDS_33" << "Scanning..." << "Сканирование...";
+    QTest::newRow("line break") << "main" << "IDS_37"
+                                << "Selected directory doesn't exists. \nWould you like to create it?"
+                                << "Выбранный каталог не существует. \nВы хотите создать его?";
+    QTest::newRow("count suffix") << "main" << "IDS_105" << " files" << " файлов";
+    QTest::newRow("about") << "about" << "IDS_11"
+                           << "There is new version available on our site!\nDo you want to visit "
+                              "site to download new version?"
+                           << "Доступна новая версия на сайте!\nВы хотите посетить сайт для "
+                              "загрузки новой версии?";
+    QTest::newRow("version") << "about" << "IDS_2" << "Version " << "Версия ";
+    QTest::newRow("preview") << "preview" << "IDS_0" << "Previewing... " << "Просмотр... ";
+    QTest::newRow("unknown id") << "main" << "IDS_7" << "" << "";
+    QTest::newRow("id of another window") << "main" << "IDS_0" << "" << "";
+}
+
+void TestMessages::lookup()
+{
+    QFETCH(QString, table);
+    QFETCH(QString, id);
+    QFETCH(QString, english);
+    QFETCH(QString, russian);
+    const TLangTranslator &t = table == QLatin1String("main")    ? MessageTables::main()
+                               : table == QLatin1String("about") ? MessageTables::about()
+                                                                 : MessageTables::preview();
+    QCOMPARE(t.GetTextOrDefault(id), english);
+    TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
+    QCOMPARE(t.GetTextOrDefault(id), russian);
+    TLangDispatcher::instance().setLanguage(QStringLiteral("English"));
+    QCOMPARE(t.GetTextOrDefault(id), english);
+}
+
+void TestMessages::missingTranslationFallsBackToEnglish()
+{
+    const TLangTranslator t("Tfrm_Main", {{"Not in any translation", "IDS_9999"}});
+    TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
+    QCOMPARE(t.GetTextOrDefault(QStringLiteral("IDS_9999")),
+             QStringLiteral("Not in any translation"));
+}
+
+void TestMessages::everyMessageHasRussian()
+{
+    // A message whose Russian text went missing would silently show English.
+    for (const TLangTranslator *t : {&MessageTables::main(), &MessageTables::about(),
+                                     &MessageTables::preview()}) {
+        QHash<QString, QString> english;
+        const QStringList ids = t->ids();
+        for (const QString &id : ids)
+            english.insert(id, t->GetTextOrDefault(id));
+        TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
+        for (const QString &id : ids) {
+            const QString ru = t->GetTextOrDefault(id);
+            QVERIFY2(!ru.isEmpty(), qPrintable(id));
+            // Addresses differ by path; texts differ by script.
+            QVERIFY2(ru != english.value(id), qPrintable(id));
+        }
+        TLangDispatcher::instance().setLanguage(QStringLiteral("English"));
+    }
+}
+
+QTEST_GUILESS_MAIN(TestMessages)
+#include "tst_messages.moc"

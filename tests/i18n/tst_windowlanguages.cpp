@@ -1,0 +1,224 @@
+#include "about/Tfrm_About.h"
+#include "gallery/Tfrm_Preview.h"
+#include "i18n/TLangDispatcher.h"
+#include "mainwindow/Tfrm_Main.h"
+#include "scanner/NullTwainControl.h"
+#include "settings/Tfrm_Settings.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QTest>
+
+// Every window switches English -> Russian -> English at once, shown or not.
+class TestWindowLanguages : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup() { TLangDispatcher::instance().setLanguage(QStringLiteral("English")); }
+    void texts_data();
+    void texts();
+    void listSelectionsKept();
+    void excludedPropertiesUntouched();
+    void toolbarMargins();
+
+private:
+    QWidget *window(const QString &name) const;
+    QString read(const QString &windowName, const QString &object, const QString &property) const;
+
+    Tfrm_Main *m_main = nullptr;
+    Tfrm_About *m_about = nullptr;
+    Tfrm_Settings *m_settings = nullptr;
+    Tfrm_Preview *m_preview = nullptr;
+};
+
+void TestWindowLanguages::initTestCase()
+{
+    m_main = new Tfrm_Main(new NullTwainControl);
+    m_about = new Tfrm_About(m_main);
+    m_settings = new Tfrm_Settings(m_main);
+    m_preview = new Tfrm_Preview(m_main);
+    m_main->setWindows(m_about, m_settings, m_preview);
+}
+
+void TestWindowLanguages::cleanupTestCase()
+{
+    delete m_main;
+}
+
+QWidget *TestWindowLanguages::window(const QString &name) const
+{
+    if (name == QLatin1String("main"))
+        return m_main;
+    if (name == QLatin1String("about"))
+        return m_about;
+    if (name == QLatin1String("settings"))
+        return m_settings;
+    return m_preview;
+}
+
+QString TestWindowLanguages::read(const QString &windowName, const QString &object,
+                                  const QString &property) const
+{
+    QWidget *w = window(windowName);
+    QObject *o = object.isEmpty() ? w : w->findChild<QObject *>(object);
+    if (!o)
+        return QStringLiteral("<no %1>").arg(object);
+    if (property.startsWith(QLatin1String("item"))) {
+        auto *combo = qobject_cast<QComboBox *>(o);
+        return combo ? combo->itemText(property.mid(4).toInt()) : QStringLiteral("<not a list>");
+    }
+    return o->property(property.toLatin1().constData()).toString();
+}
+
+void TestWindowLanguages::texts_data()
+{
+    QTest::addColumn<QString>("win");
+    QTest::addColumn<QString>("object");
+    QTest::addColumn<QString>("property");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("russian");
+
+    auto row = [](const char *tag, const char *win, const char *object, const char *property,
+                  const char *en, const char *ru) {
+        QTest::newRow(tag) << QString::fromUtf8(win) << QString::fromUtf8(object)
+                           << QString::fromUtf8(property) << QString::fromUtf8(en)
+                           << QString::fromUtf8(ru);
+    };
+    row("main title", "main", "", "windowTitle", "Pagora Pro", "Pagora Pro");
+    row("gb_Source", "main", "gb_Source", "title", "Source", "Источник");
+    row("gb_Params", "main", "gb_Params", "title", "Image settings", "Параметры изображения");
+    row("gb_FileSettings", "main", "gb_FileSettings", "title", "File settings", "Настройки файла");
+    row("gb_Preview", "main", "gb_Preview", "title", "Preview", "Просмотр");
+    row("cb_ADF", "main", "cb_ADF", "text", "Autofeeder", "Автоподатчик");
+    row("cb_Duplex", "main", "cb_Duplex", "text", "Duplex", "Обе стороны");
+    row("Label1", "main", "Label1", "text", "Mode:", "Режим:");
+    row("Label2", "main", "Label2", "text", "Resolution:", "Разрешение:");
+    row("Label3", "main", "Label3", "text", "Size:", "Размер:");
+    row("Label4", "main", "Label4", "text", "File name:", "Имя файла:");
+    row("Label5", "main", "Label5", "text", "File format:", "Формат:");
+    row("Label6", "main", "Label6", "text", "Destination:", "Каталог:");
+    row("ToolButtonPreview", "main", "ToolButtonPreview", "text", "Preview   ", "Просмотр");
+    row("ToolButtonScan", "main", "ToolButtonScan", "text", "Scan", "Сканировать");
+    row("Scan1", "main", "Scan1", "text", "Scan", "Сканировать");
+    row("Copy1", "main", "Copy1", "text", "Copy", "Копировать");
+    row("mode 0", "main", "cmb_Mode", "item0", "Black & White", "Черно-белое");
+    row("mode 1", "main", "cmb_Mode", "item1", "Gray", "Оттенки серого");
+    row("mode 2", "main", "cmb_Mode", "item2", "Color", "Цветное");
+    row("size list stays English", "main", "cmb_Size", "item1", "A4 Letter, A4 ", "A4 Letter, A4 ");
+    row("menu File", "main", "menuFile", "title", "&File", "Файл");
+    row("menu Settings", "main", "menuSettings", "title", "&Settings", "Настройки");
+    row("menu Help", "main", "menuHelp", "title", "&Help", "Помощь");
+    row("Action2", "main", "Action2", "text", "&Preview", "Просмотр");
+    row("BrowseForFolder1", "main", "BrowseForFolder1", "text", "&Select destination folder...",
+        "Каталог назначения");
+    row("Action1", "main", "Action1", "text", "S&can", "Сканировать");
+    row("Action3", "main", "Action3", "text", "C&opy to printer", "Копировать на принтер");
+    row("FilePrintSetup1", "main", "FilePrintSetup1", "text", "Print Set&up...",
+        "Настройка принтера...");
+    row("FilePrintSetup1 hint", "main", "FilePrintSetup1", "toolTip", "Print Setup",
+        "Настройка принтера");
+    row("FileExit1", "main", "FileExit1", "text", "E&xit", "Выход");
+    row("FileExit1 hint", "main", "FileExit1", "toolTip", "Exit", "Выход");
+    row("Action4", "main", "Action4", "text", "&Preferences...", "Настройки");
+    row("Action5", "main", "Action5", "text", "&Pagora Pro homepage", "Pagora Pro в интернете");
+    row("Action8", "main", "Action8", "text", "Ab&out...", "О программе...");
+    row("Action_Preview", "main", "Action_Preview", "text", "Preview", "Просмотр");
+    row("Action_Preview hint", "main", "Action_Preview", "toolTip", "Preview selected image",
+        "Просмотр выбранного изображения");
+    row("Action_Rename", "main", "Action_Rename", "text", "Rename", "Переименовать");
+    row("Action_Rename hint", "main", "Action_Rename", "toolTip", "Rename selected file",
+        "Переименовать выбранный файл");
+    row("Action_Delete", "main", "Action_Delete", "text", "Delete", "Удалить");
+    row("Action_Delete hint", "main", "Action_Delete", "toolTip", "Physically delete file ",
+        "Удалить выбранный файл");
+    row("Action_PDF not translated", "main", "Action_PDF", "text", "Save all to PDF",
+        "Save all to PDF");
+
+    row("settings title", "settings", "", "windowTitle", "Settings", "Настройки");
+    row("settings OK", "settings", "btn_OK", "text", "OK", "OK");
+    row("settings Cancel", "settings", "btn_Cancel", "text", "Cancel", "Закрыть");
+    row("GroupBox1", "settings", "GroupBox1", "title", "Main settings", "Главные настройки");
+    row("settings Label1", "settings", "Label1", "text", "Units:", "Единицы:");
+    row("settings Label2", "settings", "Label2", "text", "Language:", "Language:");
+    row("cb_Save", "settings", "cb_Save", "text", "Save scanner and image preferences",
+        "Запоминать настройки сканера");
+    row("cb_SkipBlank", "settings", "cb_SkipBlank", "text", "Skip blank pages (ADF)",
+        "Пропускать пустые страницы");
+    row("cb_Update", "settings", "cb_Update", "text", "Check for updates at startup",
+        "Проверять наличие обновлений");
+    row("units 0", "settings", "cmb_Units", "item0", "(in) inch", "(in) дюйм");
+    row("units 1", "settings", "cmb_Units", "item1", "(mm) millimeter", "(mm) миллиметр");
+    row("language list", "settings", "cmb_Lang", "item1", "Russian", "Russian");
+
+    row("about title", "about", "", "windowTitle", "About Pagora Pro", "О программе Pagora Pro");
+    row("btn_Update", "about", "btn_Update", "text", "Check for updates", "Обновления");
+    row("about OK", "about", "btn_OK", "text", "OK", "ОК");
+    row("lbl_Name", "about", "lbl_Name", "text", "Pagora Pro", "Pagora Pro");
+
+    row("preview title", "preview", "", "windowTitle", "Previewing", "Просмотр");
+}
+
+void TestWindowLanguages::texts()
+{
+    QFETCH(QString, win);
+    QFETCH(QString, object);
+    QFETCH(QString, property);
+    QFETCH(QString, english);
+    QFETCH(QString, russian);
+
+    QCOMPARE(read(win, object, property), english);
+    QVERIFY(TLangDispatcher::instance().setLanguage(QStringLiteral("Russian")));
+    QCOMPARE(read(win, object, property), russian);
+    QVERIFY(TLangDispatcher::instance().setLanguage(QStringLiteral("English")));
+    QCOMPARE(read(win, object, property), english);
+}
+
+void TestWindowLanguages::listSelectionsKept()
+{
+    m_main->cmb_Mode->setCurrentIndex(0);
+    m_settings->cmb_Units->setCurrentIndex(1);
+    TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
+    QCOMPARE(m_main->cmb_Mode->currentIndex(), 0);
+    QCOMPARE(m_main->cmb_Mode->currentText(), QStringLiteral("Черно-белое"));
+    QCOMPARE(m_settings->cmb_Units->currentIndex(), 1);
+    TLangDispatcher::instance().setLanguage(QStringLiteral("English"));
+    QCOMPARE(m_main->cmb_Mode->currentIndex(), 0);
+    QCOMPARE(m_settings->cmb_Units->currentIndex(), 1);
+    QCOMPARE(m_settings->cmb_Units->currentText(), QStringLiteral("(mm) millimeter"));
+}
+
+void TestWindowLanguages::excludedPropertiesUntouched()
+{
+    m_main->edt_FileName->setText(QStringLiteral("My scans"));
+    m_main->edt_Destination->setText(QStringLiteral("/tmp/somewhere "));
+    m_main->cmb_Resolution->setCurrentIndex(7);
+    m_main->cmb_Format->setCurrentIndex(2);
+    m_main->cmb_Size->setCurrentIndex(5);
+    m_about->lbl_Copyright->setProperty("text", QStringLiteral("notice"));
+    TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
+    QCOMPARE(m_main->edt_FileName->text(), QStringLiteral("My scans"));
+    QCOMPARE(m_main->edt_Destination->text(), QStringLiteral("/tmp/somewhere "));
+    QCOMPARE(m_main->cmb_Resolution->currentText(), QStringLiteral("800"));
+    QCOMPARE(m_main->cmb_Format->currentText(), QStringLiteral("TIFF (Tag Image File Format)"));
+    QCOMPARE(m_main->cmb_Size->currentText(), QStringLiteral("A5 "));
+    QCOMPARE(m_about->lbl_Copyright->property("text").toString(), QStringLiteral("notice"));
+    QCOMPARE(m_settings->cmb_Lang->itemText(0), QStringLiteral("English"));
+}
+
+void TestWindowLanguages::toolbarMargins()
+{
+    auto margins = [this] { return m_main->ToolBar_Main->layout()->contentsMargins(); };
+    QCOMPARE(margins().left(), 35);
+    QCOMPARE(margins().right(), 35);
+    TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
+    QCOMPARE(margins().left(), 12);
+    QCOMPARE(margins().right(), 12);
+}
+
+QTEST_MAIN(TestWindowLanguages)
+#include "tst_windowlanguages.moc"

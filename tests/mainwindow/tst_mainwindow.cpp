@@ -1,0 +1,258 @@
+#include "i18n/TLangDispatcher.h"
+#include "mainwindow/StatusPanelBar.h"
+#include "mainwindow/Tfrm_Main.h"
+#include "scanner/NullTwainControl.h"
+#include "settings/SettingsStore.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void startsReadyInGreen();
+    void errorsPaintRed();
+    void firstCloseWritesElevenValues();
+    void restore_data();
+    void restore();
+    void feederBoxesRestoredInOrder_data();
+    void feederBoxesRestoredInOrder();
+    void badSettingsFileTolerated();
+    void storedLanguageAppliesAtStart_data();
+    void storedLanguageAppliesAtStart();
+    void feederBoxEnablesDuplex();
+
+private:
+    void writeSettings(const QByteArray &lines);
+    std::unique_ptr<Tfrm_Main> start();
+    static int countPixels(const QImage &image, const QRect &area, const QColor &color);
+
+    QTemporaryDir m_dir;
+    QString m_path;
+};
+
+void TestMainWindow::init()
+{
+    m_path = m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) +
+                            QString::fromLatin1(QTest::currentDataTag()) + ".conf");
+    QFile::remove(m_path);
+    SettingsStore::setDefaultFilePath(m_path);
+}
+
+void TestMainWindow::cleanup()
+{
+    TLangDispatcher::instance().setLanguage(QStringLiteral("English"));
+    SettingsStore::setDefaultFilePath(QString());
+}
+
+void TestMainWindow::writeSettings(const QByteArray &lines)
+{
+    QFile f(m_path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("[General]\n" + lines);
+}
+
+std::unique_ptr<Tfrm_Main> TestMainWindow::start()
+{
+    auto w = std::make_unique<Tfrm_Main>(new NullTwainControl);
+    w->show();
+    return w;
+}
+
+int TestMainWindow::countPixels(const QImage &image, const QRect &area, const QColor &color)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+        {
+            // Text is antialiased: count pixels close to the colour, not only exact ones.
+            const QColor c = image.pixelColor(x, y);
+            const int d = qAbs(c.red() - color.red()) + qAbs(c.green() - color.green()) +
+                          qAbs(c.blue() - color.blue());
+            if (d < 60)
+                ++n;
+        }
+    return n;
+}
+
+void TestMainWindow::startsReadyInGreen()
+{
+    auto w = start();
+    QCOMPARE(w->StatusText, QStringLiteral("Ready"));
+    QVERIFY(!w->StatusIsError);
+    QCOMPARE(w->cmb_Sources->count(), 0);
+    const QImage shot = w->sb_Main->grab().toImage();
+    const QRect panel0 = w->sb_Main->panelRect(0);
+    QVERIFY(countPixels(shot, panel0, StatusPanelBar::PlainColor) > 10);
+    QCOMPARE(countPixels(shot, panel0, StatusPanelBar::ErrorColor), 0);
+}
+
+void TestMainWindow::errorsPaintRed()
+{
+    auto w = start();
+    w->Mess(QStringLiteral("Paper jam"), true);
+    QCOMPARE(w->StatusText, QStringLiteral("Paper jam"));
+    QImage shot = w->sb_Main->grab().toImage();
+    QVERIFY(countPixels(shot, w->sb_Main->panelRect(0), StatusPanelBar::ErrorColor) > 10);
+    QCOMPARE(countPixels(shot, w->sb_Main->panelRect(0), StatusPanelBar::PlainColor), 0);
+    // Nothing of the status spills into the other panels.
+    QCOMPARE(countPixels(shot, w->sb_Main->panelRect(2), StatusPanelBar::ErrorColor), 0);
+
+    w->Mess(QStringLiteral("Ready"));
+    shot = w->sb_Main->grab().toImage();
+    QCOMPARE(countPixels(shot, w->sb_Main->panelRect(0), StatusPanelBar::ErrorColor), 0);
+}
+
+void TestMainWindow::firstCloseWritesElevenValues()
+{
+    {
+        auto w = start();
+        w->close();
+    }
+    QSettings s(m_path, QSettings::IniFormat);
+    QStringList keys = s.allKeys();
+    keys.sort();
+    QStringList expected = {"ADF",  "Destination", "Duplex", "FileName", "Format", "Mode",
+                            "Resolution", "Scanner", "Size", "WHeight", "WWidth"};
+    expected.sort();
+    QCOMPARE(keys, expected);
+    QCOMPARE(s.value("Mode").toInt(), 2);
+    QCOMPARE(s.value("Resolution").toInt(), 4);
+    QCOMPARE(s.value("Size").toInt(), 1);
+    QCOMPARE(s.value("Format").toInt(), 0);
+    QCOMPARE(s.value("FileName").toString(), QStringLiteral("Pagora"));
+    QCOMPARE(s.value("ADF").toString(), QStringLiteral("0"));
+    QCOMPARE(s.value("Scanner").toInt(), -1);
+    QVERIFY(s.value("WWidth").toInt() >= 790);
+    QVERIFY(s.value("WHeight").toInt() >= 570);
+}
+
+void TestMainWindow::restore_data()
+{
+    QTest::addColumn<bool>("save");
+    QTest::newRow("Save on") << true;
+    QTest::newRow("Save off") << false;
+}
+
+void TestMainWindow::restore()
+{
+    QFETCH(bool, save);
+    writeSettings(QByteArray("Save=") + (save ? "1" : "0") +
+                  "\nUnits=1\nSkipBlank=1\nWWidth=1000\nWHeight=700\nMode=0\nResolution=2\n"
+                  "Size=3\nFormat=1\nFileName=\"  scan \"\nDestination=/tmp/pages\n");
+    auto w = start();
+    // Window size, units and blank skipping come back whatever Save holds.
+    QCOMPARE(w->width(), 1000);
+    QCOMPARE(w->height(), 700);
+    QCOMPARE(w->UnitsCode, 2);
+    QCOMPARE(w->gSkipBlank, true);
+    QCOMPARE(w->cmb_Mode->currentIndex(), save ? 0 : 2);
+    QCOMPARE(w->cmb_Resolution->currentIndex(), save ? 2 : 4);
+    QCOMPARE(w->cmb_Size->currentIndex(), save ? 3 : 1);
+    QCOMPARE(w->cmb_Format->currentIndex(), save ? 1 : 0);
+    QCOMPARE(w->edt_FileName->text(), save ? QStringLiteral("  scan ") : QStringLiteral("Pagora"));
+    if (save)
+        QCOMPARE(w->edt_Destination->text(), QStringLiteral("/tmp/pages"));
+    else
+        QVERIFY(w->edt_Destination->text() != QStringLiteral("/tmp/pages"));
+}
+
+void TestMainWindow::feederBoxesRestoredInOrder_data()
+{
+    QTest::addColumn<QByteArray>("lines");
+    QTest::addColumn<bool>("adf");
+    QTest::addColumn<bool>("duplexEnabled");
+    QTest::addColumn<bool>("duplexChecked");
+    QTest::newRow("both on") << QByteArray("ADF=1\nDuplex=1\n") << true << true << true;
+    QTest::newRow("feeder only") << QByteArray("ADF=1\nDuplex=0\n") << true << true << false;
+    // Duplex means nothing without the feeder.
+    QTest::newRow("duplex alone") << QByteArray("ADF=0\nDuplex=1\n") << false << false << false;
+    QTest::newRow("both off") << QByteArray("ADF=0\nDuplex=0\n") << false << false << false;
+}
+
+void TestMainWindow::feederBoxesRestoredInOrder()
+{
+    QFETCH(QByteArray, lines);
+    QFETCH(bool, adf);
+    QFETCH(bool, duplexEnabled);
+    QFETCH(bool, duplexChecked);
+    writeSettings("Save=1\n" + lines);
+    auto w = start();
+    QCOMPARE(w->cb_ADF->isChecked(), adf);
+    QCOMPARE(w->cb_Duplex->isEnabled(), duplexEnabled);
+    QCOMPARE(w->cb_Duplex->isChecked(), duplexChecked);
+}
+
+void TestMainWindow::badSettingsFileTolerated()
+{
+    writeSettings("Save=yes please\nUnits=abc\nSkipBlank=2.5\nWWidth=-40\nWHeight=9999999999\n"
+                  "Lang=Klingon\nScanner=7\nMode=3\nResolution=-1\nSize=16\nFormat=x\n"
+                  "FileName=a, b\nADF=maybe\n");
+    {
+        QSettings raw(m_path, QSettings::IniFormat);
+        raw.setValue("Save", 1); // the group is restored, from wrong values
+    }
+    auto w = start();
+    QCOMPARE(w->StatusText, QStringLiteral("Ready"));
+    QCOMPARE(w->UnitsCode, 1);
+    QCOMPARE(w->gSkipBlank, false);
+    QVERIFY(w->width() >= 790);
+    QVERIFY(w->height() >= 570);
+    QCOMPARE(TLangDispatcher::instance().Language(), QStringLiteral("English"));
+    QCOMPARE(w->cmb_Sources->currentIndex(), -1);
+    QCOMPARE(w->cmb_Mode->currentIndex(), 2);
+    QCOMPARE(w->cmb_Resolution->currentIndex(), 4);
+    QCOMPARE(w->cmb_Size->currentIndex(), 1);
+    QCOMPARE(w->cmb_Format->currentIndex(), 0);
+    QCOMPARE(w->edt_FileName->text(), QStringLiteral("Pagora"));
+    QCOMPARE(w->cb_ADF->isChecked(), false);
+}
+
+void TestMainWindow::storedLanguageAppliesAtStart_data()
+{
+    QTest::addColumn<QByteArray>("lang");
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("group");
+    QTest::newRow("Russian") << QByteArray("Russian") << "Ожидание" << "Источник";
+    QTest::newRow("English") << QByteArray("English") << "Ready" << "Source";
+    QTest::newRow("unknown") << QByteArray("German") << "Ready" << "Source";
+}
+
+void TestMainWindow::storedLanguageAppliesAtStart()
+{
+    QFETCH(QByteArray, lang);
+    QFETCH(QString, status);
+    QFETCH(QString, group);
+    writeSettings("Lang=" + lang + "\n");
+    auto w = start();
+    QCOMPARE(w->StatusText, status);
+    QCOMPARE(w->gb_Source->title(), group);
+}
+
+void TestMainWindow::feederBoxEnablesDuplex()
+{
+    auto w = start();
+    QVERIFY(!w->cb_Duplex->isEnabled());
+    w->cb_ADF->click();
+    QVERIFY(w->cb_Duplex->isEnabled());
+    w->cb_Duplex->click();
+    QVERIFY(w->cb_Duplex->isChecked());
+    w->cb_ADF->click();
+    QVERIFY(!w->cb_Duplex->isEnabled());
+    QVERIFY(!w->cb_Duplex->isChecked());
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
