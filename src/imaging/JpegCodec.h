@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QImage>
 #include <QString>
+#include <functional>
 
 // JPEG encoding and decoding over libjpeg-turbo, shared by the page files of the
 // scanner control and the pages of the PDF writer.
@@ -21,6 +22,19 @@ struct EncodeOptions
 // Baseline JPEG with libjpeg's standard settings (4:2:0, integer DCT, no Huffman
 // optimisation). Returns an empty array and sets *error on failure.
 QByteArray encode(const QImage &image, const EncodeOptions &options, QString *error = nullptr);
+
+// Pixel rows that are not held in a QImage, such as rows read straight from a BMP file.
+enum class RowLayout
+{
+    Bgr888,   // blue, green, red bytes
+    Bgrx8888, // blue, green, red and an unused byte
+};
+
+// Encodes colour rows (always three components) that the caller hands out from
+// top to bottom; row(y) must stay valid until the next call.
+QByteArray encodeRows(int width, int height, RowLayout layout,
+                      const std::function<const uchar *(int y)> &row, const EncodeOptions &options,
+                      QString *error = nullptr);
 
 // Decodes a JPEG held in memory; a null image and *error on failure.
 QImage decode(const QByteArray &data, QString *error = nullptr);

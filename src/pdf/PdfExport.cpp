@@ -1,0 +1,127 @@
+#include "pdf/PdfExport.h"
+
+#include "pdf/PdfPageSource.h"
+#include "pdf/TPDF.h"
+
+#include <QLoggingCategory>
+#include <QThread>
+#include <QThreadPool>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <vector>
+
+Q_LOGGING_CATEGORY(lcPdfExport, "pagora.pdf.export", QtWarningMsg)
+
+namespace {
+
+struct PageResult
+{
+    QByteArray jpeg;
+    QString error;
+    bool done = false;
+    bool ok = false;
+};
+
+// Results of the pages in flight, filled by the workers, taken by the writer.
+struct PageQueue
+{
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::vector<PageResult> results;
+    std::atomic_bool stop{false};
+};
+
+void setError(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+}
+
+bool cancelled(const PdfExportOptions &options)
+{
+    return options.cancel && options.cancel->load();
+}
+
+} // namespace
+
+bool PdfExport::run(const QStringList &files, const QString &output,
+                    const PdfExportOptions &options, QString *error)
+{
+    const int count = int(files.size());
+    if (count == 0) {
+        setError(error, QStringLiteral("There are no pages to write to the PDF document"));
+        return false;
+    }
+    if (output.isEmpty()) {
+        setError(error, QStringLiteral("FileName is empty"));
+        return false;
+    }
+
+    const int workers =
+        qBound(1, options.workers > 0 ? options.workers : QThread::idealThreadCount(), count);
+    // Pages submitted ahead of the one the writer waits for: enough to keep every
+    // worker busy while the writer appends, few enough to bound memory.
+    const int window = workers + 2;
+    qCDebug(lcPdfExport) << "exporting" << count << "pages with" << workers << "workers";
+
+    PageQueue queue;
+    queue.results.resize(size_t(count));
+    QThreadPool pool; // destroyed first: waits for the workers that use the queue
+    pool.setMaxThreadCount(workers);
+
+    const auto submit = [&](int index) {
+        pool.start([&queue, path = files.at(index), index] {
+            PageResult result;
+            if (!queue.stop.load())
+                result.ok = PdfPageSource::page(path, result.jpeg, &result.error);
+            std::lock_guard<std::mutex> lock(queue.mutex);
+            result.done = true;
+            queue.results[size_t(index)] = std::move(result);
+            queue.ready.notify_all();
+        });
+    };
+    const auto abort = [&](const QString &text) {
+        queue.stop = true;
+        pool.waitForDone();
+        setError(error, text);
+        return false;
+    };
+    const QString cancelText = QStringLiteral("The PDF export was cancelled");
+
+    TPDF pdf(count);
+    int submitted = 0;
+    for (int next = 0; next < count; ++next) {
+        while (submitted < count && submitted < next + window)
+            submit(submitted++);
+
+        PageResult page;
+        {
+            std::unique_lock<std::mutex> lock(queue.mutex);
+            while (!queue.results[size_t(next)].done) {
+                if (cancelled(options))
+                    break;
+                queue.ready.wait_for(lock, std::chrono::milliseconds(50));
+            }
+            page = std::move(queue.results[size_t(next)]);
+            queue.results[size_t(next)] = PageResult();
+        }
+        if (cancelled(options))
+            return abort(cancelText);
+        if (!page.ok)
+            return abort(page.error);
+        if (!pdf.addJpegData(page.jpeg, files.at(next)))
+            return abort(pdf.errorString());
+        page.jpeg.clear();
+        if (options.progress)
+            options.progress(next + 1, count);
+    }
+
+    if (cancelled(options))
+        return abort(cancelText);
+    if (!pdf.SaveToFile(output)) {
+        setError(error, pdf.errorString());
+        return false;
+    }
+    return true;
+}

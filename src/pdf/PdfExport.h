@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <functional>
+
+struct PdfExportOptions
+{
+    // Encoding threads; 0 means one per core.
+    int workers = 0;
+    // Called on the calling thread after each page is appended, in page order.
+    std::function<void(int pagesDone, int pageCount)> progress;
+    // Polled while pages are encoded; set it from any thread to stop the export.
+    const std::atomic_bool *cancel = nullptr;
+};
+
+// Writes one PDF page per image file, in list order. Pages are read and encoded in
+// parallel but appended strictly in order, so the document is byte for byte what a
+// single TPDF fed page by page would write. At most a few pages more than there are
+// workers are in flight; what accumulates is the encoded JPEG data.
+//
+// JPEG files are embedded unchanged; BMP, PNG, TIFF and other images are decoded and
+// encoded as three-component JPEGs of quality 75.
+//
+// Blocks until done: a window calls it from a worker thread and shows progress
+// through the callback. On failure or cancellation it answers false with the reason
+// in *error (naming the file) and writes nothing; an existing output file is left
+// as it was.
+class PdfExport final
+{
+public:
+    static bool run(const QStringList &files, const QString &output,
+                    const PdfExportOptions &options = {}, QString *error = nullptr);
+};

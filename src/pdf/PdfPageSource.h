@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+// Turns an input file into the JPEG data of one PDF page. Pure functions of the file
+// contents, safe to call from several threads at once.
+namespace PdfPageSource {
+
+// The whole file. False with "Unable to open file '<path>'" (or a read error) on failure.
+bool readFile(const QString &path, QByteArray &data, QString *error = nullptr);
+
+// Decodes an image file (BMP, PNG, TIFF, ...) and encodes it as a baseline,
+// three-component JPEG of quality 75, gray and black-and-white pages included.
+bool bitmapPage(const QString &path, QByteArray &jpeg, QString *error = nullptr);
+
+// JPEG files (by name or by their start-of-image marker) are taken unchanged; every
+// other file goes through bitmapPage.
+bool page(const QString &path, QByteArray &jpeg, QString *error = nullptr);
+
+} // namespace PdfPageSource

@@ -1,0 +1,257 @@
+#include "pdf/TPDF.h"
+
+#include "pdf/JpegHeader.h"
+#include "pdf/PdfPageSource.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace {
+
+QByteArray num(qint64 value)
+{
+    return QByteArray::number(value);
+}
+
+// The cross-reference table stores offsets in ten digits.
+constexpr qint64 kMaxOffset = 9999999999LL;
+
+} // namespace
+
+TPDF::TPDF(int pageCount) : FPageCount(qMax(0, pageCount))
+{
+    FStream.reserve(64 * 1024);
+    FObjectCount = 0;
+    write("%PDF-1.5");
+
+    recordOffset(FObjectCount);
+    write("1 0 obj");
+    write("<<");
+    write("/Type /Catalog");
+    write("/Pages 2 0 R");
+    write(">>");
+    write("endobj");
+    ++FObjectCount;
+
+    recordOffset(1);
+    write("2 0 obj");
+    write("<<");
+    write("/Type /Pages");
+    QByteArray kids = "/Kids [ ";
+    for (int k = 0; k < FPageCount; ++k)
+        kids += num(4 * qint64(k) + 3) + " 0 R ";
+    kids += "]";
+    write(kids);
+    write("/Count " + num(FPageCount));
+    write(">>");
+    write("endobj");
+}
+
+bool TPDF::ReadJPEGHeader(const QByteArray &jpeg, int &width, int &height, int &components,
+                          QString *reason)
+{
+    JpegFrameInfo info;
+    const JpegHeaderStatus status = ::ReadJPEGHeader(
+        reinterpret_cast<const std::uint8_t *>(jpeg.constData()), std::size_t(jpeg.size()), info);
+    if (status != JpegHeaderStatus::Ok) {
+        if (reason)
+            *reason = QString::fromLatin1(jpegHeaderStatusText(status));
+        return false;
+    }
+    width = info.width;
+    height = info.height;
+    components = info.components;
+    return true;
+}
+
+bool TPDF::AddJPEGPage(const QString &fileName)
+{
+    if (fileName.isEmpty())
+        return refuse(QStringLiteral("FileName is empty"));
+    QString error;
+    QByteArray jpeg;
+    if (!PdfPageSource::readFile(fileName, jpeg, &error))
+        return refuse(error);
+    return addJpegData(jpeg, fileName);
+}
+
+bool TPDF::AddBitmapPage(const QString &fileName)
+{
+    if (fileName.isEmpty())
+        return refuse(QStringLiteral("FileName is empty"));
+    QString error;
+    QByteArray jpeg;
+    if (!PdfPageSource::bitmapPage(fileName, jpeg, &error))
+        return refuse(error);
+    return addJpegData(jpeg, fileName);
+}
+
+bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName)
+{
+    if (m_finished)
+        return fail(
+            QStringLiteral("The PDF document has already been saved; no page can be added"));
+    if (m_pagesAdded >= FPageCount)
+        return fail(QStringLiteral("The PDF document was created for %1 pages; '%2' would be "
+                                   "one more")
+                        .arg(FPageCount)
+                        .arg(sourceName));
+
+    int width = 0, height = 0, components = 0;
+    QString reason;
+    if (!ReadJPEGHeader(jpeg, width, height, components, &reason))
+        return refuse(QStringLiteral("'%1': %2").arg(sourceName, reason));
+
+    ++FObjectCount;
+    recordOffset(FObjectCount);
+    write(num(FObjectCount + 1) + " 0 obj");
+    write("<<");
+    write("/Type /Page");
+    write("/Parent 2 0 R");
+    write("/Resources");
+    write("<<");
+    write("/XObject << /Im" + num(FObjectCount + 2) + ' ' + num(FObjectCount + 2) + " 0 R >>");
+    write("/ProcSet [ /PDF /ImageC ]");
+    write(">>");
+    write("/MediaBox [ 0 0 " + num(width) + ' ' + num(height) + " ]");
+    write("/Contents " + num(FObjectCount + 3) + " 0 R");
+    write(">>");
+    write("endobj");
+
+    ++FObjectCount;
+    recordOffset(FObjectCount);
+    write(num(FObjectCount + 1) + " 0 obj");
+    write("<<");
+    write("/Type /XObject");
+    write("/Subtype /Image");
+    write("/Name /Im" + num(FObjectCount + 1));
+    write("/Width " + num(width));
+    write("/Height " + num(height));
+    write("/BitsPerComponent 8");
+    write("/Filter [/DCTDecode]");
+    if (components == 4) {
+        write("/ColorSpace /DeviceCMYK");
+        // Adobe's JPEG encoders store CMYK inverted.
+        write("/Decode[1 0 1 0 1 0 1 0]");
+    } else if (components == 3) {
+        write("/ColorSpace /DeviceRGB");
+    } else {
+        write("/ColorSpace /DeviceGray");
+    }
+    write("/Length " + num(jpeg.size()) + " >>");
+    write("stream");
+    FStream += jpeg; // no line feed: "endstream" follows the data directly
+    write("endstream");
+    write("endobj");
+
+    ++FObjectCount;
+    recordOffset(FObjectCount);
+    WriteContents(FObjectCount + 1, width, height);
+
+    // The fourth number of each page is reserved and never gets an object.
+    ++FObjectCount;
+    ++m_pagesAdded;
+    return true;
+}
+
+void TPDF::WriteContents(int number, int width, int height)
+{
+    QByteArray content;
+    content += "q\n";
+    content += num(width) + " 0 0 " + num(height) + " 0 0 cm\n";
+    content += "/Im" + num(number - 1) + " Do\n";
+    content += "Q\n";
+
+    write(num(number) + " 0 obj");
+    write("<< /Length " + num(content.size()) + " >>");
+    write("stream");
+    FStream += content;
+    write("endstream");
+    write("endobj");
+}
+
+void TPDF::WriteXRef()
+{
+    write("xref");
+    write("0 " + num(FObjectCount + 1));
+    write("0000000000 65535 f ");
+    for (int number = 1; number <= FObjectCount; ++number) {
+        const qint64 offset = number - 1 < FOffsets.size() ? FOffsets[number - 1] : -1;
+        if (offset < 0)
+            write("0000000000 00001 f "); // free entry, still 20 bytes
+        else
+            write(num(offset).rightJustified(10, '0') + " 00000 n ");
+    }
+}
+
+bool TPDF::SaveToFile(const QString &fileName)
+{
+    if (fileName.isEmpty())
+        return fail(QStringLiteral("FileName is empty"));
+    if (m_pagesAdded != FPageCount) {
+        if (!m_refusal.isEmpty())
+            return fail(m_refusal);
+        return fail(QStringLiteral("The PDF document was created for %1 pages but has %2")
+                        .arg(FPageCount)
+                        .arg(m_pagesAdded));
+    }
+    if (FPageCount == 0)
+        return fail(QStringLiteral("A PDF document needs at least one page"));
+
+    if (!m_finished) {
+        const qint64 xref = FStream.size();
+        if (xref > kMaxOffset)
+            return fail(QStringLiteral("The PDF document is too large (%1 bytes)").arg(xref));
+        recordOffset(FObjectCount);
+        WriteXRef();
+        write("trailer");
+        write("<<");
+        write("/Size " + num(FObjectCount + 1));
+        write("/Root 1 0 R");
+        write(">>");
+        write("startxref");
+        write(num(xref));
+        FStream += "%%EOF";
+        m_finished = true;
+    }
+
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly))
+        return fail(
+            QStringLiteral("Unable to create file '%1': %2").arg(fileName, file.errorString()));
+    if (file.write(FStream) != FStream.size() || !file.commit())
+        return fail(
+            QStringLiteral("Unable to write file '%1': %2").arg(fileName, file.errorString()));
+    return true;
+}
+
+void TPDF::write(const char *line)
+{
+    FStream += line;
+    FStream += '\n';
+}
+
+void TPDF::write(const QByteArray &line)
+{
+    FStream += line;
+    FStream += '\n';
+}
+
+void TPDF::recordOffset(int index)
+{
+    if (FOffsets.size() <= index)
+        FOffsets.resize(qMax<qsizetype>(index + 1, FOffsets.size() * 2), -1);
+    FOffsets[index] = FStream.size();
+}
+
+bool TPDF::fail(const QString &error)
+{
+    m_error = error;
+    return false;
+}
+
+bool TPDF::refuse(const QString &error)
+{
+    m_refusal = error;
+    return fail(error);
+}

@@ -1,0 +1,87 @@
+// pagora-pdf: writes image files into one PDF document, one page per image, with the
+// same writer as the program's "Save all to PDF" command.
+
+#include "pdf/PdfExport.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QStringList>
+#include <cstdio>
+
+namespace {
+
+const char kUsage[] =
+    "Usage: pagora-pdf OUTPUT.pdf IMAGE...\n"
+    "\n"
+    "Writes the images into one PDF document, one page per image in the order given.\n"
+    "Each page has the size of its image, one pixel per PDF unit.\n"
+    "\n"
+    "  JPEG files are embedded unchanged (gray, RGB or CMYK; baseline or progressive).\n"
+    "  BMP, PNG, TIFF and other images Qt or libtiff can read are encoded as colour\n"
+    "  JPEGs of quality 75.\n"
+    "\n"
+    "Images are encoded in parallel, one thread per core. On any error a message\n"
+    "names the file and the reason, the exit status is 1 and no output file is\n"
+    "written (an existing file of that name is left as it was).\n"
+    "\n"
+    "Options:\n"
+    "  -h, --help  show this help and exit\n"
+    "  --          end of options (for file names that begin with '-')\n";
+
+int failWith(const QString &message)
+{
+    std::fprintf(stderr, "pagora-pdf: %s\n", qUtf8Printable(message));
+    return 1;
+}
+
+bool sameFile(const QString &a, const QString &b)
+{
+    const QFileInfo x(a), y(b);
+    if (x.exists() && y.exists())
+        return x.canonicalFilePath() == y.canonicalFilePath();
+    return x.absoluteFilePath() == y.absoluteFilePath();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+
+    QStringList paths;
+    bool options = true;
+    const QStringList arguments = app.arguments().mid(1);
+    for (const QString &argument : arguments) {
+        if (options && (argument == QLatin1String("-h") || argument == QLatin1String("--help"))) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (options && argument == QLatin1String("--")) {
+            options = false;
+            continue;
+        }
+        if (options && argument.startsWith(QLatin1Char('-')) && argument.size() > 1)
+            return failWith(QStringLiteral("unknown option '%1' (try --help)").arg(argument));
+        paths << argument;
+    }
+    if (paths.size() < 2) {
+        std::fputs(kUsage, stderr);
+        return failWith(paths.isEmpty() ? QStringLiteral("no output file and no images given")
+                                        : QStringLiteral("no images given"));
+    }
+
+    const QString output = paths.takeFirst();
+    // The first name is overwritten: refuse anything that does not look like the PDF
+    // the user meant, so a forgotten output name never destroys an image.
+    if (!output.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))
+        return failWith(QStringLiteral("the output file name '%1' must end in .pdf").arg(output));
+    for (const QString &path : std::as_const(paths)) {
+        if (sameFile(path, output))
+            return failWith(QStringLiteral("'%1' is both the output and an input").arg(path));
+    }
+
+    QString error;
+    if (!PdfExport::run(paths, output, {}, &error))
+        return failWith(error);
+    return 0;
+}

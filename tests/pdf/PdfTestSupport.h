@@ -1,0 +1,183 @@
+#pragma once
+
+// Helpers shared by the PDF tests: JPEG files built byte by byte, files on disk,
+// and the external PDF checkers.
+
+#include <QByteArray>
+#include <QFile>
+#include <QList>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QString>
+#include <QStringList>
+
+namespace PdfTestSupport {
+
+inline QByteArray word(int value)
+{
+    QByteArray bytes;
+    bytes += char((value >> 8) & 0xff);
+    bytes += char(value & 0xff);
+    return bytes;
+}
+
+// A marker segment with a payload of the given size.
+inline QByteArray segment(int marker, int payloadSize, char fill = 0)
+{
+    return word(marker) + word(payloadSize + 2) + QByteArray(payloadSize, fill);
+}
+
+inline QByteArray frame(int marker, int width, int height, int components)
+{
+    QByteArray payload;
+    payload += char(8);
+    payload += word(height);
+    payload += word(width);
+    payload += char(components);
+    for (int c = 0; c < components; ++c)
+        payload += QByteArray("\x01\x11\x00", 3);
+    return word(marker) + word(int(payload.size()) + 2) + payload;
+}
+
+// A file the header scan accepts: start of image, an APP0, a quantisation table,
+// the frame, filler and the end of image, padded to exactly totalSize bytes. The
+// writer never decodes it, so the scan data need not be real.
+inline QByteArray fakeJpeg(int width, int height, int components, int totalSize = 1000,
+                           int frameMarker = 0xFFC0)
+{
+    QByteArray data = word(0xFFD8);
+    data += word(0xFFE0) + word(16) + QByteArray("JFIF\0\x01\x01\0\0\x01\0\x01\0\0", 14);
+    data += segment(0xFFDB, 65);
+    data += frame(frameMarker, width, height, components);
+    const int rest = totalSize - int(data.size()) - 2;
+    data += QByteArray(qMax(0, rest), char(0x55));
+    data += word(0xFFD9);
+    return data;
+}
+
+struct PageSpec
+{
+    int width;
+    int height;
+    int components;
+    int size;
+    int frameMarker;
+};
+
+// The document as the layout tables describe it, built independently of the writer.
+inline QByteArray expectedDocument(const QList<PageSpec> &pages)
+{
+    QByteArray doc = "%PDF-1.5\n";
+    QList<qint64> offsets{doc.size()};
+    doc += "1 0 obj\n<<\n/Type /Catalog\n/Pages 2 0 R\n>>\nendobj\n";
+    offsets << doc.size();
+    doc += "2 0 obj\n<<\n/Type /Pages\n/Kids [ ";
+    for (int k = 0; k < pages.size(); ++k)
+        doc += QByteArray::number(4 * k + 3) + " 0 R ";
+    doc += "]\n/Count " + QByteArray::number(pages.size()) + "\n>>\nendobj\n";
+
+    for (int k = 0; k < pages.size(); ++k) {
+        const PageSpec &p = pages[k];
+        const QByteArray n = QByteArray::number(4 * k + 3), im = QByteArray::number(4 * k + 4),
+                         c = QByteArray::number(4 * k + 5);
+        const QByteArray w = QByteArray::number(p.width), h = QByteArray::number(p.height);
+        offsets << doc.size();
+        doc += n + " 0 obj\n<<\n/Type /Page\n/Parent 2 0 R\n/Resources\n<<\n/XObject << /Im" + im +
+               " " + im + " 0 R >>\n/ProcSet [ /PDF /ImageC ]\n>>\n/MediaBox [ 0 0 " + w + " " + h +
+               " ]\n/Contents " + c + " 0 R\n>>\nendobj\n";
+        offsets << doc.size();
+        doc += im + " 0 obj\n<<\n/Type /XObject\n/Subtype /Image\n/Name /Im" + im + "\n/Width " +
+               w + "\n/Height " + h + "\n/BitsPerComponent 8\n/Filter [/DCTDecode]\n";
+        if (p.components == 4)
+            doc += "/ColorSpace /DeviceCMYK\n/Decode[1 0 1 0 1 0 1 0]\n";
+        else if (p.components == 3)
+            doc += "/ColorSpace /DeviceRGB\n";
+        else
+            doc += "/ColorSpace /DeviceGray\n";
+        doc += "/Length " + QByteArray::number(p.size) + " >>\nstream\n";
+        doc += fakeJpeg(p.width, p.height, p.components, p.size, p.frameMarker);
+        doc += "endstream\nendobj\n";
+        offsets << doc.size();
+        const QByteArray content = "q\n" + w + " 0 0 " + h + " 0 0 cm\n/Im" + im + " Do\nQ\n";
+        doc += c + " 0 obj\n<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" +
+               content + "endstream\nendobj\n";
+        if (k + 1 < pages.size())
+            offsets << -1; // the reserved fourth number
+    }
+
+    const qint64 xref = doc.size();
+    const int size = 4 * int(pages.size()) + 2;
+    doc += "xref\n0 " + QByteArray::number(size) + "\n0000000000 65535 f \n";
+    for (qint64 offset : offsets) {
+        doc += offset < 0 ? QByteArray("0000000000 00001 f \n")
+                          : QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+    }
+    doc += "trailer\n<<\n/Size " + QByteArray::number(size) + "\n/Root 1 0 R\n>>\nstartxref\n" +
+           QByteArray::number(xref) + "\n%%EOF";
+    return doc;
+}
+
+inline bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+inline QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct ToolResult
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+inline bool haveTool(const QString &name)
+{
+    return !QStandardPaths::findExecutable(name).isEmpty();
+}
+
+inline ToolResult runTool(const QString &program, const QStringList &arguments)
+{
+    QProcess process;
+    process.start(program, arguments);
+    ToolResult result;
+    if (!process.waitForFinished(120000))
+        return result;
+    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    result.out = process.readAllStandardOutput();
+    result.err = process.readAllStandardError();
+    return result;
+}
+
+// One row of "pdfimages -list": page, width, height, colour, components, encoding.
+struct ListedImage
+{
+    int page = 0;
+    int width = 0;
+    int height = 0;
+    QString color;
+    int components = 0;
+    QString encoding;
+};
+
+inline QList<ListedImage> listImages(const QString &pdf)
+{
+    QList<ListedImage> images;
+    const ToolResult result = runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
+    const QList<QByteArray> lines = result.out.split('\n');
+    for (int i = 2; i < lines.size(); ++i) { // two header lines
+        const QList<QByteArray> f = lines[i].simplified().split(' ');
+        if (f.size() < 10)
+            continue;
+        images.append({f[0].toInt(), f[3].toInt(), f[4].toInt(), QString::fromLatin1(f[5]),
+                       f[6].toInt(), QString::fromLatin1(f[8])});
+    }
+    return images;
+}
+
+} // namespace PdfTestSupport
