@@ -25,7 +25,8 @@ constexpr PageSize Table[Count] = {
 
 const PageSize &at(int index)
 {
-    return Table[index];
+    // An index from outside the list reads as "Custom", which has no size.
+    return index >= 0 && index < Count ? Table[index] : Table[0];
 }
 
 } // namespace PageSizes

@@ -15,6 +15,6 @@ struct PageSize
     float height;
 };
 
-const PageSize &at(int index); // 0 <= index < Count
+const PageSize &at(int index); // 0 <= index < Count; others give "Custom"
 
 } // namespace PageSizes

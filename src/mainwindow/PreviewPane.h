@@ -3,28 +3,46 @@
 #include <QImage>
 #include <QRectF>
 #include <QWidget>
-
 #include <functional>
 
 // The preview image with the scan area on top. Three layers in the pane's own
 // pixel coordinates: Layer (the reduced preview image; its rectangle bounds the
 // scan area), AreaLayer (the scan area) and RubberLayer (the rectangle the user
 // drags; AreaLayer follows it).
+//
+// The rubber band moves as a whole when dragged inside and resizes at its four
+// sides and four corners, where handles are drawn. While dragging it never gets
+// smaller than 1 x 1 pixel nor larger than the pane was when the layers were made.
 class PreviewPane final : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(PreviewPane)
 
 public:
+    // What a drag changes.
+    enum DragState
+    {
+        NoDrag = 0,
+        Move = 1,
+        LeftSide = 2,
+        TopSide = 3,
+        RightSide = 4,
+        BottomSide = 5,
+        TopLeft = 6,
+        TopRight = 7,
+        BottomLeft = 8,
+        BottomRight = 9
+    };
+
     // Called with the old and the proposed rectangle before a drag is applied;
-    // it may correct the proposal. dragState: 1 move, 2 left, 3 top, 4 right,
-    // 5 bottom, 6 top-left, 7 top-right, 8 bottom-left, 9 bottom-right.
-    using ResizeHook = std::function<void(const QRectF &oldRect, QRectF &newRect, int dragState,
-                                          bool shift)>;
+    // it may correct the proposal. shift: the Shift key is held.
+    using ResizeHook =
+        std::function<void(const QRectF &oldRect, QRectF &newRect, int dragState, bool shift)>;
 
     explicit PreviewPane(QWidget *parent = nullptr);
 
-    // Start-up: all three layers cover the whole pane.
+    // Start-up: all three layers cover the whole pane, whose size becomes the
+    // largest the rubber band can be dragged to.
     void createLayers();
 
     QRectF layerRect() const { return m_layerRect; }
@@ -34,17 +52,32 @@ public:
     QRectF areaRect() const { return m_areaRect; }
     void setAreaRect(const QRectF &rect);
     QRectF rubberRect() const { return m_rubberRect; }
+    // The scan area follows.
     void setRubberRect(const QRectF &rect);
 
     void setResizeHook(ResizeHook hook) { m_hook = std::move(hook); }
 
+    // What a press at pos would drag; NoDrag outside the rubber band.
+    DragState dragStateAt(const QPointF &pos) const;
+    static Qt::CursorShape cursorFor(DragState state);
+
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    QRectF dragged(const QPointF &pos) const;
+    QVector<QRectF> handleRects() const;
+
     QRectF m_layerRect;
     QImage m_layerImage;
     QRectF m_areaRect;
     QRectF m_rubberRect;
+    QSizeF m_maxSize;
     ResizeHook m_hook;
+    DragState m_drag = NoDrag;
+    QPointF m_dragStart;
+    QRectF m_dragStartRect;
 };

@@ -6,15 +6,24 @@ RulerWidget::RulerWidget(Qt::Orientation orientation, QWidget *parent)
     : QWidget(parent), m_orientation(orientation)
 {
     if (orientation == Qt::Horizontal)
-        setFixedHeight(15);
+        setFixedHeight(Thickness);
     else
-        setFixedWidth(15);
+        setFixedWidth(Thickness);
+}
+
+int RulerWidget::length() const
+{
+    if (m_orientation == Qt::Horizontal)
+        return minimumWidth() == maximumWidth() ? minimumWidth() : width();
+    return minimumHeight() == maximumHeight() ? minimumHeight() : height();
 }
 
 QImage &RulerWidget::canvas()
 {
-    if (m_canvas.size() != size()) {
-        m_canvas = QImage(size(), QImage::Format_RGB32);
+    const QSize wanted =
+        m_orientation == Qt::Horizontal ? QSize(length(), Thickness) : QSize(Thickness, length());
+    if (m_canvas.size() != wanted) {
+        m_canvas = QImage(wanted, QImage::Format_RGB32);
         m_canvas.fill(palette().button().color());
     }
     return m_canvas;

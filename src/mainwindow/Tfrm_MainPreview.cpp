@@ -1,17 +1,184 @@
 // The preview command, the rulers and the scan area.
+#include "gallery/BoxResampler.h"
+#include "gallery/TempFolder.h"
+#include "i18n/MessageTables.h"
+#include "i18n/TLangTranslator.h"
+#include "mainwindow/PageSizes.h"
+#include "mainwindow/PreviewPane.h"
+#include "mainwindow/PreviewRules.h"
+#include "mainwindow/RulerWidget.h"
+#include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
+#include "mainwindow/UserPrompts.h"
+#include "scanner/TTwainControl.h"
 
-void Tfrm_Main::ToolButtonPreviewClick() {}
+#include <QComboBox>
+#include <QFontMetrics>
+#include <QImageReader>
+#include <QLabel>
+#include <QLoggingCategory>
+#include <QPainter>
+#include <QToolButton>
 
-bool Tfrm_Main::LoadPreview(const QString &)
+namespace {
+
+Q_LOGGING_CATEGORY(lcPreview, "pagora.mainwindow.preview", QtWarningMsg)
+
+constexpr int RulerFontHeight = 12; // text cell height in pixels
+
+QString previewImagePath()
 {
-    return false;
+    return TempFolder::join(TempFolder::path(), QStringLiteral("Pagora.bmp"));
 }
 
-void Tfrm_Main::DrawRuler(float) {}
+// The largest font of the ruler's family whose text cell fits the cell height.
+QFont rulerFont(const QFont &base)
+{
+    QFont font = base;
+    for (int px = RulerFontHeight; px > 4; --px) {
+        font.setPixelSize(px);
+        if (QFontMetrics(font).height() <= RulerFontHeight)
+            break;
+    }
+    return font;
+}
 
-void Tfrm_Main::cmb_SizeSelect(int) {}
+void paintRuler(RulerWidget *ruler, const PreviewRules::RulerMarks &marks)
+{
+    QImage &canvas = ruler->canvas();
+    const QColor face = ruler->palette().button().color();
+    canvas.fill(face);
+    QPainter p(&canvas);
+    for (const QRect &tick : marks.ticks)
+        p.fillRect(tick, Qt::black);
+    p.setFont(rulerFont(ruler->font()));
+    p.setPen(Qt::black);
+    const QFontMetrics fm(p.font());
+    for (const PreviewRules::RulerLabel &label : marks.labels) {
+        // Numbers are written on an opaque cell, covering the tick beneath them.
+        const QRect cell(label.at, QSize(fm.horizontalAdvance(label.text), RulerFontHeight));
+        p.fillRect(cell, face);
+        p.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, label.text);
+    }
+    p.end();
+    ruler->update();
+}
 
-void Tfrm_Main::RBResize(const QRectF &, QRectF &, int, bool) {}
+} // namespace
 
-void Tfrm_Main::PostScanPreview() {}
+void Tfrm_Main::ToolButtonPreviewClick()
+{
+    // The menu command stays enabled during a batch; a preview then would reopen
+    // the busy scanner and turn the batch's remaining pages into previews.
+    if (!ToolButtonPreview->isEnabled())
+        return;
+    ScanMode = 1;
+    Mess(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_32")));
+    setCommandButtonsEnabled(false);
+
+    TTwainControl *control = TwainControl;
+    const int source = cmb_Sources->currentIndex();
+    control->setSourceIndex(source);
+    control->StartDevice();
+    control->setSourceIndex(source);
+    control->OpenDataSource();
+    control->setTransferMode(1);
+    control->setSourceIndex(source);
+
+    // A quick look at the whole bed: colour at 100 dpi, no page size, no area,
+    // whatever the image settings say.
+    control->setShowUI(0);
+    control->setShowIndicators(0);
+    control->setDisableAfterAcquire(1);
+    control->setUnitOfMeasure(0);
+    control->setPixelType(2);
+    control->setResolution(PreviewRules::PreviewDpi);
+    ScanResolution = control->resolution();
+
+    if (control->errorCode() != 0) {
+        QString text = control->errorString();
+        if (text.isEmpty())
+            text =
+                tr("The scanner reported error %1.", "ScannerErrorCode").arg(control->errorCode());
+        Mess(text, true);
+        setCommandButtonsEnabled(true);
+        return;
+    }
+    control->Acquire();
+}
+
+void Tfrm_Main::PostScanPreview()
+{
+    const QString path = previewImagePath();
+    const int index = TwainControl->numImages() - 1;
+    // Showing the previous preview as if it were this one would mislead the user.
+    if (index < 0 || !TwainControl->SaveImage(index, path)) {
+        QString text = TwainControl->errorString();
+        if (text.isEmpty())
+            text = tr("The preview image could not be saved to %1.", "PreviewNotSaved").arg(path);
+        qCWarning(lcPreview) << "preview not saved:" << path << TwainControl->errorCode();
+        Mess(text, true);
+        setCommandButtonsEnabled(true);
+        return;
+    }
+    LoadPreview(path);
+    Mess(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")));
+    setCommandButtonsEnabled(true);
+}
+
+bool Tfrm_Main::LoadPreview(const QString &fname)
+{
+    QImageReader reader(fname);
+    const QImage image = reader.read();
+    PreviewRules::PreviewFit fit;
+    if (image.isNull() || !PreviewRules::fitPreview(image.size(), I32_Preview->size(), &fit)) {
+        // The previous image, area and rulers stay as they were.
+        qCWarning(lcPreview) << "preview not readable:" << fname << reader.errorString();
+        UserPrompts::showError(this,
+                               tr("The preview image %1 cannot be read: %2", "PreviewNotReadable")
+                                   .arg(fname, reader.errorString()));
+        return false;
+    }
+    // The same box filter as the thumbnails: each pixel the mean of the area it covers.
+    const QImage reduced = BoxResampler::resample(image, fit.reduced);
+    I32_Preview->setLayer(fit.layer, reduced);
+    I32_Preview->setAreaRect(fit.layer);
+    PreviewResolution = PreviewRules::previewResolution(ScanResolution, fit.scale);
+    DrawRuler(PreviewResolution);
+    // The scan area is now the whole preview image; the size item stays.
+    I32_Preview->setRubberRect(fit.layer);
+    return true;
+}
+
+void Tfrm_Main::DrawRuler(float OurResolution)
+{
+    paintRuler(img_TopRuler,
+               PreviewRules::topRuler(UnitsCode, OurResolution, img_TopRuler->length()));
+    paintRuler(img_LeftRuler,
+               PreviewRules::leftRuler(UnitsCode, OurResolution, img_LeftRuler->length()));
+    const QString caption = PreviewRules::unitCaption(UnitsCode);
+    if (!caption.isEmpty())
+        pnl_Spacer->setText(caption);
+}
+
+void Tfrm_Main::cmb_SizeSelect(int index)
+{
+    if (index < 1 || index >= PageSizes::Count)
+        return; // "Custom" keeps the area drawn
+    const QRectF area = PreviewRules::standardSizeArea(index, PreviewResolution);
+    I32_Preview->setAreaRect(area);
+    I32_Preview->setRubberRect(area);
+    // Shift held: the size display follows, the chosen item stays and nothing is
+    // limited to the image (a size larger than the preview stays as large).
+    QRectF proposed = area;
+    RBResize(area, proposed, PreviewPane::NoDrag, true);
+}
+
+void Tfrm_Main::RBResize(const QRectF &OldLocation, QRectF &NewLocation, int DragState, bool Shift)
+{
+    NewLocation =
+        PreviewRules::limitScanArea(OldLocation, NewLocation, DragState, I32_Preview->layerRect());
+    sb_Main->setPanelText(2, PreviewRules::sizeReadout(NewLocation, PreviewResolution, UnitsCode));
+    if (!Shift)
+        cmb_Size->setCurrentIndex(0);
+}

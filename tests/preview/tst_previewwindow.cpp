@@ -1,0 +1,484 @@
+#include "FakeTwainControl.h"
+#include "PreviewTestSupport.h"
+#include "gallery/TempFolder.h"
+#include "mainwindow/PreviewPane.h"
+#include "mainwindow/StatusPanelBar.h"
+#include "mainwindow/Tfrm_Main.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QImageReader>
+#include <QLabel>
+#include <QToolButton>
+#include <QtTest>
+#include <memory>
+
+using namespace PreviewTest;
+
+namespace {
+
+// The A5 item's area right after start: 5.8 x 8.3 in at 20.78 pane pixels per inch.
+const QRectF A5AtStart(0, 0, 5.8f * 20.78f, 8.3f * 20.78f);
+
+struct Window
+{
+    FakeTwainControl *control = new FakeTwainControl;
+    std::unique_ptr<Tfrm_Main> w;
+
+    Window()
+    {
+        control->setSources({QStringLiteral("Fake scanner")});
+        control->setSourceIndex(0);
+        w = std::make_unique<Tfrm_Main>(control);
+        w->show();
+        control->clearCalls();
+    }
+    QString panel2() const { return w->sb_Main->panelText(2); }
+    void selectSize(int index)
+    {
+        w->cmb_Size->setCurrentIndex(index);
+        emit w->cmb_Size->activated(index);
+    }
+    // A preview of one page, answered by the fake control through the page pipeline.
+    void preview(const QImage &page)
+    {
+        control->queueBatch({FakeTwainControl::page(page)});
+        w->ToolButtonPreview->click();
+    }
+};
+
+QString previewFile()
+{
+    return TempFolder::join(TempFolder::path(), QStringLiteral("Pagora.bmp"));
+}
+
+} // namespace
+
+class tst_PreviewWindow : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { QFile::remove(previewFile()); }
+
+    void previewShowsPageAndResetsArea();
+    void previewRefusedKeepsPrevious();
+    void previewMenuIgnoredWhileBusy();
+    void previewNotSavedKeepsPrevious();
+    void unreadablePreviewKeepsPrevious();
+    void sizeSelect_data();
+    void sizeSelect();
+    void customKeepsArea();
+    void standardSizeAfterPreview();
+    void dragArea_data();
+    void dragArea();
+    void rulers_data();
+    void rulers();
+    void scanSettings_data();
+    void scanSettings();
+};
+
+void tst_PreviewWindow::previewShowsPageAndResetsArea()
+{
+    Window t;
+    t.w->UnitsCode = 1;
+    t.w->cmb_Mode->setCurrentIndex(0);       // ignored by the preview
+    t.w->cmb_Resolution->setCurrentIndex(9); // 2400, ignored too
+    t.selectSize(5);
+    const QString sizeText = t.panel2();
+    QVERIFY(isBlack(t.w->img_TopRuler, 20, 14)); // one inch at 20.78
+
+    t.preview(FakeTwainControl::makePage(850, 1170));
+    QCOMPARE(t.w->ScanMode, 1);
+    QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
+    QVERIFY(!t.w->StatusIsError);
+    QVERIFY(t.w->ToolButtonPreview->isEnabled());
+    QVERIFY(t.w->ToolButtonScan->isEnabled());
+
+    // Colour at 100 dpi; no page size, area or feeder; the page saved as the preview.
+    const QStringList expected = {"sourceIndex=0",
+                                  "StartDevice",
+                                  "sourceIndex=0",
+                                  "OpenDataSource",
+                                  "transferMode=1",
+                                  "sourceIndex=0",
+                                  "showUI=0",
+                                  "showIndicators=0",
+                                  "disableAfterAcquire=1",
+                                  "unitOfMeasure=0",
+                                  "pixelType=2",
+                                  "resolution=100",
+                                  "Acquire",
+                                  QStringLiteral("SaveImage(0,%1)").arg(previewFile())};
+    QCOMPARE(t.control->calls(), expected);
+    QCOMPARE(QImageReader(previewFile()).size(), QSize(850, 1170));
+
+    PreviewPane *pane = t.w->I32_Preview;
+    QVERIFY(nearRect(pane->layerRect(), QRectF(0, 0, 279, 384.0353)));
+    QCOMPARE(pane->layerImage().size(), QSize(278, 384));
+    QCOMPARE(pane->areaRect(), pane->layerRect());
+    QCOMPARE(pane->rubberRect(), pane->layerRect());
+    QVERIFY(qAbs(t.w->PreviewResolution - 32.8235f) < 1e-3f);
+    // Rulers redrawn at the new resolution: one inch is now 32 pixels in.
+    QVERIFY(isBlack(t.w->img_TopRuler, 32, 14));
+    QVERIFY(!isBlack(t.w->img_TopRuler, 20, 14));
+    // The size item and its read-out stay.
+    QCOMPARE(t.w->cmb_Size->currentIndex(), 5);
+    QCOMPARE(t.panel2(), sizeText);
+}
+
+void tst_PreviewWindow::previewRefusedKeepsPrevious()
+{
+    Window t;
+    t.preview(FakeTwainControl::makePage(850, 1170));
+    QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
+    const QImage image = t.w->I32_Preview->layerImage();
+    const QRectF area = t.w->I32_Preview->areaRect();
+    const QImage ruler = t.w->img_LeftRuler->canvasImage();
+
+    t.control->setPropertyError(QStringLiteral("resolution"), 9, QStringLiteral("Device busy"));
+    t.control->clearCalls();
+    t.preview(FakeTwainControl::makePage(100, 100));
+    QCOMPARE(t.w->StatusText, QStringLiteral("Device busy"));
+    QVERIFY(t.w->StatusIsError);
+    QVERIFY(t.w->ToolButtonPreview->isEnabled());
+    QVERIFY(t.w->ToolButtonScan->isEnabled());
+    QVERIFY(!t.control->calls().contains(QStringLiteral("Acquire")));
+    QTest::qWait(20); // nothing may arrive
+    QCOMPARE(t.w->I32_Preview->layerImage(), image);
+    QCOMPARE(t.w->I32_Preview->areaRect(), area);
+    QCOMPARE(t.w->img_LeftRuler->canvasImage(), ruler);
+}
+
+void tst_PreviewWindow::previewMenuIgnoredWhileBusy()
+{
+    Window t;
+    t.w->ScanMode = 2;
+    t.w->setCommandButtonsEnabled(false); // a scan batch is running
+    t.control->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(100, 100))});
+    t.w->Action2->trigger();
+    QCOMPARE(t.w->ScanMode, 2);
+    QVERIFY(t.control->calls().isEmpty());
+}
+
+void tst_PreviewWindow::previewNotSavedKeepsPrevious()
+{
+    Window t;
+    t.preview(FakeTwainControl::makePage(850, 1170));
+    QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
+    const QImage image = t.w->I32_Preview->layerImage();
+    const float resolution = t.w->PreviewResolution;
+
+    // The old Pagora.bmp is still on disk; it must not be shown as the new preview.
+    t.control->setSaveFails(true);
+    t.preview(FakeTwainControl::makePage(1200, 600));
+    QTRY_VERIFY(t.w->StatusIsError);
+    QVERIFY(t.w->StatusText.contains(previewFile()));
+    QVERIFY(t.w->ToolButtonPreview->isEnabled());
+    QCOMPARE(t.w->I32_Preview->layerImage(), image);
+    QCOMPARE(t.w->PreviewResolution, resolution);
+}
+
+void tst_PreviewWindow::unreadablePreviewKeepsPrevious()
+{
+    Window t;
+    t.preview(FakeTwainControl::makePage(850, 1170));
+    QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
+    const QImage image = t.w->I32_Preview->layerImage();
+    const QRectF layer = t.w->I32_Preview->layerRect();
+    const QRectF area = t.w->I32_Preview->areaRect();
+    const float resolution = t.w->PreviewResolution;
+    const QImage ruler = t.w->img_TopRuler->canvasImage();
+
+    const QString broken = QDir(qEnvironmentVariable("TEMP")).filePath("broken.bmp");
+    QFile f(broken);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("BM this is not a bitmap");
+    f.close();
+    const QString missing = QDir(qEnvironmentVariable("TEMP")).filePath("missing.bmp");
+
+    for (const QString &path : {broken, missing}) {
+        PromptRecorder prompts;
+        QVERIFY(!t.w->LoadPreview(path));
+        QCOMPARE(prompts.prompts.size(), 1);
+        QCOMPARE(prompts.prompts.first().icon, QMessageBox::Critical);
+        QVERIFY(prompts.prompts.first().text.contains(path));
+        QCOMPARE(t.w->I32_Preview->layerImage(), image);
+        QCOMPARE(t.w->I32_Preview->layerRect(), layer);
+        QCOMPARE(t.w->I32_Preview->areaRect(), area);
+        QCOMPARE(t.w->PreviewResolution, resolution);
+        QCOMPARE(t.w->img_TopRuler->canvasImage(), ruler);
+    }
+}
+
+void tst_PreviewWindow::sizeSelect_data()
+{
+    QTest::addColumn<int>("units");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QRectF>("area");
+    QTest::addColumn<QString>("readout");
+
+    QTest::newRow("A4 mm") << 2 << 1 << QRectF(0, 0, 172.474, 243.126) << "211 x 297 mm";
+    QTest::newRow("A4 in") << 1 << 1 << QRectF(0, 0, 172.474, 243.126) << "8 x 11 in";
+    QTest::newRow("A5 mm") << 2 << 5 << A5AtStart << "147 x 211 mm";
+    // Wider than the pane: kept as large, not limited.
+    QTest::newRow("B3 mm") << 2 << 11 << QRectF(0, 0, 13.9f * 20.78f, 19.7f * 20.78f)
+                           << "353 x 500 mm";
+}
+
+void tst_PreviewWindow::sizeSelect()
+{
+    QFETCH(int, units);
+    QFETCH(int, index);
+    QFETCH(QRectF, area);
+
+    Window t;
+    t.w->UnitsCode = units;
+    t.selectSize(index);
+    QVERIFY2(nearRect(t.w->I32_Preview->areaRect(), area),
+             qPrintable(describe(t.w->I32_Preview->areaRect())));
+    QCOMPARE(t.w->I32_Preview->rubberRect(), t.w->I32_Preview->areaRect());
+    QTEST(t.panel2(), "readout");
+    QCOMPARE(t.w->cmb_Size->currentIndex(), index);
+}
+
+void tst_PreviewWindow::customKeepsArea()
+{
+    Window t;
+    t.selectSize(5);
+    const QString text = t.panel2();
+    t.selectSize(0);
+    QVERIFY(nearRect(t.w->I32_Preview->areaRect(), A5AtStart));
+    QCOMPARE(t.panel2(), text);
+    QCOMPARE(t.w->cmb_Size->currentIndex(), 0);
+}
+
+void tst_PreviewWindow::standardSizeAfterPreview()
+{
+    Window t;
+    t.preview(FakeTwainControl::makePage(850, 1100)); // 8.5 x 11 in
+    QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
+    t.w->UnitsCode = 2;
+    t.selectSize(1);
+    // From the image's top-left, even though 11.7 in is taller than the image.
+    const float r = t.w->PreviewResolution;
+    QVERIFY(nearRect(t.w->I32_Preview->areaRect(), QRectF(0, 0, 8.3f * r, 11.7f * r)));
+    QVERIFY(t.w->I32_Preview->areaRect().bottom() > t.w->I32_Preview->layerRect().bottom());
+    QCOMPARE(t.panel2(), QStringLiteral("211 x 297 mm"));
+}
+
+void tst_PreviewWindow::dragArea_data()
+{
+    QTest::addColumn<QPointF>("from");
+    QTest::addColumn<QPointF>("to");
+    QTest::addColumn<bool>("shift");
+    QTest::addColumn<int>("cursor");
+    QTest::addColumn<QRectF>("expected");
+    QTest::addColumn<int>("sizeIndex");
+
+    const double w = A5AtStart.width();
+    const double h = A5AtStart.height();
+    auto r = [](double l, double t, double rr, double b) {
+        return QRectF(QPointF(l, t), QPointF(rr, b));
+    };
+    QTest::newRow("corner, no Shift: Custom")
+        << QPointF(120, 172) << QPointF(150, 200) << false << int(Qt::SizeFDiagCursor)
+        << r(0, 0, w + 30, h + 28) << 0;
+    QTest::newRow("corner, Shift: size kept")
+        << QPointF(120, 172) << QPointF(150, 200) << true << int(Qt::SizeFDiagCursor)
+        << r(0, 0, w + 30, h + 28) << 5;
+    // A corner's handle reaches further than an edge's grip.
+    QTest::newRow("corner grabbed a little inside")
+        << QPointF(w - 6, h - 6) << QPointF(w + 4, h + 4) << false << int(Qt::SizeFDiagCursor)
+        << r(0, 0, w + 10, h + 10) << 0;
+    QTest::newRow("move past the right edge keeps the width")
+        << QPointF(60, 86) << QPointF(260, 96) << false << int(Qt::SizeAllCursor)
+        << r(279 - w, 10, 279, h + 10) << 0;
+    QTest::newRow("move past the top-left") << QPointF(60, 86) << QPointF(20, 40) << false
+                                            << int(Qt::SizeAllCursor) << r(0, 0, w, h) << 0;
+    QTest::newRow("left side stops at the bound") << QPointF(0, 86) << QPointF(-40, 86) << false
+                                                  << int(Qt::SizeHorCursor) << r(0, 0, w, h) << 0;
+    QTest::newRow("bottom side stops at the pane")
+        << QPointF(60, h) << QPointF(60, 600) << false << int(Qt::SizeVerCursor) << r(0, 0, w, 422)
+        << 0;
+    QTest::newRow("top side stops 1 pixel before the bottom")
+        << QPointF(60, 0) << QPointF(60, 300) << false << int(Qt::SizeVerCursor)
+        << r(0, h - 1, w, h) << 0;
+    QTest::newRow("top-right corner") << QPointF(w, 1) << QPointF(w + 10, 30) << false
+                                      << int(Qt::SizeBDiagCursor) << r(0, 29, w + 10, h) << 0;
+    QTest::newRow("outside the area: nothing") << QPointF(200, 300) << QPointF(100, 100) << false
+                                               << int(Qt::ArrowCursor) << r(0, 0, w, h) << 5;
+}
+
+void tst_PreviewWindow::dragArea()
+{
+    QFETCH(QPointF, from);
+    QFETCH(QPointF, to);
+    QFETCH(bool, shift);
+    QFETCH(int, cursor);
+    QFETCH(QRectF, expected);
+
+    Window t;
+    t.w->UnitsCode = 2;
+    t.selectSize(5);
+    PreviewPane *pane = t.w->I32_Preview;
+
+    // The cursor says what a drag from there would do.
+    mouse(pane, QEvent::MouseMove, from, Qt::NoButton);
+    QCOMPARE(int(pane->cursor().shape()), cursor);
+
+    drag(pane, from, to, shift ? Qt::ShiftModifier : Qt::NoModifier);
+    QVERIFY2(nearRect(pane->areaRect(), expected), qPrintable(describe(pane->areaRect())));
+    QCOMPARE(pane->rubberRect(), pane->areaRect());
+    QTEST(t.w->cmb_Size->currentIndex(), "sizeIndex");
+    // The read-out follows the area.
+    const QRectF a = pane->areaRect();
+    const QString readout = QStringLiteral("%1 x %2 mm")
+                                .arg(qRound64(a.width() / 20.78 * 25.4))
+                                .arg(qRound64(a.height() / 20.78 * 25.4));
+    QCOMPARE(t.panel2(), readout);
+}
+
+void tst_PreviewWindow::rulers_data()
+{
+    QTest::addColumn<int>("units");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QPoint>("topTick");
+    QTest::addColumn<QPoint>("leftTick");
+
+    // A tick's last row or column, below or beside any number.
+    QTest::newRow("inches") << 1 << "in" << QPoint(20, 14) << QPoint(14, 10);
+    QTest::newRow("millimetres") << 2 << "mm" << QPoint(8, 14) << QPoint(14, 8);
+}
+
+void tst_PreviewWindow::rulers()
+{
+    QFETCH(int, units);
+    QFETCH(QPoint, topTick);
+    QFETCH(QPoint, leftTick);
+
+    Window t;
+    t.w->UnitsCode = units;
+    t.w->DrawRuler(20.78f);
+    QTEST(t.w->pnl_Spacer->text(), "caption");
+    QCOMPARE(t.w->img_TopRuler->canvasImage().size(), QSize(279, 15));
+    QCOMPARE(t.w->img_LeftRuler->canvasImage().size(), QSize(15, 422));
+    QVERIFY(isBlack(t.w->img_TopRuler, 0, 14));
+    QVERIFY(isBlack(t.w->img_TopRuler, topTick.x(), topTick.y()));
+    QVERIFY(!isBlack(t.w->img_TopRuler, topTick.x() + 1, topTick.y()));
+    QVERIFY(isBlack(t.w->img_LeftRuler, leftTick.x(), leftTick.y()));
+    QVERIFY(!isBlack(t.w->img_LeftRuler, leftTick.x(), leftTick.y() + 1));
+
+    // Any other units code leaves both rulers blank and the caption as it was.
+    t.w->UnitsCode = 3;
+    t.w->DrawRuler(20.78f);
+    QVERIFY(isBlank(t.w->img_TopRuler));
+    QVERIFY(isBlank(t.w->img_LeftRuler));
+    QTEST(t.w->pnl_Spacer->text(), "caption");
+}
+
+void tst_PreviewWindow::scanSettings_data()
+{
+    QTest::addColumn<bool>("forScan");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("resolution"); // item index
+    QTest::addColumn<int>("size");
+    QTest::addColumn<bool>("adf");
+    QTest::addColumn<bool>("duplex");
+    QTest::addColumn<bool>("feederAvailable");
+    QTest::addColumn<bool>("feederLoaded");
+    QTest::addColumn<QStringList>("calls");
+    QTest::addColumn<bool>("result");
+    QTest::addColumn<bool>("gADF");
+    QTest::addColumn<int>("scanResolution");
+    QTest::addColumn<QList<int>>("accepted"); // resolutions the source offers; empty: all
+
+    QTest::newRow("scan, gray, A5 at 150")
+        << true << 1 << 2 << 5 << false << false << true << true
+        << QStringList{"pixelType=1", "resolution=150", "pageSize=5", "feederAvailable?"} << true
+        << false << 150 << QList<int>();
+    // The drawn area, (1, 2)-(6, 12) inches at 20.78.
+    QTest::newRow("scan, Custom: area in inches")
+        << true << 2 << 0 << 0 << false << false << false << false
+        << QStringList{"pixelType=2", "resolution=75", "pageSize=0", "SetImageLayout(1,2,6,12)",
+                       "feederAvailable?"}
+        << true << false << 75 << QList<int>();
+    QTest::newRow("copy, Custom: no area")
+        << false << 0 << 4 << 0 << false << false << false << false
+        << QStringList{"pixelType=0", "resolution=300", "pageSize=0", "feederAvailable?"} << true
+        << false << 300 << QList<int>();
+    QTest::newRow("feeder, duplex")
+        << true << 2 << 4 << 1 << true << true << true << true
+        << QStringList{"pixelType=2",      "resolution=300",  "pageSize=1",
+                       "feederAvailable?", "feederEnabled=1", "duplexEnabled=1",
+                       "feederLoaded?",    "xferCount=-1",    "autoFeed=1"}
+        << true << true << 300 << QList<int>();
+    QTest::newRow("copy from the feeder, one side")
+        << false << 2 << 4 << 3 << true << false << true << true
+        << QStringList{"pixelType=2",      "resolution=300",  "pageSize=3",
+                       "feederAvailable?", "feederEnabled=1", "duplexEnabled=0",
+                       "feederLoaded?",    "xferCount=-1",    "autoFeed=1"}
+        << true << true << 300 << QList<int>();
+    QTest::newRow("feeder ticked, source has none")
+        << true << 2 << 4 << 1 << true << true << false << false
+        << QStringList{"pixelType=2", "resolution=300", "pageSize=1", "feederAvailable?"} << true
+        << false << 300 << QList<int>();
+    QTest::newRow("feeder empty") << true << 2 << 4 << 1 << true << false << true << false
+                                  << QStringList{"pixelType=2",     "resolution=300",
+                                                 "pageSize=1",      "feederAvailable?",
+                                                 "feederEnabled=1", "duplexEnabled=0",
+                                                 "feederLoaded?"}
+                                  << false << true << 300 << QList<int>();
+    // The source settles on the nearest resolution it has; that one is kept.
+    QTest::newRow("resolution read back")
+        << true << 2 << 2 << 1 << false << false << false << false
+        << QStringList{"pixelType=2", "resolution=150", "pageSize=1", "feederAvailable?"} << true
+        << false << 200 << QList<int>{75, 200, 600};
+}
+
+void tst_PreviewWindow::scanSettings()
+{
+    QFETCH(bool, forScan);
+    QFETCH(bool, adf);
+    QFETCH(bool, duplex);
+    QFETCH(bool, feederAvailable);
+    QFETCH(bool, feederLoaded);
+    QFETCH(bool, result);
+    QFETCH(bool, gADF);
+
+    Window t;
+    QFETCH(int, mode);
+    QFETCH(int, resolution);
+    QFETCH(int, size);
+    t.w->cmb_Mode->setCurrentIndex(mode);
+    t.w->cmb_Resolution->setCurrentIndex(resolution);
+    t.w->cmb_Size->setCurrentIndex(size);
+    t.w->cb_ADF->setChecked(adf);
+    t.w->cb_ADFClick();
+    t.w->cb_Duplex->setChecked(duplex);
+    t.w->I32_Preview->setRubberRect(QRectF(QPointF(20.78, 41.56), QPointF(124.68, 249.36)));
+    t.control->setFeederAvailable(feederAvailable);
+    t.control->setFeederLoaded(feederLoaded);
+    QFETCH(QList<int>, accepted);
+    t.control->setAcceptedResolutions(accepted);
+    QVERIFY(t.control->OpenDataSource());
+    t.control->clearCalls();
+    t.w->setCommandButtonsEnabled(false); // as the command has them
+    t.w->gADF = !gADF;
+
+    QCOMPARE(t.w->ApplyScanSettings(forScan), result);
+    QTEST(t.control->calls(), "calls");
+    QCOMPARE(t.w->gADF, gADF);
+    QTEST(t.w->ScanResolution, "scanResolution");
+    if (!result) {
+        QCOMPARE(t.w->StatusText, QStringLiteral("There are no documents loaded in the feeder"));
+        QVERIFY(t.w->StatusIsError);
+        QVERIFY(t.w->ToolButtonPreview->isEnabled());
+        QVERIFY(t.w->ToolButtonScan->isEnabled());
+    }
+}
+
+QTEST_MAIN(tst_PreviewWindow)
+#include "tst_previewwindow.moc"
