@@ -333,6 +333,21 @@
         <extracomment>File count suffix for exactly one file.</extracomment>
         <translation> файл</translation>
     </message>
+    <message>
+        <source>The preview image could not be saved to %1.</source>
+        <comment>PreviewNotSaved</comment>
+        <translation>Не удалось сохранить изображение предварительного просмотра в %1.</translation>
+    </message>
+    <message>
+        <source>The preview image %1 cannot be read: %2</source>
+        <comment>PreviewNotReadable</comment>
+        <translation>Не удалось прочитать изображение предварительного просмотра %1: %2</translation>
+    </message>
+    <message>
+        <source>The scanner reported error %1.</source>
+        <comment>ScannerErrorCode</comment>
+        <translation>Сканер сообщил об ошибке %1.</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_Settings</name>
