@@ -1,14 +1,26 @@
 #include "about/Tfrm_About.h"
 
+#include "about/AboutLog.h"
+#include "about/UpdateNotice.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/UserPrompts.h"
 
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
+#include <QPixmap>
 #include <QPushButton>
+#include <QShowEvent>
 
-Tfrm_About::Tfrm_About(QWidget *parent) : QDialog(parent)
+namespace {
+
+// The maker's notice; like the product name it reads the same in every language.
+const char *const MakersNotice = "Copyright (c) 2026 Veldmark. All rights reserved.";
+
+} // namespace
+
+Tfrm_About::Tfrm_About(QWidget *parent) : QDialog(parent), m_checker(new UpdateChecker(this))
 {
     setObjectName(QStringLiteral("Tfrm_About"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
@@ -16,19 +28,45 @@ Tfrm_About::Tfrm_About(QWidget *parent) : QDialog(parent)
                    Qt::WindowCloseButtonHint);
     setModal(true);
     setFixedSize(375, 236);
+    // The designed positions assume this small font; where it is missing a
+    // sans-serif of the same size stands in.
+    QFont designFont(QStringLiteral("MS Sans Serif"));
+    designFont.setStyleHint(QFont::SansSerif);
+    designFont.setPointSize(8);
+    setFont(designFont);
 
     Image = new QLabel(this);
     Image->setObjectName(QStringLiteral("Image"));
     Image->setGeometry(8, 8, 128, 128);
+    Image->setPixmap(QPixmap(QStringLiteral(":/icons/pagora-pro-128.png")));
+
     lbl_Name = new QLabel(QStringLiteral("Pagora Pro"), this); // never translated
     lbl_Name->setObjectName(QStringLiteral("lbl_Name"));
+    QFont nameFont(QStringLiteral("Arial Black"));
+    // Where that face is missing the heaviest sans-serif stands in for it.
+    nameFont.setStyleHint(QFont::SansSerif);
+    nameFont.setWeight(QFont::Black);
+    nameFont.setPixelSize(24);
+    lbl_Name->setFont(nameFont);
+    QPalette namePalette = lbl_Name->palette();
+    namePalette.setColor(QPalette::WindowText, Qt::black);
+    lbl_Name->setPalette(namePalette);
     lbl_Name->move(158, 8);
+    lbl_Name->adjustSize();
+
     lbl_Version = new QLabel(this);
     lbl_Version->setObjectName(QStringLiteral("lbl_Version"));
+    QFont versionFont = lbl_Version->font();
+    versionFont.setBold(true);
+    lbl_Version->setFont(versionFont);
     lbl_Version->move(158, 60);
-    lbl_Copyright = new QLabel(this);
+
+    lbl_Copyright = new QLabel(QString::fromLatin1(MakersNotice), this);
     lbl_Copyright->setObjectName(QStringLiteral("lbl_Copyright"));
-    lbl_Copyright->move(158, 87);
+    lbl_Copyright->setWordWrap(true);
+    lbl_Copyright->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lbl_Copyright->setGeometry(158, 87, 113, lbl_Copyright->heightForWidth(113));
+
     Bevel = new QFrame(this);
     Bevel->setObjectName(QStringLiteral("Bevel"));
     Bevel->setFrameShape(QFrame::HLine);
@@ -44,14 +82,18 @@ Tfrm_About::Tfrm_About(QWidget *parent) : QDialog(parent)
 
     connect(btn_OK, &QPushButton::clicked, this, &Tfrm_About::btn_OKClick);
     connect(btn_Update, &QPushButton::clicked, this, &Tfrm_About::btn_UpdateClick);
+    connect(m_checker, &UpdateChecker::finished, this, &Tfrm_About::checkFinished);
     retranslateUi();
 }
+
+Tfrm_About::~Tfrm_About() = default;
 
 void Tfrm_About::retranslateUi()
 {
     setWindowTitle(tr("About Pagora Pro", "Tfrm_About"));
-    lbl_Version->setText(tr("Version 1.0 ", "lbl_Version"));
-    lbl_Version->adjustSize();
+    // The designed caption "Version 1.0" would be wrong for every release: the
+    // label is always composed from the running version.
+    composeVersion();
     btn_Update->setText(tr("Check for updates", "btn_Update"));
     btn_OK->setText(tr("OK", "btn_OK"));
 }
@@ -65,14 +107,21 @@ void Tfrm_About::changeEvent(QEvent *event)
 
 void Tfrm_About::showEvent(QShowEvent *event)
 {
-    FormShow();
+    // Restoring a minimised box is no new showing.
+    if (!event->spontaneous())
+        FormShow();
     QDialog::showEvent(event);
 }
 
 void Tfrm_About::FormShow()
 {
+    composeVersion();
+}
+
+void Tfrm_About::composeVersion()
+{
     lbl_Version->setText(MessageTables::about().GetTextOrDefault(QStringLiteral("IDS_2")) +
-                         QStringLiteral(PAGORA_VERSION));
+                         m_checker->localVersion());
     lbl_Version->adjustSize();
 }
 
@@ -81,4 +130,55 @@ void Tfrm_About::btn_OKClick()
     accept();
 }
 
-void Tfrm_About::btn_UpdateClick() {}
+void Tfrm_About::btn_UpdateClick()
+{
+    if (m_checker->isRunning())
+        return;
+    if (!m_checker->start()) {
+        UserPrompts::showError(this,
+                               tr("Cannot create the file \"%1\".\n%2", "UpdateFileError")
+                                   .arg(UpdateChecker::localFilePath(), m_checker->errorString()));
+        return;
+    }
+    setChecking(true);
+}
+
+void Tfrm_About::setChecking(bool checking)
+{
+    btn_Update->setEnabled(!checking);
+    if (checking)
+        setCursor(Qt::BusyCursor); // OK still works: it ends the check
+    else
+        unsetCursor();
+}
+
+void Tfrm_About::checkFinished(UpdateChecker::Outcome outcome)
+{
+    setChecking(false);
+    switch (outcome) {
+    case UpdateChecker::Outcome::Newer:
+        UpdateNotice::askToDownload(this);
+        break;
+    case UpdateChecker::Outcome::NotNewer:
+        UpdateNotice::tellNewest(this);
+        break;
+    case UpdateChecker::Outcome::WriteFailed:
+        UserPrompts::showError(this,
+                               tr("Cannot write the file \"%1\".\n%2", "UpdateWriteError")
+                                   .arg(UpdateChecker::localFilePath(), m_checker->errorString()));
+        break;
+    default:
+        // Network and content failures end the check without a message.
+        qCDebug(lcAbout) << "check ended silently";
+        break;
+    }
+}
+
+void Tfrm_About::done(int result)
+{
+    if (m_checker->isRunning()) {
+        m_checker->cancel();
+        setChecking(false);
+    }
+    QDialog::done(result);
+}

@@ -457,6 +457,20 @@
         <comment>IDS_15</comment>
         <translation>Вы используете последнюю версию программы.</translation>
     </message>
+    <message>
+        <source>Cannot create the file "%1".
+%2</source>
+        <comment>UpdateFileError</comment>
+        <translation>Не удалось создать файл "%1".
+%2</translation>
+    </message>
+    <message>
+        <source>Cannot write the file "%1".
+%2</source>
+        <comment>UpdateWriteError</comment>
+        <translation>Не удалось записать файл "%1".
+%2</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_Preview</name>

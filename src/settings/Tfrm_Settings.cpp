@@ -9,6 +9,13 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QShowEvent>
+
+namespace {
+
+constexpr int CheckBoxWidth = 217;
+
+} // namespace
 
 Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
 {
@@ -18,6 +25,12 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
                    Qt::WindowCloseButtonHint);
     setModal(true);
     setFixedSize(359, 202);
+    // The designed positions assume this small font; where Tahoma is missing a
+    // sans-serif of the same size stands in.
+    QFont designFont(QStringLiteral("Tahoma"));
+    designFont.setStyleHint(QFont::SansSerif);
+    designFont.setPointSize(8);
+    setFont(designFont);
 
     // Positions as designed; the group's children are placed in its own coordinates.
     GroupBox1 = new QGroupBox(this);
@@ -43,13 +56,13 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     Label1->setBuddy(cmb_Units);
     cb_Update = new QCheckBox(GroupBox1);
     cb_Update->setObjectName(QStringLiteral("cb_Update"));
-    cb_Update->setGeometry(16, 90, 217, 17);
+    cb_Update->setGeometry(16, 90, CheckBoxWidth, 17);
     cb_Save = new QCheckBox(GroupBox1);
     cb_Save->setObjectName(QStringLiteral("cb_Save"));
-    cb_Save->setGeometry(16, 113, 217, 17);
+    cb_Save->setGeometry(16, 113, CheckBoxWidth, 17);
     cb_SkipBlank = new QCheckBox(GroupBox1);
     cb_SkipBlank->setObjectName(QStringLiteral("cb_SkipBlank"));
-    cb_SkipBlank->setGeometry(16, 136, 217, 17);
+    cb_SkipBlank->setGeometry(16, 136, CheckBoxWidth, 17);
 
     btn_OK = new QPushButton(this);
     btn_OK->setObjectName(QStringLiteral("btn_OK"));
@@ -91,6 +104,12 @@ void Tfrm_Settings::retranslateUi()
     cmb_Units->setItemText(1, tr("(mm) millimeter", "cmb_Units.Items[1]"));
     for (QLabel *l : {Label1, Label2})
         l->adjustSize();
+    // A wider platform font must not cut a caption short; the rows stay 23
+    // pixels apart.
+    for (QCheckBox *box : {cb_Update, cb_Save, cb_SkipBlank}) {
+        const QSize hint = box->sizeHint();
+        box->resize(qMax(CheckBoxWidth, hint.width()), qBound(17, hint.height(), 23));
+    }
 }
 
 void Tfrm_Settings::changeEvent(QEvent *event)
@@ -102,7 +121,10 @@ void Tfrm_Settings::changeEvent(QEvent *event)
 
 void Tfrm_Settings::showEvent(QShowEvent *event)
 {
-    FormShow();
+    // Restoring the minimised dialog is no new showing: reloading the store
+    // then would throw away what the user has changed so far.
+    if (!event->spontaneous())
+        FormShow();
     QDialog::showEvent(event);
 }
 
@@ -135,11 +157,14 @@ void Tfrm_Settings::cmb_LangChange(int index)
 
 void Tfrm_Settings::btn_OKClick()
 {
-    SettingsStore store;
-    store.WriteString(SettingsStore::Lang, cmb_Lang->currentText());
-    store.WriteInteger(SettingsStore::Units, cmb_Units->currentIndex());
-    store.WriteBool(SettingsStore::Save, cb_Save->isChecked());
-    store.WriteBool(SettingsStore::SkipBlank, cb_SkipBlank->isChecked());
-    store.WriteBool(SettingsStore::Update, cb_Update->isChecked());
+    {
+        // Written out before anything is applied.
+        SettingsStore store;
+        store.WriteString(SettingsStore::Lang, cmb_Lang->currentText());
+        store.WriteInteger(SettingsStore::Units, cmb_Units->currentIndex());
+        store.WriteBool(SettingsStore::Save, cb_Save->isChecked());
+        store.WriteBool(SettingsStore::SkipBlank, cb_SkipBlank->isChecked());
+        store.WriteBool(SettingsStore::Update, cb_Update->isChecked());
+    }
     emit preferencesApplied(cmb_Units->currentIndex() + 1, cb_SkipBlank->isChecked());
 }
