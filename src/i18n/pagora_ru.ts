@@ -348,6 +348,31 @@
         <comment>ScannerErrorCode</comment>
         <translation>Сканер сообщил об ошибке %1.</translation>
     </message>
+    <message>
+        <source>The page file %1 could not be written.</source>
+        <comment>pageFileNotWritten</comment>
+        <translation>Не удалось записать файл страницы %1.</translation>
+    </message>
+    <message>
+        <source>The working copy %1 could not be written.</source>
+        <comment>workingCopyNotWritten</comment>
+        <translation>Не удалось записать рабочую копию %1.</translation>
+    </message>
+    <message>
+        <source>The working copy %1 could not be read.</source>
+        <comment>workingCopyNotRead</comment>
+        <translation>Не удалось прочитать рабочую копию %1.</translation>
+    </message>
+    <message>
+        <source>The page could not be printed: there is no printer.</source>
+        <comment>noPrinter</comment>
+        <translation>Не удалось напечатать страницу: принтер не найден.</translation>
+    </message>
+    <message>
+        <source>The page could not be printed on %1.</source>
+        <comment>printFailed</comment>
+        <translation>Не удалось напечатать страницу на принтере %1.</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_Settings</name>

@@ -1,0 +1,186 @@
+// A 10-sheet A4 300 dpi colour feeder batch with JPEG pages: the time from the
+// scan command to the last page listed, against scanimage --batch of the same
+// sheets followed by cjpeg of each, in the same run. Prints both and the ratio.
+#include "i18n/MessageTables.h"
+#include "mainwindow/Tfrm_Main.h"
+#include "mainwindow/UserPrompts.h"
+#include "scanner/PageImageWriter.h"
+#include "scanner/SaneTwainControl.h"
+#include "settings/SettingsStore.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int Sheets = 10;
+// The "A4 Letter, A4 " size, 8.3 x 11.7 inches, in millimetres for scanimage.
+constexpr double A4WidthMm = 8.3 * 25.4;
+constexpr double A4HeightMm = 11.7 * 25.4;
+
+// Serves events until done() holds or the time is up; wakes at least every 50 ms.
+bool waitFor(const std::function<bool()> &done, int ms)
+{
+    QTimer tick;
+    tick.start(50);
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > ms)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+double median(QList<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.isEmpty() ? 0 : v.at(v.size() / 2);
+}
+
+// scanimage writes the sheets as PNM, then cjpeg compresses each at the quality
+// the program's JPEG pages use. Returns seconds, or a negative value on failure.
+double runTools(const QString &folder)
+{
+    const QString script =
+        QStringLiteral("set -e; cd '%1'; "
+                       "scanimage -d test:0 --source 'Automatic Document Feeder' --mode Color "
+                       "--resolution 300 -l 0 -t 0 -x %2 -y %3 --format=pnm --batch=p%d.pnm "
+                       "2>/dev/null || true; "
+                       "n=0; for f in p*.pnm; do cjpeg -quality %4 -outfile \"${f%.pnm}.jpg\" "
+                       "\"$f\"; n=$((n+1)); done; test $n -eq %5")
+            .arg(folder)
+            .arg(A4WidthMm, 0, 'f', 2)
+            .arg(A4HeightMm, 0, 'f', 2)
+            .arg(PageImageWriter::kJpegQuality)
+            .arg(Sheets);
+    QElapsedTimer timer;
+    timer.start();
+    QProcess p;
+    p.start(QStringLiteral("bash"), {QStringLiteral("-c"), script});
+    if (!p.waitForFinished(600000) || p.exitCode() != 0) {
+        std::fprintf(stderr, "tools failed: %s\n", p.readAllStandardError().constData());
+        return -1;
+    }
+    return timer.nsecsElapsed() / 1e9;
+}
+
+// One batch through the main window. Returns seconds, or a negative value.
+double runPipeline(const QString &folder)
+{
+    const QString dest = folder + QStringLiteral("/scans");
+    const QString temp = folder + QStringLiteral("/temp");
+    QDir().mkpath(dest);
+    QDir().mkpath(temp);
+    qputenv("TEMP", QFile::encodeName(temp));
+
+    auto *control = new SaneTwainControl;
+    Tfrm_Main w(control);
+    w.FormShow();
+    int test = -1;
+    for (int i = 0; i < control->sourceCount(); ++i) {
+        if (control->deviceName(i) == QLatin1String("test:0"))
+            test = i;
+    }
+    if (test < 0) {
+        std::fprintf(stderr, "SANE's test backend is not in the source list\n");
+        return -1;
+    }
+    w.cmb_Sources->setCurrentIndex(test);
+    w.cmb_Mode->setCurrentIndex(2);
+    w.cmb_Resolution->setCurrentText(QStringLiteral("300"));
+    w.cmb_Size->setCurrentIndex(1);
+    w.cmb_Format->setCurrentIndex(1);
+    w.edt_Destination->setText(dest);
+    w.cb_ADF->setChecked(true);
+    w.cb_ADFClick();
+
+    QElapsedTimer timer;
+    // With PAGORA_BENCH_VERBOSE set: when the command returned and each page was done.
+    const bool verbose = qEnvironmentVariableIsSet("PAGORA_BENCH_VERBOSE");
+    QObject::connect(control, &TTwainControl::OnPostScan, &w, [&](int) {
+        if (verbose)
+            std::printf("  page %d handled at %.3f s\n", w.lv_Images->count(),
+                        timer.nsecsElapsed() / 1e9);
+    });
+    timer.start();
+    w.Action1->trigger(); // File, "S&can"
+    if (verbose)
+        std::printf("  command returned at %.3f s\n", timer.nsecsElapsed() / 1e9);
+    const bool done = waitFor(
+        [&] { return w.ToolButtonScan->isEnabled() && w.lv_Images->count() >= Sheets; }, 600000);
+    const double seconds = timer.nsecsElapsed() / 1e9;
+    if (!done || w.StatusIsError) {
+        std::fprintf(stderr, "pipeline failed: %d listed, status \"%s\"\n", w.lv_Images->count(),
+                     qPrintable(w.StatusText));
+        return -1;
+    }
+    const int pages = int(QDir(dest).entryList(QDir::Files).size());
+    if (pages != Sheets) {
+        std::fprintf(stderr, "pipeline wrote %d page files\n", pages);
+        return -1;
+    }
+    w.FormClose();
+    return seconds;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    if (qEnvironmentVariableIsEmpty("SANE_CONFIG_DIR"))
+        qputenv("SANE_CONFIG_DIR", PAGORA_SOURCE_DIR "/data/sane");
+    QApplication app(argc, argv);
+    const int runs = argc > 1 ? qMax(1, QByteArray(argv[1]).toInt()) : 3;
+
+    QTemporaryDir work;
+    if (!work.isValid())
+        return 1;
+    SettingsStore::setDefaultFilePath(work.filePath(QStringLiteral("settings.conf")));
+    UserPrompts::setResponder([](const UserPrompts::Prompt &) { return UserPrompts::Answer{}; });
+
+    QList<double> tools;
+    QList<double> pipeline;
+    for (int r = 0; r < runs; ++r) {
+        const QString toolsDir = work.filePath(QStringLiteral("tools%1").arg(r));
+        const QString pipeDir = work.filePath(QStringLiteral("pipeline%1").arg(r));
+        QDir().mkpath(toolsDir);
+        QDir().mkpath(pipeDir);
+        const double t = runTools(toolsDir);
+        const double p = runPipeline(pipeDir);
+        if (t < 0 || p < 0)
+            return 1;
+        tools.append(t);
+        pipeline.append(p);
+        std::printf("run %d: pipeline %.3f s, scanimage+cjpeg %.3f s, ratio %.2f\n", r + 1, p, t,
+                    p / t);
+        std::fflush(stdout);
+        // Each run writes about 0.5 GB; free it before the next.
+        QDir(toolsDir).removeRecursively();
+        QDir(pipeDir).removeRecursively();
+    }
+    QList<double> ratios;
+    for (int r = 0; r < runs; ++r)
+        ratios.append(pipeline.at(r) / tools.at(r));
+    std::printf("median of %d runs: pipeline %.3f s, scanimage+cjpeg %.3f s, "
+                "ratio %.2f (goal <= 1.0)\n",
+                runs, median(pipeline), median(tools), median(ratios));
+    return 0;
+}

@@ -1,0 +1,494 @@
+// Scan and copy commands and the page pipeline through the main window, against
+// the scripted fake control: the order of the steps, the destination question,
+// the feeder and error paths, failed writes.
+#include "FakeTwainControl.h"
+#include "i18n/MessageTables.h"
+#include "i18n/TLangTranslator.h"
+#include "mainwindow/Tfrm_Main.h"
+#include "mainwindow/UserPrompts.h"
+#include "settings/SettingsStore.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+
+namespace {
+
+QString text(const char *id)
+{
+    return MessageTables::main().GetTextOrDefault(QLatin1String(id));
+}
+
+// Whether wanted occurs in calls in this order (other calls may lie between).
+bool inOrder(const QStringList &calls, const QStringList &wanted)
+{
+    qsizetype at = 0;
+    for (const QString &w : wanted) {
+        at = calls.indexOf(w, at);
+        if (at < 0)
+            return false;
+        ++at;
+    }
+    return true;
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+} // namespace
+
+class TestCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void scanCallsInOrder();
+    void copyNeedsNoDestinationAndSendsNoArea();
+    void destinationQuestion_data();
+    void destinationQuestion();
+    void feederEmptyEndsCommand();
+    void errorAfterConfiguring_data();
+    void errorAfterConfiguring();
+    void pageFileNotWritable();
+    void workingCopyNotWritable();
+    void failureNotification();
+    void errorWithLastPage();
+    void menuCommandDuringBatchIgnored();
+    void faceRepeatsLastCommand();
+    void progressTexts_data();
+    void progressTexts();
+    void copyWithoutPrinter();
+    void chooseDestination_data();
+    void chooseDestination();
+    void tempUnsetIsNeverRoot();
+
+private:
+    void startWindow();
+    bool waitForEnd();
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_dest;
+    QString m_temp;
+    FakeTwainControl *m_fake = nullptr;
+    std::unique_ptr<Tfrm_Main> m_w;
+    QList<UserPrompts::Prompt> m_prompts;
+    QMessageBox::StandardButton m_answer = QMessageBox::Yes;
+};
+
+void TestCommands::initTestCase()
+{
+    // No print server: copies here never reach a real queue, and the copy
+    // command meets the no-printer case (CUPS reads this before its first use).
+    qputenv("CUPS_SERVER", "/nonexistent/cups.sock");
+}
+
+void TestCommands::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    SettingsStore::setDefaultFilePath(m_dir->filePath(QStringLiteral("settings.conf")));
+    m_dest = m_dir->filePath(QStringLiteral("scans"));
+    m_temp = m_dir->filePath(QStringLiteral("temp"));
+    QVERIFY(QDir().mkpath(m_dest));
+    QVERIFY(QDir().mkpath(m_temp));
+    qputenv("TEMP", QFile::encodeName(m_temp));
+    m_prompts.clear();
+    m_answer = QMessageBox::Yes;
+    UserPrompts::setResponder([this](const UserPrompts::Prompt &p) {
+        m_prompts.append(p);
+        UserPrompts::Answer a;
+        a.button = p.buttons.testFlag(QMessageBox::Yes) ? m_answer : QMessageBox::Ok;
+        return a;
+    });
+    startWindow();
+}
+
+void TestCommands::cleanup()
+{
+    m_w.reset();
+    UserPrompts::setResponder({});
+    SettingsStore::setDefaultFilePath(QString());
+    m_dir.reset();
+}
+
+void TestCommands::startWindow()
+{
+    m_fake = new FakeTwainControl;
+    m_fake->setSources({QStringLiteral("Fake scanner")});
+    m_w = std::make_unique<Tfrm_Main>(m_fake);
+    m_w->FormShow();
+    m_w->edt_FileName->setText(QStringLiteral("Pagora"));
+    m_w->cmb_Format->setCurrentIndex(1); // JPG
+    m_w->edt_Destination->setText(m_dest);
+    m_w->gSkipBlank = false;
+    m_fake->clearCalls();
+}
+
+bool TestCommands::waitForEnd()
+{
+    return QTest::qWaitFor([this] { return m_w->ToolButtonScan->isEnabled(); }, 5000);
+}
+
+void TestCommands::scanCallsInOrder()
+{
+    m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
+    m_w->Scan1Click();
+    QCOMPARE(m_w->ScanMode, 2);
+    QVERIFY(!m_w->ToolButtonScan->isEnabled());
+    QVERIFY(!m_w->ToolButtonPreview->isEnabled());
+    QCOMPARE(m_w->StatusText, text("IDS_41"));
+    QVERIFY(inOrder(m_fake->calls(),
+                    {"sourceIndex=0", "StartDevice", "sourceIndex=0", "OpenDataSource",
+                     "transferMode=1", "showUI=0", "showIndicators=0", "disableAfterAcquire=1",
+                     "unitOfMeasure=0", "pixelType=2", "resolution=300", "pageSize=1", "Acquire"}));
+    QVERIFY(waitForEnd());
+    // The page file first, then the working copy of the same name, then the end.
+    const QStringList saves = m_fake->calls().filter(QStringLiteral("SaveImage"));
+    QCOMPARE(saves.size(), 2);
+    QVERIFY2(saves.at(0).startsWith("SaveImage(0," + m_dest + "/Pagora_"), qPrintable(saves.at(0)));
+    QVERIFY(saves.at(0).endsWith(QLatin1String(".jpg)")));
+    QVERIFY2(saves.at(1).startsWith("SaveImage(0," + m_temp + "/Pagora_"), qPrintable(saves.at(1)));
+    QVERIFY(saves.at(1).endsWith(QLatin1String(".bmp)")));
+    QVERIFY(inOrder(m_fake->calls(), {saves.at(1), "StopDevice"}));
+    QCOMPARE(m_w->lv_Images->count(), 1);
+    QCOMPARE(m_w->StatusText, text("IDS_6"));
+    QVERIFY(!m_w->StatusIsError);
+    QVERIFY(m_w->ToolButtonPreview->isEnabled());
+    // A flatbed page is never tested for blankness.
+    QVERIFY(m_fake->calls().filter(QStringLiteral("IsBlankImage")).isEmpty());
+}
+
+void TestCommands::copyNeedsNoDestinationAndSendsNoArea()
+{
+    QVERIFY(QDir(m_dest).removeRecursively());
+    m_w->cmb_Size->setCurrentIndex(0); // Custom
+    m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
+    m_w->Copy1Click();
+    QCOMPARE(m_w->ScanMode, 3);
+    QCOMPARE(m_w->StatusText, text("IDS_43"));
+    QVERIFY(m_prompts.isEmpty());
+    QVERIFY(!QFileInfo::exists(m_dest));
+    QVERIFY(inOrder(m_fake->calls(), {"pixelType=2", "pageSize=0", "Acquire"}));
+    QVERIFY(m_fake->calls().filter(QStringLiteral("SetImageLayout")).isEmpty());
+    QVERIFY(waitForEnd());
+}
+
+void TestCommands::destinationQuestion_data()
+{
+    QTest::addColumn<QString>("folder"); // below the test folder
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("created");
+    QTest::addColumn<bool>("warned");
+
+    QTest::newRow("Yes creates") << "new" << int(QMessageBox::Yes) << true << false;
+    QTest::newRow("No stops") << "new" << int(QMessageBox::No) << false << false;
+    QTest::newRow("missing parent warns")
+        << "missing/new" << int(QMessageBox::Yes) << false << true;
+    QTest::newRow("empty text warns") << "" << int(QMessageBox::Yes) << false << true;
+}
+
+void TestCommands::destinationQuestion()
+{
+    QFETCH(QString, folder);
+    QFETCH(int, answer);
+    QFETCH(bool, created);
+    QFETCH(bool, warned);
+    m_answer = QMessageBox::StandardButton(answer);
+    const QString path = folder.isEmpty() ? QString() : m_dir->filePath(folder);
+    m_w->edt_Destination->setText(path);
+    m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
+    m_w->TwainScan();
+
+    QVERIFY(!m_prompts.isEmpty());
+    QCOMPARE(m_prompts.first().icon, QMessageBox::Question);
+    QCOMPARE(m_prompts.first().title, text("IDS_38"));
+    QCOMPARE(m_prompts.first().text, text("IDS_37"));
+    QVERIFY(m_prompts.first().text.contains(QLatin1Char('\n')));
+    QCOMPARE(m_prompts.size(), warned ? 2 : 1);
+    if (warned) {
+        QCOMPARE(m_prompts.at(1).icon, QMessageBox::Warning);
+        QCOMPARE(m_prompts.at(1).text, text("IDS_39"));
+    }
+    QCOMPARE(!path.isEmpty() && QFileInfo(path).isDir(), created);
+    QCOMPARE(m_fake->calls().contains(QStringLiteral("Acquire")), created);
+    // A command that stops here changes nothing.
+    QCOMPARE(m_w->ScanMode, created ? 2 : 0);
+    if (!created) {
+        QVERIFY(m_fake->calls().isEmpty());
+        QVERIFY(m_w->ToolButtonScan->isEnabled());
+    }
+    QVERIFY(waitForEnd());
+}
+
+void TestCommands::feederEmptyEndsCommand()
+{
+    m_fake->setFeederAvailable(true);
+    m_fake->setFeederLoaded(false);
+    m_w->cb_ADF->setChecked(true);
+    m_w->cb_ADFClick();
+    m_w->TwainScan();
+    QCOMPARE(m_w->StatusText, text("IDS_42"));
+    QVERIFY(m_w->StatusIsError);
+    QVERIFY(m_w->ToolButtonScan->isEnabled());
+    QVERIFY(m_w->ToolButtonPreview->isEnabled());
+    QCOMPARE(m_w->ScanMode, 2);
+    QVERIFY(!m_fake->calls().contains(QStringLiteral("Acquire")));
+    QVERIFY(!m_fake->calls().contains(QStringLiteral("xferCount=-1")));
+}
+
+void TestCommands::errorAfterConfiguring_data()
+{
+    QTest::addColumn<int>("code");
+    QTest::addColumn<bool>("acquires");
+    QTest::newRow("39 goes on") << 39 << true;
+    QTest::newRow("45 goes on") << 45 << true;
+    QTest::newRow("11 stops") << 11 << false;
+    QTest::newRow("4 stops") << 4 << false;
+}
+
+void TestCommands::errorAfterConfiguring()
+{
+    QFETCH(int, code);
+    QFETCH(bool, acquires);
+    const QString reason = QStringLiteral("Refused setting %1").arg(code);
+    m_fake->setPropertyError(QStringLiteral("pageSize"), code, reason);
+    m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
+    m_w->TwainScan();
+    QCOMPARE(m_fake->calls().contains(QStringLiteral("Acquire")), acquires);
+    if (!acquires) {
+        QCOMPARE(m_w->StatusText, reason);
+        QVERIFY(m_w->StatusIsError);
+        QVERIFY(m_w->ToolButtonScan->isEnabled());
+        QCOMPARE(m_w->ScanMode, 2);
+    }
+    QVERIFY(waitForEnd());
+}
+
+void TestCommands::pageFileNotWritable()
+{
+    m_fake->setAutoPlay(false);
+    m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100)),
+                        FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
+    m_w->TwainScan();
+    // The destination disappears in mid-batch.
+    QVERIFY(QDir(m_dest).removeRecursively());
+    QVERIFY(m_fake->deliverNext());
+    QVERIFY(m_w->StatusIsError);
+    QVERIFY2(m_w->StatusText.contains(QLatin1String("Pagora_")), qPrintable(m_w->StatusText));
+    QVERIFY(m_w->StatusText.contains(QLatin1String(".jpg")));
+    QVERIFY(!m_w->ToolButtonScan->isEnabled()); // the batch goes on
+    QVERIFY(m_fake->deliverNext());
+    QVERIFY(m_w->ToolButtonScan->isEnabled());
+    // Nothing is lost: both pages are listed from their working copies, and the
+    // end of the batch still shows what went wrong.
+    QCOMPARE(entriesOf(m_temp).size(), 2);
+    QCOMPARE(m_w->lv_Images->count(), 2);
+    QVERIFY(m_w->StatusIsError);
+    QVERIFY(m_w->StatusText.contains(QLatin1String("Pagora_")));
+}
+
+void TestCommands::workingCopyNotWritable()
+{
+    qputenv("TEMP", QFile::encodeName(m_dir->filePath(QStringLiteral("no-such-folder"))));
+    m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100)),
+                        FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
+    m_fake->setFeederAvailable(true);
+    m_w->cb_ADF->setChecked(true);
+    m_w->cb_ADFClick();
+    m_w->TwainScan();
+    QVERIFY(waitForEnd());
+    // The page files stay; the batch ends normally with the error in red.
+    QCOMPARE(entriesOf(m_dest).size(), 2);
+    QCOMPARE(m_w->lv_Images->count(), 0);
+    QVERIFY(m_w->StatusIsError);
+    QVERIFY2(m_w->StatusText.contains(QLatin1String("no-such-folder")),
+             qPrintable(m_w->StatusText));
+    QCOMPARE(m_fake->calls().filter(QStringLiteral("StopDevice")).size(), 1);
+}
+
+void TestCommands::failureNotification()
+{
+    m_fake->setFeederAvailable(true);
+    m_w->cb_ADF->setChecked(true);
+    m_w->cb_ADFClick();
+    m_fake->queueBatch({FakeTwainControl::failure(4, QStringLiteral("Paper jam in the feeder."))});
+    m_w->TwainScan();
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_w->StatusText, QStringLiteral("Paper jam in the feeder."));
+    QVERIFY(m_w->StatusIsError);
+    QVERIFY(m_w->ToolButtonPreview->isEnabled());
+    QVERIFY(m_fake->calls().contains(QStringLiteral("StopDevice")));
+    QVERIFY(entriesOf(m_dest).isEmpty());
+
+    // The program stays usable: the next scan runs.
+    m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
+    m_w->TwainScan();
+    QVERIFY(waitForEnd());
+    QCOMPARE(entriesOf(m_dest).size(), 1);
+    QCOMPARE(m_w->StatusText, text("IDS_6"));
+}
+
+void TestCommands::errorWithLastPage()
+{
+    m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100)),
+                        FakeTwainControl::page(FakeTwainControl::makePage(80, 100), 4,
+                                               QStringLiteral("Paper jam in the feeder."))});
+    m_w->TwainScan();
+    QVERIFY(waitForEnd());
+    // The page that came with the error is kept; the error shows after it.
+    QCOMPARE(entriesOf(m_dest).size(), 2);
+    QCOMPARE(m_w->StatusText, QStringLiteral("Paper jam in the feeder."));
+    QVERIFY(m_w->StatusIsError);
+}
+
+void TestCommands::menuCommandDuringBatchIgnored()
+{
+    m_fake->setAutoPlay(false);
+    m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
+    m_w->TwainScan();
+    m_fake->clearCalls();
+    m_w->Action3->trigger(); // File, "C&opy to printer" while the scan runs
+    QCOMPARE(m_w->ScanMode, 2);
+    QVERIFY(m_fake->calls().isEmpty());
+    QVERIFY(m_fake->deliverNext());
+    QVERIFY(m_w->ToolButtonScan->isEnabled());
+    QCOMPARE(entriesOf(m_dest).size(), 1);
+}
+
+void TestCommands::faceRepeatsLastCommand()
+{
+    // Failures end each batch at once: nothing is printed or saved.
+    for (int i = 0; i < 4; ++i)
+        m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
+    m_w->Copy1->trigger();
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_w->ToolButtonScan->text(), m_w->Copy1->text());
+    m_w->ScanMode = 0;
+    m_w->ToolButtonScan->click();
+    QCOMPARE(m_w->ScanMode, 3);
+    QVERIFY(waitForEnd());
+    m_w->Action1->trigger(); // File, "S&can"
+    QCOMPARE(m_w->ScanMode, 2);
+    QCOMPARE(m_w->ToolButtonScan->text(), m_w->Scan1->text());
+    QVERIFY(waitForEnd());
+    m_w->ToolButtonScan->click();
+    QCOMPARE(m_w->ScanMode, 2);
+    QVERIFY(waitForEnd());
+}
+
+void TestCommands::progressTexts_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("expected"); // empty: the text stays
+    QTest::newRow("despeckling") << 2 << 0 << text("IDS_28");
+    QTest::newRow("deskewing") << 3 << 1 << text("IDS_29");
+    QTest::newRow("rotating") << 1 << 2 << text("IDS_30");
+    QTest::newRow("border") << 2 << 3 << text("IDS_31");
+    QTest::newRow("acquiring preview") << 1 << 4 << text("IDS_32");
+    QTest::newRow("acquiring scan") << 2 << 4 << text("IDS_33");
+    QTest::newRow("acquiring copy") << 3 << 4 << text("IDS_34");
+    QTest::newRow("acquiring, no command") << 0 << 4 << QString();
+    QTest::newRow("unknown action") << 2 << 7 << QString();
+}
+
+void TestCommands::progressTexts()
+{
+    QFETCH(int, mode);
+    QFETCH(int, action);
+    QFETCH(QString, expected);
+    m_w->ScanMode = mode;
+    m_w->Mess(QStringLiteral("before"), true);
+    emit m_fake->OnProgress(action, 42, false);
+    QCOMPARE(m_w->StatusText, expected.isEmpty() ? QStringLiteral("before") : expected);
+    QCOMPARE(m_w->StatusIsError, expected.isEmpty());
+    QCOMPARE(m_w->pb_ScanProgress->value(), 42);
+    emit m_fake->OnProgress(action, 100, false);
+    QCOMPARE(m_w->pb_ScanProgress->value(), 100);
+}
+
+void TestCommands::copyWithoutPrinter()
+{
+    m_fake->setFeederAvailable(true);
+    m_w->cb_ADF->setChecked(true);
+    m_w->cb_ADFClick();
+    m_fake->setAutoPlay(false);
+    m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100)),
+                        FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
+    m_w->TwainCopy();
+    QVERIFY(m_fake->deliverNext());
+    // The failed job shows in red, and the batch goes on.
+    QVERIFY(m_w->StatusIsError);
+    const QString error = m_w->StatusText;
+    QVERIFY(!error.isEmpty());
+    QVERIFY(!m_w->ToolButtonScan->isEnabled());
+    QVERIFY(m_fake->deliverNext());
+    QVERIFY(m_w->ToolButtonScan->isEnabled());
+    QCOMPARE(m_fake->calls().filter(QStringLiteral("StopDevice")).size(), 1);
+    QCOMPARE(m_w->StatusText, error);
+    QVERIFY(m_w->StatusIsError);
+    // Nothing in the destination, nothing listed; the working copies stay.
+    QVERIFY(entriesOf(m_dest).isEmpty());
+    QCOMPARE(m_w->lv_Images->count(), 0);
+    QVERIFY(!entriesOf(m_temp).isEmpty());
+}
+
+void TestCommands::chooseDestination_data()
+{
+    QTest::addColumn<bool>("menu");
+    QTest::addColumn<QString>("chosen"); // empty: cancelled
+    QTest::newRow("button, chosen") << false << "/srv/scans";
+    QTest::newRow("button, cancelled") << false << "";
+    QTest::newRow("menu, chosen") << true << "/srv/scans";
+    QTest::newRow("menu, cancelled") << true << "";
+}
+
+void TestCommands::chooseDestination()
+{
+    QFETCH(bool, menu);
+    QFETCH(QString, chosen);
+    UserPrompts::setResponder([&](const UserPrompts::Prompt &p) {
+        m_prompts.append(p);
+        UserPrompts::Answer a;
+        a.path = chosen;
+        return a;
+    });
+    if (menu)
+        m_w->BrowseForFolder1->trigger();
+    else
+        m_w->edt_DestinationButton->trigger();
+    QCOMPARE(m_prompts.size(), 1);
+    QCOMPARE(m_prompts.first().kind, UserPrompts::Kind::ExistingFolder);
+    QCOMPARE(m_prompts.first().title, text("IDS_97"));
+    QCOMPARE(m_w->edt_Destination->text(), chosen.isEmpty() ? m_dest : chosen);
+}
+
+void TestCommands::tempUnsetIsNeverRoot()
+{
+    qunsetenv("TEMP");
+    m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
+    m_w->TwainScan();
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_w->lv_Images->count(), 1);
+    const QString copy = m_w->lv_Images->item(0)->data(Qt::UserRole).toString();
+    QVERIFY2(QFileInfo(copy).isFile(), qPrintable(copy));
+    const QString folder = QFileInfo(copy).absolutePath();
+    QVERIFY2(folder != QDir::rootPath(), qPrintable(copy));
+    QVERIFY2(folder.startsWith(QDir::tempPath()), qPrintable(copy));
+    QFile::remove(copy);
+}
+
+QTEST_MAIN(TestCommands)
+#include "tst_commands.moc"

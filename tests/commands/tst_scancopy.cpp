@@ -1,0 +1,341 @@
+// Scan and copy end to end: the main window driving SANE's test backend (a
+// flatbed and a feeder of 10 sheets), and copies printed through a CUPS queue of
+// cups-pdf. Scans run at 75 dpi to stay quick.
+#include "i18n/MessageTables.h"
+#include "i18n/TLangTranslator.h"
+#include "mainwindow/Tfrm_Main.h"
+#include "mainwindow/UserPrompts.h"
+#include "scanner/SaneTwainControl.h"
+#include "settings/SettingsStore.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDateTime>
+#include <QDir>
+#include <QFile>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <memory>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+QString text(const char *id)
+{
+    return MessageTables::main().GetTextOrDefault(QLatin1String(id));
+}
+
+QStringList filesIn(const QString &folder, const QStringList &filters = {})
+{
+    return QDir(folder).entryList(filters, QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// The folder cups-pdf writes this user's jobs to: "Out" of cups-pdf.conf with
+// ${USER} and ${HOME} expanded as the backend does, from the password entry.
+QString cupsPdfFolder()
+{
+    QString out = QStringLiteral("/var/spool/cups-pdf/${USER}");
+    QFile conf(QStringLiteral("/etc/cups/cups-pdf.conf"));
+    if (conf.open(QIODevice::ReadOnly)) {
+        const QRegularExpression re(QStringLiteral("^Out\\s+(\\S.*)$"));
+        while (!conf.atEnd()) {
+            const auto m = re.match(QString::fromUtf8(conf.readLine()).trimmed());
+            if (m.hasMatch())
+                out = m.captured(1).trimmed();
+        }
+    }
+    const passwd *pw = getpwuid(getuid());
+    if (!pw)
+        return QString();
+    out.replace(QLatin1String("${USER}"), QString::fromLocal8Bit(pw->pw_name));
+    out.replace(QLatin1String("${HOME}"), QString::fromLocal8Bit(pw->pw_dir));
+    return out;
+}
+
+int pdfPageCount(const QString &path)
+{
+    QProcess p;
+    p.start(QStringLiteral("pdfinfo"), {path});
+    if (!p.waitForFinished(10000) || p.exitCode() != 0)
+        return -1;
+    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
+                       .match(QString::fromUtf8(p.readAllStandardOutput()));
+    return m.hasMatch() ? m.captured(1).toInt() : -1;
+}
+
+} // namespace
+
+class TestScanCopy : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void flatbedScan();
+    void feederBatchOfTen();
+    void blankSheets_data();
+    void blankSheets();
+    void jammedFeeder();
+    void flatbedAfterFeeder();
+    void copyPrintsOneJobPerSheet();
+
+private:
+    bool startWindow();
+    bool waitForEnd(int ms = 60000);
+    void useFeeder(bool on);
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    QString m_dest;
+    QString m_temp;
+    SaneTwainControl *m_control = nullptr;
+    std::unique_ptr<Tfrm_Main> m_w;
+};
+
+void TestScanCopy::init()
+{
+    m_dir = std::make_unique<QTemporaryDir>();
+    QVERIFY(m_dir->isValid());
+    SettingsStore::setDefaultFilePath(m_dir->filePath(QStringLiteral("settings.conf")));
+    m_dest = m_dir->filePath(QStringLiteral("scans"));
+    m_temp = m_dir->filePath(QStringLiteral("temp"));
+    QVERIFY(QDir().mkpath(m_dest));
+    QVERIFY(QDir().mkpath(m_temp));
+    qputenv("TEMP", QFile::encodeName(m_temp));
+    UserPrompts::setResponder([](const UserPrompts::Prompt &p) {
+        qWarning() << "unexpected prompt" << p.title << p.text;
+        return UserPrompts::Answer{};
+    });
+    QVERIFY2(startWindow(), "SANE's test backend (test:0) is not in the source list");
+}
+
+void TestScanCopy::cleanup()
+{
+    m_w.reset();
+    UserPrompts::setResponder({});
+    SettingsStore::setDefaultFilePath(QString());
+    m_dir.reset();
+}
+
+bool TestScanCopy::startWindow()
+{
+    m_control = new SaneTwainControl;
+    // The test backend keeps option values for the whole process: start every
+    // test from its normal picture and no injected error.
+    m_control->setDeviceOptionOverride("test-picture", QStringLiteral("Color pattern"));
+    m_control->setDeviceOptionOverride("read-return-value", QStringLiteral("Default"));
+    m_w = std::make_unique<Tfrm_Main>(m_control);
+    m_w->FormShow();
+    int test = -1;
+    for (int i = 0; i < m_control->sourceCount(); ++i) {
+        if (m_control->deviceName(i) == QLatin1String("test:0"))
+            test = i;
+    }
+    if (test < 0)
+        return false;
+    m_w->cmb_Sources->setCurrentIndex(test);
+    m_w->cmb_Resolution->setCurrentIndex(0); // 75 dpi
+    m_w->cmb_Mode->setCurrentIndex(2);
+    m_w->cmb_Size->setCurrentIndex(1);   // A4
+    m_w->cmb_Format->setCurrentIndex(1); // JPG
+    m_w->edt_FileName->setText(QStringLiteral("Pagora"));
+    m_w->edt_Destination->setText(m_dest);
+    m_w->gSkipBlank = false;
+    return true;
+}
+
+bool TestScanCopy::waitForEnd(int ms)
+{
+    return QTest::qWaitFor([this] { return m_w->ToolButtonScan->isEnabled(); }, ms);
+}
+
+void TestScanCopy::useFeeder(bool on)
+{
+    m_w->cb_ADF->setChecked(on);
+    m_w->cb_ADFClick();
+}
+
+void TestScanCopy::flatbedScan()
+{
+    m_w->Action1->trigger(); // File, "S&can"
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_w->StatusText, text("IDS_6"));
+    QVERIFY(!m_w->StatusIsError);
+    QVERIFY(!m_w->gADF);
+    const QStringList pages = filesIn(m_dest);
+    QCOMPARE(pages.size(), 1);
+    QImageReader reader(m_dest + QLatin1Char('/') + pages.first());
+    QCOMPARE(reader.format(), QByteArray("jpeg"));
+    const QImage page = reader.read();
+    // 8.3 x 11.7 inches at 75 dpi: about 622 x 877 pixels.
+    QVERIFY2(qAbs(page.width() - 622) <= 3 && qAbs(page.height() - 877) <= 3,
+             qPrintable(QStringLiteral("%1 x %2").arg(page.width()).arg(page.height())));
+    const QStringList copies = filesIn(m_temp);
+    QCOMPARE(copies, QStringList{pages.first().chopped(4) + QStringLiteral(".bmp")});
+    QCOMPARE(QImageReader(m_temp + QLatin1Char('/') + copies.first()).format(), QByteArray("bmp"));
+    QCOMPARE(m_w->lv_Images->count(), 1);
+    QCOMPARE(m_w->lv_Images->item(0)->text(), pages.first());
+}
+
+void TestScanCopy::feederBatchOfTen()
+{
+    useFeeder(true);
+    const QDateTime before = QDateTime::currentDateTime();
+    m_w->Action1->trigger();
+    QVERIFY(m_w->gADF);
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_w->StatusText, text("IDS_6"));
+    QVERIFY(!m_w->StatusIsError);
+
+    const QStringList pages = filesIn(m_dest);
+    QCOMPARE(pages.size(), 10);
+    QCOMPARE(filesIn(m_temp).size(), 10);
+    QCOMPARE(m_w->lv_Images->count(), 10);
+    // Pagora_<stamp>.jpg, then Pagora_<stamp>_1.jpg and on within one second.
+    const QRegularExpression name(QStringLiteral("^Pagora_([^_]+)(_([1-9][0-9]*))?\\.jpg$"));
+    QSet<QString> stamps;
+    for (const QString &page : pages) {
+        const auto m = name.match(page);
+        QVERIFY2(m.hasMatch(), qPrintable(page));
+        stamps.insert(m.captured(1));
+        QCOMPARE(QImageReader(m_dest + QLatin1Char('/') + page).format(), QByteArray("jpeg"));
+        QVERIFY(QFileInfo::exists(m_temp + QLatin1Char('/') + page.chopped(4) +
+                                  QStringLiteral(".bmp")));
+    }
+    // Every stamp is the time of some page of this batch; the first page of each
+    // second has no number.
+    for (const QString &stamp : stamps) {
+        QVERIFY(pages.contains(QStringLiteral("Pagora_") + stamp + QStringLiteral(".jpg")));
+        QVERIFY(!stamp.contains(QLatin1Char(':')) && !stamp.contains(QLatin1Char('/')));
+    }
+    const qint64 seconds =
+        QDateTime::currentDateTime().toSecsSinceEpoch() - before.toSecsSinceEpoch() + 1;
+    QVERIFY(stamps.size() <= seconds);
+
+    // Closing keeps the page files and removes the working copies of listed pages.
+    m_w->close();
+    QCOMPARE(filesIn(m_dest).size(), 10);
+    QCOMPARE(filesIn(m_temp).size(), 0);
+}
+
+void TestScanCopy::blankSheets_data()
+{
+    QTest::addColumn<bool>("feeder");
+    QTest::addColumn<bool>("skip");
+    QTest::addColumn<int>("listed");
+    QTest::newRow("feeder, skipping on") << true << true << 0;
+    QTest::newRow("feeder, skipping off") << true << false << 10;
+    QTest::newRow("flatbed, skipping on") << false << true << 1;
+}
+
+void TestScanCopy::blankSheets()
+{
+    QFETCH(bool, feeder);
+    QFETCH(bool, skip);
+    QFETCH(int, listed);
+    m_control->setDeviceOptionOverride("test-picture", QStringLiteral("Solid white"));
+    useFeeder(feeder);
+    m_w->gSkipBlank = skip;
+    m_w->TwainScan();
+    QVERIFY(waitForEnd());
+    const int sheets = feeder ? 10 : 1;
+    // Saved either way; only the list leaves them out.
+    QCOMPARE(filesIn(m_dest).size(), sheets);
+    QCOMPARE(filesIn(m_temp).size(), sheets);
+    QCOMPARE(m_w->lv_Images->count(), listed);
+    QCOMPARE(m_w->StatusText, text("IDS_6"));
+}
+
+void TestScanCopy::jammedFeeder()
+{
+    m_control->setDeviceOptionOverride("read-return-value", QStringLiteral("SANE_STATUS_JAMMED"));
+    useFeeder(true);
+    m_w->TwainScan();
+    QVERIFY(waitForEnd());
+    QVERIFY(m_w->StatusIsError);
+    QVERIFY(!m_w->StatusText.isEmpty());
+    QVERIFY(m_w->ToolButtonPreview->isEnabled());
+    QCOMPARE(m_w->lv_Images->count(), 0);
+
+    // Still usable: with the jam cleared the next batch runs.
+    m_control->setDeviceOptionOverride("read-return-value", QStringLiteral("Default"));
+    m_w->TwainScan();
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_w->StatusText, text("IDS_6"));
+    QCOMPARE(filesIn(m_dest).size(), 10);
+}
+
+void TestScanCopy::flatbedAfterFeeder()
+{
+    useFeeder(true);
+    m_w->TwainScan();
+    QVERIFY(waitForEnd());
+    QCOMPARE(filesIn(m_dest).size(), 10);
+    // With "Autofeeder" cleared the command writes no feeder property, so the
+    // control must not carry the feeder over from the last command.
+    useFeeder(false);
+    m_w->TwainScan();
+    QVERIFY(waitForEnd());
+    QVERIFY(!m_w->gADF);
+    QEXPECT_FAIL("", "SaneTwainControl keeps feederEnabled and xferCount across OpenDataSource",
+                 Continue);
+    QCOMPARE(filesIn(m_dest).size(), 11);
+}
+
+void TestScanCopy::copyPrintsOneJobPerSheet()
+{
+    if (QPrinterInfo::defaultPrinter().isNull())
+        QSKIP("No CUPS queue is reachable: run scripts/start-services.sh (as root) first.");
+    const QString out = cupsPdfFolder();
+    if (out.isEmpty() || !QFileInfo(out).isDir())
+        QSKIP("The cups-pdf output folder is missing: run scripts/start-services.sh first.");
+    const QStringList before = filesIn(out, {QStringLiteral("*.pdf")});
+
+    // A fresh window: its printer is the default one as it is now.
+    useFeeder(true);
+    m_w->Action3->trigger(); // File, "C&opy to printer"
+    QCOMPARE(m_w->ScanMode, 3);
+    QVERIFY(m_w->PrintableWidth > 0 && m_w->PrintableHeight > 0);
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_w->StatusText, text("IDS_6"));
+    QVERIFY(!m_w->StatusIsError);
+    // Nothing in the destination, nothing listed. The working copies stay; named
+    // against the empty destination, copies within one second share a name.
+    QVERIFY(filesIn(m_dest).isEmpty());
+    QCOMPARE(m_w->lv_Images->count(), 0);
+    QVERIFY(!filesIn(m_temp).isEmpty());
+
+    QStringList jobs;
+    const bool printed = QTest::qWaitFor(
+        [&] {
+            jobs.clear();
+            for (const QString &f : filesIn(out, {QStringLiteral("*.pdf")})) {
+                if (!before.contains(f))
+                    jobs.append(f);
+            }
+            return jobs.size() >= 10;
+        },
+        120000);
+    QVERIFY2(printed, qPrintable(QStringLiteral("%1 of 10 jobs printed").arg(jobs.size())));
+    QCOMPARE(jobs.size(), 10);
+    for (const QString &job : jobs) {
+        QVERIFY2(job.contains(QLatin1String("Pagora_Pro_document")), qPrintable(job));
+        const QString path = out + QLatin1Char('/') + job;
+        // cups-pdf renames into place when done; wait for a complete file.
+        QTRY_VERIFY_WITH_TIMEOUT(pdfPageCount(path) == 1, 10000);
+        QFile::remove(path);
+    }
+}
+
+QTEST_MAIN(TestScanCopy)
+#include "tst_scancopy.moc"
