@@ -373,6 +373,11 @@
         <comment>printFailed</comment>
         <translation>Не удалось напечатать страницу на принтере %1.</translation>
     </message>
+    <message>
+        <source>Saving the pages to PDF...</source>
+        <comment>Action_PDF.Progress</comment>
+        <translation>Сохранение страниц в PDF...</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_Settings</name>
@@ -495,6 +500,22 @@
         <comment>UpdateWriteError</comment>
         <translation>Не удалось записать файл "%1".
 %2</translation>
+    </message>
+</context>
+<context>
+    <name>PagoraApplication</name>
+    <message>
+        <source>An unexpected error occurred.</source>
+        <comment></comment>
+        <translation>Произошла непредвиденная ошибка.</translation>
+    </message>
+</context>
+<context>
+    <name>NullTwainControl</name>
+    <message>
+        <source>No scanner is available</source>
+        <comment></comment>
+        <translation>Сканер недоступен</translation>
     </message>
 </context>
 <context>

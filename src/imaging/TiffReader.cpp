@@ -91,8 +91,11 @@ QImage TiffReader::read(const QString &path, QString *error)
         setError(error, text);
         return QImage();
     };
-    if (!tif)
-        return fail(QStringLiteral("not a TIFF file or damaged"));
+    // What libtiff cannot open (not a TIFF at all) is reported as the open failure.
+    if (!tif) {
+        setError(error, cannotOpen);
+        return {};
+    }
 
     uint32_t width = 0, height = 0;
     uint16_t extraSamples = 0;

@@ -1,0 +1,3 @@
+#include "gallery/GalleryLog.h"
+
+Q_LOGGING_CATEGORY(lcGallery, "pagora.gallery", QtWarningMsg)

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+class QWidget;
+
+// The save dialog of "Save all to PDF": PDF files only, ".pdf" added to a name
+// typed without an extension, a prompt before overwriting, and the last chosen
+// name offered again ("pagora.pdf" the first time).
+class PdfSaveDialog final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PdfSaveDialog)
+
+public:
+    explicit PdfSaveDialog(QObject *parent = nullptr);
+
+    // True when the user confirmed a name; FileName() is that name then.
+    bool Execute(QWidget *owner);
+    QString FileName() const { return m_fileName; }
+
+private:
+    QString m_fileName = QStringLiteral("pagora.pdf");
+};

@@ -1,0 +1,82 @@
+#pragma once
+
+// A main window with an image list driven the way the page pipeline drives it:
+// page files written into a scratch destination folder, BMP working copies into
+// the test's TEMP, then FillImageList. Questions and dialogs are answered here.
+
+#include "gallery/ImageListRoles.h"
+#include "gallery/TempFolder.h"
+#include "gallery/Tfrm_Preview.h"
+#include "mainwindow/Tfrm_Main.h"
+#include "mainwindow/UserPrompts.h"
+#include "scanner/NullTwainControl.h"
+#include "settings/SettingsStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QTemporaryDir>
+#include <memory>
+
+class GalleryHarness
+{
+public:
+    GalleryHarness()
+    {
+        SettingsStore::setDefaultFilePath(scratch.filePath(QStringLiteral("settings.ini")));
+        destination = scratch.filePath(QStringLiteral("Scans"));
+        QDir().mkpath(destination);
+        window = std::make_unique<Tfrm_Main>(new NullTwainControl);
+        preview = new Tfrm_Preview(window.get());
+        window->setWindows(nullptr, nullptr, preview);
+        window->edt_Destination->setText(destination);
+        UserPrompts::setResponder([this](const UserPrompts::Prompt &prompt) {
+            prompts.append(prompt);
+            UserPrompts::Answer answer;
+            answer.button = button;
+            answer.path = savePath;
+            return answer;
+        });
+    }
+    ~GalleryHarness() { UserPrompts::setResponder({}); }
+    Q_DISABLE_COPY_MOVE(GalleryHarness)
+
+    static QImage page(int w, int h, QRgb colour)
+    {
+        QImage image(w, h, QImage::Format_RGB32);
+        image.fill(colour);
+        // A dark corner mark shows which way up a picture is.
+        for (int y = 0; y < h / 4; ++y)
+            for (int x = 0; x < w / 4; ++x)
+                image.setPixel(x, y, qRgb(0, 0, 0));
+        return image;
+    }
+
+    QString workingCopy(const QString &caption) const
+    {
+        return TempFolder::join(TempFolder::path(),
+                                caption.section(QLatin1Char('.'), 0, 0) + QStringLiteral(".bmp"));
+    }
+    QString pageFile(const QString &caption) const { return destination + '/' + caption; }
+
+    // The page file keeps the format of its caption's extension (BMP when Qt has no
+    // writer for it, as for a ".tif"-named BMP).
+    bool addPage(const QString &caption, const QImage &image, const QByteArray &format = "BMP")
+    {
+        return image.save(pageFile(caption), format.constData()) &&
+               image.save(workingCopy(caption), "BMP") &&
+               window->FillImageList(workingCopy(caption), image.width(), image.height(), caption);
+    }
+
+    QListWidget *list() const { return window->lv_Images; }
+    QString caption(int row) const { return list()->item(row)->text(); }
+
+    QTemporaryDir scratch;
+    QString destination;
+    std::unique_ptr<Tfrm_Main> window;
+    Tfrm_Preview *preview = nullptr;
+    QList<UserPrompts::Prompt> prompts;
+    QMessageBox::StandardButton button = QMessageBox::Yes;
+    QString savePath;
+};

@@ -1,0 +1,160 @@
+// The image list as a user meets it, against SANE's test backend: scanned pages
+// appear as thumbnails, F2 renames, a preview opens at the remembered size,
+// "Save all to PDF" writes every page in list order, Delete removes them all.
+// With PAGORA_SHOTS set to a folder (and a real X display) the screen is saved
+// there at the interesting moments.
+#include "gallery/ImageListRoles.h"
+#include "gallery/TempFolder.h"
+#include "gallery/Tfrm_Preview.h"
+#include "mainwindow/StatusPanelBar.h"
+#include "mainwindow/Tfrm_Main.h"
+#include "mainwindow/UserPrompts.h"
+#include "scanner/SaneTwainControl.h"
+#include "settings/SettingsStore.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QDir>
+#include <QImageReader>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProcess>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest>
+
+namespace {
+
+constexpr int Timeout = 60000;
+
+void screenshot(const QString &name)
+{
+    const QString folder = qEnvironmentVariable("PAGORA_SHOTS");
+    if (folder.isEmpty())
+        return;
+    QTest::qWait(300); // let the window manager-less server paint
+    QProcess::execute("import", {"-window", "root", QDir(folder).filePath(name + ".png")});
+}
+
+int pdfPages(const QString &pdf)
+{
+    QProcess info;
+    info.start("pdfinfo", {pdf});
+    info.waitForFinished();
+    const QString out = QString::fromUtf8(info.readAllStandardOutput());
+    return QRegularExpression("Pages: +(\\d+)").match(out).captured(1).toInt();
+}
+
+} // namespace
+
+class TestDemoScanner : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void userSession()
+    {
+        QTemporaryDir scratch;
+        SettingsStore::setDefaultFilePath(scratch.filePath("settings.ini"));
+        SettingsStore().WriteInteger(SettingsStore::PWidth, 520);
+        SettingsStore().WriteInteger(SettingsStore::PHeight, 640);
+        QList<UserPrompts::Prompt> prompts;
+        const QString pdf = scratch.filePath("all.pdf");
+        UserPrompts::setResponder([&](const UserPrompts::Prompt &p) {
+            prompts.append(p);
+            UserPrompts::Answer a;
+            a.button = QMessageBox::Yes;
+            a.path = pdf;
+            return a;
+        });
+
+        auto *control = new SaneTwainControl;
+        Tfrm_Main w(control);
+        Tfrm_Preview preview(&w);
+        w.setWindows(nullptr, nullptr, &preview);
+        w.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        int demo = -1;
+        for (int i = 0; i < w.cmb_Sources->count(); ++i) {
+            if (control->deviceName(i) == QLatin1String("test:0"))
+                demo = i;
+        }
+        QVERIFY2(demo >= 0, "SANE test backend not found");
+        w.cmb_Sources->setCurrentIndex(demo);
+        w.cmb_SourcesChange(demo);
+        const QString destination = scratch.filePath("Scans");
+        QVERIFY(QDir().mkpath(destination));
+        w.edt_Destination->setText(destination);
+        w.cmb_Resolution->setCurrentIndex(0); // 75 dpi keeps it quick
+
+        // Three pages of two sizes from the flatbed.
+        for (int size : {5, 1, 5}) {
+            w.cmb_Size->setCurrentIndex(size);
+            w.Scan1->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(w.ToolButtonScan->isEnabled(), Timeout);
+            QVERIFY2(!w.StatusIsError, qPrintable(w.StatusText));
+        }
+        QListWidget *list = w.lv_Images;
+        QCOMPARE(list->count(), 3);
+        QCOMPARE(w.il_Files.size(), 3);
+        QCOMPARE(w.sb_Main->panelText(3), QStringLiteral("3 files"));
+        QVERIFY(QFile::exists(destination + '/' + list->item(2)->text()));
+        // The thumbnail is not blank paper: the colour pattern shows.
+        QVERIFY(!w.il_Files.at(0).toImage().allGray());
+        QVERIFY(!w.Action_Preview->isEnabled()); // nothing selected yet
+        QVERIFY(w.Action_PDF->isEnabled());
+        screenshot("list");
+
+        // F2 renames the page file on disk.
+        const QString oldName = list->item(1)->text();
+        list->setFocus();
+        list->setCurrentItem(list->item(1));
+        QTest::keyClick(list, Qt::Key_F2);
+        QLineEdit *editor = list->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        editor->selectAll();
+        QTest::keyClicks(editor, "Contract.bmp");
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(list->item(1)->text(), QStringLiteral("Contract.bmp"));
+        QVERIFY(QFile::exists(destination + "/Contract.bmp"));
+        QVERIFY(!QFile::exists(destination + '/' + oldName));
+
+        // The preview opens at the remembered size.
+        QSize shownSize;
+        QTimer::singleShot(500, &preview, [&] {
+            shownSize = preview.size();
+            screenshot("preview");
+            preview.reject();
+        });
+        w.Action_PreviewExecute();
+        QCOMPARE(shownSize, QSize(520, 640));
+
+        // Save all to PDF: one page per entry, in list order, from the working copies.
+        w.Action_PDF->trigger();
+        QVERIFY(QFile::exists(pdf));
+        QCOMPARE(QProcess::execute("qpdf", {"--check", pdf}), 0);
+        QCOMPARE(pdfPages(pdf), 3);
+
+        // Select all, Delete, Yes: every page file and working copy goes.
+        QStringList copies;
+        for (int i = 0; i < list->count(); ++i)
+            copies << list->item(i)->data(ImageListRoles::WorkingCopy).toString();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+        QCOMPARE(list->selectedItems().size(), 3);
+        QTest::keyClick(list, Qt::Key_Delete);
+        QTRY_COMPARE(list->count(), 0);
+        QCOMPARE(w.sb_Main->panelText(3), QStringLiteral("0 files"));
+        QVERIFY(QDir(destination).entryList(QDir::Files).isEmpty());
+        for (const QString &copy : copies)
+            QVERIFY(!QFile::exists(copy));
+        QVERIFY(!w.Action_PDF->isEnabled());
+        UserPrompts::setResponder({});
+        w.close();
+    }
+};
+
+QTEST_MAIN(TestDemoScanner)
+#include "tst_demoscanner.moc"

@@ -1,0 +1,276 @@
+#include "GalleryTestSupport.h"
+#include "gallery/Thumbnail.h"
+#include "i18n/TLangDispatcher.h"
+#include "mainwindow/StatusPanelBar.h"
+
+#include <QAction>
+#include <QTest>
+
+class TestImageList : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { TLangDispatcher::instance().setLanguage(QStringLiteral("English")); }
+
+    void thumbnailsAndEntries()
+    {
+        GalleryHarness h;
+        QCOMPARE(h.window->sb_Main->panelText(3), QString()); // empty until the first change
+        QVERIFY(h.addPage(QStringLiteral("Pagora_1.bmp"),
+                          GalleryHarness::page(248, 351, qRgb(200, 40, 40))));
+        QVERIFY(h.addPage(QStringLiteral("Pagora_2.bmp"),
+                          GalleryHarness::page(400, 300, qRgb(40, 200, 40))));
+        QCOMPARE(h.list()->count(), 2);
+        QCOMPARE(h.caption(1), QStringLiteral("Pagora_2.bmp"));
+        QCOMPARE(h.list()->item(1)->data(ImageListRoles::WorkingCopy).toString(),
+                 h.workingCopy(QStringLiteral("Pagora_2.bmp")));
+        QCOMPARE(h.window->il_Files.size(), 2);
+        const QImage first =
+            h.window->il_Files.at(0).toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(first,
+                 Thumbnail::fromImage(GalleryHarness::page(248, 351, qRgb(200, 40, 40)), 248, 351));
+
+        // An unreadable working copy adds nothing.
+        QVERIFY(!h.window->FillImageList(h.workingCopy(QStringLiteral("missing.bmp")), 10, 10,
+                                         QStringLiteral("missing.bmp")));
+        QCOMPARE(h.list()->count(), 2);
+        QCOMPARE(h.window->il_Files.size(), 2);
+
+        // Thumbnails stay after a deletion: the next page takes the next index.
+        h.list()->item(0)->setSelected(true);
+        h.window->Action_DeleteExecute();
+        QVERIFY(h.addPage(QStringLiteral("Pagora_3.bmp"),
+                          GalleryHarness::page(50, 50, qRgb(0, 0, 200))));
+        QCOMPARE(h.list()->item(0)->data(ImageListRoles::ImageIndex).toInt(), 1);
+        QCOMPARE(h.list()->item(1)->data(ImageListRoles::ImageIndex).toInt(), 2);
+    }
+
+    void fileCount_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QStringList>("texts"); // after 1, 2, 3 pages, then 2 deleted, then 1
+        QTest::newRow("English") << "English"
+                                 << QStringList{"1 file", "2 files", "3 files", "1 file",
+                                                "0 files"};
+        QTest::newRow("Russian") << "Russian"
+                                 << QStringList{
+                                        QString::fromUtf8("1 файл"), QString::fromUtf8("2 файлов"),
+                                        QString::fromUtf8("3 файлов"), QString::fromUtf8("1 файл"),
+                                        QString::fromUtf8("0 файлов")};
+    }
+    void fileCount()
+    {
+        QFETCH(QString, language);
+        QFETCH(QStringList, texts);
+        GalleryHarness h;
+        QVERIFY(TLangDispatcher::instance().setLanguage(language) || language == "English");
+        QVERIFY(!h.window->Action_PDF->isEnabled());
+        for (int i = 0; i < 3; ++i) {
+            QVERIFY(h.addPage(QStringLiteral("p%1.bmp").arg(i),
+                              GalleryHarness::page(20, 20, qRgb(9, 9, 9))));
+            QCOMPARE(h.window->sb_Main->panelText(3), texts.at(i));
+            QVERIFY(h.window->Action_PDF->isEnabled());
+        }
+        h.list()->item(0)->setSelected(true);
+        h.list()->item(2)->setSelected(true);
+        h.window->Action_DeleteExecute();
+        QCOMPARE(h.window->sb_Main->panelText(3), texts.at(3));
+        h.list()->item(0)->setSelected(true);
+        h.window->Action_DeleteExecute();
+        QCOMPARE(h.window->sb_Main->panelText(3), texts.at(4));
+        QVERIFY(!h.window->Action_PDF->isEnabled());
+
+        // The count follows a language switch.
+        TLangDispatcher::instance().setLanguage(language == "English" ? "Russian" : "English");
+        QCOMPARE(h.window->sb_Main->panelText(3),
+                 language == "English" ? QString::fromUtf8("0 файлов") : QStringLiteral("0 files"));
+    }
+
+    void enablingFollowsLastSelectEvent()
+    {
+        GalleryHarness h;
+        for (int i = 0; i < 3; ++i)
+            QVERIFY(h.addPage(QStringLiteral("p%1.bmp").arg(i),
+                              GalleryHarness::page(20, 20, qRgb(9, 9, 9))));
+        const auto enabled = [&h] {
+            const bool preview = h.window->Action_Preview->isEnabled();
+            if (h.window->Action_Rename->isEnabled() != preview ||
+                h.window->Action_Delete->isEnabled() != preview)
+                qFatal("the three actions disagree");
+            return preview;
+        };
+        QVERIFY(!enabled());
+        QItemSelectionModel *model = h.list()->selectionModel();
+        model->select(h.list()->model()->index(0, 0), QItemSelectionModel::Select);
+        QVERIFY(enabled());
+        model->select(h.list()->model()->index(1, 0), QItemSelectionModel::Select);
+        QVERIFY(enabled());
+        // Two selected, one deselected (Ctrl+click): disabled though one is still selected.
+        model->select(h.list()->model()->index(0, 0), QItemSelectionModel::Deselect);
+        QCOMPARE(h.list()->selectedItems().size(), 1);
+        QVERIFY(!enabled());
+        // A plain click elsewhere: the old one deselected, the new one selected.
+        model->select(h.list()->model()->index(2, 0), QItemSelectionModel::ClearAndSelect);
+        QVERIFY(enabled());
+        model->clearSelection();
+        QVERIFY(!enabled());
+    }
+
+    void rename_data()
+    {
+        QTest::addColumn<QString>("newName");
+        QTest::addColumn<QString>("setup"); // "", "target exists", "file gone"
+        QTest::addColumn<bool>("renamed");
+        QTest::newRow("new name") << "Invoice.bmp"
+                                  << "" << true;
+        QTest::newRow("case change") << "PAGE.bmp"
+                                     << "" << true;
+        QTest::newRow("same name") << "page.bmp"
+                                   << "" << false;
+        QTest::newRow("existing target") << "other.bmp"
+                                         << "target exists" << false;
+        QTest::newRow("file moved away") << "Invoice.bmp"
+                                         << "file gone" << false;
+        QTest::newRow("path separator") << "../page.bmp"
+                                        << "" << false;
+        QTest::newRow("into a subfolder") << "sub/page.bmp"
+                                          << "subfolder" << false;
+        QTest::newRow("empty") << ""
+                               << "" << false;
+    }
+    void rename()
+    {
+        QFETCH(QString, newName);
+        QFETCH(QString, setup);
+        QFETCH(bool, renamed);
+        GalleryHarness h;
+        const QString old = QStringLiteral("page.bmp");
+        QVERIFY(h.addPage(old, GalleryHarness::page(30, 20, qRgb(1, 2, 3))));
+        if (setup == "target exists")
+            QVERIFY(QFile(h.pageFile(old)).copy(h.pageFile(newName)));
+        if (setup == "file gone")
+            QVERIFY(QFile::remove(h.pageFile(old)));
+        if (setup == "subfolder")
+            QVERIFY(QDir(h.destination).mkdir("sub"));
+
+        QString text = newName;
+        h.window->lv_ImagesEdited(h.list()->item(0), text);
+        const bool warned = !h.prompts.isEmpty();
+        QCOMPARE(text, renamed ? newName : old);
+        QCOMPARE(QFile::exists(h.pageFile(newName)) && !QFile::exists(h.pageFile(old)), renamed);
+        QCOMPARE(warned, !renamed && newName != old);
+        if (warned) {
+            QCOMPARE(h.prompts.at(0).icon, QMessageBox::Warning);
+            QCOMPARE(h.prompts.at(0).title, QStringLiteral("File rename"));
+            QCOMPARE(h.prompts.at(0).text, QStringLiteral("It is impossible to rename file. May be "
+                                                          "file was already deleted or moved"));
+        }
+        if (setup.isEmpty() && !renamed)
+            QVERIFY(QFile::exists(h.pageFile(old))); // nothing lost, nothing moved
+        // The working copy keeps its name.
+        QVERIFY(QFile::exists(h.workingCopy(old)));
+    }
+
+    // The list's own gesture: F2, type, Enter; and the command, which edits the
+    // first selected entry.
+    void renameInPlace()
+    {
+        GalleryHarness h;
+        QVERIFY(h.addPage(QStringLiteral("a.bmp"), GalleryHarness::page(30, 20, qRgb(1, 2, 3))));
+        QVERIFY(h.addPage(QStringLiteral("b.bmp"), GalleryHarness::page(30, 20, qRgb(1, 2, 3))));
+        h.window->show();
+        h.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+        h.list()->setFocus();
+        h.list()->setCurrentItem(h.list()->item(1));
+        QTest::keyClick(h.list(), Qt::Key_F2);
+        auto *editor = h.list()->findChild<QLineEdit *>();
+        QVERIFY(editor);
+        QVERIFY(editor->hasFocus());
+        // Delete in the editor edits the text; it does not delete pages.
+        editor->setCursorPosition(0);
+        QTest::keyClick(editor, Qt::Key_Delete);
+        QCOMPARE(editor->text(), QStringLiteral(".bmp"));
+        QVERIFY(h.prompts.isEmpty());
+        editor->setText(QStringLiteral("Renamed.bmp"));
+        QTest::keyClick(editor, Qt::Key_Return); // commits on the next turn of the loop
+        QTRY_COMPARE(h.caption(1), QStringLiteral("Renamed.bmp"));
+        QVERIFY(QFile::exists(h.pageFile("Renamed.bmp")));
+        QVERIFY(!QFile::exists(h.pageFile("b.bmp")));
+
+        // Refused: the caption stays.
+        h.list()->item(0)->setSelected(true);
+        h.list()->item(1)->setSelected(true);
+        h.window->Action_RenameExecute();
+        QTRY_VERIFY(h.list()->findChild<QLineEdit *>());
+        editor = h.list()->findChild<QLineEdit *>();
+        QCOMPARE(editor->text(), QStringLiteral("a.bmp"));
+        editor->setText(QStringLiteral("Renamed.bmp"));
+        QTest::keyClick(editor, Qt::Key_Return);
+        QTRY_COMPARE(h.prompts.size(), 1);
+        QCOMPARE(h.caption(0), QStringLiteral("a.bmp"));
+        h.window->close();
+    }
+
+    void deleteSelection()
+    {
+        GalleryHarness h;
+        for (const char *name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp"})
+            QVERIFY(h.addPage(QLatin1String(name), GalleryHarness::page(30, 20, qRgb(1, 2, 3))));
+        for (int row : {0, 1, 2})
+            h.list()->item(row)->setSelected(true);
+
+        h.button = QMessageBox::No;
+        h.window->Action_DeleteExecute();
+        QCOMPARE(h.list()->count(), 4);
+        QVERIFY(QFile::exists(h.pageFile("a.bmp")));
+
+        // The middle page file was removed outside the program.
+        QVERIFY(QFile::remove(h.pageFile("b.bmp")));
+        h.button = QMessageBox::Yes;
+        h.prompts.clear();
+        h.window->Action_DeleteExecute();
+        QCOMPARE(h.prompts.size(), 1); // one question for the whole selection
+        QCOMPARE(h.prompts.at(0).text, QStringLiteral("Do you want to delete this image?"));
+        QCOMPARE(h.prompts.at(0).title, QStringLiteral("Image deleting"));
+        QCOMPARE(h.prompts.at(0).buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(h.list()->count(), 1);
+        QCOMPARE(h.caption(0), QStringLiteral("d.bmp"));
+        for (const char *name : {"a.bmp", "c.bmp"}) {
+            QVERIFY(!QFile::exists(h.pageFile(QLatin1String(name))));
+            QVERIFY(!QFile::exists(h.workingCopy(QLatin1String(name))));
+        }
+        QVERIFY(QFile::exists(h.workingCopy("b.bmp"))); // its page file was not deleted
+        QVERIFY(QFile::exists(h.pageFile("d.bmp")));
+        QCOMPARE(h.window->sb_Main->panelText(3), QStringLiteral("1 file"));
+        QVERIFY(!h.window->Action_Delete->isEnabled()); // nothing is selected now
+
+        // Nothing selected: no question.
+        h.prompts.clear();
+        h.window->Action_DeleteExecute();
+        QVERIFY(h.prompts.isEmpty());
+    }
+
+    void closeDeletesWorkingCopies()
+    {
+        GalleryHarness h;
+        QVERIFY(h.addPage(QStringLiteral("a.bmp"), GalleryHarness::page(30, 20, qRgb(1, 2, 3))));
+        QVERIFY(
+            h.addPage(QStringLiteral("b.jpg"), GalleryHarness::page(30, 20, qRgb(1, 2, 3)), "JPG"));
+        const QString unlisted = h.workingCopy(QStringLiteral("blank.bmp"));
+        QVERIFY(GalleryHarness::page(5, 5, qRgb(255, 255, 255)).save(unlisted, "BMP"));
+        h.window->FormClose();
+        QVERIFY(!QFile::exists(h.workingCopy("a.bmp")));
+        QVERIFY(!QFile::exists(h.workingCopy("b.jpg")));
+        QVERIFY(QFile::exists(unlisted)); // not listed: left alone
+        QVERIFY(QFile::exists(h.pageFile("a.bmp")));
+        QVERIFY(QFile::exists(h.pageFile("b.jpg")));
+        QString stored;
+        QVERIFY(SettingsStore().readString(SettingsStore::Destination, stored)); // saved first
+        QCOMPARE(stored, h.destination);
+    }
+};
+
+QTEST_MAIN(TestImageList)
+#include "tst_imagelist.moc"

@@ -1,0 +1,172 @@
+#include "GalleryTestSupport.h"
+
+#include <QAction>
+#include <QProcess>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QString run(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    if (exitCode)
+        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
+}
+
+// Page sizes in points, in page order, as poppler reads them.
+QList<QSize> pageSizes(const QString &pdf)
+{
+    const QRegularExpression pages(QStringLiteral("Pages: +(\\d+)"));
+    const QString count = pages.match(run("pdfinfo", {pdf})).captured(1);
+    const QString info = run("pdfinfo", {"-f", "1", "-l", count, pdf});
+    QList<QSize> sizes;
+    const QRegularExpression line(QStringLiteral("Page +\\d+ size: +([\\d.]+) x ([\\d.]+) pts"));
+    for (auto it = line.globalMatch(info); it.hasNext();) {
+        const auto match = it.next();
+        sizes.append(
+            QSize(qRound(match.captured(1).toDouble()), qRound(match.captured(2).toDouble())));
+    }
+    return sizes;
+}
+
+bool qpdfClean(const QString &pdf)
+{
+    int code = -1;
+    const QString out = run("qpdf", {"--check", pdf}, &code);
+    if (code != 0)
+        qWarning().noquote() << out;
+    return code == 0;
+}
+
+QStringList jpegFilesIn(const QString &folder)
+{
+    return QDir(folder).entryList({"*.jpg", "*.jpeg"}, QDir::Files);
+}
+
+} // namespace
+
+class TestPdfExport : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void pagesInListOrder()
+    {
+        GalleryHarness h;
+        QVERIFY(h.addPage("a.bmp", GalleryHarness::page(300, 200, qRgb(200, 0, 0))));
+        QVERIFY(h.addPage("b.jpg", GalleryHarness::page(150, 250, qRgb(0, 200, 0)), "JPG"));
+        QVERIFY(h.addPage("c.bmp", GalleryHarness::page(100, 100, qRgb(0, 0, 200))));
+        // A renamed entry still exports its working copy; its page file plays no part.
+        QString name = QStringLiteral("renamed.bmp");
+        h.window->lv_ImagesEdited(h.list()->item(2), name);
+        h.list()->item(2)->setText(name);
+        QVERIFY(QFile::remove(h.pageFile(name)));
+
+        const QString out = h.scratch.filePath("out.pdf");
+        h.savePath = out;
+        h.window->Action_PDFExecute();
+        QCOMPARE(h.prompts.size(), 1);
+        QCOMPARE(h.prompts.at(0).kind, UserPrompts::Kind::SaveFile);
+        QCOMPARE(h.prompts.at(0).suggestedPath, QStringLiteral("pagora.pdf"));
+        QCOMPARE(h.prompts.at(0).filter, QStringLiteral("PDF files (*.pdf)"));
+        QVERIFY(qpdfClean(out));
+        QCOMPARE(pageSizes(out), (QList<QSize>{{300, 200}, {150, 250}, {100, 100}}));
+        QVERIFY(jpegFilesIn(TempFolder::path()).isEmpty());
+
+        // The last chosen name is offered next; Cancel writes nothing.
+        h.savePath.clear();
+        QVERIFY(QFile::remove(out));
+        h.window->Action_PDFExecute();
+        QCOMPARE(h.prompts.at(1).suggestedPath, out);
+        QVERIFY(!QFile::exists(out));
+    }
+
+    void manyPages()
+    {
+        GalleryHarness h;
+        for (int i = 0; i < 120; ++i)
+            QVERIFY(h.addPage(QStringLiteral("p%1.bmp").arg(i),
+                              GalleryHarness::page(16 + i, 12, qRgb(i, 50, 90))));
+        h.savePath = h.scratch.filePath("many.pdf");
+        h.window->Action_PDFExecute();
+        QVERIFY(qpdfClean(h.savePath));
+        const QList<QSize> sizes = pageSizes(h.savePath);
+        QCOMPARE(sizes.size(), 120);
+        QCOMPARE(sizes.first(), QSize(16, 12));
+        QCOMPARE(sizes.last(), QSize(135, 12));
+    }
+
+    void failureWritesNothing()
+    {
+        GalleryHarness h;
+        for (const char *name : {"a.bmp", "b.bmp", "c.bmp"})
+            QVERIFY(h.addPage(QLatin1String(name), GalleryHarness::page(60, 40, qRgb(1, 2, 3))));
+        QVERIFY(QFile::remove(h.workingCopy("b.bmp")));
+        const QString folder = h.scratch.filePath("out");
+        QVERIFY(QDir().mkpath(folder));
+        h.savePath = folder + "/doc.pdf";
+        const QStringList tempBefore = QDir(TempFolder::path()).entryList(QDir::Files);
+
+        h.window->Action_PDFExecute();
+        QCOMPARE(h.prompts.size(), 2);
+        QCOMPARE(h.prompts.at(1).icon, QMessageBox::Critical);
+        QVERIFY2(h.prompts.at(1).text.contains(h.workingCopy("b.bmp")),
+                 qPrintable(h.prompts.at(1).text));
+        QVERIFY(QDir(folder).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        QCOMPARE(QDir(TempFolder::path()).entryList(QDir::Files), tempBefore);
+
+        // An existing document is left as it was.
+        QVERIFY(GalleryHarness::page(2, 2, 0).save(h.savePath, "PNG"));
+        const QByteArray before = [&] {
+            QFile f(h.savePath);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }();
+        h.window->Action_PDFExecute();
+        QFile after(h.savePath);
+        QVERIFY(after.open(QIODevice::ReadOnly));
+        QCOMPARE(after.readAll(), before);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
+    }
+
+    void cancelWritesNothing()
+    {
+        GalleryHarness h;
+        for (int i = 0; i < 12; ++i)
+            QVERIFY(h.addPage(QStringLiteral("p%1.bmp").arg(i),
+                              GalleryHarness::page(1200, 1700, qRgb(i, 9, 9))));
+        h.savePath = h.scratch.filePath("cancelled.pdf");
+        // Cancel as soon as the progress dialog runs its loop.
+        QTimer::singleShot(0, h.window.get(), [&h] {
+            auto *progress = h.window->findChild<QProgressDialog *>();
+            QVERIFY(progress && progress->isVisible());
+            auto *button = progress->findChild<QPushButton *>();
+            QVERIFY(button);
+            button->click();
+        });
+        h.window->Action_PDFExecute();
+        QCOMPARE(h.prompts.size(), 1); // the save dialog; no error box
+        QVERIFY(!QFile::exists(h.savePath));
+        QCOMPARE(QDir(h.scratch.path())
+                     .entryList({"*.pdf*", ".*pdf*"}, QDir::Files | QDir::Hidden)
+                     .size(),
+                 0);
+    }
+
+    void emptyListDoesNothing()
+    {
+        GalleryHarness h;
+        h.window->Action_PDFExecute();
+        QVERIFY(h.prompts.isEmpty());
+    }
+};
+
+QTEST_MAIN(TestPdfExport)
+#include "tst_pdfexport.moc"
