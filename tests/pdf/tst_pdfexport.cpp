@@ -194,7 +194,7 @@ private slots:
         row("not a jpeg", "text.jpg", QByteArray("plain text"), "no start-of-image");
         row("truncated jpeg", "cut.jpg", fakeJpeg(10, 10, 3).left(30), "ends before");
         row("damaged tiff", "cut.tif", QByteArray("II*\0\x08\0\0\0\xff\xff", 10),
-            "not a readable TIFF");
+            "Unable to open file");
     }
 
     // A bad page anywhere ends the export with its name and reason; nothing is written.
