@@ -1,8 +1,8 @@
 #include "scanner/TwainControlFactory.h"
 
-#include "scanner/NullTwainControl.h"
+#include "scanner/SaneTwainControl.h"
 
 TTwainControl *createTwainControl(QObject *parent)
 {
-    return new NullTwainControl(parent);
+    return new SaneTwainControl(parent);
 }

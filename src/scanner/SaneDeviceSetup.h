@@ -1,0 +1,17 @@
+#pragma once
+
+#include "scanner/SaneWorkerTypes.h"
+
+// Learning what a SANE device offers and setting it up for a scan; called on the
+// worker thread with an open handle.
+namespace SaneDeviceSetup {
+
+// Sources, the mode for each pixel type (asked of the device by its frame format,
+// names only where it cannot tell) and a paper sensor if there is one.
+DeviceCaps probe(void *handle);
+
+// Source, mode, depth, resolution and scan area, in that order; the resolution in
+// the result is what the device will really use.
+ApplyResult apply(void *handle, const DeviceCaps &caps, const ScanSettings &settings);
+
+} // namespace SaneDeviceSetup

@@ -1,0 +1,223 @@
+#include "scanner/SanePageReader.h"
+
+#include "scanner/ScanRules.h"
+#include "scanner/ScannerLog.h"
+
+#include <cstring>
+#include <sane/sane.h>
+#include <vector>
+
+namespace {
+
+constexpr int kChunkBytes = 256 * 1024;
+
+struct FrameLayout
+{
+    SANE_Parameters p{};
+    int channel = -1; // 0, 1, 2 for a separate red, green or blue frame; -1 otherwise
+    int samples = 1;  // samples per pixel in this frame
+    QImage::Format format = QImage::Format_Grayscale8;
+    qint64 usefulBytes = 0; // bytes of a line that hold pixels (the rest is padding)
+};
+
+bool describeFrame(const SANE_Parameters &p, FrameLayout *f)
+{
+    f->p = p;
+    if (p.pixels_per_line <= 0 || (p.depth != 1 && p.depth != 8 && p.depth != 16))
+        return false;
+    switch (p.format) {
+    case SANE_FRAME_GRAY:
+        f->format = p.depth == 1 ? QImage::Format_Mono : QImage::Format_Grayscale8;
+        break;
+    case SANE_FRAME_RGB:
+        if (p.depth == 1)
+            return false;
+        f->samples = 3;
+        f->format = QImage::Format_BGR888;
+        break;
+    case SANE_FRAME_RED:
+    case SANE_FRAME_GREEN:
+    case SANE_FRAME_BLUE:
+        if (p.depth == 1)
+            return false;
+        f->channel = 2 - (int(p.format) - int(SANE_FRAME_RED)); // blue first in memory
+        f->format = QImage::Format_BGR888;
+        break;
+    default:
+        return false; // compressed or vendor frames are not offered by any mode we choose
+    }
+    f->usefulBytes = (qint64(p.pixels_per_line) * f->samples * p.depth + 7) / 8;
+    return p.bytes_per_line >= f->usefulBytes;
+}
+
+// One device line into one image row, reducing 16-bit samples to their high byte.
+void storeLine(const FrameLayout &f, const uchar *in, uchar *out)
+{
+    const int n = f.p.pixels_per_line * f.samples;
+    if (f.channel >= 0) {
+        if (f.p.depth == 16) {
+            const auto *in16 = reinterpret_cast<const quint16 *>(in);
+            for (int x = 0; x < n; ++x)
+                out[3 * x + f.channel] = uchar(in16[x] >> 8);
+        } else {
+            for (int x = 0; x < n; ++x)
+                out[3 * x + f.channel] = in[x];
+        }
+    } else if (f.samples == 3) {
+        // Colour is kept blue first, as BMP page files store it: saving one is a copy.
+        const auto *in16 = reinterpret_cast<const quint16 *>(in);
+        for (int x = 0; x < n; x += 3) {
+            for (int c = 0; c < 3; ++c)
+                out[x + 2 - c] = f.p.depth == 16 ? uchar(in16[x + c] >> 8) : in[x + c];
+        }
+    } else if (f.p.depth == 16) {
+        const auto *in16 = reinterpret_cast<const quint16 *>(in);
+        for (int x = 0; x < n; ++x)
+            out[x] = uchar(in16[x] >> 8);
+    } else {
+        std::memcpy(out, in, size_t(f.usefulBytes));
+    }
+}
+
+} // namespace
+
+SanePageReader::SanePageReader(void *handle, const std::atomic_bool &cancel, qint64 maxPageBytes,
+                               ProgressFn progress)
+    : m_handle(handle), m_cancel(cancel), m_maxPageBytes(maxPageBytes),
+      m_progress(std::move(progress))
+{
+}
+
+SanePageReader::Result SanePageReader::read(double dpi)
+{
+    auto *h = static_cast<SANE_Handle>(m_handle);
+    Result result;
+    QImage image;
+    int rowsRead = 0;
+    bool first = true;
+    std::vector<uchar> chunk(kChunkBytes);
+
+    for (;;) {
+        SANE_Parameters params;
+        SANE_Status status = sane_get_parameters(h, &params);
+        FrameLayout f;
+        if (status != SANE_STATUS_GOOD || !describeFrame(params, &f)) {
+            qCWarning(lcScanner) << "unusable frame parameters, format" << params.format << "depth"
+                                 << params.depth;
+            result.status = status != SANE_STATUS_GOOD ? status : SANE_STATUS_INVAL;
+            return result;
+        }
+        const int width = params.pixels_per_line;
+        const qint64 rowBytes = ScanRules::imageBytes(width, 1, f.format);
+        const qint64 maxRows = rowBytes > 0 ? m_maxPageBytes / rowBytes : 0;
+        if (first) {
+            // A device that does not know the height (hand-held, some feeders) says -1:
+            // start with a guess and grow, within the same limit.
+            const qint64 rows =
+                params.lines > 0 ? params.lines : qMin<qint64>(width * 3 / 2, maxRows);
+            if (params.lines > maxRows || rows <= 0) {
+                result.tooLarge = true;
+                result.status = SANE_STATUS_NO_MEM;
+                return result;
+            }
+            image = QImage(width, int(rows), f.format);
+            if (image.isNull()) {
+                result.status = SANE_STATUS_NO_MEM;
+                return result;
+            }
+            if (f.channel >= 0)
+                image.fill(Qt::black);
+        } else if (width != image.width() || f.format != image.format()) {
+            result.status = SANE_STATUS_INVAL;
+            return result;
+        }
+
+        const int frames = f.channel >= 0 ? 3 : 1;
+        const qint64 frameBytes =
+            params.lines > 0 ? qint64(params.bytes_per_line) * params.lines : 0;
+        const qint64 doneBefore = f.channel > 0 ? frameBytes * f.channel : 0;
+        std::vector<uchar> line(size_t(params.bytes_per_line));
+        qint64 lineFill = 0;
+        qint64 frameRead = 0;
+        int row = 0;
+
+        for (;;) {
+            if (m_cancel.load()) {
+                sane_cancel(h);
+                result.status = SANE_STATUS_CANCELLED;
+                return result;
+            }
+            SANE_Int len = 0;
+            status = sane_read(h, chunk.data(), SANE_Int(chunk.size()), &len);
+            if (status == SANE_STATUS_EOF)
+                break;
+            if (status != SANE_STATUS_GOOD) {
+                result.status = status;
+                return result;
+            }
+            const uchar *in = chunk.data();
+            qint64 left = len;
+            frameRead += len;
+            while (left > 0) {
+                const qint64 take = qMin<qint64>(left, params.bytes_per_line - lineFill);
+                const bool whole = lineFill == 0 && take == params.bytes_per_line;
+                if (!whole)
+                    std::memcpy(line.data() + lineFill, in, size_t(take));
+                lineFill += take;
+                if (lineFill == params.bytes_per_line) {
+                    if (row >= image.height() && params.lines <= 0) {
+                        if (image.height() >= maxRows) {
+                            sane_cancel(h);
+                            result.tooLarge = true;
+                            result.status = SANE_STATUS_NO_MEM;
+                            return result;
+                        }
+                        image = image.copy(0, 0, width,
+                                           int(qMin<qint64>(maxRows, qint64(image.height()) * 2)));
+                        if (image.isNull()) {
+                            sane_cancel(h);
+                            result.status = SANE_STATUS_NO_MEM;
+                            return result;
+                        }
+                    }
+                    // Lines beyond the announced height are dropped, not written past the end.
+                    if (row < image.height())
+                        storeLine(f, whole ? in : line.data(), image.scanLine(row));
+                    ++row;
+                    lineFill = 0;
+                }
+                in += take;
+                left -= take;
+            }
+            if (m_progress && frameBytes > 0)
+                m_progress(
+                    int((doneBefore + qMin(frameRead, frameBytes)) * 100 / (frameBytes * frames)));
+        }
+        rowsRead = qMax(rowsRead, qMin(row, image.height()));
+        if (params.last_frame)
+            break;
+        status = sane_start(h);
+        if (status != SANE_STATUS_GOOD) {
+            result.status = status;
+            return result;
+        }
+        first = false;
+    }
+
+    if (rowsRead == 0) {
+        result.status = SANE_STATUS_IO_ERROR;
+        return result;
+    }
+    // A sheet shorter than announced: keep what came. It is better to return a
+    // cropped page than nothing.
+    if (rowsRead < image.height())
+        image = image.copy(0, 0, image.width(), rowsRead);
+    if (image.format() == QImage::Format_Mono)
+        image.setColorTable({qRgb(255, 255, 255), qRgb(0, 0, 0)});
+    const int dpm = qRound(dpi / 0.0254);
+    image.setDotsPerMeterX(dpm);
+    image.setDotsPerMeterY(dpm);
+    result.status = SANE_STATUS_GOOD;
+    result.image = image;
+    return result;
+}

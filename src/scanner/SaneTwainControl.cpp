@@ -1,0 +1,387 @@
+#include "scanner/SaneTwainControl.h"
+
+#include "scanner/BlankPageDetector.h"
+#include "scanner/PageImageWriter.h"
+#include "scanner/SaneScanWorker.h"
+#include "scanner/ScanErrors.h"
+#include "scanner/ScannerLog.h"
+
+#include <QPointer>
+
+namespace {
+
+constexpr int kProgressIntervalMs = 100; // at most ten progress events a second
+constexpr int kStateClosed = 0;
+constexpr int kStateOpen = 4;
+constexpr int kStateAcquiring = 5;
+constexpr int kStateMoreFollow = 6;
+
+// Runs f on the worker's thread and waits for it: for quick option calls only.
+template<typename F>
+void onWorker(SaneScanWorker *worker, F &&f)
+{
+    QMetaObject::invokeMethod(worker, std::forward<F>(f), Qt::BlockingQueuedConnection);
+}
+
+} // namespace
+
+SaneTwainControl::SaneTwainControl(QObject *parent) : TTwainControl(parent)
+{
+    qRegisterMetaType<ScannedPage>();
+    m_worker = new SaneScanWorker;
+    m_worker->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    connect(m_worker, &SaneScanWorker::pageReady, this, &SaneTwainControl::onPageReady,
+            Qt::QueuedConnection);
+    connect(m_worker, &SaneScanWorker::progress, this, &SaneTwainControl::onProgress,
+            Qt::QueuedConnection);
+    connect(m_worker, &SaneScanWorker::acquisitionFailed, this, &SaneTwainControl::onFailed,
+            Qt::QueuedConnection);
+    m_progressTimer.setSingleShot(true);
+    connect(&m_progressTimer, &QTimer::timeout, this, &SaneTwainControl::flushProgress);
+    m_thread.setObjectName(QStringLiteral("SANE worker"));
+    m_thread.start();
+}
+
+SaneTwainControl::~SaneTwainControl()
+{
+    // Cancel, then close the handle on its own thread, quit, wait. A transfer blocked
+    // in the device is ended by the cancel, so this returns promptly.
+    m_worker->requestCancel();
+    SaneScanWorker *worker = m_worker;
+    onWorker(worker, [worker] { worker->closeDevice(); });
+    m_thread.quit();
+    m_thread.wait();
+}
+
+int SaneTwainControl::StartDevice()
+{
+    // The list is kept between commands (reading it can take seconds with network
+    // backends) and read again while it is empty or after an open failed.
+    if (!m_listed || m_devices.isEmpty()) {
+        bool ok = false;
+        QList<ScanRules::DeviceEntry> devices;
+        SaneScanWorker *worker = m_worker;
+        onWorker(worker, [&] { ok = worker->listDevices(&devices); });
+        if (!ok)
+            return 0;
+        m_devices = devices;
+        m_names = ScanRules::displayNames(devices);
+        m_listed = true;
+    }
+    if (sourceIndex() < 0 || sourceIndex() >= m_devices.size())
+        TTwainControl::setSourceIndex(m_devices.isEmpty() ? -1 : 0);
+    return 1;
+}
+
+void SaneTwainControl::StopDevice()
+{
+    if (m_busy)
+        m_worker->requestCancel();
+    SaneScanWorker *worker = m_worker;
+    onWorker(worker, [worker] { worker->closeDevice(); });
+    ++m_batchId; // events of the stopped batch still in the queue are dropped
+    m_busy = false;
+    m_open = false;
+    m_state = kStateClosed;
+    m_progressTimer.stop();
+    m_pendingPercent = -1;
+    m_buffer.clear();
+    m_caps = DeviceCaps();
+    m_effectiveResolution = 0;
+}
+
+int SaneTwainControl::sourceCount() const
+{
+    return int(m_devices.size());
+}
+
+QString SaneTwainControl::GetSourceProductName(int index) const
+{
+    return index >= 0 && index < m_names.size() ? m_names.at(index) : QString();
+}
+
+QString SaneTwainControl::deviceName(int index) const
+{
+    return index >= 0 && index < m_devices.size() ? m_devices.at(index).name : QString();
+}
+
+int SaneTwainControl::OpenDataSource()
+{
+    if (m_open || m_busy)
+        StopDevice();
+    clearError();
+    if (!m_listed)
+        StartDevice();
+    const int index = sourceIndex();
+    if (index < 0 || index >= m_devices.size()) {
+        setError(ScanError::NoSource, ScanError::text(ScanError::NoSource));
+        return 0;
+    }
+    OpenResult result;
+    const QByteArray name = m_devices.at(index).name.toUtf8();
+    const OptionOverrides overrides = m_overrides;
+    SaneScanWorker *worker = m_worker;
+    onWorker(worker, [&] { result = worker->openDevice(name, overrides); });
+    if (result.errorCode != 0) {
+        setError(result.errorCode, ScanError::text(result.errorCode));
+        m_listed = false; // the device may have gone: read the list at the next start
+        return 0;
+    }
+    m_open = true;
+    m_state = kStateOpen;
+    m_caps = result.caps;
+    m_buffer.clear();
+    // Page size and area belong to one command; a preview sends neither.
+    m_settings.pageSize = -1;
+    m_settings.hasLayout = false;
+    m_effectiveResolution = 0;
+    return 1;
+}
+
+void SaneTwainControl::applyToDevice()
+{
+    if (!m_open || m_busy)
+        return; // stored; applied as a whole at the next Acquire
+    ApplyResult result;
+    const ScanSettings settings = m_settings;
+    SaneScanWorker *worker = m_worker;
+    onWorker(worker, [&] { result = worker->applySettings(settings); });
+    m_effectiveResolution = result.resolution;
+    noteError(result.errorCode);
+}
+
+void SaneTwainControl::noteError(int code)
+{
+    // Keep a failure once reported; a warning never hides it.
+    if (code != 0 && (errorCode() == 0 || ScanError::isWarning(errorCode())))
+        setError(code, ScanError::text(code));
+}
+
+void SaneTwainControl::setPixelType(int v)
+{
+    TTwainControl::setPixelType(v);
+    m_settings.pixelType = qBound(0, v, 2);
+    applyToDevice();
+}
+
+void SaneTwainControl::setResolution(int dpi)
+{
+    TTwainControl::setResolution(dpi);
+    m_settings.resolution = dpi;
+    applyToDevice();
+}
+
+int SaneTwainControl::resolution() const
+{
+    return m_effectiveResolution > 0 ? m_effectiveResolution : TTwainControl::resolution();
+}
+
+void SaneTwainControl::setPageSize(int code)
+{
+    TTwainControl::setPageSize(code);
+    m_settings.pageSize = (code >= 1 && code <= 15) ? code : 0;
+    applyToDevice();
+}
+
+void SaneTwainControl::SetImageLayout(float left, float top, float right, float bottom)
+{
+    m_settings.hasLayout = true;
+    m_settings.layoutInches = QRectF(QPointF(left, top), QPointF(right, bottom)).normalized();
+    applyToDevice();
+}
+
+int SaneTwainControl::feederAvailable() const
+{
+    return m_open && m_caps.feederAvailable() ? 1 : 0;
+}
+
+int SaneTwainControl::feederLoaded() const
+{
+    if (!m_open || !m_caps.feederAvailable())
+        return 0;
+    if (m_busy)
+        return 1;
+    int loaded = 1;
+    const ScanSettings settings = m_settings;
+    SaneScanWorker *worker = m_worker;
+    onWorker(worker, [&] { loaded = worker->readFeederLoaded(settings); });
+    return loaded;
+}
+
+void SaneTwainControl::setFeederEnabled(int v)
+{
+    TTwainControl::setFeederEnabled(v);
+    m_settings.feeder = v != 0;
+    applyToDevice();
+}
+
+void SaneTwainControl::setDuplexEnabled(int v)
+{
+    TTwainControl::setDuplexEnabled(v);
+    m_settings.duplex = v != 0;
+    applyToDevice();
+}
+
+void SaneTwainControl::setXferCount(int v)
+{
+    TTwainControl::setXferCount(v);
+    m_settings.xferCount = v;
+}
+
+void SaneTwainControl::Acquire()
+{
+    if (m_busy) {
+        qCWarning(lcScanner) << "Acquire ignored: an acquisition is running";
+        return;
+    }
+    clearError();
+    if (!m_open) {
+        setError(ScanError::NotOpen, ScanError::text(ScanError::NotOpen));
+        m_state = kStateClosed;
+        const int batch = ++m_batchId;
+        // Events come after the command returns, as they do from a device.
+        QMetaObject::invokeMethod(
+            this,
+            [this, batch] {
+                if (batch == m_batchId)
+                    emit OnPostScan(1);
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    m_busy = true;
+    m_state = kStateAcquiring;
+    m_pendingPercent = -1;
+    m_progressClock.invalidate();
+    const int batch = ++m_batchId;
+    const ScanSettings settings = m_settings;
+    SaneScanWorker *worker = m_worker;
+    QMetaObject::invokeMethod(
+        worker, [worker, settings, batch] { worker->acquire(settings, batch); },
+        Qt::QueuedConnection);
+}
+
+void SaneTwainControl::onPageReady(int batchId, const ScannedPage &page)
+{
+    if (batchId != m_batchId)
+        return;
+    flushProgress();
+    m_buffer.append(page.image);
+    if (page.more) {
+        m_state = kStateMoreFollow;
+    } else {
+        endBatch();
+    }
+    if (page.errorCode != 0)
+        setError(page.errorCode, ScanError::text(page.errorCode));
+    QPointer<SaneTwainControl> self(this);
+    emit OnPostScan(0);
+    if (self && batchId == m_batchId)
+        m_worker->pageHandled();
+}
+
+void SaneTwainControl::onFailed(int batchId, int code)
+{
+    if (batchId != m_batchId)
+        return;
+    flushProgress();
+    endBatch();
+    setError(code, ScanError::text(code));
+    emit OnPostScan(1);
+}
+
+void SaneTwainControl::endBatch()
+{
+    m_busy = false;
+    m_state = kStateClosed;
+    m_progressTimer.stop();
+    m_pendingPercent = -1;
+}
+
+void SaneTwainControl::onProgress(int batchId, int percent)
+{
+    if (batchId != m_batchId || !m_busy)
+        return;
+    if (!m_progressClock.isValid() || m_progressClock.elapsed() >= kProgressIntervalMs) {
+        m_progressTimer.stop();
+        m_pendingPercent = -1;
+        emitProgress(percent);
+        return;
+    }
+    m_pendingPercent = percent;
+    if (!m_progressTimer.isActive())
+        m_progressTimer.start(int(kProgressIntervalMs - m_progressClock.elapsed()));
+}
+
+void SaneTwainControl::flushProgress()
+{
+    m_progressTimer.stop();
+    if (m_pendingPercent >= 0 && m_busy) {
+        const int percent = m_pendingPercent;
+        m_pendingPercent = -1;
+        emitProgress(percent);
+    }
+    m_pendingPercent = -1;
+}
+
+void SaneTwainControl::emitProgress(int percent)
+{
+    m_progressClock.start();
+    emit OnProgress(Acquiring, percent, false);
+}
+
+bool SaneTwainControl::SaveImage(int index, const QString &path)
+{
+    const QImage image = m_buffer.at(index);
+    QString why;
+    if (image.isNull())
+        why = tr("the image is no longer in the buffer");
+    else if (PageImageWriter::save(image, path, &why))
+        return true;
+    qCWarning(lcScanner) << "SaveImage" << index << path << "failed:" << why;
+    if (errorCode() == 0 || ScanError::isWarning(errorCode()))
+        setError(ScanError::WriteFailed,
+                 tr("The page could not be saved as %1 (%2).").arg(path, why));
+    return false;
+}
+
+int SaneTwainControl::GetImageWidth(int index) const
+{
+    return m_buffer.at(index).width();
+}
+
+int SaneTwainControl::GetImageHeight(int index) const
+{
+    return m_buffer.at(index).height();
+}
+
+int SaneTwainControl::IsBlankImage(int index, float maxNoiseLevel, float &currentNoiseLevel)
+{
+    const QImage image = m_buffer.at(index);
+    currentNoiseLevel = 0;
+    if (image.isNull())
+        return 0; // nothing to judge: keep it
+    return BlankPageDetector::isBlank(image, maxNoiseLevel, &currentNoiseLevel) ? 1 : 0;
+}
+
+void SaneTwainControl::setDeviceOptionOverride(const QByteArray &name, const QVariant &value)
+{
+    for (auto &o : m_overrides) {
+        if (o.first == name) {
+            o.second = value;
+            return;
+        }
+    }
+    m_overrides.append({name, value});
+}
+
+void SaneTwainControl::clearDeviceOptionOverrides()
+{
+    m_overrides.clear();
+}
+
+void SaneTwainControl::setMaxPageBytes(qint64 bytes)
+{
+    m_worker->setMaxPageBytes(bytes);
+}

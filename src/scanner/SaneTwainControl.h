@@ -1,0 +1,105 @@
+#pragma once
+
+#include "scanner/PageBuffer.h"
+#include "scanner/SaneWorkerTypes.h"
+#include "scanner/TTwainControl.h"
+
+#include <QElapsedTimer>
+#include <QThread>
+#include <QTimer>
+
+class SaneScanWorker;
+
+// The scanner control over SANE. The SANE handle belongs to a worker on its own
+// thread; this object lives on the UI thread and talks to the worker by queued
+// calls. Quick calls whose answer the caller needs at once (the device list,
+// opening, applying a setting and reading it back, the paper sensor) wait for the
+// worker; Acquire never waits, and pages arrive as queued events.
+//
+// Behaviour worth knowing:
+// - pageSize: 1..15 are the sizes of the size list at the top-left of the bed,
+//   clamped to it; 0 is the whole bed unless SetImageLayout gave an area. Without
+//   either since OpenDataSource the device scans its own default area.
+// - Feeder batch: the next sheet is started before a page is announced, so
+//   dataSourceState reads 0 exactly during the last page's OnPostScan. A failure
+//   on a later sheet ends the batch with the error set on the last good page.
+// - dataSourceState: 0 closed or finished, 4 open, 5 acquiring, 6 a page is being
+//   handled and another follows.
+// - Only the newest two images are kept; numImages still counts all of them.
+// - Error codes and texts: see scanner/ScanErrors.h. A page file that cannot be
+//   written sets code 15 with the path, so the failure reaches the status line.
+class SaneTwainControl final : public TTwainControl
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SaneTwainControl)
+
+public:
+    explicit SaneTwainControl(QObject *parent = nullptr);
+    ~SaneTwainControl() override;
+
+    int StartDevice() override;
+    void StopDevice() override;
+    int sourceCount() const override;
+    QString GetSourceProductName(int index) const override;
+    int OpenDataSource() override;
+    int dataSourceState() const override { return m_state; }
+
+    void setPixelType(int v) override;
+    void setResolution(int dpi) override;
+    int resolution() const override;
+    void setPageSize(int code) override;
+    void SetImageLayout(float left, float top, float right, float bottom) override;
+
+    int feederAvailable() const override;
+    int feederLoaded() const override;
+    void setFeederEnabled(int v) override;
+    void setDuplexEnabled(int v) override;
+    void setXferCount(int v) override;
+
+    void Acquire() override;
+    int numImages() const override { return m_buffer.count(); }
+    bool SaveImage(int index, const QString &path) override;
+    int GetImageWidth(int index) const override;
+    int GetImageHeight(int index) const override;
+    int IsBlankImage(int index, float maxNoiseLevel, float &currentNoiseLevel) override;
+
+    // Test and diagnosis knob: a SANE option set on the device at every
+    // OpenDataSource, after opening and before anything else, e.g.
+    // ("test-picture", "Solid white") or ("read-return-value", "SANE_STATUS_JAMMED")
+    // on SANE's test backend. Options the device lacks are skipped. A later call
+    // for the same name replaces the value.
+    void setDeviceOptionOverride(const QByteArray &name, const QVariant &value);
+    void clearDeviceOptionOverrides();
+    // Largest page held in memory (default: 1 GiB or a quarter of the RAM).
+    void setMaxPageBytes(qint64 bytes);
+    // SANE device name of a source, e.g. "test:0".
+    QString deviceName(int index) const;
+
+private:
+    void onPageReady(int batchId, const ScannedPage &page);
+    void onProgress(int batchId, int percent);
+    void onFailed(int batchId, int code);
+    void emitProgress(int percent);
+    void flushProgress();
+    void applyToDevice();
+    void noteError(int code);
+    void endBatch();
+
+    QThread m_thread;
+    SaneScanWorker *m_worker = nullptr;
+    QList<ScanRules::DeviceEntry> m_devices;
+    QStringList m_names;
+    bool m_listed = false;
+    bool m_open = false;
+    bool m_busy = false;
+    int m_state = 0;
+    int m_batchId = 0;
+    DeviceCaps m_caps;
+    ScanSettings m_settings;
+    int m_effectiveResolution = 0; // 0: not applied to a device yet
+    OptionOverrides m_overrides;
+    PageBuffer m_buffer;
+    QElapsedTimer m_progressClock;
+    QTimer m_progressTimer;
+    int m_pendingPercent = -1;
+};

@@ -1,0 +1,106 @@
+#pragma once
+
+#include "scanner/PageBuffer.h"
+#include "scanner/TTwainControl.h"
+
+#include <QHash>
+#include <QImage>
+#include <QList>
+#include <QStringList>
+
+// A scripted scanner control for window tests. It records every property write
+// ("pixelType=2") and call ("OpenDataSource", "SaveImage(0,/tmp/a.bmp)") in order,
+// and plays queued batches of pages and failures after Acquire, one event per turn
+// of the event loop, as a device would.
+class FakeTwainControl final : public TTwainControl
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FakeTwainControl)
+
+public:
+    // A page (errorCode set: the control reports that error with the page), or,
+    // with a null image, a failure event (OnPostScan flag 1) that ends the batch.
+    struct Step
+    {
+        QImage page;
+        int errorCode = 0;
+        QString errorText;
+    };
+    static Step page(const QImage &image, int errorCode = 0, const QString &errorText = {});
+    static Step failure(int errorCode, const QString &errorText);
+    // A white or patterned page of the given size in pixels at the given resolution.
+    static QImage makePage(int width, int height, int dpi = 100, bool blank = false);
+
+    explicit FakeTwainControl(QObject *parent = nullptr);
+
+    // --- script ---
+    void setSources(const QStringList &names) { m_sources = names; }
+    void setStartDeviceResult(int result) { m_startResult = result; }
+    void setOpenError(int code, const QString &text);
+    // Writing this property (e.g. "resolution") sets the error; codes 39 and 45 included.
+    void setPropertyError(const QString &property, int code, const QString &text);
+    void setAcceptedResolutions(const QList<int> &dpis) { m_acceptedDpi = dpis; }
+    void setFeederAvailable(bool available) { m_feederAvailable = available; }
+    void setFeederLoaded(bool loaded) { m_feederLoaded = loaded; }
+    void setSaveFails(bool fails) { m_saveFails = fails; }
+    void queueBatch(const QList<Step> &steps) { m_batches.append(steps); }
+    // When off, deliverNext() plays one step at a time.
+    void setAutoPlay(bool on) { m_autoPlay = on; }
+    bool deliverNext();
+
+    // --- records ---
+    QStringList calls() const { return m_calls; }
+    void clearCalls() { m_calls.clear(); }
+
+    // --- the contract ---
+    int StartDevice() override;
+    void StopDevice() override;
+    int sourceCount() const override { return int(m_sources.size()); }
+    QString GetSourceProductName(int index) const override;
+    void setSourceIndex(int index) override;
+    int OpenDataSource() override;
+    int dataSourceState() const override { return m_state; }
+    void setDisableAfterAcquire(int v) override;
+    void setShowUI(int v) override;
+    void setShowIndicators(int v) override;
+    void setTransferMode(int v) override;
+    void setUnitOfMeasure(int v) override;
+    void setPixelType(int v) override;
+    void setResolution(int dpi) override;
+    void setPageSize(int code) override;
+    void SetImageLayout(float left, float top, float right, float bottom) override;
+    int feederAvailable() const override;
+    int feederLoaded() const override;
+    void setFeederEnabled(int v) override;
+    void setDuplexEnabled(int v) override;
+    void setXferCount(int v) override;
+    void setAutoFeed(int v) override;
+    void Acquire() override;
+    int numImages() const override { return m_buffer.count(); }
+    bool SaveImage(int index, const QString &path) override;
+    int GetImageWidth(int index) const override { return m_buffer.at(index).width(); }
+    int GetImageHeight(int index) const override { return m_buffer.at(index).height(); }
+    int IsBlankImage(int index, float maxNoiseLevel, float &currentNoiseLevel) override;
+
+private:
+    void record(const QString &entry) const { m_calls.append(entry); }
+    void wrote(const QString &property, int value);
+    void scheduleNext();
+
+    mutable QStringList m_calls;
+    QStringList m_sources;
+    int m_startResult = 1;
+    int m_openError = 0;
+    QString m_openErrorText;
+    QHash<QString, QPair<int, QString>> m_propertyErrors;
+    QList<int> m_acceptedDpi;
+    bool m_feederAvailable = false;
+    bool m_feederLoaded = true;
+    bool m_saveFails = false;
+    bool m_autoPlay = true;
+    bool m_open = false;
+    int m_state = 0;
+    QList<QList<Step>> m_batches;
+    QList<Step> m_current;
+    PageBuffer m_buffer{1000};
+};

@@ -1,0 +1,430 @@
+#include "scanner/SaneTwainControl.h"
+#include "scanner/ScanErrors.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QSignalSpy>
+#include <QtTest>
+
+// Against SANE's real test backend, configured by data/sane (SANE_CONFIG_DIR).
+namespace {
+
+struct Event
+{
+    int flag;
+    int state;
+    int errorCode;
+    int numImages;
+    int width;
+    int height;
+    QImage::Format format = QImage::Format_Invalid;
+};
+
+// Records what the program would see in its OnPostScan handler.
+class Recorder : public QObject
+{
+public:
+    explicit Recorder(SaneTwainControl *c) : m_c(c)
+    {
+        connect(c, &TTwainControl::OnPostScan, this, [this](int flag) {
+            const int index = m_c->numImages() - 1;
+            events.append({flag, m_c->dataSourceState(), m_c->errorCode(), m_c->numImages(),
+                           m_c->GetImageWidth(index), m_c->GetImageHeight(index)});
+            if (onEvent)
+                onEvent(flag);
+        });
+        connect(c, &TTwainControl::OnProgress, this, [this](int action, int percent) {
+            QCOMPARE(action, int(TTwainControl::Acquiring));
+            progress.append({clock.isValid() ? clock.restart() : (clock.start(), 0), percent});
+        });
+    }
+    bool finished() const { return !events.isEmpty() && events.last().state == 0; }
+
+    QList<Event> events;
+    QList<QPair<qint64, int>> progress; // ms since the previous one, percent
+    std::function<void(int)> onEvent;
+
+private:
+    SaneTwainControl *m_c;
+    QElapsedTimer clock;
+};
+
+int testDevice(SaneTwainControl &c)
+{
+    for (int i = 0; i < c.sourceCount(); ++i) {
+        if (c.deviceName(i) == QLatin1String("test:0"))
+            return i;
+    }
+    return -1;
+}
+
+// The test backend keeps option values from one open to the next: every test
+// starts from the same device.
+void resetDevice(SaneTwainControl &c)
+{
+    c.clearDeviceOptionOverrides();
+    c.setDeviceOptionOverride("read-return-value", QStringLiteral("Default"));
+    c.setDeviceOptionOverride("test-picture", QStringLiteral("Color pattern"));
+    c.setDeviceOptionOverride("read-limit", false);
+    c.setDeviceOptionOverride("read-delay", false);
+    c.setDeviceOptionOverride("hand-scanner", false);
+}
+
+// The command order of the program: start, source, open, fixed settings.
+bool open(SaneTwainControl &c, int dpi = 50, int pixelType = 2)
+{
+    if (!c.StartDevice())
+        return false;
+    c.setSourceIndex(testDevice(c));
+    if (!c.OpenDataSource())
+        return false;
+    c.setTransferMode(1);
+    c.setShowUI(0);
+    c.setShowIndicators(0);
+    c.setDisableAfterAcquire(1);
+    c.setUnitOfMeasure(0);
+    c.setPixelType(pixelType);
+    c.setResolution(dpi);
+    return true;
+}
+
+constexpr int kBatchTimeoutMs = 30000;
+
+} // namespace
+
+class TestSaneTwainControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void deviceListed();
+    void flatbedPage_data();
+    void flatbedPage();
+    void pageSizeClampedToBed();
+    void resolutionReadBack();
+    void feederBatch();
+    void duplexUnavailableDoesNotStop();
+    void injectedStatus_data();
+    void injectedStatus();
+    void pageTooLarge();
+    void progressIsThrottled();
+    void blankSheetFromTestPicture();
+    void stopDeviceDuringBatch();
+    void destroyDuringBatch();
+    void commandsWithoutSource();
+
+private:
+    QTemporaryDir m_dir;
+};
+
+void TestSaneTwainControl::initTestCase()
+{
+    // The shipped demo scanner with only the test backend enabled: listing every
+    // backend of the system would cost a second per control and probe the network.
+    QVERIFY(m_dir.isValid());
+    const QString config = m_dir.filePath(QStringLiteral("sane"));
+    QVERIFY(QDir().mkpath(config));
+    QVERIFY(QFile::copy(QStringLiteral(PAGORA_SOURCE_DIR "/data/sane/test.conf"),
+                        config + QStringLiteral("/test.conf")));
+    QFile dll(config + QStringLiteral("/dll.conf"));
+    QVERIFY(dll.open(QIODevice::WriteOnly));
+    dll.write("test\n");
+    dll.close();
+    qputenv("SANE_CONFIG_DIR", QFile::encodeName(config));
+}
+
+void TestSaneTwainControl::deviceListed()
+{
+    SaneTwainControl c;
+    QCOMPARE(c.StartDevice(), 1);
+    const int index = testDevice(c);
+    QVERIFY(index >= 0);
+    QVERIFY(c.GetSourceProductName(index).contains(QLatin1String("frontend-tester")));
+    QVERIFY(c.sourceIndex() >= 0);
+    QVERIFY(c.GetSourceProductName(c.sourceCount()).isEmpty());
+}
+
+void TestSaneTwainControl::flatbedPage_data()
+{
+    QTest::addColumn<int>("pixelType");
+    QTest::addColumn<int>("pageSize");
+    QTest::addColumn<QRectF>("layout");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("format");
+    // 50 dpi: A4 (8.3 x 11.7 in, set in whole mm by the device) is 415 x 585 pixels.
+    QTest::newRow("line art A4") << 0 << 1 << QRectF() << QSize(415, 585)
+                                 << int(QImage::Format_Mono);
+    QTest::newRow("gray A5") << 1 << 5 << QRectF() << QSize(290, 415)
+                             << int(QImage::Format_Grayscale8);
+    QTest::newRow("colour US Letter")
+        << 2 << 3 << QRectF() << QSize(425, 550) << int(QImage::Format_RGB888);
+    QTest::newRow("colour custom area")
+        << 2 << 0 << QRectF(1, 1, 2, 3) << QSize(100, 150) << int(QImage::Format_RGB888);
+}
+
+void TestSaneTwainControl::flatbedPage()
+{
+    QFETCH(int, pixelType);
+    QFETCH(int, pageSize);
+    QFETCH(QRectF, layout);
+    QFETCH(QSize, size);
+    QFETCH(int, format);
+    SaneTwainControl c;
+    Recorder r(&c);
+    resetDevice(c);
+    QImage::Format seen = QImage::Format_Invalid;
+    QVERIFY(open(c, 50, pixelType));
+    QCOMPARE(c.feederAvailable(), 1);
+    c.setPageSize(pageSize);
+    if (!layout.isNull())
+        c.SetImageLayout(layout.left(), layout.top(), layout.right(), layout.bottom());
+    QCOMPARE(c.errorCode(), 0);
+    QCOMPARE(c.resolution(), 50);
+    r.onEvent = [&](int) {
+        const QString path = m_dir.filePath(QStringLiteral("flatbed.bmp"));
+        QVERIFY(c.SaveImage(c.numImages() - 1, path));
+        seen = QImage(path).format();
+    };
+    c.Acquire();
+    QVERIFY(r.events.isEmpty()); // Acquire returns before any page
+    QTRY_VERIFY_WITH_TIMEOUT(r.finished(), kBatchTimeoutMs);
+    QCOMPARE(r.events.size(), 1);
+    const Event &e = r.events.first();
+    QCOMPARE(e.flag, 0);
+    QCOMPARE(e.errorCode, 0);
+    QCOMPARE(e.numImages, 1);
+    QVERIFY2(qAbs(e.width - size.width()) <= 1 && qAbs(e.height - size.height()) <= 1,
+             qPrintable(QStringLiteral("%1 x %2").arg(e.width).arg(e.height)));
+    // What the page file holds: 1-bit, 8-bit gray palette, 24-bit.
+    const QImage::Format expectedFile = format == QImage::Format_Mono ? QImage::Format_Mono
+                                        : format == QImage::Format_Grayscale8
+                                            ? QImage::Format_Indexed8
+                                            : QImage::Format_RGB32;
+    QCOMPARE(seen, expectedFile);
+}
+
+void TestSaneTwainControl::pageSizeClampedToBed()
+{
+    SaneTwainControl c;
+    Recorder r(&c);
+    resetDevice(c);
+    QVERIFY(open(c, 20));
+    c.setPageSize(11); // B3 is 19.7 in tall, the bed 432 mm (17 in)
+    QCOMPARE(c.errorCode(), int(ScanError::ValueAdjusted));
+    c.Acquire();
+    QTRY_VERIFY_WITH_TIMEOUT(r.finished(), kBatchTimeoutMs);
+    QCOMPARE(r.events.first().flag, 0);
+    QVERIFY(qAbs(r.events.first().height - 340) <= 1); // 432 mm at 20 dpi
+    QCOMPARE(r.events.first().errorCode, 0);           // a warning never outlives the command
+}
+
+void TestSaneTwainControl::resolutionReadBack()
+{
+    SaneTwainControl c;
+    resetDevice(c);
+    QVERIFY(open(c, 75));
+    QCOMPARE(c.resolution(), 75);
+    c.setResolution(2400);
+    QCOMPARE(c.resolution(), 1200); // the device's maximum
+    QCOMPARE(c.errorCode(), 0);
+}
+
+void TestSaneTwainControl::feederBatch()
+{
+    SaneTwainControl c;
+    Recorder r(&c);
+    resetDevice(c);
+    QVERIFY(open(c, 20));
+    c.setPageSize(1);
+    c.setFeederEnabled(1);
+    c.setDuplexEnabled(0);
+    QCOMPARE(c.feederLoaded(), 1);
+    c.setXferCount(-1);
+    c.setAutoFeed(1);
+    QCOMPARE(c.errorCode(), 0);
+    c.Acquire();
+    QTRY_VERIFY_WITH_TIMEOUT(r.finished(), kBatchTimeoutMs);
+    QCOMPARE(r.events.size(), 10);
+    for (int i = 0; i < 10; ++i) {
+        QCOMPARE(r.events.at(i).flag, 0);
+        QCOMPARE(r.events.at(i).numImages, i + 1);
+        QCOMPARE(r.events.at(i).state == 0, i == 9);
+        QCOMPARE(r.events.at(i).errorCode, 0);
+        QVERIFY(r.events.at(i).width > 0);
+    }
+    // Only what can still be asked for is kept.
+    QCOMPARE(c.numImages(), 10);
+    QCOMPARE(c.GetImageWidth(0), 0);
+    QVERIFY(c.GetImageWidth(9) > 0);
+    QTest::qWait(50);
+    QCOMPARE(r.events.size(), 10);
+}
+
+void TestSaneTwainControl::duplexUnavailableDoesNotStop()
+{
+    SaneTwainControl c;
+    Recorder r(&c);
+    resetDevice(c);
+    QVERIFY(open(c, 20));
+    c.setFeederEnabled(1);
+    c.setDuplexEnabled(1); // the test backend's feeder is single-sided
+    QCOMPARE(c.errorCode(), int(ScanError::FeatureUnavailable));
+    c.setXferCount(1);
+    c.Acquire();
+    QTRY_VERIFY_WITH_TIMEOUT(r.finished(), kBatchTimeoutMs);
+    QCOMPARE(r.events.size(), 1);
+    QCOMPARE(r.events.first().flag, 0);
+}
+
+void TestSaneTwainControl::injectedStatus_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<int>("code");
+    QTest::newRow("jammed") << "SANE_STATUS_JAMMED" << int(ScanError::Jammed);
+    QTest::newRow("cover open") << "SANE_STATUS_COVER_OPEN" << int(ScanError::CoverOpen);
+    QTest::newRow("no docs") << "SANE_STATUS_NO_DOCS" << int(ScanError::NoDocuments);
+    QTest::newRow("I/O error") << "SANE_STATUS_IO_ERROR" << int(ScanError::IoError);
+    QTest::newRow("busy") << "SANE_STATUS_DEVICE_BUSY" << int(ScanError::Busy);
+    QTest::newRow("access denied") << "SANE_STATUS_ACCESS_DENIED" << int(ScanError::AccessDenied);
+    QTest::newRow("out of memory") << "SANE_STATUS_NO_MEM" << int(ScanError::OutOfMemory);
+}
+
+void TestSaneTwainControl::injectedStatus()
+{
+    QFETCH(QString, status);
+    QFETCH(int, code);
+    SaneTwainControl c;
+    Recorder r(&c);
+    resetDevice(c);
+    c.setDeviceOptionOverride("read-return-value", status);
+    QVERIFY(open(c, 20));
+    c.Acquire();
+    QTRY_VERIFY_WITH_TIMEOUT(r.finished(), kBatchTimeoutMs);
+    QCOMPARE(r.events.size(), 1);
+    QVERIFY(r.events.first().flag != 0);
+    QCOMPARE(c.errorCode(), code);
+    QCOMPARE(c.errorString(), ScanError::text(code));
+    QCOMPARE(c.numImages(), 0);
+    // The next command starts clean.
+    resetDevice(c);
+    QVERIFY(c.OpenDataSource());
+    QCOMPARE(c.errorCode(), 0);
+}
+
+void TestSaneTwainControl::pageTooLarge()
+{
+    SaneTwainControl c;
+    Recorder r(&c);
+    resetDevice(c);
+    c.setMaxPageBytes(100 * 1000); // stands in for 2400 dpi on a real machine
+    QVERIFY(open(c, 300));
+    c.setPageSize(1);
+    c.Acquire();
+    QTRY_VERIFY_WITH_TIMEOUT(r.finished(), kBatchTimeoutMs);
+    QVERIFY(r.events.first().flag != 0);
+    QCOMPARE(c.errorCode(), int(ScanError::OutOfMemory));
+    QCOMPARE(c.numImages(), 0);
+}
+
+void TestSaneTwainControl::progressIsThrottled()
+{
+    SaneTwainControl c;
+    Recorder r(&c);
+    resetDevice(c);
+    // A slow device: about a second for the page.
+    c.setDeviceOptionOverride("read-limit", true);
+    c.setDeviceOptionOverride("read-limit-size", 4096);
+    c.setDeviceOptionOverride("read-delay", true);
+    c.setDeviceOptionOverride("read-delay-duration", 20000);
+    QVERIFY(open(c, 20, 1));
+    c.setPageSize(1);
+    c.Acquire();
+    QTRY_VERIFY_WITH_TIMEOUT(r.finished(), kBatchTimeoutMs);
+    QVERIFY(r.progress.size() >= 3);
+    QCOMPARE(r.progress.last().second, 100); // the bar ends full
+    // At most about ten a second; the last one may come early, just before the page.
+    for (int i = 1; i + 1 < r.progress.size(); ++i)
+        QVERIFY2(r.progress.at(i).first >= 90, qPrintable(QString::number(r.progress.at(i).first)));
+    for (int i = 1; i < r.progress.size(); ++i)
+        QVERIFY(r.progress.at(i).second >= r.progress.at(i - 1).second);
+}
+
+void TestSaneTwainControl::blankSheetFromTestPicture()
+{
+    for (const auto &[picture, blank] :
+         {std::pair{"Solid white", 1}, std::pair{"Color pattern", 0}}) {
+        SaneTwainControl c;
+        Recorder r(&c);
+        resetDevice(c);
+        c.setDeviceOptionOverride("test-picture", QString::fromLatin1(picture));
+        QVERIFY(open(c, 50));
+        c.setPageSize(1);
+        c.Acquire();
+        QTRY_VERIFY_WITH_TIMEOUT(r.finished(), kBatchTimeoutMs);
+        float level = -1;
+        QCOMPARE(c.IsBlankImage(0, 0.01f, level), blank);
+        QVERIFY(level >= 0);
+    }
+}
+
+void TestSaneTwainControl::stopDeviceDuringBatch()
+{
+    SaneTwainControl c;
+    Recorder r(&c);
+    resetDevice(c);
+    QVERIFY(open(c, 20));
+    c.setFeederEnabled(1);
+    c.setXferCount(-1);
+    r.onEvent = [&](int) {
+        if (r.events.size() == 3)
+            c.StopDevice();
+    };
+    c.Acquire();
+    QTRY_COMPARE_WITH_TIMEOUT(r.events.size(), 3, kBatchTimeoutMs);
+    QTest::qWait(300);
+    QCOMPARE(r.events.size(), 3); // nothing after the stop, and no dead lock
+    QCOMPARE(c.dataSourceState(), 0);
+    QVERIFY(open(c, 20)); // and the device is usable again
+}
+
+void TestSaneTwainControl::destroyDuringBatch()
+{
+    auto *c = new SaneTwainControl;
+    Recorder r(c);
+    resetDevice(*c);
+    c->setDeviceOptionOverride("read-limit", true);
+    c->setDeviceOptionOverride("read-limit-size", 1024);
+    c->setDeviceOptionOverride("read-delay", true);
+    c->setDeviceOptionOverride("read-delay-duration", 50000);
+    QVERIFY(open(*c, 50));
+    c->setFeederEnabled(1);
+    c->setXferCount(-1);
+    c->Acquire();
+    QTRY_VERIFY_WITH_TIMEOUT(!r.progress.isEmpty(), kBatchTimeoutMs);
+    delete c; // mid-page: cancel, quit, wait
+    QVERIFY(r.events.isEmpty());
+}
+
+void TestSaneTwainControl::commandsWithoutSource()
+{
+    SaneTwainControl c;
+    Recorder r(&c);
+    resetDevice(c);
+    QVERIFY(c.StartDevice());
+    c.setSourceIndex(-1);
+    QCOMPARE(c.OpenDataSource(), 0);
+    QCOMPARE(c.errorCode(), int(ScanError::NoSource));
+    QVERIFY(!c.errorString().isEmpty());
+    QCOMPARE(c.feederAvailable(), 0);
+    c.Acquire();
+    QVERIFY(r.events.isEmpty());
+    QTRY_COMPARE(r.events.size(), 1);
+    QVERIFY(r.events.first().flag != 0);
+    QCOMPARE(c.errorCode(), int(ScanError::NotOpen));
+    QVERIFY(!c.SaveImage(0, m_dir.filePath(QStringLiteral("none.bmp"))));
+    QCOMPARE(c.errorCode(), int(ScanError::NotOpen)); // the first failure stays
+}
+
+QTEST_GUILESS_MAIN(TestSaneTwainControl)
+#include "tst_sanetwaincontrol.moc"
