@@ -519,6 +519,107 @@
     </message>
 </context>
 <context>
+    <name>ScanError</name>
+    <message>
+        <source>No scanner is selected. Connect a scanner and choose it in the source list.</source>
+        <comment></comment>
+        <translation>Сканер не выбран. Подключите сканер и выберите его в списке источников.</translation>
+    </message>
+    <message>
+        <source>The scanner could not be opened. Check that it is connected and switched on.</source>
+        <comment></comment>
+        <translation>Не удалось открыть сканер. Проверьте, что он подключен и включен.</translation>
+    </message>
+    <message>
+        <source>The scanner is busy. Wait until it is free and try again.</source>
+        <comment></comment>
+        <translation>Сканер занят. Дождитесь его освобождения и повторите попытку.</translation>
+    </message>
+    <message>
+        <source>Paper jam in the document feeder. Remove the jammed sheet and try again.</source>
+        <comment></comment>
+        <translation>Замятие бумаги в автоподатчике. Извлеките застрявший лист и повторите попытку.</translation>
+    </message>
+    <message>
+        <source>The scanner cover is open. Close it and try again.</source>
+        <comment></comment>
+        <translation>Крышка сканера открыта. Закройте ее и повторите попытку.</translation>
+    </message>
+    <message>
+        <source>There are no documents in the feeder. Load the sheets and try again.</source>
+        <comment></comment>
+        <translation>В автоподатчике нет документов. Загрузите листы и повторите попытку.</translation>
+    </message>
+    <message>
+        <source>Communication with the scanner failed (input/output error). Check the cable and try again.</source>
+        <comment></comment>
+        <translation>Ошибка связи со сканером (ошибка ввода-вывода). Проверьте кабель и повторите попытку.</translation>
+    </message>
+    <message>
+        <source>Access to the scanner was denied. Check that you have permission to use it.</source>
+        <comment></comment>
+        <translation>Доступ к сканеру запрещен. Проверьте, что у вас есть права на его использование.</translation>
+    </message>
+    <message>
+        <source>The scanner was disconnected or switched off. Pages already received are kept.</source>
+        <comment></comment>
+        <translation>Сканер отключен или выключен. Уже полученные страницы сохранены.</translation>
+    </message>
+    <message>
+        <source>Not enough memory for the page. Choose a lower resolution or a smaller size.</source>
+        <comment></comment>
+        <translation>Недостаточно памяти для страницы. Выберите меньшее разрешение или меньший размер.</translation>
+    </message>
+    <message>
+        <source>The scanner does not accept the chosen settings.</source>
+        <comment></comment>
+        <translation>Сканер не принимает выбранные параметры.</translation>
+    </message>
+    <message>
+        <source>The scan was cancelled.</source>
+        <comment></comment>
+        <translation>Сканирование отменено.</translation>
+    </message>
+    <message>
+        <source>No scanner is open.</source>
+        <comment></comment>
+        <translation>Сканер не открыт.</translation>
+    </message>
+    <message>
+        <source>A page file could not be written.</source>
+        <comment></comment>
+        <translation>Не удалось записать файл страницы.</translation>
+    </message>
+    <message>
+        <source>The scanner cannot scan both sides; only the front sides are scanned.</source>
+        <comment></comment>
+        <translation>Сканер не может сканировать обе стороны; сканируются только лицевые стороны.</translation>
+    </message>
+    <message>
+        <source>The scan area was reduced to fit the scanner.</source>
+        <comment></comment>
+        <translation>Область сканирования уменьшена до размеров сканера.</translation>
+    </message>
+    <message>
+        <source>The scanner reported an error.</source>
+        <comment></comment>
+        <translation>Сканер сообщил об ошибке.</translation>
+    </message>
+</context>
+<context>
+    <name>SaneTwainControl</name>
+    <message>
+        <source>the image is no longer in the buffer</source>
+        <comment></comment>
+        <translation>изображения больше нет в буфере</translation>
+    </message>
+    <message>
+        <source>The page could not be saved as %1 (%2).</source>
+        <comment></comment>
+        <translation>Не удалось сохранить страницу как %1 (%2).</translation>
+    </message>
+</context>
+<context>
     <name>Tfrm_Preview</name>
     <message>
         <source>Previewing</source>

@@ -132,9 +132,17 @@ int SaneTwainControl::OpenDataSource()
     m_state = kStateOpen;
     m_caps = result.caps;
     m_buffer.clear();
-    // Page size and area belong to one command; a preview sends neither.
+    // Page size, area and feeder belong to one command: a preview sends none of
+    // them, and a flatbed scan after a feeder batch must not feed again.
     m_settings.pageSize = -1;
     m_settings.hasLayout = false;
+    m_settings.feeder = false;
+    m_settings.duplex = false;
+    m_settings.xferCount = 1;
+    TTwainControl::setFeederEnabled(0);
+    TTwainControl::setDuplexEnabled(0);
+    TTwainControl::setXferCount(1);
+    TTwainControl::setAutoFeed(0);
     m_effectiveResolution = 0;
     return 1;
 }

@@ -1,6 +1,7 @@
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
+#include "scanner/ScanErrors.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -18,7 +19,25 @@ private slots:
     void lookup();
     void missingTranslationFallsBackToEnglish();
     void everyMessageHasRussian();
+    void scannerErrorsFollowLanguage();
 };
+
+void TestMessages::scannerErrorsFollowLanguage()
+{
+    // The status line shows the control's text as it comes: it must be in the
+    // user's language too.
+    const QList<int> codes = {ScanError::NoSource,   ScanError::Busy,        ScanError::Jammed,
+                              ScanError::CoverOpen,  ScanError::NoDocuments, ScanError::IoError,
+                              ScanError::AccessDenied, ScanError::DeviceGone, ScanError::OutOfMemory};
+    QStringList english;
+    for (int code : codes)
+        english << ScanError::text(code);
+    QVERIFY(english.at(2).startsWith(QStringLiteral("Paper jam")));
+    TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
+    QVERIFY(ScanError::text(ScanError::Jammed).startsWith(QStringLiteral("Замятие")));
+    for (int i = 0; i < codes.size(); ++i)
+        QVERIFY2(ScanError::text(codes.at(i)) != english.at(i), qPrintable(english.at(i)));
+}
 
 void TestMessages::languages()
 {
