@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-
 #include <cerrno>
 #include <cstdlib>
 #include <sys/stat.h>

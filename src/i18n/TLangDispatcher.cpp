@@ -32,7 +32,9 @@ TLangDispatcher &TLangDispatcher::instance()
     return dispatcher;
 }
 
-TLangDispatcher::TLangDispatcher() : m_language(English) {}
+TLangDispatcher::TLangDispatcher() : m_language(English)
+{
+}
 
 TLangDispatcher::~TLangDispatcher() = default;
 

@@ -5,7 +5,6 @@
 #include <QPixmap>
 #include <QRectF>
 #include <QVector>
-
 #include <memory>
 
 class QAction;
@@ -35,12 +34,12 @@ class StatusPanelBar;
 // rulers in the middle, the list of scanned pages on the right, the status bar
 // below. It owns the scanner control and the state the commands share.
 //
-// The implementation is split by concern: Tfrm_Main.cpp (layout, start, stop,
-// settings, status line), Tfrm_MainScanSettings.cpp (control settings from the
-// window's choices), Tfrm_MainCommands.cpp (scan, copy, the page pipeline and
-// printing), Tfrm_MainNaming.cpp (page names, destination folder),
-// Tfrm_MainPreview.cpp (preview, rulers, scan area), Tfrm_MainGallery.cpp (the
-// image list and its commands) and Tfrm_MainDialogs.cpp (Settings and Help).
+// The implementation is split by concern: Tfrm_MainLayout.cpp (panes, menus,
+// texts), Tfrm_Main.cpp (start, stop, settings, status line),
+// Tfrm_MainScanSettings.cpp (control settings from the window's choices), Tfrm_MainCommands.cpp
+// (scan, copy, the page pipeline and printing), Tfrm_MainNaming.cpp (page names, destination
+// folder), Tfrm_MainPreview.cpp (preview, rulers, scan area), Tfrm_MainGallery.cpp (the image list
+// and its commands) and Tfrm_MainDialogs.cpp (Settings and Help).
 class Tfrm_Main : public QMainWindow
 {
     Q_OBJECT

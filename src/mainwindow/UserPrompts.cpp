@@ -44,8 +44,7 @@ QString existingFolder(QWidget *parent, const QString &title)
         p.title = title;
         return responder()(p).path;
     }
-    return QFileDialog::getExistingDirectory(parent, title, QString(),
-                                             QFileDialog::ShowDirsOnly);
+    return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
 }
 
 QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &filter,

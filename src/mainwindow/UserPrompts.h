@@ -2,7 +2,6 @@
 
 #include <QMessageBox>
 #include <QString>
-
 #include <functional>
 
 class QWidget;
@@ -11,7 +10,12 @@ class QWidget;
 // so that end-to-end tests can answer them without a person at the screen.
 namespace UserPrompts {
 
-enum class Kind { Message, ExistingFolder, SaveFile };
+enum class Kind
+{
+    Message,
+    ExistingFolder,
+    SaveFile
+};
 
 struct Prompt
 {

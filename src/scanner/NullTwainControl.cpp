@@ -2,7 +2,9 @@
 
 #include <QMetaObject>
 
-NullTwainControl::NullTwainControl(QObject *parent) : TTwainControl(parent) {}
+NullTwainControl::NullTwainControl(QObject *parent) : TTwainControl(parent)
+{
+}
 
 int NullTwainControl::StartDevice()
 {
@@ -19,7 +21,8 @@ void NullTwainControl::Acquire()
 {
     setError(1, tr("No scanner is available"));
     // Events arrive after the command returns, as with a real device.
-    QMetaObject::invokeMethod(this, [this] { emit OnPostScan(1); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { emit OnPostScan(1); }, Qt::QueuedConnection);
 }
 
 int NullTwainControl::IsBlankImage(int, float, float &currentNoiseLevel)

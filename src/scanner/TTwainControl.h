@@ -14,7 +14,14 @@ class TTwainControl : public QObject
 
 public:
     // Progress actions reported through OnProgress.
-    enum Action { Despeckling = 0, Deskewing = 1, Rotating = 2, BorderDetecting = 3, Acquiring = 4 };
+    enum Action
+    {
+        Despeckling = 0,
+        Deskewing = 1,
+        Rotating = 2,
+        BorderDetecting = 3,
+        Acquiring = 4
+    };
 
     explicit TTwainControl(QObject *parent = nullptr) : QObject(parent) {}
     ~TTwainControl() override = default;
@@ -49,7 +56,7 @@ public:
     virtual void setPixelType(int v) { m_pixelType = v; } // 0 b/w, 1 gray, 2 colour
     virtual int pixelType() const { return m_pixelType; }
     virtual void setResolution(int dpi) { m_resolution = dpi; }
-    virtual int resolution() const { return m_resolution; } // what the device will really use
+    virtual int resolution() const { return m_resolution; }   // what the device will really use
     virtual void setPageSize(int code) { m_pageSize = code; } // 0 none, 1..15 the size list
     virtual int pageSize() const { return m_pageSize; }
     // Scan area in inches from the top-left of the bed; used when pageSize is 0.
@@ -68,7 +75,7 @@ public:
     int autoFeed() const { return m_autoFeed; }
 
     // --- acquisition and the image buffer ---
-    virtual void Acquire() = 0; // returns at once; pages arrive through OnPostScan
+    virtual void Acquire() = 0;        // returns at once; pages arrive through OnPostScan
     virtual int numImages() const = 0; // images since the source was opened
     virtual bool SaveImage(int index, const QString &path) = 0; // format by extension
     virtual int GetImageWidth(int index) const = 0;

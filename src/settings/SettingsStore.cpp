@@ -17,9 +17,9 @@ SettingsStore::SettingsStore()
     if (!defaultFilePath().isEmpty())
         m_settings = std::make_unique<QSettings>(defaultFilePath(), QSettings::IniFormat);
     else
-        m_settings = std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                                 QStringLiteral("Veldmark"),
-                                                 QStringLiteral("Pagora Pro"));
+        m_settings =
+            std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+                                        QStringLiteral("Veldmark"), QStringLiteral("Pagora Pro"));
 }
 
 SettingsStore::SettingsStore(const QString &filePath)
@@ -66,8 +66,8 @@ bool SettingsStore::readInteger(const QString &name, int &value) const
     if (v.metaType().id() == QMetaType::QStringList)
         return false;
     bool ok = false;
-    const int n = v.metaType().id() == QMetaType::QString ? v.toString().trimmed().toInt(&ok)
-                                                          : v.toInt(&ok);
+    const int n =
+        v.metaType().id() == QMetaType::QString ? v.toString().trimmed().toInt(&ok) : v.toInt(&ok);
     if (!ok)
         return false;
     value = n;

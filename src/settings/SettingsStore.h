@@ -2,7 +2,6 @@
 
 #include <QSettings>
 #include <QString>
-
 #include <memory>
 
 // The program's one per-user key: QSettings in native format, organisation

@@ -26,9 +26,10 @@ void TestMessages::scannerErrorsFollowLanguage()
 {
     // The status line shows the control's text as it comes: it must be in the
     // user's language too.
-    const QList<int> codes = {ScanError::NoSource,   ScanError::Busy,        ScanError::Jammed,
-                              ScanError::CoverOpen,  ScanError::NoDocuments, ScanError::IoError,
-                              ScanError::AccessDenied, ScanError::DeviceGone, ScanError::OutOfMemory};
+    const QList<int> codes = {
+        ScanError::NoSource,     ScanError::Busy,        ScanError::Jammed,
+        ScanError::CoverOpen,    ScanError::NoDocuments, ScanError::IoError,
+        ScanError::AccessDenied, ScanError::DeviceGone,  ScanError::OutOfMemory};
     QStringList english;
     for (int code : codes)
         english << ScanError::text(code);
@@ -75,22 +76,49 @@ void TestMessages::lookup_data()
     QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("english");
     QTest::addColumn<QString>("russian");
-    QTest::newRow("ready") << "main" << "IDS_6" << "Ready" << "Ожидание";
-    QTest::newRow("two spacings 1") << "main" << "IDS_41" << "Scanning ... " << "Сканирование ...";
-    QTest::newRow("two spacings 2") << "main" << "IDS_33" << "Scanning..." << "Сканирование...";
-    QTest::newRow("line break") << "main" << "IDS_37"
-                                << "Selected directory doesn't exists. \nWould you like to create it?"
-                                << "Выбранный каталог не существует. \nВы хотите создать его?";
-    QTest::newRow("count suffix") << "main" << "IDS_105" << " files" << " файлов";
-    QTest::newRow("about") << "about" << "IDS_11"
+    QTest::newRow("ready") << "main"
+                           << "IDS_6"
+                           << "Ready"
+                           << "Ожидание";
+    QTest::newRow("two spacings 1") << "main"
+                                    << "IDS_41"
+                                    << "Scanning ... "
+                                    << "Сканирование ...";
+    QTest::newRow("two spacings 2") << "main"
+                                    << "IDS_33"
+                                    << "Scanning..."
+                                    << "Сканирование...";
+    QTest::newRow("line break")
+        << "main"
+        << "IDS_37"
+        << "Selected directory doesn't exists. \nWould you like to create it?"
+        << "Выбранный каталог не существует. \nВы хотите создать его?";
+    QTest::newRow("count suffix") << "main"
+                                  << "IDS_105"
+                                  << " files"
+                                  << " файлов";
+    QTest::newRow("about") << "about"
+                           << "IDS_11"
                            << "There is new version available on our site!\nDo you want to visit "
                               "site to download new version?"
                            << "Доступна новая версия на сайте!\nВы хотите посетить сайт для "
                               "загрузки новой версии?";
-    QTest::newRow("version") << "about" << "IDS_2" << "Version " << "Версия ";
-    QTest::newRow("preview") << "preview" << "IDS_0" << "Previewing... " << "Просмотр... ";
-    QTest::newRow("unknown id") << "main" << "IDS_7" << "" << "";
-    QTest::newRow("id of another window") << "main" << "IDS_0" << "" << "";
+    QTest::newRow("version") << "about"
+                             << "IDS_2"
+                             << "Version "
+                             << "Версия ";
+    QTest::newRow("preview") << "preview"
+                             << "IDS_0"
+                             << "Previewing... "
+                             << "Просмотр... ";
+    QTest::newRow("unknown id") << "main"
+                                << "IDS_7"
+                                << ""
+                                << "";
+    QTest::newRow("id of another window") << "main"
+                                          << "IDS_0"
+                                          << ""
+                                          << "";
 }
 
 void TestMessages::lookup()
@@ -120,8 +148,8 @@ void TestMessages::missingTranslationFallsBackToEnglish()
 void TestMessages::everyMessageHasRussian()
 {
     // A message whose Russian text went missing would silently show English.
-    for (const TLangTranslator *t : {&MessageTables::main(), &MessageTables::about(),
-                                     &MessageTables::preview()}) {
+    for (const TLangTranslator *t :
+         {&MessageTables::main(), &MessageTables::about(), &MessageTables::preview()}) {
         QHash<QString, QString> english;
         const QStringList ids = t->ids();
         for (const QString &id : ids)

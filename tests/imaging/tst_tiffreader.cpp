@@ -172,8 +172,7 @@ private slots:
         QTest::addColumn<QByteArray>("contents"); // null: no file at all
         QTest::addColumn<QString>("message");
         QTest::newRow("missing") << QByteArray() << QString();
-        QTest::newRow("not a tiff")
-            << QByteArray("GIF89a and so on") << "Unable to open file";
+        QTest::newRow("not a tiff") << QByteArray("GIF89a and so on") << "Unable to open file";
         QTest::newRow("bad first directory")
             << QByteArray("II*\0\x08\0\0\0\xff\xff\0\0", 12) << "Unable to open file";
         QTest::newRow("header only") << QByteArray("MM\0*", 4) << "Unable to open file";

@@ -2,7 +2,6 @@
 #include "mainwindow/UserPrompts.h"
 
 #include <QTest>
-
 #include <stdexcept>
 
 namespace {

@@ -12,7 +12,6 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-
 #include <memory>
 
 class TestMainWindow : public QObject
@@ -75,8 +74,7 @@ int TestMainWindow::countPixels(const QImage &image, const QRect &area, const QC
 {
     int n = 0;
     for (int y = area.top(); y <= area.bottom(); ++y)
-        for (int x = area.left(); x <= area.right(); ++x)
-        {
+        for (int x = area.left(); x <= area.right(); ++x) {
             // Text is antialiased: count pixels close to the colour, not only exact ones.
             const QColor c = image.pixelColor(x, y);
             const int d = qAbs(c.red() - color.red()) + qAbs(c.green() - color.green()) +
@@ -124,8 +122,8 @@ void TestMainWindow::firstCloseWritesElevenValues()
     QSettings s(m_path, QSettings::IniFormat);
     QStringList keys = s.allKeys();
     keys.sort();
-    QStringList expected = {"ADF",  "Destination", "Duplex", "FileName", "Format", "Mode",
-                            "Resolution", "Scanner", "Size", "WHeight", "WWidth"};
+    QStringList expected = {"ADF",        "Destination", "Duplex", "FileName", "Format", "Mode",
+                            "Resolution", "Scanner",     "Size",   "WHeight",  "WWidth"};
     expected.sort();
     QCOMPARE(keys, expected);
     QCOMPARE(s.value("Mode").toInt(), 2);
@@ -225,9 +223,12 @@ void TestMainWindow::storedLanguageAppliesAtStart_data()
     QTest::addColumn<QByteArray>("lang");
     QTest::addColumn<QString>("status");
     QTest::addColumn<QString>("group");
-    QTest::newRow("Russian") << QByteArray("Russian") << "Ожидание" << "Источник";
-    QTest::newRow("English") << QByteArray("English") << "Ready" << "Source";
-    QTest::newRow("unknown") << QByteArray("German") << "Ready" << "Source";
+    QTest::newRow("Russian") << QByteArray("Russian") << "Ожидание"
+                             << "Источник";
+    QTest::newRow("English") << QByteArray("English") << "Ready"
+                             << "Source";
+    QTest::newRow("unknown") << QByteArray("German") << "Ready"
+                             << "Source";
 }
 
 void TestMainWindow::storedLanguageAppliesAtStart()
