@@ -139,8 +139,10 @@ bool fitPreview(const QSize &image, const QSize &pane, PreviewFit *fit)
     const float bottom = float(h) * scale;
     const qint64 r = qint64(right);
     const qint64 b = qint64(bottom);
-    // Multiply first, then divide, truncating: a portrait image keeps its height.
-    QSize reduced = w > h ? QSize(int(r), int(qint64(h) * r / w)) : QSize(int(b * w / h), int(b));
+    // The reduced image is the layer cut to whole pixels, so it fills the area
+    // bound exactly: computing the width from the already truncated height
+    // (384 x 850 / 1170) would leave it a pixel short of the layer (278 of 279).
+    QSize reduced{int(r), int(b)};
     // A sliver of an image still shows as one pixel rather than nothing.
     reduced = reduced.expandedTo(QSize(1, 1));
     fit->scale = scale;

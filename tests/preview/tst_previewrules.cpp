@@ -134,12 +134,11 @@ void tst_PreviewRules::fit_data()
     QTest::addColumn<double>("layerHeight");
     QTest::addColumn<QSize>("reduced");
 
-    // Portrait: the height B is kept and the width is B x w / h, truncated.
+    // The reduced image is the layer rectangle cut to whole pixels.
     QTest::newRow("example 850x1170")
-        << QSize(850, 1170) << 279.0 / 850 << 279.0 << 384.0353 << QSize(278, 384);
+        << QSize(850, 1170) << 279.0 / 850 << 279.0 << 384.0353 << QSize(279, 384);
     QTest::newRow("demo A4 827x1169")
-        << QSize(827, 1169) << 279.0 / 827 << 279.0 << 394.3785 << QSize(278, 394);
-    // Landscape: the width R is kept and the height is h x R / w.
+        << QSize(827, 1169) << 279.0 / 827 << 279.0 << 394.3785 << QSize(279, 394);
     QTest::newRow("landscape 1169x827")
         << QSize(1169, 827) << 279.0 / 1169 << 279.0 << 197.3764 << QSize(279, 197);
     QTest::newRow("square") << QSize(500, 500) << 279.0 / 500 << 279.0 << 279.0 << QSize(279, 279);

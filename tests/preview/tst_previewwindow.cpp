@@ -117,7 +117,7 @@ void tst_PreviewWindow::previewShowsPageAndResetsArea()
 
     PreviewPane *pane = t.w->I32_Preview;
     QVERIFY(nearRect(pane->layerRect(), QRectF(0, 0, 279, 384.0353)));
-    QCOMPARE(pane->layerImage().size(), QSize(278, 384));
+    QCOMPARE(pane->layerImage().size(), QSize(279, 384));
     QCOMPARE(pane->areaRect(), pane->layerRect());
     QCOMPARE(pane->rubberRect(), pane->layerRect());
     QVERIFY(qAbs(t.w->PreviewResolution - 32.8235f) < 1e-3f);
