@@ -55,11 +55,12 @@ void reportPageError(Tfrm_Main &w, const QString &text)
     w.setProperty(BatchErrorProperty, text);
 }
 
-// Step 1 of the scan command. The folder is tested and created exactly as
-// typed; the page files later go to the trimmed path.
+// Step 1 of the scan command. The folder tested and created is the trimmed one
+// the page files go to: testing the text as typed would create "scans " while
+// every page file failed to reach "scans".
 bool destinationReady(Tfrm_Main &w)
 {
-    const QString folder = w.edt_Destination->text();
+    const QString folder = w.edt_Destination->text().trimmed();
     if (QFileInfo(folder).isDir())
         return true;
     const QString title = message("IDS_38");

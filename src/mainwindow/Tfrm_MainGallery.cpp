@@ -20,11 +20,12 @@
 
 namespace {
 
-// The page file of an entry: the destination text as typed (not trimmed), one
-// separator, the caption.
+// The page file of an entry: the trimmed destination text, one separator, the
+// caption - the same folder the scan wrote it to, so blanks typed around the
+// folder name cannot make rename, delete and preview miss the file.
 QString pageFilePath(const QLineEdit *destination, const QString &caption)
 {
-    return destination->text() + QLatin1Char('/') + caption;
+    return destination->text().trimmed() + QLatin1Char('/') + caption;
 }
 
 // The commands act on the first selected entry: the lowest index among them.

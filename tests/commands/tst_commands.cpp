@@ -58,6 +58,7 @@ private slots:
     void copyNeedsNoDestinationAndSendsNoArea();
     void destinationQuestion_data();
     void destinationQuestion();
+    void destinationWithBlanks();
     void feederEmptyEndsCommand();
     void errorAfterConfiguring_data();
     void errorAfterConfiguring();
@@ -229,6 +230,20 @@ void TestCommands::destinationQuestion()
         QVERIFY(m_fake->calls().isEmpty());
         QVERIFY(m_w->ToolButtonScan->isEnabled());
     }
+    QVERIFY(waitForEnd());
+}
+
+void TestCommands::destinationWithBlanks()
+{
+    // The folder created is the one the page files go to, whatever blanks surround it.
+    m_answer = QMessageBox::Yes;
+    const QString path = m_dir->filePath(QStringLiteral("typed"));
+    m_w->edt_Destination->setText(QStringLiteral("  ") + path + QStringLiteral(" "));
+    m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
+    m_w->TwainScan();
+    QCOMPARE(m_prompts.size(), 1);
+    QVERIFY(QFileInfo(path).isDir());
+    QVERIFY(!QFileInfo::exists(path + QStringLiteral(" ")));
     QVERIFY(waitForEnd());
 }
 
