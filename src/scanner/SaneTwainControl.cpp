@@ -345,8 +345,13 @@ bool SaneTwainControl::SaveImage(int index, const QString &path)
     QString why;
     if (image.isNull())
         why = tr("the image is no longer in the buffer");
-    else if (PageImageWriter::save(image, path, &why))
+    else if (PageImageWriter::save(image, path, &why)) {
+        // A write failure belongs to the file that failed; once a later save
+        // works it must not be reported again after every following page.
+        if (errorCode() == ScanError::WriteFailed)
+            clearError();
         return true;
+    }
     qCWarning(lcScanner) << "SaveImage" << index << path << "failed:" << why;
     if (errorCode() == 0 || ScanError::isWarning(errorCode()))
         setError(ScanError::WriteFailed,

@@ -182,8 +182,12 @@ void TestSaneTwainControl::flatbedPage()
     QCOMPARE(c.errorCode(), 0);
     QCOMPARE(c.resolution(), 50);
     r.onEvent = [&](int) {
+        // A failed save is reported, and forgotten once the next save works.
+        QVERIFY(!c.SaveImage(c.numImages() - 1, m_dir.filePath(QStringLiteral("no/such/x.bmp"))));
+        QCOMPARE(c.errorCode(), int(ScanError::WriteFailed));
         const QString path = m_dir.filePath(QStringLiteral("flatbed.bmp"));
         QVERIFY(c.SaveImage(c.numImages() - 1, path));
+        QCOMPARE(c.errorCode(), 0);
         seen = QImage(path).format();
     };
     c.Acquire();
