@@ -1,5 +1,5 @@
-#include "LocalHttpServer.h"
 #include "PromptRecorder.h"
+#include "UpdateServerFixture.h"
 #include "about/Tfrm_About.h"
 #include "about/UpdateChecker.h"
 #include "i18n/TLangDispatcher.h"
@@ -15,13 +15,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QByteArray FilePath = "/download/pagora-pro/pagora-pro.xml";
-
-QByteArray updateFile(const QByteArray &version)
-{
-    return "<Pagora><Program_Info><Program_Version>" + version +
-           "</Program_Version></Program_Info></Pagora>";
-}
+const QByteArray FilePath = UpdateServerFixture::FilePath;
 
 } // namespace
 
@@ -32,7 +26,6 @@ class tst_AboutBox : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void layout();
@@ -45,29 +38,14 @@ private slots:
     void localFileCannotBeCreated();
 
 private:
-    QByteArray m_originalTemp;
-    std::unique_ptr<QTemporaryDir> m_temp;
-    std::unique_ptr<LocalHttpServer> m_server;
+    UpdateServerFixture m_fixture;
     std::unique_ptr<PromptRecorder> m_prompts;
     std::unique_ptr<Tfrm_About> m_about;
 };
 
-void tst_AboutBox::initTestCase()
-{
-    m_originalTemp = qgetenv("TEMP");
-    QVERIFY(!m_originalTemp.isEmpty());
-}
-
 void tst_AboutBox::init()
 {
-    m_temp = std::make_unique<QTemporaryDir>(QString::fromLocal8Bit(m_originalTemp) +
-                                             QStringLiteral("/case-XXXXXX"));
-    QVERIFY(m_temp->isValid());
-    qputenv("TEMP", QFile::encodeName(m_temp->path()));
-    m_server = std::make_unique<LocalHttpServer>();
-    QVERIFY(m_server->listen());
-    UpdateChecker::setDefaultAddress(m_server->url(FilePath));
-    UpdateChecker::setDefaultTimeLimit(UpdateChecker::StandardTimeLimit);
+    QVERIFY(m_fixture.setUp());
     m_prompts = std::make_unique<PromptRecorder>();
     m_about = std::make_unique<Tfrm_About>();
 }
@@ -76,10 +54,8 @@ void tst_AboutBox::cleanup()
 {
     m_about.reset();
     m_prompts.reset();
-    m_server.reset();
     TLangDispatcher::instance().setLanguage(QStringLiteral("English"));
-    qputenv("TEMP", m_originalTemp);
-    m_temp.reset();
+    m_fixture.tearDown();
 }
 
 void tst_AboutBox::layout()
@@ -159,27 +135,27 @@ void tst_AboutBox::check_data()
     const int yes = QMessageBox::Yes;
     const int no = QMessageBox::No;
 
-    QTest::newRow("newer, Yes") << "English" << 200 << updateFile("2.0.4") << yes << question
-                                << download;
-    QTest::newRow("newer, No") << "English" << 200 << updateFile("2.1") << no << question
-                               << QString();
-    QTest::newRow("equal") << "English" << 200 << updateFile("2.0.3.41") << yes << newest
-                           << QString();
+    QTest::newRow("newer, Yes") << "English" << 200 << UpdateServerFixture::updateFile("2.0.4")
+                                << yes << question << download;
+    QTest::newRow("newer, No") << "English" << 200 << UpdateServerFixture::updateFile("2.1") << no
+                               << question << QString();
+    QTest::newRow("equal") << "English" << 200 << UpdateServerFixture::updateFile("2.0.3.41") << yes
+                           << newest << QString();
     QTest::newRow("no Program_Version")
         << "English" << 200 << QByteArray("<r><Program_Info/></r>") << yes << newest << QString();
     QTest::newRow("no Program_Info")
         << "English" << 200 << QByteArray("<r><Program_Version>9</Program_Version></r>") << yes
         << QString() << QString();
     // The other silent failures are the checker's own test; one stands for them here.
-    QTest::newRow("HTTP 404") << "English" << 404 << updateFile("9") << yes << QString()
-                              << QString();
+    QTest::newRow("HTTP 404") << "English" << 404 << UpdateServerFixture::updateFile("9") << yes
+                              << QString() << QString();
     QTest::newRow("Russian, newer, Yes")
-        << "Russian" << 200 << updateFile("3") << yes
+        << "Russian" << 200 << UpdateServerFixture::updateFile("3") << yes
         << QString::fromUtf8("Доступна новая версия на сайте!\n"
                              "Вы хотите посетить сайт для загрузки новой версии?")
         << QStringLiteral("https://www.veldmark.com/ru/pagora-pro/download/");
     QTest::newRow("Russian, equal")
-        << "Russian" << 200 << updateFile("2.0.3.41") << yes
+        << "Russian" << 200 << UpdateServerFixture::updateFile("2.0.3.41") << yes
         << QString::fromUtf8("Вы используете последнюю версию программы.") << QString();
 }
 
@@ -195,7 +171,7 @@ void tst_AboutBox::check()
     LocalHttpServer::Response response;
     response.status = status;
     response.body = body;
-    m_server->serve(FilePath, response);
+    m_fixture.server()->serve(FilePath, response);
     m_prompts->answer = QMessageBox::StandardButton(answer);
     QVERIFY(TLangDispatcher::instance().setLanguage(language));
 
@@ -229,7 +205,7 @@ void tst_AboutBox::staysUsableWhileChecking()
 {
     LocalHttpServer::Response silent;
     silent.silent = true;
-    m_server->serve(FilePath, silent);
+    m_fixture.server()->serve(FilePath, silent);
     UpdateChecker::setDefaultTimeLimit(1500ms);
 
     m_about->show();
@@ -238,7 +214,7 @@ void tst_AboutBox::staysUsableWhileChecking()
     QVERIFY(!m_about->btn_Update->isEnabled());
     QCOMPARE(m_about->cursor().shape(), Qt::BusyCursor);
     // The event loop runs: the request reaches the server while the box waits.
-    QTRY_COMPARE(m_server->requests().size(), 1);
+    QTRY_COMPARE(m_fixture.server()->requests().size(), 1);
     QVERIFY(m_about->isVisible());
     QVERIFY(m_about->updateChecker()->isRunning());
 
@@ -251,12 +227,12 @@ void tst_AboutBox::closingEndsTheCheck()
 {
     LocalHttpServer::Response slow;
     slow.silent = true;
-    m_server->serve(FilePath, slow);
+    m_fixture.server()->serve(FilePath, slow);
     UpdateChecker::setDefaultTimeLimit(300ms);
 
     m_about->show();
     QTest::mouseClick(m_about->btn_Update, Qt::LeftButton);
-    QTRY_COMPARE(m_server->requests().size(), 1);
+    QTRY_COMPARE(m_fixture.server()->requests().size(), 1);
     QTest::mouseClick(m_about->btn_OK, Qt::LeftButton);
     QVERIFY(!m_about->isVisible());
     QVERIFY(!m_about->updateChecker()->isRunning());
@@ -264,7 +240,7 @@ void tst_AboutBox::closingEndsTheCheck()
     QVERIFY(m_prompts->prompts.isEmpty());
 
     // The next opening starts afresh.
-    m_server->serveXml(FilePath, updateFile("2.0.3.41"));
+    m_fixture.server()->serveXml(FilePath, UpdateServerFixture::updateFile("2.0.3.41"));
     m_about->show();
     QVERIFY(m_about->btn_Update->isEnabled());
     QCOMPARE(m_about->cursor().shape(), Qt::ArrowCursor);
@@ -274,8 +250,8 @@ void tst_AboutBox::closingEndsTheCheck()
 
 void tst_AboutBox::localFileCannotBeCreated()
 {
-    m_server->serveXml(FilePath, updateFile("3"));
-    const QString folder = m_temp->filePath(QStringLiteral("missing"));
+    m_fixture.server()->serveXml(FilePath, UpdateServerFixture::updateFile("3"));
+    const QString folder = m_fixture.temp()->filePath(QStringLiteral("missing"));
     qputenv("TEMP", QFile::encodeName(folder));
 
     m_about->show();
@@ -287,7 +263,7 @@ void tst_AboutBox::localFileCannotBeCreated()
     QVERIFY(!m_about->updateChecker()->isRunning());
     QVERIFY(m_about->btn_Update->isEnabled());
     QTest::qWait(100);
-    QVERIFY(m_server->requests().isEmpty());
+    QVERIFY(m_fixture.server()->requests().isEmpty());
 }
 
 QTEST_MAIN(tst_AboutBox)

@@ -1,5 +1,5 @@
-#include "LocalHttpServer.h"
 #include "PromptRecorder.h"
+#include "UpdateServerFixture.h"
 #include "about/Tfrm_About.h"
 #include "about/UpdateChecker.h"
 #include "i18n/TLangDispatcher.h"
@@ -22,13 +22,7 @@ using namespace std::chrono_literals;
 
 namespace {
 
-const QByteArray FilePath = "/download/pagora-pro/pagora-pro.xml";
-
-QByteArray updateFile(const QByteArray &version)
-{
-    return "<Pagora><Program_Info><Program_Version>" + version +
-           "</Program_Version></Program_Info></Pagora>";
-}
+const QByteArray FilePath = UpdateServerFixture::FilePath;
 
 } // namespace
 
@@ -39,7 +33,6 @@ class tst_HelpMenu : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void aboutCommand();
@@ -51,31 +44,17 @@ private slots:
 private:
     void createWindows();
 
-    QByteArray m_originalTemp;
-    std::unique_ptr<QTemporaryDir> m_temp;
-    std::unique_ptr<LocalHttpServer> m_server;
+    UpdateServerFixture m_fixture;
     std::unique_ptr<PromptRecorder> m_prompts;
     std::unique_ptr<Tfrm_Main> m_main;
     Tfrm_About *m_about = nullptr;
     Tfrm_Settings *m_settings = nullptr;
 };
 
-void tst_HelpMenu::initTestCase()
-{
-    m_originalTemp = qgetenv("TEMP");
-    QVERIFY(!m_originalTemp.isEmpty());
-}
-
 void tst_HelpMenu::init()
 {
-    m_temp = std::make_unique<QTemporaryDir>(QString::fromLocal8Bit(m_originalTemp) +
-                                             QStringLiteral("/case-XXXXXX"));
-    QVERIFY(m_temp->isValid());
-    qputenv("TEMP", QFile::encodeName(m_temp->path()));
-    SettingsStore::setDefaultFilePath(m_temp->filePath(QStringLiteral("settings.conf")));
-    m_server = std::make_unique<LocalHttpServer>();
-    QVERIFY(m_server->listen());
-    UpdateChecker::setDefaultAddress(m_server->url(FilePath));
+    QVERIFY(m_fixture.setUp());
+    SettingsStore::setDefaultFilePath(m_fixture.temp()->filePath(QStringLiteral("settings.conf")));
     UpdateChecker::setDefaultTimeLimit(300ms);
     m_prompts = std::make_unique<PromptRecorder>();
 }
@@ -84,11 +63,9 @@ void tst_HelpMenu::cleanup()
 {
     m_main.reset(); // takes the dialogs with it
     m_prompts.reset();
-    m_server.reset();
     TLangDispatcher::instance().setLanguage(QStringLiteral("English"));
     SettingsStore::setDefaultFilePath(QString());
-    qputenv("TEMP", m_originalTemp);
-    m_temp.reset();
+    m_fixture.tearDown();
 }
 
 void tst_HelpMenu::createWindows()
@@ -193,10 +170,10 @@ void tst_HelpMenu::startupCheck()
     }
     LocalHttpServer::Response response;
     response.status = qMax(status, 200);
-    response.body = updateFile(version);
-    m_server->serve(FilePath, response);
+    response.body = UpdateServerFixture::updateFile(version);
+    m_fixture.server()->serve(FilePath, response);
     if (status < 0)
-        qputenv("TEMP", QFile::encodeName(m_temp->filePath(QStringLiteral("missing"))));
+        qputenv("TEMP", QFile::encodeName(m_fixture.temp()->filePath(QStringLiteral("missing"))));
     m_prompts->answer = QMessageBox::Yes;
 
     createWindows();
@@ -204,7 +181,7 @@ void tst_HelpMenu::startupCheck()
     QVERIFY(QTest::qWaitForWindowExposed(m_main.get()));
     QTest::qWait(50); // the check starts once the window is up
     QTRY_VERIFY(!m_main->findChild<UpdateChecker *>(QStringLiteral("startupUpdateCheck")));
-    QCOMPARE(m_server->requests().size(), requests);
+    QCOMPARE(m_fixture.server()->requests().size(), requests);
 
     if (question.isEmpty()) {
         QVERIFY(m_prompts->prompts.isEmpty());

@@ -1,4 +1,4 @@
-#include "LocalHttpServer.h"
+#include "UpdateServerFixture.h"
 #include "about/UpdateChecker.h"
 
 #include <QDir>
@@ -14,7 +14,7 @@ using Outcome = UpdateChecker::Outcome;
 
 namespace {
 
-const QByteArray FilePath = "/download/pagora-pro/pagora-pro.xml";
+const QByteArray FilePath = UpdateServerFixture::FilePath;
 
 QByteArray updateFile(const QByteArray &version)
 {
@@ -38,7 +38,6 @@ class tst_UpdateChecker : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase();
     void init();
     void cleanup();
     void standardAddress();
@@ -58,34 +57,17 @@ private:
     // Runs one check against the server's update file; the outcome, or -1.
     int runCheck(UpdateChecker &checker, int timeoutMs = 5000);
 
-    QByteArray m_originalTemp;
-    std::unique_ptr<QTemporaryDir> m_temp;
-    std::unique_ptr<LocalHttpServer> m_server;
+    UpdateServerFixture m_fixture;
 };
-
-void tst_UpdateChecker::initTestCase()
-{
-    m_originalTemp = qgetenv("TEMP");
-    QVERIFY(!m_originalTemp.isEmpty());
-}
 
 void tst_UpdateChecker::init()
 {
-    m_temp = std::make_unique<QTemporaryDir>(QString::fromLocal8Bit(m_originalTemp) +
-                                             QStringLiteral("/case-XXXXXX"));
-    QVERIFY(m_temp->isValid());
-    qputenv("TEMP", QFile::encodeName(m_temp->path()));
-    m_server = std::make_unique<LocalHttpServer>();
-    QVERIFY(m_server->listen());
-    UpdateChecker::setDefaultAddress(m_server->url(FilePath));
-    UpdateChecker::setDefaultTimeLimit(UpdateChecker::StandardTimeLimit);
+    QVERIFY(m_fixture.setUp());
 }
 
 void tst_UpdateChecker::cleanup()
 {
-    qputenv("TEMP", m_originalTemp);
-    m_server.reset();
-    m_temp.reset();
+    m_fixture.tearDown();
 }
 
 int tst_UpdateChecker::runCheck(UpdateChecker &checker, int timeoutMs)
@@ -162,7 +144,7 @@ void tst_UpdateChecker::outcome()
     LocalHttpServer::Response response;
     response.status = status;
     response.body = body;
-    m_server->serve(FilePath, response);
+    m_fixture.server()->serve(FilePath, response);
 
     UpdateChecker checker;
     QCOMPARE(checker.localVersion(), QStringLiteral("2.0.3.41"));
@@ -174,42 +156,43 @@ void tst_UpdateChecker::outcome()
 void tst_UpdateChecker::requestAndLocalCopy()
 {
     const QByteArray body = updateFile("2.0.4");
-    m_server->serveXml(FilePath, body);
+    m_fixture.server()->serveXml(FilePath, body);
 
     UpdateChecker checker;
-    QCOMPARE(UpdateChecker::localFilePath(), m_temp->filePath(QStringLiteral("pagora-pro.xml")));
+    QCOMPARE(UpdateChecker::localFilePath(),
+             m_fixture.temp()->filePath(QStringLiteral("pagora-pro.xml")));
     QCOMPARE(runCheck(checker), int(Outcome::Newer));
 
-    QCOMPARE(m_server->requests().size(), 1);
-    const LocalHttpServer::Request &r = m_server->requests().first();
+    QCOMPARE(m_fixture.server()->requests().size(), 1);
+    const LocalHttpServer::Request &r = m_fixture.server()->requests().first();
     QCOMPARE(r.method, QByteArray("GET"));
     QCOMPARE(r.path, FilePath);
     QCOMPARE(r.headers.value("accept"), QByteArray("text/html, */*"));
     QCOMPARE(r.headers.value("user-agent"), QByteArray("Mozilla/3.0 (compatible; Pagora Pro)"));
     QCOMPARE(readFile(UpdateChecker::localFilePath()), body);
     // Nothing else is left behind in the folder.
-    QCOMPARE(QDir(m_temp->path()).entryList(QDir::Files), QStringList{"pagora-pro.xml"});
+    QCOMPARE(QDir(m_fixture.temp()->path()).entryList(QDir::Files), QStringList{"pagora-pro.xml"});
 }
 
 void tst_UpdateChecker::redirectFollowedWithItsCookie()
 {
-    m_server->redirect("/old/pagora-pro.xml", FilePath, "visit=42");
-    m_server->serveXml(FilePath, updateFile("2.0.4"));
+    m_fixture.server()->redirect("/old/pagora-pro.xml", FilePath, "visit=42");
+    m_fixture.server()->serveXml(FilePath, updateFile("2.0.4"));
 
     UpdateChecker checker;
-    checker.setAddress(m_server->url("/old/pagora-pro.xml"));
+    checker.setAddress(m_fixture.server()->url("/old/pagora-pro.xml"));
     QCOMPARE(runCheck(checker), int(Outcome::Newer));
-    QCOMPARE(m_server->requests().size(), 2);
-    QCOMPARE(m_server->requests().at(1).path, FilePath);
-    QCOMPARE(m_server->requests().at(1).headers.value("cookie"), QByteArray("visit=42"));
-    QCOMPARE(m_server->requests().at(1).headers.value("user-agent"),
+    QCOMPARE(m_fixture.server()->requests().size(), 2);
+    QCOMPARE(m_fixture.server()->requests().at(1).path, FilePath);
+    QCOMPARE(m_fixture.server()->requests().at(1).headers.value("cookie"), QByteArray("visit=42"));
+    QCOMPARE(m_fixture.server()->requests().at(1).headers.value("user-agent"),
              QByteArray("Mozilla/3.0 (compatible; Pagora Pro)"));
 
     // Cookies live for one check only.
-    checker.setAddress(m_server->url(FilePath));
+    checker.setAddress(m_fixture.server()->url(FilePath));
     QCOMPARE(runCheck(checker), int(Outcome::Newer));
-    QCOMPARE(m_server->requests().size(), 3);
-    QVERIFY(!m_server->requests().at(2).headers.contains("cookie"));
+    QCOMPARE(m_fixture.server()->requests().size(), 3);
+    QVERIFY(!m_fixture.server()->requests().at(2).headers.contains("cookie"));
 }
 
 void tst_UpdateChecker::unreachablePort()
@@ -225,7 +208,7 @@ void tst_UpdateChecker::timeLimit()
 {
     LocalHttpServer::Response silent;
     silent.silent = true;
-    m_server->serve(FilePath, silent);
+    m_fixture.server()->serve(FilePath, silent);
 
     UpdateChecker checker;
     QCOMPARE(checker.timeLimit(), UpdateChecker::StandardTimeLimit);
@@ -236,7 +219,7 @@ void tst_UpdateChecker::timeLimit()
     // The timer is coarse: within 5% of the limit.
     QVERIFY2(clock.elapsed() >= 280, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
-    QCOMPARE(m_server->requests().size(), 1);
+    QCOMPARE(m_fixture.server()->requests().size(), 1);
 }
 
 void tst_UpdateChecker::failedDownloadKeepsEarlierCopy()
@@ -250,23 +233,24 @@ void tst_UpdateChecker::failedDownloadKeepsEarlierCopy()
     LocalHttpServer::Response missing;
     missing.status = 404;
     missing.body = "gone";
-    m_server->serve(FilePath, missing);
+    m_fixture.server()->serve(FilePath, missing);
 
     UpdateChecker checker;
     QCOMPARE(runCheck(checker), int(Outcome::HttpError));
     QCOMPARE(readFile(UpdateChecker::localFilePath()), earlier);
-    QCOMPARE(QDir(m_temp->path()).entryList(QDir::Files), QStringList{"pagora-pro.xml"});
+    QCOMPARE(QDir(m_fixture.temp()->path()).entryList(QDir::Files), QStringList{"pagora-pro.xml"});
 
     // A good answer replaces it.
-    m_server->serveXml(FilePath, updateFile("2.0.4"));
+    m_fixture.server()->serveXml(FilePath, updateFile("2.0.4"));
     QCOMPARE(runCheck(checker), int(Outcome::Newer));
     QCOMPARE(readFile(UpdateChecker::localFilePath()), updateFile("2.0.4"));
 }
 
 void tst_UpdateChecker::localFileCannotBeCreated()
 {
-    m_server->serveXml(FilePath, updateFile("2.0.4"));
-    qputenv("TEMP", QFile::encodeName(m_temp->filePath(QStringLiteral("no-such-folder"))));
+    m_fixture.server()->serveXml(FilePath, updateFile("2.0.4"));
+    qputenv("TEMP",
+            QFile::encodeName(m_fixture.temp()->filePath(QStringLiteral("no-such-folder"))));
 
     UpdateChecker checker;
     QSignalSpy spy(&checker, &UpdateChecker::finished);
@@ -275,19 +259,20 @@ void tst_UpdateChecker::localFileCannotBeCreated()
     QVERIFY(!checker.isRunning());
     QTest::qWait(100);
     QCOMPARE(spy.size(), 0);
-    QVERIFY(m_server->requests().isEmpty()); // nothing requested
+    QVERIFY(m_fixture.server()->requests().isEmpty()); // nothing requested
 }
 
 void tst_UpdateChecker::privateFolderWithoutTemp()
 {
-    m_server->serveXml(FilePath, updateFile("2.0.4"));
+    m_fixture.server()->serveXml(FilePath, updateFile("2.0.4"));
     // The private folder lives below the system's temporary path: keep it in ours.
     const QByteArray oldTmpDir = qgetenv("TMPDIR");
-    qputenv("TMPDIR", QFile::encodeName(m_temp->path()));
+    qputenv("TMPDIR", QFile::encodeName(m_fixture.temp()->path()));
     qunsetenv("TEMP");
 
     const QString path = UpdateChecker::localFilePath();
-    QVERIFY2(path.startsWith(m_temp->path() + QStringLiteral("/pagora-pro-")), qPrintable(path));
+    QVERIFY2(path.startsWith(m_fixture.temp()->path() + QStringLiteral("/pagora-pro-")),
+             qPrintable(path));
     QVERIFY(path.endsWith(QStringLiteral("/pagora-pro.xml")));
     UpdateChecker checker;
     QCOMPARE(runCheck(checker), int(Outcome::Newer));
@@ -307,7 +292,7 @@ void tst_UpdateChecker::secondStartWhileRunning()
 {
     LocalHttpServer::Response silent;
     silent.silent = true;
-    m_server->serve(FilePath, silent);
+    m_fixture.server()->serve(FilePath, silent);
 
     UpdateChecker checker;
     checker.setTimeLimit(300ms);
@@ -318,25 +303,25 @@ void tst_UpdateChecker::secondStartWhileRunning()
     QVERIFY(spy.wait(5000));
     QTest::qWait(100);
     QCOMPARE(spy.size(), 1);
-    QCOMPARE(m_server->requests().size(), 1);
+    QCOMPARE(m_fixture.server()->requests().size(), 1);
 }
 
 void tst_UpdateChecker::cancelGivesNoOutcome()
 {
     LocalHttpServer::Response silent;
     silent.silent = true;
-    m_server->serve(FilePath, silent);
+    m_fixture.server()->serve(FilePath, silent);
 
     UpdateChecker checker;
     checker.setTimeLimit(200ms);
     QSignalSpy spy(&checker, &UpdateChecker::finished);
     QVERIFY(checker.start());
-    QTRY_COMPARE(m_server->requests().size(), 1);
+    QTRY_COMPARE(m_fixture.server()->requests().size(), 1);
     checker.cancel();
     QVERIFY(!checker.isRunning());
     QTest::qWait(400); // past the time limit: it must not fire
     QCOMPARE(spy.size(), 0);
-    QVERIFY(QDir(m_temp->path()).entryList(QDir::Files).isEmpty());
+    QVERIFY(QDir(m_fixture.temp()->path()).entryList(QDir::Files).isEmpty());
 }
 
 QTEST_GUILESS_MAIN(tst_UpdateChecker)
