@@ -3,10 +3,14 @@
 #include "imaging/JpegCodec.h"
 #include "scanner/AtomicFile.h"
 
+#include <QBuffer>
 #include <QFileInfo>
 #include <QIODevice>
+#include <QThread>
 #include <QtEndian>
+#include <atomic>
 #include <cstring>
+#include <thread>
 #include <tiffio.h>
 #include <vector>
 
@@ -203,6 +207,93 @@ bool writeBmp(const QImage &source, QIODevice *device)
     return true;
 }
 
+// Rows [first, first + count) in the file's sample order (RGB or gray), as one
+// block: the predictor differences rows in place, so libtiff gets a copy.
+QByteArray stripRows(const QImage &img, bool bgr, int first, int count, qsizetype rowBytes)
+{
+    QByteArray rows(count * rowBytes, Qt::Uninitialized);
+    auto *out = reinterpret_cast<uchar *>(rows.data());
+    for (int y = 0; y < count; ++y, out += rowBytes) {
+        if (bgr)
+            swapRedBlue(img.constScanLine(first + y), out, img.width());
+        else
+            std::memcpy(out, img.constScanLine(first + y), size_t(rowBytes));
+    }
+    return rows;
+}
+
+// Compresses one strip exactly as libtiff would inside the page file (LZW with
+// the horizontal predictor restarts at every strip), by writing it as the only
+// strip of a small in-memory TIFF and taking its bytes back out.
+bool encodeLzwStrip(const QImage &img, bool color, bool bgr, int first, int count,
+                    qsizetype rowBytes, QByteArray *strip)
+{
+    QByteArray rows = stripRows(img, bgr, first, count, rowBytes);
+    QBuffer buffer;
+    buffer.open(QIODevice::ReadWrite);
+    TIFF *t = TIFFClientOpen("strip", "w", static_cast<thandle_t>(&buffer), tiffRead, tiffWrite,
+                             tiffSeek, tiffClose, tiffSize, tiffMap, tiffUnmap);
+    if (!t)
+        return false;
+    TIFFSetField(t, TIFFTAG_IMAGEWIDTH, uint32_t(img.width()));
+    TIFFSetField(t, TIFFTAG_IMAGELENGTH, uint32_t(count));
+    TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, color ? 3 : 1);
+    TIFFSetField(t, TIFFTAG_PHOTOMETRIC, color ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
+    TIFFSetField(t, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
+    TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, uint32_t(count));
+    bool ok = TIFFWriteEncodedStrip(t, 0, rows.data(), rows.size()) >= 0;
+    uint64_t *offsets = nullptr;
+    uint64_t *sizes = nullptr;
+    ok = ok && TIFFGetField(t, TIFFTAG_STRIPOFFSETS, &offsets) == 1 &&
+         TIFFGetField(t, TIFFTAG_STRIPBYTECOUNTS, &sizes) == 1 && offsets && sizes;
+    if (ok) {
+        const QByteArray &data = buffer.data();
+        ok = offsets[0] + sizes[0] <= uint64_t(data.size());
+        if (ok)
+            *strip = data.mid(qsizetype(offsets[0]), qsizetype(sizes[0]));
+    }
+    TIFFClose(t);
+    return ok;
+}
+
+// Colour and gray pages: the strips are compressed on all cores, then written
+// in order. LZW is the slow part of a TIFF page, and strips are independent.
+bool writeLzwStrips(TIFF *tif, const QImage &img, bool color, bool bgr, qsizetype rowBytes,
+                    int rowsPerStrip)
+{
+    const int stripCount = (img.height() + rowsPerStrip - 1) / rowsPerStrip;
+    std::vector<QByteArray> strips(static_cast<size_t>(stripCount));
+    std::atomic<int> next{0};
+    std::atomic<bool> failed{false};
+    auto work = [&] {
+        for (int s = next++; s < stripCount && !failed; s = next++) {
+            const int first = s * rowsPerStrip;
+            const int count = qMin(rowsPerStrip, img.height() - first);
+            if (!encodeLzwStrip(img, color, bgr, first, count, rowBytes, &strips[size_t(s)]))
+                failed = true;
+        }
+    };
+    const int workers = qBound(1, QThread::idealThreadCount(), stripCount);
+    std::vector<std::thread> threads;
+    for (int i = 1; i < workers; ++i)
+        threads.emplace_back(work);
+    work();
+    for (std::thread &t : threads)
+        t.join();
+    if (failed)
+        return false;
+    for (int s = 0; s < stripCount; ++s) {
+        QByteArray &strip = strips[size_t(s)];
+        if (TIFFWriteRawStrip(tif, uint32_t(s), strip.data(), strip.size()) < 0)
+            return false;
+        strip.clear(); // give the memory back as the file grows
+    }
+    return true;
+}
+
 bool writeTiff(const QImage &source, QIODevice *device)
 {
     const QImage img = writable(source);
@@ -220,35 +311,35 @@ bool writeTiff(const QImage &source, QIODevice *device)
     TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
     TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, mono ? 1 : 8);
     TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, color ? 3 : 1);
+    int rowsPerStrip = img.height();
     if (mono) {
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC,
                      oneIsBlack(img) ? PHOTOMETRIC_MINISWHITE : PHOTOMETRIC_MINISBLACK);
         TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_CCITTFAX4);
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(img.height()));
     } else {
         TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, color ? PHOTOMETRIC_RGB : PHOTOMETRIC_MINISBLACK);
         TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_LZW);
         TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
         // Strips of about 256 KiB: fewer codec restarts than libtiff's 8 KiB default.
         const qsizetype rowBytes = qMax<qsizetype>(1, TIFFScanlineSize(tif));
-        TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP,
-                     uint32_t(qMax<qsizetype>(1, (256 << 10) / rowBytes)));
+        rowsPerStrip = int(qBound<qsizetype>(1, (256 << 10) / rowBytes, qsizetype(img.height())));
     }
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(rowsPerStrip));
     if (dpi > 0) {
         TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
         TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(dpi));
         TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(dpi));
     }
-    // The predictor differences the row in place: hand libtiff a copy, never the page.
     const qsizetype rowBytes = TIFFScanlineSize(tif);
-    std::vector<uchar> row(size_t(qMax<qsizetype>(rowBytes, 1)));
     bool ok = rowBytes > 0 && rowBytes <= img.bytesPerLine();
-    for (int y = 0; y < img.height() && ok; ++y) {
-        if (bgr)
-            swapRedBlue(img.constScanLine(y), row.data(), img.width());
-        else
+    if (ok && !mono) {
+        ok = writeLzwStrips(tif, img, color, bgr, rowBytes, rowsPerStrip);
+    } else if (ok) {
+        std::vector<uchar> row(static_cast<size_t>(rowBytes));
+        for (int y = 0; y < img.height() && ok; ++y) {
             std::memcpy(row.data(), img.constScanLine(y), size_t(rowBytes));
-        ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) >= 0;
+            ok = TIFFWriteScanline(tif, row.data(), uint32_t(y), 0) >= 0;
+        }
     }
     ok = ok && TIFFFlush(tif) == 1;
     TIFFClose(tif);

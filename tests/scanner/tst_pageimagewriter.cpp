@@ -63,6 +63,8 @@ private slots:
     void blueFirstColourWritesTheSame();
     void failuresLeaveNothing();
     void replacesExistingFile();
+    void tiffManyStrips_data();
+    void tiffManyStrips();
 
 private:
     QTemporaryDir m_dir;
@@ -160,6 +162,46 @@ void TestPageImageWriter::roundTrip()
         Q_UNUSED(photometric);
     }
     QCOMPARE(img, original); // the page in the buffer is never touched by a writer
+}
+
+void TestPageImageWriter::tiffManyStrips_data()
+{
+    QTest::addColumn<int>("format");
+    QTest::newRow("colour") << int(QImage::Format_RGB888);
+    QTest::newRow("blue-first colour") << int(QImage::Format_BGR888);
+    QTest::newRow("gray") << int(QImage::Format_Grayscale8);
+}
+
+// Pages big enough for many strips, compressed in parallel: every strip lands
+// in its place and every pixel comes back.
+void TestPageImageWriter::tiffManyStrips()
+{
+    QFETCH(int, format);
+    const int w = 1501, h = 997;
+    QImage img(w, h, QImage::Format(format));
+    for (int y = 0; y < h; ++y) {
+        uchar *line = img.scanLine(y);
+        for (int i = 0; i < img.bytesPerLine(); ++i)
+            line[i] = uchar((i * 7 + y * 13 + (i * y) / 97) & 0xff);
+    }
+    const QString path = m_dir.filePath(QStringLiteral("strips%1.tiff").arg(format));
+    QVERIFY(PageImageWriter::save(img, path));
+    TIFF *tif = TIFFOpen(QFile::encodeName(path).constData(), "r");
+    QVERIFY(tif);
+    QVERIFY(TIFFNumberOfStrips(tif) > 4);
+    std::vector<uint32_t> raster(size_t(w) * h);
+    QVERIFY(TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 0));
+    TIFFClose(tif);
+    const QImage expected = img.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const uint32_t p = raster[size_t(y) * w + x];
+            const QRgb want = expected.pixel(x, y);
+            if (TIFFGetR(p) != uint32_t(qRed(want)) || TIFFGetG(p) != uint32_t(qGreen(want)) ||
+                TIFFGetB(p) != uint32_t(qBlue(want)))
+                QFAIL(qPrintable(QStringLiteral("pixel %1,%2 differs").arg(x).arg(y)));
+        }
+    }
 }
 
 void TestPageImageWriter::blueFirstColourWritesTheSame_data()
