@@ -64,6 +64,9 @@ public:
     float PreviewResolution = 20.78f;
     int PrintableWidth = 0;
     int PrintableHeight = 0;
+    // The last page error of the running batch, shown again once the batch ends:
+    // an error on an early sheet must not vanish under the later progress texts.
+    QString BatchError;
 
     // --- start, stop, status ---
     void FormShow();
@@ -143,6 +146,7 @@ public:
     QWidget *ToolBar_Main = nullptr; // a plain row: it must never fold buttons away
     QToolButton *ToolButtonPreview = nullptr;
     QToolButton *ToolButtonScan = nullptr;
+    QAction *ToolButtonScanItem = nullptr; // Scan1 or Copy1: what the face shows and runs
     QMenu *PopupMenu_ScanCopy = nullptr;
     QAction *Scan1 = nullptr;
     QAction *Copy1 = nullptr;

@@ -33,11 +33,6 @@ constexpr int ScanModeScan = 2;
 constexpr int ScanModeCopy = 3;
 constexpr float MaxNoiseLevel = 0.01f;
 
-// The last page error of the running batch, kept on the window so that the end
-// of the batch can show it again after "Ready": an error on an early sheet must
-// not vanish under the progress texts of the later ones.
-constexpr char BatchErrorProperty[] = "pagoraBatchError";
-
 QString message(const char *id)
 {
     return MessageTables::main().GetTextOrDefault(QLatin1String(id));
@@ -52,7 +47,7 @@ void reportPageError(Tfrm_Main &w, const QString &text)
 {
     qCWarning(lcCommands) << text;
     w.Mess(text, true);
-    w.setProperty(BatchErrorProperty, text);
+    w.BatchError = text;
 }
 
 // Step 1 of the scan command. The folder tested and created is the trimmed one
@@ -80,7 +75,7 @@ void startAcquisition(Tfrm_Main &w, bool forScan)
 {
     TTwainControl *control = w.TwainControl;
     w.ScanMode = forScan ? ScanModeScan : ScanModeCopy;
-    w.setProperty(BatchErrorProperty, QVariant());
+    w.BatchError.clear();
     w.Mess(message(forScan ? "IDS_41" : "IDS_43"));
     w.setCommandButtonsEnabled(false);
 
@@ -133,8 +128,8 @@ void endOfBatchTest(Tfrm_Main &w)
     control->StopDevice();
     w.Mess(message("IDS_6"));
     w.setCommandButtonsEnabled(true);
-    const QString batchError = w.property(BatchErrorProperty).toString();
-    w.setProperty(BatchErrorProperty, QVariant());
+    const QString batchError = w.BatchError;
+    w.BatchError.clear();
     if (!batchError.isEmpty())
         w.Mess(batchError, true);
 }
@@ -220,7 +215,7 @@ void postScanCopiedPage(Tfrm_Main &w)
 
 void Tfrm_Main::Scan1Click()
 {
-    ToolButtonScan->setProperty("currentItem", QStringLiteral("Scan1"));
+    ToolButtonScanItem = Scan1;
     ToolButtonScan->setText(Scan1->text());
     ToolButtonScan->setIcon(Scan1->icon());
     TwainScan();
@@ -228,7 +223,7 @@ void Tfrm_Main::Scan1Click()
 
 void Tfrm_Main::Copy1Click()
 {
-    ToolButtonScan->setProperty("currentItem", QStringLiteral("Copy1"));
+    ToolButtonScanItem = Copy1;
     ToolButtonScan->setText(Copy1->text());
     ToolButtonScan->setIcon(Copy1->icon());
     TwainCopy();
@@ -236,7 +231,7 @@ void Tfrm_Main::Copy1Click()
 
 void Tfrm_Main::ToolButtonScanClick()
 {
-    if (ToolButtonScan->property("currentItem").toString() == QLatin1String("Scan1"))
+    if (ToolButtonScanItem == Scan1)
         Scan1Click();
     else
         Copy1Click();

@@ -208,7 +208,7 @@ void Tfrm_Main::createLeftPane(QWidget *pane)
     ToolButtonScan->setPopupMode(QToolButton::MenuButtonPopup);
     ToolButtonScan->setMenu(PopupMenu_ScanCopy);
     ToolButtonScan->setIcon(Scan1->icon());
-    ToolButtonScan->setProperty("currentItem", QStringLiteral("Scan1"));
+    ToolButtonScanItem = Scan1;
     for (QToolButton *b : {ToolButtonPreview, ToolButtonScan}) {
         b->setAutoRaise(true);
         b->setIconSize(QSize(16, 16));
@@ -369,9 +369,8 @@ void Tfrm_Main::retranslateUi()
     ToolButtonPreview->setText(tr("Preview   ", "ToolButtonPreview"));
     Scan1->setText(tr("Scan", "Scan1"));
     Copy1->setText(tr("Copy", "Copy1"));
-    const bool faceIsScan =
-        ToolButtonScan->property("currentItem").toString() == QLatin1String("Scan1");
-    ToolButtonScan->setText(faceIsScan ? tr("Scan", "ToolButtonScan") : Copy1->text());
+    ToolButtonScan->setText(ToolButtonScanItem == Scan1 ? tr("Scan", "ToolButtonScan")
+                                                        : Copy1->text());
     bool ok = false;
     const int margin = tr("35", "ToolBar_Main.Margins").toInt(&ok);
     ToolBar_Main->layout()->setContentsMargins(ok ? margin : 35, 2, ok ? margin : 35, 2);
