@@ -1,6 +1,6 @@
 #include "mainwindow/PreviewRules.h"
 
-#include "mainwindow/PageSizes.h"
+#include "scanner/PageSizes.h"
 
 #include <QtGlobal>
 #include <algorithm>

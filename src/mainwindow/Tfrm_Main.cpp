@@ -3,7 +3,7 @@
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
-#include "mainwindow/PageSizes.h"
+#include "scanner/PageSizes.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/StatusPanelBar.h"

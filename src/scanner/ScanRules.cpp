@@ -1,5 +1,7 @@
 #include "scanner/ScanRules.h"
 
+#include "scanner/PageSizes.h"
+
 #include <QHash>
 #include <algorithm>
 #include <cmath>
@@ -9,18 +11,6 @@ namespace ScanRules {
 namespace {
 
 constexpr double kMmPerInch = 25.4;
-
-// The size list of the main window, in inches, held as single floats.
-struct PageSize
-{
-    float width;
-    float height;
-};
-constexpr PageSize kPageSizes[] = {
-    {8.3f, 11.7f},  {6.9f, 9.8f}, {8.5f, 11.0f},  {8.5f, 14.0f},  {5.8f, 8.3f},
-    {9.8f, 13.9f},  {4.9f, 6.9f}, {11.0f, 17.0f}, {7.25f, 10.5f}, {11.7f, 16.5f},
-    {13.9f, 19.7f}, {4.1f, 5.8f}, {9.0f, 12.8f},  {6.4f, 9.0f},   {4.5f, 6.4f},
-};
 
 QRectF clampToBed(QRectF area, const QRectF &bed)
 {
@@ -39,9 +29,9 @@ bool containsWord(const QString &text, const QString &word)
 
 QSizeF pageSizeInches(int code)
 {
-    if (code < 1 || code > int(std::size(kPageSizes)))
+    if (code < 1 || code >= PageSizes::Count)
         return {};
-    const PageSize &size = kPageSizes[code - 1];
+    const PageSizes::PageSize &size = PageSizes::at(code);
     return {double(size.width), double(size.height)};
 }
 

@@ -1,4 +1,4 @@
-#include "mainwindow/PageSizes.h"
+#include "scanner/PageSizes.h"
 
 namespace PageSizes {
 

@@ -2,8 +2,9 @@
 
 #include <QString>
 
-// The page-size list: item 0 "Custom" (the area drawn on the preview), items 1 to
-// 15 standard sizes in inches, held as single-precision values exactly as listed.
+// The page sizes the scanner control knows by code and the window lists: item 0
+// "Custom" (the area drawn on the preview), items 1 to 15 standard sizes in
+// inches, held as single-precision values exactly as listed.
 namespace PageSizes {
 
 constexpr int Count = 16;
