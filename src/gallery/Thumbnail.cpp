@@ -3,10 +3,10 @@
 #include "gallery/BoxResampler.h"
 #include "gallery/GalleryLog.h"
 #include "gallery/GalleryRules.h"
+#include "imaging/BmpLayout.h"
 
 #include <QFile>
 #include <QImageReader>
-#include <QtEndian>
 #include <cstring>
 #include <limits>
 
@@ -18,46 +18,18 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
-qint32 readInt32(const uchar *p)
-{
-    return qFromLittleEndian<qint32>(p);
-}
-
 // An uncompressed 24- or 32-bit BMP in a mapped file; anything else (palettes,
 // bit fields, RLE, a truncated file) is left to Qt's reader: false then.
 bool resampleMappedBmp(const uchar *data, qint64 size, const QSize &target, QImage &scaled)
 {
-    constexpr qint64 FileHeader = 14;
-    constexpr qint64 InfoHeader = 40;
-    if (size < FileHeader + InfoHeader || data[0] != 'B' || data[1] != 'M')
+    BmpLayout layout;
+    if (!BmpLayout::parse(data, size, size, &layout))
         return false;
-    const qint64 offBits = quint32(readInt32(data + 10));
-    const uchar *info = data + FileHeader;
-    const qint32 headerSize = readInt32(info);
-    const qint32 width = readInt32(info + 4);
-    const qint32 height = readInt32(info + 8);
-    const quint16 planes = qFromLittleEndian<quint16>(info + 12);
-    const quint16 bitCount = qFromLittleEndian<quint16>(info + 14);
-    const qint32 compression = readInt32(info + 16);
-    if (headerSize < InfoHeader || planes != 1 || compression != 0 ||
-        (bitCount != 24 && bitCount != 32))
-        return false;
-    if (width <= 0 || height == 0 || height == std::numeric_limits<qint32>::min())
-        return false;
-    const bool topDown = height < 0;
-    const qint64 rows = topDown ? -qint64(height) : height;
-    const qint64 stride = ((qint64(width) * bitCount + 31) / 32) * 4;
-    if (offBits < FileHeader + headerSize || offBits + stride * rows > size)
-        return false;
-
-    const uchar *pixels = data + offBits;
-    const auto rowAt = [=](int y) {
-        const qint64 fileRow = topDown ? y : rows - 1 - y;
-        return pixels + fileRow * stride;
-    };
-    scaled = BoxResampler::resample(
-        width, int(rows),
-        bitCount == 24 ? BoxResampler::Layout::Bgr24 : BoxResampler::Layout::Bgrx32, rowAt, target);
+    const auto rowAt = [&layout, data](int y) { return data + layout.rowOffset(y); };
+    scaled = BoxResampler::resample(layout.width, layout.height,
+                                    layout.bitsPerPixel == 24 ? BoxResampler::Layout::Bgr24
+                                                              : BoxResampler::Layout::Bgrx32,
+                                    rowAt, target);
     return true;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "imaging/BmpLayout.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
@@ -20,9 +22,9 @@ public:
     // checked against the file size.
     bool open(const QString &path);
 
-    int width() const { return m_width; }
-    int height() const { return m_height; }
-    int bitsPerPixel() const { return m_bitsPerPixel; } // 24 (B, G, R) or 32 (B, G, R, X)
+    int width() const { return m_layout.width; }
+    int height() const { return m_layout.height; }
+    int bitsPerPixel() const { return m_layout.bitsPerPixel; } // 24 (B, G, R) or 32 (B, G, R, X)
 
     // Row y counted from the top of the picture, valid until the next call. When the
     // file cannot be read (it shrank since open) the row is black and failed() is set.
@@ -32,11 +34,6 @@ public:
 private:
     QFile m_file;
     QByteArray m_row;
-    qint64 m_pixelOffset = 0;
-    qint64 m_stride = 0;
-    int m_width = 0;
-    int m_height = 0;
-    int m_bitsPerPixel = 0;
-    bool m_bottomUp = true;
+    BmpLayout m_layout;
     bool m_failed = false;
 };
