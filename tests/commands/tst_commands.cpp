@@ -1,6 +1,7 @@
 // Scan and copy commands and the page pipeline through the main window, against
 // the scripted fake control: the order of the steps, the destination question,
 // the feeder and error paths, failed writes.
+#include "CommandTestFolders.h"
 #include "FakeTwainControl.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
@@ -79,9 +80,7 @@ private:
     void startWindow();
     bool waitForEnd();
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_dest;
-    QString m_temp;
+    CommandTestFolders m_folders;
     FakeTwainControl *m_fake = nullptr;
     std::unique_ptr<Tfrm_Main> m_w;
     QList<UserPrompts::Prompt> m_prompts;
@@ -97,14 +96,7 @@ void TestCommands::initTestCase()
 
 void TestCommands::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    SettingsStore::setDefaultFilePath(m_dir->filePath(QStringLiteral("settings.conf")));
-    m_dest = m_dir->filePath(QStringLiteral("scans"));
-    m_temp = m_dir->filePath(QStringLiteral("temp"));
-    QVERIFY(QDir().mkpath(m_dest));
-    QVERIFY(QDir().mkpath(m_temp));
-    qputenv("TEMP", QFile::encodeName(m_temp));
+    QVERIFY(m_folders.setUp());
     m_prompts.clear();
     m_answer = QMessageBox::Yes;
     UserPrompts::setResponder([this](const UserPrompts::Prompt &p) {
@@ -119,9 +111,7 @@ void TestCommands::init()
 void TestCommands::cleanup()
 {
     m_w.reset();
-    UserPrompts::setResponder({});
-    SettingsStore::setDefaultFilePath(QString());
-    m_dir.reset();
+    m_folders.tearDown();
 }
 
 void TestCommands::startWindow()
@@ -132,7 +122,7 @@ void TestCommands::startWindow()
     m_w->FormShow();
     m_w->edt_FileName->setText(QStringLiteral("Pagora"));
     m_w->cmb_Format->setCurrentIndex(1); // JPG
-    m_w->edt_Destination->setText(m_dest);
+    m_w->edt_Destination->setText(m_folders.dest);
     m_w->gSkipBlank = false;
     m_fake->clearCalls();
 }
@@ -158,9 +148,11 @@ void TestCommands::scanCallsInOrder()
     // The page file first, then the working copy of the same name, then the end.
     const QStringList saves = m_fake->calls().filter(QStringLiteral("SaveImage"));
     QCOMPARE(saves.size(), 2);
-    QVERIFY2(saves.at(0).startsWith("SaveImage(0," + m_dest + "/Pagora_"), qPrintable(saves.at(0)));
+    QVERIFY2(saves.at(0).startsWith("SaveImage(0," + m_folders.dest + "/Pagora_"),
+             qPrintable(saves.at(0)));
     QVERIFY(saves.at(0).endsWith(QLatin1String(".jpg)")));
-    QVERIFY2(saves.at(1).startsWith("SaveImage(0," + m_temp + "/Pagora_"), qPrintable(saves.at(1)));
+    QVERIFY2(saves.at(1).startsWith("SaveImage(0," + m_folders.temp + "/Pagora_"),
+             qPrintable(saves.at(1)));
     QVERIFY(saves.at(1).endsWith(QLatin1String(".bmp)")));
     QVERIFY(inOrder(m_fake->calls(), {saves.at(1), "StopDevice"}));
     QCOMPARE(m_w->lv_Images->count(), 1);
@@ -173,14 +165,14 @@ void TestCommands::scanCallsInOrder()
 
 void TestCommands::copyNeedsNoDestinationAndSendsNoArea()
 {
-    QVERIFY(QDir(m_dest).removeRecursively());
+    QVERIFY(QDir(m_folders.dest).removeRecursively());
     m_w->cmb_Size->setCurrentIndex(0); // Custom
     m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
     m_w->Copy1Click();
     QCOMPARE(m_w->ScanMode, 3);
     QCOMPARE(m_w->StatusText, text("IDS_43"));
     QVERIFY(m_prompts.isEmpty());
-    QVERIFY(!QFileInfo::exists(m_dest));
+    QVERIFY(!QFileInfo::exists(m_folders.dest));
     QVERIFY(inOrder(m_fake->calls(), {"pixelType=2", "pageSize=0", "Acquire"}));
     QVERIFY(m_fake->calls().filter(QStringLiteral("SetImageLayout")).isEmpty());
     QVERIFY(waitForEnd());
@@ -207,7 +199,7 @@ void TestCommands::destinationQuestion()
     QFETCH(bool, created);
     QFETCH(bool, warned);
     m_answer = QMessageBox::StandardButton(answer);
-    const QString path = folder.isEmpty() ? QString() : m_dir->filePath(folder);
+    const QString path = folder.isEmpty() ? QString() : m_folders.dir->filePath(folder);
     m_w->edt_Destination->setText(path);
     m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
     m_w->TwainScan();
@@ -237,7 +229,7 @@ void TestCommands::destinationWithBlanks()
 {
     // The folder created is the one the page files go to, whatever blanks surround it.
     m_answer = QMessageBox::Yes;
-    const QString path = m_dir->filePath(QStringLiteral("typed"));
+    const QString path = m_folders.dir->filePath(QStringLiteral("typed"));
     m_w->edt_Destination->setText(QStringLiteral("  ") + path + QStringLiteral(" "));
     m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
     m_w->TwainScan();
@@ -298,7 +290,7 @@ void TestCommands::pageFileNotWritable()
                         FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
     m_w->TwainScan();
     // The destination disappears in mid-batch.
-    QVERIFY(QDir(m_dest).removeRecursively());
+    QVERIFY(QDir(m_folders.dest).removeRecursively());
     QVERIFY(m_fake->deliverNext());
     QVERIFY(m_w->StatusIsError);
     QVERIFY2(m_w->StatusText.contains(QLatin1String("Pagora_")), qPrintable(m_w->StatusText));
@@ -308,7 +300,7 @@ void TestCommands::pageFileNotWritable()
     QVERIFY(m_w->ToolButtonScan->isEnabled());
     // Nothing is lost: both pages are listed from their working copies, and the
     // end of the batch still shows what went wrong.
-    QCOMPARE(entriesOf(m_temp).size(), 2);
+    QCOMPARE(entriesOf(m_folders.temp).size(), 2);
     QCOMPARE(m_w->lv_Images->count(), 2);
     QVERIFY(m_w->StatusIsError);
     QVERIFY(m_w->StatusText.contains(QLatin1String("Pagora_")));
@@ -316,7 +308,7 @@ void TestCommands::pageFileNotWritable()
 
 void TestCommands::workingCopyNotWritable()
 {
-    qputenv("TEMP", QFile::encodeName(m_dir->filePath(QStringLiteral("no-such-folder"))));
+    qputenv("TEMP", QFile::encodeName(m_folders.dir->filePath(QStringLiteral("no-such-folder"))));
     m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100)),
                         FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
     m_fake->setFeederAvailable(true);
@@ -325,7 +317,7 @@ void TestCommands::workingCopyNotWritable()
     m_w->TwainScan();
     QVERIFY(waitForEnd());
     // The page files stay; the batch ends normally with the error in red.
-    QCOMPARE(entriesOf(m_dest).size(), 2);
+    QCOMPARE(entriesOf(m_folders.dest).size(), 2);
     QCOMPARE(m_w->lv_Images->count(), 0);
     QVERIFY(m_w->StatusIsError);
     QVERIFY2(m_w->StatusText.contains(QLatin1String("no-such-folder")),
@@ -345,13 +337,13 @@ void TestCommands::failureNotification()
     QVERIFY(m_w->StatusIsError);
     QVERIFY(m_w->ToolButtonPreview->isEnabled());
     QVERIFY(m_fake->calls().contains(QStringLiteral("StopDevice")));
-    QVERIFY(entriesOf(m_dest).isEmpty());
+    QVERIFY(entriesOf(m_folders.dest).isEmpty());
 
     // The program stays usable: the next scan runs.
     m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
     m_w->TwainScan();
     QVERIFY(waitForEnd());
-    QCOMPARE(entriesOf(m_dest).size(), 1);
+    QCOMPARE(entriesOf(m_folders.dest).size(), 1);
     QCOMPARE(m_w->StatusText, text("IDS_6"));
 }
 
@@ -363,7 +355,7 @@ void TestCommands::errorWithLastPage()
     m_w->TwainScan();
     QVERIFY(waitForEnd());
     // The page that came with the error is kept; the error shows after it.
-    QCOMPARE(entriesOf(m_dest).size(), 2);
+    QCOMPARE(entriesOf(m_folders.dest).size(), 2);
     QCOMPARE(m_w->StatusText, QStringLiteral("Paper jam in the feeder."));
     QVERIFY(m_w->StatusIsError);
 }
@@ -379,7 +371,7 @@ void TestCommands::menuCommandDuringBatchIgnored()
     QVERIFY(m_fake->calls().isEmpty());
     QVERIFY(m_fake->deliverNext());
     QVERIFY(m_w->ToolButtonScan->isEnabled());
-    QCOMPARE(entriesOf(m_dest).size(), 1);
+    QCOMPARE(entriesOf(m_folders.dest).size(), 1);
 }
 
 void TestCommands::faceRepeatsLastCommand()
@@ -455,9 +447,9 @@ void TestCommands::copyWithoutPrinter()
     QCOMPARE(m_w->StatusText, error);
     QVERIFY(m_w->StatusIsError);
     // Nothing in the destination, nothing listed; the working copies stay.
-    QVERIFY(entriesOf(m_dest).isEmpty());
+    QVERIFY(entriesOf(m_folders.dest).isEmpty());
     QCOMPARE(m_w->lv_Images->count(), 0);
-    QVERIFY(!entriesOf(m_temp).isEmpty());
+    QVERIFY(!entriesOf(m_folders.temp).isEmpty());
 }
 
 void TestCommands::chooseDestination_data()
@@ -487,7 +479,7 @@ void TestCommands::chooseDestination()
     QCOMPARE(m_prompts.size(), 1);
     QCOMPARE(m_prompts.first().kind, UserPrompts::Kind::ExistingFolder);
     QCOMPARE(m_prompts.first().title, text("IDS_97"));
-    QCOMPARE(m_w->edt_Destination->text(), chosen.isEmpty() ? m_dest : chosen);
+    QCOMPARE(m_w->edt_Destination->text(), chosen.isEmpty() ? m_folders.dest : chosen);
 }
 
 void TestCommands::tempUnsetIsNeverRoot()

@@ -1,6 +1,7 @@
 // Scan and copy end to end: the main window driving SANE's test backend (a
 // flatbed and a feeder of 10 sheets), and copies printed through a CUPS queue of
 // cups-pdf. Scans run at 75 dpi to stay quick.
+#include "CommandTestFolders.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
 #include "mainwindow/Tfrm_Main.h"
@@ -95,23 +96,14 @@ private:
     bool waitForEnd(int ms = 60000);
     void useFeeder(bool on);
 
-    std::unique_ptr<QTemporaryDir> m_dir;
-    QString m_dest;
-    QString m_temp;
+    CommandTestFolders m_folders;
     SaneTwainControl *m_control = nullptr;
     std::unique_ptr<Tfrm_Main> m_w;
 };
 
 void TestScanCopy::init()
 {
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-    SettingsStore::setDefaultFilePath(m_dir->filePath(QStringLiteral("settings.conf")));
-    m_dest = m_dir->filePath(QStringLiteral("scans"));
-    m_temp = m_dir->filePath(QStringLiteral("temp"));
-    QVERIFY(QDir().mkpath(m_dest));
-    QVERIFY(QDir().mkpath(m_temp));
-    qputenv("TEMP", QFile::encodeName(m_temp));
+    QVERIFY(m_folders.setUp());
     UserPrompts::setResponder([](const UserPrompts::Prompt &p) {
         qWarning() << "unexpected prompt" << p.title << p.text;
         return UserPrompts::Answer{};
@@ -122,9 +114,7 @@ void TestScanCopy::init()
 void TestScanCopy::cleanup()
 {
     m_w.reset();
-    UserPrompts::setResponder({});
-    SettingsStore::setDefaultFilePath(QString());
-    m_dir.reset();
+    m_folders.tearDown();
 }
 
 bool TestScanCopy::startWindow()
@@ -149,7 +139,7 @@ bool TestScanCopy::startWindow()
     m_w->cmb_Size->setCurrentIndex(1);   // A4
     m_w->cmb_Format->setCurrentIndex(1); // JPG
     m_w->edt_FileName->setText(QStringLiteral("Pagora"));
-    m_w->edt_Destination->setText(m_dest);
+    m_w->edt_Destination->setText(m_folders.dest);
     m_w->gSkipBlank = false;
     return true;
 }
@@ -172,17 +162,18 @@ void TestScanCopy::flatbedScan()
     QCOMPARE(m_w->StatusText, text("IDS_6"));
     QVERIFY(!m_w->StatusIsError);
     QVERIFY(!m_w->gADF);
-    const QStringList pages = filesIn(m_dest);
+    const QStringList pages = filesIn(m_folders.dest);
     QCOMPARE(pages.size(), 1);
-    QImageReader reader(m_dest + QLatin1Char('/') + pages.first());
+    QImageReader reader(m_folders.dest + QLatin1Char('/') + pages.first());
     QCOMPARE(reader.format(), QByteArray("jpeg"));
     const QImage page = reader.read();
     // 8.3 x 11.7 inches at 75 dpi: about 622 x 877 pixels.
     QVERIFY2(qAbs(page.width() - 622) <= 3 && qAbs(page.height() - 877) <= 3,
              qPrintable(QStringLiteral("%1 x %2").arg(page.width()).arg(page.height())));
-    const QStringList copies = filesIn(m_temp);
+    const QStringList copies = filesIn(m_folders.temp);
     QCOMPARE(copies, QStringList{pages.first().chopped(4) + QStringLiteral(".bmp")});
-    QCOMPARE(QImageReader(m_temp + QLatin1Char('/') + copies.first()).format(), QByteArray("bmp"));
+    QCOMPARE(QImageReader(m_folders.temp + QLatin1Char('/') + copies.first()).format(),
+             QByteArray("bmp"));
     QCOMPARE(m_w->lv_Images->count(), 1);
     QCOMPARE(m_w->lv_Images->item(0)->text(), pages.first());
 }
@@ -197,9 +188,9 @@ void TestScanCopy::feederBatchOfTen()
     QCOMPARE(m_w->StatusText, text("IDS_6"));
     QVERIFY(!m_w->StatusIsError);
 
-    const QStringList pages = filesIn(m_dest);
+    const QStringList pages = filesIn(m_folders.dest);
     QCOMPARE(pages.size(), 10);
-    QCOMPARE(filesIn(m_temp).size(), 10);
+    QCOMPARE(filesIn(m_folders.temp).size(), 10);
     QCOMPARE(m_w->lv_Images->count(), 10);
     // Pagora_<stamp>.jpg, then Pagora_<stamp>_1.jpg and on within one second.
     const QRegularExpression name(QStringLiteral("^Pagora_([^_]+)(_([1-9][0-9]*))?\\.jpg$"));
@@ -208,8 +199,9 @@ void TestScanCopy::feederBatchOfTen()
         const auto m = name.match(page);
         QVERIFY2(m.hasMatch(), qPrintable(page));
         stamps.insert(m.captured(1));
-        QCOMPARE(QImageReader(m_dest + QLatin1Char('/') + page).format(), QByteArray("jpeg"));
-        QVERIFY(QFileInfo::exists(m_temp + QLatin1Char('/') + page.chopped(4) +
+        QCOMPARE(QImageReader(m_folders.dest + QLatin1Char('/') + page).format(),
+                 QByteArray("jpeg"));
+        QVERIFY(QFileInfo::exists(m_folders.temp + QLatin1Char('/') + page.chopped(4) +
                                   QStringLiteral(".bmp")));
     }
     // Every stamp is the time of some page of this batch; the first page of each
@@ -224,8 +216,8 @@ void TestScanCopy::feederBatchOfTen()
 
     // Closing keeps the page files and removes the working copies of listed pages.
     m_w->close();
-    QCOMPARE(filesIn(m_dest).size(), 10);
-    QCOMPARE(filesIn(m_temp).size(), 0);
+    QCOMPARE(filesIn(m_folders.dest).size(), 10);
+    QCOMPARE(filesIn(m_folders.temp).size(), 0);
 }
 
 void TestScanCopy::blankSheets_data()
@@ -250,8 +242,8 @@ void TestScanCopy::blankSheets()
     QVERIFY(waitForEnd());
     const int sheets = feeder ? 10 : 1;
     // Saved either way; only the list leaves them out.
-    QCOMPARE(filesIn(m_dest).size(), sheets);
-    QCOMPARE(filesIn(m_temp).size(), sheets);
+    QCOMPARE(filesIn(m_folders.dest).size(), sheets);
+    QCOMPARE(filesIn(m_folders.temp).size(), sheets);
     QCOMPARE(m_w->lv_Images->count(), listed);
     QCOMPARE(m_w->StatusText, text("IDS_6"));
 }
@@ -272,7 +264,7 @@ void TestScanCopy::jammedFeeder()
     m_w->TwainScan();
     QVERIFY(waitForEnd());
     QCOMPARE(m_w->StatusText, text("IDS_6"));
-    QCOMPARE(filesIn(m_dest).size(), 10);
+    QCOMPARE(filesIn(m_folders.dest).size(), 10);
 }
 
 void TestScanCopy::flatbedAfterFeeder()
@@ -280,14 +272,14 @@ void TestScanCopy::flatbedAfterFeeder()
     useFeeder(true);
     m_w->TwainScan();
     QVERIFY(waitForEnd());
-    QCOMPARE(filesIn(m_dest).size(), 10);
+    QCOMPARE(filesIn(m_folders.dest).size(), 10);
     // With "Autofeeder" cleared the command writes no feeder property, so the
     // control must not carry the feeder over from the last command.
     useFeeder(false);
     m_w->TwainScan();
     QVERIFY(waitForEnd());
     QVERIFY(!m_w->gADF);
-    QCOMPARE(filesIn(m_dest).size(), 11);
+    QCOMPARE(filesIn(m_folders.dest).size(), 11);
 }
 
 void TestScanCopy::copyPrintsOneJobPerSheet()
@@ -309,9 +301,9 @@ void TestScanCopy::copyPrintsOneJobPerSheet()
     QVERIFY(!m_w->StatusIsError);
     // Nothing in the destination, nothing listed. The working copies stay; named
     // against the empty destination, copies within one second share a name.
-    QVERIFY(filesIn(m_dest).isEmpty());
+    QVERIFY(filesIn(m_folders.dest).isEmpty());
     QCOMPARE(m_w->lv_Images->count(), 0);
-    QVERIFY(!filesIn(m_temp).isEmpty());
+    QVERIFY(!filesIn(m_folders.temp).isEmpty());
 
     QStringList jobs;
     const bool printed = QTest::qWaitFor(
