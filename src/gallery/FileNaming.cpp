@@ -1,6 +1,7 @@
 #include "gallery/FileNaming.h"
 
 #include <QDateTime>
+#include <QDir>
 #include <QFileInfo>
 #include <QLocale>
 
@@ -134,6 +135,36 @@ PageNames pageNames(const QString &suffix, const QString &prefix, const QString 
     names.pageFile = pageFilePath(destination, names.fileName);
     names.workingCopy = workingCopyPath(tempFolder, prefix, suffix);
     return names;
+}
+
+PrefixProblem prefixProblem(const QString &prefix)
+{
+    const QString p = prefix.trimmed();
+    if (p.contains(QLatin1Char('/')) || p.contains(QLatin1Char('\\')))
+        return PrefixProblem::Separator;
+    if (p == QLatin1String(".") || p == QLatin1String(".."))
+        return PrefixProblem::DotName;
+    for (const QChar c : p) {
+        if (c.category() == QChar::Other_Control)
+            return PrefixProblem::ControlCharacter;
+    }
+    if (p.size() > kMaxPrefixLength)
+        return PrefixProblem::TooLong;
+    return PrefixProblem::None;
+}
+
+QString resolveDestination(const QString &text, const QString &home)
+{
+    QString folder = text.trimmed();
+    if (folder.isEmpty())
+        return {};
+    if (folder == QLatin1String("~"))
+        folder = home;
+    else if (folder.startsWith(QLatin1String("~/")))
+        folder = home + folder.mid(1);
+    if (QDir::isRelativePath(folder))
+        folder = QDir(home).filePath(folder);
+    return QDir::cleanPath(folder);
 }
 
 } // namespace FileNaming

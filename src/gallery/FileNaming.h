@@ -61,6 +61,25 @@ struct PageNames
     QString workingCopy; // BMP in the temporary folder
 };
 
+// What makes a prefix unusable: it would put the page outside the destination
+// folder or lose it (separators, "." and ".."), or make a name other programs
+// choke on (control characters, very long names).
+enum class PrefixProblem
+{
+    None,
+    Separator,
+    DotName,
+    ControlCharacter,
+    TooLong
+};
+constexpr int kMaxPrefixLength = 100;
+PrefixProblem prefixProblem(const QString &prefix);
+
+// The folder a destination text names: trimmed, a leading "~" is the home
+// folder, and a relative path is taken relative to home (never to wherever the
+// program was started from). Cleaned, absolute; empty for an empty text.
+QString resolveDestination(const QString &text, const QString &home);
+
 PageNames pageNames(const QString &suffix, const QString &prefix, const QString &extension,
                     const QString &destination, const QString &tempFolder);
 

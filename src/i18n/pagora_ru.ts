@@ -374,6 +374,35 @@
         <translation>Не удалось напечатать страницу на принтере %1.</translation>
     </message>
     <message>
+        <source>The file name must not contain &quot;/&quot; or &quot;\&quot;.</source>
+        <comment>prefixSeparator</comment>
+        <translation>Имя файла не должно содержать «/» или «\».</translation>
+    </message>
+    <message>
+        <source>The file name must not be &quot;.&quot; or &quot;..&quot;.</source>
+        <comment>prefixDots</comment>
+        <translation>Имя файла не может быть «.» или «..».</translation>
+    </message>
+    <message>
+        <source>The file name must not contain control characters.</source>
+        <comment>prefixControl</comment>
+        <translation>Имя файла не должно содержать управляющих символов.</translation>
+    </message>
+    <message>
+        <source>The file name must not be longer than %1 characters.</source>
+        <comment>prefixTooLong</comment>
+        <translation>Имя файла не должно быть длиннее %1 символов.</translation>
+    </message>
+    <message>
+        <source>The page files of these pages could not be written. Their only copies stay here:
+
+%1</source>
+        <comment>pagesOnlyInTemp</comment>
+        <translation>Не удалось записать файлы этих страниц. Их единственные копии остаются здесь:
+
+%1</translation>
+    </message>
+    <message>
         <source>Saving the pages to PDF...</source>
         <comment>Action_PDF.Progress</comment>
         <translation>Сохранение страниц в PDF...</translation>

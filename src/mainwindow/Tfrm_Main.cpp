@@ -1,12 +1,14 @@
 #include "mainwindow/Tfrm_Main.h"
 
+#include "gallery/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
-#include "scanner/PageSizes.h"
+#include "mainwindow/PagePipeline.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/StatusPanelBar.h"
+#include "scanner/PageSizes.h"
 #include "scanner/TTwainControl.h"
 #include "scanner/TwainControlFactory.h"
 #include "settings/SettingsStore.h"
@@ -22,7 +24,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
@@ -104,7 +105,9 @@ void Tfrm_Main::FormClose()
         return;
     m_closed = true;
     SaveParams();
-    deleteWorkingCopies();
+    // Pages already delivered are written and listed before anything is removed.
+    Pipeline->finishAll();
+    cleanUpWorkingCopies();
 }
 
 void Tfrm_Main::Mess(const QString &Message, bool Error)
@@ -200,6 +203,9 @@ void Tfrm_Main::cb_ADFClick()
 
 void Tfrm_Main::setCommandButtonsEnabled(bool enabled)
 {
+    m_busy = !enabled;
     ToolButtonPreview->setEnabled(enabled);
     ToolButtonScan->setEnabled(enabled);
+    // No export while a batch runs: it would miss the pages still coming.
+    Action_PDF->setEnabled(enabled && Pages->rowCount() > 0);
 }

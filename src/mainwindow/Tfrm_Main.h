@@ -13,8 +13,8 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QLineEdit;
-class QListWidget;
-class QListWidgetItem;
+class QListView;
+class QModelIndex;
 class QMenu;
 class QPrinter;
 class QProgressBar;
@@ -29,6 +29,20 @@ class Tfrm_Preview;
 class PreviewPane;
 class RulerWidget;
 class StatusPanelBar;
+class PageModel;
+class PagePipeline;
+class PdfSaveDialog;
+struct PageEntry;
+struct PageResult;
+
+// What the running command does with the pages the control delivers.
+enum class ScanMode
+{
+    None = 0,
+    Preview = 1,
+    Scan = 2,
+    Copy = 3
+};
 
 // The main window: scanner source and settings on the left, the preview with its
 // rulers in the middle, the list of scanned pages on the right, the status bar
@@ -54,7 +68,7 @@ public:
     void setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Preview *preview);
 
     // --- command state shared with the control's event handlers ---
-    int ScanMode = 0; // 0 none, 1 preview, 2 scan, 3 copy
+    ::ScanMode ScanMode = ::ScanMode::None;
     bool gADF = false;
     bool gSkipBlank = false;
     int UnitsCode = 1; // 1 inches, 2 millimetres
@@ -91,7 +105,6 @@ public:
     void TwainControlPostScan(int flag);
     void TwainControlProgress(int action, int percentComplete, bool canInterrupt);
     void GetPrinterInfo();
-    bool PrintImage(const QString &TmpFileName, int w, int h);
 
     // --- preview, rulers, scan area ---
     // The preview branch of the page pipeline: saves the page as the preview
@@ -110,16 +123,22 @@ public:
     void BrowseForFolder1Accept();
 
     // --- the image list ---
+    // Lists a page whose files are written (the pipeline's entry point).
+    void FillImageList(const PageEntry &page);
+    // The same for a page file in the destination folder the field names now.
     bool FillImageList(const QString &tempfilename, int w, int h, const QString &ImageCaption);
-    void lv_ImagesSelectItem(QListWidgetItem *item, bool selected);
+    void lv_ImagesSelectItem(const QModelIndex &item, bool selected);
     void lv_ImagesChange();
     void Action_PreviewExecute();
     void Action_RenameExecute();
-    void lv_ImagesEdited(QListWidgetItem *item, QString &S);
+    void lv_ImagesEdited(const QModelIndex &item, QString &S);
     void Action_DeleteExecute();
     void Action_PDFExecute();
-    // Deletes the working copy of every listed page (at close).
-    void deleteWorkingCopies();
+    // Removes the working copies this run made, except the only copies of pages
+    // whose page file is missing; those are named to the user.
+    void cleanUpWorkingCopies();
+    // Whether a preview, scan or copy is running.
+    bool busy() const { return m_busy; }
 
     TTwainControl *TwainControl = nullptr;
 
@@ -162,8 +181,10 @@ public:
     QAction *Action_Rename = nullptr;
     QAction *Action_Delete = nullptr;
     QAction *Action_PDF = nullptr;
-    QListWidget *lv_Images = nullptr;
-    QVector<QPixmap> il_Files; // 100 x 75 thumbnails, never removed while running
+    QListView *lv_Images = nullptr;
+    PageModel *Pages = nullptr; // what lv_Images shows
+    PagePipeline *Pipeline = nullptr;
+    PdfSaveDialog *SaveDialog1 = nullptr;
 
     StatusPanelBar *sb_Main = nullptr;
     QProgressBar *pb_ScanProgress = nullptr;
@@ -197,6 +218,12 @@ private:
     void createMenus();
     void connectControl();
     void connectImageList();
+    void pageDone(const PageResult &result);
+    // The end of a scan or copy once its last page is handled: "Ready", buttons.
+    void finishBatch();
+    // Hands the newest page of a scan or copy to the pipeline.
+    void submitPage();
+    void endOfBatchTest();
     void retranslateUi();
     void showAbout();
     void showPreferences();
@@ -213,5 +240,7 @@ private:
     Tfrm_Settings *m_settings = nullptr;
     Tfrm_Preview *m_preview = nullptr;
     bool m_shown = false;
+    bool m_busy = false;
+    bool m_batchEnding = false; // the control finished; pages may still be in the pipeline
     bool m_closed = false;
 };

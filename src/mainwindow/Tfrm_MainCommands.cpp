@@ -1,9 +1,11 @@
 // Scan and copy commands, the page pipeline and printing.
 #include "gallery/FileNaming.h"
+#include "gallery/PageModel.h"
 #include "gallery/TempFolder.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
-#include "mainwindow/PrintLayout.h"
+#include "mainwindow/PagePipeline.h"
+#include "mainwindow/PagePrinter.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "mainwindow/UserPrompts.h"
 #include "scanner/TTwainControl.h"
@@ -28,11 +30,6 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcCommands, "pagora.mainwindow.commands", QtWarningMsg)
 
-constexpr int ScanModePreview = 1;
-constexpr int ScanModeScan = 2;
-constexpr int ScanModeCopy = 3;
-constexpr float MaxNoiseLevel = 0.01f;
-
 QString message(const char *id)
 {
     return MessageTables::main().GetTextOrDefault(QLatin1String(id));
@@ -50,12 +47,45 @@ void reportPageError(Tfrm_Main &w, const QString &text)
     w.BatchError = text;
 }
 
-// Step 1 of the scan command. The folder tested and created is the trimmed one
-// the page files go to: testing the text as typed would create "scans " while
-// every page file failed to reach "scans".
+// A prefix that would lose the page or put it outside the destination folder is
+// refused before anything is scanned.
+bool prefixAccepted(Tfrm_Main &w)
+{
+    QString problem;
+    switch (FileNaming::prefixProblem(w.edt_FileName->text())) {
+    case FileNaming::PrefixProblem::None:
+        return true;
+    case FileNaming::PrefixProblem::Separator:
+        problem =
+            Tfrm_Main::tr("The file name must not contain \"/\" or \"\\\".", "prefixSeparator");
+        break;
+    case FileNaming::PrefixProblem::DotName:
+        problem = Tfrm_Main::tr("The file name must not be \".\" or \"..\".", "prefixDots");
+        break;
+    case FileNaming::PrefixProblem::ControlCharacter:
+        problem =
+            Tfrm_Main::tr("The file name must not contain control characters.", "prefixControl");
+        break;
+    case FileNaming::PrefixProblem::TooLong:
+        problem =
+            Tfrm_Main::tr("The file name must not be longer than %1 characters.", "prefixTooLong")
+                .arg(FileNaming::kMaxPrefixLength);
+        break;
+    }
+    w.Mess(problem, true);
+    w.edt_FileName->setFocus();
+    return false;
+}
+
+// Step 1 of the scan command. "~" is the home folder and a relative path is
+// taken from there, never from wherever the program was started; the field then
+// shows the folder the pages really go to.
 bool destinationReady(Tfrm_Main &w)
 {
-    const QString folder = w.edt_Destination->text().trimmed();
+    const QString typed = w.edt_Destination->text().trimmed();
+    const QString folder = FileNaming::resolveDestination(typed, QDir::homePath());
+    if (!folder.isEmpty() && folder != QDir::fromNativeSeparators(typed))
+        w.edt_Destination->setText(nativePath(folder));
     if (QFileInfo(folder).isDir())
         return true;
     const QString title = message("IDS_38");
@@ -63,7 +93,7 @@ bool destinationReady(Tfrm_Main &w)
                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return false;
     // One level only: a missing parent is the user's to fix, not ours to invent.
-    if (!QDir().mkdir(folder)) {
+    if (folder.isEmpty() || !QDir().mkdir(folder)) {
         UserPrompts::message(&w, QMessageBox::Warning, title, message("IDS_39"), QMessageBox::Ok);
         return false;
     }
@@ -74,7 +104,7 @@ bool destinationReady(Tfrm_Main &w)
 void startAcquisition(Tfrm_Main &w, bool forScan)
 {
     TTwainControl *control = w.TwainControl;
-    w.ScanMode = forScan ? ScanModeScan : ScanModeCopy;
+    w.ScanMode = forScan ? ScanMode::Scan : ScanMode::Copy;
     w.BatchError.clear();
     w.Mess(message(forScan ? "IDS_41" : "IDS_43"));
     w.setCommandButtonsEnabled(false);
@@ -106,112 +136,107 @@ void startAcquisition(Tfrm_Main &w, bool forScan)
     w.setCommandButtonsEnabled(true);
 }
 
-std::unique_ptr<QPrinter> freshPrinterLike(const QPrinter &old)
-{
-    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-    if (old.outputFormat() == QPrinter::NativeFormat && !old.printerName().isEmpty())
-        printer->setPrinterName(old.printerName());
-    else if (!old.outputFileName().isEmpty())
-        printer->setOutputFileName(old.outputFileName());
-    printer->setPageLayout(old.pageLayout());
-    printer->setColorMode(old.colorMode());
-    printer->setDuplex(old.duplex());
-    printer->setCopyCount(old.copyCount());
-    return printer;
-}
-
-void endOfBatchTest(Tfrm_Main &w)
-{
-    TTwainControl *control = w.TwainControl;
-    if (control->dataSourceState() != 0)
-        return; // more sheets are coming
-    control->StopDevice();
-    w.Mess(message("IDS_6"));
-    w.setCommandButtonsEnabled(true);
-    const QString batchError = w.BatchError;
-    w.BatchError.clear();
-    if (!batchError.isEmpty())
-        w.Mess(batchError, true);
-}
-
+// The batch ends only once its last page is written: the error is shown now and
+// again after "Ready".
 void controlErrorTest(Tfrm_Main &w)
 {
     if (w.TwainControl->errorCode() != 0)
-        w.Mess(w.TwainControl->errorString(), true);
+        reportPageError(w, w.TwainControl->errorString());
 }
 
 FileNaming::PageNames nameNextPage(Tfrm_Main &w)
 {
-    const QString temp = TempFolder::path();
     const QString suffix =
         w.Check(FileNaming::stamp(QDateTime::currentDateTime(), QLocale::system()));
-    return FileNaming::pageNames(suffix, w.edt_FileName->text(),
-                                 FileNaming::extensionFromFormatItem(w.cmb_Format->currentText()),
-                                 w.edt_Destination->text(), temp);
-}
-
-void postScanScannedPage(Tfrm_Main &w)
-{
-    TTwainControl *control = w.TwainControl;
-    const FileNaming::PageNames names = nameNextPage(w);
-    const int page = control->numImages() - 1;
-    QElapsedTimer clock;
-    clock.start();
-
-    QString error;
-    if (!control->SaveImage(page, names.pageFile))
-        error = Tfrm_Main::tr("The page file %1 could not be written.", "pageFileNotWritten")
-                    .arg(nativePath(names.pageFile));
-    const qint64 pageFileMs = clock.restart();
-    const bool copyWritten = control->SaveImage(page, names.workingCopy);
-    const qint64 workingCopyMs = clock.restart();
-    if (!copyWritten && error.isEmpty())
-        error = Tfrm_Main::tr("The working copy %1 could not be written.", "workingCopyNotWritten")
-                    .arg(nativePath(names.workingCopy));
-    const int width = control->GetImageWidth(page);
-    const int height = control->GetImageHeight(page);
-
-    bool blank = false;
-    if (w.gADF && w.gSkipBlank) {
-        float level = 0; // measured, not used
-        blank = control->IsBlankImage(page, MaxNoiseLevel, level) == 1;
-    }
-    // A page whose page file failed is still listed from its working copy:
-    // the scan is not lost, and the error above says what is missing.
-    if (!blank && !w.FillImageList(names.workingCopy, width, height, names.fileName) &&
-        copyWritten && error.isEmpty())
-        error = Tfrm_Main::tr("The working copy %1 could not be read.", "workingCopyNotRead")
-                    .arg(nativePath(names.workingCopy));
-
-    qCDebug(lcCommands) << "page" << page << "saved in" << pageFileMs << "ms, working copy"
-                        << workingCopyMs << "ms, blank test and list" << clock.elapsed() << "ms";
-    if (!error.isEmpty())
-        reportPageError(w, error);
-    // The batch goes on after a failed page and ends as usual.
-    endOfBatchTest(w);
-    controlErrorTest(w);
-}
-
-void postScanCopiedPage(Tfrm_Main &w)
-{
-    TTwainControl *control = w.TwainControl;
-    // Named like a scanned page, against the destination folder, which gets nothing.
-    const FileNaming::PageNames names = nameNextPage(w);
-    const int page = control->numImages() - 1;
-    const bool copyWritten = control->SaveImage(page, names.workingCopy);
-    const int width = control->GetImageWidth(page);
-    const int height = control->GetImageHeight(page);
-    if (!copyWritten)
-        reportPageError(
-            w, Tfrm_Main::tr("The working copy %1 could not be written.", "workingCopyNotWritten")
-                   .arg(nativePath(names.workingCopy)));
-    else
-        w.PrintImage(names.workingCopy, width, height); // reports its own failure
-    endOfBatchTest(w);
-    controlErrorTest(w);
+    return FileNaming::pageNames(
+        suffix, w.edt_FileName->text(),
+        FileNaming::extensionFromFormatItem(w.cmb_Format->currentText()),
+        FileNaming::resolveDestination(w.edt_Destination->text(), QDir::homePath()),
+        TempFolder::path());
 }
 
 } // namespace
+
+// The end-of-batch test: the control is released at once; "Ready" and the
+// buttons wait until the last page's files are written and it is listed.
+void Tfrm_Main::endOfBatchTest()
+{
+    if (TwainControl->dataSourceState() != 0)
+        return; // more sheets are coming
+    TwainControl->StopDevice();
+    m_batchEnding = true;
+    if (Pipeline->pending() == 0)
+        finishBatch();
+}
+
+void Tfrm_Main::finishBatch()
+{
+    m_batchEnding = false;
+    Mess(message("IDS_6"));
+    setCommandButtonsEnabled(true);
+    const QString batchError = BatchError;
+    BatchError.clear();
+    if (!batchError.isEmpty())
+        Mess(batchError, true);
+}
+
+void Tfrm_Main::pageDone(const PageResult &r)
+{
+    QString error;
+    if (r.kind == PageJob::Kind::Copy) {
+        if (!r.workingCopyWritten)
+            error = tr("The working copy %1 could not be written.", "workingCopyNotWritten")
+                        .arg(nativePath(r.workingCopyPath));
+        else
+            error = r.printError;
+    } else {
+        PageEntry page = r.entry;
+        if (!r.pageFileWritten) {
+            error = tr("The page file %1 could not be written.", "pageFileNotWritten")
+                        .arg(nativePath(page.pageFile));
+            page.pageFileError =
+                r.pageFileReason.isEmpty() ? error : error + QLatin1Char('\n') + r.pageFileReason;
+        } else if (!r.workingCopyWritten) {
+            error = tr("The working copy %1 could not be written.", "workingCopyNotWritten")
+                        .arg(nativePath(r.workingCopyPath));
+        }
+        if (r.listed)
+            FillImageList(page);
+    }
+    if (!error.isEmpty())
+        reportPageError(*this, error);
+    if (m_batchEnding && Pipeline->pending() == 0)
+        finishBatch();
+}
+
+void Tfrm_Main::submitPage()
+{
+    const int page = TwainControl->numImages() - 1;
+    PageJob job;
+    job.kind = ScanMode == ScanMode::Scan ? PageJob::Kind::Scan : PageJob::Kind::Copy;
+    // Named like a scanned page, against the destination folder, also for a copy.
+    job.names = nameNextPage(*this);
+    job.image = TwainControl->GetImage(page);
+    job.blankTest = ScanMode == ScanMode::Scan && gADF && gSkipBlank;
+    if (job.kind == PageJob::Kind::Copy) {
+        const PagePrinter printer(*currentPrinter());
+        const int width = TwainControl->GetImageWidth(page);
+        const int height = TwainControl->GetImageHeight(page);
+        const int printableWidth = PrintableWidth;
+        const int printableHeight = PrintableHeight;
+        const QString title = message("IDS_98");
+        job.print = [=](const QImage &image) {
+            return printer.print(image, width, height, printableWidth, printableHeight, title);
+        };
+    }
+    // The page's own files are the working copies this run made; the clean-up at
+    // close may remove them unless they are a page file.
+    if (job.kind == PageJob::Kind::Copy || job.names.workingCopy != job.names.pageFile)
+        Pages->noteWorkingCopy(job.names.workingCopy);
+    Pipeline->submit(job);
+    endOfBatchTest();
+    controlErrorTest(*this);
+}
 
 void Tfrm_Main::Scan1Click()
 {
@@ -241,16 +266,14 @@ void Tfrm_Main::TwainScan()
 {
     // The menu commands stay enabled during a batch; starting another one then
     // would reopen the busy scanner and turn the remaining sheets into copies.
-    if (!ToolButtonScan->isEnabled())
-        return;
-    if (!destinationReady(*this))
+    if (m_busy || !prefixAccepted(*this) || !destinationReady(*this))
         return;
     startAcquisition(*this, true);
 }
 
 void Tfrm_Main::TwainCopy()
 {
-    if (!ToolButtonScan->isEnabled())
+    if (m_busy || !prefixAccepted(*this))
         return;
     startAcquisition(*this, false);
 }
@@ -264,23 +287,29 @@ void Tfrm_Main::TwainControlPostScan(int flag)
             Mess(message("IDS_6"));
         // No page came and none will: release the scanner after a scan or copy
         // and leave the program usable.
-        if ((ScanMode == ScanModeScan || ScanMode == ScanModeCopy) &&
+        if ((ScanMode == ScanMode::Scan || ScanMode == ScanMode::Copy) &&
             TwainControl->dataSourceState() == 0)
             TwainControl->StopDevice();
+        // Pages of the batch still being written end it as usual, and the
+        // failure is shown again after "Ready".
+        if (Pipeline->pending() > 0) {
+            if (TwainControl->errorCode() != 0)
+                BatchError = TwainControl->errorString();
+            m_batchEnding = true;
+            return;
+        }
         setCommandButtonsEnabled(true);
         return;
     }
     switch (ScanMode) {
-    case ScanModePreview:
+    case ScanMode::Preview:
         PostScanPreview();
         break;
-    case ScanModeScan:
-        postScanScannedPage(*this);
+    case ScanMode::Scan:
+    case ScanMode::Copy:
+        submitPage();
         break;
-    case ScanModeCopy:
-        postScanCopiedPage(*this);
-        break;
-    default:
+    case ScanMode::None:
         break;
     }
 }
@@ -291,11 +320,11 @@ void Tfrm_Main::TwainControlProgress(int action, int percentComplete, bool)
     if (action >= 0 && action <= 3) {
         Mess(message(ActionIds[action]));
     } else if (action == TTwainControl::Acquiring) {
-        if (ScanMode == ScanModePreview)
+        if (ScanMode == ScanMode::Preview)
             Mess(message("IDS_32"));
-        else if (ScanMode == ScanModeScan)
+        else if (ScanMode == ScanMode::Scan)
             Mess(message("IDS_33"));
-        else if (ScanMode == ScanModeCopy)
+        else if (ScanMode == ScanMode::Copy)
             Mess(message("IDS_34"));
     }
     // Keeps the last value after the batch: the bar shows how far it got.
@@ -324,39 +353,4 @@ void Tfrm_Main::GetPrinterInfo()
     PrintableHeight = printable.height();
     qCDebug(lcCommands) << "printer" << printer->printerName() << printer->resolution() << "dpi"
                         << PrintableWidth << "x" << PrintableHeight;
-}
-
-bool Tfrm_Main::PrintImage(const QString &TmpFileName, int w, int h)
-{
-    const QImage image(TmpFileName);
-    if (image.isNull()) {
-        reportPageError(*this, tr("The working copy %1 could not be read.", "workingCopyNotRead")
-                                   .arg(nativePath(TmpFileName)));
-        return false;
-    }
-    QPrinter *printer = currentPrinter();
-    printer->setDocName(message("IDS_98"));
-    const QRect target = printRectangle(w, h, PrintableWidth, PrintableHeight);
-
-    QPainter painter;
-    if (!painter.begin(printer)) {
-        const QString name = printer->printerName();
-        // Qt leaves a printer whose job failed to start "active" for good; a
-        // fresh one with the same choices lets the next page try again.
-        m_printer = freshPrinterLike(*printer);
-        reportPageError(*this,
-                        name.isEmpty()
-                            ? tr("The page could not be printed: there is no printer.", "noPrinter")
-                            : tr("The page could not be printed on %1.", "printFailed").arg(name));
-        return false;
-    }
-    if (!target.isEmpty())
-        painter.drawImage(target, image, QRect(0, 0, w, h));
-    if (!painter.end()) {
-        reportPageError(
-            *this,
-            tr("The page could not be printed on %1.", "printFailed").arg(printer->printerName()));
-        return false;
-    }
-    return true;
 }

@@ -1,8 +1,8 @@
-// The image list and its commands.
+// The image list and its commands: a view of the page model.
 #include "gallery/CaptionEditDelegate.h"
+#include "gallery/FileNaming.h"
 #include "gallery/GalleryLog.h"
-#include "gallery/GalleryRules.h"
-#include "gallery/ImageListRoles.h"
+#include "gallery/PageModel.h"
 #include "gallery/PdfExportProgress.h"
 #include "gallery/PdfSaveDialog.h"
 #include "gallery/Tfrm_Preview.h"
@@ -14,38 +14,22 @@
 #include "mainwindow/UserPrompts.h"
 
 #include <QAction>
-#include <QFile>
+#include <QApplication>
+#include <QDir>
+#include <QImage>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 
 namespace {
 
-// The page file of an entry: the trimmed destination text, one separator, the
-// caption - the same folder the scan wrote it to, so blanks typed around the
-// folder name cannot make rename, delete and preview miss the file.
-QString pageFilePath(const QLineEdit *destination, const QString &caption)
+// The rows of the selection in list order; the commands act on the first.
+QList<int> selectedRows(const QListView *list)
 {
-    return destination->text().trimmed() + QLatin1Char('/') + caption;
-}
-
-// The commands act on the first selected entry: the lowest index among them.
-QListWidgetItem *firstSelected(const QListWidget *list)
-{
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->isSelected())
-            return list->item(i);
-    }
-    return nullptr;
-}
-
-QList<QListWidgetItem *> selectedInListOrder(const QListWidget *list)
-{
-    QList<QListWidgetItem *> items;
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->isSelected())
-            items.append(list->item(i));
-    }
-    return items;
+    QList<int> rows;
+    for (const QModelIndex &index : list->selectionModel()->selectedIndexes())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    return rows;
 }
 
 QString message(const char *id)
@@ -57,11 +41,9 @@ QString message(const char *id)
 
 void Tfrm_Main::connectImageList()
 {
+    lv_Images->setModel(Pages);
     lv_Images->setItemDelegate(new CaptionEditDelegate(
-        [this](const QModelIndex &index, QString &text) {
-            if (QListWidgetItem *item = lv_Images->item(index.row()))
-                lv_ImagesEdited(item, text);
-        },
+        [this](const QModelIndex &index, QString &text) { lv_ImagesEdited(index, text); },
         lv_Images));
 
     // One select or deselect event per entry whose state changed, deselections
@@ -70,15 +52,22 @@ void Tfrm_Main::connectImageList()
     connect(lv_Images->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this](const QItemSelection &selected, const QItemSelection &deselected) {
                 for (const QModelIndex &index : deselected.indexes())
-                    lv_ImagesSelectItem(lv_Images->item(index.row()), false);
+                    lv_ImagesSelectItem(index, false);
                 for (const QModelIndex &index : selected.indexes())
-                    lv_ImagesSelectItem(lv_Images->item(index.row()), true);
+                    lv_ImagesSelectItem(index, true);
             });
-    connect(lv_Images, &QListWidget::itemChanged, this, [this] { lv_ImagesChange(); });
+    connect(Pages, &QAbstractItemModel::dataChanged, this, [this] { lv_ImagesChange(); });
+    connect(Pages, &QAbstractItemModel::rowsInserted, this, [this] { lv_ImagesChange(); });
+    connect(Pages, &QAbstractItemModel::rowsRemoved, this, [this] { lv_ImagesChange(); });
     // A double click on empty space selects nothing, so the preview does nothing.
-    connect(lv_Images, &QListWidget::itemDoubleClicked, this, [this] { Action_PreviewExecute(); });
+    connect(lv_Images, &QListView::doubleClicked, this, [this] { Action_PreviewExecute(); });
 
-    new PdfSaveDialog(this);
+    SaveDialog1 = new PdfSaveDialog(this);
+}
+
+void Tfrm_Main::FillImageList(const PageEntry &page)
+{
+    Pages->append(page);
 }
 
 bool Tfrm_Main::FillImageList(const QString &tempfilename, int w, int h,
@@ -90,22 +79,20 @@ bool Tfrm_Main::FillImageList(const QString &tempfilename, int w, int h,
         qCDebug(lcGallery) << "no thumbnail for" << ImageCaption << ":" << error;
         return false;
     }
-
-    const int index = int(il_Files.size());
-    il_Files.append(QPixmap::fromImage(cell));
-    auto *item = new QListWidgetItem;
-    item->setText(ImageCaption);
-    item->setIcon(QIcon(il_Files.at(index)));
-    item->setData(ImageListRoles::WorkingCopy, tempfilename);
-    item->setData(ImageListRoles::ImageIndex, index);
-    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable);
-    lv_Images->addItem(item);
-    // The new entry's caption and image count as a change of the list.
-    lv_ImagesChange();
+    PageEntry page;
+    page.pageFile = QDir(FileNaming::resolveDestination(edt_Destination->text(), QDir::homePath()))
+                        .filePath(ImageCaption);
+    page.workingCopy = tempfilename;
+    page.caption = ImageCaption;
+    page.size = QSize(w, h);
+    page.thumbnail = cell;
+    if (QDir::cleanPath(page.workingCopy) != QDir::cleanPath(page.pageFile))
+        Pages->noteWorkingCopy(page.workingCopy);
+    FillImageList(page);
     return true;
 }
 
-void Tfrm_Main::lv_ImagesSelectItem(QListWidgetItem *, bool selected)
+void Tfrm_Main::lv_ImagesSelectItem(const QModelIndex &, bool selected)
 {
     Action_Preview->setEnabled(selected);
     Action_Rename->setEnabled(selected);
@@ -114,19 +101,22 @@ void Tfrm_Main::lv_ImagesSelectItem(QListWidgetItem *, bool selected)
 
 void Tfrm_Main::lv_ImagesChange()
 {
-    const int n = lv_Images->count();
+    const int n = Pages->rowCount();
     sb_Main->setPanelText(3, QString::number(n) + message(n == 1 ? "IDS_106" : "IDS_105"));
-    Action_PDF->setEnabled(n > 0);
+    // Pages handled while an export runs must not slip into it: no export
+    // starts during a batch.
+    Action_PDF->setEnabled(n > 0 && !m_busy);
 }
 
 void Tfrm_Main::Action_PreviewExecute()
 {
-    QListWidgetItem *item = firstSelected(lv_Images);
-    if (!item || !m_preview)
+    const QList<int> rows = selectedRows(lv_Images);
+    if (rows.isEmpty() || !m_preview)
         return;
-    m_preview->setFileName(item->text());
+    const PageEntry &page = Pages->entry(rows.first());
+    m_preview->setFileName(page.caption);
     QString error;
-    if (!m_preview->LoadPicture(pageFilePath(edt_Destination, item->text()), &error)) {
+    if (!m_preview->LoadPicture(page.pageFile, &error)) {
         UserPrompts::showError(this, error);
         return;
     }
@@ -135,20 +125,16 @@ void Tfrm_Main::Action_PreviewExecute()
 
 void Tfrm_Main::Action_RenameExecute()
 {
-    if (QListWidgetItem *item = firstSelected(lv_Images))
-        lv_Images->editItem(item);
+    const QList<int> rows = selectedRows(lv_Images);
+    if (!rows.isEmpty())
+        lv_Images->edit(Pages->index(rows.first()));
 }
 
-void Tfrm_Main::lv_ImagesEdited(QListWidgetItem *item, QString &S)
+void Tfrm_Main::lv_ImagesEdited(const QModelIndex &item, QString &S)
 {
-    // Exact comparison: a change of letter case is a rename.
-    const QString oldCaption = item->text();
-    if (S == oldCaption)
-        return;
-    // QFile::rename refuses an existing target, as the platform's rename does.
-    if (GalleryRules::isPlainFileName(S) &&
-        QFile::rename(pageFilePath(edt_Destination, oldCaption), pageFilePath(edt_Destination, S)))
-        return; // the caption becomes S; the working copy keeps its name
+    const QString oldCaption = item.data(Qt::EditRole).toString();
+    if (Pages->rename(item.row(), S) != PageModel::RenameResult::Refused)
+        return; // the caption is S now; the working copy keeps its name
     UserPrompts::message(this, QMessageBox::Warning, message("IDS_104"), message("IDS_103"),
                          QMessageBox::Ok);
     S = oldCaption;
@@ -156,42 +142,45 @@ void Tfrm_Main::lv_ImagesEdited(QListWidgetItem *item, QString &S)
 
 void Tfrm_Main::Action_DeleteExecute()
 {
-    const QList<QListWidgetItem *> selected = selectedInListOrder(lv_Images);
-    if (selected.isEmpty())
+    const QList<int> rows = selectedRows(lv_Images);
+    if (rows.isEmpty())
         return;
     if (UserPrompts::message(this, QMessageBox::Warning, message("IDS_101"), message("IDS_100"),
                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    for (QListWidgetItem *item : selected) {
-        // The working copy goes only with its page file, so a page that stays
-        // on disk keeps its copy too.
-        if (QFile::remove(pageFilePath(edt_Destination, item->text())))
-            QFile::remove(item->data(ImageListRoles::WorkingCopy).toString());
-    }
-    // Every selected entry leaves the list, also those whose file stayed.
-    qDeleteAll(selected);
+    Pages->deletePages(rows);
     lv_ImagesChange();
 }
 
 void Tfrm_Main::Action_PDFExecute()
 {
-    if (lv_Images->count() == 0)
+    if (Pages->rowCount() == 0 || m_busy)
         return;
-    auto *SaveDialog1 = findChild<PdfSaveDialog *>(QStringLiteral("SaveDialog1"));
-    if (!SaveDialog1 || !SaveDialog1->Execute(this))
-        return;
-    // Pages come from the working copies, in list order.
+    // The pages as they are now, in list order; the dialog cannot change them.
     QStringList files;
-    for (int i = 0; i < lv_Images->count(); ++i)
-        files.append(lv_Images->item(i)->data(ImageListRoles::WorkingCopy).toString());
+    for (const PageEntry &page : Pages->snapshot())
+        files.append(page.workingCopy);
+    if (!SaveDialog1->Execute(this))
+        return;
     QString error;
     if (PdfExportProgress::run(this, files, SaveDialog1->FileName(), &error) ==
         PdfExportProgress::Outcome::Failed)
         UserPrompts::showError(this, error);
 }
 
-void Tfrm_Main::deleteWorkingCopies()
+void Tfrm_Main::cleanUpWorkingCopies()
 {
-    for (int i = 0; i < lv_Images->count(); ++i)
-        QFile::remove(lv_Images->item(i)->data(ImageListRoles::WorkingCopy).toString());
+    const QStringList kept = Pages->cleanUp();
+    if (kept.isEmpty())
+        return;
+    QStringList lines;
+    for (const QString &path : kept)
+        lines.append(QDir::toNativeSeparators(path));
+    UserPrompts::message(
+        this, QMessageBox::Warning, QApplication::applicationDisplayName(),
+        tr("The page files of these pages could not be written. Their only copies stay "
+           "here:\n\n%1",
+           "pagesOnlyInTemp")
+            .arg(lines.join(QLatin1Char('\n'))),
+        QMessageBox::Ok);
 }

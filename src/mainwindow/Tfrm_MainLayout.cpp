@@ -1,12 +1,14 @@
 // Building the window: panes, controls, menus, and their texts per language.
+#include "gallery/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
-#include "scanner/PageSizes.h"
+#include "mainwindow/PagePipeline.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
+#include "scanner/PageSizes.h"
 #include "scanner/TTwainControl.h"
 #include "scanner/TwainControlFactory.h"
 #include "settings/SettingsStore.h"
@@ -22,7 +24,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
@@ -70,6 +72,9 @@ Tfrm_Main::Tfrm_Main(TTwainControl *control, QWidget *parent) : QMainWindow(pare
     TwainControl = control ? control : createTwainControl(this);
     TwainControl->setParent(this);
     TwainControl->setObjectName(QStringLiteral("TwainControl"));
+    Pages = new PageModel(this);
+    Pipeline = new PagePipeline(this);
+    connect(Pipeline, &PagePipeline::pageDone, this, &Tfrm_Main::pageDone);
 
     auto *central = new QWidget;
     auto *outer = new QVBoxLayout(central);
@@ -297,7 +302,7 @@ void Tfrm_Main::createImagePane(QWidget *pane)
     for (QAction *a : {Action_Preview, Action_Rename, Action_Delete, Action_PDF})
         a->setEnabled(false);
 
-    lv_Images = new QListWidget;
+    lv_Images = new QListView;
     lv_Images->setObjectName(QStringLiteral("lv_Images"));
     lv_Images->setViewMode(QListView::IconMode);
     lv_Images->setIconSize(QSize(100, 75));

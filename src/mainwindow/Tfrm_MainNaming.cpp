@@ -1,16 +1,16 @@
 // Page names and the destination folder.
 #include "gallery/FileNaming.h"
-#include "gallery/ImageListRoles.h"
+#include "gallery/PageModel.h"
 #include "gallery/TempFolder.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/PagePipeline.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "mainwindow/UserPrompts.h"
 
 #include <QComboBox>
 #include <QDir>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QSet>
 
 QString Tfrm_Main::Check(const QString &str)
@@ -18,22 +18,24 @@ QString Tfrm_Main::Check(const QString &str)
     // Read afresh for every page: a change between two sheets applies to the next one.
     const QString prefix = edt_FileName->text();
     const QString extension = FileNaming::extensionFromFormatItem(cmb_Format->currentText());
-    const QString destination = edt_Destination->text();
+    const QString destination =
+        FileNaming::resolveDestination(edt_Destination->text(), QDir::homePath());
 
-    // The name is free when no page file holds it. A page whose page file could
-    // not be written is still listed from its working copy; a later page of the
-    // same second must not write over that copy, so listed copies count too.
+    // The name is free when no page file holds it and no page still being
+    // written has taken it. A page whose page file could not be written is
+    // listed from its working copy; a later page of the same second must not
+    // write over that copy, so listed copies count too.
     QSet<QString> listedCopies;
-    for (int i = 0; i < lv_Images->count(); ++i)
-        listedCopies.insert(lv_Images->item(i)->data(ImageListRoles::WorkingCopy).toString());
-    const QString temp = listedCopies.isEmpty() ? QString() : TempFolder::path();
+    for (int i = 0; i < Pages->rowCount(); ++i)
+        listedCopies.insert(Pages->entry(i).workingCopy);
+    const QString temp = TempFolder::path();
 
     return FileNaming::freeSuffixWhere(str, [&](const QString &suffix) {
-        if (FileNaming::pathTaken(FileNaming::pageFilePath(
-                destination, FileNaming::fileName(prefix, suffix, extension))))
+        const QString pageFile =
+            FileNaming::pageFilePath(destination, FileNaming::fileName(prefix, suffix, extension));
+        if (FileNaming::pathTaken(pageFile) || Pipeline->isReserved(pageFile))
             return true;
-        return !listedCopies.isEmpty() &&
-               listedCopies.contains(FileNaming::workingCopyPath(temp, prefix, suffix));
+        return listedCopies.contains(FileNaming::workingCopyPath(temp, prefix, suffix));
     });
 }
 

@@ -3,13 +3,13 @@
 #include "gallery/TempFolder.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
-#include "scanner/PageSizes.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/PreviewRules.h"
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "mainwindow/UserPrompts.h"
+#include "scanner/PageSizes.h"
 #include "scanner/TTwainControl.h"
 
 #include <QComboBox>
@@ -70,9 +70,9 @@ void Tfrm_Main::ToolButtonPreviewClick()
 {
     // The menu command stays enabled during a batch; a preview then would reopen
     // the busy scanner and turn the batch's remaining pages into previews.
-    if (!ToolButtonPreview->isEnabled())
+    if (m_busy)
         return;
-    ScanMode = 1;
+    ScanMode = ScanMode::Preview;
     Mess(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_32")));
     setCommandButtonsEnabled(false);
 

@@ -23,6 +23,7 @@ public:
     void Acquire() override;
     int numImages() const override { return 0; }
     bool SaveImage(int, const QString &) override { return false; }
+    QImage GetImage(int) const override { return {}; }
     int GetImageWidth(int) const override { return 0; }
     int GetImageHeight(int) const override { return 0; }
     int IsBlankImage(int, float, float &currentNoiseLevel) override;

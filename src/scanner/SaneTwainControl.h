@@ -59,6 +59,7 @@ public:
     void Acquire() override;
     int numImages() const override { return m_buffer.count(); }
     bool SaveImage(int index, const QString &path) override;
+    QImage GetImage(int index) const override { return m_buffer.at(index); }
     int GetImageWidth(int index) const override;
     int GetImageHeight(int index) const override;
     int IsBlankImage(int index, float maxNoiseLevel, float &currentNoiseLevel) override;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QImage>
 #include <QObject>
 #include <QString>
 
@@ -78,6 +79,10 @@ public:
     virtual void Acquire() = 0;        // returns at once; pages arrive through OnPostScan
     virtual int numImages() const = 0; // images since the source was opened
     virtual bool SaveImage(int index, const QString &path) = 0; // format by extension
+    // The buffered image itself (null when it is no longer held), so that a page can
+    // be saved and tested off the UI thread; the copy stays valid after the buffer
+    // moves on.
+    virtual QImage GetImage(int index) const = 0;
     virtual int GetImageWidth(int index) const = 0;
     virtual int GetImageHeight(int index) const = 0;
     // Returns 1 when the image counts as blank; the measured level goes to currentNoiseLevel.

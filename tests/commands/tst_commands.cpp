@@ -3,6 +3,7 @@
 // the feeder and error paths, failed writes.
 #include "CommandTestFolders.h"
 #include "FakeTwainControl.h"
+#include "gallery/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
 #include "mainwindow/Tfrm_Main.h"
@@ -12,6 +13,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
@@ -60,6 +63,8 @@ private slots:
     void destinationQuestion_data();
     void destinationQuestion();
     void destinationWithBlanks();
+    void prefixAndDestinationRules_data();
+    void prefixAndDestinationRules();
     void feederEmptyEndsCommand();
     void errorAfterConfiguring_data();
     void errorAfterConfiguring();
@@ -136,7 +141,7 @@ void TestCommands::scanCallsInOrder()
 {
     m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
     m_w->Scan1Click();
-    QCOMPARE(m_w->ScanMode, 2);
+    QCOMPARE(int(m_w->ScanMode), 2);
     QVERIFY(!m_w->ToolButtonScan->isEnabled());
     QVERIFY(!m_w->ToolButtonPreview->isEnabled());
     QCOMPARE(m_w->StatusText, text("IDS_41"));
@@ -145,17 +150,17 @@ void TestCommands::scanCallsInOrder()
                      "transferMode=1", "showUI=0", "showIndicators=0", "disableAfterAcquire=1",
                      "unitOfMeasure=0", "pixelType=2", "resolution=300", "pageSize=1", "Acquire"}));
     QVERIFY(waitForEnd());
-    // The page file first, then the working copy of the same name, then the end.
-    const QStringList saves = m_fake->calls().filter(QStringLiteral("SaveImage"));
-    QCOMPARE(saves.size(), 2);
-    QVERIFY2(saves.at(0).startsWith("SaveImage(0," + m_folders.dest + "/Pagora_"),
-             qPrintable(saves.at(0)));
-    QVERIFY(saves.at(0).endsWith(QLatin1String(".jpg)")));
-    QVERIFY2(saves.at(1).startsWith("SaveImage(0," + m_folders.temp + "/Pagora_"),
-             qPrintable(saves.at(1)));
-    QVERIFY(saves.at(1).endsWith(QLatin1String(".bmp)")));
-    QVERIFY(inOrder(m_fake->calls(), {saves.at(1), "StopDevice"}));
-    QCOMPARE(m_w->lv_Images->count(), 1);
+    // The page is taken from the control before it is released; its page file and
+    // a working copy of the same name are written before the batch ends.
+    QVERIFY(inOrder(m_fake->calls(), {"GetImage(0)", "StopDevice"}));
+    const QStringList pages = entriesOf(m_folders.dest);
+    QCOMPARE(pages.size(), 1);
+    QVERIFY2(pages.at(0).startsWith(QLatin1String("Pagora_")) &&
+                 pages.at(0).endsWith(QLatin1String(".jpg")),
+             qPrintable(pages.at(0)));
+    QVERIFY(QFile::exists(m_folders.temp + '/' + QFileInfo(pages.at(0)).completeBaseName() +
+                          QStringLiteral(".bmp")));
+    QCOMPARE(m_w->Pages->rowCount(), 1);
     QCOMPARE(m_w->StatusText, text("IDS_6"));
     QVERIFY(!m_w->StatusIsError);
     QVERIFY(m_w->ToolButtonPreview->isEnabled());
@@ -169,7 +174,7 @@ void TestCommands::copyNeedsNoDestinationAndSendsNoArea()
     m_w->cmb_Size->setCurrentIndex(0); // Custom
     m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
     m_w->Copy1Click();
-    QCOMPARE(m_w->ScanMode, 3);
+    QCOMPARE(int(m_w->ScanMode), 3);
     QCOMPARE(m_w->StatusText, text("IDS_43"));
     QVERIFY(m_prompts.isEmpty());
     QVERIFY(!QFileInfo::exists(m_folders.dest));
@@ -217,7 +222,7 @@ void TestCommands::destinationQuestion()
     QCOMPARE(!path.isEmpty() && QFileInfo(path).isDir(), created);
     QCOMPARE(m_fake->calls().contains(QStringLiteral("Acquire")), created);
     // A command that stops here changes nothing.
-    QCOMPARE(m_w->ScanMode, created ? 2 : 0);
+    QCOMPARE(int(m_w->ScanMode), created ? 2 : 0);
     if (!created) {
         QVERIFY(m_fake->calls().isEmpty());
         QVERIFY(m_w->ToolButtonScan->isEnabled());
@@ -239,6 +244,89 @@ void TestCommands::destinationWithBlanks()
     QVERIFY(waitForEnd());
 }
 
+void TestCommands::prefixAndDestinationRules_data()
+{
+    QTest::addColumn<QString>("prefix");
+    QTest::addColumn<QString>("destination"); // as typed; HOME is the test folder
+    QTest::addColumn<QString>("problem");     // part of the red message; empty: scans
+    QTest::addColumn<QString>("folder");      // below HOME, where the page goes
+
+    QTest::newRow("separator") << "sub/page"
+                               << "scans"
+                               << "\"/\""
+                               << "";
+    QTest::newRow("escape upwards") << "../esc"
+                                    << "scans"
+                                    << "\"/\""
+                                    << "";
+    QTest::newRow("backslash") << "a\\b"
+                               << "scans"
+                               << "\"/\""
+                               << "";
+    QTest::newRow("dot dot") << ".."
+                             << "scans"
+                             << "\"..\""
+                             << "";
+    QTest::newRow("control character") << "a\tb"
+                                       << "scans"
+                                       << "control"
+                                       << "";
+    QTest::newRow("too long") << QString(101, 'x') << "scans"
+                              << "100"
+                              << "";
+    QTest::newRow("100 characters") << QString(100, 'x') << "scans"
+                                    << ""
+                                    << "scans";
+    QTest::newRow("tilde") << "Pagora"
+                           << "~/Tilde"
+                           << ""
+                           << "Tilde";
+    QTest::newRow("relative to home") << "Pagora"
+                                      << " rel/ative "
+                                      << ""
+                                      << "rel/ative";
+}
+
+void TestCommands::prefixAndDestinationRules()
+{
+    QFETCH(QString, prefix);
+    QFETCH(QString, destination);
+    QFETCH(QString, problem);
+    QFETCH(QString, folder);
+    const QByteArray oldHome = qgetenv("HOME");
+    qputenv("HOME", QFile::encodeName(m_folders.dir->path()));
+    QDir(m_folders.dir->path()).mkdir(QStringLiteral("rel"));
+    m_w->edt_FileName->setText(prefix);
+    m_w->edt_Destination->setText(destination);
+    m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
+    m_w->TwainScan();
+    const bool refused = !problem.isEmpty();
+    if (refused) {
+        QVERIFY(m_w->StatusIsError);
+        QVERIFY2(m_w->StatusText.contains(problem), qPrintable(m_w->StatusText));
+        QCOMPARE(m_w->focusWidget(), m_w->edt_FileName);
+        QVERIFY(m_fake->calls().isEmpty()); // nothing scanned
+        QVERIFY(m_w->ToolButtonScan->isEnabled());
+    }
+    QVERIFY(waitForEnd());
+    qputenv("HOME", oldHome);
+    // Nothing anywhere but in the folder the destination names.
+    QStringList written;
+    QDirIterator it(m_folders.dir->path(), QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString file = QDir(m_folders.dir->path()).relativeFilePath(it.next());
+        if (!file.startsWith(QLatin1String("temp/")) && file != QLatin1String("settings.conf"))
+            written << file;
+    }
+    if (refused) {
+        QVERIFY2(written.isEmpty(), qPrintable(written.join(", ")));
+        return;
+    }
+    QCOMPARE(written.size(), 1);
+    QVERIFY2(written.at(0).startsWith(folder + QLatin1Char('/')), qPrintable(written.at(0)));
+    QCOMPARE(m_w->edt_Destination->text(), QDir(m_folders.dir->path()).filePath(folder));
+}
+
 void TestCommands::feederEmptyEndsCommand()
 {
     m_fake->setFeederAvailable(true);
@@ -250,7 +338,7 @@ void TestCommands::feederEmptyEndsCommand()
     QVERIFY(m_w->StatusIsError);
     QVERIFY(m_w->ToolButtonScan->isEnabled());
     QVERIFY(m_w->ToolButtonPreview->isEnabled());
-    QCOMPARE(m_w->ScanMode, 2);
+    QCOMPARE(int(m_w->ScanMode), 2);
     QVERIFY(!m_fake->calls().contains(QStringLiteral("Acquire")));
     QVERIFY(!m_fake->calls().contains(QStringLiteral("xferCount=-1")));
 }
@@ -278,7 +366,7 @@ void TestCommands::errorAfterConfiguring()
         QCOMPARE(m_w->StatusText, reason);
         QVERIFY(m_w->StatusIsError);
         QVERIFY(m_w->ToolButtonScan->isEnabled());
-        QCOMPARE(m_w->ScanMode, 2);
+        QCOMPARE(int(m_w->ScanMode), 2);
     }
     QVERIFY(waitForEnd());
 }
@@ -292,16 +380,19 @@ void TestCommands::pageFileNotWritable()
     // The destination disappears in mid-batch.
     QVERIFY(QDir(m_folders.dest).removeRecursively());
     QVERIFY(m_fake->deliverNext());
-    QVERIFY(m_w->StatusIsError);
+    QTRY_VERIFY(m_w->StatusIsError);
     QVERIFY2(m_w->StatusText.contains(QLatin1String("Pagora_")), qPrintable(m_w->StatusText));
     QVERIFY(m_w->StatusText.contains(QLatin1String(".jpg")));
     QVERIFY(!m_w->ToolButtonScan->isEnabled()); // the batch goes on
     QVERIFY(m_fake->deliverNext());
-    QVERIFY(m_w->ToolButtonScan->isEnabled());
+    QTRY_VERIFY(m_w->ToolButtonScan->isEnabled());
+    // The pages say what is missing.
+    QVERIFY(!m_w->Pages->entry(0).pageFileWritten);
+    QVERIFY(m_w->Pages->index(0).data(Qt::ToolTipRole).toString().contains(".jpg"));
     // Nothing is lost: both pages are listed from their working copies, and the
     // end of the batch still shows what went wrong.
     QCOMPARE(entriesOf(m_folders.temp).size(), 2);
-    QCOMPARE(m_w->lv_Images->count(), 2);
+    QCOMPARE(m_w->Pages->rowCount(), 2);
     QVERIFY(m_w->StatusIsError);
     QVERIFY(m_w->StatusText.contains(QLatin1String("Pagora_")));
 }
@@ -316,9 +407,11 @@ void TestCommands::workingCopyNotWritable()
     m_w->cb_ADFClick();
     m_w->TwainScan();
     QVERIFY(waitForEnd());
-    // The page files stay; the batch ends normally with the error in red.
+    // The page files stay and are listed from themselves; the batch ends
+    // normally with the error in red.
     QCOMPARE(entriesOf(m_folders.dest).size(), 2);
-    QCOMPARE(m_w->lv_Images->count(), 0);
+    QCOMPARE(m_w->Pages->rowCount(), 2);
+    QCOMPARE(m_w->Pages->entry(0).workingCopy, m_w->Pages->entry(0).pageFile);
     QVERIFY(m_w->StatusIsError);
     QVERIFY2(m_w->StatusText.contains(QLatin1String("no-such-folder")),
              qPrintable(m_w->StatusText));
@@ -367,10 +460,10 @@ void TestCommands::menuCommandDuringBatchIgnored()
     m_w->TwainScan();
     m_fake->clearCalls();
     m_w->Action3->trigger(); // File, "C&opy to printer" while the scan runs
-    QCOMPARE(m_w->ScanMode, 2);
+    QCOMPARE(int(m_w->ScanMode), 2);
     QVERIFY(m_fake->calls().isEmpty());
     QVERIFY(m_fake->deliverNext());
-    QVERIFY(m_w->ToolButtonScan->isEnabled());
+    QTRY_VERIFY(m_w->ToolButtonScan->isEnabled());
     QCOMPARE(entriesOf(m_folders.dest).size(), 1);
 }
 
@@ -382,16 +475,16 @@ void TestCommands::faceRepeatsLastCommand()
     m_w->Copy1->trigger();
     QVERIFY(waitForEnd());
     QCOMPARE(m_w->ToolButtonScan->text(), m_w->Copy1->text());
-    m_w->ScanMode = 0;
+    m_w->ScanMode = ScanMode::None;
     m_w->ToolButtonScan->click();
-    QCOMPARE(m_w->ScanMode, 3);
+    QCOMPARE(int(m_w->ScanMode), 3);
     QVERIFY(waitForEnd());
     m_w->Action1->trigger(); // File, "S&can"
-    QCOMPARE(m_w->ScanMode, 2);
+    QCOMPARE(int(m_w->ScanMode), 2);
     QCOMPARE(m_w->ToolButtonScan->text(), m_w->Scan1->text());
     QVERIFY(waitForEnd());
     m_w->ToolButtonScan->click();
-    QCOMPARE(m_w->ScanMode, 2);
+    QCOMPARE(int(m_w->ScanMode), 2);
     QVERIFY(waitForEnd());
 }
 
@@ -416,7 +509,7 @@ void TestCommands::progressTexts()
     QFETCH(int, mode);
     QFETCH(int, action);
     QFETCH(QString, expected);
-    m_w->ScanMode = mode;
+    m_w->ScanMode = static_cast<ScanMode>(mode);
     m_w->Mess(QStringLiteral("before"), true);
     emit m_fake->OnProgress(action, 42, false);
     QCOMPARE(m_w->StatusText, expected.isEmpty() ? QStringLiteral("before") : expected);
@@ -437,18 +530,18 @@ void TestCommands::copyWithoutPrinter()
     m_w->TwainCopy();
     QVERIFY(m_fake->deliverNext());
     // The failed job shows in red, and the batch goes on.
-    QVERIFY(m_w->StatusIsError);
+    QTRY_VERIFY(m_w->StatusIsError);
     const QString error = m_w->StatusText;
     QVERIFY(!error.isEmpty());
     QVERIFY(!m_w->ToolButtonScan->isEnabled());
     QVERIFY(m_fake->deliverNext());
-    QVERIFY(m_w->ToolButtonScan->isEnabled());
+    QTRY_VERIFY(m_w->ToolButtonScan->isEnabled());
     QCOMPARE(m_fake->calls().filter(QStringLiteral("StopDevice")).size(), 1);
     QCOMPARE(m_w->StatusText, error);
     QVERIFY(m_w->StatusIsError);
     // Nothing in the destination, nothing listed; the working copies stay.
     QVERIFY(entriesOf(m_folders.dest).isEmpty());
-    QCOMPARE(m_w->lv_Images->count(), 0);
+    QCOMPARE(m_w->Pages->rowCount(), 0);
     QVERIFY(!entriesOf(m_folders.temp).isEmpty());
 }
 
@@ -488,8 +581,8 @@ void TestCommands::tempUnsetIsNeverRoot()
     m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
     m_w->TwainScan();
     QVERIFY(waitForEnd());
-    QCOMPARE(m_w->lv_Images->count(), 1);
-    const QString copy = m_w->lv_Images->item(0)->data(Qt::UserRole).toString();
+    QCOMPARE(m_w->Pages->rowCount(), 1);
+    const QString copy = m_w->Pages->entry(0).workingCopy;
     QVERIFY2(QFileInfo(copy).isFile(), qPrintable(copy));
     const QString folder = QFileInfo(copy).absolutePath();
     QVERIFY2(folder != QDir::rootPath(), qPrintable(copy));

@@ -2,6 +2,7 @@
 // flatbed and a feeder of 10 sheets), and copies printed through a CUPS queue of
 // cups-pdf. Scans run at 75 dpi to stay quick.
 #include "CommandTestFolders.h"
+#include "gallery/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
 #include "mainwindow/Tfrm_Main.h"
@@ -174,8 +175,8 @@ void TestScanCopy::flatbedScan()
     QCOMPARE(copies, QStringList{pages.first().chopped(4) + QStringLiteral(".bmp")});
     QCOMPARE(QImageReader(m_folders.temp + QLatin1Char('/') + copies.first()).format(),
              QByteArray("bmp"));
-    QCOMPARE(m_w->lv_Images->count(), 1);
-    QCOMPARE(m_w->lv_Images->item(0)->text(), pages.first());
+    QCOMPARE(m_w->Pages->rowCount(), 1);
+    QCOMPARE(m_w->Pages->entry(0).caption, pages.first());
 }
 
 void TestScanCopy::feederBatchOfTen()
@@ -191,7 +192,7 @@ void TestScanCopy::feederBatchOfTen()
     const QStringList pages = filesIn(m_folders.dest);
     QCOMPARE(pages.size(), 10);
     QCOMPARE(filesIn(m_folders.temp).size(), 10);
-    QCOMPARE(m_w->lv_Images->count(), 10);
+    QCOMPARE(m_w->Pages->rowCount(), 10);
     // Pagora_<stamp>.jpg, then Pagora_<stamp>_1.jpg and on within one second.
     const QRegularExpression name(QStringLiteral("^Pagora_([^_]+)(_([1-9][0-9]*))?\\.jpg$"));
     QSet<QString> stamps;
@@ -244,7 +245,7 @@ void TestScanCopy::blankSheets()
     // Saved either way; only the list leaves them out.
     QCOMPARE(filesIn(m_folders.dest).size(), sheets);
     QCOMPARE(filesIn(m_folders.temp).size(), sheets);
-    QCOMPARE(m_w->lv_Images->count(), listed);
+    QCOMPARE(m_w->Pages->rowCount(), listed);
     QCOMPARE(m_w->StatusText, text("IDS_6"));
 }
 
@@ -257,7 +258,7 @@ void TestScanCopy::jammedFeeder()
     QVERIFY(m_w->StatusIsError);
     QVERIFY(!m_w->StatusText.isEmpty());
     QVERIFY(m_w->ToolButtonPreview->isEnabled());
-    QCOMPARE(m_w->lv_Images->count(), 0);
+    QCOMPARE(m_w->Pages->rowCount(), 0);
 
     // Still usable: with the jam cleared the next batch runs.
     m_control->setDeviceOptionOverride("read-return-value", QStringLiteral("Default"));
@@ -294,7 +295,7 @@ void TestScanCopy::copyPrintsOneJobPerSheet()
     // A fresh window: its printer is the default one as it is now.
     useFeeder(true);
     m_w->Action3->trigger(); // File, "C&opy to printer"
-    QCOMPARE(m_w->ScanMode, 3);
+    QCOMPARE(int(m_w->ScanMode), 3);
     QVERIFY(m_w->PrintableWidth > 0 && m_w->PrintableHeight > 0);
     QVERIFY(waitForEnd());
     QCOMPARE(m_w->StatusText, text("IDS_6"));
@@ -302,7 +303,7 @@ void TestScanCopy::copyPrintsOneJobPerSheet()
     // Nothing in the destination, nothing listed. The working copies stay; named
     // against the empty destination, copies within one second share a name.
     QVERIFY(filesIn(m_folders.dest).isEmpty());
-    QCOMPARE(m_w->lv_Images->count(), 0);
+    QCOMPARE(m_w->Pages->rowCount(), 0);
     QVERIFY(!filesIn(m_folders.temp).isEmpty());
 
     QStringList jobs;

@@ -4,7 +4,7 @@
 // page files written into a scratch destination folder, BMP working copies into
 // the test's TEMP, then FillImageList. Questions and dialogs are answered here.
 
-#include "gallery/ImageListRoles.h"
+#include "gallery/PageModel.h"
 #include "gallery/TempFolder.h"
 #include "gallery/Tfrm_Preview.h"
 #include "mainwindow/Tfrm_Main.h"
@@ -15,7 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -69,8 +69,14 @@ public:
                window->FillImageList(workingCopy(caption), image.width(), image.height(), caption);
     }
 
-    QListWidget *list() const { return window->lv_Images; }
-    QString caption(int row) const { return list()->item(row)->text(); }
+    QListView *list() const { return window->lv_Images; }
+    int count() const { return window->Pages->rowCount(); }
+    QModelIndex index(int row) const { return window->Pages->index(row); }
+    QString caption(int row) const { return window->Pages->entry(row).caption; }
+    void select(int row) const
+    {
+        list()->selectionModel()->select(index(row), QItemSelectionModel::Select);
+    }
 
     QTemporaryDir scratch;
     QString destination;

@@ -3,7 +3,7 @@
 // "Save all to PDF" writes every page in list order, Delete removes them all.
 // With PAGORA_SHOTS set to a folder (and a real X display) the screen is saved
 // there at the interesting moments.
-#include "gallery/ImageListRoles.h"
+#include "gallery/PageModel.h"
 #include "gallery/TempFolder.h"
 #include "gallery/Tfrm_Preview.h"
 #include "mainwindow/StatusPanelBar.h"
@@ -17,7 +17,7 @@
 #include <QDir>
 #include <QImageReader>
 #include <QLineEdit>
-#include <QListWidget>
+#include <QListView>
 #include <QProcess>
 #include <QTimer>
 #include <QToolButton>
@@ -94,28 +94,28 @@ private slots:
             QTRY_VERIFY_WITH_TIMEOUT(w.ToolButtonScan->isEnabled(), Timeout);
             QVERIFY2(!w.StatusIsError, qPrintable(w.StatusText));
         }
-        QListWidget *list = w.lv_Images;
-        QCOMPARE(list->count(), 3);
-        QCOMPARE(w.il_Files.size(), 3);
+        QListView *list = w.lv_Images;
+        PageModel *pages = w.Pages;
+        QCOMPARE(pages->rowCount(), 3);
         QCOMPARE(w.sb_Main->panelText(3), QStringLiteral("3 files"));
-        QVERIFY(QFile::exists(destination + '/' + list->item(2)->text()));
+        QVERIFY(QFile::exists(destination + '/' + pages->entry(2).caption));
         // The thumbnail is not blank paper: the colour pattern shows.
-        QVERIFY(!w.il_Files.at(0).toImage().allGray());
+        QVERIFY(!pages->entry(0).thumbnail.allGray());
         QVERIFY(!w.Action_Preview->isEnabled()); // nothing selected yet
         QVERIFY(w.Action_PDF->isEnabled());
         screenshot("list");
 
         // F2 renames the page file on disk.
-        const QString oldName = list->item(1)->text();
+        const QString oldName = pages->entry(1).caption;
         list->setFocus();
-        list->setCurrentItem(list->item(1));
+        list->setCurrentIndex(pages->index(1));
         QTest::keyClick(list, Qt::Key_F2);
         QLineEdit *editor = list->findChild<QLineEdit *>();
         QVERIFY(editor);
         editor->selectAll();
         QTest::keyClicks(editor, "Contract.bmp");
         QTest::keyClick(editor, Qt::Key_Return);
-        QTRY_COMPARE(list->item(1)->text(), QStringLiteral("Contract.bmp"));
+        QTRY_COMPARE(pages->entry(1).caption, QStringLiteral("Contract.bmp"));
         QVERIFY(QFile::exists(destination + "/Contract.bmp"));
         QVERIFY(!QFile::exists(destination + '/' + oldName));
 
@@ -137,15 +137,15 @@ private slots:
 
         // Select all, Delete, Yes: every page file and working copy goes.
         QStringList copies;
-        for (int i = 0; i < list->count(); ++i)
-            copies << list->item(i)->data(ImageListRoles::WorkingCopy).toString();
+        for (const PageEntry &page : pages->snapshot())
+            copies << page.workingCopy;
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         list->setFocus();
         QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
-        QCOMPARE(list->selectedItems().size(), 3);
+        QCOMPARE(list->selectionModel()->selectedIndexes().size(), 3);
         QTest::keyClick(list, Qt::Key_Delete);
-        QTRY_COMPARE(list->count(), 0);
+        QTRY_COMPARE(pages->rowCount(), 0);
         QCOMPARE(w.sb_Main->panelText(3), QStringLiteral("0 files"));
         QVERIFY(QDir(destination).entryList(QDir::Files).isEmpty());
         for (const QString &copy : copies)

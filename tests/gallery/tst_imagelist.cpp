@@ -21,29 +21,19 @@ private slots:
                           GalleryHarness::page(248, 351, qRgb(200, 40, 40))));
         QVERIFY(h.addPage(QStringLiteral("Pagora_2.bmp"),
                           GalleryHarness::page(400, 300, qRgb(40, 200, 40))));
-        QCOMPARE(h.list()->count(), 2);
+        QCOMPARE(h.count(), 2);
         QCOMPARE(h.caption(1), QStringLiteral("Pagora_2.bmp"));
-        QCOMPARE(h.list()->item(1)->data(ImageListRoles::WorkingCopy).toString(),
+        QCOMPARE(h.window->Pages->entry(1).workingCopy,
                  h.workingCopy(QStringLiteral("Pagora_2.bmp")));
-        QCOMPARE(h.window->il_Files.size(), 2);
-        const QImage first =
-            h.window->il_Files.at(0).toImage().convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(first,
+        QCOMPARE(h.window->Pages->entry(1).pageFile, h.pageFile(QStringLiteral("Pagora_2.bmp")));
+        const QImage first = h.index(0).data(Qt::DecorationRole).value<QImage>();
+        QCOMPARE(first.convertToFormat(QImage::Format_RGB32),
                  Thumbnail::fromImage(GalleryHarness::page(248, 351, qRgb(200, 40, 40)), 248, 351));
 
         // An unreadable working copy adds nothing.
         QVERIFY(!h.window->FillImageList(h.workingCopy(QStringLiteral("missing.bmp")), 10, 10,
                                          QStringLiteral("missing.bmp")));
-        QCOMPARE(h.list()->count(), 2);
-        QCOMPARE(h.window->il_Files.size(), 2);
-
-        // Thumbnails stay after a deletion: the next page takes the next index.
-        h.list()->item(0)->setSelected(true);
-        h.window->Action_DeleteExecute();
-        QVERIFY(h.addPage(QStringLiteral("Pagora_3.bmp"),
-                          GalleryHarness::page(50, 50, qRgb(0, 0, 200))));
-        QCOMPARE(h.list()->item(0)->data(ImageListRoles::ImageIndex).toInt(), 1);
-        QCOMPARE(h.list()->item(1)->data(ImageListRoles::ImageIndex).toInt(), 2);
+        QCOMPARE(h.count(), 2);
     }
 
     void fileCount_data()
@@ -72,11 +62,11 @@ private slots:
             QCOMPARE(h.window->sb_Main->panelText(3), texts.at(i));
             QVERIFY(h.window->Action_PDF->isEnabled());
         }
-        h.list()->item(0)->setSelected(true);
-        h.list()->item(2)->setSelected(true);
+        h.select(0);
+        h.select(2);
         h.window->Action_DeleteExecute();
         QCOMPARE(h.window->sb_Main->panelText(3), texts.at(3));
-        h.list()->item(0)->setSelected(true);
+        h.select(0);
         h.window->Action_DeleteExecute();
         QCOMPARE(h.window->sb_Main->panelText(3), texts.at(4));
         QVERIFY(!h.window->Action_PDF->isEnabled());
@@ -108,7 +98,7 @@ private slots:
         QVERIFY(enabled());
         // Two selected, one deselected (Ctrl+click): disabled though one is still selected.
         model->select(h.list()->model()->index(0, 0), QItemSelectionModel::Deselect);
-        QCOMPARE(h.list()->selectedItems().size(), 1);
+        QCOMPARE(h.list()->selectionModel()->selectedIndexes().size(), 1);
         QVERIFY(!enabled());
         // A plain click elsewhere: the old one deselected, the new one selected.
         model->select(h.list()->model()->index(2, 0), QItemSelectionModel::ClearAndSelect);
@@ -141,6 +131,9 @@ private slots:
         // The page files went to the trimmed folder; blanks around it must not matter.
         QTest::newRow("destination typed with blanks") << "Invoice.bmp"
                                                        << "blanks" << true;
+        // The entry keeps its own folder: a changed Destination field changes nothing.
+        QTest::newRow("destination changed since") << "Invoice.bmp"
+                                                   << "other destination" << true;
     }
     void rename()
     {
@@ -159,9 +152,11 @@ private slots:
         if (setup == "blanks")
             h.window->edt_Destination->setText(QStringLiteral(" ") + h.destination +
                                                QStringLiteral("  "));
+        if (setup == "other destination")
+            h.window->edt_Destination->setText(h.scratch.path());
 
         QString text = newName;
-        h.window->lv_ImagesEdited(h.list()->item(0), text);
+        h.window->lv_ImagesEdited(h.index(0), text);
         const bool warned = !h.prompts.isEmpty();
         QCOMPARE(text, renamed ? newName : old);
         QCOMPARE(QFile::exists(h.pageFile(newName)) && !QFile::exists(h.pageFile(old)), renamed);
@@ -189,7 +184,7 @@ private slots:
         h.window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
         h.list()->setFocus();
-        h.list()->setCurrentItem(h.list()->item(1));
+        h.list()->setCurrentIndex(h.index(1));
         QTest::keyClick(h.list(), Qt::Key_F2);
         auto *editor = h.list()->findChild<QLineEdit *>();
         QVERIFY(editor);
@@ -206,8 +201,8 @@ private slots:
         QVERIFY(!QFile::exists(h.pageFile("b.bmp")));
 
         // Refused: the caption stays.
-        h.list()->item(0)->setSelected(true);
-        h.list()->item(1)->setSelected(true);
+        h.select(0);
+        h.select(1);
         h.window->Action_RenameExecute();
         QTRY_VERIFY(h.list()->findChild<QLineEdit *>());
         editor = h.list()->findChild<QLineEdit *>();
@@ -225,12 +220,17 @@ private slots:
         for (const char *name : {"a.bmp", "b.bmp", "c.bmp", "d.bmp"})
             QVERIFY(h.addPage(QLatin1String(name), GalleryHarness::page(30, 20, qRgb(1, 2, 3))));
         for (int row : {0, 1, 2})
-            h.list()->item(row)->setSelected(true);
+            h.select(row);
 
         h.button = QMessageBox::No;
         h.window->Action_DeleteExecute();
-        QCOMPARE(h.list()->count(), 4);
+        QCOMPARE(h.count(), 4);
         QVERIFY(QFile::exists(h.pageFile("a.bmp")));
+
+        // A file of the same name in the folder the field names now is not touched.
+        const QString decoy = h.scratch.filePath(QStringLiteral("a.bmp"));
+        QVERIFY(QFile::copy(h.pageFile("a.bmp"), decoy));
+        h.window->edt_Destination->setText(h.scratch.path());
 
         // The middle page file was removed outside the program.
         QVERIFY(QFile::remove(h.pageFile("b.bmp")));
@@ -241,14 +241,16 @@ private slots:
         QCOMPARE(h.prompts.at(0).text, QStringLiteral("Do you want to delete this image?"));
         QCOMPARE(h.prompts.at(0).title, QStringLiteral("Image deleting"));
         QCOMPARE(h.prompts.at(0).buttons, QMessageBox::Yes | QMessageBox::No);
-        QCOMPARE(h.list()->count(), 1);
+        QCOMPARE(h.count(), 1);
         QCOMPARE(h.caption(0), QStringLiteral("d.bmp"));
         for (const char *name : {"a.bmp", "c.bmp"}) {
             QVERIFY(!QFile::exists(h.pageFile(QLatin1String(name))));
             QVERIFY(!QFile::exists(h.workingCopy(QLatin1String(name))));
         }
-        QVERIFY(QFile::exists(h.workingCopy("b.bmp"))); // its page file was not deleted
+        // Its page file was removed from outside: nothing is left to keep the copy for.
+        QVERIFY(!QFile::exists(h.workingCopy("b.bmp")));
         QVERIFY(QFile::exists(h.pageFile("d.bmp")));
+        QVERIFY(QFile::exists(decoy));
         QCOMPARE(h.window->sb_Main->panelText(3), QStringLiteral("1 file"));
         QVERIFY(!h.window->Action_Delete->isEnabled()); // nothing is selected now
 
@@ -258,20 +260,53 @@ private slots:
         QVERIFY(h.prompts.isEmpty());
     }
 
-    void closeDeletesWorkingCopies()
+    // Only this run's working copies go at close: never a page file, never the
+    // only copy of a page whose page file could not be written.
+    void closeCleanUp_data()
     {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("page files elsewhere") << "plain";
+        QTest::newRow("destination is the temporary folder, BMP") << "temp as destination";
+        QTest::newRow("page file not written") << "page file failed";
+    }
+    void closeCleanUp()
+    {
+        QFETCH(QString, kind);
         GalleryHarness h;
+        if (kind == "temp as destination") {
+            h.destination = TempFolder::path();
+            h.window->edt_Destination->setText(h.destination);
+        }
         QVERIFY(h.addPage(QStringLiteral("a.bmp"), GalleryHarness::page(30, 20, qRgb(1, 2, 3))));
         QVERIFY(
             h.addPage(QStringLiteral("b.jpg"), GalleryHarness::page(30, 20, qRgb(1, 2, 3)), "JPG"));
         const QString unlisted = h.workingCopy(QStringLiteral("blank.bmp"));
         QVERIFY(GalleryHarness::page(5, 5, qRgb(255, 255, 255)).save(unlisted, "BMP"));
+        PageEntry failed;
+        if (kind == "page file failed") {
+            failed.caption = QStringLiteral("c.jpg");
+            failed.pageFile = h.pageFile(failed.caption);
+            failed.workingCopy = h.workingCopy(failed.caption);
+            failed.pageFileWritten = false;
+            failed.pageFileError = QStringLiteral("disk full");
+            QVERIFY(GalleryHarness::page(30, 20, qRgb(1, 2, 3)).save(failed.workingCopy, "BMP"));
+            h.window->Pages->noteWorkingCopy(failed.workingCopy);
+            h.window->FillImageList(failed);
+            QCOMPARE(h.index(2).data(Qt::ToolTipRole).toString(), QStringLiteral("disk full"));
+        }
         h.window->FormClose();
-        QVERIFY(!QFile::exists(h.workingCopy("a.bmp")));
-        QVERIFY(!QFile::exists(h.workingCopy("b.jpg")));
-        QVERIFY(QFile::exists(unlisted)); // not listed: left alone
+
         QVERIFY(QFile::exists(h.pageFile("a.bmp")));
         QVERIFY(QFile::exists(h.pageFile("b.jpg")));
+        QCOMPARE(QFile::exists(h.workingCopy("a.bmp")), kind == "temp as destination");
+        QVERIFY(QFile::exists(unlisted)); // not this run's: left alone
+        if (kind == "page file failed") {
+            QVERIFY(QFile::exists(failed.workingCopy));
+            QCOMPARE(h.prompts.size(), 1); // where the page is, said once
+            QVERIFY(h.prompts.at(0).text.contains(QDir::toNativeSeparators(failed.workingCopy)));
+        } else {
+            QVERIFY(h.prompts.isEmpty());
+        }
         QString stored;
         QVERIFY(SettingsStore().readString(SettingsStore::Destination, stored)); // saved first
         QCOMPARE(stored, h.destination);

@@ -65,8 +65,7 @@ private slots:
         QVERIFY(h.addPage("c.bmp", GalleryHarness::page(100, 100, qRgb(0, 0, 200))));
         // A renamed entry still exports its working copy; its page file plays no part.
         QString name = QStringLiteral("renamed.bmp");
-        h.window->lv_ImagesEdited(h.list()->item(2), name);
-        h.list()->item(2)->setText(name);
+        h.window->lv_ImagesEdited(h.index(2), name);
         QVERIFY(QFile::remove(h.pageFile(name)));
 
         const QString out = h.scratch.filePath("out.pdf");

@@ -97,7 +97,7 @@ private slots:
         } else {
             QVERIFY(h.addPage(caption, page, writer.toLatin1()));
         }
-        h.list()->item(0)->setSelected(true);
+        h.select(0);
         const Shown shown = preview(h);
         QVERIFY(shown.visible);
         QVERIFY(h.prompts.isEmpty());
@@ -149,7 +149,7 @@ private slots:
         else if (writer == "BMP")
             QVERIFY(page.save(h.pageFile(caption), "BMP"));
         QVERIFY(h.window->FillImageList(h.workingCopy(caption), 40, 30, caption));
-        h.list()->item(0)->setSelected(true);
+        h.select(0);
         const Shown shown = preview(h);
         QVERIFY(!shown.visible);
         QCOMPARE(h.prompts.size(), 1);
@@ -161,14 +161,14 @@ private slots:
                      .match(h.prompts.at(0).text)
                      .hasMatch(),
                  qPrintable(h.prompts.at(0).text));
-        QCOMPARE(h.list()->count(), 1);
+        QCOMPARE(h.count(), 1);
     }
 
     void sizeIsRemembered()
     {
         GalleryHarness h;
         QVERIFY(h.addPage("a.bmp", GalleryHarness::page(300, 400, qRgb(9, 90, 9))));
-        h.list()->item(0)->setSelected(true);
+        h.select(0);
         QCOMPARE(preview(h, QSize(600, 420)).size, QSize(435, 551));
         SettingsStore store;
         int w = 0, ht = 0;
@@ -201,13 +201,13 @@ private slots:
         QVERIFY(h.prompts.isEmpty());
         QCOMPARE(SettingsStore().ValueExists(SettingsStore::PWidth), false); // never shown
         // A double click on an entry previews it.
-        h.list()->item(0)->setSelected(true);
+        h.select(0);
         bool shown = false;
         QTimer::singleShot(0, h.preview, [&h, &shown] {
             shown = h.preview->isVisible();
             h.preview->reject();
         });
-        emit h.list()->itemDoubleClicked(h.list()->item(0));
+        emit h.list()->doubleClicked(h.index(0));
         QVERIFY(shown);
     }
 };

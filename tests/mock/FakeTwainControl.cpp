@@ -245,6 +245,12 @@ bool FakeTwainControl::SaveImage(int index, const QString &path)
     return PageImageWriter::save(m_buffer.at(index), path);
 }
 
+QImage FakeTwainControl::GetImage(int index) const
+{
+    record(QStringLiteral("GetImage(%1)").arg(index));
+    return m_buffer.at(index);
+}
+
 int FakeTwainControl::IsBlankImage(int index, float maxNoiseLevel, float &currentNoiseLevel)
 {
     record(QStringLiteral("IsBlankImage(%1,%2)").arg(index).arg(maxNoiseLevel));

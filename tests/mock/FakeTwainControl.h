@@ -78,6 +78,7 @@ public:
     void Acquire() override;
     int numImages() const override { return m_buffer.count(); }
     bool SaveImage(int index, const QString &path) override;
+    QImage GetImage(int index) const override;
     int GetImageWidth(int index) const override { return m_buffer.at(index).width(); }
     int GetImageHeight(int index) const override { return m_buffer.at(index).height(); }
     int IsBlankImage(int index, float maxNoiseLevel, float &currentNoiseLevel) override;

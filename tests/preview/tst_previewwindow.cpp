@@ -91,7 +91,7 @@ void tst_PreviewWindow::previewShowsPageAndResetsArea()
     QVERIFY(isBlack(t.w->img_TopRuler, 20, 14)); // one inch at 20.78
 
     t.preview(FakeTwainControl::makePage(850, 1170));
-    QCOMPARE(t.w->ScanMode, 1);
+    QCOMPARE(int(t.w->ScanMode), 1);
     QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
     QVERIFY(!t.w->StatusIsError);
     QVERIFY(t.w->ToolButtonPreview->isEnabled());
@@ -155,11 +155,11 @@ void tst_PreviewWindow::previewRefusedKeepsPrevious()
 void tst_PreviewWindow::previewMenuIgnoredWhileBusy()
 {
     Window t;
-    t.w->ScanMode = 2;
+    t.w->ScanMode = ScanMode::Scan;
     t.w->setCommandButtonsEnabled(false); // a scan batch is running
     t.control->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(100, 100))});
     t.w->Action2->trigger();
-    QCOMPARE(t.w->ScanMode, 2);
+    QCOMPARE(int(t.w->ScanMode), 2);
     QVERIFY(t.control->calls().isEmpty());
 }
 

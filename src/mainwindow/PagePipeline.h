@@ -1,0 +1,84 @@
+#pragma once
+
+#include "gallery/FileNaming.h"
+#include "gallery/PageEntry.h"
+
+#include <QImage>
+#include <QObject>
+#include <QSet>
+#include <QThread>
+#include <functional>
+
+// One delivered page and what to do with it.
+struct PageJob
+{
+    enum class Kind
+    {
+        Scan, // page file, working copy, blank test, thumbnail
+        Copy  // working copy, printed, then removed
+    };
+    Kind kind = Kind::Scan;
+    QImage image; // the page as the scanner delivered it
+    FileNaming::PageNames names;
+    bool blankTest = false; // feeder batch with blank pages skipped
+    // Copy: prints the page on any thread; an empty answer means it was handed to
+    // the printing system, otherwise the answer is the reason it was not.
+    std::function<QString(const QImage &page)> print;
+};
+
+// What became of one page. Texts are the window's: the result carries facts.
+struct PageResult
+{
+    PageJob::Kind kind = PageJob::Kind::Scan;
+    PageEntry entry;     // scan: what to list (when listed)
+    bool listed = false; // scan: not blank and something to show it from
+    bool blank = false;  // left out of the list as blank
+    bool pageFileWritten = false;
+    bool workingCopyWritten = false;
+    bool workingCopyRemoved = false; // copy: gone once printed
+    QString pageFileReason;          // why the page file failed
+    QString workingCopyPath;         // where the working copy was to go
+    QString workingCopyReason;       // why it failed
+    QString printError;              // copy: what the printer said
+};
+
+Q_DECLARE_METATYPE(PageResult)
+
+// The page work of a scan or copy, off the UI thread: both saves, the blank test,
+// the thumbnail, printing. Pages are handled one after another on one worker and
+// reported strictly in the order they were submitted. Names are chosen on the UI
+// thread before submission; page files still being written are reserved, so the
+// next page of the same second does not take the same name.
+class PagePipeline final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PagePipeline)
+
+public:
+    explicit PagePipeline(QObject *parent = nullptr);
+    ~PagePipeline() override;
+
+    void submit(const PageJob &job);
+    // Pages submitted and not yet reported.
+    int pending() const { return m_pending; }
+    bool isReserved(const QString &pageFile) const { return m_reserved.contains(pageFile); }
+    // Blocks until every submitted page is handled and reported (at close: a page
+    // in flight is finished, not dropped).
+    void finishAll();
+
+    // One page's work, on the calling thread.
+    static PageResult process(const PageJob &job);
+
+signals:
+    void pageDone(const PageResult &result);
+    // The last submitted page has been reported.
+    void idle();
+
+private:
+    void deliver(const QString &reserved, const PageResult &result);
+
+    QThread m_thread;
+    QObject *m_worker = nullptr;
+    int m_pending = 0;
+    QSet<QString> m_reserved;
+};
