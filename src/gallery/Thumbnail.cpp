@@ -78,9 +78,20 @@ QImage fromFile(const QString &path, int w, int h, QString *error)
     if (uchar *data = file.map(0, file.size())) {
         QImage scaled;
         const bool handled = resampleMappedBmp(data, file.size(), target, scaled);
+        // A header whose rows would fit a longer file: the file was cut short.
+        BmpLayout layout;
+        const bool truncated =
+            !handled &&
+            BmpLayout::parse(data, file.size(), std::numeric_limits<qint64>::max(), &layout);
         file.unmap(data);
         if (handled)
             return cell(scaled);
+        if (truncated) {
+            setError(error, QStringLiteral("The picture in '%1' is damaged: the file ends "
+                                           "before its last row")
+                                .arg(path));
+            return QImage();
+        }
     }
     file.seek(0);
 

@@ -137,8 +137,11 @@ int SaneScanWorker::errorFor(int saneStatus)
     return ScanError::fromSaneStatus(saneStatus);
 }
 
-void SaneScanWorker::requestCancel()
+void SaneScanWorker::requestCancel(int batchId)
 {
+    int seen = m_cancelUpTo.load();
+    while (seen < batchId && !m_cancelUpTo.compare_exchange_weak(seen, batchId)) {
+    }
     m_cancel = true;
     {
         QMutexLocker lock(&m_flowMutex);
@@ -171,7 +174,13 @@ bool SaneScanWorker::waitForSlot()
 
 void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
 {
+    // Cleared first and then set again from the token: a cancel racing with this
+    // start is seen either way.
     m_cancel = false;
+    if (m_cancelUpTo.load() >= batchId)
+        m_cancel = true;
+    if (m_cancel)
+        return;
     {
         QMutexLocker lock(&m_flowMutex);
         m_inFlight = 0;

@@ -29,7 +29,9 @@ public:
     void acquire(const ScanSettings &settings, int batchId);
 
     // Any thread.
-    void requestCancel();
+    // Cancels batch batchId and every earlier one, also one whose acquire() has
+    // not started yet: a stop that arrives first is not forgotten.
+    void requestCancel(int batchId);
     void pageHandled();
     void setMaxPageBytes(qint64 bytes) { m_maxPageBytes = bytes; }
 
@@ -53,7 +55,8 @@ private:
     void *m_handle = nullptr;
     QByteArray m_deviceName;
     DeviceCaps m_caps;
-    std::atomic_bool m_cancel{false};
+    std::atomic_bool m_cancel{false}; // the running batch; the reader polls it
+    std::atomic_int m_cancelUpTo{0};  // batches up to this id are cancelled
     std::atomic<qint64> m_maxPageBytes;
     QMutex m_flowMutex;
     QWaitCondition m_flow;

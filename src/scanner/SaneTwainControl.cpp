@@ -47,7 +47,7 @@ SaneTwainControl::~SaneTwainControl()
 {
     // Cancel, then close the handle on its own thread, quit, wait. A transfer blocked
     // in the device is ended by the cancel, so this returns promptly.
-    m_worker->requestCancel();
+    m_worker->requestCancel(m_batchId);
     SaneScanWorker *worker = m_worker;
     onWorker(worker, [worker] { worker->closeDevice(); });
     m_thread.quit();
@@ -76,8 +76,8 @@ int SaneTwainControl::StartDevice()
 
 void SaneTwainControl::StopDevice()
 {
-    if (m_busy)
-        m_worker->requestCancel();
+    // Also when the batch's acquire() has not started yet: it must not start then.
+    m_worker->requestCancel(m_batchId);
     SaneScanWorker *worker = m_worker;
     onWorker(worker, [worker] { worker->closeDevice(); });
     ++m_batchId; // events of the stopped batch still in the queue are dropped

@@ -183,11 +183,21 @@ void TestScanCopy::feederBatchOfTen()
 {
     useFeeder(true);
     const QDateTime before = QDateTime::currentDateTime();
+    // The page work runs on a worker: "Ready" must not come before the last page
+    // is listed, and pages are listed in the order they were scanned.
+    QStringList statusAtEachPage;
+    connect(m_w->Pages, &QAbstractItemModel::rowsInserted, this,
+            [this, &statusAtEachPage] { statusAtEachPage.append(m_w->StatusText); });
     m_w->Action1->trigger();
     QVERIFY(m_w->gADF);
     QVERIFY(waitForEnd());
     QCOMPARE(m_w->StatusText, text("IDS_6"));
     QVERIFY(!m_w->StatusIsError);
+    QCOMPARE(statusAtEachPage.size(), 10);
+    QVERIFY(!statusAtEachPage.contains(text("IDS_6")));
+    for (int i = 1; i < m_w->Pages->rowCount(); ++i)
+        QVERIFY(QFileInfo(m_w->Pages->entry(i - 1).pageFile).lastModified() <=
+                QFileInfo(m_w->Pages->entry(i).pageFile).lastModified());
 
     const QStringList pages = filesIn(m_folders.dest);
     QCOMPARE(pages.size(), 10);

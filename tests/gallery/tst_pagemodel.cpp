@@ -1,0 +1,208 @@
+// The page model and the page pipeline without any window.
+#include "gallery/PageModel.h"
+#include "mainwindow/PagePipeline.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QImage makePage(int w, int h, QRgb ink = qRgb(0, 0, 0))
+{
+    QImage image(w, h, QImage::Format_RGB888);
+    image.fill(Qt::white);
+    for (int y = h / 4; y < h / 2; ++y)
+        for (int x = w / 8; x < w - w / 8; x += 2)
+            image.setPixel(x, y, ink);
+    image.setDotsPerMeterX(3937); // 100 dpi
+    image.setDotsPerMeterY(3937);
+    return image;
+}
+
+} // namespace
+
+class TestPageModel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_dest = m_dir.filePath(QStringLiteral("dest"));
+        m_temp = m_dir.filePath(QStringLiteral("temp"));
+        QVERIFY(QDir().mkpath(m_dest) && QDir().mkpath(m_temp));
+    }
+    void cleanup()
+    {
+        QDir(m_dest).removeRecursively();
+        QDir(m_temp).removeRecursively();
+    }
+
+    void process_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<bool>("pageFileWritten");
+        QTest::addColumn<bool>("workingCopyWritten");
+        QTest::addColumn<bool>("listed");
+        QTest::addColumn<bool>("listedFromPageFile");
+
+        QTest::newRow("jpeg page") << "" << true << true << true << false;
+        QTest::newRow("blank feeder page") << "blank" << true << true << false << false;
+        QTest::newRow("destination is temp, BMP") << "same file" << true << true << true << true;
+        QTest::newRow("page file fails") << "no destination" << false << true << true << false;
+        QTest::newRow("working copy fails") << "no temp" << true << false << true << true;
+        QTest::newRow("both fail") << "no destination, no temp" << false << false << false
+                                   << false;
+    }
+    void process()
+    {
+        QFETCH(QString, setup);
+        QFETCH(bool, pageFileWritten);
+        QFETCH(bool, workingCopyWritten);
+        QFETCH(bool, listed);
+        QFETCH(bool, listedFromPageFile);
+
+        PageJob job;
+        const bool blank = setup == "blank";
+        job.image = blank ? makePage(200, 300, qRgb(255, 255, 255)) : makePage(200, 300);
+        job.blankTest = true;
+        const QString dest = setup.contains("no destination") ? m_dir.filePath("gone") : m_dest;
+        const QString temp = setup.contains("no temp") ? m_dir.filePath("gone2") : m_temp;
+        const QString ext = setup == "same file" ? QStringLiteral("bmp") : QStringLiteral("jpg");
+        job.names = FileNaming::pageNames(QStringLiteral("s"), QStringLiteral("P"), ext,
+                                          setup == "same file" ? temp : dest, temp);
+
+        const PageResult r = PagePipeline::process(job);
+        QCOMPARE(r.pageFileWritten, pageFileWritten);
+        QCOMPARE(r.workingCopyWritten, workingCopyWritten);
+        QCOMPARE(r.blank, blank);
+        QCOMPARE(r.listed, listed);
+        QCOMPARE(QFile::exists(job.names.pageFile), pageFileWritten);
+        if (!pageFileWritten)
+            QVERIFY(!r.pageFileReason.isEmpty());
+        if (!listed)
+            return;
+        QCOMPARE(r.entry.caption, QStringLiteral("P_s.") + ext);
+        QCOMPARE(r.entry.pageFile, job.names.pageFile);
+        QCOMPARE(r.entry.workingCopy,
+                 listedFromPageFile ? job.names.pageFile : job.names.workingCopy);
+        QVERIFY(QFile::exists(r.entry.workingCopy));
+        QCOMPARE(r.entry.size, QSize(200, 300));
+        QCOMPARE(r.entry.dpi, 100);
+        QCOMPARE(r.entry.thumbnail.size(), QSize(100, 75));
+    }
+
+    void copiedPage_data()
+    {
+        QTest::addColumn<QString>("printError");
+        QTest::newRow("printed") << "";
+        QTest::newRow("printer failed") << "no printer";
+    }
+    void copiedPage()
+    {
+        QFETCH(QString, printError);
+        PageJob job;
+        job.kind = PageJob::Kind::Copy;
+        job.image = makePage(50, 60);
+        job.names = FileNaming::pageNames("s", "P", "jpg", m_dest, m_temp);
+        QSize printed;
+        job.print = [&](const QImage &page) {
+            printed = page.size();
+            return printError;
+        };
+        const PageResult r = PagePipeline::process(job);
+        QCOMPARE(printed, QSize(50, 60));
+        QCOMPARE(r.printError, printError);
+        QVERIFY(!QFile::exists(job.names.pageFile)); // a copy writes no page file
+        // Once the job is with the printing system its working copy goes.
+        QCOMPARE(QFile::exists(job.names.workingCopy), !printError.isEmpty());
+    }
+
+    // Pages come back in the order they went in, names stay reserved while their
+    // files are written, and finishAll hands over every page still in flight.
+    void pipelineOrderAndReservations()
+    {
+        PagePipeline pipeline;
+        QStringList done;
+        connect(&pipeline, &PagePipeline::pageDone, this,
+                [&done](const PageResult &r) { done.append(r.entry.caption); });
+        QSignalSpy idle(&pipeline, &PagePipeline::idle);
+        QStringList submitted;
+        for (int i = 0; i < 6; ++i) {
+            PageJob job;
+            job.image = makePage(300 - i * 20, 400); // different amounts of work
+            job.names = FileNaming::pageNames(QString::number(i), "P", "jpg", m_dest, m_temp);
+            submitted.append(job.names.fileName);
+            pipeline.submit(job);
+            QVERIFY(pipeline.isReserved(job.names.pageFile));
+        }
+        QCOMPARE(pipeline.pending(), 6);
+        pipeline.finishAll();
+        QCOMPARE(done, submitted);
+        QCOMPARE(pipeline.pending(), 0);
+        QCOMPARE(idle.size(), 1);
+        QVERIFY(!pipeline.isReserved(QDir(m_dest).filePath(submitted.first())));
+    }
+
+    void model()
+    {
+        PageModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        const auto add = [&](const QString &caption, bool written = true) {
+            PageEntry e;
+            e.caption = caption;
+            e.pageFile = QDir(m_dest).filePath(caption);
+            e.workingCopy = QDir(m_temp).filePath(caption + ".bmp");
+            e.pageFileWritten = written;
+            e.pageFileError = QStringLiteral("Disk full");
+            e.thumbnail = QImage(100, 75, QImage::Format_RGB32);
+            e.thumbnail.fill(Qt::white);
+            if (written)
+                QVERIFY(makePage(10, 10).save(e.pageFile, "BMP"));
+            QVERIFY(makePage(10, 10).save(e.workingCopy, "BMP"));
+            model.noteWorkingCopy(e.workingCopy);
+            model.append(e);
+        };
+        add("a.bmp");
+        add("b.bmp");
+        add("c.bmp", false);
+        QCOMPARE(model.rowCount(), 3);
+        // A page without its file shows a mark and says why.
+        QVERIFY(model.index(2).data(Qt::DecorationRole).value<QImage>() !=
+                model.index(0).data(Qt::DecorationRole).value<QImage>());
+        QCOMPARE(model.index(2).data(Qt::ToolTipRole).toString(), QStringLiteral("Disk full"));
+
+        QCOMPARE(model.rename(0, "x.bmp"), PageModel::RenameResult::Renamed);
+        QCOMPARE(model.rename(1, "x.bmp"), PageModel::RenameResult::Refused); // taken
+        QCOMPARE(model.rename(1, "b.bmp"), PageModel::RenameResult::Unchanged);
+        QCOMPARE(model.rename(1, ".."), PageModel::RenameResult::Refused);
+        QCOMPARE(model.index(0).data().toString(), QStringLiteral("x.bmp"));
+        QVERIFY(QFile::exists(QDir(m_dest).filePath("x.bmp")));
+        // Only the current caption can be stored through the view.
+        QVERIFY(!model.setData(model.index(1), "y.bmp", Qt::EditRole));
+
+        model.deletePages({1});
+        QCOMPARE(model.rowCount(), 2);
+        QVERIFY(!QFile::exists(QDir(m_dest).filePath("b.bmp")));
+        QVERIFY(!QFile::exists(QDir(m_temp).filePath("b.bmp.bmp")));
+
+        const QStringList kept = model.cleanUp();
+        QCOMPARE(kept, QStringList{QDir(m_temp).filePath("c.bmp.bmp")});
+        QVERIFY(!QFile::exists(QDir(m_temp).filePath("a.bmp.bmp")));
+        QVERIFY(QFile::exists(QDir(m_dest).filePath("x.bmp")));
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QString m_dest;
+    QString m_temp;
+};
+
+QTEST_GUILESS_MAIN(TestPageModel)
+#include "tst_pagemodel.moc"
