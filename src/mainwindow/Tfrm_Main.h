@@ -242,5 +242,6 @@ private:
     bool m_shown = false;
     bool m_busy = false;
     bool m_batchEnding = false; // the control finished; pages may still be in the pipeline
+    int m_owedReleases = 0;     // pages the scanner waits to hear were taken
     bool m_closed = false;
 };

@@ -30,6 +30,10 @@ namespace {
 
 Q_LOGGING_CATEGORY(lcCommands, "pagora.mainwindow.commands", QtWarningMsg)
 
+// Pages waiting in the pipeline before the scanner is held back: enough to keep
+// the worker busy, few enough that a fast feeder does not fill the memory.
+constexpr int PagesAhead = 2;
+
 QString message(const char *id)
 {
     return MessageTables::main().GetTextOrDefault(QLatin1String(id));
@@ -182,6 +186,10 @@ void Tfrm_Main::finishBatch()
 
 void Tfrm_Main::pageDone(const PageResult &r)
 {
+    if (m_owedReleases > 0 && Pipeline->pending() <= PagesAhead) {
+        --m_owedReleases;
+        TwainControl->releasePage();
+    }
     QString error;
     if (r.kind == PageJob::Kind::Copy) {
         if (!r.workingCopyWritten)
@@ -234,6 +242,10 @@ void Tfrm_Main::submitPage()
     if (job.kind == PageJob::Kind::Copy || job.names.workingCopy != job.names.pageFile)
         Pages->noteWorkingCopy(job.names.workingCopy);
     Pipeline->submit(job);
+    if (Pipeline->pending() <= PagesAhead)
+        TwainControl->releasePage();
+    else
+        ++m_owedReleases;
     endOfBatchTest();
     controlErrorTest(*this);
 }
@@ -268,6 +280,7 @@ void Tfrm_Main::TwainScan()
     // would reopen the busy scanner and turn the remaining sheets into copies.
     if (m_busy || !prefixAccepted(*this) || !destinationReady(*this))
         return;
+    m_owedReleases = 0;
     startAcquisition(*this, true);
 }
 
@@ -275,6 +288,7 @@ void Tfrm_Main::TwainCopy()
 {
     if (m_busy || !prefixAccepted(*this))
         return;
+    m_owedReleases = 0;
     startAcquisition(*this, false);
 }
 

@@ -75,6 +75,8 @@ Tfrm_Main::Tfrm_Main(TTwainControl *control, QWidget *parent) : QMainWindow(pare
     Pages = new PageModel(this);
     Pipeline = new PagePipeline(this);
     connect(Pipeline, &PagePipeline::pageDone, this, &Tfrm_Main::pageDone);
+    // The scanner reads ahead only while the pipeline keeps up (see submitPage).
+    TwainControl->setManualPageRelease(true);
 
     auto *central = new QWidget;
     auto *outer = new QVBoxLayout(central);

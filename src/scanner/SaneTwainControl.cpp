@@ -285,8 +285,13 @@ void SaneTwainControl::onPageReady(int batchId, const ScannedPage &page)
         setError(page.errorCode, ScanError::text(page.errorCode));
     QPointer<SaneTwainControl> self(this);
     emit OnPostScan(0);
-    if (self && batchId == m_batchId)
+    if (self && batchId == m_batchId && !m_manualRelease)
         m_worker->pageHandled();
+}
+
+void SaneTwainControl::releasePage()
+{
+    m_worker->pageHandled();
 }
 
 void SaneTwainControl::onFailed(int batchId, int code)

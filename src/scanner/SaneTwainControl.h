@@ -60,6 +60,8 @@ public:
     int numImages() const override { return m_buffer.count(); }
     bool SaveImage(int index, const QString &path) override;
     QImage GetImage(int index) const override { return m_buffer.at(index); }
+    void setManualPageRelease(bool on) override { m_manualRelease = on; }
+    void releasePage() override;
     int GetImageWidth(int index) const override;
     int GetImageHeight(int index) const override;
     int IsBlankImage(int index, float maxNoiseLevel, float &currentNoiseLevel) override;
@@ -103,4 +105,5 @@ private:
     QElapsedTimer m_progressClock;
     QTimer m_progressTimer;
     int m_pendingPercent = -1;
+    bool m_manualRelease = false;
 };

@@ -85,6 +85,12 @@ public:
     virtual QImage GetImage(int index) const = 0;
     virtual int GetImageWidth(int index) const = 0;
     virtual int GetImageHeight(int index) const = 0;
+    // Flow of pages: by default the next page may be announced as soon as the
+    // handler of OnPostScan returns. With manual release on, the owner calls
+    // releasePage() once per page when it can take the next one, so pages handed
+    // on to other threads cannot pile up in memory.
+    virtual void setManualPageRelease(bool on) { Q_UNUSED(on) }
+    virtual void releasePage() {}
     // Returns 1 when the image counts as blank; the measured level goes to currentNoiseLevel.
     virtual int IsBlankImage(int index, float maxNoiseLevel, float &currentNoiseLevel) = 0;
 
