@@ -5,11 +5,16 @@
 #include "scanner/NullTwainControl.h"
 #include "settings/Tfrm_Settings.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QTest>
+#include <memory>
 
 // Every window switches English -> Russian -> English at once, shown or not.
 class TestWindowLanguages : public QObject
@@ -25,6 +30,8 @@ private slots:
     void listSelectionsKept();
     void excludedPropertiesUntouched();
     void toolbarMargins();
+    void standardDialogs_data();
+    void standardDialogs();
 
 private:
     QWidget *window(const QString &name) const;
@@ -218,6 +225,68 @@ void TestWindowLanguages::toolbarMargins()
     TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
     QCOMPARE(margins().left(), 12);
     QCOMPARE(margins().right(), 12);
+}
+
+// Qt's own texts (message box buttons, the file dialogs, edit menus) follow the
+// chosen language too, in dialogs made before and after the switch.
+enum class Standard
+{
+    YesButton,
+    NoButton,
+    FileDialogLabel,
+    EditMenuUndo
+};
+Q_DECLARE_METATYPE(Standard)
+
+void TestWindowLanguages::standardDialogs_data()
+{
+    QTest::addColumn<Standard>("what");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("russian");
+    QTest::newRow("Yes") << Standard::YesButton << "&Yes"
+                         << "&Да";
+    QTest::newRow("No") << Standard::NoButton << "&No"
+                        << "&Нет";
+    QTest::newRow("file dialog") << Standard::FileDialogLabel << "Look in:"
+                                 << "Перейти к:";
+    QTest::newRow("edit menu") << Standard::EditMenuUndo << "&Undo"
+                               << "&Отменить действие";
+}
+
+void TestWindowLanguages::standardDialogs()
+{
+    QFETCH(Standard, what);
+    QFETCH(QString, english);
+    QFETCH(QString, russian);
+
+    QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
+                    QMessageBox::Yes | QMessageBox::No);
+    QFileDialog files;
+    files.setOption(QFileDialog::DontUseNativeDialog);
+    QLineEdit edit;
+    const auto read = [&] {
+        switch (what) {
+        case Standard::YesButton:
+            return box.button(QMessageBox::Yes)->text();
+        case Standard::NoButton:
+            return box.button(QMessageBox::No)->text();
+        case Standard::FileDialogLabel: {
+            auto *label = files.findChild<QLabel *>(QStringLiteral("lookInLabel"));
+            return label ? label->text() : QStringLiteral("<no label>");
+        }
+        case Standard::EditMenuUndo: {
+            std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+            return menu->actions().constFirst()->text().section(QLatin1Char('\t'), 0, 0);
+        }
+        }
+        return QString();
+    };
+
+    QCOMPARE(read(), english);
+    QVERIFY(TLangDispatcher::instance().setLanguage(QStringLiteral("Russian")));
+    QCOMPARE(read(), russian);
+    QVERIFY(TLangDispatcher::instance().setLanguage(QStringLiteral("English")));
+    QCOMPARE(read(), english);
 }
 
 QTEST_MAIN(TestWindowLanguages)
