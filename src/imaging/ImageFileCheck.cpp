@@ -54,7 +54,7 @@ qint64 bmpRequiredSize(const QByteArray &header)
     } else {
         return -1;
     }
-    // The headers themselves, and at least one byte of pixels after the offset.
+    // Pixels start at the offset, and never inside the headers.
     const qint64 headers = FileHeaderSize + infoSize;
     switch (compression) {
     case Rgb:
