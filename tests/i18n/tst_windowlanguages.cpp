@@ -30,7 +30,6 @@ private slots:
     void listSelectionsKept();
     void excludedPropertiesUntouched();
     void toolbarMargins();
-    void standardDialogs_data();
     void standardDialogs();
 
 private:
@@ -227,66 +226,29 @@ void TestWindowLanguages::toolbarMargins()
     QCOMPARE(margins().right(), 12);
 }
 
-// Qt's own texts (message box buttons, the file dialogs, edit menus) follow the
-// chosen language too, in dialogs made before and after the switch.
-enum class Standard
-{
-    YesButton,
-    NoButton,
-    FileDialogLabel,
-    EditMenuUndo
-};
-Q_DECLARE_METATYPE(Standard)
-
-void TestWindowLanguages::standardDialogs_data()
-{
-    QTest::addColumn<Standard>("what");
-    QTest::addColumn<QString>("english");
-    QTest::addColumn<QString>("russian");
-    QTest::newRow("Yes") << Standard::YesButton << "&Yes"
-                         << "&Да";
-    QTest::newRow("No") << Standard::NoButton << "&No"
-                        << "&Нет";
-    QTest::newRow("file dialog") << Standard::FileDialogLabel << "Look in:"
-                                 << "Перейти к:";
-    QTest::newRow("edit menu") << Standard::EditMenuUndo << "&Undo"
-                               << "&Отменить действие";
-}
-
+// Qt's own texts follow the chosen language: message box buttons, the file and
+// folder dialogs, the edit fields' context menus.
 void TestWindowLanguages::standardDialogs()
 {
-    QFETCH(Standard, what);
-    QFETCH(QString, english);
-    QFETCH(QString, russian);
-
-    QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
-                    QMessageBox::Yes | QMessageBox::No);
-    QFileDialog files;
-    files.setOption(QFileDialog::DontUseNativeDialog);
-    QLineEdit edit;
-    const auto read = [&] {
-        switch (what) {
-        case Standard::YesButton:
-            return box.button(QMessageBox::Yes)->text();
-        case Standard::NoButton:
-            return box.button(QMessageBox::No)->text();
-        case Standard::FileDialogLabel: {
-            auto *label = files.findChild<QLabel *>(QStringLiteral("lookInLabel"));
-            return label ? label->text() : QStringLiteral("<no label>");
-        }
-        case Standard::EditMenuUndo: {
-            std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
-            return menu->actions().constFirst()->text().section(QLatin1Char('\t'), 0, 0);
-        }
-        }
-        return QString();
+    const auto texts = [] {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
+                        QMessageBox::Yes | QMessageBox::No);
+        QFileDialog files;
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        const auto *lookIn = files.findChild<QLabel *>(QStringLiteral("lookInLabel"));
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        return QStringList{box.button(QMessageBox::Yes)->text(),
+                           box.button(QMessageBox::No)->text(),
+                           lookIn ? lookIn->text() : QStringLiteral("<no label>"),
+                           menu->actions().constFirst()->text().section(QLatin1Char('\t'), 0, 0)};
     };
-
-    QCOMPARE(read(), english);
+    const QStringList english{"&Yes", "&No", "Look in:", "&Undo"};
+    QCOMPARE(texts(), english);
     QVERIFY(TLangDispatcher::instance().setLanguage(QStringLiteral("Russian")));
-    QCOMPARE(read(), russian);
+    QCOMPARE(texts(), QStringList({"&Да", "&Нет", "Перейти к:", "&Отменить действие"}));
     QVERIFY(TLangDispatcher::instance().setLanguage(QStringLiteral("English")));
-    QCOMPARE(read(), english);
+    QCOMPARE(texts(), english);
 }
 
 QTEST_MAIN(TestWindowLanguages)
