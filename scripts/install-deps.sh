@@ -9,7 +9,7 @@ build_pkgs=(
   qt6-qpa-plugins libgl-dev
   libsane-dev libsane1 sane-utils
   libjpeg62-turbo-dev libtiff-dev
-  fonts-dejavu-core
+  fonts-dejavu-core qt6-translations-l10n
 )
 test_pkgs=(
   xvfb xauth

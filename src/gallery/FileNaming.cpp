@@ -24,6 +24,29 @@ bool hasField(const QString &format, QChar field)
 
 } // namespace
 
+QString dateFormatWithFullYear(const QString &format)
+{
+    QString out;
+    bool quoted = false;
+    const qsizetype n = format.size();
+    for (qsizetype i = 0; i < n;) {
+        const QChar c = format.at(i);
+        if (c == QLatin1Char('\''))
+            quoted = !quoted;
+        if (quoted || c != QLatin1Char('y')) {
+            out += c;
+            ++i;
+            continue;
+        }
+        qsizetype j = i;
+        while (j < n && format.at(j) == QLatin1Char('y'))
+            ++j;
+        out += j - i == 2 ? QStringLiteral("yyyy") : format.mid(i, j - i);
+        i = j;
+    }
+    return out;
+}
+
 QString timeFormatWithoutZone(const QString &format)
 {
     QString out;
@@ -75,7 +98,7 @@ QString stampWithFormats(const QDateTime &when, const QString &dateFormat,
 
 QString stamp(const QDateTime &when, const QLocale &locale)
 {
-    return stampWithFormats(when, locale.dateFormat(QLocale::ShortFormat),
+    return stampWithFormats(when, dateFormatWithFullYear(locale.dateFormat(QLocale::ShortFormat)),
                             timeFormatWithoutZone(locale.timeFormat(QLocale::LongFormat)), locale);
 }
 

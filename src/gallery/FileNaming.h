@@ -10,13 +10,18 @@ class QLocale;
 // window reads its edit fields and the clock, these functions do the rest.
 namespace FileNaming {
 
-// The locale's short date, one blank, its time with seconds and without a time
-// zone; then ":" and "/" become "-" so the text can be part of a file name.
+// The locale's short date with a four-digit year, one blank, its time with
+// seconds and without a time zone; then ":" and "/" become "-" so the text can
+// be part of a file name.
 QString stamp(const QDateTime &when, const QLocale &locale);
 
 // The same with explicit Qt date and time formats.
 QString stampWithFormats(const QDateTime &when, const QString &dateFormat,
                          const QString &timeFormat, const QLocale &locale);
+
+// A date format whose two-digit year ("yy") is written with four digits: a page
+// name always shows the whole year, whatever the locale's short date.
+QString dateFormatWithFullYear(const QString &format);
 
 // A time format with its time-zone fields (and the blanks or brackets around
 // them) removed; "HH:mm:ss" when nothing with seconds is left.

@@ -2,12 +2,10 @@
 
 #include "gallery/GalleryLog.h"
 #include "gallery/GalleryRules.h"
-#include "imaging/JpegCodec.h"
-#include "imaging/TiffReader.h"
+#include "imaging/ImageFileReader.h"
 
-#include <QFile>
+#include <QCoreApplication>
 #include <QFileInfo>
-#include <QImageReader>
 
 namespace {
 
@@ -36,7 +34,7 @@ QImage load(const QString &path, const QString &caption, QString *error)
 {
     if (GalleryRules::readsAsTiff(caption)) {
         qCDebug(lcGallery) << "preview through libtiff:" << path;
-        return TiffReader::read(path, error);
+        return ImageFileReader::readAs(path, QByteArrayLiteral("tiff"), error);
     }
 
     // The extension is what follows the last dot of the name, if any.
@@ -45,29 +43,13 @@ QImage load(const QString &path, const QString &caption, QString *error)
     const QString extension = dot < 0 ? QString() : name.mid(dot + 1);
     const QByteArray format = formatForExtension(extension);
     if (format.isEmpty()) {
-        setError(error, QStringLiteral("Unknown picture file extension (.%1)").arg(extension));
+        setError(error,
+                 QCoreApplication::translate("PageImages", "Unknown picture file extension (.%1)")
+                     .arg(extension));
         return QImage();
     }
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("Unable to open file '%1'").arg(path));
-        return QImage();
-    }
-    QString reason;
-    QImage image;
-    if (format == "jpeg") {
-        // libjpeg-turbo directly, as every JPEG of the program.
-        image = JpegCodec::decode(file.readAll(), &reason);
-    } else {
-        QImageReader reader(&file, format);
-        reader.setDecideFormatFromContent(false);
-        image = reader.read();
-        reason = reader.errorString();
-    }
-    if (image.isNull())
-        setError(error, QStringLiteral("Unable to read the picture in '%1': %2").arg(path, reason));
-    return image;
+    // The same reader as the PDF export: a damaged file is refused, not shown black.
+    return ImageFileReader::readAs(path, format, error);
 }
 
 } // namespace PagePicture

@@ -36,9 +36,14 @@ Outcome run(QWidget *owner, const QStringList &files, const QString &output, QSt
     options.cancel = &cancel;
     // Called on the worker thread; the dialog is updated on its own thread, and
     // updates still queued when it is gone are dropped with it.
-    options.progress = [&progress](int done, int) {
+    options.progress = [&progress](int done, int count) {
         QMetaObject::invokeMethod(
-            &progress, [&progress, done] { progress.setValue(done); }, Qt::QueuedConnection);
+            &progress,
+            [&progress, done, count] {
+                progress.setMaximum(count); // a multi-page TIFF counts each frame
+                progress.setValue(done);
+            },
+            Qt::QueuedConnection);
     };
 
     bool written = false;

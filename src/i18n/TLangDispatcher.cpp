@@ -3,10 +3,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QLibraryInfo>
 #include <QLocale>
+#include <QLoggingCategory>
 #include <QTranslator>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcI18n, "pagora.i18n", QtWarningMsg)
 
 const QString English = QStringLiteral("English");
 const QString QmFolder = QStringLiteral(":/i18n");
@@ -67,6 +71,7 @@ bool TLangDispatcher::setLanguage(const QString &name)
         return true;
 
     std::unique_ptr<QTranslator> next;
+    std::unique_ptr<QTranslator> nextQt;
     if (name != English) {
         const QString code = codeOf(name);
         if (code.isEmpty())
@@ -74,13 +79,27 @@ bool TLangDispatcher::setLanguage(const QString &name)
         next = std::make_unique<QTranslator>();
         if (!next->load(QmFolder + QStringLiteral("/pagora_") + code + QStringLiteral(".qm")))
             return false;
+        // Qt's own texts: the standard dialogs, buttons and context menus.
+        nextQt = std::make_unique<QTranslator>();
+        const QString qtFolder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+        if (!nextQt->load(QStringLiteral("qtbase_") + code, qtFolder)) {
+            qCWarning(lcI18n) << "no Qt translation qtbase_" + code << "in" << qtFolder
+                              << "- standard dialogs stay English";
+            nextQt.reset();
+        }
     }
 
-    if (m_translator)
-        QCoreApplication::removeTranslator(m_translator.get());
+    for (auto *old : {m_translator.get(), m_qtTranslator.get()}) {
+        if (old)
+            QCoreApplication::removeTranslator(old);
+    }
     m_translator = std::move(next);
-    if (m_translator)
-        QCoreApplication::installTranslator(m_translator.get());
+    m_qtTranslator = std::move(nextQt);
+    // The program's own translation last: installed last, it is asked first.
+    for (auto *current : {m_qtTranslator.get(), m_translator.get()}) {
+        if (current)
+            QCoreApplication::installTranslator(current);
+    }
     m_language = name;
 
     // The application posts LanguageChange to every top-level window, shown or

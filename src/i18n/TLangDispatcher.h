@@ -11,6 +11,8 @@ class QTranslator;
 // English is the design language: its texts are the sources in the code.
 // Every other language is a translation embedded as ":/i18n/pagora_<code>.qm";
 // dropping in a new .ts file adds a language without touching any window.
+// Qt's own translation of the language (qtbase_<code>.qm in Qt's translations
+// folder) is loaded with it, so standard dialogs and buttons follow too.
 // Windows re-apply their texts on QEvent::LanguageChange.
 class TLangDispatcher final : public QObject
 {
@@ -41,4 +43,5 @@ private:
 
     QString m_language;
     std::unique_ptr<QTranslator> m_translator;
+    std::unique_ptr<QTranslator> m_qtTranslator; // qtbase_<code>.qm of Qt's translations
 };

@@ -661,4 +661,57 @@
         <translation>Просмотр... </translation>
     </message>
 </context>
+<context>
+    <name>PageImages</name>
+    <message>
+        <source>The file '%1' is damaged: it ends before the end of the picture.</source>
+        <comment></comment>
+        <translation>Файл «%1» повреждён: он заканчивается раньше, чем изображение.</translation>
+    </message>
+    <message>
+        <source>The file '%1' is empty.</source>
+        <comment></comment>
+        <translation>Файл «%1» пуст.</translation>
+    </message>
+    <message>
+        <source>Unable to open file '%1'</source>
+        <comment></comment>
+        <translation>Не удаётся открыть файл «%1»</translation>
+    </message>
+    <message>
+        <source>Unable to read file '%1'</source>
+        <comment></comment>
+        <translation>Не удаётся прочитать файл «%1»</translation>
+    </message>
+    <message>
+        <source>Unable to read file '%1': %2</source>
+        <comment></comment>
+        <translation>Не удаётся прочитать файл «%1»: %2</translation>
+    </message>
+    <message>
+        <source>'%1' is not a readable image: %2</source>
+        <comment></comment>
+        <translation>«%1» не удаётся прочитать как изображение: %2</translation>
+    </message>
+    <message>
+        <source>'%1' is not a readable TIFF image: %2</source>
+        <comment></comment>
+        <translation>«%1» не удаётся прочитать как изображение TIFF: %2</translation>
+    </message>
+    <message>
+        <source>Unknown picture file extension (.%1)</source>
+        <comment></comment>
+        <translation>Неизвестное расширение файла изображения (.%1)</translation>
+    </message>
+    <message>
+        <source>Unable to create file '%1': %2</source>
+        <comment></comment>
+        <translation>Не удаётся создать файл «%1»: %2</translation>
+    </message>
+    <message>
+        <source>Unable to write file '%1': %2</source>
+        <comment></comment>
+        <translation>Не удаётся записать файл «%1»: %2</translation>
+    </message>
+</context>
 </TS>

@@ -2,6 +2,7 @@
 
 #include "imaging/ImagingLog.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <cstdarg>
 #include <cstdio>
@@ -63,29 +64,42 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
-} // namespace
+QString cannotOpen(const QString &path)
+{
+    return QCoreApplication::translate("PageImages", "Unable to open file '%1'").arg(path);
+}
 
-QImage TiffReader::read(const QString &path, QString *error)
+// libtiff's handle with messages collected into diagnostics; null when libtiff
+// cannot open the file (not a TIFF at all).
+TIFF *openTiff(const QString &path, Diagnostics *diagnostics)
 {
     installQuietGlobalHandlers();
+    TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(options, collectError, diagnostics);
+    TIFFOpenOptionsSetWarningHandlerExtR(options, collectWarning, diagnostics);
+    TIFF *tif = TIFFOpenExt(QFile::encodeName(path).constData(), "r", options);
+    TIFFOpenOptionsFree(options);
+    return tif;
+}
 
-    const QString cannotOpen = QStringLiteral("Unable to open file '%1'").arg(path);
+} // namespace
+
+QImage TiffReader::read(const QString &path, QString *error, int frame)
+{
+    const QString cannotOpenText = cannotOpen(path);
     QFile probe(path);
     if (path.isEmpty() || !probe.open(QIODevice::ReadOnly)) {
-        setError(error, cannotOpen);
+        setError(error, cannotOpenText);
         return {};
     }
     probe.close();
 
     Diagnostics diagnostics;
-    TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
-    TIFFOpenOptionsSetErrorHandlerExtR(options, collectError, &diagnostics);
-    TIFFOpenOptionsSetWarningHandlerExtR(options, collectWarning, &diagnostics);
-    TIFF *tif = TIFFOpenExt(QFile::encodeName(path).constData(), "r", options);
-    TIFFOpenOptionsFree(options);
-
+    TIFF *tif = openTiff(path, &diagnostics);
     const auto fail = [&](const QString &reason) {
-        QString text = QStringLiteral("'%1' is not a readable TIFF image: %2").arg(path, reason);
+        QString text =
+            QCoreApplication::translate("PageImages", "'%1' is not a readable TIFF image: %2")
+                .arg(path, reason);
         if (!diagnostics.lastError.isEmpty() && diagnostics.lastError != reason)
             text += QStringLiteral(" (%1)").arg(diagnostics.lastError);
         setError(error, text);
@@ -93,8 +107,12 @@ QImage TiffReader::read(const QString &path, QString *error)
     };
     // What libtiff cannot open (not a TIFF at all) is reported as the open failure.
     if (!tif) {
-        setError(error, cannotOpen);
+        setError(error, cannotOpenText);
         return {};
+    }
+    if (frame > 0 && !TIFFSetDirectory(tif, tdir_t(frame))) {
+        TIFFClose(tif);
+        return fail(QStringLiteral("no page %1").arg(frame + 1));
     }
 
     uint32_t width = 0, height = 0;
@@ -129,9 +147,12 @@ QImage TiffReader::read(const QString &path, QString *error)
     }
     Q_ASSERT(image.bytesPerLine() == qsizetype(width) * 4);
     auto *raster = reinterpret_cast<uint32_t *>(image.bits());
-    const int ok = TIFFReadRGBAImageOriented(tif, width, height, raster, ORIENTATION_TOPLEFT, 0);
+    // Stop at the first error: a cut or damaged strip must refuse the page, not
+    // leave garbled or black rows in it. An error libtiff only reports (and reads
+    // on after), here or while opening, counts as well.
+    const int ok = TIFFReadRGBAImageOriented(tif, width, height, raster, ORIENTATION_TOPLEFT, 1);
     TIFFClose(tif);
-    if (!ok)
+    if (!ok || !diagnostics.lastError.isEmpty())
         return fail(diagnostics.lastError.isEmpty() ? QStringLiteral("cannot decode the image")
                                                     : diagnostics.lastError);
 
@@ -143,4 +164,15 @@ QImage TiffReader::read(const QString &path, QString *error)
         }
     }
     return image;
+}
+
+int TiffReader::frameCount(const QString &path)
+{
+    Diagnostics diagnostics;
+    TIFF *tif = openTiff(path, &diagnostics);
+    if (!tif)
+        return 0;
+    const int count = int(TIFFNumberOfDirectories(tif));
+    TIFFClose(tif);
+    return count;
 }

@@ -8,6 +8,9 @@ class QProgressBar;
 // The main window's status bar: four panels of fixed width. Panel 0 shows the
 // status line in dark green, or red for errors; panel 1 paints the (hidden)
 // progress bar; panels 2 and 3 show plain texts (scan area size, file count).
+// A text too long for its panel ends in "…"; panel 0's tool tip holds the whole
+// status, and a click on it while it shows an error opens the whole error in a
+// message box. Errors also go to the log (category pagora.status).
 class StatusPanelBar final : public QWidget
 {
     Q_OBJECT
@@ -24,15 +27,25 @@ public:
     void setPanelText(int panel, const QString &text);
     QString panelText(int panel) const;
     QRect panelRect(int panel) const;
+    // The text as drawn: elided with "…" when it does not fit its panel.
+    QString displayedText(int panel) const;
+    // The tool tip at a point of the bar: the whole status over panel 0.
+    QString toolTipAt(const QPoint &pos) const;
 
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    bool event(QEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
 
 private:
+    void fitCountPanel();
+
     QProgressBar *m_progress;
     QString m_texts[PanelCount];
     bool m_isError = false;
+    int m_countWidth = 0; // panel 3: at least 50, wide enough for "999 files"
 };

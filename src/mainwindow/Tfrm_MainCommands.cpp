@@ -133,6 +133,12 @@ void startAcquisition(Tfrm_Main &w, bool forScan)
     const int code = control->errorCode();
     // 39 and 45 are warnings (a feature left out, a value adjusted): go on.
     if (code <= 0 || code == 45 || code == 39) {
+        // A warning (duplex on a one-sided feeder, an area cut to the bed) is
+        // shown now and again at the end of the batch: Acquire clears it.
+        if (code > 0) {
+            w.Mess(control->errorString(), true);
+            w.BatchError = control->errorString();
+        }
         control->Acquire();
         return;
     }

@@ -21,8 +21,8 @@ bool Tfrm_Main::ApplyScanSettings(bool forScan)
     ScanResolution = control->resolution();
     const int sizeIndex = cmb_Size->currentIndex();
     control->setPageSize(sizeIndex);
-    // A copy never sends a drawn area: it prints whatever the page size gives.
-    if (forScan && sizeIndex == 0) {
+    // Scan and copy alike send the drawn area: what is printed is what is shown.
+    if (sizeIndex == 0) {
         const QRectF inches =
             PreviewRules::areaInInches(I32_Preview->areaRect(), PreviewResolution);
         control->SetImageLayout(float(inches.left()), float(inches.top()), float(inches.right()),

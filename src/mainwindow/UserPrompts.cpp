@@ -33,6 +33,8 @@ QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, con
         return responder()(p).button;
     }
     QMessageBox box(icon, title, text, buttons, parent);
+    // A file path or an error's wording can be selected and copied.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 

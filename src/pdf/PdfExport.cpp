@@ -1,11 +1,13 @@
 #include "pdf/PdfExport.h"
 
+#include "imaging/ImageFileReader.h"
 #include "pdf/PdfPageSource.h"
 #include "pdf/TPDF.h"
 
 #include <QLoggingCategory>
 #include <QThread>
 #include <QThreadPool>
+#include <QVector>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -43,13 +45,31 @@ bool cancelled(const PdfExportOptions &options)
     return options.cancel && options.cancel->load();
 }
 
+// One page of the document: a file, and the frame of it for a multi-page TIFF.
+struct PageRef
+{
+    QString path;
+    int frame = 0;
+};
+
+QVector<PageRef> pagesOf(const QStringList &files)
+{
+    QVector<PageRef> pages;
+    pages.reserve(files.size());
+    for (const QString &path : files) {
+        const int frames = ImageFileReader::frameCount(path);
+        for (int frame = 0; frame < frames; ++frame)
+            pages.append({path, frame});
+    }
+    return pages;
+}
+
 } // namespace
 
 bool PdfExport::run(const QStringList &files, const QString &output,
                     const PdfExportOptions &options, QString *error)
 {
-    const int count = int(files.size());
-    if (count == 0) {
+    if (files.isEmpty()) {
         setError(error, QStringLiteral("There are no pages to write to the PDF document"));
         return false;
     }
@@ -57,6 +77,8 @@ bool PdfExport::run(const QStringList &files, const QString &output,
         setError(error, QStringLiteral("FileName is empty"));
         return false;
     }
+    const QVector<PageRef> pages = pagesOf(files);
+    const int count = int(pages.size());
 
     const int workers =
         qBound(1, options.workers > 0 ? options.workers : QThread::idealThreadCount(), count);
@@ -71,10 +93,10 @@ bool PdfExport::run(const QStringList &files, const QString &output,
     pool.setMaxThreadCount(workers);
 
     const auto submit = [&](int index) {
-        pool.start([&queue, path = files.at(index), index] {
+        pool.start([&queue, page = pages.at(index), index] {
             PageResult result;
             if (!queue.stop.load())
-                result.ok = PdfPageSource::page(path, result.jpeg, &result.error);
+                result.ok = PdfPageSource::page(page.path, result.jpeg, &result.error, page.frame);
             std::lock_guard<std::mutex> lock(queue.mutex);
             result.done = true;
             queue.results[size_t(index)] = std::move(result);
@@ -110,7 +132,7 @@ bool PdfExport::run(const QStringList &files, const QString &output,
             return abort(cancelText);
         if (!page.ok)
             return abort(page.error);
-        if (!pdf.addJpegData(page.jpeg, files.at(next)))
+        if (!pdf.addJpegData(page.jpeg, pages.at(next).path))
             return abort(pdf.errorString());
         page.jpeg.clear();
         if (options.progress)

@@ -9,13 +9,15 @@ struct PdfExportOptions
 {
     // Encoding threads; 0 means one per core.
     int workers = 0;
-    // Called on the calling thread after each page is appended, in page order.
+    // Called on the calling thread after each page is appended, in page order;
+    // pageCount counts the frames of multi-page TIFF files.
     std::function<void(int pagesDone, int pageCount)> progress;
     // Polled while pages are encoded; set it from any thread to stop the export.
     const std::atomic_bool *cancel = nullptr;
 };
 
-// Writes one PDF page per image file, in list order. Pages are read and encoded in
+// Writes one PDF page per image file, in list order; a multi-page TIFF gives one
+// page per frame, in the file's order. Pages are read and encoded in
 // parallel but appended strictly in order, so the document is byte for byte what a
 // single TPDF fed page by page would write. At most a few pages more than there are
 // workers are in flight; what accumulates is the encoded JPEG data.

@@ -12,10 +12,11 @@ bool readFile(const QString &path, QByteArray &data, QString *error = nullptr);
 
 // Decodes an image file (BMP, PNG, TIFF, ...) and encodes it as a baseline,
 // three-component JPEG of quality 75, gray and black-and-white pages included.
-bool bitmapPage(const QString &path, QByteArray &jpeg, QString *error = nullptr);
+// frame picks the page of a multi-page TIFF. A damaged file is refused.
+bool bitmapPage(const QString &path, QByteArray &jpeg, QString *error = nullptr, int frame = 0);
 
 // JPEG files (by name or by their start-of-image marker) are taken unchanged; every
 // other file goes through bitmapPage.
-bool page(const QString &path, QByteArray &jpeg, QString *error = nullptr);
+bool page(const QString &path, QByteArray &jpeg, QString *error = nullptr, int frame = 0);
 
 } // namespace PdfPageSource

@@ -3,6 +3,7 @@
 #include "pdf/JpegHeader.h"
 #include "pdf/PdfPageSource.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
 
@@ -217,11 +218,11 @@ bool TPDF::SaveToFile(const QString &fileName)
 
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly))
-        return fail(
-            QStringLiteral("Unable to create file '%1': %2").arg(fileName, file.errorString()));
+        return fail(QCoreApplication::translate("PageImages", "Unable to create file '%1': %2")
+                        .arg(fileName, file.errorString()));
     if (file.write(FStream) != FStream.size() || !file.commit())
-        return fail(
-            QStringLiteral("Unable to write file '%1': %2").arg(fileName, file.errorString()));
+        return fail(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
+                        .arg(fileName, file.errorString()));
     return true;
 }
 

@@ -59,7 +59,7 @@ private slots:
     void init();
     void cleanup();
     void scanCallsInOrder();
-    void copyNeedsNoDestinationAndSendsNoArea();
+    void copyNeedsNoDestinationAndSendsArea();
     void destinationQuestion_data();
     void destinationQuestion();
     void destinationWithBlanks();
@@ -168,7 +168,7 @@ void TestCommands::scanCallsInOrder()
     QVERIFY(m_fake->calls().filter(QStringLiteral("IsBlankImage")).isEmpty());
 }
 
-void TestCommands::copyNeedsNoDestinationAndSendsNoArea()
+void TestCommands::copyNeedsNoDestinationAndSendsArea()
 {
     QVERIFY(QDir(m_folders.dest).removeRecursively());
     m_w->cmb_Size->setCurrentIndex(0); // Custom
@@ -178,8 +178,17 @@ void TestCommands::copyNeedsNoDestinationAndSendsNoArea()
     QCOMPARE(m_w->StatusText, text("IDS_43"));
     QVERIFY(m_prompts.isEmpty());
     QVERIFY(!QFileInfo::exists(m_folders.dest));
-    QVERIFY(inOrder(m_fake->calls(), {"pixelType=2", "pageSize=0", "Acquire"}));
-    QVERIFY(m_fake->calls().filter(QStringLiteral("SetImageLayout")).isEmpty());
+    // The drawn area goes to the scanner as for a scan: the copy prints what is shown.
+    const QStringList copyArea = m_fake->calls().filter(QStringLiteral("SetImageLayout"));
+    QCOMPARE(copyArea.size(), 1);
+    QVERIFY(inOrder(m_fake->calls(), {"pixelType=2", "pageSize=0", copyArea.first(), "Acquire"}));
+    QVERIFY(waitForEnd());
+
+    QVERIFY(QDir().mkpath(m_folders.dest));
+    m_fake->clearCalls();
+    m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
+    m_w->TwainScan();
+    QCOMPARE(m_fake->calls().filter(QStringLiteral("SetImageLayout")), copyArea);
     QVERIFY(waitForEnd());
 }
 
@@ -362,13 +371,17 @@ void TestCommands::errorAfterConfiguring()
     m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
     m_w->TwainScan();
     QCOMPARE(m_fake->calls().contains(QStringLiteral("Acquire")), acquires);
+    // A warning is shown though the acquisition starts (and clears the control's error).
+    QCOMPARE(m_w->StatusText, reason);
+    QVERIFY(m_w->StatusIsError);
     if (!acquires) {
-        QCOMPARE(m_w->StatusText, reason);
-        QVERIFY(m_w->StatusIsError);
         QVERIFY(m_w->ToolButtonScan->isEnabled());
         QCOMPARE(int(m_w->ScanMode), 2);
     }
     QVERIFY(waitForEnd());
+    // ...and again when the batch has ended, where the user sees it.
+    QCOMPARE(m_w->StatusText, reason);
+    QVERIFY(m_w->StatusIsError);
 }
 
 void TestCommands::pageFileNotWritable()

@@ -5,6 +5,7 @@
 #include "gallery/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/PreviewPane.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "mainwindow/UserPrompts.h"
 #include "scanner/SaneTwainControl.h"
@@ -91,6 +92,7 @@ private slots:
     void jammedFeeder();
     void flatbedAfterFeeder();
     void copyPrintsOneJobPerSheet();
+    void copyPrintsTheCustomArea();
 
 private:
     bool startWindow();
@@ -336,6 +338,44 @@ void TestScanCopy::copyPrintsOneJobPerSheet()
         QTRY_VERIFY_WITH_TIMEOUT(pdfPageCount(path) == 1, 10000);
         QFile::remove(path);
     }
+}
+
+// What is printed is the area drawn on the preview, not the whole bed.
+void TestScanCopy::copyPrintsTheCustomArea()
+{
+    if (QPrinterInfo::defaultPrinter().isNull())
+        QSKIP("No CUPS queue is reachable: run scripts/start-services.sh (as root) first.");
+    const QString out = cupsPdfFolder();
+    if (out.isEmpty() || !QFileInfo(out).isDir())
+        QSKIP("The cups-pdf output folder is missing: run scripts/start-services.sh first.");
+    const QStringList before = filesIn(out, {QStringLiteral("*.pdf")});
+    // (1, 2)-(3, 5) inches at the preview's 20.78 pixels per inch: 2 x 3 inches.
+    const double r = 20.78;
+    m_w->cmb_Size->setCurrentIndex(0); // Custom
+    m_w->I32_Preview->setAreaRect(QRectF(QPointF(1 * r, 2 * r), QPointF(3 * r, 5 * r)));
+    m_w->Action3->trigger(); // File, "C&opy to printer"
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_w->StatusText, text("IDS_6"));
+    // The working copy is the printed picture: 2 x 3 inches at 75 dpi.
+    const QStringList copies = filesIn(m_folders.temp);
+    QCOMPARE(copies.size(), 1);
+    const QImage printed(m_folders.temp + QLatin1Char('/') + copies.first());
+    QVERIFY2(qAbs(printed.width() - 150) <= 2 && qAbs(printed.height() - 225) <= 2,
+             qPrintable(QStringLiteral("%1 x %2").arg(printed.width()).arg(printed.height())));
+
+    // Its job is printed, and cleared so no later test counts it.
+    QString job;
+    QVERIFY(QTest::qWaitFor(
+        [&] {
+            for (const QString &f : filesIn(out, {QStringLiteral("*.pdf")})) {
+                if (!before.contains(f))
+                    job = out + QLatin1Char('/') + f;
+            }
+            return !job.isEmpty();
+        },
+        60000));
+    QTRY_VERIFY_WITH_TIMEOUT(pdfPageCount(job) == 1, 10000);
+    QFile::remove(job);
 }
 
 QTEST_MAIN(TestScanCopy)

@@ -135,6 +135,11 @@ private slots:
         QTest::newRow("missing TIFF") << "gone.tiff"
                                       << ""
                                       << "Unable to open file '%1'";
+        // Cut behind the program's back: an error, not a picture with black rows.
+        QTest::newRow("BMP cut short") << "cut.bmp"
+                                       << "cut BMP"
+                                       << "The file '%1' is damaged: it ends before the end of "
+                                          "the picture\\.";
     }
     void loadErrors()
     {
@@ -146,8 +151,10 @@ private slots:
         QVERIFY(page.save(h.workingCopy(caption), "BMP"));
         if (writer == "TIFF")
             QVERIFY(writeTiff(h.pageFile(caption), page));
-        else if (writer == "BMP")
+        else if (writer.endsWith("BMP"))
             QVERIFY(page.save(h.pageFile(caption), "BMP"));
+        if (writer == "cut BMP")
+            QVERIFY(QFile::resize(h.pageFile(caption), 1000));
         QVERIFY(h.window->FillImageList(h.workingCopy(caption), 40, 30, caption));
         h.select(0);
         const Shown shown = preview(h);

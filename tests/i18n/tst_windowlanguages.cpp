@@ -5,11 +5,16 @@
 #include "scanner/NullTwainControl.h"
 #include "settings/Tfrm_Settings.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QTest>
+#include <memory>
 
 // Every window switches English -> Russian -> English at once, shown or not.
 class TestWindowLanguages : public QObject
@@ -25,6 +30,7 @@ private slots:
     void listSelectionsKept();
     void excludedPropertiesUntouched();
     void toolbarMargins();
+    void standardDialogs();
 
 private:
     QWidget *window(const QString &name) const;
@@ -218,6 +224,31 @@ void TestWindowLanguages::toolbarMargins()
     TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
     QCOMPARE(margins().left(), 12);
     QCOMPARE(margins().right(), 12);
+}
+
+// Qt's own texts follow the chosen language: message box buttons, the file and
+// folder dialogs, the edit fields' context menus.
+void TestWindowLanguages::standardDialogs()
+{
+    const auto texts = [] {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
+                        QMessageBox::Yes | QMessageBox::No);
+        QFileDialog files;
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        const auto *lookIn = files.findChild<QLabel *>(QStringLiteral("lookInLabel"));
+        QLineEdit edit;
+        const std::unique_ptr<QMenu> menu(edit.createStandardContextMenu());
+        return QStringList{box.button(QMessageBox::Yes)->text(),
+                           box.button(QMessageBox::No)->text(),
+                           lookIn ? lookIn->text() : QStringLiteral("<no label>"),
+                           menu->actions().constFirst()->text().section(QLatin1Char('\t'), 0, 0)};
+    };
+    const QStringList english{"&Yes", "&No", "Look in:", "&Undo"};
+    QCOMPARE(texts(), english);
+    QVERIFY(TLangDispatcher::instance().setLanguage(QStringLiteral("Russian")));
+    QCOMPARE(texts(), QStringList({"&Да", "&Нет", "Перейти к:", "&Отменить действие"}));
+    QVERIFY(TLangDispatcher::instance().setLanguage(QStringLiteral("English")));
+    QCOMPARE(texts(), english);
 }
 
 QTEST_MAIN(TestWindowLanguages)

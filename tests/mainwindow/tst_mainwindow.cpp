@@ -1,6 +1,9 @@
+#include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
+#include "i18n/TLangTranslator.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
+#include "mainwindow/UserPrompts.h"
 #include "scanner/NullTwainControl.h"
 #include "settings/SettingsStore.h"
 
@@ -23,6 +26,9 @@ private slots:
     void cleanup();
     void startsReadyInGreen();
     void errorsPaintRed();
+    void longErrorReadable();
+    void countPanelFitsThreeDigits_data();
+    void countPanelFitsThreeDigits();
     void firstCloseWritesElevenValues();
     void restore_data();
     void restore();
@@ -111,6 +117,64 @@ void TestMainWindow::errorsPaintRed()
     w->Mess(QStringLiteral("Ready"));
     shot = w->sb_Main->grab().toImage();
     QCOMPARE(countPixels(shot, w->sb_Main->panelRect(0), StatusPanelBar::ErrorColor), 0);
+}
+
+void TestMainWindow::longErrorReadable()
+{
+    auto w = start();
+    QStringList shown;
+    UserPrompts::setResponder([&shown](const UserPrompts::Prompt &p) {
+        shown << p.text;
+        return UserPrompts::Answer{QMessageBox::Ok, {}};
+    });
+    const QString error = QStringLiteral(
+        "The page file /home/user/Pictures/Scans/Pagora_12-8-2026 3-01-10 AM.jpg could not be "
+        "written: No space left on device");
+    QTest::ignoreMessage(QtWarningMsg, qPrintable(error)); // fails unless it is logged
+    w->Mess(error, true);
+
+    StatusPanelBar *bar = w->sb_Main;
+    const QRect panel0 = bar->panelRect(0);
+    QCOMPARE(panel0.width(), 250);
+    const QString drawn = bar->displayedText(0);
+    QVERIFY2(drawn.endsWith(QChar(0x2026)) && drawn.size() < error.size(), qPrintable(drawn));
+    QVERIFY(error.startsWith(drawn.chopped(1)));
+    QVERIFY(bar->fontMetrics().horizontalAdvance(drawn) < panel0.width());
+    QCOMPARE(bar->toolTipAt(panel0.center()), error);
+    QCOMPARE(bar->toolTipAt(bar->panelRect(2).center()), QString());
+
+    // A click on the error shows it whole; on a plain status, nothing.
+    QTest::mouseClick(bar, Qt::LeftButton, {}, panel0.center());
+    QCOMPARE(shown, QStringList{error});
+    w->Mess(QStringLiteral("Ready"));
+    QTest::mouseClick(bar, Qt::LeftButton, {}, panel0.center());
+    QCOMPARE(shown.size(), 1);
+    UserPrompts::setResponder({});
+}
+
+void TestMainWindow::countPanelFitsThreeDigits_data()
+{
+    QTest::addColumn<QString>("language");
+    QTest::newRow("English") << "English";
+    QTest::newRow("Russian") << "Russian";
+}
+
+void TestMainWindow::countPanelFitsThreeDigits()
+{
+    QFETCH(QString, language);
+    auto w = start();
+    QVERIFY(TLangDispatcher::instance().setLanguage(language));
+    StatusPanelBar *bar = w->sb_Main;
+    const QString count =
+        QStringLiteral("999") + MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_105"));
+    bar->setPanelText(3, count);
+    QCOMPARE(bar->displayedText(3), count); // "999 файлов" whole, not elided
+    // The designed panels keep their widths; the count takes room from the right.
+    QCOMPARE(bar->panelRect(0).width(), 250);
+    QCOMPARE(bar->panelRect(1).width(), 150);
+    QCOMPARE(bar->panelRect(2).width(), 193);
+    QVERIFY(bar->panelRect(3).width() >= 50);
+    QVERIFY(bar->panelRect(3).right() < bar->width());
 }
 
 void TestMainWindow::firstCloseWritesElevenValues()

@@ -33,6 +33,8 @@ private slots:
     void stampWithFormats();
     void stampFromLocale_data();
     void stampFromLocale();
+    void dateFormatWithFullYear_data();
+    void dateFormatWithFullYear();
     void timeFormatWithoutZone_data();
     void timeFormatWithoutZone();
     void extension_data();
@@ -86,13 +88,16 @@ void TestFileNaming::stampFromLocale_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("expected");
-    // The locale's short date and its time with seconds, never a time zone.
+    // The locale's short date with a four-digit year and its time with seconds,
+    // never a time zone.
     QTest::newRow("en_US") << "en_US"
-                           << "12-8-26 3-01-10 AM";
+                           << "12-8-2026 3-01-10 AM";
+    QTest::newRow("en_GB") << "en_GB"
+                           << "08-12-2026 03-01-10";
     QTest::newRow("ru_RU") << "ru_RU"
                            << "08.12.2026 03-01-10";
     QTest::newRow("de_DE") << "de_DE"
-                           << "08.12.26 03-01-10";
+                           << "08.12.2026 03-01-10";
     QTest::newRow("zone first (zh_CN)") << "zh_CN"
                                         << "2026-12-8 03-01-10";
 }
@@ -105,6 +110,27 @@ void TestFileNaming::stampFromLocale()
     QCOMPARE(stamp, expected);
     QVERIFY(!stamp.contains(QLatin1Char(':')));
     QVERIFY(!stamp.contains(QLatin1Char('/')));
+}
+
+void TestFileNaming::dateFormatWithFullYear_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("two digits") << "M/d/yy"
+                                << "M/d/yyyy";
+    QTest::newRow("four digits stay") << "dd.MM.yyyy"
+                                      << "dd.MM.yyyy";
+    QTest::newRow("single y stays") << "y/M/d"
+                                    << "y/M/d";
+    QTest::newRow("quoted text stays") << "'yy' dd.MM.yy"
+                                       << "'yy' dd.MM.yyyy";
+}
+
+void TestFileNaming::dateFormatWithFullYear()
+{
+    QFETCH(QString, format);
+    QFETCH(QString, expected);
+    QCOMPARE(FileNaming::dateFormatWithFullYear(format), expected);
 }
 
 void TestFileNaming::timeFormatWithoutZone_data()

@@ -405,10 +405,12 @@ void tst_PreviewWindow::scanSettings_data()
         << QStringList{"pixelType=2", "resolution=75", "pageSize=0", "SetImageLayout(1,2,6,12)",
                        "feederAvailable?"}
         << true << false << 75 << QList<int>();
-    QTest::newRow("copy, Custom: no area")
+    // A copy sends the drawn area too: what is printed is what is shown.
+    QTest::newRow("copy, Custom: area in inches")
         << false << 0 << 4 << 0 << false << false << false << false
-        << QStringList{"pixelType=0", "resolution=300", "pageSize=0", "feederAvailable?"} << true
-        << false << 300 << QList<int>();
+        << QStringList{"pixelType=0", "resolution=300", "pageSize=0", "SetImageLayout(1,2,6,12)",
+                       "feederAvailable?"}
+        << true << false << 300 << QList<int>();
     QTest::newRow("feeder, duplex")
         << true << 2 << 4 << 1 << true << true << true << true
         << QStringList{"pixelType=2",      "resolution=300",  "pageSize=1",
