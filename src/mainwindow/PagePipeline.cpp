@@ -91,6 +91,7 @@ PageResult PagePipeline::process(const PageJob &job)
     e.pageFile = names.pageFile;
     e.workingCopy = names.workingCopy;
     e.caption = names.fileName;
+    e.size = image.size();
 
     if (job.kind == PageJob::Kind::Copy) {
         r.workingCopyWritten =
@@ -122,7 +123,6 @@ PageResult PagePipeline::process(const PageJob &job)
     // Without a working copy the page file serves the thumbnail, the PDF and the
     // printer: the page is on disk and must not vanish from the list.
     e.workingCopy = r.workingCopyWritten ? names.workingCopy : names.pageFile;
-    e.size = image.size();
     e.dpi = qRound(image.dotsPerMeterX() * 0.0254);
     e.pageFileWritten = r.pageFileWritten;
     e.thumbnail = Thumbnail::fromImage(image, image.width(), image.height());
