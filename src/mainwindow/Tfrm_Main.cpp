@@ -1,6 +1,7 @@
 #include "mainwindow/Tfrm_Main.h"
 
 #include "gallery/PageModel.h"
+#include "gallery/PdfExportJob.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
@@ -105,6 +106,10 @@ void Tfrm_Main::FormClose()
         return;
     m_closed = true;
     SaveParams();
+    // An export still reading working copies ends first (the progress dialog
+    // keeps the user from closing, a signal to quit does not).
+    if (m_pdfExport)
+        m_pdfExport->cancelAndWait();
     // Pages already delivered are written and listed before anything is removed.
     Pipeline->finishAll();
     cleanUpWorkingCopies();

@@ -3,6 +3,7 @@
 #include <QImage>
 #include <QMainWindow>
 #include <QPixmap>
+#include <QPointer>
 #include <QRectF>
 #include <QVector>
 #include <memory>
@@ -32,6 +33,7 @@ class StatusPanelBar;
 class PageModel;
 class PagePipeline;
 class PdfSaveDialog;
+class PdfExportJob;
 struct PageEntry;
 struct PageResult;
 
@@ -133,7 +135,9 @@ public:
     void Action_RenameExecute();
     void lv_ImagesEdited(const QModelIndex &item, QString &S);
     void Action_DeleteExecute();
+    // Starts the export and returns; it runs on behind its progress dialog.
     void Action_PDFExecute();
+    bool pdfExportRunning() const;
     // Removes the working copies this run made, except the only copies of pages
     // whose page file is missing; those are named to the user.
     void cleanUpWorkingCopies();
@@ -243,5 +247,6 @@ private:
     bool m_busy = false;
     bool m_batchEnding = false; // the control finished; pages may still be in the pipeline
     int m_owedReleases = 0;     // pages the scanner waits to hear were taken
+    QPointer<PdfExportJob> m_pdfExport;
     bool m_closed = false;
 };

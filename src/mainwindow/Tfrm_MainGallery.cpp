@@ -3,7 +3,7 @@
 #include "gallery/FileNaming.h"
 #include "gallery/GalleryLog.h"
 #include "gallery/PageModel.h"
-#include "gallery/PdfExportProgress.h"
+#include "gallery/PdfExportJob.h"
 #include "gallery/PdfSaveDialog.h"
 #include "gallery/Tfrm_Preview.h"
 #include "gallery/Thumbnail.h"
@@ -154,18 +154,35 @@ void Tfrm_Main::Action_DeleteExecute()
 
 void Tfrm_Main::Action_PDFExecute()
 {
-    if (Pages->rowCount() == 0 || m_busy)
+    if (Pages->rowCount() == 0 || m_busy || m_pdfExport)
         return;
-    // The pages as they are now, in list order; the dialog cannot change them.
-    QStringList files;
-    for (const PageEntry &page : Pages->snapshot())
-        files.append(page.workingCopy);
+    // The pages as they are now, in list order: the export works on these values.
+    const QList<PageEntry> pages = Pages->snapshot();
     if (!SaveDialog1->Execute(this))
         return;
-    QString error;
-    if (PdfExportProgress::run(this, files, SaveDialog1->FileName(), &error) ==
-        PdfExportProgress::Outcome::Failed)
-        UserPrompts::showError(this, error);
+    QStringList files;
+    for (const PageEntry &page : pages)
+        files.append(page.workingCopy);
+    m_pdfExport = PdfExportJob::start(this, files, SaveDialog1->FileName());
+    connect(m_pdfExport, &PdfExportJob::finished, this,
+            [this, pages](PdfExportJob::Outcome outcome, const QString &error) {
+                if (outcome != PdfExportJob::Outcome::Failed)
+                    return;
+                // Name the page as the list shows it, not only its working copy.
+                QString text = error;
+                for (const PageEntry &page : pages) {
+                    if (error.contains(page.workingCopy)) {
+                        text += QLatin1String("\n\n") + page.caption;
+                        break;
+                    }
+                }
+                UserPrompts::showError(this, text);
+            });
+}
+
+bool Tfrm_Main::pdfExportRunning() const
+{
+    return !m_pdfExport.isNull();
 }
 
 void Tfrm_Main::cleanUpWorkingCopies()

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 
 class GalleryHarness
@@ -73,6 +74,12 @@ public:
     int count() const { return window->Pages->rowCount(); }
     QModelIndex index(int row) const { return window->Pages->index(row); }
     QString caption(int row) const { return window->Pages->entry(row).caption; }
+    // "Save all to PDF" and the wait for its end; false if it did not end.
+    bool exportPdf() const
+    {
+        window->Action_PDFExecute();
+        return QTest::qWaitFor([this] { return !window->pdfExportRunning(); }, 60000);
+    }
     void select(int row) const
     {
         list()->selectionModel()->select(index(row), QItemSelectionModel::Select);

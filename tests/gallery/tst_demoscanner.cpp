@@ -131,6 +131,7 @@ private slots:
 
         // Save all to PDF: one page per entry, in list order, from the working copies.
         w.Action_PDF->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.pdfExportRunning(), Timeout);
         QVERIFY(QFile::exists(pdf));
         QCOMPARE(QProcess::execute("qpdf", {"--check", pdf}), 0);
         QCOMPARE(pdfPages(pdf), 3);

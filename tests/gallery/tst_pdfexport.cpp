@@ -70,7 +70,7 @@ private slots:
 
         const QString out = h.scratch.filePath("out.pdf");
         h.savePath = out;
-        h.window->Action_PDFExecute();
+        QVERIFY(h.exportPdf());
         QCOMPARE(h.prompts.size(), 1);
         QCOMPARE(h.prompts.at(0).kind, UserPrompts::Kind::SaveFile);
         QCOMPARE(h.prompts.at(0).suggestedPath, QStringLiteral("pagora.pdf"));
@@ -82,7 +82,7 @@ private slots:
         // The last chosen name is offered next; Cancel writes nothing.
         h.savePath.clear();
         QVERIFY(QFile::remove(out));
-        h.window->Action_PDFExecute();
+        QVERIFY(h.exportPdf());
         QCOMPARE(h.prompts.at(1).suggestedPath, out);
         QVERIFY(!QFile::exists(out));
     }
@@ -94,7 +94,7 @@ private slots:
             QVERIFY(h.addPage(QStringLiteral("p%1.bmp").arg(i),
                               GalleryHarness::page(16 + i, 12, qRgb(i, 50, 90))));
         h.savePath = h.scratch.filePath("many.pdf");
-        h.window->Action_PDFExecute();
+        QVERIFY(h.exportPdf());
         QVERIFY(qpdfClean(h.savePath));
         const QList<QSize> sizes = pageSizes(h.savePath);
         QCOMPARE(sizes.size(), 120);
@@ -113,7 +113,7 @@ private slots:
         h.savePath = folder + "/doc.pdf";
         const QStringList tempBefore = QDir(TempFolder::path()).entryList(QDir::Files);
 
-        h.window->Action_PDFExecute();
+        QVERIFY(h.exportPdf());
         QCOMPARE(h.prompts.size(), 2);
         QCOMPARE(h.prompts.at(1).icon, QMessageBox::Critical);
         QVERIFY2(h.prompts.at(1).text.contains(h.workingCopy("b.bmp")),
@@ -128,7 +128,7 @@ private slots:
             f.open(QIODevice::ReadOnly);
             return f.readAll();
         }();
-        h.window->Action_PDFExecute();
+        QVERIFY(h.exportPdf());
         QFile after(h.savePath);
         QVERIFY(after.open(QIODevice::ReadOnly));
         QCOMPARE(after.readAll(), before);
@@ -153,7 +153,7 @@ private slots:
                 clicked = true;
             }
         });
-        h.window->Action_PDFExecute();
+        QVERIFY(h.exportPdf());
         QVERIFY(clicked);              // the dialog was up with its Cancel button
         QCOMPARE(h.prompts.size(), 1); // the save dialog; no error box
         QVERIFY(!QFile::exists(h.savePath));
@@ -166,7 +166,7 @@ private slots:
     void emptyListDoesNothing()
     {
         GalleryHarness h;
-        h.window->Action_PDFExecute();
+        QVERIFY(h.exportPdf());
         QVERIFY(h.prompts.isEmpty());
     }
 };

@@ -1,0 +1,88 @@
+#include "gallery/PdfExportJob.h"
+
+#include "gallery/GalleryLog.h"
+#include "pdf/PdfExport.h"
+
+#include <QApplication>
+#include <QProgressDialog>
+#include <QThread>
+
+PdfExportJob *PdfExportJob::start(QWidget *owner, const QStringList &files, const QString &output)
+{
+    return new PdfExportJob(owner, files, output);
+}
+
+PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QString &output)
+    : QObject(owner), m_progress(new QProgressDialog(owner))
+{
+    QProgressDialog &progress = *m_progress;
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setWindowTitle(QApplication::applicationDisplayName());
+    progress.setLabelText(QCoreApplication::translate("Tfrm_Main", "Saving the pages to PDF...",
+                                                      "Action_PDF.Progress"));
+    progress.setRange(0, int(files.size()));
+    progress.setAutoReset(false);
+    progress.setAutoClose(false);
+    progress.setValue(0);
+    // Shown at once, not after a delay: the owner must not take commands while
+    // the export reads its pages.
+    progress.show();
+    // The Cancel button, Escape and closing the dialog all stop the export.
+    const auto stop = [this] { m_cancel = true; };
+    connect(&progress, &QProgressDialog::canceled, this, stop);
+    connect(&progress, &QDialog::rejected, this, stop);
+
+    PdfExportOptions options;
+    options.cancel = &m_cancel;
+    // Called on the worker; the dialog is updated on its own thread.
+    options.progress = [this](int done, int) {
+        m_done = done;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (m_progress)
+                    m_progress->setValue(m_done);
+            },
+            Qt::QueuedConnection);
+    };
+    m_worker.reset(QThread::create([this, files, output, options] {
+        m_written = PdfExport::run(files, output, options, &m_error);
+    }));
+    connect(m_worker.get(), &QThread::finished, this, &PdfExportJob::onWorkerFinished);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_worker->start();
+}
+
+PdfExportJob::~PdfExportJob()
+{
+    // Going with its owner: nobody is left to tell.
+    disconnect(this, &PdfExportJob::finished, nullptr, nullptr);
+    cancelAndWait();
+    delete m_progress;
+}
+
+void PdfExportJob::cancelAndWait()
+{
+    m_cancel = true;
+    if (m_worker)
+        m_worker->wait();
+    onWorkerFinished();
+}
+
+void PdfExportJob::onWorkerFinished()
+{
+    if (m_ended)
+        return;
+    m_ended = true;
+    QApplication::restoreOverrideCursor();
+    // hide(), not close(): closing the dialog would count as a Cancel.
+    if (m_progress)
+        m_progress->hide();
+    const Outcome outcome = m_written            ? Outcome::Written
+                            : m_cancel.load()    ? Outcome::Cancelled
+                                                 : Outcome::Failed;
+    if (outcome == Outcome::Cancelled)
+        qCDebug(lcGallery) << "PDF export cancelled";
+    emit finished(outcome, outcome == Outcome::Failed ? m_error : QString());
+    deleteLater();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QStringList>
+#include <atomic>
+#include <memory>
+
+class QProgressDialog;
+class QThread;
+class QWidget;
+
+// "Save all to PDF" on a worker thread. A window-modal progress dialog with a
+// Cancel button keeps the windows painted and the owner from taking commands
+// (a Delete, a close) while the export reads its pages; no event loop of its own
+// runs: the owner's carries on and finished() arrives when the export ends.
+class PdfExportJob final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PdfExportJob)
+
+public:
+    enum class Outcome
+    {
+        Written,
+        Failed,
+        Cancelled
+    };
+    Q_ENUM(Outcome)
+
+    // Starts at once with the files as given (a snapshot: later changes of the
+    // list do not reach this export). The job deletes itself after finished().
+    static PdfExportJob *start(QWidget *owner, const QStringList &files, const QString &output);
+    ~PdfExportJob() override;
+
+    // Stops the export and waits for the worker: nothing is written then.
+    void cancelAndWait();
+
+signals:
+    // On Failed, error says why, naming the file.
+    void finished(PdfExportJob::Outcome outcome, const QString &error);
+
+private:
+    PdfExportJob(QWidget *owner, const QStringList &files, const QString &output);
+    void onWorkerFinished();
+
+    std::atomic_bool m_cancel{false};
+    std::atomic_int m_done{0};
+    bool m_written = false;
+    bool m_ended = false;
+    QString m_error;
+    QPointer<QProgressDialog> m_progress; // a child of the owner, which may go first
+    std::unique_ptr<QThread> m_worker;
+};
