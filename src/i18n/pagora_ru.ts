@@ -378,6 +378,16 @@
         <comment>Action_PDF.Progress</comment>
         <translation>Сохранение страниц в PDF...</translation>
     </message>
+    <message>
+        <source>&amp;Refresh scanner list</source>
+        <comment>ActionRefreshSources</comment>
+        <translation>Обновить список сканеров</translation>
+    </message>
+    <message>
+        <source>Searching for scanners…</source>
+        <comment>cmb_Sources.Searching</comment>
+        <translation>Поиск сканеров…</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_Settings</name>

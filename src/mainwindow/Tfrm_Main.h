@@ -28,6 +28,7 @@ class Tfrm_Settings;
 class Tfrm_Preview;
 class PreviewPane;
 class RulerWidget;
+class SourceListLoader;
 class StatusPanelBar;
 
 // The main window: scanner source and settings on the left, the preview with its
@@ -75,6 +76,8 @@ public:
     void RestoreParams();
     void SaveParams();
     void cmb_SourcesChange(int index);
+    // File, "Refresh scanner list": searches for scanners again (not during a command).
+    void RefreshSourcesClick();
     void cb_ADFClick();
 
     // --- scan and copy commands, page pipeline ---
@@ -182,6 +185,8 @@ public:
     QAction *Action5 = nullptr;          // &Pagora Pro homepage
     QAction *Action8 = nullptr;          // Ab&out...
 
+    QAction *ActionRefreshSources = nullptr; // File, &Refresh scanner list
+
     // Enables or disables the two command buttons together.
     void setCommandButtonsEnabled(bool enabled);
 
@@ -204,6 +209,12 @@ private:
     // With "Check for updates at startup" on: one quiet check in the background.
     void CheckForUpdatesAtStartup();
     void printSetup();
+    // The device search: commands wait for it, the stored choice follows it.
+    void startSourceSearch();
+    void sourcesListed();
+    void restoreScannerChoice();
+    void setSourceCommandsEnabled(bool enabled);
+    QString searchingText() const;
 
     // The current printer: the default one until File, "Print Set&up..." picks another.
     QPrinter *currentPrinter();
@@ -212,6 +223,8 @@ private:
     Tfrm_About *m_about = nullptr;
     Tfrm_Settings *m_settings = nullptr;
     Tfrm_Preview *m_preview = nullptr;
+    SourceListLoader *m_sourceList = nullptr;
+    bool m_scannerChoicePending = false; // the first list after start applies "Scanner"
     bool m_shown = false;
     bool m_closed = false;
 };
