@@ -1,6 +1,8 @@
 # `cpack -G DEB` in the build folder makes a Debian package of what `cmake --install`
 # puts in place, installed below /usr. Library dependencies come from dpkg-shlibdeps.
 set(CPACK_PACKAGE_NAME pagora-pro)
+# All four parts: CPack would otherwise drop the build number.
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Veldmark)
 set(CPACK_PACKAGE_CONTACT "Veldmark <pagora-pro@veldmark.com>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "document scanning to image files, PDF and the printer")

@@ -21,7 +21,7 @@ test_pkgs=(
   clang libclang-rt-14-dev
   libbenchmark-dev python3-pil
   imagemagick
-  desktop-file-utils appstream
+  desktop-file-utils appstream file man-db
 )
 
 pkgs=("${build_pkgs[@]}")
