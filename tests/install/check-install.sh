@@ -2,7 +2,8 @@
 # Installs the build into a throw-away prefix and checks what a desktop and a
 # packager find there: the programs (and that they answer --version and --help without
 # a display), the desktop entry and AppStream file as their validators judge them,
-# the icon in every size the entry's Icon= names, and the manual page.
+# the icon in every size the entry's Icon= names, the manual page, and that the
+# installed program finds its translations.
 #
 #   check-install.sh BUILD_DIR VERSION
 set -uo pipefail
@@ -70,6 +71,11 @@ for program in pagora-pro pagora-pdf; do
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" --help 2>&1)
   [[ "$out" == "Usage: $program"* ]] || fail "$program --help said: $out"
 done
+# The translations are built into the program: an installed copy finds them.
+if [[ -x "$prefix/bin/pagora-pro" ]]; then
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=ru_RU.UTF-8 "$prefix/bin/pagora-pro" --help 2>&1)
+  [[ "$out" == "Использование: pagora-pro"* ]] || fail "no Russian help under a Russian locale: $out"
+fi
 
 if ((failures)); then
   echo "$failures check(s) failed"
