@@ -8,6 +8,8 @@ build_pkgs=(
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-qpa-plugins libgl-dev
   libsane-dev libsane1 sane-utils
+  sane-airscan
+  librsvg2-bin
   libjpeg62-turbo-dev libtiff-dev
   fonts-dejavu-core qt6-translations-l10n
 )
@@ -19,6 +21,7 @@ test_pkgs=(
   clang libclang-rt-14-dev
   libbenchmark-dev python3-pil
   imagemagick
+  desktop-file-utils appstream file man-db
 )
 
 pkgs=("${build_pkgs[@]}")

@@ -2,6 +2,7 @@
 
 #include "mainwindow/UserPrompts.h"
 
+#include <QIcon>
 #include <exception>
 
 PagoraApplication::PagoraApplication(int &argc, char **argv) : QApplication(argc, argv)
@@ -10,6 +11,10 @@ PagoraApplication::PagoraApplication(int &argc, char **argv) : QApplication(argc
     setApplicationDisplayName(QStringLiteral("Pagora Pro"));
     setOrganizationName(QStringLiteral("Veldmark"));
     setApplicationVersion(QStringLiteral(PAGORA_VERSION));
+    // Ties the windows to the installed desktop entry and its icon.
+    setDesktopFileName(QStringLiteral("com.veldmark.PagoraPro"));
+    setWindowIcon(QIcon::fromTheme(QStringLiteral("com.veldmark.PagoraPro"),
+                                   QIcon(QStringLiteral(":/icons/pagora-pro-128.png"))));
 }
 
 bool PagoraApplication::notify(QObject *receiver, QEvent *event)

@@ -1,4 +1,5 @@
 #include "about/Tfrm_About.h"
+#include "app/CommandLine.h"
 #include "app/PagoraApplication.h"
 #include "gallery/Tfrm_Preview.h"
 #include "mainwindow/Tfrm_Main.h"
@@ -9,6 +10,10 @@
 
 int main(int argc, char *argv[])
 {
+    // Before the application object: --version and --help need no display.
+    const int status = CommandLine::handleInfoOptions(argc, argv);
+    if (status >= 0)
+        return status;
     PagoraApplication app(argc, argv);
 
     // The four windows exist, hidden, before the main window is first shown, so

@@ -407,6 +407,16 @@
         <comment>Action_PDF.Progress</comment>
         <translation>Сохранение страниц в PDF...</translation>
     </message>
+    <message>
+        <source>&amp;Refresh scanner list</source>
+        <comment>ActionRefreshSources</comment>
+        <translation>Обновить список сканеров</translation>
+    </message>
+    <message>
+        <source>Searching for scanners…</source>
+        <comment>cmb_Sources.Searching</comment>
+        <translation>Поиск сканеров…</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_Settings</name>
@@ -529,6 +539,41 @@
         <comment>UpdateWriteError</comment>
         <translation>Не удалось записать файл "%1".
 %2</translation>
+    </message>
+</context>
+<context>
+    <name>CommandLine</name>
+    <message>
+        <source>Usage: pagora-pro [options]
+
+Pagora Pro scans documents from SANE scanners into image files, one PDF document
+or the printer. Scanner, image and file choices are made in its window and kept
+in ~/.config/Veldmark/Pagora Pro.conf.
+
+Options:
+  -h, --help     show this help and exit
+  -V, --version  show the version and exit
+  Qt&apos;s own options (for example -platform offscreen) are accepted too.
+
+Environment:
+  SANE_CONFIG_DIR  SANE&apos;s configuration folders, which choose the scanner backends
+  TEMP             folder for the working copies of scanned pages
+</source>
+        <translation>Использование: pagora-pro [параметры]
+
+Pagora Pro сканирует документы со сканеров SANE в файлы изображений, в один
+документ PDF или на принтер. Сканер, параметры изображения и файлов выбираются
+в окне программы и хранятся в ~/.config/Veldmark/Pagora Pro.conf.
+
+Параметры:
+  -h, --help     показать эту справку и выйти
+  -V, --version  показать версию и выйти
+  Принимаются и собственные параметры Qt (например, -platform offscreen).
+
+Переменные окружения:
+  SANE_CONFIG_DIR  каталоги настроек SANE, определяющие драйверы сканеров
+  TEMP             каталог для рабочих копий отсканированных страниц
+</translation>
     </message>
 </context>
 <context>

@@ -8,6 +8,7 @@
 #include "mainwindow/PagePipeline.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/RulerWidget.h"
+#include "mainwindow/SourceListLoader.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "scanner/PageSizes.h"
 #include "scanner/TTwainControl.h"
@@ -55,6 +56,8 @@ void Tfrm_Main::connectControl()
 {
     connect(TwainControl, &TTwainControl::OnPostScan, this, &Tfrm_Main::TwainControlPostScan);
     connect(TwainControl, &TTwainControl::OnProgress, this, &Tfrm_Main::TwainControlProgress);
+    m_sourceList = new SourceListLoader(TwainControl, cmb_Sources, this);
+    connect(m_sourceList, &SourceListLoader::finished, this, &Tfrm_Main::sourcesListed);
 }
 
 void Tfrm_Main::changeEvent(QEvent *event)
@@ -77,18 +80,18 @@ void Tfrm_Main::FormShow()
 {
     PreviewResolution = 20.78f;
 
-    if (TwainControl->StartDevice() != 0) {
-        cmb_Sources->clear();
-        for (int i = 0; i < TwainControl->sourceCount(); ++i)
-            cmb_Sources->addItem(TwainControl->GetSourceProductName(i), i);
-        cmb_Sources->setCurrentIndex(TwainControl->sourceIndex());
-    }
+    // Asking every scanner backend for its devices takes seconds: the window does
+    // not wait for it, and the stored scanner choice is applied when the list comes.
+    m_scannerChoicePending = true;
+    startSourceSearch();
 
     RestoreParams();
 
     I32_Preview->createLayers();
     DrawRuler(20.78f);
-    Mess(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")));
+    Mess(m_sourceList->isSearching()
+             ? searchingText()
+             : MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")));
 
     // After the window is up, so a slow network never delays the start.
     QTimer::singleShot(0, this, &Tfrm_Main::CheckForUpdatesAtStartup);
@@ -149,11 +152,8 @@ void Tfrm_Main::RestoreParams()
     if (!restore)
         return;
 
-    // Setting a position runs no change handler: the control's source index
-    // stays as the control reported it.
+    // The scanner choice waits for the source list (restoreScannerChoice).
     int index = 0;
-    if (store.readIntegerInRange(SettingsStore::Scanner, 0, cmb_Sources->count() - 1, index))
-        cmb_Sources->setCurrentIndex(index);
     if (store.readIntegerInRange(SettingsStore::Mode, 0, cmb_Mode->count() - 1, index))
         cmb_Mode->setCurrentIndex(index);
     if (store.readIntegerInRange(SettingsStore::Resolution, 0, cmb_Resolution->count() - 1, index))
@@ -181,7 +181,12 @@ void Tfrm_Main::RestoreParams()
 void Tfrm_Main::SaveParams()
 {
     SettingsStore store;
-    store.WriteInteger(SettingsStore::Scanner, cmb_Sources->currentIndex());
+    // The searching item is no choice: closed before the first list came, the stored
+    // choice stands; during a later search, the one from before it.
+    if (!m_scannerChoicePending)
+        store.WriteInteger(SettingsStore::Scanner, m_sourceList->isSearching()
+                                                       ? m_sourceList->previousIndex()
+                                                       : cmb_Sources->currentIndex());
     store.WriteInteger(SettingsStore::Mode, cmb_Mode->currentIndex());
     store.WriteInteger(SettingsStore::Resolution, cmb_Resolution->currentIndex());
     store.WriteInteger(SettingsStore::Size, cmb_Size->currentIndex());
@@ -199,6 +204,56 @@ void Tfrm_Main::cmb_SourcesChange(int index)
     TwainControl->setSourceIndex(index);
 }
 
+void Tfrm_Main::RefreshSourcesClick()
+{
+    // Disabled during a command or a search; the menu's shortcut may still come here.
+    if (!ToolButtonScan->isEnabled() || m_sourceList->isSearching())
+        return;
+    Mess(searchingText());
+    startSourceSearch();
+}
+
+void Tfrm_Main::startSourceSearch()
+{
+    setSourceCommandsEnabled(false);
+    m_sourceList->start();
+}
+
+void Tfrm_Main::sourcesListed()
+{
+    if (m_scannerChoicePending) {
+        m_scannerChoicePending = false;
+        restoreScannerChoice();
+    }
+    setSourceCommandsEnabled(true);
+    Mess(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")));
+}
+
+void Tfrm_Main::restoreScannerChoice()
+{
+    SettingsStore store;
+    bool restore = false;
+    store.readBool(SettingsStore::Save, restore);
+    // Setting a position runs no change handler: the control's source index
+    // stays as the control reported it.
+    int index = 0;
+    if (restore &&
+        store.readIntegerInRange(SettingsStore::Scanner, 0, cmb_Sources->count() - 1, index))
+        cmb_Sources->setCurrentIndex(index);
+}
+
+void Tfrm_Main::setSourceCommandsEnabled(bool enabled)
+{
+    setCommandButtonsEnabled(enabled);
+    for (QAction *command : {Action2, Action1, Action3})
+        command->setEnabled(enabled);
+}
+
+QString Tfrm_Main::searchingText() const
+{
+    return tr("Searching for scanners…", "cmb_Sources.Searching");
+}
+
 void Tfrm_Main::cb_ADFClick()
 {
     cb_Duplex->setEnabled(cb_ADF->isChecked());
@@ -213,4 +268,5 @@ void Tfrm_Main::setCommandButtonsEnabled(bool enabled)
     ToolButtonScan->setEnabled(enabled);
     // No export while a batch runs: it would miss the pages still coming.
     Action_PDF->setEnabled(enabled && Pages->rowCount() > 0);
+    ActionRefreshSources->setEnabled(enabled);
 }

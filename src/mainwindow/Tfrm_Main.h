@@ -29,6 +29,7 @@ class Tfrm_Settings;
 class Tfrm_Preview;
 class PreviewPane;
 class RulerWidget;
+class SourceListLoader;
 class StatusPanelBar;
 class PageModel;
 class PagePipeline;
@@ -91,6 +92,8 @@ public:
     void RestoreParams();
     void SaveParams();
     void cmb_SourcesChange(int index);
+    // File, "Refresh scanner list": searches for scanners again (not during a command).
+    void RefreshSourcesClick();
     void cb_ADFClick();
 
     // --- scan and copy commands, page pipeline ---
@@ -207,6 +210,8 @@ public:
     QAction *Action5 = nullptr;          // &Pagora Pro homepage
     QAction *Action8 = nullptr;          // Ab&out...
 
+    QAction *ActionRefreshSources = nullptr; // File, &Refresh scanner list
+
     // Enables or disables the two command buttons together.
     void setCommandButtonsEnabled(bool enabled);
 
@@ -235,6 +240,12 @@ private:
     // With "Check for updates at startup" on: one quiet check in the background.
     void CheckForUpdatesAtStartup();
     void printSetup();
+    // The device search: commands wait for it, the stored choice follows it.
+    void startSourceSearch();
+    void sourcesListed();
+    void restoreScannerChoice();
+    void setSourceCommandsEnabled(bool enabled);
+    QString searchingText() const;
 
     // The current printer: the default one until File, "Print Set&up..." picks another.
     QPrinter *currentPrinter();
@@ -243,6 +254,8 @@ private:
     Tfrm_About *m_about = nullptr;
     Tfrm_Settings *m_settings = nullptr;
     Tfrm_Preview *m_preview = nullptr;
+    SourceListLoader *m_sourceList = nullptr;
+    bool m_scannerChoicePending = false; // the first list after start applies "Scanner"
     bool m_shown = false;
     bool m_busy = false;
     bool m_batchEnding = false; // the control finished; pages may still be in the pipeline

@@ -6,6 +6,7 @@
 #include "mainwindow/PagePipeline.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/RulerWidget.h"
+#include "mainwindow/SourceListLoader.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "scanner/PageSizes.h"
@@ -335,6 +336,9 @@ void Tfrm_Main::createMenus()
     Action1->setObjectName(QStringLiteral("Action1"));
     Action3 = menuFile->addAction(QString(), this, &Tfrm_Main::Copy1Click);
     Action3->setObjectName(QStringLiteral("Action3"));
+    ActionRefreshSources = menuFile->addAction(QString(), this, &Tfrm_Main::RefreshSourcesClick);
+    ActionRefreshSources->setObjectName(QStringLiteral("ActionRefreshSources"));
+    ActionRefreshSources->setShortcut(QKeySequence::Refresh);
     menuFile->addSeparator();
     FilePrintSetup1 = menuFile->addAction(QString(), this, &Tfrm_Main::printSetup);
     FilePrintSetup1->setObjectName(QStringLiteral("FilePrintSetup1"));
@@ -397,6 +401,8 @@ void Tfrm_Main::retranslateUi()
     BrowseForFolder1->setText(tr("&Select destination folder...", "BrowseForFolder1"));
     Action1->setText(tr("S&can", "Action1"));
     Action3->setText(tr("C&opy to printer", "Action3"));
+    ActionRefreshSources->setText(tr("&Refresh scanner list", "ActionRefreshSources"));
+    m_sourceList->setSearchingText(searchingText());
     FilePrintSetup1->setText(tr("Print Set&up...", "FilePrintSetup1"));
     FilePrintSetup1->setToolTip(tr("Print Setup", "FilePrintSetup1.Hint"));
     FileExit1->setText(tr("E&xit", "FileExit1"));

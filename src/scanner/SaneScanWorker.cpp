@@ -7,6 +7,7 @@
 #include "scanner/ScanErrors.h"
 #include "scanner/ScannerLog.h"
 
+#include <QElapsedTimer>
 #include <QThread>
 #include <climits>
 #include <sane/sane.h>
@@ -36,6 +37,17 @@ qint64 SaneScanWorker::defaultMaxPageBytes()
 bool SaneScanWorker::listDevices(QList<ScanRules::DeviceEntry> *devices)
 {
     return SaneLibrary::instance().listDevices(devices);
+}
+
+void SaneScanWorker::listDevicesFor(int requestId)
+{
+    QElapsedTimer clock;
+    clock.start();
+    QList<ScanRules::DeviceEntry> devices;
+    const bool ok = listDevices(&devices);
+    qCDebug(lcScanner) << "source list read:" << devices.size() << "device(s) in" << clock.elapsed()
+                       << "ms";
+    emit devicesListed(requestId, ok, devices);
 }
 
 OpenResult SaneScanWorker::openDevice(const QByteArray &name, const OptionOverrides &overrides)

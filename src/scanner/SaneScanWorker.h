@@ -22,6 +22,8 @@ public:
 
     // Worker thread only.
     bool listDevices(QList<ScanRules::DeviceEntry> *devices);
+    // Reads the list and answers with devicesListed; the caller goes on meanwhile.
+    void listDevicesFor(int requestId);
     OpenResult openDevice(const QByteArray &name, const OptionOverrides &overrides);
     void closeDevice();
     ApplyResult applySettings(const ScanSettings &settings);
@@ -45,6 +47,7 @@ signals:
     void pageReady(int batchId, const ScannedPage &page);
     void progress(int batchId, int percent);
     void acquisitionFailed(int batchId, int errorCode);
+    void devicesListed(int requestId, bool ok, const QList<ScanRules::DeviceEntry> &devices);
 
 private:
     int errorFor(int saneStatus);

@@ -28,6 +28,7 @@ void onWorker(SaneScanWorker *worker, F &&f)
 SaneTwainControl::SaneTwainControl(QObject *parent) : TTwainControl(parent)
 {
     qRegisterMetaType<ScannedPage>();
+    qRegisterMetaType<QList<ScanRules::DeviceEntry>>();
     m_worker = new SaneScanWorker;
     m_worker->moveToThread(&m_thread);
     connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
@@ -36,6 +37,8 @@ SaneTwainControl::SaneTwainControl(QObject *parent) : TTwainControl(parent)
     connect(m_worker, &SaneScanWorker::progress, this, &SaneTwainControl::onProgress,
             Qt::QueuedConnection);
     connect(m_worker, &SaneScanWorker::acquisitionFailed, this, &SaneTwainControl::onFailed,
+            Qt::QueuedConnection);
+    connect(m_worker, &SaneScanWorker::devicesListed, this, &SaneTwainControl::onDevicesListed,
             Qt::QueuedConnection);
     m_progressTimer.setSingleShot(true);
     connect(&m_progressTimer, &QTimer::timeout, this, &SaneTwainControl::flushProgress);
@@ -57,21 +60,53 @@ SaneTwainControl::~SaneTwainControl()
 int SaneTwainControl::StartDevice()
 {
     // The list is kept between commands (reading it can take seconds with network
-    // backends) and read again while it is empty or after an open failed.
-    if (!m_listed || m_devices.isEmpty()) {
+    // backends) and read again only after an open failed; ListSources reads it afresh
+    // without blocking. An empty list is not read again here: the caller's source index
+    // belongs to the list it shows, so a new device could not be chosen anyway.
+    if (!m_listed) {
         bool ok = false;
         QList<ScanRules::DeviceEntry> devices;
         SaneScanWorker *worker = m_worker;
         onWorker(worker, [&] { ok = worker->listDevices(&devices); });
         if (!ok)
             return 0;
-        m_devices = devices;
-        m_names = ScanRules::displayNames(devices);
-        m_listed = true;
+        takeDeviceList(devices);
     }
     if (sourceIndex() < 0 || sourceIndex() >= m_devices.size())
         TTwainControl::setSourceIndex(m_devices.isEmpty() ? -1 : 0);
     return 1;
+}
+
+void SaneTwainControl::ListSources()
+{
+    if (m_open && !m_busy)
+        StopDevice();
+    const int request = ++m_listRequest;
+    SaneScanWorker *worker = m_worker;
+    QMetaObject::invokeMethod(
+        worker, [worker, request] { worker->listDevicesFor(request); }, Qt::QueuedConnection);
+}
+
+void SaneTwainControl::onDevicesListed(int requestId, bool ok,
+                                       const QList<ScanRules::DeviceEntry> &devices)
+{
+    if (requestId != m_listRequest)
+        return;
+    if (!ok) {
+        emit OnSourcesListed(0);
+        return;
+    }
+    takeDeviceList(devices);
+    if (sourceIndex() < 0 || sourceIndex() >= m_devices.size())
+        TTwainControl::setSourceIndex(m_devices.isEmpty() ? -1 : 0);
+    emit OnSourcesListed(1);
+}
+
+void SaneTwainControl::takeDeviceList(const QList<ScanRules::DeviceEntry> &devices)
+{
+    m_devices = devices;
+    m_names = ScanRules::displayNames(devices);
+    m_listed = true;
 }
 
 void SaneTwainControl::StopDevice()

@@ -38,6 +38,9 @@ public:
     ~SaneTwainControl() override;
 
     int StartDevice() override;
+    // Reads the list on the worker; the answer comes as a queued OnSourcesListed.
+    // An open (idle) source is closed first, as the indexes may change.
+    void ListSources() override;
     void StopDevice() override;
     int sourceCount() const override;
     QString GetSourceProductName(int index) const override;
@@ -79,6 +82,8 @@ public:
     QString deviceName(int index) const;
 
 private:
+    void onDevicesListed(int requestId, bool ok, const QList<ScanRules::DeviceEntry> &devices);
+    void takeDeviceList(const QList<ScanRules::DeviceEntry> &devices);
     void onPageReady(int batchId, const ScannedPage &page);
     void onProgress(int batchId, int percent);
     void onFailed(int batchId, int code);
@@ -97,6 +102,7 @@ private:
     bool m_busy = false;
     int m_state = 0;
     int m_batchId = 0;
+    int m_listRequest = 0; // only the newest ListSources is answered
     DeviceCaps m_caps;
     ScanSettings m_settings;
     int m_effectiveResolution = 0; // 0: not applied to a device yet

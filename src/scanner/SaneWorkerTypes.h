@@ -69,3 +69,4 @@ struct ScannedPage
 };
 
 Q_DECLARE_METATYPE(ScannedPage)
+Q_DECLARE_METATYPE(ScanRules::DeviceEntry)

@@ -29,6 +29,11 @@ public:
 
     // --- sources ---
     virtual int StartDevice() = 0; // non-zero on success
+    // Reads the source list afresh without making the caller wait for the devices:
+    // OnSourcesListed follows with what StartDevice would have returned, and the
+    // source properties then describe the new list. The default asks StartDevice at
+    // once (and so may signal before returning), for controls whose list costs nothing.
+    virtual void ListSources() { emit OnSourcesListed(StartDevice()); }
     virtual void StopDevice() = 0;
     virtual int sourceCount() const = 0;
     virtual QString GetSourceProductName(int index) const = 0;
@@ -98,6 +103,8 @@ signals:
     // flag 0: a page arrived (the newest image). flag != 0: no page; see errorCode.
     void OnPostScan(int flag);
     void OnProgress(int action, int percentComplete, bool canInterrupt);
+    // The answer to ListSources: non-zero when the list could be read.
+    void OnSourcesListed(int result);
 
 protected:
     void setError(int code, const QString &text)

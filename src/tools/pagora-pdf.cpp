@@ -29,8 +29,9 @@ const char kUsage[] =
     "written (an existing file of that name is left as it was).\n"
     "\n"
     "Options:\n"
-    "  -h, --help  show this help and exit\n"
-    "  --          end of options (for file names that begin with '-')\n";
+    "  -h, --help     show this help and exit\n"
+    "  -V, --version  show the version and exit\n"
+    "  --             end of options (for file names that begin with '-')\n";
 
 int failWith(const QString &message)
 {
@@ -58,6 +59,11 @@ int main(int argc, char *argv[])
     for (const QString &argument : arguments) {
         if (options && (argument == QLatin1String("-h") || argument == QLatin1String("--help"))) {
             std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if (options &&
+            (argument == QLatin1String("-V") || argument == QLatin1String("--version"))) {
+            std::printf("pagora-pdf %s\n", PAGORA_VERSION);
             return 0;
         }
         if (options && argument == QLatin1String("--")) {

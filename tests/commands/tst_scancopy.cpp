@@ -130,6 +130,9 @@ bool TestScanCopy::startWindow()
     m_control->setDeviceOptionOverride("read-return-value", QStringLiteral("Default"));
     m_w = std::make_unique<Tfrm_Main>(m_control);
     m_w->FormShow();
+    // The device search ends on its own; the commands wait for it.
+    if (!QTest::qWaitFor([this] { return m_w->ToolButtonScan->isEnabled(); }, 60000))
+        return false;
     int test = -1;
     for (int i = 0; i < m_control->sourceCount(); ++i) {
         if (m_control->deviceName(i) == QLatin1String("test:0"))

@@ -74,6 +74,8 @@ private slots:
         w.setWindows(nullptr, nullptr, &preview);
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
+        // The device search ends on its own; the commands wait for it.
+        QTRY_VERIFY_WITH_TIMEOUT(w.ToolButtonScan->isEnabled(), Timeout);
         int demo = -1;
         for (int i = 0; i < w.cmb_Sources->count(); ++i) {
             if (control->deviceName(i) == QLatin1String("test:0"))

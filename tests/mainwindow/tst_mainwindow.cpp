@@ -1,3 +1,4 @@
+#include "FakeTwainControl.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
@@ -7,14 +8,17 @@
 #include "scanner/NullTwainControl.h"
 #include "settings/SettingsStore.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QSettings>
+#include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 #include <memory>
 
 class TestMainWindow : public QObject
@@ -38,8 +42,13 @@ private slots:
     void storedLanguageAppliesAtStart_data();
     void storedLanguageAppliesAtStart();
     void feederBoxEnablesDuplex();
+    void startsBeforeSlowSearchEnds_data();
+    void startsBeforeSlowSearchEnds();
+    void searchKeepsScannerChoice();
 
 private:
+    static FakeTwainControl *slowControl(const QStringList &sources, int delayMs);
+    static QList<bool> sourceCommandsEnabled(const Tfrm_Main &w);
     void writeSettings(const QByteArray &lines);
     std::unique_ptr<Tfrm_Main> start();
     static int countPixels(const QImage &image, const QRect &area, const QColor &color);
@@ -317,6 +326,119 @@ void TestMainWindow::feederBoxEnablesDuplex()
     w->cb_ADF->click();
     QVERIFY(!w->cb_Duplex->isEnabled());
     QVERIFY(!w->cb_Duplex->isChecked());
+}
+
+FakeTwainControl *TestMainWindow::slowControl(const QStringList &sources, int delayMs)
+{
+    auto *fake = new FakeTwainControl;
+    fake->setSources(sources);
+    fake->setDiscoveryDelay(delayMs);
+    return fake;
+}
+
+// Preview, Scan, the menu's Preview, Scan and Copy, and Refresh.
+QList<bool> TestMainWindow::sourceCommandsEnabled(const Tfrm_Main &w)
+{
+    return {w.ToolButtonPreview->isEnabled(), w.ToolButtonScan->isEnabled(),
+            w.Action2->isEnabled(),           w.Action1->isEnabled(),
+            w.Action3->isEnabled(),           w.ActionRefreshSources->isEnabled()};
+}
+
+void TestMainWindow::startsBeforeSlowSearchEnds_data()
+{
+    QTest::addColumn<QStringList>("sources");
+    QTest::addColumn<int>("startResult");
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QString>("searching");
+    QTest::addColumn<int>("selected");
+    const QStringList three = {"Flatbed A", "Network B", "Test C"};
+    const QString english = QStringLiteral("Searching for scanners…");
+    QTest::newRow("stored choice")
+        << three << 1 << QByteArray("Save=1\nScanner=2\n") << english << 2;
+    QTest::newRow("Save off: the control's source")
+        << three << 1 << QByteArray("Save=0\nScanner=2\n") << english << 0;
+    QTest::newRow("stored beyond the list")
+        << three << 1 << QByteArray("Save=1\nScanner=3\n") << english << 0;
+    QTest::newRow("Russian") << three << 1 << QByteArray("Save=1\nScanner=1\nLang=Russian\n")
+                             << QStringLiteral("Поиск сканеров…") << 1;
+    QTest::newRow("nothing found")
+        << QStringList() << 1 << QByteArray("Save=1\nScanner=0\n") << english << -1;
+    QTest::newRow("no scanner interface")
+        << three << 0 << QByteArray("Save=1\nScanner=1\n") << english << -1;
+}
+
+void TestMainWindow::startsBeforeSlowSearchEnds()
+{
+    QFETCH(QStringList, sources);
+    QFETCH(int, startResult);
+    QFETCH(QByteArray, settings);
+    QFETCH(QString, searching);
+    QFETCH(int, selected);
+    writeSettings(settings);
+    FakeTwainControl *fake = slowControl(sources, 300);
+    fake->setStartDeviceResult(startResult);
+    Tfrm_Main w(fake);
+    w.show();
+
+    // Shown at once, saying what it waits for, with nothing to pick and no command to run.
+    QVERIFY(w.isVisible());
+    QCOMPARE(w.cmb_Sources->count(), 1);
+    QCOMPARE(w.cmb_Sources->currentText(), searching);
+    QCOMPARE(w.StatusText, searching);
+    const auto *model = qobject_cast<QStandardItemModel *>(w.cmb_Sources->model());
+    QVERIFY(model && !(model->item(0)->flags() & Qt::ItemIsEnabled));
+    QCOMPARE(sourceCommandsEnabled(w), QList<bool>(6, false));
+    w.Scan1Click();
+    QVERIFY(!fake->calls().contains(QStringLiteral("OpenDataSource")));
+
+    const QString ready = MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6"));
+    QTRY_COMPARE_WITH_TIMEOUT(w.StatusText, ready, 5000);
+    QVERIFY(!w.StatusIsError);
+    QCOMPARE(w.cmb_Sources->count(), startResult ? sources.size() : 0);
+    QCOMPARE(w.cmb_Sources->currentIndex(), selected);
+    if (selected >= 0)
+        QCOMPARE(w.cmb_Sources->currentText(), sources.at(selected));
+    QCOMPARE(sourceCommandsEnabled(w), QList<bool>(6, true));
+}
+
+void TestMainWindow::searchKeepsScannerChoice()
+{
+    writeSettings("Save=1\nScanner=1\n");
+    const auto storedScanner = [this] {
+        return QSettings(m_path, QSettings::IniFormat).value("Scanner").toInt();
+    };
+    {
+        // Closed before the first list came: the searching item is no choice.
+        Tfrm_Main w(slowControl({"A", "B"}, 60000));
+        w.show();
+        w.close();
+        QVERIFY(!w.isVisible());
+    }
+    QCOMPARE(storedScanner(), 1);
+    {
+        FakeTwainControl *fake = slowControl({"A", "B"}, 50);
+        Tfrm_Main w(fake);
+        w.show();
+        QTRY_VERIFY(w.ToolButtonScan->isEnabled());
+        QCOMPARE(w.cmb_Sources->currentText(), QStringLiteral("B"));
+
+        // A new scanner ahead of the chosen one: the choice follows the name.
+        fake->setSources({"New", "A", "B"});
+        w.ActionRefreshSources->trigger();
+        QCOMPARE(w.cmb_Sources->count(), 1);
+        QVERIFY(!w.ToolButtonScan->isEnabled());
+        QTRY_VERIFY(w.ToolButtonScan->isEnabled());
+        QCOMPARE(w.cmb_Sources->count(), 3);
+        QCOMPARE(w.cmb_Sources->currentText(), QStringLiteral("B"));
+        QCOMPARE(fake->sourceIndex(), 2);
+
+        // Closed during a refresh: the choice from before it is stored.
+        fake->setDiscoveryDelay(60000);
+        w.ActionRefreshSources->trigger();
+        QCOMPARE(w.cmb_Sources->count(), 1);
+        w.close();
+    }
+    QCOMPARE(storedScanner(), 2);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -64,6 +64,16 @@ int FakeTwainControl::StartDevice()
     return m_startResult;
 }
 
+void FakeTwainControl::ListSources()
+{
+    record(QStringLiteral("ListSources"));
+    if (m_discoveryDelay <= 0) {
+        TTwainControl::ListSources();
+        return;
+    }
+    QTimer::singleShot(m_discoveryDelay, this, [this] { emit OnSourcesListed(StartDevice()); });
+}
+
 void FakeTwainControl::StopDevice()
 {
     record(QStringLiteral("StopDevice"));

@@ -36,6 +36,9 @@ public:
     // --- script ---
     void setSources(const QStringList &names) { m_sources = names; }
     void setStartDeviceResult(int result) { m_startResult = result; }
+    // Slow discovery: ListSources answers after this many milliseconds instead of at
+    // once, with the sources and start result set by then.
+    void setDiscoveryDelay(int ms) { m_discoveryDelay = ms; }
     void setOpenError(int code, const QString &text);
     // Writing this property (e.g. "resolution") sets the error; codes 39 and 45 included.
     void setPropertyError(const QString &property, int code, const QString &text);
@@ -54,6 +57,7 @@ public:
 
     // --- the contract ---
     int StartDevice() override;
+    void ListSources() override;
     void StopDevice() override;
     int sourceCount() const override { return int(m_sources.size()); }
     QString GetSourceProductName(int index) const override;
@@ -91,6 +95,7 @@ private:
     mutable QStringList m_calls;
     QStringList m_sources;
     int m_startResult = 1;
+    int m_discoveryDelay = 0;
     int m_openError = 0;
     QString m_openErrorText;
     QHash<QString, QPair<int, QString>> m_propertyErrors;

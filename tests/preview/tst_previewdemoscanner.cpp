@@ -37,6 +37,9 @@ struct DemoWindow
     // Selects the test backend among whatever other scanners the machine has.
     bool selectDemoScanner()
     {
+        // The device search ends on its own; the commands wait for it.
+        if (!QTest::qWaitFor([this] { return w->ToolButtonScan->isEnabled(); }, Timeout))
+            return false;
         for (int i = 0; i < w->cmb_Sources->count(); ++i) {
             if (control->deviceName(i) == QLatin1String("test:0")) {
                 w->cmb_Sources->setCurrentIndex(i);

@@ -99,6 +99,7 @@ class TestSaneTwainControl : public QObject
 private slots:
     void initTestCase();
     void deviceListed();
+    void sourcesListedWithoutWaiting();
     void flatbedPage_data();
     void flatbedPage();
     void pageSizeClampedToBed();
@@ -143,6 +144,28 @@ void TestSaneTwainControl::deviceListed()
     QVERIFY(c.GetSourceProductName(index).contains(QLatin1String("frontend-tester")));
     QVERIFY(c.sourceIndex() >= 0);
     QVERIFY(c.GetSourceProductName(c.sourceCount()).isEmpty());
+}
+
+void TestSaneTwainControl::sourcesListedWithoutWaiting()
+{
+    SaneTwainControl c;
+    QSignalSpy listed(&c, &TTwainControl::OnSourcesListed);
+    c.ListSources();
+    c.ListSources();             // only the newer request is answered
+    QCOMPARE(listed.count(), 0); // the answer comes from the worker, later
+    QVERIFY(listed.wait(30000));
+    QTest::qWait(100);
+    QCOMPARE(listed.count(), 1);
+    QCOMPARE(listed.first().first().toInt(), 1);
+    QVERIFY(testDevice(c) >= 0);
+    QVERIFY(c.sourceIndex() >= 0);
+
+    // Destroyed during a search: no answer reaches a deleted control, nothing hangs.
+    auto *other = new SaneTwainControl;
+    QSignalSpy otherListed(other, &TTwainControl::OnSourcesListed);
+    other->ListSources();
+    delete other;
+    QCOMPARE(otherListed.count(), 0);
 }
 
 void TestSaneTwainControl::flatbedPage_data()

@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Installs the build into a throw-away prefix and checks what a desktop and a
+# packager find there: the programs (and that they answer --version and --help without
+# a display), the desktop entry and AppStream file as their validators judge them,
+# the icon in every size the entry's Icon= names, the manual page, and that the
+# installed program finds its translations.
+#
+#   check-install.sh BUILD_DIR VERSION
+set -uo pipefail
+build=$1
+version=$2
+id=com.veldmark.PagoraPro
+
+prefix=$(mktemp -d "${TMPDIR:-/tmp}/pagora-install.XXXXXX")
+trap 'rm -rf "$prefix"' EXIT
+failures=0
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+if ! cmake --install "$build" --prefix "$prefix" >"$prefix.log" 2>&1; then
+  cat "$prefix.log"
+  rm -f "$prefix.log"
+  echo "FAIL: cmake --install"
+  exit 1
+fi
+rm -f "$prefix.log"
+
+desktop=share/applications/$id.desktop
+metainfo=share/metainfo/$id.metainfo.xml
+expected=(bin/pagora-pro bin/pagora-pdf "$desktop" "$metainfo"
+  share/icons/hicolor/scalable/apps/$id.svg share/man/man1/pagora-pdf.1)
+for size in 48 128 256; do
+  expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
+done
+for f in "${expected[@]}"; do
+  [[ -f "$prefix/$f" ]] || fail "not installed: $f"
+done
+
+for size in 48 128 256; do
+  png="$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png"
+  [[ -f "$png" ]] && ! file "$png" | grep -q "PNG image data, $size x $size" &&
+    fail "$png is not a ${size} x ${size} PNG: $(file -b "$png")"
+done
+
+if [[ -f "$prefix/$desktop" ]]; then
+  out=$(desktop-file-validate "$prefix/$desktop" 2>&1) || fail "desktop-file-validate: $out"
+  [[ -z "$out" ]] || echo "desktop-file-validate says: $out"
+  grep -qx "Icon=$id" "$prefix/$desktop" || fail "Icon= does not name the installed icon $id"
+  grep -qx "Exec=pagora-pro" "$prefix/$desktop" || fail "Exec= does not run pagora-pro"
+  grep -q "^Name\[ru\]=" "$prefix/$desktop" || fail "no Russian name"
+  grep -q "^Comment\[ru\]=" "$prefix/$desktop" || fail "no Russian comment"
+fi
+if [[ -f "$prefix/$metainfo" ]]; then
+  out=$(appstreamcli validate --no-net "$prefix/$metainfo" 2>&1) ||
+    fail "appstreamcli validate: $out"
+  grep -q "<release version=\"$version\"" "$prefix/$metainfo" ||
+    fail "the metainfo's release is not $version"
+fi
+if [[ -f "$prefix/share/man/man1/pagora-pdf.1" ]]; then
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/pagora-pdf.1" 2>&1 >/dev/null)
+  [[ -z "$warnings" ]] || fail "the manual page has warnings: $warnings"
+fi
+
+# No display: the answers must not need one.
+for program in pagora-pro pagora-pdf; do
+  [[ -x "$prefix/bin/$program" ]] || continue
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" --version 2>&1)
+  [[ "$out" == "$program $version" ]] || fail "$program --version said: $out"
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" --help 2>&1)
+  [[ "$out" == "Usage: $program"* ]] || fail "$program --help said: $out"
+done
+# The translations are built into the program: an installed copy finds them.
+if [[ -x "$prefix/bin/pagora-pro" ]]; then
+  out=$(env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=ru_RU.UTF-8 "$prefix/bin/pagora-pro" --help 2>&1)
+  [[ "$out" == "Использование: pagora-pro"* ]] || fail "no Russian help under a Russian locale: $out"
+fi
+
+if ((failures)); then
+  echo "$failures check(s) failed"
+  exit 1
+fi
+echo "install tree complete and valid"
