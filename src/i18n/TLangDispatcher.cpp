@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
+#include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
 
@@ -67,6 +68,7 @@ bool TLangDispatcher::setLanguage(const QString &name)
         return true;
 
     std::unique_ptr<QTranslator> next;
+    std::unique_ptr<QTranslator> nextQt;
     if (name != English) {
         const QString code = codeOf(name);
         if (code.isEmpty())
@@ -74,13 +76,24 @@ bool TLangDispatcher::setLanguage(const QString &name)
         next = std::make_unique<QTranslator>();
         if (!next->load(QmFolder + QStringLiteral("/pagora_") + code + QStringLiteral(".qm")))
             return false;
+        // Without Qt's translations installed those texts simply stay English.
+        nextQt = std::make_unique<QTranslator>();
+        if (!nextQt->load(QStringLiteral("qtbase_") + code,
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+            nextQt.reset();
     }
 
-    if (m_translator)
-        QCoreApplication::removeTranslator(m_translator.get());
+    for (auto *old : {m_translator.get(), m_qtTranslator.get()}) {
+        if (old)
+            QCoreApplication::removeTranslator(old);
+    }
     m_translator = std::move(next);
-    if (m_translator)
-        QCoreApplication::installTranslator(m_translator.get());
+    m_qtTranslator = std::move(nextQt);
+    // Installed last is searched first: the program's own texts win.
+    for (auto *now : {m_qtTranslator.get(), m_translator.get()}) {
+        if (now)
+            QCoreApplication::installTranslator(now);
+    }
     m_language = name;
 
     // The application posts LanguageChange to every top-level window, shown or

@@ -41,4 +41,6 @@ private:
 
     QString m_language;
     std::unique_ptr<QTranslator> m_translator;
+    // Qt's own texts (standard buttons, the system's error reasons); optional.
+    std::unique_ptr<QTranslator> m_qtTranslator;
 };

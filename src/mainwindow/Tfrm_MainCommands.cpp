@@ -160,14 +160,15 @@ void postScanScannedPage(Tfrm_Main &w)
 
     QString error;
     if (!control->SaveImage(page, names.pageFile))
-        error = Tfrm_Main::tr("The page file %1 could not be written.", "pageFileNotWritten")
-                    .arg(nativePath(names.pageFile));
+        error = Tfrm_Main::tr("The page file %1 could not be written: %2", "pageFileNotWritten")
+                    .arg(nativePath(names.pageFile), control->saveFailureReason());
     const qint64 pageFileMs = clock.restart();
     const bool copyWritten = control->SaveImage(page, names.workingCopy);
     const qint64 workingCopyMs = clock.restart();
     if (!copyWritten && error.isEmpty())
-        error = Tfrm_Main::tr("The working copy %1 could not be written.", "workingCopyNotWritten")
-                    .arg(nativePath(names.workingCopy));
+        error =
+            Tfrm_Main::tr("The working copy %1 could not be written: %2", "workingCopyNotWritten")
+                .arg(nativePath(names.workingCopy), control->saveFailureReason());
     const int width = control->GetImageWidth(page);
     const int height = control->GetImageHeight(page);
 
@@ -202,9 +203,9 @@ void postScanCopiedPage(Tfrm_Main &w)
     const int width = control->GetImageWidth(page);
     const int height = control->GetImageHeight(page);
     if (!copyWritten)
-        reportPageError(
-            w, Tfrm_Main::tr("The working copy %1 could not be written.", "workingCopyNotWritten")
-                   .arg(nativePath(names.workingCopy)));
+        reportPageError(w, Tfrm_Main::tr("The working copy %1 could not be written: %2",
+                                         "workingCopyNotWritten")
+                               .arg(nativePath(names.workingCopy), control->saveFailureReason()));
     else
         w.PrintImage(names.workingCopy, width, height); // reports its own failure
     endOfBatchTest(w);

@@ -78,6 +78,9 @@ public:
     virtual void Acquire() = 0;        // returns at once; pages arrive through OnPostScan
     virtual int numImages() const = 0; // images since the source was opened
     virtual bool SaveImage(int index, const QString &path) = 0; // format by extension
+    // Why the last SaveImage that failed did so, in the system's words where it has
+    // some ("No space left on device"); empty while no save has failed.
+    QString saveFailureReason() const { return m_saveFailureReason; }
     virtual int GetImageWidth(int index) const = 0;
     virtual int GetImageHeight(int index) const = 0;
     // Returns 1 when the image counts as blank; the measured level goes to currentNoiseLevel.
@@ -95,11 +98,13 @@ protected:
         m_errorString = text;
     }
     void clearError() { setError(0, QString()); }
+    void setSaveFailureReason(const QString &reason) { m_saveFailureReason = reason; }
 
 private:
     int m_sourceIndex = -1;
     int m_errorCode = 0;
     QString m_errorString;
+    QString m_saveFailureReason;
     int m_disableAfterAcquire = 0;
     int m_showUI = 1;
     int m_showIndicators = 1;
