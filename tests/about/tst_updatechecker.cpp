@@ -29,6 +29,19 @@ QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+// Resident memory of this process in kB.
+qint64 residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
 } // namespace
 
 // The whole check against a server on 127.0.0.1: what is sent, what is kept on
@@ -47,6 +60,8 @@ private slots:
     void redirectFollowedWithItsCookie();
     void unreachablePort();
     void timeLimit();
+    void endlessAnswerCutOff();
+    void plantedLinkNotFollowed();
     void failedDownloadKeepsEarlierCopy();
     void localFileCannotBeCreated();
     void privateFolderWithoutTemp();
@@ -220,6 +235,48 @@ void tst_UpdateChecker::timeLimit()
     QVERIFY2(clock.elapsed() >= 280, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(m_fixture.server()->requests().size(), 1);
+}
+
+void tst_UpdateChecker::endlessAnswerCutOff()
+{
+    LocalHttpServer::Response endless;
+    endless.endless = true;
+    m_fixture.server()->serve(FilePath, endless);
+
+    const qint64 before = residentKb();
+    UpdateChecker checker;
+    QCOMPARE(runCheck(checker, 10000), int(Outcome::TooLarge));
+    const qint64 grownKb = residentKb() - before;
+    qInfo("sent %lld KiB, memory grew by %lld KiB", m_fixture.server()->endlessBytesSent() / 1024,
+          grownKb);
+    QVERIFY2(grownKb < 50 * 1024, qPrintable(QString::number(grownKb)));
+    // Cut off soon after the cap, not after what the network could deliver meanwhile.
+    QVERIFY(m_fixture.server()->endlessBytesSent() < 16 * UpdateChecker::MaxFileSize);
+    QCOMPARE(QDir(m_fixture.temp()->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// In a folder others can write to, a link under the update file's name must be
+// replaced, never followed: its target stays as it was.
+void tst_UpdateChecker::plantedLinkNotFollowed()
+{
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("precious.txt"));
+    {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("precious");
+    }
+    QVERIFY(QFile::link(target, UpdateChecker::localFilePath()));
+    m_fixture.server()->serveXml(FilePath, updateFile("2.0.4"));
+
+    UpdateChecker checker;
+    QCOMPARE(runCheck(checker), int(Outcome::Newer));
+    QCOMPARE(readFile(target), QByteArray("precious"));
+    const QFileInfo copy(UpdateChecker::localFilePath());
+    QVERIFY(!copy.isSymLink());
+    QCOMPARE(readFile(copy.filePath()), updateFile("2.0.4"));
+    QCOMPARE(copy.permissions(),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
 void tst_UpdateChecker::failedDownloadKeepsEarlierCopy()
