@@ -1,0 +1,48 @@
+#pragma once
+
+// JPEG files written with libjpeg, of every kind the PDF writer embeds unchanged;
+// unlike the hand-built ones of PdfTestSupport they decode.
+
+#include <QByteArray>
+#include <cstdlib>
+#include <jpeglib.h>
+#include <vector>
+
+namespace RealJpeg {
+
+// components: 1 gray, 3 colour, 4 CMYK. Patterned so the data is not trivially small.
+inline QByteArray make(int width, int height, int components, bool progressive = false)
+{
+    jpeg_compress_struct cinfo;
+    jpeg_error_mgr jerr;
+    cinfo.err = jpeg_std_error(&jerr);
+    jpeg_create_compress(&cinfo);
+    unsigned char *buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&cinfo, &buffer, &size);
+    cinfo.image_width = JDIMENSION(width);
+    cinfo.image_height = JDIMENSION(height);
+    cinfo.input_components = components;
+    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
+    jpeg_set_defaults(&cinfo);
+    if (progressive)
+        jpeg_simple_progression(&cinfo);
+    jpeg_start_compress(&cinfo, TRUE);
+    std::vector<JSAMPLE> row(size_t(width) * size_t(components));
+    while (cinfo.next_scanline < cinfo.image_height) {
+        const int y = int(cinfo.next_scanline);
+        for (int x = 0; x < width; ++x)
+            for (int c = 0; c < components; ++c)
+                row[size_t(x * components + c)] =
+                    JSAMPLE((x * (c + 1) + y * 3 + ((x * y) >> (c + 2))) & 0xff);
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&cinfo, rows, 1);
+    }
+    jpeg_finish_compress(&cinfo);
+    jpeg_destroy_compress(&cinfo);
+    const QByteArray data(reinterpret_cast<const char *>(buffer), qsizetype(size));
+    std::free(buffer);
+    return data;
+}
+
+} // namespace RealJpeg
