@@ -1,7 +1,11 @@
 #include "app/PagoraApplication.h"
 
+#include "app/SignalShutdown.h"
 #include "mainwindow/UserPrompts.h"
+#include "settings/SettingsStore.h"
 
+#include <QDir>
+#include <cstdio>
 #include <exception>
 
 PagoraApplication::PagoraApplication(int &argc, char **argv) : QApplication(argc, argv)
@@ -10,6 +14,21 @@ PagoraApplication::PagoraApplication(int &argc, char **argv) : QApplication(argc
     setApplicationDisplayName(QStringLiteral("Pagora Pro"));
     setOrganizationName(QStringLiteral("Veldmark"));
     setApplicationVersion(QStringLiteral(PAGORA_VERSION));
+    SettingsStore::setWriteFailureHandler(&PagoraApplication::reportSettingsNotSaved);
+}
+
+void PagoraApplication::reportSettingsNotSaved(const QString &location)
+{
+    const QString text = tr("The settings could not be saved to %1.", "settingsNotSaved")
+                             .arg(QDir::toNativeSeparators(location));
+    // Closing on a signal, nobody may be there to press OK: a message box would
+    // keep the program from ending.
+    if (SignalShutdown::isClosing()) {
+        std::fprintf(stderr, "pagora-pro: %s\n", qUtf8Printable(text));
+        return;
+    }
+    UserPrompts::message(activeWindow(), QMessageBox::Warning, applicationDisplayName(), text,
+                         QMessageBox::Ok);
 }
 
 bool PagoraApplication::notify(QObject *receiver, QEvent *event)

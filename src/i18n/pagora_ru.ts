@@ -509,6 +509,11 @@
         <comment></comment>
         <translation>Произошла непредвиденная ошибка.</translation>
     </message>
+    <message>
+        <source>The settings could not be saved to %1.</source>
+        <comment>settingsNotSaved</comment>
+        <translation>Не удалось сохранить настройки в %1.</translation>
+    </message>
 </context>
 <context>
     <name>NullTwainControl</name>
