@@ -86,30 +86,8 @@ void LocalHttpServer::readRequest(QTcpSocket *socket)
     }
 }
 
-void LocalHttpServer::answerEndlessly(QTcpSocket *socket, const Response &response)
-{
-    QByteArray head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n";
-    for (const auto &h : response.headers)
-        head += h.first + ": " + h.second + "\r\n";
-    socket->write(head + "\r\n");
-    const QByteArray payload(64 * 1024, 'x');
-    const QByteArray chunk = QByteArray::number(payload.size(), 16) + "\r\n" + payload + "\r\n";
-    // Topped up as the client takes it, so the server's own buffer stays small.
-    const auto topUp = [this, socket, chunk] {
-        while (socket->state() == QAbstractSocket::ConnectedState &&
-               socket->bytesToWrite() < 4 * chunk.size()) {
-            socket->write(chunk);
-            m_endlessSent += chunk.size();
-        }
-    };
-    connect(socket, &QTcpSocket::bytesWritten, this, topUp);
-    topUp();
-}
-
 void LocalHttpServer::answer(QTcpSocket *socket, const Response &response)
 {
-    if (response.endless)
-        return answerEndlessly(socket, response);
     QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) +
                       (response.status < 400 ? " OK" : " Error") + "\r\n";
     head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";

@@ -19,8 +19,7 @@ public:
         int status = 200;
         QByteArray body;
         QList<QPair<QByteArray, QByteArray>> headers;
-        bool silent = false;  // accept the request and never answer
-        bool endless = false; // a chunked body that never ends (headers only from above)
+        bool silent = false; // accept the request and never answer
     };
 
     struct Request
@@ -43,8 +42,6 @@ public:
     void redirect(const QByteArray &from, const QByteArray &to, const QByteArray &cookie = {});
 
     const QList<Request> &requests() const { return m_requests; }
-    // Body bytes sent by endless answers so far.
-    qint64 endlessBytesSent() const { return m_endlessSent; }
 
     // A port on 127.0.0.1 where nothing listens.
     static quint16 closedPort();
@@ -52,10 +49,8 @@ public:
 private:
     void readRequest(QTcpSocket *socket);
     void answer(QTcpSocket *socket, const Response &response);
-    void answerEndlessly(QTcpSocket *socket, const Response &response);
 
     QTcpServer m_server;
     QHash<QByteArray, Response> m_routes;
     QList<Request> m_requests;
-    qint64 m_endlessSent = 0;
 };
