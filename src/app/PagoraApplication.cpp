@@ -1,11 +1,9 @@
 #include "app/PagoraApplication.h"
 
-#include "app/SignalShutdown.h"
 #include "mainwindow/UserPrompts.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>
-#include <cstdio>
 #include <exception>
 
 PagoraApplication::PagoraApplication(int &argc, char **argv) : QApplication(argc, argv)
@@ -21,12 +19,6 @@ void PagoraApplication::reportSettingsNotSaved(const QString &location)
 {
     const QString text = tr("The settings could not be saved to %1.", "settingsNotSaved")
                              .arg(QDir::toNativeSeparators(location));
-    // Closing on a signal, nobody may be there to press OK: a message box would
-    // keep the program from ending.
-    if (SignalShutdown::isClosing()) {
-        std::fprintf(stderr, "pagora-pro: %s\n", qUtf8Printable(text));
-        return;
-    }
     UserPrompts::message(activeWindow(), QMessageBox::Warning, applicationDisplayName(), text,
                          QMessageBox::Ok);
 }

@@ -1,10 +1,12 @@
 #include "app/SignalShutdown.h"
 
+#include "mainwindow/UserPrompts.h"
 #include "scanner/TTwainControl.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
 #include <QTimer>
+#include <cstdio>
 
 namespace {
 
@@ -29,6 +31,14 @@ void SignalShutdown::closeProgram()
     if (closing)
         return;
     closing = true;
+    // From now on nobody may be there to answer: a question or an error that comes
+    // up while closing (a failed settings write, an export cut short) goes to
+    // stderr and is answered as Escape would, so the program still ends.
+    UserPrompts::setResponder([](const UserPrompts::Prompt &prompt) {
+        if (prompt.kind == UserPrompts::Kind::Message)
+            std::fprintf(stderr, "pagora-pro: %s\n", qUtf8Printable(prompt.text));
+        return UserPrompts::Answer{};
+    });
     if (m_control && m_control->dataSourceState() != 0) {
         qCDebug(lcShutdown) << "waiting for the page in flight";
         // Queued: the window's own handler has listed the page by the time this runs.

@@ -10,7 +10,8 @@ class TTwainControl;
 // Closes the program like File, Exit when a termination signal arrives: open
 // dialogs are dismissed and the main window is closed, so the settings are saved
 // and the working copies handled. A page the scanner is delivering is waited for
-// first, so it still reaches its page file and the list.
+// first, so it still reaches its page file and the list. Messages that come up
+// meanwhile go to stderr instead of a message box nobody may answer.
 class SignalShutdown final : public QObject
 {
     Q_OBJECT
@@ -21,7 +22,7 @@ public:
 
     // Starts the close; again while one is under way it does nothing.
     void closeProgram();
-    // Whether a close on a signal is under way: nobody is there to answer a question.
+    // Whether a close on a signal is under way.
     static bool isClosing();
 
     // How long a page in flight is waited for before the close goes on regardless.
