@@ -45,4 +45,31 @@ inline QByteArray make(int width, int height, int components, bool progressive =
     return data;
 }
 
+// The three damaged files a page must be refused for.
+inline QByteArray cutInHalf()
+{
+    const QByteArray whole = make(400, 300, 3);
+    return whole.left(whole.size() / 2);
+}
+
+// The frame of a 65535 x 65535 page and nothing else: 23 bytes.
+inline QByteArray headerOnly()
+{
+    return QByteArray("\xFF\xD8\xFF\xC0\x00\x11\x08\xFF\xFF\xFF\xFF\x03"
+                      "\x01\x22\x00\x02\x11\x01\x03\x11\x01\xFF\xD9",
+                      23);
+}
+
+// 2,000 bytes in the middle of the scan data overwritten with noise.
+inline QByteArray damagedInTheMiddle()
+{
+    QByteArray data = make(400, 300, 3);
+    quint32 noise = 12345;
+    for (qsizetype i = data.size() / 2 - 1000; i < data.size() / 2 + 1000; ++i) {
+        noise = noise * 1103515245u + 12345u;
+        data[i] = char(noise >> 24);
+    }
+    return data;
+}
+
 } // namespace RealJpeg

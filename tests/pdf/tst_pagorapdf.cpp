@@ -33,6 +33,9 @@ private slots:
         QVERIFY(writeFile(path(QStringLiteral("a.jpg")), m_a));
         QVERIFY(writeFile(path(QStringLiteral("b.jpg")), m_b));
         QCOMPARE(mkfifo(QFile::encodeName(path(QStringLiteral("fifo.jpg"))).constData(), 0600), 0);
+        QVERIFY(writeFile(path(QStringLiteral("half.jpg")), RealJpeg::cutInHalf()));
+        QVERIFY(writeFile(path(QStringLiteral("header.jpg")), RealJpeg::headerOnly()));
+        QVERIFY(writeFile(path(QStringLiteral("middle.jpg")), RealJpeg::damagedInTheMiddle()));
         m_fullDisk = std::make_unique<FullDisk>(path(QStringLiteral("full")));
         QImage page(120, 90, QImage::Format_RGB32);
         page.fill(Qt::darkCyan);
@@ -98,6 +101,11 @@ private slots:
         QTest::newRow("folder missing")
             << QStringList{path(QStringLiteral("no/dir/x.pdf")), a}
             << QString("Unable to create file") << path(QStringLiteral("no/dir/x.pdf"));
+        for (const char *damaged : {"half.jpg", "header.jpg", "middle.jpg"}) {
+            const QString file = path(QLatin1String(damaged));
+            QTest::newRow(damaged)
+                << QStringList{out, a, file} << QString("'%1': ").arg(file) << out;
+        }
         QTest::newRow("fifo")
             << QStringList{out, a, path(QStringLiteral("fifo.jpg"))}
             << QString("'%1' is not a regular file").arg(path(QStringLiteral("fifo.jpg"))) << out;

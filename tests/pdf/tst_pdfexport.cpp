@@ -55,26 +55,6 @@ bool writeTiff(const QString &path, const QImage &source)
 // Stands for a FIFO in the failure table.
 const QByteArray FifoInput("\0fifo", 5);
 
-// A real JPEG with a run of bytes in the middle of its scan data overwritten.
-QByteArray damagedInTheMiddle()
-{
-    QByteArray data = RealJpeg::make(400, 300, 3);
-    quint32 noise = 12345;
-    for (qsizetype i = data.size() / 2 - 1000; i < data.size() / 2 + 1000; ++i) {
-        noise = noise * 1103515245u + 12345u;
-        data[i] = char(noise >> 24);
-    }
-    return data;
-}
-
-// The frame of a huge page and nothing else: 23 bytes.
-QByteArray headerOnly()
-{
-    return QByteArray("\xFF\xD8\xFF\xC0\x00\x11\x08\xFF\xFF\xFF\xFF\x03"
-                      "\x01\x22\x00\x02\x11\x01\x03\x11\x01\xFF\xD9",
-                      23);
-}
-
 } // namespace
 
 class TestPdfExport : public QObject
@@ -196,10 +176,10 @@ private slots:
             "not a readable image");
         row("not a jpeg", "text.jpg", QByteArray("plain text"), "no start-of-image");
         row("truncated jpeg", "cut.jpg", fakeJpeg(10, 10, 3).left(30), "ends before");
-        const QByteArray whole = RealJpeg::make(400, 300, 3);
-        row("jpeg cut in half", "half.jpg", whole.left(whole.size() / 2), "Premature end");
-        row("jpeg header only", "header.jpg", headerOnly(), "missing SOS marker");
-        row("jpeg damaged in the middle", "middle.jpg", damagedInTheMiddle(), "damaged JPEG data");
+        row("jpeg cut in half", "half.jpg", RealJpeg::cutInHalf(), "Premature end");
+        row("jpeg header only", "header.jpg", RealJpeg::headerOnly(), "missing SOS marker");
+        row("jpeg damaged in the middle", "middle.jpg", RealJpeg::damagedInTheMiddle(),
+            "damaged JPEG data");
         row("fifo", "fifo.jpg", FifoInput, "not a regular file");
         row("damaged tiff", "cut.tif", QByteArray("II*\0\x08\0\0\0\xff\xff", 10),
             "Unable to open file");
