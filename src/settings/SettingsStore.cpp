@@ -44,7 +44,8 @@ SettingsStore::~SettingsStore()
     if (!m_written)
         return;
     m_settings->sync();
-    if (m_settings->status() == QSettings::NoError)
+    // A FormatError is about reading a hand-edited file; only AccessError means lost values.
+    if (m_settings->status() != QSettings::AccessError)
         return;
     const QString path = location();
     qCWarning(lcSettings) << "settings not written to" << path << m_settings->status();
