@@ -6,12 +6,12 @@ set -euo pipefail
 build_pkgs=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
-  qt6-qpa-plugins libgl-dev
+  qt6-qpa-plugins libgl-dev qt6-translations-l10n
   libsane-dev libsane1 sane-utils
   sane-airscan
   librsvg2-bin
   libjpeg62-turbo-dev libtiff-dev
-  fonts-dejavu-core qt6-translations-l10n
+  fonts-dejavu-core
 )
 test_pkgs=(
   xvfb xauth

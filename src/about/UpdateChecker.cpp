@@ -1,15 +1,16 @@
 #include "about/UpdateChecker.h"
 
 #include "about/AboutLog.h"
+#include "about/UpdateFile.h"
 #include "about/VersionNumber.h"
 #include "gallery/TempFolder.h"
+#include "i18n/SystemErrorText.h"
+#include "scanner/AtomicFile.h"
 
-#include <QDomDocument>
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QSaveFile>
 #include <QTimer>
 
 namespace {
@@ -82,12 +83,14 @@ bool UpdateChecker::start()
     m_body.clear();
     m_timedOut = m_tooLarge = m_writeFailed = false;
 
-    // Written beside the old copy and renamed over it only when the download is
-    // complete, so a failed or concurrent check never leaves a half file.
-    auto file = std::make_unique<QSaveFile>(localFilePath());
-    if (!file->open(QIODevice::WriteOnly)) {
+    // Written as a new file beside the old copy and renamed over it only when the
+    // download is complete, so a failed or concurrent check never leaves a half
+    // file, and a link planted under the name in a shared folder is replaced,
+    // never followed.
+    auto file = std::make_unique<AtomicFile>(localFilePath());
+    if (!file->open()) {
         m_errorString = file->errorString();
-        qCDebug(lcAbout) << "cannot create" << file->fileName() << m_errorString;
+        qCDebug(lcAbout) << "cannot create" << localFilePath() << m_errorString;
         return false;
     }
     m_file = std::move(file);
@@ -106,6 +109,10 @@ bool UpdateChecker::start()
                          QNetworkRequest::AlwaysNetwork);
     qCDebug(lcAbout) << "GET" << request.url();
     m_reply = m_manager->get(request);
+    // Qt would otherwise buffer all that arrives before readBody sees it: an endless
+    // answer must be cut off after little more than the cap, not after gigabytes.
+    m_reply->setReadBufferSize(ReadBufferSize);
+    connect(m_reply, &QNetworkReply::metaDataChanged, this, &UpdateChecker::checkLength);
     connect(m_reply, &QNetworkReply::readyRead, this, &UpdateChecker::readBody);
     connect(m_reply, &QNetworkReply::finished, this, &UpdateChecker::replyFinished);
     // The whole answer must arrive in time, not just some byte now and then.
@@ -121,20 +128,32 @@ void UpdateChecker::cancel()
     cleanUp();
 }
 
+void UpdateChecker::checkLength()
+{
+    if (!m_reply || m_tooLarge)
+        return;
+    const QVariant length = m_reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() > MaxFileSize) {
+        m_tooLarge = true;
+        m_reply->abort();
+    }
+}
+
 void UpdateChecker::readBody()
 {
     if (!m_reply || m_tooLarge || m_writeFailed)
         return;
-    const QByteArray chunk = m_reply->readAll();
+    // One byte past the cap is enough to know the answer is too large.
+    const QByteArray chunk = m_reply->read(MaxFileSize + 1 - m_body.size());
     if (m_body.size() + chunk.size() > MaxFileSize) {
         m_tooLarge = true;
         m_reply->abort();
         return;
     }
     m_body += chunk;
-    if (m_file->write(chunk) != chunk.size()) {
+    if (m_file->file().write(chunk) != chunk.size()) {
         m_writeFailed = true;
-        m_errorString = m_file->errorString();
+        m_errorString = SystemErrorText::afterFailedWrite(m_file->file());
         m_reply->abort();
     }
 }
@@ -181,19 +200,21 @@ UpdateChecker::Outcome UpdateChecker::evaluate()
 {
     // The body is what was just written to the local copy; reading it from
     // memory keeps a concurrent check from swapping the file under us.
-    QDomDocument document;
-    QString message;
-    int line = 0;
-    if (!document.setContent(m_body, &message, &line)) {
-        qCDebug(lcAbout) << "not XML, line" << line << message;
+    const UpdateFile::Result file = UpdateFile::read(m_body);
+    switch (file.status) {
+    case UpdateFile::Status::Ok:
+        break;
+    case UpdateFile::Status::NoProgramInfo:
+        return Outcome::NoProgramInfo;
+    case UpdateFile::Status::TooLarge:
+        return Outcome::TooLarge;
+    case UpdateFile::Status::NotXml:
+    case UpdateFile::Status::TooDeep:
+    case UpdateFile::Status::TooComplex:
         return Outcome::NotXml;
     }
-    const QDomElement info =
-        document.documentElement().firstChildElement(QStringLiteral("Program_Info"));
-    if (info.isNull())
-        return Outcome::NoProgramInfo;
     // No Program_Version: an empty announcement, which is never newer.
-    m_announced = info.firstChildElement(QStringLiteral("Program_Version")).text();
+    m_announced = file.version;
     const std::optional<bool> newer = VersionNumber::isNewer(m_localVersion, m_announced);
     qCDebug(lcAbout) << "local" << m_localVersion << "announced" << m_announced;
     if (!newer)

@@ -9,8 +9,8 @@
 
 class QNetworkAccessManager;
 class QNetworkReply;
-class QSaveFile;
 class QTimer;
+class AtomicFile;
 
 // Asks the maker's web server whether a newer version exists: one GET of the
 // update file into "pagora-pro.xml" in the temporary folder, then the version
@@ -33,7 +33,7 @@ public:
         HttpError,         // the server answered with an error status
         TimedOut,          // no complete answer within the time limit
         TooLarge,          // far more than an update file can be
-        NotXml,            // not a well-formed XML document
+        NotXml,            // not a well-formed XML document, or nested too deep
         NoProgramInfo,     // the document element has no Program_Info child
         UnreadableVersion, // a number too large to be a version number
         // A local failure, worth telling: the copy could not be written.
@@ -43,6 +43,8 @@ public:
 
     static constexpr std::chrono::milliseconds StandardTimeLimit{20000};
     static constexpr qint64 MaxFileSize = 1024 * 1024;
+    // What Qt may hold of the answer before readBody takes it.
+    static constexpr qint64 ReadBufferSize = 64 * 1024;
 
     explicit UpdateChecker(QObject *parent = nullptr);
     ~UpdateChecker() override;
@@ -81,6 +83,7 @@ signals:
     void finished(UpdateChecker::Outcome outcome);
 
 private:
+    void checkLength();
     void readBody();
     void replyFinished();
     void timeLimitReached();
@@ -101,5 +104,5 @@ private:
     QNetworkAccessManager *m_manager = nullptr;
     QNetworkReply *m_reply = nullptr;
     QTimer *m_timer = nullptr;
-    std::unique_ptr<QSaveFile> m_file;
+    std::unique_ptr<AtomicFile> m_file;
 };

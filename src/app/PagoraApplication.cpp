@@ -1,7 +1,9 @@
 #include "app/PagoraApplication.h"
 
 #include "mainwindow/UserPrompts.h"
+#include "settings/SettingsStore.h"
 
+#include <QDir>
 #include <QIcon>
 #include <exception>
 
@@ -15,6 +17,15 @@ PagoraApplication::PagoraApplication(int &argc, char **argv) : QApplication(argc
     setDesktopFileName(QStringLiteral("com.veldmark.PagoraPro"));
     setWindowIcon(QIcon::fromTheme(QStringLiteral("com.veldmark.PagoraPro"),
                                    QIcon(QStringLiteral(":/icons/pagora-pro-128.png"))));
+    SettingsStore::setWriteFailureHandler(&PagoraApplication::reportSettingsNotSaved);
+}
+
+void PagoraApplication::reportSettingsNotSaved(const QString &location)
+{
+    const QString text = tr("The settings could not be saved to %1.", "settingsNotSaved")
+                             .arg(QDir::toNativeSeparators(location));
+    UserPrompts::message(activeWindow(), QMessageBox::Warning, applicationDisplayName(), text,
+                         QMessageBox::Ok);
 }
 
 bool PagoraApplication::notify(QObject *receiver, QEvent *event)

@@ -13,4 +13,7 @@ public:
     PagoraApplication(int &argc, char **argv);
 
     bool notify(QObject *receiver, QEvent *event) override;
+
+    // Told once per run when the settings file could not be written.
+    static void reportSettingsNotSaved(const QString &location);
 };

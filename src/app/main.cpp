@@ -1,11 +1,14 @@
 #include "about/Tfrm_About.h"
 #include "app/CommandLine.h"
 #include "app/PagoraApplication.h"
+#include "app/SignalShutdown.h"
+#include "app/UnixSignalWatcher.h"
 #include "gallery/Tfrm_Preview.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "mainwindow/UserPrompts.h"
 #include "settings/Tfrm_Settings.h"
 
+#include <csignal>
 #include <exception>
 
 int main(int argc, char *argv[])
@@ -23,6 +26,12 @@ int main(int argc, char *argv[])
     Tfrm_Settings frm_Settings(&frm_Main);
     Tfrm_Preview frm_Preview(&frm_Main);
     frm_Main.setWindows(&frm_About, &frm_Settings, &frm_Preview);
+
+    // Logout, kill and Ctrl+C close the program as File, Exit does.
+    SignalShutdown shutdown(&frm_Main, frm_Main.TwainControl);
+    UnixSignalWatcher signalWatcher({SIGTERM, SIGINT, SIGHUP});
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &shutdown,
+                     &SignalShutdown::closeProgram);
 
     try {
         frm_Main.show();

@@ -58,6 +58,12 @@ QString path()
     return privateFolder();
 }
 
+bool holds(const QString &filePath)
+{
+    const QString folder = QFileInfo(QFileInfo(filePath).absolutePath()).canonicalFilePath();
+    return !folder.isEmpty() && folder == QFileInfo(path()).canonicalFilePath();
+}
+
 QString join(const QString &folder, const QString &name)
 {
     return folder + QLatin1Char('/') + name;

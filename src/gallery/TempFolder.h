@@ -10,6 +10,10 @@ namespace TempFolder {
 
 QString path();
 
+// Whether the file lies directly in that folder (links and ".." resolved), so
+// that it is created readable by its owner only.
+bool holds(const QString &filePath);
+
 // Joins folder and name with exactly one inserted separator, as every path of
 // the program is built.
 QString join(const QString &folder, const QString &name);

@@ -349,14 +349,14 @@
         <translation>Сканер сообщил об ошибке %1.</translation>
     </message>
     <message>
-        <source>The page file %1 could not be written.</source>
+        <source>The page file %1 could not be written: %2</source>
         <comment>pageFileNotWritten</comment>
-        <translation>Не удалось записать файл страницы %1.</translation>
+        <translation>Не удалось записать файл страницы %1: %2</translation>
     </message>
     <message>
-        <source>The working copy %1 could not be written.</source>
+        <source>The working copy %1 could not be written: %2</source>
         <comment>workingCopyNotWritten</comment>
-        <translation>Не удалось записать рабочую копию %1.</translation>
+        <translation>Не удалось записать рабочую копию %1: %2</translation>
     </message>
     <message>
         <source>The working copy %1 could not be read.</source>
@@ -582,6 +582,11 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <source>An unexpected error occurred.</source>
         <comment></comment>
         <translation>Произошла непредвиденная ошибка.</translation>
+    </message>
+    <message>
+        <source>The settings could not be saved to %1.</source>
+        <comment>settingsNotSaved</comment>
+        <translation>Не удалось сохранить настройки в %1.</translation>
     </message>
 </context>
 <context>

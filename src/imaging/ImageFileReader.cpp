@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 
 namespace {
@@ -91,6 +92,10 @@ QImage ImageFileReader::readAs(const QString &path, const QByteArray &format, QS
 
 int ImageFileReader::frameCount(const QString &path)
 {
+    // Opening a FIFO would wait for a writer: anything but a regular file is one
+    // page, which the page reader then refuses.
+    if (!QFileInfo(path).isFile())
+        return 1;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly) || !isTiff(file.peek(4)))
         return 1;

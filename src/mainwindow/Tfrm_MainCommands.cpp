@@ -197,22 +197,20 @@ void Tfrm_Main::pageDone(const PageResult &r)
         TwainControl->releasePage();
     }
     QString error;
+    const auto workingCopyError = [this, &r] {
+        return tr("The working copy %1 could not be written: %2", "workingCopyNotWritten")
+            .arg(nativePath(r.workingCopyPath), r.workingCopyReason);
+    };
     if (r.kind == PageJob::Kind::Copy) {
-        if (!r.workingCopyWritten)
-            error = tr("The working copy %1 could not be written.", "workingCopyNotWritten")
-                        .arg(nativePath(r.workingCopyPath));
-        else
-            error = r.printError;
+        error = r.workingCopyWritten ? r.printError : workingCopyError();
     } else {
         PageEntry page = r.entry;
         if (!r.pageFileWritten) {
-            error = tr("The page file %1 could not be written.", "pageFileNotWritten")
-                        .arg(nativePath(page.pageFile));
-            page.pageFileError =
-                r.pageFileReason.isEmpty() ? error : error + QLatin1Char('\n') + r.pageFileReason;
+            error = tr("The page file %1 could not be written: %2", "pageFileNotWritten")
+                        .arg(nativePath(page.pageFile), r.pageFileReason);
+            page.pageFileError = error;
         } else if (!r.workingCopyWritten) {
-            error = tr("The working copy %1 could not be written.", "workingCopyNotWritten")
-                        .arg(nativePath(r.workingCopyPath));
+            error = workingCopyError();
         }
         if (r.listed)
             FillImageList(page);

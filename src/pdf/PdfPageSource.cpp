@@ -1,12 +1,19 @@
 #include "pdf/PdfPageSource.h"
 
+#include "i18n/SystemErrorText.h"
 #include "imaging/BmpRowReader.h"
 #include "imaging/ImageFileReader.h"
+#include "imaging/JpegCheck.h"
 #include "imaging/JpegCodec.h"
+#include "pdf/JpegHeader.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -23,18 +30,37 @@ bool hasJpegName(const QString &path)
     return suffixes.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive);
 }
 
-} // namespace
-
-namespace PdfPageSource {
-
-bool readFile(const QString &path, QByteArray &data, QString *error)
+// Only regular files: reading a FIFO or a device could block the export for ever
+// or never end. Opened without blocking, so a FIFO without a writer is refused at once.
+bool openRegular(QFile &file, const QString &path, QString *error)
 {
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+    const int fd = path.isEmpty() ? -1
+                                  : ::open(QFile::encodeName(path).constData(),
+                                           O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        setError(error, QCoreApplication::translate("PageImages", "Unable to open file '%1': %2")
+                            .arg(path, SystemErrorText::text(path.isEmpty() ? ENOENT : errno)));
+        return false;
+    }
+    struct stat st = {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        setError(error,
+                 QCoreApplication::translate("PageImages", "'%1' is not a regular file").arg(path));
+        return false;
+    }
+    // Reads of a regular file never block, whatever O_NONBLOCK says.
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
         setError(error,
                  QCoreApplication::translate("PageImages", "Unable to open file '%1'").arg(path));
         return false;
     }
+    return true;
+}
+
+bool readAll(QFile &file, const QString &path, QByteArray &data, QString *error)
+{
     data = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         setError(error, QCoreApplication::translate("PageImages", "Unable to read file '%1': %2")
@@ -42,6 +68,33 @@ bool readFile(const QString &path, QByteArray &data, QString *error)
         return false;
     }
     return true;
+}
+
+// JPEG data is embedded unchanged, so it is decoded once here (cheaply) to refuse
+// a damaged file instead of writing a PDF whose page cannot be shown. The header is
+// checked first, for the writer's own, more precise reasons.
+bool checkJpeg(const QString &path, const QByteArray &jpeg, QString *error)
+{
+    JpegFrameInfo frame;
+    const JpegHeaderStatus header = ReadJPEGHeader(
+        reinterpret_cast<const std::uint8_t *>(jpeg.constData()), std::size_t(jpeg.size()), frame);
+    QString reason;
+    if (header != JpegHeaderStatus::Ok)
+        reason = QString::fromLatin1(jpegHeaderStatusText(header));
+    else if (JpegCheck::decodes(jpeg, &reason))
+        return true;
+    setError(error, QStringLiteral("'%1': %2").arg(path, reason));
+    return false;
+}
+
+} // namespace
+
+namespace PdfPageSource {
+
+bool readFile(const QString &path, QByteArray &data, QString *error)
+{
+    QFile file;
+    return openRegular(file, path, error) && readAll(file, path, data, error);
 }
 
 bool bitmapPage(const QString &path, QByteArray &jpeg, QString *error, int frame)
@@ -81,21 +134,14 @@ bool bitmapPage(const QString &path, QByteArray &jpeg, QString *error, int frame
 
 bool page(const QString &path, QByteArray &jpeg, QString *error, int frame)
 {
-    if (hasJpegName(path))
-        return readFile(path, jpeg, error);
-
-    QFile file(path);
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        setError(error,
-                 QCoreApplication::translate("PageImages", "Unable to open file '%1'").arg(path));
+    QFile file;
+    if (!openRegular(file, path, error))
         return false;
-    }
-    if (file.peek(2) == QByteArrayLiteral("\xFF\xD8")) {
+    if (!hasJpegName(path) && file.peek(2) != QByteArrayLiteral("\xFF\xD8")) {
         file.close();
-        return readFile(path, jpeg, error);
+        return bitmapPage(path, jpeg, error, frame);
     }
-    file.close();
-    return bitmapPage(path, jpeg, error, frame);
+    return readAll(file, path, jpeg, error) && checkJpeg(path, jpeg, error);
 }
 
 } // namespace PdfPageSource

@@ -7,7 +7,8 @@
 // contents, safe to call from several threads at once.
 namespace PdfPageSource {
 
-// The whole file. False with "Unable to open file '<path>'" (or a read error) on failure.
+// The whole file. False with "Unable to open file '<path>': <reason>" (or a read
+// error) on failure; anything but a regular file (a FIFO, a device) is refused.
 bool readFile(const QString &path, QByteArray &data, QString *error = nullptr);
 
 // Decodes an image file (BMP, PNG, TIFF, ...) and encodes it as a baseline,
@@ -15,8 +16,9 @@ bool readFile(const QString &path, QByteArray &data, QString *error = nullptr);
 // frame picks the page of a multi-page TIFF. A damaged file is refused.
 bool bitmapPage(const QString &path, QByteArray &jpeg, QString *error = nullptr, int frame = 0);
 
-// JPEG files (by name or by their start-of-image marker) are taken unchanged; every
-// other file goes through bitmapPage.
+// JPEG files (by name or by their start-of-image marker) are taken unchanged once a
+// reduced decode has shown them whole; every other file goes through bitmapPage.
+// Only regular files are read.
 bool page(const QString &path, QByteArray &jpeg, QString *error = nullptr, int frame = 0);
 
 } // namespace PdfPageSource

@@ -1,5 +1,6 @@
 #include "pdf/TPDF.h"
 
+#include "i18n/SystemErrorText.h"
 #include "pdf/JpegHeader.h"
 #include "pdf/PdfPageSource.h"
 
@@ -220,7 +221,11 @@ bool TPDF::SaveToFile(const QString &fileName)
     if (!file.open(QIODevice::WriteOnly))
         return fail(QCoreApplication::translate("PageImages", "Unable to create file '%1': %2")
                         .arg(fileName, file.errorString()));
-    if (file.write(FStream) != FStream.size() || !file.commit())
+    // Flushed before the commit, which would drop the file and with it the reason.
+    if (file.write(FStream) != FStream.size() || !file.flush())
+        return fail(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
+                        .arg(fileName, SystemErrorText::afterFailedWrite(file)));
+    if (!file.commit())
         return fail(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
                         .arg(fileName, file.errorString()));
     return true;

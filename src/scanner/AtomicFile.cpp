@@ -1,8 +1,14 @@
 #include "scanner/AtomicFile.h"
 
+#include "gallery/TempFolder.h"
+#include "i18n/SystemErrorText.h"
+
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <cerrno>
 #include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
 
 AtomicFile::AtomicFile(const QString &finalPath) : m_finalPath(finalPath)
 {
@@ -10,9 +16,9 @@ AtomicFile::AtomicFile(const QString &finalPath) : m_finalPath(finalPath)
 
 AtomicFile::~AtomicFile()
 {
-    if (!m_committed && !m_file.fileName().isEmpty()) {
+    if (!m_committed && !m_tempPath.isEmpty()) {
         m_file.close();
-        m_file.remove();
+        ::unlink(QFile::encodeName(m_tempPath).constData());
     }
 }
 
@@ -27,21 +33,33 @@ bool AtomicFile::open()
         m_error = QStringLiteral("A folder of that name exists");
         return false;
     }
-    // A hidden name with a random part; NewOnly never reuses somebody else's file.
+    // Working copies, the preview image and the update file may hold what the user
+    // scanned: nobody else may read them, whatever the umask says.
+    const mode_t mode = TempFolder::holds(m_finalPath) ? 0600 : 0666;
+    // A hidden name with a random part, never somebody else's file.
     for (int attempt = 0; attempt < 8; ++attempt) {
         const QString name =
             QStringLiteral("%1/.%2.%3.part")
                 .arg(info.absolutePath(), info.fileName())
                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        m_file.setFileName(name);
+        const int fd = ::open(QFile::encodeName(name).constData(),
+                              O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+        if (fd < 0) {
+            if (errno == EEXIST)
+                continue;
+            m_error = SystemErrorText::text(errno);
+            return false;
+        }
+        m_tempPath = name;
         // Unbuffered: the writers hand over large blocks; a second copy would only cost time.
-        if (m_file.open(QIODevice::ReadWrite | QIODevice::NewOnly | QIODevice::Unbuffered))
+        if (m_file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered,
+                        QFileDevice::AutoCloseHandle))
             return true;
-        if (m_file.error() != QFileDevice::OpenError || !QFileInfo::exists(name))
-            break;
+        ::close(fd);
+        m_error = m_file.errorString();
+        return false; // the destructor removes the file
     }
-    m_error = m_file.errorString();
-    m_file.setFileName(QString());
+    m_error = SystemErrorText::text(EEXIST);
     return false;
 }
 
@@ -56,9 +74,9 @@ bool AtomicFile::commit()
         return false;
     }
     // rename() replaces an existing page file in one step, unlike QFile::rename.
-    if (std::rename(QFile::encodeName(m_file.fileName()).constData(),
+    if (std::rename(QFile::encodeName(m_tempPath).constData(),
                     QFile::encodeName(m_finalPath).constData()) != 0) {
-        m_error = QStringLiteral("Cannot rename into place");
+        m_error = SystemErrorText::text(errno);
         return false;
     }
     m_committed = true;

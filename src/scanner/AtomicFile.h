@@ -8,6 +8,10 @@
 // final name. Without commit() the temporary file is removed. No fsync: the page
 // must appear quickly while the next sheet is being scanned, and a rename within
 // one folder is atomic.
+//
+// The temporary file is always new (O_EXCL, O_NOFOLLOW): a link planted under its
+// name or the final name is never followed, the rename replaces the link itself.
+// Files that end up in the temporary folder are readable by their owner only.
 class AtomicFile final
 {
     Q_DISABLE_COPY_MOVE(AtomicFile)
@@ -19,10 +23,12 @@ public:
     bool open();
     QFile &file() { return m_file; }
     bool commit();
+    // The reason of the last failure, with the system's text where there is one.
     QString errorString() const { return m_error; }
 
 private:
     QString m_finalPath;
+    QString m_tempPath; // a QFile opened on a descriptor does not know its name
     QFile m_file;
     QString m_error;
     bool m_committed = false;

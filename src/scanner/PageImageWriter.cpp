@@ -1,5 +1,6 @@
 #include "scanner/PageImageWriter.h"
 
+#include "i18n/SystemErrorText.h"
 #include "imaging/JpegCodec.h"
 #include "scanner/AtomicFile.h"
 
@@ -387,7 +388,7 @@ bool save(const QImage &image, const QString &path, QString *error)
         break;
     }
     if (!ok)
-        return failed(file.file().errorString());
+        return failed(SystemErrorText::afterFailedWrite(file.file()));
     if (!file.commit())
         return failed(file.errorString());
     return true;

@@ -393,6 +393,7 @@ bool SaneTwainControl::SaveImage(int index, const QString &path)
         return true;
     }
     qCWarning(lcScanner) << "SaveImage" << index << path << "failed:" << why;
+    setSaveFailureReason(why);
     if (errorCode() == 0 || ScanError::isWarning(errorCode()))
         setError(ScanError::WriteFailed,
                  tr("The page could not be saved as %1 (%2).").arg(path, why));

@@ -88,6 +88,9 @@ public:
     // be saved and tested off the UI thread; the copy stays valid after the buffer
     // moves on.
     virtual QImage GetImage(int index) const = 0;
+    // Why the last SaveImage that failed did so, in the system's words where it has
+    // some ("No space left on device"); empty while no save has failed.
+    QString saveFailureReason() const { return m_saveFailureReason; }
     virtual int GetImageWidth(int index) const = 0;
     virtual int GetImageHeight(int index) const = 0;
     // Flow of pages: by default the next page may be announced as soon as the
@@ -113,11 +116,13 @@ protected:
         m_errorString = text;
     }
     void clearError() { setError(0, QString()); }
+    void setSaveFailureReason(const QString &reason) { m_saveFailureReason = reason; }
 
 private:
     int m_sourceIndex = -1;
     int m_errorCode = 0;
     QString m_errorString;
+    QString m_saveFailureReason;
     int m_disableAfterAcquire = 0;
     int m_showUI = 1;
     int m_showIndicators = 1;

@@ -1,14 +1,26 @@
 #include "settings/SettingsStore.h"
 
+#include <QLoggingCategory>
 #include <QVariant>
+#include <atomic>
 
 namespace {
+
+Q_LOGGING_CATEGORY(lcSettings, "pagora.settings", QtWarningMsg)
 
 QString &defaultFilePath()
 {
     static QString path;
     return path;
 }
+
+SettingsStore::WriteFailureHandler &writeFailureHandler()
+{
+    static SettingsStore::WriteFailureHandler handler;
+    return handler;
+}
+
+std::atomic_bool failureReported{false};
 
 } // namespace
 
@@ -27,7 +39,37 @@ SettingsStore::SettingsStore(const QString &filePath)
 {
 }
 
-SettingsStore::~SettingsStore() = default;
+SettingsStore::~SettingsStore()
+{
+    if (!m_written)
+        return;
+    m_settings->sync();
+    // A FormatError is about reading a hand-edited file; only AccessError means lost values.
+    if (m_settings->status() != QSettings::AccessError)
+        return;
+    const QString path = location();
+    qCWarning(lcSettings) << "settings not written to" << path << m_settings->status();
+    // Every later close would fail the same way: one message is enough.
+    if (failureReported.exchange(true))
+        return;
+    if (writeFailureHandler())
+        writeFailureHandler()(path);
+}
+
+void SettingsStore::setWriteFailureHandler(WriteFailureHandler handler)
+{
+    writeFailureHandler() = std::move(handler);
+}
+
+bool SettingsStore::writeFailureReported()
+{
+    return failureReported.load();
+}
+
+void SettingsStore::resetWriteFailureReported()
+{
+    failureReported = false;
+}
 
 void SettingsStore::setDefaultFilePath(const QString &filePath)
 {
@@ -104,15 +146,18 @@ bool SettingsStore::readIntegerInRange(const QString &name, int min, int max, in
 
 void SettingsStore::WriteString(const QString &name, const QString &value)
 {
+    m_written = true;
     m_settings->setValue(name, value);
 }
 
 void SettingsStore::WriteInteger(const QString &name, int value)
 {
+    m_written = true;
     m_settings->setValue(name, value);
 }
 
 void SettingsStore::WriteBool(const QString &name, bool value)
 {
+    m_written = true;
     m_settings->setValue(name, value ? 1 : 0);
 }

@@ -2,6 +2,7 @@
 
 #include <QSettings>
 #include <QString>
+#include <functional>
 #include <memory>
 
 // The program's one per-user key: QSettings in native format, organisation
@@ -11,6 +12,8 @@
 //
 // A store lives for one access (open, read or write, drop), as the rest of the
 // program expects; tests pass a file path to use a throw-away file instead.
+// Dropping a store that was written to writes the file; a failure to do so (a
+// read-only folder, a full disk) goes to the write-failure handler, once per run.
 class SettingsStore final
 {
     Q_DISABLE_COPY_MOVE(SettingsStore)
@@ -60,6 +63,15 @@ public:
     // The file path that tests set so that windows use a throw-away store.
     static void setDefaultFilePath(const QString &filePath);
 
+    // Told the location of the first store of this run that could not be written;
+    // without a handler that goes to the log as a warning.
+    using WriteFailureHandler = std::function<void(const QString &location)>;
+    static void setWriteFailureHandler(WriteFailureHandler handler);
+    // Whether a failure was reported this run; tests start a new run with reset.
+    static bool writeFailureReported();
+    static void resetWriteFailureReported();
+
 private:
     std::unique_ptr<QSettings> m_settings;
+    bool m_written = false;
 };

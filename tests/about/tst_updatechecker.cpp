@@ -1,3 +1,4 @@
+#include "EndlessHttpServer.h"
 #include "UpdateServerFixture.h"
 #include "about/UpdateChecker.h"
 
@@ -7,6 +8,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -29,6 +31,19 @@ QByteArray readFile(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
+// Resident memory of this process in kB.
+qint64 residentKb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
 } // namespace
 
 // The whole check against a server on 127.0.0.1: what is sent, what is kept on
@@ -47,6 +62,8 @@ private slots:
     void redirectFollowedWithItsCookie();
     void unreachablePort();
     void timeLimit();
+    void endlessAnswerCutOff();
+    void plantedLinkNotFollowed();
     void failedDownloadKeepsEarlierCopy();
     void localFileCannotBeCreated();
     void privateFolderWithoutTemp();
@@ -123,6 +140,7 @@ void tst_UpdateChecker::outcome_data()
     row("malformed XML", 200, "<r><Program_Info><Program_Version>9</Program_Info></r>",
         Outcome::NotXml);
     row("not XML at all", 200, "2.0.4", Outcome::NotXml);
+    row("nested 140,000 deep", 200, QByteArray("<a>").repeated(140000), Outcome::NotXml);
     row("empty body", 200, "", Outcome::NotXml);
     row("huge number", 200, updateFile("2.99999999999"), Outcome::UnreadableVersion,
         "2.99999999999");
@@ -220,6 +238,50 @@ void tst_UpdateChecker::timeLimit()
     QVERIFY2(clock.elapsed() >= 280, qPrintable(QString::number(clock.elapsed())));
     QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
     QCOMPARE(m_fixture.server()->requests().size(), 1);
+}
+
+void tst_UpdateChecker::endlessAnswerCutOff()
+{
+    EndlessHttpServer server;
+    QVERIFY(server.isListening());
+    UpdateChecker checker;
+    checker.setAddress(server.url(FilePath));
+    QSignalSpy spy(&checker, &UpdateChecker::finished);
+
+    const qint64 before = residentKb();
+    QVERIFY(checker.start());
+    // A busy moment of the window: what arrives meanwhile must not pile up.
+    QThread::msleep(1000);
+    QVERIFY(spy.wait(10000));
+    const qint64 grownKb = residentKb() - before;
+    qInfo("sent %lld KiB, memory grew by %lld KiB", server.bytesSent() / 1024, grownKb);
+    QCOMPARE(spy.at(0).at(0).value<Outcome>(), Outcome::TooLarge);
+    QVERIFY2(grownKb < 50 * 1024, qPrintable(QString::number(grownKb)));
+    QCOMPARE(QDir(m_fixture.temp()->path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+// In a folder others can write to, a link under the update file's name must be
+// replaced, never followed: its target stays as it was.
+void tst_UpdateChecker::plantedLinkNotFollowed()
+{
+    QTemporaryDir elsewhere;
+    const QString target = elsewhere.filePath(QStringLiteral("precious.txt"));
+    {
+        QFile f(target);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("precious");
+    }
+    QVERIFY(QFile::link(target, UpdateChecker::localFilePath()));
+    m_fixture.server()->serveXml(FilePath, updateFile("2.0.4"));
+
+    UpdateChecker checker;
+    QCOMPARE(runCheck(checker), int(Outcome::Newer));
+    QCOMPARE(readFile(target), QByteArray("precious"));
+    const QFileInfo copy(UpdateChecker::localFilePath());
+    QVERIFY(!copy.isSymLink());
+    QCOMPARE(readFile(copy.filePath()), updateFile("2.0.4"));
+    QCOMPARE(copy.permissions(),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
 }
 
 void tst_UpdateChecker::failedDownloadKeepsEarlierCopy()

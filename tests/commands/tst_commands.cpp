@@ -3,6 +3,7 @@
 // the feeder and error paths, failed writes.
 #include "CommandTestFolders.h"
 #include "FakeTwainControl.h"
+#include "app/SignalShutdown.h"
 #include "gallery/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
@@ -80,6 +81,7 @@ private slots:
     void chooseDestination_data();
     void chooseDestination();
     void tempUnsetIsNeverRoot();
+    void signalWaitsForPageInFlight();
 
 private:
     void startWindow();
@@ -396,6 +398,7 @@ void TestCommands::pageFileNotWritable()
     QTRY_VERIFY(m_w->StatusIsError);
     QVERIFY2(m_w->StatusText.contains(QLatin1String("Pagora_")), qPrintable(m_w->StatusText));
     QVERIFY(m_w->StatusText.contains(QLatin1String(".jpg")));
+    QVERIFY(m_w->StatusText.contains(QLatin1String("No such file or directory")));
     QVERIFY(!m_w->ToolButtonScan->isEnabled()); // the batch goes on
     QVERIFY(m_fake->deliverNext());
     QTRY_VERIFY(m_w->ToolButtonScan->isEnabled());
@@ -601,6 +604,30 @@ void TestCommands::tempUnsetIsNeverRoot()
     QVERIFY2(folder != QDir::rootPath(), qPrintable(copy));
     QVERIFY2(folder.startsWith(QDir::tempPath()), qPrintable(copy));
     QFile::remove(copy);
+}
+
+// A termination signal in mid-batch: the page the scanner is delivering still
+// reaches its page file, then the window closes as File, Exit does.
+void TestCommands::signalWaitsForPageInFlight()
+{
+    m_fake->setAutoPlay(false);
+    const auto sheet = FakeTwainControl::page(FakeTwainControl::makePage(80, 100));
+    m_fake->queueBatch({sheet, sheet, sheet});
+    m_w->show();
+    SignalShutdown shutdown(m_w.get(), m_fake);
+    m_w->TwainScan();
+    QVERIFY(m_fake->deliverNext());
+
+    shutdown.closeProgram();
+    QVERIFY(SignalShutdown::isClosing());
+    QTest::qWait(50);
+    QVERIFY(m_w->isVisible());
+    QVERIFY(m_fake->deliverNext());
+    QTRY_VERIFY(!m_w->isVisible());
+    QCOMPARE(entriesOf(m_folders.dest).size(), 2);
+    QCOMPARE(m_w->Pages->rowCount(), 2);
+    QCOMPARE(entriesOf(m_folders.temp), QStringList()); // working copies removed
+    QVERIFY(SettingsStore().ValueExists(QString::fromLatin1(SettingsStore::WWidth)));
 }
 
 QTEST_MAIN(TestCommands)

@@ -3,14 +3,15 @@
 // cups-pdf. Scans run at 75 dpi to stay quick.
 #include "CommandTestFolders.h"
 #include "gallery/PageModel.h"
-#include "mainwindow/PagePipeline.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/PagePipeline.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "mainwindow/UserPrompts.h"
 #include "scanner/SaneTwainControl.h"
 #include "settings/SettingsStore.h"
+#include "support/FullDisk.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -87,6 +88,7 @@ private slots:
     void init();
     void cleanup();
     void flatbedScan();
+    void pageFileOnFullDisk();
     void feederBatchOfTen();
     void blankSheets_data();
     void blankSheets();
@@ -183,6 +185,24 @@ void TestScanCopy::flatbedScan()
              QByteArray("bmp"));
     QCOMPARE(m_w->Pages->rowCount(), 1);
     QCOMPARE(m_w->Pages->entry(0).caption, pages.first());
+}
+
+// The message says why the page file is missing; the page is still listed from
+// its working copy.
+void TestScanCopy::pageFileOnFullDisk()
+{
+    FullDisk disk(m_folders.dest + QStringLiteral("/full"));
+    if (!disk.isMounted())
+        QSKIP("no small file system can be mounted here (needs root)");
+    m_w->edt_Destination->setText(m_folders.dest + QStringLiteral("/full"));
+    m_w->cmb_Format->setCurrentIndex(0); // BMP: far larger than the disk
+    m_w->Action1->trigger();
+    QVERIFY(waitForEnd());
+    QVERIFY(m_w->StatusIsError);
+    QVERIFY2(
+        m_w->StatusText.contains(QLatin1String("could not be written: No space left on device")),
+        qPrintable(m_w->StatusText));
+    QCOMPARE(m_w->Pages->rowCount(), 1);
 }
 
 void TestScanCopy::feederBatchOfTen()

@@ -1,10 +1,13 @@
 #include "i18n/MessageTables.h"
+#include "i18n/SystemErrorText.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
 #include "scanner/ScanErrors.h"
 
+#include <QLibraryInfo>
 #include <QSignalSpy>
 #include <QTest>
+#include <cerrno>
 
 class TestMessages : public QObject
 {
@@ -20,7 +23,36 @@ private slots:
     void missingTranslationFallsBackToEnglish();
     void everyMessageHasRussian();
     void scannerErrorsFollowLanguage();
+    void systemReasons_data();
+    void systemReasons();
 };
+
+void TestMessages::systemReasons_data()
+{
+    QTest::addColumn<int>("errorNumber");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("russian"); // Qt's own translation; English where Qt has none
+    QTest::newRow("disk full") << ENOSPC << "No space left on device"
+                               << "Нет свободного места на устройстве";
+    QTest::newRow("permission") << EACCES << "Permission denied"
+                                << "Доступ запрещён";
+    QTest::newRow("read-only") << EROFS << "Read-only file system"
+                               << "Read-only file system";
+}
+
+// Whatever the C library's locale, the reason follows the interface language.
+void TestMessages::systemReasons()
+{
+    QFETCH(int, errorNumber);
+    QFETCH(QString, english);
+    QFETCH(QString, russian);
+    QCOMPARE(SystemErrorText::text(errorNumber), english);
+    if (!QFile::exists(QLibraryInfo::path(QLibraryInfo::TranslationsPath) +
+                       QStringLiteral("/qtbase_ru.qm")))
+        QSKIP("Qt's Russian translations are not installed");
+    QVERIFY(TLangDispatcher::instance().setLanguage(QStringLiteral("Russian")));
+    QCOMPARE(SystemErrorText::text(errorNumber), russian);
+}
 
 void TestMessages::scannerErrorsFollowLanguage()
 {

@@ -250,9 +250,11 @@ bool FakeTwainControl::deliverNext()
 bool FakeTwainControl::SaveImage(int index, const QString &path)
 {
     record(QStringLiteral("SaveImage(%1,%2)").arg(index).arg(path));
-    if (m_saveFails)
-        return false;
-    return PageImageWriter::save(m_buffer.at(index), path);
+    QString why = QStringLiteral("Input/output error");
+    if (!m_saveFails && PageImageWriter::save(m_buffer.at(index), path, &why))
+        return true;
+    setSaveFailureReason(why);
+    return false;
 }
 
 QImage FakeTwainControl::GetImage(int index) const

@@ -62,6 +62,7 @@ struct PageSpec
     int components;
     int size;
     int frameMarker;
+    QByteArray data = {}; // the JPEG itself; empty: fakeJpeg of the numbers above
 };
 
 // The document as the layout tables describe it, built independently of the writer.
@@ -95,7 +96,8 @@ inline QByteArray expectedDocument(const QList<PageSpec> &pages)
         else
             doc += "/ColorSpace /DeviceGray\n";
         doc += "/Length " + QByteArray::number(p.size) + " >>\nstream\n";
-        doc += fakeJpeg(p.width, p.height, p.components, p.size, p.frameMarker);
+        doc += p.data.isEmpty() ? fakeJpeg(p.width, p.height, p.components, p.size, p.frameMarker)
+                                : p.data;
         doc += "endstream\nendobj\n";
         offsets << doc.size();
         const QByteArray content = "q\n" + w + " 0 0 " + h + " 0 0 cm\n/Im" + im + " Do\nQ\n";

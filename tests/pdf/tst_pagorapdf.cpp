@@ -1,9 +1,14 @@
 #include "PdfTestSupport.h"
+#include "RealJpeg.h"
+#include "support/FullDisk.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <memory>
+#include <sys/stat.h>
 
 using namespace PdfTestSupport;
 
@@ -12,6 +17,9 @@ class TestPagoraPdf : public QObject
     Q_OBJECT
 
     QTemporaryDir m_dir;
+    std::unique_ptr<FullDisk> m_fullDisk;
+    const QByteArray m_a = RealJpeg::make(170, 220, 3);
+    const QByteArray m_b = RealJpeg::make(64, 48, 4, true);
 
     QString path(const QString &name) const { return m_dir.filePath(name); }
     static ToolResult pagoraPdf(const QStringList &arguments)
@@ -22,8 +30,13 @@ class TestPagoraPdf : public QObject
 private slots:
     void initTestCase()
     {
-        QVERIFY(writeFile(path(QStringLiteral("a.jpg")), fakeJpeg(1700, 2200, 3)));
-        QVERIFY(writeFile(path(QStringLiteral("b.jpg")), fakeJpeg(640, 480, 4, 2000, 0xFFC2)));
+        QVERIFY(writeFile(path(QStringLiteral("a.jpg")), m_a));
+        QVERIFY(writeFile(path(QStringLiteral("b.jpg")), m_b));
+        QCOMPARE(mkfifo(QFile::encodeName(path(QStringLiteral("fifo.jpg"))).constData(), 0600), 0);
+        QVERIFY(writeFile(path(QStringLiteral("half.jpg")), RealJpeg::cutInHalf()));
+        QVERIFY(writeFile(path(QStringLiteral("header.jpg")), RealJpeg::headerOnly()));
+        QVERIFY(writeFile(path(QStringLiteral("middle.jpg")), RealJpeg::damagedInTheMiddle()));
+        m_fullDisk = std::make_unique<FullDisk>(path(QStringLiteral("full")));
         QImage page(120, 90, QImage::Format_RGB32);
         page.fill(Qt::darkCyan);
         QVERIFY(page.save(path(QStringLiteral("c.bmp")), "BMP"));
@@ -48,7 +61,8 @@ private slots:
         QVERIFY2(result.exitCode == 0, result.err);
         QVERIFY(result.err.isEmpty() && result.out.isEmpty());
 
-        const PageSpec a{1700, 2200, 3, 1000, 0xFFC0}, b{640, 480, 4, 2000, 0xFFC2};
+        const PageSpec a{170, 220, 3, int(m_a.size()), 0xFFC0, m_a},
+            b{64, 48, 4, int(m_b.size()), 0xFFC2, m_b};
         QCOMPARE(readFile(out), expectedDocument({a, b, a}));
     }
 
@@ -60,7 +74,7 @@ private slots:
         QVERIFY2(result.exitCode == 0, result.err);
         const QByteArray doc = readFile(out);
         QVERIFY(doc.contains("/MediaBox [ 0 0 120 90 ]\n"));
-        QVERIFY(doc.contains("/MediaBox [ 0 0 1700 2200 ]\n"));
+        QVERIFY(doc.contains("/MediaBox [ 0 0 170 220 ]\n"));
     }
 
     void errors_data()
@@ -87,6 +101,17 @@ private slots:
         QTest::newRow("folder missing")
             << QStringList{path(QStringLiteral("no/dir/x.pdf")), a}
             << QString("Unable to create file") << path(QStringLiteral("no/dir/x.pdf"));
+        for (const char *damaged : {"half.jpg", "header.jpg", "middle.jpg"}) {
+            const QString file = path(QLatin1String(damaged));
+            QTest::newRow(damaged)
+                << QStringList{out, a, file} << QString("'%1': ").arg(file) << out;
+        }
+        QTest::newRow("fifo")
+            << QStringList{out, a, path(QStringLiteral("fifo.jpg"))}
+            << QString("'%1' is not a regular file").arg(path(QStringLiteral("fifo.jpg"))) << out;
+        const QString full = path(QStringLiteral("full/x.pdf"));
+        QTest::newRow("disk full") << QStringList{full, a, a, a}
+                                   << QString("'%1': No space left on device").arg(full) << full;
     }
 
     // Every error: a message on stderr, status 1, and the output file untouched.
@@ -95,10 +120,16 @@ private slots:
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
         QFETCH(QString, output);
+        if (output.contains(QLatin1String("/full/")) && !m_fullDisk->isMounted())
+            QSKIP("no small file system can be mounted here (needs root)");
         const QByteArray before = readFile(output);
         const bool existed = QFile::exists(output);
 
+        QElapsedTimer clock;
+        clock.start();
         const ToolResult result = pagoraPdf(arguments);
+        // A FIFO, for one, is refused at once rather than waited on.
+        QVERIFY2(clock.elapsed() < 2000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(result.exitCode, 1);
         QVERIFY2(result.err.contains(message.toUtf8()), result.err);
         QVERIFY(result.out.isEmpty());

@@ -1,16 +1,18 @@
 #include "PdfTestSupport.h"
+#include "RealJpeg.h"
 #include "imaging/JpegCodec.h"
 #include "pdf/PdfExport.h"
 #include "pdf/TPDF.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
 #include <cstdio>
 #include <cstdlib>
-#include <jpeglib.h>
+#include <sys/stat.h>
 #include <tiffio.h>
 #include <vector>
 
@@ -50,36 +52,8 @@ bool writeTiff(const QString &path, const QImage &source)
     return ok;
 }
 
-// A real four-component JPEG (qpdf decodes every stream it checks).
-QByteArray cmykJpeg(int width, int height)
-{
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr jerr;
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char *buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = JDIMENSION(width);
-    cinfo.image_height = JDIMENSION(height);
-    cinfo.input_components = 4;
-    cinfo.in_color_space = JCS_CMYK;
-    jpeg_set_defaults(&cinfo);
-    jpeg_start_compress(&cinfo, TRUE);
-    std::vector<JSAMPLE> row(size_t(width) * 4);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        for (int x = 0; x < width; ++x)
-            for (int c = 0; c < 4; ++c)
-                row[size_t(x * 4 + c)] = JSAMPLE((x * (c + 1) + int(cinfo.next_scanline)) & 0xff);
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&cinfo, rows, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    const QByteArray data(reinterpret_cast<const char *>(buffer), qsizetype(size));
-    std::free(buffer);
-    return data;
-}
+// Stands for a FIFO in the failure table.
+const QByteArray FifoInput("\0fifo", 5);
 
 } // namespace
 
@@ -114,10 +88,16 @@ private slots:
         const QString jpeg = path(QStringLiteral("photo.jpg"));
         QVERIFY(writeFile(jpeg, JpegCodec::encode(pattern(99, 77, 8), {})));
         const QString cmyk = path(QStringLiteral("cmyk.jpeg"));
-        QVERIFY(writeFile(cmyk, cmykJpeg(50, 60)));
-        m_inputs << gray << mono << png << tiff << jpeg << cmyk << m_inputs[0];
-        m_sizes = {{320, 240}, {336, 248}, {352, 256}, {368, 264}, {200, 300}, {161, 97},
-                   {150, 120}, {140, 180}, {99, 77},   {50, 60},   {320, 240}};
+        QVERIFY(writeFile(cmyk, RealJpeg::make(50, 60, 4)));
+        const QString progressive = path(QStringLiteral("progressive.jpg"));
+        QVERIFY(writeFile(progressive, RealJpeg::make(90, 70, 3, true)));
+        const QString grayJpeg = path(QStringLiteral("gray.jpg"));
+        QVERIFY(writeFile(grayJpeg, RealJpeg::make(80, 60, 1)));
+        m_inputs << gray << mono << png << tiff << jpeg << cmyk << progressive << grayJpeg
+                 << m_inputs[0];
+        m_sizes = {{320, 240}, {336, 248}, {352, 256}, {368, 264}, {200, 300},
+                   {161, 97},  {150, 120}, {140, 180}, {99, 77},   {50, 60},
+                   {90, 70},   {80, 60},   {320, 240}};
     }
 
     void parallelMatchesSequential_data()
@@ -173,8 +153,11 @@ private slots:
         for (int i = 0; i < images.size(); ++i) {
             QCOMPARE(images[i].page, i + 1);
             QCOMPARE(QSize(images[i].width, images[i].height), m_sizes[i]);
-            QCOMPARE(images[i].components,
-                     m_inputs[i].endsWith(QLatin1String("cmyk.jpeg")) ? 4 : 3);
+            // JPEG pages keep their components; every other page becomes colour.
+            const int components = m_inputs[i].endsWith(QLatin1String("cmyk.jpeg"))  ? 4
+                                   : m_inputs[i].endsWith(QLatin1String("gray.jpg")) ? 1
+                                                                                     : 3;
+            QCOMPARE(images[i].components, components);
         }
     }
 
@@ -193,6 +176,11 @@ private slots:
             "not a readable image");
         row("not a jpeg", "text.jpg", QByteArray("plain text"), "no start-of-image");
         row("truncated jpeg", "cut.jpg", fakeJpeg(10, 10, 3).left(30), "ends before");
+        row("jpeg cut in half", "half.jpg", RealJpeg::cutInHalf(), "Premature end");
+        row("jpeg header only", "header.jpg", RealJpeg::headerOnly(), "missing SOS marker");
+        row("jpeg damaged in the middle", "middle.jpg", RealJpeg::damagedInTheMiddle(),
+            "damaged JPEG data");
+        row("fifo", "fifo.jpg", FifoInput, "not a regular file");
         row("damaged tiff", "cut.tif", QByteArray("II*\0\x08\0\0\0\xff\xff", 10),
             "Unable to open file");
     }
@@ -205,7 +193,9 @@ private slots:
         QFETCH(QString, reason);
         const QString bad = path(badName);
         QFile::remove(bad);
-        if (!badContents.isNull())
+        if (badContents == FifoInput)
+            QCOMPARE(mkfifo(QFile::encodeName(bad).constData(), 0600), 0);
+        else if (!badContents.isNull())
             QVERIFY(writeFile(bad, badContents));
         const QString out = path(QStringLiteral("failed.pdf"));
         QVERIFY(writeFile(out, "keep me"));
@@ -216,7 +206,11 @@ private slots:
             PdfExportOptions options;
             options.workers = workers;
             QString error;
+            QElapsedTimer clock;
+            clock.start();
             QVERIFY(!PdfExport::run(inputs, out, options, &error));
+            // Nothing waits for a writer that never comes.
+            QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
             QVERIFY2(error.contains(bad) && error.contains(reason), qPrintable(error));
             QCOMPARE(readFile(out), QByteArray("keep me"));
         }

@@ -136,9 +136,9 @@ private slots:
         QVERIFY(!empty.AddJPEGPage(QString()));
         QCOMPARE(empty.errorString(), QStringLiteral("FileName is empty"));
         QVERIFY(!empty.AddJPEGPage(path(QStringLiteral("missing.jpg"))));
-        QCOMPARE(
-            empty.errorString(),
-            QStringLiteral("Unable to open file '%1'").arg(path(QStringLiteral("missing.jpg"))));
+        QCOMPARE(empty.errorString(),
+                 QStringLiteral("Unable to open file '%1': No such file or directory")
+                     .arg(path(QStringLiteral("missing.jpg"))));
 
         const QString jpeg = writeJpeg(QStringLiteral("one.jpg"), fakeJpeg(20, 20, 3));
         TPDF tooMany(1);

@@ -1,5 +1,7 @@
+#include "gallery/TempFolder.h"
 #include "imaging/JpegCodec.h"
 #include "scanner/PageImageWriter.h"
+#include "support/FullDisk.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -63,6 +65,9 @@ private slots:
     void blueFirstColourWritesTheSame();
     void failuresLeaveNothing();
     void replacesExistingFile();
+    void privateInTemporaryFolder();
+    void diskFull_data();
+    void diskFull();
     void tiffManyStrips_data();
     void tiffManyStrips();
 
@@ -231,7 +236,7 @@ void TestPageImageWriter::failuresLeaveNothing()
     QString error;
     QVERIFY(
         !PageImageWriter::save(img, m_dir.filePath(QStringLiteral("missing/page.bmp")), &error));
-    QVERIFY(!error.isEmpty());
+    QCOMPARE(error, QStringLiteral("No such file or directory"));
     QVERIFY(!PageImageWriter::save(img, m_dir.filePath(QStringLiteral("page.png"))));
     QVERIFY(!PageImageWriter::save(QImage(), m_dir.filePath(QStringLiteral("null.bmp"))));
     QVERIFY(!QFile::exists(m_dir.filePath(QStringLiteral("page.png"))));
@@ -261,6 +266,49 @@ void TestPageImageWriter::replacesExistingFile()
     QFile plain(m_dir.filePath(QStringLiteral("plain")));
     QVERIFY(plain.open(QIODevice::WriteOnly));
     QCOMPARE(QFileInfo(path).permissions(), plain.permissions());
+}
+
+// Working copies and the preview image hold what was scanned: owner only.
+void TestPageImageWriter::privateInTemporaryFolder()
+{
+    const QString path = TempFolder::join(TempFolder::path(), QStringLiteral("copy.bmp"));
+    QVERIFY(PageImageWriter::save(pattern(2), path));
+    QCOMPARE(QFileInfo(path).permissions(),
+             QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+    QFile::remove(path);
+}
+
+void TestPageImageWriter::diskFull_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("bmp") << QStringLiteral("page.bmp");
+    QTest::newRow("jpeg") << QStringLiteral("page.jpg");
+    QTest::newRow("tiff") << QStringLiteral("page.tif");
+}
+
+// The message says why, in the system's words, and nothing is left behind.
+void TestPageImageWriter::diskFull()
+{
+    QFETCH(QString, name);
+    FullDisk disk(m_dir.filePath(QStringLiteral("full")));
+    if (!disk.isMounted())
+        QSKIP("no small file system can be mounted here (needs root)");
+    // Noise: no encoder makes it fit.
+    QImage noise(400, 400, QImage::Format_RGB888);
+    quint32 seed = 1;
+    for (int y = 0; y < noise.height(); ++y) {
+        uchar *line = noise.scanLine(y);
+        for (int x = 0; x < noise.width() * 3; ++x) {
+            seed = seed * 1103515245u + 12345u;
+            line[x] = uchar(seed >> 24);
+        }
+    }
+    QString error;
+    QVERIFY(!PageImageWriter::save(noise, disk.filePath(name), &error));
+    QCOMPARE(error, QStringLiteral("No space left on device"));
+    QCOMPARE(QDir(m_dir.filePath(QStringLiteral("full")))
+                 .entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList());
 }
 
 QTEST_GUILESS_MAIN(TestPageImageWriter)

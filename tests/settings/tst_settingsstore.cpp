@@ -18,6 +18,7 @@ private slots:
     void range_data();
     void range();
     void booleansStoredAsIntegers();
+    void writeFailureReportedOnce();
 
 private:
     QString writeFile(const QByteArray &content);
@@ -167,6 +168,36 @@ void TestSettingsStore::booleansStoredAsIntegers()
     const QByteArray content = f.readAll();
     QVERIFY2(content.contains("SkipBlank=1"), content.constData());
     QVERIFY2(content.contains("Save=0"), content.constData());
+}
+
+// A folder that cannot be written (here: a path below a plain file, which stops
+// root too) loses the values; the user hears of it once per run, with the path.
+void TestSettingsStore::writeFailureReportedOnce()
+{
+    QVERIFY(!writeFile("").isEmpty());
+    const QString unwritable = m_path + QStringLiteral("/Pagora Pro.conf");
+    QStringList reports;
+    SettingsStore::resetWriteFailureReported();
+    SettingsStore::setWriteFailureHandler([&reports](const QString &path) { reports << path; });
+
+    {
+        SettingsStore reader(unwritable);
+        int value = 0;
+        QVERIFY(!reader.readInteger(QStringLiteral("Mode"), value));
+    }
+    QCOMPARE(reports, QStringList()); // reading alone writes nothing
+    for (int close = 0; close < 3; ++close) {
+        SettingsStore store(unwritable);
+        store.WriteInteger(QStringLiteral("Mode"), close);
+    }
+    QCOMPARE(reports, QStringList{unwritable});
+    QVERIFY(SettingsStore::writeFailureReported());
+    {
+        SettingsStore fine(m_path);
+        fine.WriteInteger(QStringLiteral("Mode"), 1);
+    }
+    QCOMPARE(reports.size(), 1);
+    SettingsStore::setWriteFailureHandler({});
 }
 
 QTEST_GUILESS_MAIN(TestSettingsStore)
