@@ -1,8 +1,8 @@
-#include "PromptRecorder.h"
 #include "UpdateServerFixture.h"
 #include "about/Tfrm_About.h"
 #include "about/UpdateChecker.h"
 #include "i18n/TLangDispatcher.h"
+#include "support/PromptRecorder.h"
 
 #include <QFile>
 #include <QLabel>

@@ -1,4 +1,3 @@
-#include "PromptRecorder.h"
 #include "UpdateServerFixture.h"
 #include "about/Tfrm_About.h"
 #include "about/UpdateChecker.h"
@@ -7,6 +6,7 @@
 #include "scanner/NullTwainControl.h"
 #include "settings/SettingsStore.h"
 #include "settings/Tfrm_Settings.h"
+#include "support/PromptRecorder.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,6 @@
 // Scan and copy commands and the page pipeline through the main window, against
 // the scripted fake control: the order of the steps, the destination question,
 // the feeder and error paths, failed writes.
-#include "CommandTestFolders.h"
 #include "FakeTwainControl.h"
 #include "app/SignalShutdown.h"
 #include "gallery/PageModel.h"
@@ -10,6 +9,8 @@
 #include "mainwindow/Tfrm_Main.h"
 #include "mainwindow/UserPrompts.h"
 #include "settings/SettingsStore.h"
+#include "support/PromptRecorder.h"
+#include "support/TestFolders.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -87,11 +88,10 @@ private:
     void startWindow();
     bool waitForEnd();
 
-    CommandTestFolders m_folders;
+    TestFolders m_folders;
     FakeTwainControl *m_fake = nullptr;
     std::unique_ptr<Tfrm_Main> m_w;
-    QList<UserPrompts::Prompt> m_prompts;
-    QMessageBox::StandardButton m_answer = QMessageBox::Yes;
+    std::unique_ptr<PromptRecorder> m_recorder;
 };
 
 void TestCommands::initTestCase()
@@ -104,20 +104,15 @@ void TestCommands::initTestCase()
 void TestCommands::init()
 {
     QVERIFY(m_folders.setUp());
-    m_prompts.clear();
-    m_answer = QMessageBox::Yes;
-    UserPrompts::setResponder([this](const UserPrompts::Prompt &p) {
-        m_prompts.append(p);
-        UserPrompts::Answer a;
-        a.button = p.buttons.testFlag(QMessageBox::Yes) ? m_answer : QMessageBox::Ok;
-        return a;
-    });
+    m_recorder = std::make_unique<PromptRecorder>();
+    m_recorder->answer = QMessageBox::Yes;
     startWindow();
 }
 
 void TestCommands::cleanup()
 {
     m_w.reset();
+    m_recorder.reset();
     m_folders.tearDown();
 }
 
@@ -178,7 +173,7 @@ void TestCommands::copyNeedsNoDestinationAndSendsArea()
     m_w->Copy1Click();
     QCOMPARE(int(m_w->ScanMode), 3);
     QCOMPARE(m_w->StatusText, text("IDS_43"));
-    QVERIFY(m_prompts.isEmpty());
+    QVERIFY(m_recorder->prompts.isEmpty());
     QVERIFY(!QFileInfo::exists(m_folders.dest));
     // The drawn area goes to the scanner as for a scan: the copy prints what is shown.
     const QStringList copyArea = m_fake->calls().filter(QStringLiteral("SetImageLayout"));
@@ -214,21 +209,21 @@ void TestCommands::destinationQuestion()
     QFETCH(int, answer);
     QFETCH(bool, created);
     QFETCH(bool, warned);
-    m_answer = QMessageBox::StandardButton(answer);
+    m_recorder->answer = QMessageBox::StandardButton(answer);
     const QString path = folder.isEmpty() ? QString() : m_folders.dir->filePath(folder);
     m_w->edt_Destination->setText(path);
     m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
     m_w->TwainScan();
 
-    QVERIFY(!m_prompts.isEmpty());
-    QCOMPARE(m_prompts.first().icon, QMessageBox::Question);
-    QCOMPARE(m_prompts.first().title, text("IDS_38"));
-    QCOMPARE(m_prompts.first().text, text("IDS_37"));
-    QVERIFY(m_prompts.first().text.contains(QLatin1Char('\n')));
-    QCOMPARE(m_prompts.size(), warned ? 2 : 1);
+    QVERIFY(!m_recorder->prompts.isEmpty());
+    QCOMPARE(m_recorder->prompts.first().icon, QMessageBox::Question);
+    QCOMPARE(m_recorder->prompts.first().title, text("IDS_38"));
+    QCOMPARE(m_recorder->prompts.first().text, text("IDS_37"));
+    QVERIFY(m_recorder->prompts.first().text.contains(QLatin1Char('\n')));
+    QCOMPARE(m_recorder->prompts.size(), warned ? 2 : 1);
     if (warned) {
-        QCOMPARE(m_prompts.at(1).icon, QMessageBox::Warning);
-        QCOMPARE(m_prompts.at(1).text, text("IDS_39"));
+        QCOMPARE(m_recorder->prompts.at(1).icon, QMessageBox::Warning);
+        QCOMPARE(m_recorder->prompts.at(1).text, text("IDS_39"));
     }
     QCOMPARE(!path.isEmpty() && QFileInfo(path).isDir(), created);
     QCOMPARE(m_fake->calls().contains(QStringLiteral("Acquire")), created);
@@ -244,12 +239,12 @@ void TestCommands::destinationQuestion()
 void TestCommands::destinationWithBlanks()
 {
     // The folder created is the one the page files go to, whatever blanks surround it.
-    m_answer = QMessageBox::Yes;
+    m_recorder->answer = QMessageBox::Yes;
     const QString path = m_folders.dir->filePath(QStringLiteral("typed"));
     m_w->edt_Destination->setText(QStringLiteral("  ") + path + QStringLiteral(" "));
     m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
     m_w->TwainScan();
-    QCOMPARE(m_prompts.size(), 1);
+    QCOMPARE(m_recorder->prompts.size(), 1);
     QVERIFY(QFileInfo(path).isDir());
     QVERIFY(!QFileInfo::exists(path + QStringLiteral(" ")));
     QVERIFY(waitForEnd());
@@ -575,19 +570,14 @@ void TestCommands::chooseDestination()
 {
     QFETCH(bool, menu);
     QFETCH(QString, chosen);
-    UserPrompts::setResponder([&](const UserPrompts::Prompt &p) {
-        m_prompts.append(p);
-        UserPrompts::Answer a;
-        a.path = chosen;
-        return a;
-    });
+    m_recorder->path = chosen;
     if (menu)
         m_w->BrowseForFolder1->trigger();
     else
         m_w->edt_DestinationButton->trigger();
-    QCOMPARE(m_prompts.size(), 1);
-    QCOMPARE(m_prompts.first().kind, UserPrompts::Kind::ExistingFolder);
-    QCOMPARE(m_prompts.first().title, text("IDS_97"));
+    QCOMPARE(m_recorder->prompts.size(), 1);
+    QCOMPARE(m_recorder->prompts.first().kind, UserPrompts::Kind::ExistingFolder);
+    QCOMPARE(m_recorder->prompts.first().title, text("IDS_97"));
     QCOMPARE(m_w->edt_Destination->text(), chosen.isEmpty() ? m_folders.dest : chosen);
 }
 

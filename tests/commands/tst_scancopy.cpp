@@ -1,7 +1,6 @@
 // Scan and copy end to end: the main window driving SANE's test backend (a
 // flatbed and a feeder of 10 sheets), and copies printed through a CUPS queue of
 // cups-pdf. Scans run at 75 dpi to stay quick.
-#include "CommandTestFolders.h"
 #include "gallery/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
@@ -12,6 +11,9 @@
 #include "scanner/SaneTwainControl.h"
 #include "settings/SettingsStore.h"
 #include "support/FullDisk.h"
+#include "support/PdfInspector.h"
+#include "support/PromptRecorder.h"
+#include "support/TestFolders.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -67,17 +69,6 @@ QString cupsPdfFolder()
     return out;
 }
 
-int pdfPageCount(const QString &path)
-{
-    QProcess p;
-    p.start(QStringLiteral("pdfinfo"), {path});
-    if (!p.waitForFinished(10000) || p.exitCode() != 0)
-        return -1;
-    const auto m = QRegularExpression(QStringLiteral("Pages:\\s+(\\d+)"))
-                       .match(QString::fromUtf8(p.readAllStandardOutput()));
-    return m.hasMatch() ? m.captured(1).toInt() : -1;
-}
-
 } // namespace
 
 class TestScanCopy : public QObject
@@ -102,7 +93,8 @@ private:
     bool waitForEnd(int ms = 60000);
     void useFeeder(bool on);
 
-    CommandTestFolders m_folders;
+    TestFolders m_folders;
+    std::unique_ptr<PromptRecorder> m_recorder;
     SaneTwainControl *m_control = nullptr;
     std::unique_ptr<Tfrm_Main> m_w;
 };
@@ -110,16 +102,15 @@ private:
 void TestScanCopy::init()
 {
     QVERIFY(m_folders.setUp());
-    UserPrompts::setResponder([](const UserPrompts::Prompt &p) {
-        qWarning() << "unexpected prompt" << p.title << p.text;
-        return UserPrompts::Answer{};
-    });
+    // Nothing here asks anything; what would is recorded, not shown.
+    m_recorder = std::make_unique<PromptRecorder>();
     QVERIFY2(startWindow(), "SANE's test backend (test:0) is not in the source list");
 }
 
 void TestScanCopy::cleanup()
 {
     m_w.reset();
+    m_recorder.reset();
     m_folders.tearDown();
 }
 
@@ -359,7 +350,7 @@ void TestScanCopy::copyPrintsOneJobPerSheet()
         QVERIFY2(job.contains(QLatin1String("Pagora_Pro_document")), qPrintable(job));
         const QString path = out + QLatin1Char('/') + job;
         // cups-pdf renames into place when done; wait for a complete file.
-        QTRY_VERIFY_WITH_TIMEOUT(pdfPageCount(path) == 1, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(PdfInspector::pageCount(path) == 1, 10000);
         QFile::remove(path);
     }
 }
@@ -398,7 +389,7 @@ void TestScanCopy::copyPrintsTheCustomArea()
             return !job.isEmpty();
         },
         60000));
-    QTRY_VERIFY_WITH_TIMEOUT(pdfPageCount(job) == 1, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(PdfInspector::pageCount(job) == 1, 10000);
     QFile::remove(job);
 }
 

@@ -11,6 +11,8 @@
 #include "mainwindow/UserPrompts.h"
 #include "scanner/NullTwainControl.h"
 #include "settings/SettingsStore.h"
+#include "support/PromptRecorder.h"
+#include "support/TestFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,23 +27,20 @@ class GalleryHarness
 public:
     GalleryHarness()
     {
-        SettingsStore::setDefaultFilePath(scratch.filePath(QStringLiteral("settings.ini")));
-        destination = scratch.filePath(QStringLiteral("Scans"));
-        QDir().mkpath(destination);
+        if (!folders.setUp())
+            qFatal("no scratch folder");
+        destination = folders.dest;
         window = std::make_unique<Tfrm_Main>(new NullTwainControl);
         preview = new Tfrm_Preview(window.get());
         window->setWindows(nullptr, nullptr, preview);
         window->edt_Destination->setText(destination);
-        UserPrompts::setResponder([this](const UserPrompts::Prompt &prompt) {
-            prompts.append(prompt);
-            UserPrompts::Answer answer;
-            answer.button = button;
-            answer.path = savePath;
-            return answer;
-        });
+        recorder.answer = QMessageBox::Yes;
     }
-    ~GalleryHarness() { UserPrompts::setResponder({}); }
+    ~GalleryHarness() { window.reset(); }
     Q_DISABLE_COPY_MOVE(GalleryHarness)
+
+    // The case's own folder: settings, destination, TEMP and anything else.
+    QDir scratch() const { return QDir(folders.dir->path()); }
 
     static QImage page(int w, int h, QRgb colour)
     {
@@ -85,11 +84,13 @@ public:
         list()->selectionModel()->select(index(row), QItemSelectionModel::Select);
     }
 
-    QTemporaryDir scratch;
+    TestFolders folders;
+    PromptRecorder recorder;
     QString destination;
     std::unique_ptr<Tfrm_Main> window;
     Tfrm_Preview *preview = nullptr;
-    QList<UserPrompts::Prompt> prompts;
-    QMessageBox::StandardButton button = QMessageBox::Yes;
-    QString savePath;
+    // What was asked, the button given, the file a save dialog answers with.
+    QList<UserPrompts::Prompt> &prompts = recorder.prompts;
+    QMessageBox::StandardButton &button = recorder.answer;
+    QString &savePath = recorder.path;
 };

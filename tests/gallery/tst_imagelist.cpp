@@ -153,7 +153,7 @@ private slots:
             h.window->edt_Destination->setText(QStringLiteral(" ") + h.destination +
                                                QStringLiteral("  "));
         if (setup == "other destination")
-            h.window->edt_Destination->setText(h.scratch.path());
+            h.window->edt_Destination->setText(h.scratch().path());
 
         QString text = newName;
         h.window->lv_ImagesEdited(h.index(0), text);
@@ -228,9 +228,9 @@ private slots:
         QVERIFY(QFile::exists(h.pageFile("a.bmp")));
 
         // A file of the same name in the folder the field names now is not touched.
-        const QString decoy = h.scratch.filePath(QStringLiteral("a.bmp"));
+        const QString decoy = h.scratch().filePath(QStringLiteral("a.bmp"));
         QVERIFY(QFile::copy(h.pageFile("a.bmp"), decoy));
-        h.window->edt_Destination->setText(h.scratch.path());
+        h.window->edt_Destination->setText(h.scratch().path());
 
         // The middle page file was removed outside the program.
         QVERIFY(QFile::remove(h.pageFile("b.bmp")));

@@ -1,49 +1,16 @@
 #include "GalleryTestSupport.h"
+#include "support/PdfInspector.h"
 
 #include <QAction>
-#include <QProcess>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
 
 namespace {
 
-QString run(const QString &program, const QStringList &arguments, int *exitCode = nullptr)
-{
-    QProcess process;
-    process.start(program, arguments);
-    process.waitForFinished(60000);
-    if (exitCode)
-        *exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    return QString::fromUtf8(process.readAllStandardOutput() + process.readAllStandardError());
-}
-
-// Page sizes in points, in page order, as poppler reads them.
-QList<QSize> pageSizes(const QString &pdf)
-{
-    const QRegularExpression pages(QStringLiteral("Pages: +(\\d+)"));
-    const QString count = pages.match(run("pdfinfo", {pdf})).captured(1);
-    const QString info = run("pdfinfo", {"-f", "1", "-l", count, pdf});
-    QList<QSize> sizes;
-    const QRegularExpression line(QStringLiteral("Page +\\d+ size: +([\\d.]+) x ([\\d.]+) pts"));
-    for (auto it = line.globalMatch(info); it.hasNext();) {
-        const auto match = it.next();
-        sizes.append(
-            QSize(qRound(match.captured(1).toDouble()), qRound(match.captured(2).toDouble())));
-    }
-    return sizes;
-}
-
-bool qpdfClean(const QString &pdf)
-{
-    int code = -1;
-    const QString out = run("qpdf", {"--check", pdf}, &code);
-    if (code != 0)
-        qWarning().noquote() << out;
-    return code == 0;
-}
+using PdfInspector::pageSizes;
+using PdfInspector::qpdfClean;
 
 QStringList jpegFilesIn(const QString &folder)
 {
@@ -68,7 +35,7 @@ private slots:
         h.window->lv_ImagesEdited(h.index(2), name);
         QVERIFY(QFile::remove(h.pageFile(name)));
 
-        const QString out = h.scratch.filePath("out.pdf");
+        const QString out = h.scratch().filePath("out.pdf");
         h.savePath = out;
         QVERIFY(h.exportPdf());
         QCOMPARE(h.prompts.size(), 1);
@@ -93,7 +60,7 @@ private slots:
         for (int i = 0; i < 120; ++i)
             QVERIFY(h.addPage(QStringLiteral("p%1.bmp").arg(i),
                               GalleryHarness::page(16 + i, 12, qRgb(i, 50, 90))));
-        h.savePath = h.scratch.filePath("many.pdf");
+        h.savePath = h.scratch().filePath("many.pdf");
         QVERIFY(h.exportPdf());
         QVERIFY(qpdfClean(h.savePath));
         const QList<QSize> sizes = pageSizes(h.savePath);
@@ -108,7 +75,7 @@ private slots:
         for (const char *name : {"a.bmp", "b.bmp", "c.bmp"})
             QVERIFY(h.addPage(QLatin1String(name), GalleryHarness::page(60, 40, qRgb(1, 2, 3))));
         QVERIFY(QFile::remove(h.workingCopy("b.bmp")));
-        const QString folder = h.scratch.filePath("out");
+        const QString folder = h.scratch().filePath("out");
         QVERIFY(QDir().mkpath(folder));
         h.savePath = folder + "/doc.pdf";
         const QStringList tempBefore = QDir(TempFolder::path()).entryList(QDir::Files);
@@ -141,7 +108,7 @@ private slots:
         for (int i = 0; i < 12; ++i)
             QVERIFY(h.addPage(QStringLiteral("p%1.bmp").arg(i),
                               GalleryHarness::page(1200, 1700, qRgb(i, 9, 9))));
-        h.savePath = h.scratch.filePath("cancelled.pdf");
+        h.savePath = h.scratch().filePath("cancelled.pdf");
         // Cancel as soon as the progress dialog runs its loop.
         bool clicked = false;
         QTimer::singleShot(0, h.window.get(), [&h, &clicked] {
@@ -157,7 +124,7 @@ private slots:
         QVERIFY(clicked);              // the dialog was up with its Cancel button
         QCOMPARE(h.prompts.size(), 1); // the save dialog; no error box
         QVERIFY(!QFile::exists(h.savePath));
-        QCOMPARE(QDir(h.scratch.path())
+        QCOMPARE(QDir(h.scratch().path())
                      .entryList({"*.pdf*", ".*pdf*"}, QDir::Files | QDir::Hidden)
                      .size(),
                  0);

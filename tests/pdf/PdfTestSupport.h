@@ -3,6 +3,8 @@
 // Helpers shared by the PDF tests: JPEG files built byte by byte, files on disk,
 // and the external PDF checkers.
 
+#include "support/PdfInspector.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QList>
@@ -131,55 +133,11 @@ inline QByteArray readFile(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-struct ToolResult
-{
-    int exitCode = -1;
-    QByteArray out;
-    QByteArray err;
-};
-
-inline bool haveTool(const QString &name)
-{
-    return !QStandardPaths::findExecutable(name).isEmpty();
-}
-
-inline ToolResult runTool(const QString &program, const QStringList &arguments)
-{
-    QProcess process;
-    process.start(program, arguments);
-    ToolResult result;
-    if (!process.waitForFinished(120000))
-        return result;
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = process.readAllStandardOutput();
-    result.err = process.readAllStandardError();
-    return result;
-}
-
-// One row of "pdfimages -list": page, width, height, colour, components, encoding.
-struct ListedImage
-{
-    int page = 0;
-    int width = 0;
-    int height = 0;
-    QString color;
-    int components = 0;
-    QString encoding;
-};
-
-inline QList<ListedImage> listImages(const QString &pdf)
-{
-    QList<ListedImage> images;
-    const ToolResult result = runTool(QStringLiteral("pdfimages"), {QStringLiteral("-list"), pdf});
-    const QList<QByteArray> lines = result.out.split('\n');
-    for (int i = 2; i < lines.size(); ++i) { // two header lines
-        const QList<QByteArray> f = lines[i].simplified().split(' ');
-        if (f.size() < 10)
-            continue;
-        images.append({f[0].toInt(), f[3].toInt(), f[4].toInt(), QString::fromLatin1(f[5]),
-                       f[6].toInt(), QString::fromLatin1(f[8])});
-    }
-    return images;
-}
+// The checkers every PDF-writing test uses.
+using PdfInspector::haveTool;
+using PdfInspector::ListedImage;
+using PdfInspector::listImages;
+using PdfInspector::runTool;
+using PdfInspector::ToolResult;
 
 } // namespace PdfTestSupport

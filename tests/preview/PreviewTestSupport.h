@@ -2,6 +2,7 @@
 
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/UserPrompts.h"
+#include "support/PromptRecorder.h"
 
 #include <QColor>
 #include <QCoreApplication>
@@ -65,23 +66,5 @@ inline bool isBlank(const RulerWidget *ruler)
                 return false;
     return true;
 }
-
-// Answers every prompt with OK and keeps what was asked.
-struct PromptRecorder
-{
-    QList<UserPrompts::Prompt> prompts;
-    PromptRecorder()
-    {
-        UserPrompts::setResponder([this](const UserPrompts::Prompt &p) {
-            prompts.append(p);
-            UserPrompts::Answer a;
-            a.button = QMessageBox::Ok;
-            return a;
-        });
-    }
-    ~PromptRecorder() { UserPrompts::setResponder({}); }
-    PromptRecorder(const PromptRecorder &) = delete;
-    PromptRecorder &operator=(const PromptRecorder &) = delete;
-};
 
 } // namespace PreviewTest

@@ -7,8 +7,10 @@
 #include <QObject>
 #include <QUrl>
 
-// Answers every message box with a chosen button and keeps what was asked;
-// catches the web addresses that would open in the browser.
+// The tests' one answer to every question, notice and file chooser: message boxes
+// get `answer` when they offer it (OK otherwise), folder and save dialogs get
+// `path` (empty: cancelled); everything asked is kept in `prompts`. Web addresses
+// that would open in the browser are caught in `opened`.
 class PromptRecorder final : public QObject
 {
     Q_OBJECT
@@ -20,6 +22,7 @@ public:
             prompts.append(p);
             UserPrompts::Answer a;
             a.button = p.buttons.testFlag(answer) ? answer : QMessageBox::Ok;
+            a.path = path;
             return a;
         });
         QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
@@ -34,6 +37,7 @@ public:
     }
 
     QMessageBox::StandardButton answer = QMessageBox::No;
+    QString path;
     QList<UserPrompts::Prompt> prompts;
     QList<QUrl> opened;
 

@@ -9,15 +9,22 @@
 #include <memory>
 
 // One test case's own settings file, destination folder and TEMP, all removed
-// afterwards together with any prompt responder the case installed.
-struct CommandTestFolders
+// afterwards (TEMP as it was again) together with any prompt responder the case
+// installed.
+struct TestFolders
 {
     std::unique_ptr<QTemporaryDir> dir;
     QString dest;
     QString temp;
 
+    TestFolders() = default;
+    ~TestFolders() { tearDown(); }
+    Q_DISABLE_COPY_MOVE(TestFolders)
+
     bool setUp()
     {
+        if (!dir)
+            m_oldTemp = qgetenv("TEMP");
         dir = std::make_unique<QTemporaryDir>();
         if (!dir->isValid())
             return false;
@@ -30,8 +37,14 @@ struct CommandTestFolders
 
     void tearDown()
     {
+        if (!dir)
+            return;
         UserPrompts::setResponder({});
         SettingsStore::setDefaultFilePath(QString());
         dir.reset();
+        qputenv("TEMP", m_oldTemp);
     }
+
+private:
+    QByteArray m_oldTemp;
 };
