@@ -112,8 +112,10 @@ void PageModel::deletePages(QList<int> rows)
         // The working copy goes only when the page file is gone: a page file that
         // could not be deleted keeps its copy. One that was never written or was
         // removed from outside leaves nothing to keep the copy for.
-        QFile::remove(e.pageFile);
-        if (!QFileInfo::exists(e.pageFile))
+        // A page file never written is not ours: whatever holds its name now stays.
+        if (e.pageFileWritten)
+            QFile::remove(e.pageFile);
+        if (!e.pageFileWritten || !QFileInfo::exists(e.pageFile))
             QFile::remove(e.workingCopy);
     }
     // Every selected entry leaves the list, also those whose file stayed.

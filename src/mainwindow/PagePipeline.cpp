@@ -117,7 +117,9 @@ PageResult PagePipeline::process(const PageJob &job)
         float level = 0; // measured, not used
         r.blank = BlankPageDetector::isBlank(image, MaxNoiseLevel, &level);
     }
-    if (r.blank || (!r.pageFileWritten && !r.workingCopyWritten))
+    // A blank page is left out only when its page file is safely on disk: one
+    // whose page file failed is listed, so its only copy is not lost at close.
+    if ((r.blank && r.pageFileWritten) || (!r.pageFileWritten && !r.workingCopyWritten))
         return r;
 
     // Without a working copy the page file serves the thumbnail, the PDF and the

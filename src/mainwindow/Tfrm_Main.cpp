@@ -108,6 +108,9 @@ void Tfrm_Main::FormClose()
     if (m_closed)
         return;
     m_closed = true;
+    // A batch still running ends here: later sheets would arrive after the clean-up.
+    if (m_busy && (ScanMode == ScanMode::Scan || ScanMode == ScanMode::Copy))
+        TwainControl->StopDevice();
     SaveParams();
     // An export still reading working copies ends first (the progress dialog
     // keeps the user from closing, a signal to quit does not).

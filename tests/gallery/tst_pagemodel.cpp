@@ -53,11 +53,13 @@ private slots:
 
         QTest::newRow("jpeg page") << "" << true << true << true << false;
         QTest::newRow("blank feeder page") << "blank" << true << true << false << false;
+        // Blank, but its page file failed: kept in the list, its only copy not lost.
+        QTest::newRow("blank page, page file fails")
+            << "blank, no destination" << false << true << true << false;
         QTest::newRow("destination is temp, BMP") << "same file" << true << true << true << true;
         QTest::newRow("page file fails") << "no destination" << false << true << true << false;
         QTest::newRow("working copy fails") << "no temp" << true << false << true << true;
-        QTest::newRow("both fail") << "no destination, no temp" << false << false << false
-                                   << false;
+        QTest::newRow("both fail") << "no destination, no temp" << false << false << false << false;
     }
     void process()
     {
@@ -68,7 +70,7 @@ private slots:
         QFETCH(bool, listedFromPageFile);
 
         PageJob job;
-        const bool blank = setup == "blank";
+        const bool blank = setup.startsWith("blank");
         job.image = blank ? makePage(200, 300, qRgb(255, 255, 255)) : makePage(200, 300);
         job.blankTest = true;
         const QString dest = setup.contains("no destination") ? m_dir.filePath("gone") : m_dest;
