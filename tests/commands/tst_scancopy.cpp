@@ -69,6 +69,24 @@ QString cupsPdfFolder()
     return out;
 }
 
+// Where the PDF queue puts printed jobs; empty, with the reason, when the copy
+// tests cannot run here.
+QString printedJobsFolder(QString *why)
+{
+    if (QPrinterInfo::defaultPrinter().isNull()) {
+        *why = QStringLiteral("No CUPS queue is reachable: run scripts/start-services.sh (as "
+                              "root) first.");
+        return {};
+    }
+    const QString out = cupsPdfFolder();
+    if (out.isEmpty() || !QFileInfo(out).isDir()) {
+        *why = QStringLiteral(
+            "The cups-pdf output folder is missing: run scripts/start-services.sh first.");
+        return {};
+    }
+    return out;
+}
+
 } // namespace
 
 class TestScanCopy : public QObject
@@ -312,11 +330,10 @@ void TestScanCopy::flatbedAfterFeeder()
 
 void TestScanCopy::copyPrintsOneJobPerSheet()
 {
-    if (QPrinterInfo::defaultPrinter().isNull())
-        QSKIP("No CUPS queue is reachable: run scripts/start-services.sh (as root) first.");
-    const QString out = cupsPdfFolder();
-    if (out.isEmpty() || !QFileInfo(out).isDir())
-        QSKIP("The cups-pdf output folder is missing: run scripts/start-services.sh first.");
+    QString why;
+    const QString out = printedJobsFolder(&why);
+    if (out.isEmpty())
+        QSKIP(qPrintable(why));
     const QStringList before = filesIn(out, {QStringLiteral("*.pdf")});
 
     // A fresh window: its printer is the default one as it is now.
@@ -358,11 +375,10 @@ void TestScanCopy::copyPrintsOneJobPerSheet()
 // What is printed is the area drawn on the preview, not the whole bed.
 void TestScanCopy::copyPrintsTheCustomArea()
 {
-    if (QPrinterInfo::defaultPrinter().isNull())
-        QSKIP("No CUPS queue is reachable: run scripts/start-services.sh (as root) first.");
-    const QString out = cupsPdfFolder();
-    if (out.isEmpty() || !QFileInfo(out).isDir())
-        QSKIP("The cups-pdf output folder is missing: run scripts/start-services.sh first.");
+    QString why;
+    const QString out = printedJobsFolder(&why);
+    if (out.isEmpty())
+        QSKIP(qPrintable(why));
     const QStringList before = filesIn(out, {QStringLiteral("*.pdf")});
     // (1, 2)-(3, 5) inches at the preview's 20.78 pixels per inch: 2 x 3 inches.
     const double r = 20.78;
