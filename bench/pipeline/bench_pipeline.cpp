@@ -96,6 +96,11 @@ double runPipeline(const QString &folder)
     auto *control = new SaneTwainControl;
     Tfrm_Main w(control);
     w.FormShow();
+    // The device search runs on the control's worker; the commands wait for it.
+    if (!waitFor([&] { return w.ToolButtonScan->isEnabled(); }, 60000)) {
+        std::fprintf(stderr, "the scanner search did not end\n");
+        return -1;
+    }
     int test = -1;
     for (int i = 0; i < control->sourceCount(); ++i) {
         if (control->deviceName(i) == QLatin1String("test:0"))
