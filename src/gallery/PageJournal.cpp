@@ -72,8 +72,15 @@ bool PageJournal::create()
                           QLatin1Char('-') + randomPart() + QLatin1String(Suffix));
         auto lock = std::make_unique<QLockFile>(lockPath(name));
         lock->setStaleLockTime(0); // never stale by age: only when its program is gone
-        if (!lock->tryLock(0))
-            continue;
+        errno = 0;
+        if (!lock->tryLock(0)) {
+            const int error = errno;
+            if (lock->error() == QLockFile::LockFailedError)
+                continue;
+            // No folder, no permission, no space: the reason, not a "file exists".
+            m_error = SystemErrorText::text(error != 0 ? error : EIO);
+            return false;
+        }
         ::chmod(QFile::encodeName(lockPath(name)).constData(), 0600);
         const int fd = ::open(QFile::encodeName(name).constData(),
                               O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);

@@ -56,6 +56,7 @@ private slots:
     void roundTrip();
     void onlyJournalsOfGoneSessions_data();
     void onlyJournalsOfGoneSessions();
+    void failureSaysWhy();
 };
 
 void TestPageJournal::roundTrip_data()
@@ -194,6 +195,16 @@ void TestPageJournal::onlyJournalsOfGoneSessions()
     QCOMPARE(claimed->pages().size(), claimedPages);
     claimed->remove();
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList());
+}
+
+void TestPageJournal::failureSaysWhy()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    PageJournal journal(dir.filePath(QStringLiteral("gone")));
+    QVERIFY(!journal.append(page("/s/a.jpg", "/t/a.bmp")));
+    QVERIFY2(journal.errorString().contains(QLatin1String("No such file or directory")),
+             qPrintable(journal.errorString()));
 }
 
 QTEST_GUILESS_MAIN(TestPageJournal)
