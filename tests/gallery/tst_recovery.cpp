@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
+#include <QListView>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -164,9 +165,15 @@ void TestRecovery::killedSessionOffered()
         QCOMPARE(now.size(), 1);
         QVERIFY(now.first() != journals.first());
         QCOMPARE(PageJournal::read(QDir(temp).filePath(now.first())).pages.size(), 3);
+        // A delete keeps the journal true: a crash now would offer two pages.
+        const QString onlyCopy = QFileInfo(w->Pages->entry(1).workingCopy).fileName();
+        w->lv_Images->selectionModel()->select(w->Pages->index(0), QItemSelectionModel::Select);
+        w->Action_DeleteExecute();
+        QCOMPARE(w->Pages->rowCount(), 2);
+        QCOMPARE(PageJournal::read(QDir(temp).filePath(now.first())).pages.size(), 2);
         // A normal close: the working copies go, except the only copy of the missing page.
         w->close();
-        QCOMPARE(filesIn(temp), QStringList{QFileInfo(w->Pages->entry(1).workingCopy).fileName()});
+        QCOMPARE(filesIn(temp), QStringList{onlyCopy});
     } else if (answer == QMessageBox::Discard) {
         QCOMPARE(prompts.size(), 2); // the confirmation
         QCOMPARE(prompts.at(1).icon, QMessageBox::Warning);
