@@ -92,7 +92,9 @@ void Tfrm_Main::journalFailed()
 {
     const QString text =
         tr("The page journal %1 could not be written: %2", "journalNotWritten")
-            .arg(QDir::toNativeSeparators(m_journal->path()), m_journal->errorString());
+            .arg(QDir::toNativeSeparators(m_journal->path().isEmpty() ? TempFolder::path()
+                                                                      : m_journal->path()),
+                 m_journal->errorString());
     qCWarning(lcGallery) << text;
     // The pages are listed all the same; saying so on every page would drown the batch.
     if (m_journalFailed)
