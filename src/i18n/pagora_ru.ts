@@ -417,6 +417,11 @@
         <comment>cmb_Sources.Searching</comment>
         <translation>Поиск сканеров…</translation>
     </message>
+    <message>
+        <source>The page journal %1 could not be written: %2</source>
+        <comment>journalNotWritten</comment>
+        <translation>Не удалось записать журнал страниц %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_Settings</name>
@@ -762,6 +767,49 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <source>Unable to write file '%1': %2</source>
         <comment></comment>
         <translation>Не удаётся записать файл «%1»: %2</translation>
+    </message>
+</context>
+<context>
+    <name>PageRecovery</name>
+    <message>
+        <source>The program did not close normally last time. Pages of that session that can be listed again: %1.</source>
+        <comment>recoveryQuestion</comment>
+        <translation>В прошлый раз программа была закрыта некорректно. Страниц того сеанса, которые можно снова добавить в список: %1.</translation>
+    </message>
+    <message>
+        <source>Lines of its page journal that could not be read and were skipped: %1.</source>
+        <comment>recoveryDamagedLines</comment>
+        <translation>Строк его журнала страниц, которые не удалось прочитать и которые пропущены: %1.</translation>
+    </message>
+    <message>
+        <source>List them again</source>
+        <comment>recoveryList</comment>
+        <translation>Вернуть в список</translation>
+    </message>
+    <message>
+        <source>Delete them</source>
+        <comment>recoveryDelete</comment>
+        <translation>Удалить</translation>
+    </message>
+    <message>
+        <source>Later</source>
+        <comment>recoveryLater</comment>
+        <translation>Позже</translation>
+    </message>
+    <message>
+        <source>Delete the working copies of these %1 pages? Pages whose page file is missing exist nowhere else and are lost.</source>
+        <comment>recoveryConfirmDelete</comment>
+        <translation>Удалить рабочие копии этих страниц (%1)? Страницы, файлы которых отсутствуют, больше нигде не сохранены и будут потеряны.</translation>
+    </message>
+    <message>
+        <source>The page file %1 does not exist.</source>
+        <comment>recoveredPageFileMissing</comment>
+        <translation>Файл страницы %1 не существует.</translation>
+    </message>
+    <message>
+        <source>Pages that could not be listed again because their files are gone or unreadable: %1.</source>
+        <comment>recoveryLost</comment>
+        <translation>Страниц, которые не удалось вернуть в список, так как их файлы отсутствуют или не читаются: %1.</translation>
     </message>
 </context>
 </TS>

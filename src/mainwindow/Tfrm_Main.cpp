@@ -1,5 +1,6 @@
 #include "mainwindow/Tfrm_Main.h"
 
+#include "gallery/PageJournal.h"
 #include "gallery/PageModel.h"
 #include "gallery/PdfExportJob.h"
 #include "i18n/MessageTables.h"
@@ -37,7 +38,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-Tfrm_Main::~Tfrm_Main() = default;
+Tfrm_Main::~Tfrm_Main()
+{
+    // A window gone without closing (tests do this) leaves no session to recover.
+    m_journal->remove();
+}
 
 void Tfrm_Main::setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Preview *preview)
 {
@@ -95,6 +100,7 @@ void Tfrm_Main::FormShow()
 
     // After the window is up, so a slow network never delays the start.
     QTimer::singleShot(0, this, &Tfrm_Main::CheckForUpdatesAtStartup);
+    QTimer::singleShot(0, this, &Tfrm_Main::offerRecovery);
 }
 
 void Tfrm_Main::closeEvent(QCloseEvent *event)
@@ -119,6 +125,8 @@ void Tfrm_Main::FormClose()
     // Pages already delivered are written and listed before anything is removed.
     Pipeline->finishAll();
     cleanUpWorkingCopies();
+    // A normal close: nothing to offer back at the next start.
+    m_journal->remove();
 }
 
 void Tfrm_Main::Mess(const QString &Message, bool Error)

@@ -32,6 +32,8 @@ class RulerWidget;
 class SourceListLoader;
 class StatusPanelBar;
 class PageModel;
+class PageJournal;
+class PageRecovery;
 class PagePipeline;
 class PdfSaveDialog;
 class PdfExportJob;
@@ -144,6 +146,11 @@ public:
     // Removes the working copies this run made, except the only copies of pages
     // whose page file is missing; those are named to the user.
     void cleanUpWorkingCopies();
+    // Offers back the pages of sessions that ended without closing (after the
+    // window is shown).
+    void offerRecovery();
+    // The pages of an earlier session, listed as pages of this one.
+    void listRecoveredPages(const QList<PageEntry> &pages);
     // Whether a preview, scan or copy is running.
     bool busy() const { return m_busy; }
 
@@ -246,6 +253,10 @@ private:
     void restoreScannerChoice();
     void setSourceCommandsEnabled(bool enabled);
     QString searchingText() const;
+    // The journal rewritten after a delete or a rename.
+    void journalPages();
+    // Reported once per run; the pages are listed all the same.
+    void journalFailed();
 
     // The current printer: the default one until File, "Print Set&up..." picks another.
     QPrinter *currentPrinter();
@@ -262,4 +273,8 @@ private:
     int m_owedReleases = 0;     // pages the scanner waits to hear were taken
     QPointer<PdfExportJob> m_pdfExport;
     bool m_closed = false;
+    // What the list holds, on the disk, for the next start after a crash.
+    std::unique_ptr<PageJournal> m_journal;
+    bool m_journalFailed = false; // reported once per run
+    PageRecovery *m_recovery = nullptr;
 };

@@ -2,13 +2,16 @@
 #include "gallery/CaptionEditDelegate.h"
 #include "gallery/FileNaming.h"
 #include "gallery/GalleryLog.h"
+#include "gallery/PageJournal.h"
 #include "gallery/PageModel.h"
 #include "gallery/PdfExportJob.h"
 #include "gallery/PdfSaveDialog.h"
+#include "gallery/TempFolder.h"
 #include "gallery/Tfrm_Preview.h"
 #include "gallery/Thumbnail.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/PageRecovery.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "mainwindow/UserPrompts.h"
@@ -59,6 +62,12 @@ void Tfrm_Main::connectImageList()
     connect(Pages, &QAbstractItemModel::dataChanged, this, [this] { lv_ImagesChange(); });
     connect(Pages, &QAbstractItemModel::rowsInserted, this, [this] { lv_ImagesChange(); });
     connect(Pages, &QAbstractItemModel::rowsRemoved, this, [this] { lv_ImagesChange(); });
+    // A delete or a rename: the journal says what the list says.
+    m_journal = std::make_unique<PageJournal>(TempFolder::path());
+    connect(Pages, &QAbstractItemModel::dataChanged, this, &Tfrm_Main::journalPages);
+    connect(Pages, &QAbstractItemModel::rowsRemoved, this, &Tfrm_Main::journalPages);
+    m_recovery = new PageRecovery(this);
+    connect(m_recovery, &PageRecovery::pagesRecovered, this, &Tfrm_Main::listRecoveredPages);
     // A double click on empty space selects nothing, so the preview does nothing.
     connect(lv_Images, &QListView::doubleClicked, this, [this] { Action_PreviewExecute(); });
 
@@ -67,7 +76,47 @@ void Tfrm_Main::connectImageList()
 
 void Tfrm_Main::FillImageList(const PageEntry &page)
 {
+    // On the disk before the list shows it: after a crash it can come back.
+    if (!m_journal->append(page))
+        journalFailed();
     Pages->append(page);
+}
+
+void Tfrm_Main::journalPages()
+{
+    if (!m_journal->path().isEmpty() && !m_journal->rewrite(Pages->snapshot()))
+        journalFailed();
+}
+
+void Tfrm_Main::journalFailed()
+{
+    const QString text =
+        tr("The page journal %1 could not be written: %2", "journalNotWritten")
+            .arg(QDir::toNativeSeparators(m_journal->path().isEmpty() ? TempFolder::path()
+                                                                      : m_journal->path()),
+                 m_journal->errorString());
+    qCWarning(lcGallery) << text;
+    // The pages are listed all the same; saying so on every page would drown the batch.
+    if (m_journalFailed)
+        return;
+    m_journalFailed = true;
+    Mess(text, true);
+}
+
+void Tfrm_Main::offerRecovery()
+{
+    if (!m_closed)
+        m_recovery->offer(TempFolder::path());
+}
+
+void Tfrm_Main::listRecoveredPages(const QList<PageEntry> &pages)
+{
+    for (const PageEntry &page : pages) {
+        // Working copies of this run from now on: removed at close like the others.
+        if (QDir::cleanPath(page.workingCopy) != QDir::cleanPath(page.pageFile))
+            Pages->noteWorkingCopy(page.workingCopy);
+        FillImageList(page);
+    }
 }
 
 bool Tfrm_Main::FillImageList(const QString &tempfilename, int w, int h,

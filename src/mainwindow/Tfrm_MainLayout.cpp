@@ -1,4 +1,5 @@
 // Building the window: panes, controls, menus, and their texts per language.
+#include "gallery/PageJournal.h"
 #include "gallery/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"

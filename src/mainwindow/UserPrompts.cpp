@@ -1,5 +1,6 @@
 #include "mainwindow/UserPrompts.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QFileDialog>
 
@@ -23,6 +24,13 @@ void setResponder(Responder r)
 QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                                     const QString &text, QMessageBox::StandardButtons buttons)
 {
+    return message(parent, icon, title, text, buttons, {});
+}
+
+QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                    const QString &text, QMessageBox::StandardButtons buttons,
+                                    const QMap<QMessageBox::StandardButton, QString> &buttonTexts)
+{
     if (responder()) {
         Prompt p;
         p.kind = Kind::Message;
@@ -30,9 +38,14 @@ QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, con
         p.title = title;
         p.text = text;
         p.buttons = buttons;
+        p.buttonTexts = buttonTexts;
         return responder()(p).button;
     }
     QMessageBox box(icon, title, text, buttons, parent);
+    for (auto it = buttonTexts.cbegin(); it != buttonTexts.cend(); ++it) {
+        if (QAbstractButton *button = box.button(it.key()))
+            button->setText(it.value());
+    }
     // A file path or an error's wording can be selected and copied.
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     return static_cast<QMessageBox::StandardButton>(box.exec());

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QMap>
 #include <QMessageBox>
 #include <QString>
 #include <functional>
@@ -24,6 +25,8 @@ struct Prompt
     QString title;
     QString text;
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    // Captions that replace the standard ones, where a question offers actions.
+    QMap<QMessageBox::StandardButton, QString> buttonTexts;
     // SaveFile: the name offered and the filter.
     QString suggestedPath;
     QString filter;
@@ -39,6 +42,10 @@ struct Answer
 QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
                                     const QString &text,
                                     QMessageBox::StandardButtons buttons = QMessageBox::Ok);
+// The same with the buttons' captions given, e.g. "List again" for Yes.
+QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, const QString &title,
+                                    const QString &text, QMessageBox::StandardButtons buttons,
+                                    const QMap<QMessageBox::StandardButton, QString> &buttonTexts);
 
 // The folder browser; an empty string when cancelled.
 QString existingFolder(QWidget *parent, const QString &title);

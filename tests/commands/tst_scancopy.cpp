@@ -188,7 +188,7 @@ void TestScanCopy::flatbedScan()
     // 8.3 x 11.7 inches at 75 dpi: about 622 x 877 pixels.
     QVERIFY2(qAbs(page.width() - 622) <= 3 && qAbs(page.height() - 877) <= 3,
              qPrintable(QStringLiteral("%1 x %2").arg(page.width()).arg(page.height())));
-    const QStringList copies = filesIn(m_folders.temp);
+    const QStringList copies = filesIn(m_folders.temp, {QStringLiteral("*.bmp")});
     QCOMPARE(copies, QStringList{pages.first().chopped(4) + QStringLiteral(".bmp")});
     QCOMPARE(QImageReader(m_folders.temp + QLatin1Char('/') + copies.first()).format(),
              QByteArray("bmp"));
@@ -236,7 +236,7 @@ void TestScanCopy::feederBatchOfTen()
 
     const QStringList pages = filesIn(m_folders.dest);
     QCOMPARE(pages.size(), 10);
-    QCOMPARE(filesIn(m_folders.temp).size(), 10);
+    QCOMPARE(filesIn(m_folders.temp, {QStringLiteral("*.bmp")}).size(), 10);
     QCOMPARE(m_w->Pages->rowCount(), 10);
     // Pagora_<stamp>.jpg, then Pagora_<stamp>_1.jpg and on within one second.
     const QRegularExpression name(QStringLiteral("^Pagora_([^_]+)(_([1-9][0-9]*))?\\.jpg$"));
@@ -289,7 +289,7 @@ void TestScanCopy::blankSheets()
     const int sheets = feeder ? 10 : 1;
     // Saved either way; only the list leaves them out.
     QCOMPARE(filesIn(m_folders.dest).size(), sheets);
-    QCOMPARE(filesIn(m_folders.temp).size(), sheets);
+    QCOMPARE(filesIn(m_folders.temp, {QStringLiteral("*.bmp")}).size(), sheets);
     QCOMPARE(m_w->Pages->rowCount(), listed);
     QCOMPARE(m_w->StatusText, text("IDS_6"));
 }

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "gallery/PageEntry.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <memory>
+
+class QLockFile;
+
+// A record of the pages this run listed, kept beside their working copies, so
+// that the pages of a session that ended without closing (a crash, a kill, a
+// power cut) can be offered back at the next start. One JSON object per line,
+// so any character in a path or caption survives; every change reaches the
+// disk (fsync) before the page it concerns is listed.
+//
+// One journal per running program: it is created with the first page, named
+// with the process id and held by a lock file, so another running instance
+// never takes it for the journal of a session that is gone.
+class PageJournal final
+{
+    Q_DISABLE_COPY_MOVE(PageJournal)
+
+public:
+    explicit PageJournal(const QString &folder);
+    // The file stays: only remove() ends a journal.
+    ~PageJournal();
+
+    // One line for the page, flushed to the disk. The journal and its lock are
+    // created the first time.
+    bool append(const PageEntry &page);
+    // The journal replaced, in one step, by these pages (after a delete or a rename).
+    bool rewrite(const QList<PageEntry> &pages);
+    // At a normal close: the journal and its lock go.
+    void remove();
+
+    // Empty until the first page.
+    QString path() const { return m_path; }
+    // Why the last write failed, with the system's reason.
+    QString errorString() const { return m_error; }
+
+    // What a journal holds: its readable lines, and how many were not.
+    struct Contents
+    {
+        QList<PageEntry> pages; // page file, working copy, caption, size, dpi, written
+        int damagedLines = 0;
+    };
+    static Contents read(const QString &journalPath);
+    static QByteArray line(const PageEntry &page);
+    // False for anything that is not a complete record of a page.
+    static bool parseLine(const QByteArray &line, PageEntry &page);
+
+    // The file names journals have, for QDir::entryList.
+    static QString nameFilter();
+    static QString lockPath(const QString &journalPath);
+
+private:
+    bool create();
+
+    QString m_folder;
+    QString m_path;
+    QString m_error;
+    std::unique_ptr<QLockFile> m_lock;
+};

@@ -1,0 +1,207 @@
+// A session killed with SIGKILL after three sheets of a feeder batch, and the
+// next start: it offers the three pages, and lists them again, deletes their
+// working copies or leaves them for later. The killed session is this test
+// program started again as a child, driving the window with the fake scanner.
+#include "FakeTwainControl.h"
+#include "gallery/PageJournal.h"
+#include "gallery/PageModel.h"
+#include "mainwindow/StatusPanelBar.h"
+#include "mainwindow/Tfrm_Main.h"
+#include "mainwindow/UserPrompts.h"
+#include "settings/SettingsStore.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListView>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <csignal>
+#include <cstdio>
+#include <memory>
+
+namespace {
+
+const char *const SessionOption = "--session-to-kill";
+
+QStringList filesIn(const QString &folder, const QString &filter = QStringLiteral("*"))
+{
+    return QDir(folder).entryList({filter}, QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+std::unique_ptr<Tfrm_Main> startWindow(const QString &destination, bool feeder)
+{
+    auto *fake = new FakeTwainControl;
+    fake->setSources({QStringLiteral("Fake scanner")});
+    fake->setFeederAvailable(feeder);
+    fake->setAutoPlay(false);
+    auto w = std::make_unique<Tfrm_Main>(fake);
+    w->show();
+    w->edt_FileName->setText(QStringLiteral("Pagora"));
+    w->cmb_Format->setCurrentIndex(1); // JPG: page files apart from their working copies
+    w->edt_Destination->setText(destination);
+    return w;
+}
+
+// The session to be killed: three sheets of a five-sheet feeder batch listed,
+// then it says so and waits.
+int killedSession(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    SettingsStore::setDefaultFilePath(QString::fromLocal8Bit(argv[3]));
+    UserPrompts::setResponder([](const UserPrompts::Prompt &) { return UserPrompts::Answer(); });
+    auto w = startWindow(QString::fromLocal8Bit(argv[2]), true);
+    auto *fake = static_cast<FakeTwainControl *>(w->TwainControl);
+    if (!QTest::qWaitFor([&] { return w->ToolButtonScan->isEnabled(); }, 10000))
+        return 2;
+    w->cb_ADF->setChecked(true);
+    w->cb_ADFClick();
+    const auto sheet = FakeTwainControl::page(FakeTwainControl::makePage(240, 320));
+    fake->queueBatch({sheet, sheet, sheet, sheet, sheet});
+    w->TwainScan();
+    for (int i = 0; i < 3; ++i)
+        fake->deliverNext();
+    if (!QTest::qWaitFor([&] { return w->Pages->rowCount() == 3; }, 10000))
+        return 3;
+    std::printf("listed 3\n");
+    std::fflush(stdout);
+    return app.exec(); // until the kill
+}
+
+} // namespace
+
+class TestRecovery : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void killedSessionOffered_data();
+    void killedSessionOffered();
+};
+
+void TestRecovery::killedSessionOffered_data()
+{
+    QTest::addColumn<int>("answer");
+    QTest::newRow("list them again") << int(QMessageBox::Yes);
+    QTest::newRow("delete them") << int(QMessageBox::Discard);
+    QTest::newRow("later") << int(QMessageBox::Cancel);
+}
+
+void TestRecovery::killedSessionOffered()
+{
+    QFETCH(int, answer);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString temp = dir.filePath(QStringLiteral("temp"));
+    const QString dest = dir.filePath(QStringLiteral("scans"));
+    const QString settings = dir.filePath(QStringLiteral("settings.conf"));
+    QVERIFY(QDir().mkpath(temp) && QDir().mkpath(dest));
+    qputenv("TEMP", QFile::encodeName(temp));
+    SettingsStore::setDefaultFilePath(settings);
+
+    QProcess session;
+    session.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    session.start(QCoreApplication::applicationFilePath(),
+                  {QLatin1String(SessionOption), dest, settings});
+    QVERIFY(session.waitForStarted(10000));
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += session.readAllStandardOutput()).contains("listed 3"), 30000);
+    QCOMPARE(::kill(pid_t(session.processId()), SIGKILL), 0);
+    QVERIFY(session.waitForFinished(10000));
+    QCOMPARE(session.exitStatus(), QProcess::CrashExit);
+
+    const QStringList pageFiles = filesIn(dest);
+    QCOMPARE(pageFiles.size(), 3);
+    const QStringList workingCopies = filesIn(temp, QStringLiteral("*.bmp"));
+    QCOMPARE(workingCopies.size(), 3);
+    const QStringList journals = filesIn(temp, PageJournal::nameFilter());
+    QCOMPARE(journals.size(), 1);
+    // The last line half written when the kill came.
+    {
+        QFile journal(QDir(temp).filePath(journals.first()));
+        QVERIFY(journal.open(QIODevice::Append));
+        journal.write("{\"pageFile\":\"/cut");
+    }
+    // One page file gone meanwhile: its working copy is now its only copy.
+    QVERIFY(QFile::remove(QDir(dest).filePath(pageFiles.at(1))));
+
+    QList<UserPrompts::Prompt> prompts;
+    UserPrompts::setResponder([&](const UserPrompts::Prompt &p) {
+        prompts.append(p);
+        UserPrompts::Answer a;
+        a.button = prompts.size() == 1 ? QMessageBox::StandardButton(answer) : QMessageBox::Yes;
+        return a;
+    });
+    auto w = startWindow(dest, false);
+    QTRY_VERIFY(!prompts.isEmpty());
+    QCOMPARE(prompts.first().icon, QMessageBox::Question);
+    QVERIFY2(prompts.first().text.contains(QLatin1String(": 3.")),
+             qPrintable(prompts.first().text));
+    QVERIFY2(prompts.first().text.contains(QLatin1String("skipped: 1.")),
+             qPrintable(prompts.first().text));
+    QCOMPARE(prompts.first().buttons,
+             QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Cancel);
+
+    if (answer == QMessageBox::Yes) {
+        QTRY_COMPARE(w->Pages->rowCount(), 3);
+        QCOMPARE(w->sb_Main->panelText(3), QStringLiteral("3 files"));
+        for (int row = 0; row < 3; ++row) {
+            const PageEntry &e = w->Pages->entry(row);
+            QCOMPARE(e.caption, pageFiles.at(row));
+            QCOMPARE(e.pageFile, QDir(dest).filePath(pageFiles.at(row)));
+            QCOMPARE(QDir(temp).filePath(QFileInfo(e.workingCopy).fileName()), e.workingCopy);
+            QVERIFY(!e.thumbnail.isNull());
+            QCOMPARE(e.pageFileWritten, row != 1);
+        }
+        QVERIFY2(w->Pages->index(1).data(Qt::ToolTipRole).toString().contains("does not exist"),
+                 qPrintable(w->Pages->index(1).data(Qt::ToolTipRole).toString()));
+        // The killed session's journal is gone; this run's journal holds the pages.
+        const QStringList now = filesIn(temp, PageJournal::nameFilter());
+        QCOMPARE(now.size(), 1);
+        QVERIFY(now.first() != journals.first());
+        QCOMPARE(PageJournal::read(QDir(temp).filePath(now.first())).pages.size(), 3);
+        // A delete keeps the journal true: a crash now would offer two pages.
+        const QString onlyCopy = QFileInfo(w->Pages->entry(1).workingCopy).fileName();
+        w->lv_Images->selectionModel()->select(w->Pages->index(0), QItemSelectionModel::Select);
+        w->Action_DeleteExecute();
+        QCOMPARE(w->Pages->rowCount(), 2);
+        QCOMPARE(PageJournal::read(QDir(temp).filePath(now.first())).pages.size(), 2);
+        // A normal close: the working copies go, except the only copy of the missing page.
+        w->close();
+        QCOMPARE(filesIn(temp), QStringList{onlyCopy});
+    } else if (answer == QMessageBox::Discard) {
+        QCOMPARE(prompts.size(), 2); // the confirmation
+        QCOMPARE(prompts.at(1).icon, QMessageBox::Warning);
+        QCOMPARE(w->Pages->rowCount(), 0);
+        QCOMPARE(filesIn(temp), QStringList());
+        QCOMPARE(filesIn(dest).size(), 2); // page files are never touched
+    } else {
+        QTest::qWait(200);
+        QCOMPARE(w->Pages->rowCount(), 0);
+        QCOMPARE(filesIn(temp, QStringLiteral("*.bmp")), workingCopies);
+        // Asked again at the next start.
+        prompts.clear();
+        w.reset();
+        w = startWindow(dest, false);
+        QTRY_COMPARE(prompts.size(), 1);
+        QVERIFY(prompts.first().text.contains(QLatin1String(": 3.")));
+    }
+    w.reset();
+    UserPrompts::setResponder({});
+}
+
+int main(int argc, char *argv[])
+{
+    if (argc == 4 && qstrcmp(argv[1], SessionOption) == 0)
+        return killedSession(argc, argv);
+    QApplication app(argc, argv);
+    TestRecovery test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_recovery.moc"
