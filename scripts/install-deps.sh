@@ -12,6 +12,8 @@ build_pkgs=(
   librsvg2-bin
   libjpeg62-turbo-dev libtiff-dev
   fonts-dejavu-core
+  libtesseract-dev libleptonica-dev
+  tesseract-ocr-eng tesseract-ocr-rus tesseract-ocr-osd
 )
 test_pkgs=(
   xvfb xauth
