@@ -22,7 +22,7 @@ test_pkgs=(
   libjpeg-turbo-progs libtiff-tools
   clang libclang-rt-14-dev
   libbenchmark-dev python3-pil
-  imagemagick
+  imagemagick tesseract-ocr
   desktop-file-utils appstream file man-db
 )
 

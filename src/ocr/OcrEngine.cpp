@@ -42,15 +42,12 @@ QString dataPath()
 
 // Tesseract's networks run their loops on OpenMP teams of up to four threads. Pages
 // are recognised in parallel instead, one engine per worker, which makes better use
-// of the cores; inactive parallel regions keep each engine on its own thread.
-void keepEnginesSingleThreaded()
+// of the cores (teams on busy cores spin and slow everything down). The setting
+// belongs to the calling thread, so it is made on each before it recognises.
+void keepThisThreadSingle()
 {
 #ifdef _OPENMP
-    static const bool done = [] {
-        omp_set_max_active_levels(0);
-        return true;
-    }();
-    Q_UNUSED(done);
+    omp_set_max_active_levels(0);
 #endif
 }
 
@@ -110,7 +107,6 @@ bool OcrEngine::init(const QString &languages, QString *error)
     m_ready = false;
     if (!checkLanguages(languages, error))
         return false;
-    keepEnginesSingleThreaded();
     const QByteArray path = QFile::encodeName(dataPath());
     if (m_api->Init(path.constData(), languages.toUtf8().constData(), tesseract::OEM_DEFAULT) !=
         0) {
@@ -156,6 +152,7 @@ bool OcrEngine::recognise(const QImage &image, PdfWords &words, QString *error,
         dpi = 300;
     m_api->SetSourceResolution(dpi);
 
+    keepThisThreadSingle();
     CancelProbe probe{cancel};
     tesseract::ETEXT_DESC monitor;
     monitor.cancel = cancelRequested;
