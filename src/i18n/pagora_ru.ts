@@ -408,6 +408,11 @@
         <translation>Сохранение страниц в PDF...</translation>
     </message>
     <message>
+        <source>Recognising the text and saving the pages to PDF...</source>
+        <comment>Action_PDF.ProgressSearchable</comment>
+        <translation>Распознавание текста и сохранение страниц в PDF...</translation>
+    </message>
+    <message>
         <source>&amp;Refresh scanner list</source>
         <comment>ActionRefreshSources</comment>
         <translation>Обновить список сканеров</translation>
@@ -762,6 +767,29 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <source>Unable to write file '%1': %2</source>
         <comment></comment>
         <translation>Не удаётся записать файл «%1»: %2</translation>
+    </message>
+</context>
+<context>
+    <name>PdfSaveDialog</name>
+    <message>
+        <source>Searchable PDF (text recognition)</source>
+        <comment>SaveDialog1.Searchable</comment>
+        <translation>PDF с поиском по тексту (распознавание текста)</translation>
+    </message>
+</context>
+<context>
+    <name>OcrEngine</name>
+    <message>
+        <source>The recognition language '%1' is not installed</source>
+        <translation>Язык распознавания «%1» не установлен</translation>
+    </message>
+    <message>
+        <source>The data of the recognition language '%1' cannot be loaded</source>
+        <translation>Не удаётся загрузить данные языка распознавания «%1»</translation>
+    </message>
+    <message>
+        <source>The text of the page could not be recognised</source>
+        <translation>Не удалось распознать текст страницы</translation>
     </message>
 </context>
 </TS>

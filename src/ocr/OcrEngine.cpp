@@ -86,6 +86,19 @@ QStringList OcrEngine::installedLanguages()
     return languages;
 }
 
+QString OcrEngine::preferredLanguages(const QStringList &wanted)
+{
+    const QStringList installed = installedLanguages();
+    QStringList chosen;
+    for (const QString &code : wanted) {
+        if (installed.contains(code))
+            chosen << code;
+    }
+    if (chosen.isEmpty() && !wanted.isEmpty())
+        chosen << wanted.first();
+    return chosen.join(QLatin1Char('+'));
+}
+
 bool OcrEngine::checkLanguages(const QString &languages, QString *error)
 {
     const QStringList wanted = languages.split(QLatin1Char('+'));
@@ -160,7 +173,9 @@ bool OcrEngine::recognise(const QImage &image, PdfWords &words, QString *error,
     const int status = m_api->Recognize(&monitor);
     if (status != 0 || (cancel && cancel->load())) {
         m_api->Clear();
-        setError(error, QStringLiteral("The text of the page could not be recognised"));
+        setError(error,
+                 QCoreApplication::translate("OcrEngine", "The text of the page could not be "
+                                                          "recognised"));
         return false;
     }
 

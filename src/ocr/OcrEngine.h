@@ -36,6 +36,9 @@ public:
     // The language codes whose data is installed, sorted; the orientation and
     // equation models are not languages.
     static QStringList installedLanguages();
+    // The installed ones of the wanted languages, joined as "rus+eng"; the first
+    // wanted when none is installed, so that loading names what is missing.
+    static QString preferredLanguages(const QStringList &wanted);
     // Whether every language of a "rus+eng" list is installed; *error names the
     // first that is not.
     static bool checkLanguages(const QString &languages, QString *error = nullptr);

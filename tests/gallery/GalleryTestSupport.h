@@ -37,6 +37,7 @@ public:
             UserPrompts::Answer answer;
             answer.button = button;
             answer.path = savePath;
+            answer.option = option;
             return answer;
         });
     }
@@ -92,4 +93,5 @@ public:
     QList<UserPrompts::Prompt> prompts;
     QMessageBox::StandardButton button = QMessageBox::Yes;
     QString savePath;
+    bool option = false; // the save dialog's check box
 };

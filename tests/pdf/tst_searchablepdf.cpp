@@ -1,49 +1,12 @@
 #include "PdfTestSupport.h"
+#include "support/TextPage.h"
 
-#include <QFont>
-#include <QFontMetrics>
-#include <QImage>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QtTest>
 
 using namespace PdfTestSupport;
 
 namespace {
-
-// A 300 dpi page with text drawn in a large, clear font, and each word's box.
-struct TextPage
-{
-    QImage image;
-    QList<FoundWord> words;
-};
-
-TextPage textPage(const QString &text, int page)
-{
-    TextPage result{QImage(2480, 1200, QImage::Format_Grayscale8), {}};
-    result.image.fill(Qt::white);
-    result.image.setDotsPerMeterX(11811);
-    result.image.setDotsPerMeterY(11811);
-    QFont font(QStringLiteral("DejaVu Sans"));
-    font.setPixelSize(64);
-    QPainter painter(&result.image);
-    painter.setFont(font);
-    painter.setPen(Qt::black);
-    const QFontMetrics metrics(font);
-    int x = 200, baseline = 200;
-    for (const QString &word : text.split(QLatin1Char(' '))) {
-        const int width = metrics.horizontalAdvance(word);
-        if (x + width > 2280) {
-            x = 200;
-            baseline += 110;
-        }
-        painter.drawText(x, baseline, word);
-        result.words.append(
-            {page, word, QRectF(x, baseline - metrics.ascent(), width, metrics.height())});
-        x += width + metrics.horizontalAdvance(QLatin1Char(' '));
-    }
-    return result;
-}
 
 QString bare(QString word)
 {
@@ -93,11 +56,11 @@ private slots:
         QStringList inputs;
         QList<FoundWord> drawn;
         for (int k = 0; k < texts.size(); ++k) {
-            const TextPage page = textPage(texts[k], k + 1);
+            const TextPage page = textPage(texts[k]);
             inputs << path(QStringLiteral("page%1.png").arg(k));
-            QVERIFY(page.image.save(inputs.last()));
-            if (!texts[k].isEmpty())
-                drawn += page.words;
+            QVERIFY(page.image.convertToFormat(QImage::Format_Grayscale8).save(inputs.last()));
+            for (const DrawnWord &word : page.words)
+                drawn.append({k + 1, word.text, word.box});
         }
         const QString out = path(QStringLiteral("searchable.pdf"));
         const ToolResult result = pagoraPdf(
@@ -137,7 +100,7 @@ private slots:
         QFETCH(QByteArray, damagedEng);
         QFETCH(QString, named);
         const QString input = path(QStringLiteral("fault.png"));
-        QVERIFY(textPage(QStringLiteral("text"), 1).image.save(input));
+        QVERIFY(textPage(QStringLiteral("text")).image.save(input));
         if (!damagedEng.isEmpty()) {
             QVERIFY(QDir().mkpath(path(QStringLiteral("tessdata"))));
             QVERIFY(writeFile(path(QStringLiteral("tessdata/eng.traineddata")), damagedEng));
