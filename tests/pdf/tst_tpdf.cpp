@@ -281,6 +281,7 @@ private slots:
         QTest::newRow("english") << QList<PdfWords>{english};
         QTest::newRow("russian, a page without words, english")
             << QList<PdfWords>{russian, {}, english};
+        QTest::newRow("120 pages") << QList<PdfWords>(120, english + russian);
         QTest::newRow("nothing to show")
             << QList<PdfWords>{{{QStringLiteral("  "), QRect(10, 10, 50, 50)},
                                 {QStringLiteral("gone"), QRect(5000, 10, 50, 50)},
