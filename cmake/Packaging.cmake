@@ -18,8 +18,10 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so dpkg-shlibdeps cannot see them: Qt's X11 and Wayland
-# platform plugins; the network scanner backend and Qt's own Russian texts help.
+# platform plugins; the network scanner backend, Qt's own Russian texts and the
+# text recognition languages help.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "sane-airscan, qt6-translations-l10n")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "sane-airscan, qt6-translations-l10n, tesseract-ocr-eng, tesseract-ocr-rus")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "sane-utils")
 include(CPack)

@@ -12,6 +12,8 @@ build_pkgs=(
   librsvg2-bin
   libjpeg62-turbo-dev libtiff-dev
   fonts-dejavu-core
+  libtesseract-dev libleptonica-dev
+  tesseract-ocr-eng tesseract-ocr-rus tesseract-ocr-osd
 )
 test_pkgs=(
   xvfb xauth
@@ -20,7 +22,7 @@ test_pkgs=(
   libjpeg-turbo-progs libtiff-tools
   clang libclang-rt-14-dev
   libbenchmark-dev python3-pil
-  imagemagick
+  imagemagick tesseract-ocr
   desktop-file-utils appstream file man-db
 )
 

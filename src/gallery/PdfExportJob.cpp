@@ -1,25 +1,33 @@
 #include "gallery/PdfExportJob.h"
 
 #include "gallery/GalleryLog.h"
+#include "ocr/OcrEnginePool.h"
 #include "pdf/PdfExport.h"
 
 #include <QApplication>
 #include <QProgressDialog>
 #include <QThread>
 
-PdfExportJob *PdfExportJob::start(QWidget *owner, const QStringList &files, const QString &output)
+PdfExportJob *PdfExportJob::start(QWidget *owner, const QStringList &files, const QString &output,
+                                  const QString &ocrLanguages)
 {
-    return new PdfExportJob(owner, files, output);
+    return new PdfExportJob(owner, files, output, ocrLanguages);
 }
 
-PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QString &output)
+PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
+                           const QString &ocrLanguages)
     : QObject(owner), m_progress(new QProgressDialog(owner))
 {
     QProgressDialog &progress = *m_progress;
     progress.setWindowModality(Qt::WindowModal);
     progress.setWindowTitle(QApplication::applicationDisplayName());
-    progress.setLabelText(QCoreApplication::translate("Tfrm_Main", "Saving the pages to PDF...",
-                                                      "Action_PDF.Progress"));
+    progress.setLabelText(
+        ocrLanguages.isEmpty()
+            ? QCoreApplication::translate("Tfrm_Main", "Saving the pages to PDF...",
+                                          "Action_PDF.Progress")
+            : QCoreApplication::translate("Tfrm_Main",
+                                          "Recognising the text and saving the pages to PDF...",
+                                          "Action_PDF.ProgressSearchable"));
     progress.setRange(0, int(files.size()));
     progress.setAutoReset(false);
     progress.setAutoClose(false);
@@ -45,7 +53,14 @@ PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QStri
             },
             Qt::QueuedConnection);
     };
-    m_worker.reset(QThread::create([this, files, output, options] {
+    m_worker.reset(QThread::create([this, files, output, options, ocrLanguages]() mutable {
+        std::unique_ptr<OcrEnginePool> engines;
+        if (!ocrLanguages.isEmpty()) {
+            engines = std::make_unique<OcrEnginePool>(ocrLanguages);
+            if (!engines->preload(&m_error))
+                return;
+            options.ocr = engines.get();
+        }
         m_written = PdfExport::run(files, output, options, &m_error);
     }));
     connect(m_worker.get(), &QThread::finished, this, &PdfExportJob::onWorkerFinished);
@@ -78,9 +93,9 @@ void PdfExportJob::onWorkerFinished()
     // hide(), not close(): closing the dialog would count as a Cancel.
     if (m_progress)
         m_progress->hide();
-    const Outcome outcome = m_written            ? Outcome::Written
-                            : m_cancel.load()    ? Outcome::Cancelled
-                                                 : Outcome::Failed;
+    const Outcome outcome = m_written         ? Outcome::Written
+                            : m_cancel.load() ? Outcome::Cancelled
+                                              : Outcome::Failed;
     if (outcome == Outcome::Cancelled)
         qCDebug(lcGallery) << "PDF export cancelled";
     emit finished(outcome, outcome == Outcome::Failed ? m_error : QString());

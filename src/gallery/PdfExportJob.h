@@ -31,7 +31,10 @@ public:
 
     // Starts at once with the files as given (a snapshot: later changes of the
     // list do not reach this export). The job deletes itself after finished().
-    static PdfExportJob *start(QWidget *owner, const QStringList &files, const QString &output);
+    // With ocrLanguages ("rus+eng") every page's text is recognised as well, and a
+    // language that cannot be loaded fails the export before any page is read.
+    static PdfExportJob *start(QWidget *owner, const QStringList &files, const QString &output,
+                               const QString &ocrLanguages = {});
     ~PdfExportJob() override;
 
     // Stops the export and waits for the worker: nothing is written then.
@@ -42,7 +45,8 @@ signals:
     void finished(PdfExportJob::Outcome outcome, const QString &error);
 
 private:
-    PdfExportJob(QWidget *owner, const QStringList &files, const QString &output);
+    PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
+                 const QString &ocrLanguages);
     void onWorkerFinished();
 
     std::atomic_bool m_cancel{false};

@@ -408,6 +408,11 @@
         <translation>Сохранение страниц в PDF...</translation>
     </message>
     <message>
+        <source>Recognising the text and saving the pages to PDF...</source>
+        <comment>Action_PDF.ProgressSearchable</comment>
+        <translation>Распознавание текста и сохранение страниц в PDF...</translation>
+    </message>
+    <message>
         <source>&amp;Refresh scanner list</source>
         <comment>ActionRefreshSources</comment>
         <translation>Обновить список сканеров</translation>
@@ -810,6 +815,29 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <source>Pages that could not be listed again because their files are gone or unreadable: %1.</source>
         <comment>recoveryLost</comment>
         <translation>Страниц, которые не удалось вернуть в список, так как их файлы отсутствуют или не читаются: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>PdfSaveDialog</name>
+    <message>
+        <source>Searchable PDF (text recognition)</source>
+        <comment>SaveDialog1.Searchable</comment>
+        <translation>PDF с поиском по тексту (распознавание текста)</translation>
+    </message>
+</context>
+<context>
+    <name>OcrEngine</name>
+    <message>
+        <source>The recognition language '%1' is not installed</source>
+        <translation>Язык распознавания «%1» не установлен</translation>
+    </message>
+    <message>
+        <source>The data of the recognition language '%1' cannot be loaded</source>
+        <translation>Не удаётся загрузить данные языка распознавания «%1»</translation>
+    </message>
+    <message>
+        <source>The text of the page could not be recognised</source>
+        <translation>Не удалось распознать текст страницы</translation>
     </message>
 </context>
 </TS>

@@ -212,7 +212,8 @@ void Tfrm_Main::Action_PDFExecute()
     QStringList files;
     for (const PageEntry &page : pages)
         files.append(page.workingCopy);
-    m_pdfExport = PdfExportJob::start(this, files, SaveDialog1->FileName());
+    m_pdfExport = PdfExportJob::start(this, files, SaveDialog1->FileName(),
+                                      SaveDialog1->RecognitionLanguages());
     connect(m_pdfExport, &PdfExportJob::finished, this,
             [this, pages](PdfExportJob::Outcome outcome, const QString &error) {
                 if (outcome != PdfExportJob::Outcome::Failed)

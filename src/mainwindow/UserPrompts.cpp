@@ -2,7 +2,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QFileDialog>
+#include <QGridLayout>
 
 namespace UserPrompts {
 
@@ -63,14 +65,22 @@ QString existingFolder(QWidget *parent, const QString &title)
 }
 
 QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &filter,
-                 const QString &defaultSuffix)
+                 const QString &defaultSuffix, bool *option, const QString &optionText)
 {
+    const bool withOption = option && !optionText.isEmpty();
     if (responder()) {
         Prompt p;
         p.kind = Kind::SaveFile;
         p.suggestedPath = suggestedPath;
         p.filter = filter;
-        return responder()(p).path;
+        if (withOption) {
+            p.option = optionText;
+            p.optionChecked = *option;
+        }
+        const Answer answer = responder()(p);
+        if (withOption && !answer.path.isEmpty())
+            *option = answer.option;
+        return answer.path;
     }
     QFileDialog dialog(parent);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
@@ -78,8 +88,19 @@ QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &f
     dialog.setNameFilter(filter);
     dialog.setDefaultSuffix(defaultSuffix);
     dialog.selectFile(suggestedPath);
+    QCheckBox *box = nullptr;
+    if (withOption) {
+        // A platform's own chooser takes no extra widgets.
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        box = new QCheckBox(optionText, &dialog);
+        box->setChecked(*option);
+        if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
+            grid->addWidget(box, grid->rowCount(), 0, 1, -1);
+    }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
+    if (box)
+        *option = box->isChecked();
     return dialog.selectedFiles().constFirst();
 }
 

@@ -30,12 +30,17 @@ struct Prompt
     // SaveFile: the name offered and the filter.
     QString suggestedPath;
     QString filter;
+    // SaveFile: the text of a check box under the chooser (none when empty), and
+    // whether it is ticked when the chooser opens.
+    QString option;
+    bool optionChecked = false;
 };
 
 struct Answer
 {
     QMessageBox::StandardButton button = QMessageBox::NoButton;
     QString path; // empty: cancelled
+    bool option = false;
 };
 
 // A modal message box owned by parent; returns the button pressed.
@@ -51,8 +56,10 @@ QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, con
 QString existingFolder(QWidget *parent, const QString &title);
 
 // A save dialog that asks before overwriting; an empty string when cancelled.
+// With an optionText, a check box under the chooser shows and returns *option.
 QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &filter,
-                 const QString &defaultSuffix);
+                 const QString &defaultSuffix, bool *option = nullptr,
+                 const QString &optionText = {});
 
 // The application's generic error display: the error's text in a message box.
 void showError(QWidget *parent, const QString &text);

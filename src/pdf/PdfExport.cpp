@@ -1,6 +1,7 @@
 #include "pdf/PdfExport.h"
 
 #include "imaging/ImageFileReader.h"
+#include "ocr/OcrEnginePool.h"
 #include "pdf/PdfPageSource.h"
 #include "pdf/TPDF.h"
 
@@ -20,6 +21,7 @@ namespace {
 struct PageResult
 {
     QByteArray jpeg;
+    PdfWords words;
     QString error;
     bool done = false;
     bool ok = false;
@@ -64,6 +66,26 @@ QVector<PageRef> pagesOf(const QStringList &files)
     return pages;
 }
 
+// Reads, encodes and, with a pool, recognises one page.
+bool preparePage(const PageRef &page, OcrEnginePool *engines, const std::atomic_bool &stop,
+                 PageResult &result)
+{
+    if (!engines)
+        return PdfPageSource::page(page.path, result.jpeg, &result.error, page.frame);
+    QImage image;
+    if (!PdfPageSource::pageWithImage(page.path, result.jpeg, image, &result.error, page.frame))
+        return false;
+    std::unique_ptr<OcrEngine> engine = engines->acquire(&result.error);
+    if (!engine)
+        return false;
+    QString reason;
+    const bool ok = engine->recognise(image, result.words, &reason, &stop);
+    engines->release(std::move(engine));
+    if (!ok)
+        result.error = QStringLiteral("'%1': %2").arg(page.path, reason);
+    return ok;
+}
+
 } // namespace
 
 bool PdfExport::run(const QStringList &files, const QString &output,
@@ -93,10 +115,10 @@ bool PdfExport::run(const QStringList &files, const QString &output,
     pool.setMaxThreadCount(workers);
 
     const auto submit = [&](int index) {
-        pool.start([&queue, page = pages.at(index), index] {
+        pool.start([&queue, engines = options.ocr, page = pages.at(index), index] {
             PageResult result;
             if (!queue.stop.load())
-                result.ok = PdfPageSource::page(page.path, result.jpeg, &result.error, page.frame);
+                result.ok = preparePage(page, engines, queue.stop, result);
             std::lock_guard<std::mutex> lock(queue.mutex);
             result.done = true;
             queue.results[size_t(index)] = std::move(result);
@@ -132,7 +154,7 @@ bool PdfExport::run(const QStringList &files, const QString &output,
             return abort(cancelText);
         if (!page.ok)
             return abort(page.error);
-        if (!pdf.addJpegData(page.jpeg, pages.at(next).path))
+        if (!pdf.addJpegData(page.jpeg, pages.at(next).path, page.words))
             return abort(pdf.errorString());
         page.jpeg.clear();
         if (options.progress)

@@ -5,6 +5,8 @@
 #include <atomic>
 #include <functional>
 
+class OcrEnginePool;
+
 struct PdfExportOptions
 {
     // Encoding threads; 0 means one per core.
@@ -14,6 +16,10 @@ struct PdfExportOptions
     std::function<void(int pagesDone, int pageCount)> progress;
     // Polled while pages are encoded; set it from any thread to stop the export.
     const std::atomic_bool *cancel = nullptr;
+    // Engines for text recognition, with their languages; null: none. Each page's
+    // words become its invisible text layer (a searchable PDF). The caller loads
+    // one engine ahead (OcrEnginePool::preload) to report a missing language.
+    OcrEnginePool *ocr = nullptr;
 };
 
 // Writes one PDF page per image file, in list order; a multi-page TIFF gives one
@@ -24,6 +30,10 @@ struct PdfExportOptions
 //
 // JPEG files are embedded unchanged; BMP, PNG, TIFF and other images are decoded and
 // encoded as three-component JPEGs of quality 75.
+//
+// With recognition on, every worker also recognises its pages with an engine of its
+// own, each page decoded once; a page that cannot be recognised stops the export
+// with the page's name, and a page without text simply gets no text layer.
 //
 // Blocks until done: a window calls it from a worker thread and shows progress
 // through the callback. On failure or cancellation it answers false with the reason

@@ -87,6 +87,14 @@ bool checkJpeg(const QString &path, const QByteArray &jpeg, QString *error)
     return false;
 }
 
+JpegCodec::EncodeOptions pageOptions()
+{
+    JpegCodec::EncodeOptions options;
+    options.quality = 75;
+    options.forceRgb = true;
+    return options;
+}
+
 } // namespace
 
 namespace PdfPageSource {
@@ -99,9 +107,7 @@ bool readFile(const QString &path, QByteArray &data, QString *error)
 
 bool bitmapPage(const QString &path, QByteArray &jpeg, QString *error, int frame)
 {
-    JpegCodec::EncodeOptions options;
-    options.quality = 75;
-    options.forceRgb = true;
+    const JpegCodec::EncodeOptions options = pageOptions();
     QString reason;
 
     // Colour working copies are encoded row by row straight from the file: the same
@@ -142,6 +148,30 @@ bool page(const QString &path, QByteArray &jpeg, QString *error, int frame)
         return bitmapPage(path, jpeg, error, frame);
     }
     return readAll(file, path, jpeg, error) && checkJpeg(path, jpeg, error);
+}
+
+bool pageWithImage(const QString &path, QByteArray &jpeg, QImage &image, QString *error, int frame)
+{
+    QFile file;
+    if (!openRegular(file, path, error))
+        return false;
+    QString reason;
+    if (!hasJpegName(path) && file.peek(2) != QByteArrayLiteral("\xFF\xD8")) {
+        file.close();
+        image = ImageFileReader::read(path, error, frame);
+        if (image.isNull())
+            return false;
+        jpeg = JpegCodec::encode(image, pageOptions(), &reason);
+    } else {
+        if (!readAll(file, path, jpeg, error) || !checkJpeg(path, jpeg, error))
+            return false;
+        image = JpegCodec::decode(jpeg, &reason);
+    }
+    if (jpeg.isEmpty() || image.isNull()) {
+        setError(error, QStringLiteral("'%1': %2").arg(path, reason));
+        return false;
+    }
+    return true;
 }
 
 } // namespace PdfPageSource

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QImage>
 #include <QString>
 
 // Turns an input file into the JPEG data of one PDF page. Pure functions of the file
@@ -20,5 +21,10 @@ bool bitmapPage(const QString &path, QByteArray &jpeg, QString *error = nullptr,
 // reduced decode has shown them whole; every other file goes through bitmapPage.
 // Only regular files are read.
 bool page(const QString &path, QByteArray &jpeg, QString *error = nullptr, int frame = 0);
+
+// The same page with its decoded image as well, for text recognition: every file is
+// decoded once, and a bitmap's JPEG is encoded from that image.
+bool pageWithImage(const QString &path, QByteArray &jpeg, QImage &image, QString *error = nullptr,
+                   int frame = 0);
 
 } // namespace PdfPageSource

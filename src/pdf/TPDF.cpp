@@ -1,8 +1,10 @@
 #include "pdf/TPDF.h"
 
 #include "i18n/SystemErrorText.h"
+#include "pdf/GlyphlessFont.h"
 #include "pdf/JpegHeader.h"
 #include "pdf/PdfPageSource.h"
+#include "pdf/PdfTextLayer.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -88,7 +90,7 @@ bool TPDF::AddBitmapPage(const QString &fileName)
     return addJpegData(jpeg, fileName);
 }
 
-bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName)
+bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName, const PdfWords &words)
 {
     if (m_finished)
         return fail(
@@ -103,6 +105,8 @@ bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName)
     QString reason;
     if (!ReadJPEGHeader(jpeg, width, height, components, &reason))
         return refuse(QStringLiteral("'%1': %2").arg(sourceName, reason));
+    const QByteArray text = PdfTextLayer::operators(words, QSize(width, height), "F1");
+    m_hasText = m_hasText || !text.isEmpty();
 
     ++FObjectCount;
     recordOffset(FObjectCount);
@@ -113,7 +117,12 @@ bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName)
     write("/Resources");
     write("<<");
     write("/XObject << /Im" + num(FObjectCount + 2) + ' ' + num(FObjectCount + 2) + " 0 R >>");
-    write("/ProcSet [ /PDF /ImageC ]");
+    if (text.isEmpty()) {
+        write("/ProcSet [ /PDF /ImageC ]");
+    } else {
+        write("/Font << /F1 " + num(fontObject()) + " 0 R >>");
+        write("/ProcSet [ /PDF /Text /ImageC ]");
+    }
     write(">>");
     write("/MediaBox [ 0 0 " + num(width) + ' ' + num(height) + " ]");
     write("/Contents " + num(FObjectCount + 3) + " 0 R");
@@ -148,7 +157,7 @@ bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName)
 
     ++FObjectCount;
     recordOffset(FObjectCount);
-    WriteContents(FObjectCount + 1, width, height);
+    WriteContents(FObjectCount + 1, width, height, text);
 
     // The fourth number of each page is reserved and never gets an object.
     ++FObjectCount;
@@ -156,13 +165,14 @@ bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName)
     return true;
 }
 
-void TPDF::WriteContents(int number, int width, int height)
+void TPDF::WriteContents(int number, int width, int height, const QByteArray &text)
 {
     QByteArray content;
     content += "q\n";
     content += num(width) + " 0 0 " + num(height) + " 0 0 cm\n";
     content += "/Im" + num(number - 1) + " Do\n";
     content += "Q\n";
+    content += text;
 
     write(num(number) + " 0 obj");
     write("<< /Length " + num(content.size()) + " >>");
@@ -170,6 +180,55 @@ void TPDF::WriteContents(int number, int width, int height)
     FStream += content;
     write("endstream");
     write("endobj");
+}
+
+// Six objects after the last page's reserved number, written only when some page
+// refers to them: the composite font, its CID font, descriptor, program, Unicode
+// map and CID-to-glyph map.
+void TPDF::WriteFont()
+{
+    const int font = fontObject();
+    const auto begin = [this](int number) {
+        // The last page's reserved number stays a free entry below these.
+        FObjectCount = number;
+        recordOffset(number - 1);
+        write(num(number) + " 0 obj");
+    };
+    const auto stream = [this](const QByteArray &dictionary, const QByteArray &data) {
+        write("<< " + dictionary + "/Length " + num(data.size()) + " >>");
+        write("stream");
+        FStream += data;
+        write("\nendstream");
+        write("endobj");
+    };
+
+    begin(font);
+    write("<< /Type /Font /Subtype /Type0 /BaseFont /GlyphLessFont /Encoding /Identity-H");
+    write("/DescendantFonts [ " + num(font + 1) + " 0 R ] /ToUnicode " + num(font + 4) + " 0 R >>");
+    write("endobj");
+
+    begin(font + 1);
+    write("<< /Type /Font /Subtype /CIDFontType2 /BaseFont /GlyphLessFont");
+    write("/CIDSystemInfo << /Registry (Adobe) /Ordering (Identity) /Supplement 0 >>");
+    write("/FontDescriptor " + num(font + 2) + " 0 R /DW " + num(GlyphlessFont::kAdvance) +
+          " /CIDToGIDMap " + num(font + 5) + " 0 R >>");
+    write("endobj");
+
+    begin(font + 2);
+    // Ascent and descent put a word's box exactly on the em the text layer sizes.
+    write("<< /Type /FontDescriptor /FontName /GlyphLessFont /Flags 5 /FontBBox [ 0 0 " +
+          num(GlyphlessFont::kAdvance) + " 1000 ]");
+    write("/ItalicAngle 0 /Ascent 1000 /Descent -1 /CapHeight 1000 /StemV 80 /FontFile2 " +
+          num(font + 3) + " 0 R >>");
+    write("endobj");
+
+    const QByteArray program = GlyphlessFont::trueTypeProgram();
+    begin(font + 3);
+    stream("/Length1 " + num(program.size()) + ' ', program);
+    begin(font + 4);
+    stream({}, GlyphlessFont::toUnicodeMap());
+    begin(font + 5);
+    stream("/Filter /FlateDecode ", GlyphlessFont::cidToGidMap());
 }
 
 void TPDF::WriteXRef()
@@ -201,6 +260,8 @@ bool TPDF::SaveToFile(const QString &fileName)
         return fail(QStringLiteral("A PDF document needs at least one page"));
 
     if (!m_finished) {
+        if (m_hasText)
+            WriteFont();
         const qint64 xref = FStream.size();
         if (xref > kMaxOffset)
             return fail(QStringLiteral("The PDF document is too large (%1 bytes)").arg(xref));

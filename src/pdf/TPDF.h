@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdf/PdfWord.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QVector>
@@ -9,6 +11,10 @@
 // pass: header, catalog and the whole page tree at creation, three objects per page,
 // and the cross-reference table and trailer when saved. JPEG data is embedded
 // unchanged; nothing reaches the disk before SaveToFile.
+//
+// A page may carry recognised words: they are drawn over the image as invisible
+// text (a searchable PDF), in one glyph-less font whose objects follow the last
+// page. A document without words is exactly what it was before text layers existed.
 //
 // Calling order: create with the number of pages, add exactly that many pages in
 // page order, call SaveToFile, destroy.
@@ -33,8 +39,9 @@ public:
     // three-component JPEG of quality 75, encoded in memory.
     bool AddBitmapPage(const QString &fileName);
     // A page from JPEG data already in memory (the parallel export encodes ahead);
-    // sourceName names the page in error texts.
-    bool addJpegData(const QByteArray &jpeg, const QString &sourceName);
+    // sourceName names the page in error texts. words (boxes in the JPEG's pixels)
+    // become the page's invisible text layer.
+    bool addJpegData(const QByteArray &jpeg, const QString &sourceName, const PdfWords &words = {});
 
     // Appends the cross-reference table and trailer (once) and writes the document
     // through a temporary file in the target folder that is renamed into place, so
@@ -55,7 +62,9 @@ private:
     void write(const char *line);
     void write(const QByteArray &line);
     void recordOffset(int index);
-    void WriteContents(int number, int width, int height);
+    void WriteContents(int number, int width, int height, const QByteArray &text);
+    void WriteFont();
+    int fontObject() const { return 4 * FPageCount + 3; }
     void WriteXRef();
     bool fail(const QString &error);
     bool refuse(const QString &error); // a page not added
@@ -69,6 +78,7 @@ private:
 
     int m_pagesAdded = 0;
     bool m_finished = false; // cross-reference table and trailer appended
+    bool m_hasText = false;  // some page refers to the font written after the pages
     QString m_error;
     QString m_refusal; // why a page was not added, reported again by SaveToFile
 };

@@ -1,17 +1,20 @@
 // pagora-pdf: writes image files into one PDF document, one page per image, with the
 // same writer as the program's "Save all to PDF" command.
 
+#include "ocr/OcrEnginePool.h"
 #include "pdf/PdfExport.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QStringList>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
 const char kUsage[] =
     "Usage: pagora-pdf OUTPUT.pdf IMAGE...\n"
+    "       pagora-pdf --ocr LANGS OUTPUT.pdf IMAGE...\n"
     "\n"
     "Writes the images into one PDF document, one page per image in the order given;\n"
     "a multi-page TIFF gives one page per frame, in the file's order.\n"
@@ -29,7 +32,15 @@ const char kUsage[] =
     "names the file and the reason, the exit status is 1 and no output file is\n"
     "written (an existing file of that name is left as it was).\n"
     "\n"
+    "With --ocr the text of every page is recognised (Tesseract) and laid over the\n"
+    "image as invisible text, so viewers can search, select and copy it: a\n"
+    "searchable PDF. LANGS names the installed languages, like eng or rus+eng; a\n"
+    "language that is not installed or cannot be loaded is named, the exit status\n"
+    "is 2 and nothing is written. Pages are recognised in parallel, one engine per\n"
+    "core; a page without text gets no text layer.\n"
+    "\n"
     "Options:\n"
+    "  --ocr LANGS    recognise the text in these languages (searchable PDF)\n"
     "  -h, --help     show this help and exit\n"
     "  -V, --version  show the version and exit\n"
     "  --             end of options (for file names that begin with '-')\n";
@@ -55,9 +66,21 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
 
     QStringList paths;
+    QString languages;
     bool options = true;
     const QStringList arguments = app.arguments().mid(1);
-    for (const QString &argument : arguments) {
+    for (int i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments.at(i);
+        if (options && argument == QLatin1String("--ocr")) {
+            if (i + 1 >= arguments.size())
+                return failWith(QStringLiteral("--ocr needs the languages, like eng or rus+eng"));
+            languages = arguments.at(++i);
+            continue;
+        }
+        if (options && argument.startsWith(QLatin1String("--ocr="))) {
+            languages = argument.mid(6);
+            continue;
+        }
         if (options && (argument == QLatin1String("-h") || argument == QLatin1String("--help"))) {
             std::fputs(kUsage, stdout);
             return 0;
@@ -92,7 +115,17 @@ int main(int argc, char *argv[])
     }
 
     QString error;
-    if (!PdfExport::run(paths, output, {}, &error))
+    PdfExportOptions exportOptions;
+    std::unique_ptr<OcrEnginePool> engines;
+    if (!languages.isNull()) {
+        engines = std::make_unique<OcrEnginePool>(languages);
+        if (!engines->preload(&error)) {
+            failWith(error);
+            return 2;
+        }
+        exportOptions.ocr = engines.get();
+    }
+    if (!PdfExport::run(paths, output, exportOptions, &error))
         return failWith(error);
     return 0;
 }

@@ -93,4 +93,5 @@ public:
     QList<UserPrompts::Prompt> &prompts = recorder.prompts;
     QMessageBox::StandardButton &button = recorder.answer;
     QString &savePath = recorder.path;
+    bool &option = recorder.option; // the save dialog's check box
 };

@@ -1,5 +1,6 @@
 #include "GalleryTestSupport.h"
 #include "support/PdfInspector.h"
+#include "support/TextPage.h"
 
 #include <QAction>
 #include <QProgressDialog>
@@ -102,13 +103,53 @@ private slots:
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1);
     }
 
+    // A searchable PDF, asked for in the save dialog (off at first, then as last
+    // chosen): the words of a text page are found; a page without text gets no text
+    // layer and is no error.
+    void searchable()
+    {
+        GalleryHarness h;
+        QVERIFY(
+            h.addPage("text.bmp",
+                      textPage(QStringLiteral("Searchable pages help everyone"), 1600, 500).image));
+        QVERIFY(h.addPage("plain.bmp", GalleryHarness::page(300, 200, qRgb(200, 0, 0))));
+        h.savePath = h.scratch().filePath("searchable.pdf");
+        h.option = true;
+        QVERIFY(h.exportPdf());
+        QCOMPARE(h.prompts.size(), 1);
+        QCOMPARE(h.prompts.at(0).option, QStringLiteral("Searchable PDF (text recognition)"));
+        QVERIFY(!h.prompts.at(0).optionChecked);
+        QVERIFY(qpdfClean(h.savePath));
+        const QString text = QString::fromUtf8(
+            PdfInspector::runTool(QStringLiteral("pdftotext"), {h.savePath, QStringLiteral("-")})
+                .out);
+        for (const char *word : {"Searchable", "pages", "help", "everyone"})
+            QVERIFY2(text.contains(QLatin1String(word)), qPrintable(text));
+        QFile pdf(h.savePath);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QCOMPARE(pdf.readAll().count("/Font << /F1 "), 1);
+
+        h.savePath.clear(); // cancelled: the choice is offered again as it was
+        QVERIFY(h.exportPdf());
+        QVERIFY(h.prompts.at(1).optionChecked);
+    }
+
+    void cancelWritesNothing_data()
+    {
+        QTest::addColumn<bool>("searchable");
+        QTest::newRow("plain") << false;
+        QTest::newRow("searchable") << true;
+    }
+
     void cancelWritesNothing()
     {
+        QFETCH(bool, searchable);
         GalleryHarness h;
         for (int i = 0; i < 12; ++i)
             QVERIFY(h.addPage(QStringLiteral("p%1.bmp").arg(i),
                               GalleryHarness::page(1200, 1700, qRgb(i, 9, 9))));
         h.savePath = h.scratch().filePath("cancelled.pdf");
+        h.option = searchable;
         // Cancel as soon as the progress dialog runs its loop.
         bool clicked = false;
         QTimer::singleShot(0, h.window.get(), [&h, &clicked] {

@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QList>
 #include <QProcess>
+#include <QRectF>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QString>
 #include <QStringList>
@@ -139,5 +141,43 @@ using PdfInspector::ListedImage;
 using PdfInspector::listImages;
 using PdfInspector::runTool;
 using PdfInspector::ToolResult;
+
+// A word of a PDF's text as "pdftotext -bbox" finds it: page (from 1) and box in
+// PDF units from the page's top left corner.
+struct FoundWord
+{
+    int page = 0;
+    QString text;
+    QRectF box;
+};
+
+inline QList<FoundWord> findWords(const QString &pdf)
+{
+    QList<FoundWord> words;
+    const ToolResult result =
+        runTool(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), pdf, QStringLiteral("-")});
+    static const QRegularExpression tag(
+        QStringLiteral("<page |<word xMin=\"([\\d.]+)\" yMin=\"([\\d.]+)\" "
+                       "xMax=\"([\\d.]+)\" yMax=\"([\\d.]+)\">([^<]*)</word>"));
+    int page = 0;
+    for (auto it = tag.globalMatch(QString::fromUtf8(result.out)); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        if (m.captured(0) == QLatin1String("<page ")) {
+            ++page;
+            continue;
+        }
+        words.append({page, m.captured(5),
+                      QRectF(QPointF(m.captured(1).toDouble(), m.captured(2).toDouble()),
+                             QPointF(m.captured(3).toDouble(), m.captured(4).toDouble()))});
+    }
+    return words;
+}
+
+// The share of a's area that b covers.
+inline double covered(const QRectF &a, const QRectF &b)
+{
+    const QRectF common = a.intersected(b);
+    return a.isEmpty() ? 0 : common.width() * common.height() / (a.width() * a.height());
+}
 
 } // namespace PdfTestSupport

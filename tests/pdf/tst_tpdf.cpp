@@ -1,6 +1,7 @@
 #include "PdfTestSupport.h"
 #include "imaging/JpegCodec.h"
 #include "pdf/JpegHeader.h"
+#include "pdf/PdfWord.h"
 #include "pdf/TPDF.h"
 
 #include <QDir>
@@ -263,6 +264,73 @@ private slots:
             QCOMPARE(QSize(listed[i].width, listed[i].height), images[i].size());
             QCOMPARE(listed[i].components, 3);
             QCOMPARE(listed[i].encoding, QStringLiteral("jpeg"));
+        }
+    }
+
+    // Recognised words become an invisible text layer that pdftotext reads back, in
+    // any script and where they were placed; words with nothing to show leave the
+    // document exactly as it is without them.
+    void textLayer_data()
+    {
+        QTest::addColumn<QList<PdfWords>>("pages");
+        const PdfWords english{{QStringLiteral("Searchable"), QRect(100, 100, 500, 80)},
+                               {QStringLiteral("pages,"), QRect(650, 100, 300, 80)},
+                               {QStringLiteral("at last"), QRect(100, 300, 400, 60)}};
+        const PdfWords russian{{QStringLiteral("Привет,"), QRect(80, 400, 420, 90)},
+                               {QStringLiteral("ёжик"), QRect(560, 400, 260, 90)}};
+        QTest::newRow("english") << QList<PdfWords>{english};
+        QTest::newRow("russian, a page without words, english")
+            << QList<PdfWords>{russian, {}, english};
+        QTest::newRow("120 pages") << QList<PdfWords>(120, english + russian);
+        QTest::newRow("nothing to show")
+            << QList<PdfWords>{{{QStringLiteral("  "), QRect(10, 10, 50, 50)},
+                                {QStringLiteral("gone"), QRect(5000, 10, 50, 50)},
+                                {QStringLiteral("flat"), QRect(10, 10, 50, 0)}}};
+    }
+
+    void textLayer()
+    {
+        QFETCH(QList<PdfWords>, pages);
+        const QString jpeg = writeJpeg(QStringLiteral("text.jpg"), realJpeg(1000, 600));
+        TPDF pdf(int(pages.size())), plain(int(pages.size()));
+        for (const PdfWords &words : pages) {
+            QVERIFY2(pdf.addJpegData(readFile(jpeg), jpeg, words), qPrintable(pdf.errorString()));
+            QVERIFY(plain.AddJPEGPage(jpeg));
+        }
+        const QString out = path(QStringLiteral("text.pdf"));
+        QVERIFY2(pdf.SaveToFile(out), qPrintable(pdf.errorString()));
+        QVERIFY(plain.SaveToFile(path(QStringLiteral("plain.pdf"))));
+
+        QList<FoundWord> expected;
+        for (int k = 0; k < pages.size(); ++k) {
+            for (const PdfWord &word : pages[k]) {
+                if (!word.text.trimmed().isEmpty() && word.box.height() > 0 && word.box.x() < 1000)
+                    for (const QString &part : word.text.split(QLatin1Char(' ')))
+                        expected.append({k + 1, part, QRectF(word.box)});
+            }
+        }
+        if (expected.isEmpty()) {
+            QCOMPARE(readFile(out), readFile(path(QStringLiteral("plain.pdf"))));
+            return;
+        }
+        if (!haveTool(QStringLiteral("qpdf")) || !haveTool(QStringLiteral("pdftotext")))
+            QSKIP("qpdf or poppler-utils not installed");
+        const ToolResult check = runTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), out});
+        QVERIFY2(check.exitCode == 0 && !check.out.contains("WARNING"), check.out + check.err);
+        const ToolResult render =
+            runTool(QStringLiteral("pdftoppm"), {QStringLiteral("-r"), QStringLiteral("10"), out,
+                                                 path(QStringLiteral("render"))});
+        QVERIFY2(render.exitCode == 0 && render.err.isEmpty(), render.err);
+
+        const QList<FoundWord> found = findWords(out);
+        QCOMPARE(found.size(), expected.size());
+        for (int i = 0; i < expected.size(); ++i) {
+            QCOMPARE(found[i].page, expected[i].page);
+            QCOMPARE(found[i].text, expected[i].text);
+            // A word of two parts shares its box; each part lies inside it.
+            QVERIFY2(covered(found[i].box, expected[i].box) > 0.9,
+                     qPrintable(found[i].text + QLatin1Char(' ') +
+                                QString::number(covered(found[i].box, expected[i].box))));
         }
     }
 

@@ -23,6 +23,7 @@ public:
             UserPrompts::Answer a;
             a.button = p.buttons.testFlag(answer) ? answer : QMessageBox::Ok;
             a.path = path;
+            a.option = option;
             return a;
         });
         QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
@@ -38,6 +39,7 @@ public:
 
     QMessageBox::StandardButton answer = QMessageBox::No;
     QString path;
+    bool option = false; // a save dialog's check box
     QList<UserPrompts::Prompt> prompts;
     QList<QUrl> opened;
 
