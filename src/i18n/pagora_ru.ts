@@ -417,6 +417,21 @@
         <comment>cmb_Sources.Searching</comment>
         <translation>Поиск сканеров…</translation>
     </message>
+    <message>
+        <source>Stop</source>
+        <comment>ToolButtonStop</comment>
+        <translation>Стоп</translation>
+    </message>
+    <message>
+        <source>S&amp;top scanning</source>
+        <comment>ActionStop</comment>
+        <translation>О&amp;становить сканирование</translation>
+    </message>
+    <message>
+        <source>Scanning stopped</source>
+        <comment>ScanningStopped</comment>
+        <translation>Сканирование остановлено</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_Settings</name>

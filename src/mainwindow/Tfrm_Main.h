@@ -105,6 +105,9 @@ public:
     void Scan1Click();
     void Copy1Click();
     void ToolButtonScanClick();
+    // Stops the running preview, scan or copy: the scanner is cancelled, the sheet
+    // being read is dropped, pages already delivered are saved and listed.
+    void StopScanningClick();
     void TwainScan();
     void TwainCopy();
     void TwainControlPostScan(int flag);
@@ -176,6 +179,7 @@ public:
     QMenu *PopupMenu_ScanCopy = nullptr;
     QAction *Scan1 = nullptr;
     QAction *Copy1 = nullptr;
+    QToolButton *ToolButtonStop = nullptr; // stands in for ToolButtonScan while a command runs
 
     QGroupBox *gb_Preview = nullptr;
     PreviewPane *I32_Preview = nullptr;
@@ -211,9 +215,12 @@ public:
     QAction *Action8 = nullptr;          // Ab&out...
 
     QAction *ActionRefreshSources = nullptr; // File, &Refresh scanner list
+    QAction *ActionStop = nullptr;           // File, S&top scanning (Escape)
 
     // Enables or disables the two command buttons together.
     void setCommandButtonsEnabled(bool enabled);
+    // A preview, scan or copy starts: the buttons go, Stop takes the Scan button's place.
+    void beginCommand(::ScanMode mode);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -233,6 +240,7 @@ private:
     // Hands the newest page of a scan or copy to the pipeline.
     void submitPage();
     void endOfBatchTest();
+    QString stoppedText() const;
     void retranslateUi();
     void showAbout();
     void showPreferences();
@@ -260,6 +268,9 @@ private:
     bool m_busy = false;
     bool m_batchEnding = false; // the control finished; pages may still be in the pipeline
     int m_owedReleases = 0;     // pages the scanner waits to hear were taken
+    // A preview, scan or copy runs (the device search also disables the buttons).
+    bool m_commandRunning = false;
+    bool m_stopRequested = false;
     QPointer<PdfExportJob> m_pdfExport;
     bool m_closed = false;
 };

@@ -217,7 +217,12 @@ void Tfrm_Main::createLeftPane(QWidget *pane)
     ToolButtonScan->setMenu(PopupMenu_ScanCopy);
     ToolButtonScan->setIcon(Scan1->icon());
     ToolButtonScanItem = Scan1;
-    for (QToolButton *b : {ToolButtonPreview, ToolButtonScan}) {
+    ToolButtonStop = new QToolButton;
+    ToolButtonStop->setObjectName(QStringLiteral("ToolButtonStop"));
+    ToolButtonStop->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ToolButtonStop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    ToolButtonStop->hide();
+    for (QToolButton *b : {ToolButtonPreview, ToolButtonScan, ToolButtonStop}) {
         b->setAutoRaise(true);
         b->setIconSize(QSize(16, 16));
         toolbarLayout->addWidget(b);
@@ -233,6 +238,7 @@ void Tfrm_Main::createLeftPane(QWidget *pane)
     connect(edt_DestinationButton, &QAction::triggered, this, &Tfrm_Main::edt_DestinationClick);
     connect(ToolButtonPreview, &QToolButton::clicked, this, &Tfrm_Main::ToolButtonPreviewClick);
     connect(ToolButtonScan, &QToolButton::clicked, this, &Tfrm_Main::ToolButtonScanClick);
+    connect(ToolButtonStop, &QToolButton::clicked, this, &Tfrm_Main::StopScanningClick);
     connect(Scan1, &QAction::triggered, this, &Tfrm_Main::Scan1Click);
     connect(Copy1, &QAction::triggered, this, &Tfrm_Main::Copy1Click);
 }
@@ -336,6 +342,11 @@ void Tfrm_Main::createMenus()
     Action1->setObjectName(QStringLiteral("Action1"));
     Action3 = menuFile->addAction(QString(), this, &Tfrm_Main::Copy1Click);
     Action3->setObjectName(QStringLiteral("Action3"));
+    ActionStop = menuFile->addAction(QString(), this, &Tfrm_Main::StopScanningClick);
+    ActionStop->setObjectName(QStringLiteral("ActionStop"));
+    ActionStop->setShortcut(Qt::Key_Escape);
+    ActionStop->setEnabled(false);
+    ActionStop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
     ActionRefreshSources = menuFile->addAction(QString(), this, &Tfrm_Main::RefreshSourcesClick);
     ActionRefreshSources->setObjectName(QStringLiteral("ActionRefreshSources"));
     ActionRefreshSources->setShortcut(QKeySequence::Refresh);
@@ -382,6 +393,7 @@ void Tfrm_Main::retranslateUi()
     Copy1->setText(tr("Copy", "Copy1"));
     ToolButtonScan->setText(ToolButtonScanItem == Scan1 ? tr("Scan", "ToolButtonScan")
                                                         : Copy1->text());
+    ToolButtonStop->setText(tr("Stop", "ToolButtonStop"));
     bool ok = false;
     const int margin = tr("35", "ToolBar_Main.Margins").toInt(&ok);
     ToolBar_Main->layout()->setContentsMargins(ok ? margin : 35, 2, ok ? margin : 35, 2);
@@ -402,6 +414,7 @@ void Tfrm_Main::retranslateUi()
     Action1->setText(tr("S&can", "Action1"));
     Action3->setText(tr("C&opy to printer", "Action3"));
     ActionRefreshSources->setText(tr("&Refresh scanner list", "ActionRefreshSources"));
+    ActionStop->setText(tr("S&top scanning", "ActionStop"));
     m_sourceList->setSearchingText(searchingText());
     FilePrintSetup1->setText(tr("Print Set&up...", "FilePrintSetup1"));
     FilePrintSetup1->setToolTip(tr("Print Setup", "FilePrintSetup1.Hint"));

@@ -72,9 +72,8 @@ void Tfrm_Main::ToolButtonPreviewClick()
     // the busy scanner and turn the batch's remaining pages into previews.
     if (m_busy)
         return;
-    ScanMode = ScanMode::Preview;
     Mess(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_32")));
-    setCommandButtonsEnabled(false);
+    beginCommand(ScanMode::Preview);
 
     TTwainControl *control = TwainControl;
     const int source = cmb_Sources->currentIndex();
