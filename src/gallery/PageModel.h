@@ -33,6 +33,24 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+    // Reordering: the list order is the order of the PDF. File names stay.
+    bool moveRows(const QModelIndex &sourceParent, int sourceRow, int count,
+                  const QModelIndex &destinationParent, int destinationChild) override;
+    // Moves each row one place up (step -1) or down (+1) as far as the list's end
+    // and the other moving rows allow; returns the rows' new places.
+    QList<int> shiftRows(QList<int> rows, int step);
+    // Drag and drop within this model only: the rows travel as numbers.
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
+    Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    bool canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                         const QModelIndex &parent) const override;
+    // Puts the dragged rows, in their order, before row (or before the entry
+    // dropped on, or at the end).
+    bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                      const QModelIndex &parent) override;
+
     void append(const PageEntry &entry);
     const PageEntry &entry(int row) const { return m_entries.at(row); }
     // The entries as values: what an export works on while the list changes.
@@ -66,6 +84,7 @@ public:
 
 private:
     static QImage markMissing(const QImage &thumbnail);
+    QList<int> draggedRows(const QMimeData *data) const;
 
     QList<PageEntry> m_entries;
     QSet<QString> m_workingCopies;

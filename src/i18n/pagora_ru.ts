@@ -432,6 +432,21 @@
         <comment>ScanningStopped</comment>
         <translation>Сканирование остановлено</translation>
     </message>
+    <message>
+        <source>Move up</source>
+        <comment>Action_MoveUp</comment>
+        <translation>Переместить вверх</translation>
+    </message>
+    <message>
+        <source>Move down</source>
+        <comment>Action_MoveDown</comment>
+        <translation>Переместить вниз</translation>
+    </message>
+    <message>
+        <source>Select all</source>
+        <comment>Action_SelectAll</comment>
+        <translation>Выделить все</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_Settings</name>

@@ -141,6 +141,8 @@ public:
     void Action_RenameExecute();
     void lv_ImagesEdited(const QModelIndex &item, QString &S);
     void Action_DeleteExecute();
+    // Moves the selected pages one place up (-1) or down (+1) in the list.
+    void Action_MoveExecute(int step);
     // Starts the export and returns; it runs on behind its progress dialog.
     void Action_PDFExecute();
     bool pdfExportRunning() const;
@@ -192,6 +194,9 @@ public:
     QAction *Action_Rename = nullptr;
     QAction *Action_Delete = nullptr;
     QAction *Action_PDF = nullptr;
+    QAction *Action_MoveUp = nullptr;    // Ctrl+Up
+    QAction *Action_MoveDown = nullptr;  // Ctrl+Down
+    QAction *Action_SelectAll = nullptr; // Ctrl+A
     QListView *lv_Images = nullptr;
     PageModel *Pages = nullptr; // what lv_Images shows
     PagePipeline *Pipeline = nullptr;
@@ -234,6 +239,9 @@ private:
     void createMenus();
     void connectControl();
     void connectImageList();
+    // The list's own commands (order, selection) and its context menu.
+    void createPageListActions();
+    void retranslatePageList();
     void pageDone(const PageResult &result);
     // The end of a scan or copy once its last page is handled: "Ready", buttons.
     void finishBatch();

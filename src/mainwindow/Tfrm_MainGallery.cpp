@@ -63,6 +63,51 @@ void Tfrm_Main::connectImageList()
     connect(lv_Images, &QListView::doubleClicked, this, [this] { Action_PreviewExecute(); });
 
     SaveDialog1 = new PdfSaveDialog(this);
+    createPageListActions();
+}
+
+void Tfrm_Main::createPageListActions()
+{
+    // Pages are put in order by dragging them; the model moves the rows.
+    lv_Images->setDragEnabled(true);
+    lv_Images->setAcceptDrops(true);
+    lv_Images->setDropIndicatorShown(true);
+    lv_Images->setDragDropMode(QAbstractItemView::InternalMove);
+    lv_Images->setDefaultDropAction(Qt::MoveAction);
+
+    const auto listAction = [this](const char *name, const QKeySequence &keys) {
+        auto *a = new QAction(this);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        return a;
+    };
+    const auto separator = [this] {
+        auto *a = new QAction(this);
+        a->setSeparator(true);
+        return a;
+    };
+    Action_MoveUp = listAction("Action_MoveUp", QKeySequence(Qt::CTRL | Qt::Key_Up));
+    Action_MoveDown = listAction("Action_MoveDown", QKeySequence(Qt::CTRL | Qt::Key_Down));
+    Action_SelectAll = listAction("Action_SelectAll", QKeySequence::SelectAll);
+    for (QAction *a : {Action_MoveUp, Action_MoveDown})
+        a->setEnabled(false);
+    connect(Action_MoveUp, &QAction::triggered, this, [this] { Action_MoveExecute(-1); });
+    connect(Action_MoveDown, &QAction::triggered, this, [this] { Action_MoveExecute(1); });
+    connect(Action_SelectAll, &QAction::triggered, lv_Images, &QListView::selectAll);
+
+    // The context menu is the list's actions; Delete is already one of them.
+    lv_Images->setContextMenuPolicy(Qt::ActionsContextMenu);
+    lv_Images->removeAction(Action_Delete);
+    lv_Images->addActions({Action_Preview, Action_Rename, Action_Delete, separator(), Action_MoveUp,
+                           Action_MoveDown, separator(), Action_SelectAll});
+}
+
+void Tfrm_Main::retranslatePageList()
+{
+    Action_MoveUp->setText(tr("Move up", "Action_MoveUp"));
+    Action_MoveDown->setText(tr("Move down", "Action_MoveDown"));
+    Action_SelectAll->setText(tr("Select all", "Action_SelectAll"));
 }
 
 void Tfrm_Main::FillImageList(const PageEntry &page)
@@ -97,6 +142,10 @@ void Tfrm_Main::lv_ImagesSelectItem(const QModelIndex &, bool selected)
     Action_Preview->setEnabled(selected);
     Action_Rename->setEnabled(selected);
     Action_Delete->setEnabled(selected);
+    // The order commands act on the whole selection, so they follow it rather than the event.
+    const bool any = lv_Images->selectionModel()->hasSelection();
+    Action_MoveUp->setEnabled(any);
+    Action_MoveDown->setEnabled(any);
 }
 
 void Tfrm_Main::lv_ImagesChange()
@@ -150,6 +199,16 @@ void Tfrm_Main::Action_DeleteExecute()
         return;
     Pages->deletePages(rows);
     lv_ImagesChange();
+}
+
+void Tfrm_Main::Action_MoveExecute(int step)
+{
+    const QList<int> rows = selectedRows(lv_Images);
+    if (rows.isEmpty())
+        return;
+    // The selection moves with its rows; the current entry stays in view.
+    Pages->shiftRows(rows, step);
+    lv_Images->scrollTo(lv_Images->currentIndex());
 }
 
 void Tfrm_Main::Action_PDFExecute()

@@ -405,6 +405,7 @@ void Tfrm_Main::retranslateUi()
     Action_Rename->setToolTip(tr("Rename selected file", "Action_Rename.Hint"));
     Action_Delete->setText(tr("Delete", "Action_Delete"));
     Action_Delete->setToolTip(tr("Physically delete file ", "Action_Delete.Hint"));
+    retranslatePageList();
 
     menuFile->setTitle(tr("&File", "ActionMainMenuBar.Items[0]"));
     menuSettings->setTitle(tr("&Settings", "ActionMainMenuBar.Items[1]"));
