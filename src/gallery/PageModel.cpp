@@ -1,6 +1,8 @@
 #include "gallery/PageModel.h"
 
 #include "gallery/GalleryRules.h"
+#include "gallery/PageRotation.h"
+#include "gallery/Thumbnail.h"
 
 #include <QDataStream>
 #include <QDir>
@@ -242,6 +244,30 @@ void PageModel::deletePages(QList<int> rows)
         m_entries.removeAt(*it);
         endRemoveRows();
     }
+}
+
+bool PageModel::rotate(int row, int quarterTurns, QString *error)
+{
+    if (row < 0 || row >= m_entries.size())
+        return false;
+    PageEntry &e = m_entries[row];
+    // A page file never written has only its working copy to turn.
+    QStringList files;
+    if (e.pageFileWritten)
+        files.append(e.pageFile);
+    if (samePath(e.workingCopy) != samePath(e.pageFile))
+        files.append(e.workingCopy);
+    if (!PageRotation::rotateFiles(files, quarterTurns, error))
+        return false;
+    if (quarterTurns % 2 != 0)
+        e.size.transpose();
+    QString why;
+    const QImage cell = Thumbnail::fromFile(e.workingCopy, e.size.width(), e.size.height(), &why);
+    if (!cell.isNull())
+        e.thumbnail = e.pageFileWritten ? cell : markMissing(cell);
+    const QModelIndex i = index(row);
+    emit dataChanged(i, i);
+    return true;
 }
 
 void PageModel::noteWorkingCopy(const QString &path)

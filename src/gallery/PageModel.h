@@ -70,6 +70,11 @@ public:
     // went), then removes every one of those rows from the list.
     void deletePages(QList<int> rows);
 
+    // Turns the page file and the working copy clockwise by quarter turns (both or
+    // neither) and the entry's size and thumbnail with them. False, with the
+    // reason in *error, when the files stay as they were.
+    bool rotate(int row, int quarterTurns, QString *error = nullptr);
+
     // A working copy this run wrote into the temporary folder.
     void noteWorkingCopy(const QString &path);
     // At close: removes every noted working copy that is not a page file of an

@@ -143,6 +143,8 @@ public:
     void Action_DeleteExecute();
     // Moves the selected pages one place up (-1) or down (+1) in the list.
     void Action_MoveExecute(int step);
+    // Turns the selected pages' files clockwise by quarter turns (3: left).
+    void Action_RotateExecute(int quarterTurns);
     // Starts the export and returns; it runs on behind its progress dialog.
     void Action_PDFExecute();
     bool pdfExportRunning() const;
@@ -194,6 +196,9 @@ public:
     QAction *Action_Rename = nullptr;
     QAction *Action_Delete = nullptr;
     QAction *Action_PDF = nullptr;
+    QAction *Action_RotateLeft = nullptr;  // Ctrl+L
+    QAction *Action_RotateRight = nullptr; // Ctrl+R
+    QAction *Action_Rotate180 = nullptr;
     QAction *Action_MoveUp = nullptr;    // Ctrl+Up
     QAction *Action_MoveDown = nullptr;  // Ctrl+Down
     QAction *Action_SelectAll = nullptr; // Ctrl+A

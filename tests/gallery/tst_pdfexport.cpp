@@ -88,8 +88,8 @@ private slots:
     }
 
     // Ctrl+Down on the first page makes it the second page of the PDF; Ctrl+Up
-    // brings it back. The files keep their names.
-    void reorderedPages()
+    // brings it back. The files keep their names. Ctrl+R turns the page.
+    void reorderedAndTurnedPages()
     {
         GalleryHarness h;
         QVERIFY(h.addPage("a.bmp", GalleryHarness::page(300, 200, qRgb(200, 0, 0))));
@@ -112,6 +112,12 @@ private slots:
         QTest::keyClick(h.list(), Qt::Key_Up, Qt::ControlModifier);
         QCOMPARE(h.caption(0), QStringLiteral("a.bmp"));
         QVERIFY(h.list()->selectionModel()->isSelected(h.index(0)));
+
+        // Ctrl+R turns the selected page's file and its PDF page.
+        QTest::keyClick(h.list(), Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(QImage(h.pageFile("a.bmp")).size(), QSize(200, 300));
+        QVERIFY(h.exportPdf());
+        QCOMPARE(pageSizes(h.savePath), (QList<QSize>{{200, 300}, {150, 250}, {100, 100}}));
     }
 
     void manyPages()
