@@ -86,6 +86,7 @@ void Tfrm_Main::FormShow()
     startSourceSearch();
 
     RestoreParams();
+    growPreview(); // a stored larger window brings its larger preview back
 
     I32_Preview->createLayers();
     DrawRuler(20.78f);

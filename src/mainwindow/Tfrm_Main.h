@@ -235,6 +235,7 @@ public:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
@@ -244,6 +245,9 @@ private:
     void createMenus();
     void connectControl();
     void connectImageList();
+    // Sizes the preview pane and its rulers to the window, refits the preview
+    // image and keeps the scan area in inches.
+    void growPreview();
     // The list's own commands (order, selection) and its context menu.
     void createPageListActions();
     void retranslatePageList();
@@ -285,5 +289,8 @@ private:
     bool m_commandRunning = false;
     bool m_stopRequested = false;
     QPointer<PdfExportJob> m_pdfExport;
+    QSize m_designSize;          // the window at which the preview pane has its design size
+    QImage m_previewImage;       // the last preview as read, refitted when the pane grows
+    int m_previewResolution = 0; // the resolution it was scanned at
     bool m_closed = false;
 };

@@ -5,6 +5,7 @@
 #include "i18n/TLangTranslator.h"
 #include "mainwindow/PagePipeline.h"
 #include "mainwindow/PreviewPane.h"
+#include "mainwindow/PreviewRules.h"
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/SourceListLoader.h"
 #include "mainwindow/StatusPanelBar.h"
@@ -115,7 +116,8 @@ Tfrm_Main::Tfrm_Main(TTwainControl *control, QWidget *parent) : QMainWindow(pare
     retranslateUi();
 
     setMinimumSize(MinimumWidth, MinimumHeight);
-    resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
+    m_designSize = QSize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
+    resize(m_designSize);
 }
 
 void Tfrm_Main::createLeftPane(QWidget *pane)
@@ -263,10 +265,11 @@ void Tfrm_Main::createPreviewPane(QWidget *pane)
     img_LeftRuler = new RulerWidget(Qt::Vertical);
     img_LeftRuler->setObjectName(QStringLiteral("img_LeftRuler"));
     I32_Preview = new PreviewPane;
-    // The design size: the example fit of a preview (279 x 422) relies on it.
-    I32_Preview->setFixedSize(279, 422);
-    img_TopRuler->setFixedWidth(279);
-    img_LeftRuler->setFixedHeight(422);
+    // The design size: the example fit of a preview (279 x 422) relies on it. A
+    // larger window makes it larger (growPreview).
+    I32_Preview->setFixedSize(PreviewRules::PaneWidth, PreviewRules::PaneHeight);
+    img_TopRuler->setFixedWidth(PreviewRules::PaneWidth);
+    img_LeftRuler->setFixedHeight(PreviewRules::PaneHeight);
     grid->addWidget(pnl_Spacer, 0, 0, Qt::AlignBottom | Qt::AlignRight);
     grid->addWidget(img_TopRuler, 0, 1, Qt::AlignBottom);
     grid->addWidget(img_LeftRuler, 1, 0, Qt::AlignTop | Qt::AlignRight);
