@@ -10,7 +10,7 @@ build_pkgs=(
   libsane-dev libsane1 sane-utils
   sane-airscan
   librsvg2-bin
-  libjpeg62-turbo-dev libtiff-dev
+  libjpeg62-turbo-dev libturbojpeg0-dev libtiff-dev
   fonts-dejavu-core
   libtesseract-dev libleptonica-dev
   tesseract-ocr-eng tesseract-ocr-rus tesseract-ocr-osd

@@ -1,15 +1,22 @@
 #include "gallery/PageModel.h"
 
 #include "gallery/GalleryRules.h"
+#include "gallery/PageRotation.h"
+#include "gallery/Thumbnail.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPersistentModelIndex>
 #include <algorithm>
 
 namespace {
+
+const QString RowsMimeType = QStringLiteral("application/x-pagora-page-rows");
 
 QString samePath(const QString &path)
 {
@@ -61,9 +68,122 @@ bool PageModel::setData(const QModelIndex &index, const QVariant &value, int rol
 
 Qt::ItemFlags PageModel::flags(const QModelIndex &index) const
 {
+    // Drops go between entries, never onto one.
     if (!index.isValid())
-        return Qt::NoItemFlags;
-    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable;
+        return Qt::ItemIsDropEnabled;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsEditable | Qt::ItemIsDragEnabled;
+}
+
+bool PageModel::moveRows(const QModelIndex &sourceParent, int sourceRow, int count,
+                         const QModelIndex &destinationParent, int destinationChild)
+{
+    const int n = int(m_entries.size());
+    if (sourceParent.isValid() || destinationParent.isValid() || count <= 0 || sourceRow < 0 ||
+        sourceRow + count > n || destinationChild < 0 || destinationChild > n ||
+        (destinationChild >= sourceRow && destinationChild <= sourceRow + count))
+        return false;
+    if (!beginMoveRows({}, sourceRow, sourceRow + count - 1, {}, destinationChild))
+        return false;
+    const QList<PageEntry> block = m_entries.mid(sourceRow, count);
+    m_entries.remove(sourceRow, count);
+    const int at = destinationChild > sourceRow ? destinationChild - count : destinationChild;
+    for (int i = 0; i < count; ++i)
+        m_entries.insert(at + i, block.at(i));
+    endMoveRows();
+    return true;
+}
+
+QList<int> PageModel::shiftRows(QList<int> rows, int step)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.removeIf([this](int r) { return r < 0 || r >= m_entries.size(); });
+    if (step < 0) {
+        int blocked = -1; // a row cannot pass the list's start or a row that stayed
+        for (int &r : rows) {
+            if (r - 1 > blocked && moveRows({}, r, 1, {}, r - 1))
+                --r;
+            blocked = r;
+        }
+    } else {
+        int blocked = int(m_entries.size());
+        for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
+            int &r = *it;
+            if (r + 1 < blocked && moveRows({}, r, 1, {}, r + 2))
+                ++r;
+            blocked = r;
+        }
+    }
+    return rows;
+}
+
+QStringList PageModel::mimeTypes() const
+{
+    return {RowsMimeType};
+}
+
+QMimeData *PageModel::mimeData(const QModelIndexList &indexes) const
+{
+    QList<int> rows;
+    for (const QModelIndex &index : indexes) {
+        if (index.isValid() && index.model() == this)
+            rows.append(index.row());
+    }
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    QByteArray bytes;
+    QDataStream out(&bytes, QIODevice::WriteOnly);
+    // Which model the rows belong to: another window's rows mean nothing here.
+    out << quint64(reinterpret_cast<quintptr>(this)) << rows;
+    auto *data = new QMimeData;
+    data->setData(RowsMimeType, bytes);
+    return data;
+}
+
+QList<int> PageModel::draggedRows(const QMimeData *data) const
+{
+    if (!data || !data->hasFormat(RowsMimeType))
+        return {};
+    QDataStream in(data->data(RowsMimeType));
+    quint64 owner = 0;
+    QList<int> rows;
+    in >> owner >> rows;
+    if (in.status() != QDataStream::Ok || owner != quint64(reinterpret_cast<quintptr>(this)))
+        return {};
+    for (int r : std::as_const(rows)) {
+        if (r < 0 || r >= m_entries.size())
+            return {};
+    }
+    return rows;
+}
+
+bool PageModel::canDropMimeData(const QMimeData *data, Qt::DropAction action, int, int,
+                                const QModelIndex &) const
+{
+    return action == Qt::MoveAction && !draggedRows(data).isEmpty();
+}
+
+bool PageModel::dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int,
+                             const QModelIndex &parent)
+{
+    const QList<int> rows = draggedRows(data);
+    if (action != Qt::MoveAction || rows.isEmpty())
+        return false;
+    if (parent.isValid())
+        row = parent.row();
+    if (row < 0 || row > m_entries.size())
+        row = int(m_entries.size());
+    QList<QPersistentModelIndex> moving;
+    for (int r : rows)
+        moving.append(index(r));
+    // One entry after the other, each right behind the one before it.
+    int target = row;
+    for (const QPersistentModelIndex &p : std::as_const(moving)) {
+        if (target != p.row() && target != p.row() + 1)
+            moveRows({}, p.row(), 1, {}, target);
+        target = p.row() + 1;
+    }
+    return true;
 }
 
 void PageModel::append(const PageEntry &entry)
@@ -126,6 +246,30 @@ void PageModel::deletePages(QList<int> rows)
         m_entries.removeAt(*it);
         endRemoveRows();
     }
+}
+
+bool PageModel::rotate(int row, int quarterTurns, QString *error)
+{
+    if (row < 0 || row >= m_entries.size())
+        return false;
+    PageEntry &e = m_entries[row];
+    // A page file never written has only its working copy to turn.
+    QStringList files;
+    if (e.pageFileWritten)
+        files.append(e.pageFile);
+    if (samePath(e.workingCopy) != samePath(e.pageFile))
+        files.append(e.workingCopy);
+    if (!PageRotation::rotateFiles(files, quarterTurns, error))
+        return false;
+    if (quarterTurns % 2 != 0)
+        e.size.transpose();
+    QString why;
+    const QImage cell = Thumbnail::fromFile(e.workingCopy, e.size.width(), e.size.height(), &why);
+    if (!cell.isNull())
+        e.thumbnail = e.pageFileWritten ? cell : markMissing(cell);
+    const QModelIndex i = index(row);
+    emit dataChanged(i, i);
+    return true;
 }
 
 void PageModel::noteWorkingCopy(const QString &path)

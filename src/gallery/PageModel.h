@@ -33,6 +33,24 @@ public:
     bool setData(const QModelIndex &index, const QVariant &value, int role) override;
     Qt::ItemFlags flags(const QModelIndex &index) const override;
 
+    // Reordering: the list order is the order of the PDF. File names stay.
+    bool moveRows(const QModelIndex &sourceParent, int sourceRow, int count,
+                  const QModelIndex &destinationParent, int destinationChild) override;
+    // Moves each row one place up (step -1) or down (+1) as far as the list's end
+    // and the other moving rows allow; returns the rows' new places.
+    QList<int> shiftRows(QList<int> rows, int step);
+    // Drag and drop within this model only: the rows travel as numbers.
+    Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
+    Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
+    QStringList mimeTypes() const override;
+    QMimeData *mimeData(const QModelIndexList &indexes) const override;
+    bool canDropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                         const QModelIndex &parent) const override;
+    // Puts the dragged rows, in their order, before row (or before the entry
+    // dropped on, or at the end).
+    bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
+                      const QModelIndex &parent) override;
+
     void append(const PageEntry &entry);
     const PageEntry &entry(int row) const { return m_entries.at(row); }
     // The entries as values: what an export works on while the list changes.
@@ -52,6 +70,11 @@ public:
     // went), then removes every one of those rows from the list.
     void deletePages(QList<int> rows);
 
+    // Turns the page file and the working copy clockwise by quarter turns (both or
+    // neither) and the entry's size and thumbnail with them. False, with the
+    // reason in *error, when the files stay as they were.
+    bool rotate(int row, int quarterTurns, QString *error = nullptr);
+
     // A working copy this run wrote into the temporary folder.
     void noteWorkingCopy(const QString &path);
     // At close: removes every noted working copy that is not a page file of an
@@ -66,6 +89,7 @@ public:
 
 private:
     static QImage markMissing(const QImage &thumbnail);
+    QList<int> draggedRows(const QMimeData *data) const;
 
     QList<PageEntry> m_entries;
     QSet<QString> m_workingCopies;

@@ -427,6 +427,56 @@
         <comment>journalNotWritten</comment>
         <translation>Не удалось записать журнал страниц %1: %2</translation>
     </message>
+    <message>
+        <source>Stop</source>
+        <comment>ToolButtonStop</comment>
+        <translation>Стоп</translation>
+    </message>
+    <message>
+        <source>S&amp;top scanning</source>
+        <comment>ActionStop</comment>
+        <translation>О&amp;становить сканирование</translation>
+    </message>
+    <message>
+        <source>Scanning stopped</source>
+        <comment>ScanningStopped</comment>
+        <translation>Сканирование остановлено</translation>
+    </message>
+    <message>
+        <source>Move up</source>
+        <comment>Action_MoveUp</comment>
+        <translation>Переместить вверх</translation>
+    </message>
+    <message>
+        <source>Move down</source>
+        <comment>Action_MoveDown</comment>
+        <translation>Переместить вниз</translation>
+    </message>
+    <message>
+        <source>Select all</source>
+        <comment>Action_SelectAll</comment>
+        <translation>Выделить все</translation>
+    </message>
+    <message>
+        <source>Rotate left</source>
+        <comment>Action_RotateLeft</comment>
+        <translation>Повернуть влево</translation>
+    </message>
+    <message>
+        <source>Rotate right</source>
+        <comment>Action_RotateRight</comment>
+        <translation>Повернуть вправо</translation>
+    </message>
+    <message>
+        <source>Rotate 180°</source>
+        <comment>Action_Rotate180</comment>
+        <translation>Повернуть на 180°</translation>
+    </message>
+    <message>
+        <source>The page %1 could not be turned: %2</source>
+        <comment>rotateFailed</comment>
+        <translation>Не удалось повернуть страницу %1: %2</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_Settings</name>
@@ -723,6 +773,16 @@ Pagora Pro сканирует документы со сканеров SANE в �
 </context>
 <context>
     <name>PageImages</name>
+    <message>
+        <source>The file %1 could not be written: %2</source>
+        <comment></comment>
+        <translation>Не удалось записать файл %1: %2</translation>
+    </message>
+    <message>
+        <source>The file %1 could not be replaced: %2</source>
+        <comment></comment>
+        <translation>Не удалось заменить файл %1: %2</translation>
+    </message>
     <message>
         <source>The file '%1' is damaged: it ends before the end of the picture.</source>
         <comment></comment>

@@ -234,4 +234,20 @@ QRectF areaInInches(const QRectF &area, float resolution)
                   QPointF(area.right() / r, area.bottom() / r));
 }
 
+QSize grownPane(const QSize &window, const QSize &designWindow)
+{
+    const int extraWidth = std::max(0, window.width() - designWindow.width());
+    const int extraHeight = std::max(0, window.height() - designWindow.height());
+    return QSize(PaneWidth + extraWidth / 2, PaneHeight + extraHeight);
+}
+
+QRectF rescaled(const QRectF &rect, float fromResolution, float toResolution)
+{
+    if (!(fromResolution > 0) || !(toResolution > 0))
+        return rect;
+    const double k = double(toResolution) / double(fromResolution);
+    return QRectF(QPointF(rect.left() * k, rect.top() * k),
+                  QPointF(rect.right() * k, rect.bottom() * k));
+}
+
 } // namespace PreviewRules

@@ -74,4 +74,16 @@ QRectF standardSizeArea(int sizeIndex, float resolution);
 // The scan area in inches on the page.
 QRectF areaInInches(const QRectF &area, float resolution);
 
+// The preview pane's size in the design window; the example fit relies on it.
+constexpr int PaneWidth = 279;
+constexpr int PaneHeight = 422;
+
+// The preview pane in a window of the given size: the design size up to the
+// design window, then half of the extra width (the image list takes the other
+// half) and all of the extra height.
+QSize grownPane(const QSize &window, const QSize &designWindow);
+
+// A rectangle in pane pixels at one resolution, at another: the same inches.
+QRectF rescaled(const QRectF &rect, float fromResolution, float toResolution);
+
 } // namespace PreviewRules

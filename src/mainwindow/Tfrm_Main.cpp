@@ -75,14 +75,14 @@ void Tfrm_Main::changeEvent(QEvent *event)
 void Tfrm_Main::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
-    if (!m_shown) {
-        m_shown = true;
+    if (!m_shown)
         FormShow();
-    }
 }
 
 void Tfrm_Main::FormShow()
 {
+    // Once: a window prepared by a direct call must not search again when shown.
+    m_shown = true;
     PreviewResolution = 20.78f;
 
     // Asking every scanner backend for its devices takes seconds: the window does
@@ -91,6 +91,7 @@ void Tfrm_Main::FormShow()
     startSourceSearch();
 
     RestoreParams();
+    growPreview(); // a stored larger window brings its larger preview back
 
     I32_Preview->createLayers();
     DrawRuler(20.78f);
@@ -118,6 +119,9 @@ void Tfrm_Main::FormClose()
     if (m_busy && (ScanMode == ScanMode::Scan || ScanMode == ScanMode::Copy))
         TwainControl->StopDevice();
     SaveParams();
+    // A running batch is stopped as the user would stop it; its delivered pages
+    // are then finished below like any others.
+    StopScanningClick();
     // An export still reading working copies ends first (the progress dialog
     // keeps the user from closing, a signal to quit does not).
     if (m_pdfExport)
@@ -275,8 +279,17 @@ void Tfrm_Main::cb_ADFClick()
 void Tfrm_Main::setCommandButtonsEnabled(bool enabled)
 {
     m_busy = !enabled;
+    if (enabled)
+        m_commandRunning = false;
     ToolButtonPreview->setEnabled(enabled);
     ToolButtonScan->setEnabled(enabled);
+    // The Scan button turns into Stop while a command runs (a swap in place: the
+    // Scan button keeps its menu and its face for the next command).
+    ToolButtonScan->setVisible(!m_commandRunning);
+    ToolButtonStop->setVisible(m_commandRunning);
+    const bool stoppable = m_commandRunning && !m_stopRequested;
+    ToolButtonStop->setEnabled(stoppable);
+    ActionStop->setEnabled(stoppable);
     // No export while a batch runs: it would miss the pages still coming.
     Action_PDF->setEnabled(enabled && Pages->rowCount() > 0);
     ActionRefreshSources->setEnabled(enabled);

@@ -107,6 +107,9 @@ public:
     void Scan1Click();
     void Copy1Click();
     void ToolButtonScanClick();
+    // Stops the running preview, scan or copy: the scanner is cancelled, the sheet
+    // being read is dropped, pages already delivered are saved and listed.
+    void StopScanningClick();
     void TwainScan();
     void TwainCopy();
     void TwainControlPostScan(int flag);
@@ -140,6 +143,10 @@ public:
     void Action_RenameExecute();
     void lv_ImagesEdited(const QModelIndex &item, QString &S);
     void Action_DeleteExecute();
+    // Moves the selected pages one place up (-1) or down (+1) in the list.
+    void Action_MoveExecute(int step);
+    // Turns the selected pages' files clockwise by quarter turns (3: left).
+    void Action_RotateExecute(int quarterTurns);
     // Starts the export and returns; it runs on behind its progress dialog.
     void Action_PDFExecute();
     bool pdfExportRunning() const;
@@ -183,6 +190,7 @@ public:
     QMenu *PopupMenu_ScanCopy = nullptr;
     QAction *Scan1 = nullptr;
     QAction *Copy1 = nullptr;
+    QToolButton *ToolButtonStop = nullptr; // stands in for ToolButtonScan while a command runs
 
     QGroupBox *gb_Preview = nullptr;
     PreviewPane *I32_Preview = nullptr;
@@ -195,6 +203,12 @@ public:
     QAction *Action_Rename = nullptr;
     QAction *Action_Delete = nullptr;
     QAction *Action_PDF = nullptr;
+    QAction *Action_RotateLeft = nullptr;  // Ctrl+L
+    QAction *Action_RotateRight = nullptr; // Ctrl+R
+    QAction *Action_Rotate180 = nullptr;
+    QAction *Action_MoveUp = nullptr;    // Ctrl+Up
+    QAction *Action_MoveDown = nullptr;  // Ctrl+Down
+    QAction *Action_SelectAll = nullptr; // Ctrl+A
     QListView *lv_Images = nullptr;
     PageModel *Pages = nullptr; // what lv_Images shows
     PagePipeline *Pipeline = nullptr;
@@ -218,13 +232,17 @@ public:
     QAction *Action8 = nullptr;          // Ab&out...
 
     QAction *ActionRefreshSources = nullptr; // File, &Refresh scanner list
+    QAction *ActionStop = nullptr;           // File, S&top scanning (Escape)
 
     // Enables or disables the two command buttons together.
     void setCommandButtonsEnabled(bool enabled);
+    // A preview, scan or copy starts: the buttons go, Stop takes the Scan button's place.
+    void beginCommand(::ScanMode mode);
 
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
 
 private:
@@ -234,12 +252,19 @@ private:
     void createMenus();
     void connectControl();
     void connectImageList();
+    // Sizes the preview pane and its rulers to the window, refits the preview
+    // image and keeps the scan area in inches.
+    void growPreview();
+    // The list's own commands (order, selection) and its context menu.
+    void createPageListActions();
+    void retranslatePageList();
     void pageDone(const PageResult &result);
     // The end of a scan or copy once its last page is handled: "Ready", buttons.
     void finishBatch();
     // Hands the newest page of a scan or copy to the pipeline.
     void submitPage();
     void endOfBatchTest();
+    QString stoppedText() const;
     void retranslateUi();
     void showAbout();
     void showPreferences();
@@ -271,7 +296,13 @@ private:
     bool m_busy = false;
     bool m_batchEnding = false; // the control finished; pages may still be in the pipeline
     int m_owedReleases = 0;     // pages the scanner waits to hear were taken
+    // A preview, scan or copy runs (the device search also disables the buttons).
+    bool m_commandRunning = false;
+    bool m_stopRequested = false;
     QPointer<PdfExportJob> m_pdfExport;
+    QSize m_designSize;          // the window at which the preview pane has its design size
+    QImage m_previewImage;       // the last preview as read, refitted when the pane grows
+    int m_previewResolution = 0; // the resolution it was scanned at
     bool m_closed = false;
     // What the list holds, on the disk, for the next start after a crash.
     std::unique_ptr<PageJournal> m_journal;

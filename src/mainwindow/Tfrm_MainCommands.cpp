@@ -108,10 +108,9 @@ bool destinationReady(Tfrm_Main &w)
 void startAcquisition(Tfrm_Main &w, bool forScan)
 {
     TTwainControl *control = w.TwainControl;
-    w.ScanMode = forScan ? ScanMode::Scan : ScanMode::Copy;
     w.BatchError.clear();
     w.Mess(message(forScan ? "IDS_41" : "IDS_43"));
-    w.setCommandButtonsEnabled(false);
+    w.beginCommand(forScan ? ScanMode::Scan : ScanMode::Copy);
 
     const int index = w.cmb_Sources->currentIndex();
     control->setSourceIndex(index);
@@ -182,7 +181,8 @@ void Tfrm_Main::endOfBatchTest()
 void Tfrm_Main::finishBatch()
 {
     m_batchEnding = false;
-    Mess(message("IDS_6"));
+    Mess(m_stopRequested ? stoppedText() : message("IDS_6"));
+    m_stopRequested = false;
     setCommandButtonsEnabled(true);
     const QString batchError = BatchError;
     BatchError.clear();
@@ -276,6 +276,38 @@ void Tfrm_Main::ToolButtonScanClick()
         Scan1Click();
     else
         Copy1Click();
+}
+
+void Tfrm_Main::beginCommand(::ScanMode mode)
+{
+    ScanMode = mode;
+    m_commandRunning = true;
+    m_stopRequested = false;
+    setCommandButtonsEnabled(false);
+}
+
+QString Tfrm_Main::stoppedText() const
+{
+    return tr("Scanning stopped", "ScanningStopped");
+}
+
+void Tfrm_Main::StopScanningClick()
+{
+    // Once the scanner is done (the feeder ran empty, the last sheet came) the
+    // pages still in the pipeline finish as usual: there is nothing left to stop.
+    if (!m_commandRunning || m_stopRequested || m_batchEnding)
+        return;
+    m_stopRequested = true;
+    // Events of the stopped batch still queued (the sheet being read) are dropped;
+    // the scanner is closed and ready for the next command.
+    TwainControl->StopDevice();
+    m_owedReleases = 0;
+    Mess(stoppedText());
+    setCommandButtonsEnabled(false); // Stop itself is done
+    if (ScanMode == ScanMode::Preview || Pipeline->pending() == 0)
+        finishBatch();
+    else
+        m_batchEnding = true;
 }
 
 void Tfrm_Main::TwainScan()

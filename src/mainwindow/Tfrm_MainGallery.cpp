@@ -4,6 +4,7 @@
 #include "gallery/GalleryLog.h"
 #include "gallery/PageJournal.h"
 #include "gallery/PageModel.h"
+#include "gallery/PageRotation.h"
 #include "gallery/PdfExportJob.h"
 #include "gallery/PdfSaveDialog.h"
 #include "gallery/TempFolder.h"
@@ -22,6 +23,8 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QListView>
+#include <QStyle>
+#include <QToolBar>
 
 namespace {
 
@@ -72,6 +75,80 @@ void Tfrm_Main::connectImageList()
     connect(lv_Images, &QListView::doubleClicked, this, [this] { Action_PreviewExecute(); });
 
     SaveDialog1 = new PdfSaveDialog(this);
+    createPageListActions();
+}
+
+void Tfrm_Main::createPageListActions()
+{
+    // Pages are put in order by dragging them; the model moves the rows.
+    lv_Images->setDragEnabled(true);
+    lv_Images->setAcceptDrops(true);
+    lv_Images->setDropIndicatorShown(true);
+    lv_Images->setDragDropMode(QAbstractItemView::InternalMove);
+    lv_Images->setDefaultDropAction(Qt::MoveAction);
+
+    const auto listAction = [this](const char *name, const QKeySequence &keys) {
+        auto *a = new QAction(this);
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        return a;
+    };
+    const auto separator = [this] {
+        auto *a = new QAction(this);
+        a->setSeparator(true);
+        return a;
+    };
+    Action_MoveUp = listAction("Action_MoveUp", QKeySequence(Qt::CTRL | Qt::Key_Up));
+    Action_MoveDown = listAction("Action_MoveDown", QKeySequence(Qt::CTRL | Qt::Key_Down));
+    Action_SelectAll = listAction("Action_SelectAll", QKeySequence::SelectAll);
+    Action_RotateLeft = listAction("Action_RotateLeft", QKeySequence(Qt::CTRL | Qt::Key_L));
+    Action_RotateRight = listAction("Action_RotateRight", QKeySequence(Qt::CTRL | Qt::Key_R));
+    Action_Rotate180 = listAction("Action_Rotate180", QKeySequence());
+    // Some desktops also bind Refresh to Ctrl+R; two actions on one key would
+    // both stay silent.
+    QList<QKeySequence> refreshKeys = ActionRefreshSources->shortcuts();
+    refreshKeys.removeAll(Action_RotateRight->shortcut());
+    ActionRefreshSources->setShortcuts(refreshKeys);
+    Action_RotateLeft->setIcon(QIcon::fromTheme(QStringLiteral("object-rotate-left"),
+                                                style()->standardIcon(QStyle::SP_ArrowBack)));
+    Action_RotateRight->setIcon(QIcon::fromTheme(QStringLiteral("object-rotate-right"),
+                                                 style()->standardIcon(QStyle::SP_ArrowForward)));
+    Action_Rotate180->setIcon(QIcon::fromTheme(QStringLiteral("object-flip-vertical"),
+                                               style()->standardIcon(QStyle::SP_BrowserReload)));
+    for (QAction *a :
+         {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight, Action_Rotate180})
+        a->setEnabled(false);
+    connect(Action_RotateLeft, &QAction::triggered, this,
+            [this] { Action_RotateExecute(PageRotation::Left); });
+    connect(Action_RotateRight, &QAction::triggered, this,
+            [this] { Action_RotateExecute(PageRotation::Right); });
+    connect(Action_Rotate180, &QAction::triggered, this,
+            [this] { Action_RotateExecute(PageRotation::HalfTurn); });
+    // On the toolbar, between Delete and "Save all to PDF".
+    const QList<QAction *> tools = ActionToolBar1->actions();
+    ActionToolBar1->insertActions(tools.at(tools.indexOf(Action_PDF) - 1),
+                                  {Action_RotateLeft, Action_RotateRight, Action_Rotate180});
+    connect(Action_MoveUp, &QAction::triggered, this, [this] { Action_MoveExecute(-1); });
+    connect(Action_MoveDown, &QAction::triggered, this, [this] { Action_MoveExecute(1); });
+    connect(Action_SelectAll, &QAction::triggered, lv_Images, &QListView::selectAll);
+
+    // The context menu is the list's actions; Delete is already one of them.
+    lv_Images->setContextMenuPolicy(Qt::ActionsContextMenu);
+    lv_Images->removeAction(Action_Delete);
+    lv_Images->addActions({Action_Preview, Action_Rename, Action_Delete, separator(),
+                           Action_RotateLeft, Action_RotateRight, Action_Rotate180, separator(),
+                           Action_MoveUp, Action_MoveDown, separator(), Action_SelectAll});
+}
+
+void Tfrm_Main::retranslatePageList()
+{
+    Action_MoveUp->setText(tr("Move up", "Action_MoveUp"));
+    Action_MoveDown->setText(tr("Move down", "Action_MoveDown"));
+    Action_SelectAll->setText(tr("Select all", "Action_SelectAll"));
+    Action_RotateLeft->setText(tr("Rotate left", "Action_RotateLeft"));
+    Action_RotateRight->setText(tr("Rotate right", "Action_RotateRight"));
+    Action_Rotate180->setText(tr("Rotate 180°", "Action_Rotate180"));
 }
 
 void Tfrm_Main::FillImageList(const PageEntry &page)
@@ -146,6 +223,11 @@ void Tfrm_Main::lv_ImagesSelectItem(const QModelIndex &, bool selected)
     Action_Preview->setEnabled(selected);
     Action_Rename->setEnabled(selected);
     Action_Delete->setEnabled(selected);
+    // The order commands act on the whole selection, so they follow it rather than the event.
+    const bool any = lv_Images->selectionModel()->hasSelection();
+    for (QAction *a :
+         {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight, Action_Rotate180})
+        a->setEnabled(any);
 }
 
 void Tfrm_Main::lv_ImagesChange()
@@ -199,6 +281,34 @@ void Tfrm_Main::Action_DeleteExecute()
         return;
     Pages->deletePages(rows);
     lv_ImagesChange();
+}
+
+void Tfrm_Main::Action_MoveExecute(int step)
+{
+    const QList<int> rows = selectedRows(lv_Images);
+    if (rows.isEmpty())
+        return;
+    // The selection moves with its rows; the current entry stays in view.
+    Pages->shiftRows(rows, step);
+    lv_Images->scrollTo(lv_Images->currentIndex());
+}
+
+void Tfrm_Main::Action_RotateExecute(int quarterTurns)
+{
+    const QList<int> rows = selectedRows(lv_Images);
+    if (rows.isEmpty())
+        return;
+    QStringList failures;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    for (int row : rows) {
+        QString why;
+        if (!Pages->rotate(row, quarterTurns, &why))
+            failures.append(tr("The page %1 could not be turned: %2", "rotateFailed")
+                                .arg(Pages->entry(row).caption, why));
+    }
+    QApplication::restoreOverrideCursor();
+    if (!failures.isEmpty())
+        UserPrompts::showError(this, failures.join(QLatin1String("\n\n")));
 }
 
 void Tfrm_Main::Action_PDFExecute()

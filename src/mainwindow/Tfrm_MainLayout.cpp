@@ -6,6 +6,7 @@
 #include "i18n/TLangTranslator.h"
 #include "mainwindow/PagePipeline.h"
 #include "mainwindow/PreviewPane.h"
+#include "mainwindow/PreviewRules.h"
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/SourceListLoader.h"
 #include "mainwindow/StatusPanelBar.h"
@@ -116,7 +117,8 @@ Tfrm_Main::Tfrm_Main(TTwainControl *control, QWidget *parent) : QMainWindow(pare
     retranslateUi();
 
     setMinimumSize(MinimumWidth, MinimumHeight);
-    resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
+    m_designSize = QSize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
+    resize(m_designSize);
 }
 
 void Tfrm_Main::createLeftPane(QWidget *pane)
@@ -218,7 +220,12 @@ void Tfrm_Main::createLeftPane(QWidget *pane)
     ToolButtonScan->setMenu(PopupMenu_ScanCopy);
     ToolButtonScan->setIcon(Scan1->icon());
     ToolButtonScanItem = Scan1;
-    for (QToolButton *b : {ToolButtonPreview, ToolButtonScan}) {
+    ToolButtonStop = new QToolButton;
+    ToolButtonStop->setObjectName(QStringLiteral("ToolButtonStop"));
+    ToolButtonStop->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    ToolButtonStop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    ToolButtonStop->hide();
+    for (QToolButton *b : {ToolButtonPreview, ToolButtonScan, ToolButtonStop}) {
         b->setAutoRaise(true);
         b->setIconSize(QSize(16, 16));
         toolbarLayout->addWidget(b);
@@ -234,6 +241,7 @@ void Tfrm_Main::createLeftPane(QWidget *pane)
     connect(edt_DestinationButton, &QAction::triggered, this, &Tfrm_Main::edt_DestinationClick);
     connect(ToolButtonPreview, &QToolButton::clicked, this, &Tfrm_Main::ToolButtonPreviewClick);
     connect(ToolButtonScan, &QToolButton::clicked, this, &Tfrm_Main::ToolButtonScanClick);
+    connect(ToolButtonStop, &QToolButton::clicked, this, &Tfrm_Main::StopScanningClick);
     connect(Scan1, &QAction::triggered, this, &Tfrm_Main::Scan1Click);
     connect(Copy1, &QAction::triggered, this, &Tfrm_Main::Copy1Click);
 }
@@ -258,10 +266,11 @@ void Tfrm_Main::createPreviewPane(QWidget *pane)
     img_LeftRuler = new RulerWidget(Qt::Vertical);
     img_LeftRuler->setObjectName(QStringLiteral("img_LeftRuler"));
     I32_Preview = new PreviewPane;
-    // The design size: the example fit of a preview (279 x 422) relies on it.
-    I32_Preview->setFixedSize(279, 422);
-    img_TopRuler->setFixedWidth(279);
-    img_LeftRuler->setFixedHeight(422);
+    // The design size: the example fit of a preview (279 x 422) relies on it. A
+    // larger window makes it larger (growPreview).
+    I32_Preview->setFixedSize(PreviewRules::PaneWidth, PreviewRules::PaneHeight);
+    img_TopRuler->setFixedWidth(PreviewRules::PaneWidth);
+    img_LeftRuler->setFixedHeight(PreviewRules::PaneHeight);
     grid->addWidget(pnl_Spacer, 0, 0, Qt::AlignBottom | Qt::AlignRight);
     grid->addWidget(img_TopRuler, 0, 1, Qt::AlignBottom);
     grid->addWidget(img_LeftRuler, 1, 0, Qt::AlignTop | Qt::AlignRight);
@@ -337,6 +346,11 @@ void Tfrm_Main::createMenus()
     Action1->setObjectName(QStringLiteral("Action1"));
     Action3 = menuFile->addAction(QString(), this, &Tfrm_Main::Copy1Click);
     Action3->setObjectName(QStringLiteral("Action3"));
+    ActionStop = menuFile->addAction(QString(), this, &Tfrm_Main::StopScanningClick);
+    ActionStop->setObjectName(QStringLiteral("ActionStop"));
+    ActionStop->setShortcut(Qt::Key_Escape);
+    ActionStop->setEnabled(false);
+    ActionStop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
     ActionRefreshSources = menuFile->addAction(QString(), this, &Tfrm_Main::RefreshSourcesClick);
     ActionRefreshSources->setObjectName(QStringLiteral("ActionRefreshSources"));
     ActionRefreshSources->setShortcut(QKeySequence::Refresh);
@@ -383,6 +397,7 @@ void Tfrm_Main::retranslateUi()
     Copy1->setText(tr("Copy", "Copy1"));
     ToolButtonScan->setText(ToolButtonScanItem == Scan1 ? tr("Scan", "ToolButtonScan")
                                                         : Copy1->text());
+    ToolButtonStop->setText(tr("Stop", "ToolButtonStop"));
     bool ok = false;
     const int margin = tr("35", "ToolBar_Main.Margins").toInt(&ok);
     ToolBar_Main->layout()->setContentsMargins(ok ? margin : 35, 2, ok ? margin : 35, 2);
@@ -394,6 +409,7 @@ void Tfrm_Main::retranslateUi()
     Action_Rename->setToolTip(tr("Rename selected file", "Action_Rename.Hint"));
     Action_Delete->setText(tr("Delete", "Action_Delete"));
     Action_Delete->setToolTip(tr("Physically delete file ", "Action_Delete.Hint"));
+    retranslatePageList();
 
     menuFile->setTitle(tr("&File", "ActionMainMenuBar.Items[0]"));
     menuSettings->setTitle(tr("&Settings", "ActionMainMenuBar.Items[1]"));
@@ -403,6 +419,7 @@ void Tfrm_Main::retranslateUi()
     Action1->setText(tr("S&can", "Action1"));
     Action3->setText(tr("C&opy to printer", "Action3"));
     ActionRefreshSources->setText(tr("&Refresh scanner list", "ActionRefreshSources"));
+    ActionStop->setText(tr("S&top scanning", "ActionStop"));
     m_sourceList->setSearchingText(searchingText());
     FilePrintSetup1->setText(tr("Print Set&up...", "FilePrintSetup1"));
     FilePrintSetup1->setToolTip(tr("Print Setup", "FilePrintSetup1.Hint"));

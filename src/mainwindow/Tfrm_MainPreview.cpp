@@ -14,6 +14,7 @@
 
 #include <QComboBox>
 #include <QFontMetrics>
+#include <QGroupBox>
 #include <QImageReader>
 #include <QLabel>
 #include <QLoggingCategory>
@@ -25,6 +26,8 @@ namespace {
 Q_LOGGING_CATEGORY(lcPreview, "pagora.mainwindow.preview", QtWarningMsg)
 
 constexpr int RulerFontHeight = 12; // text cell height in pixels
+// The middle pane is this much wider than the preview pane (rulers, frame).
+constexpr int MiddlePaneMargin = 61;
 
 QString previewImagePath()
 {
@@ -72,9 +75,8 @@ void Tfrm_Main::ToolButtonPreviewClick()
     // the busy scanner and turn the batch's remaining pages into previews.
     if (m_busy)
         return;
-    ScanMode = ScanMode::Preview;
     Mess(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_32")));
-    setCommandButtonsEnabled(false);
+    beginCommand(ScanMode::Preview);
 
     TTwainControl *control = TwainControl;
     const int source = cmb_Sources->currentIndex();
@@ -139,6 +141,8 @@ bool Tfrm_Main::LoadPreview(const QString &fname)
                                    .arg(fname, reader.errorString()));
         return false;
     }
+    m_previewImage = image;
+    m_previewResolution = ScanResolution;
     // The same box filter as the thumbnails: each pixel the mean of the area it covers.
     const QImage reduced = BoxResampler::resample(image, fit.reduced);
     I32_Preview->setLayer(fit.layer, reduced);
@@ -148,6 +152,36 @@ bool Tfrm_Main::LoadPreview(const QString &fname)
     // The scan area is now the whole preview image; the size item stays.
     I32_Preview->setRubberRect(fit.layer);
     return true;
+}
+
+void Tfrm_Main::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    growPreview();
+}
+
+void Tfrm_Main::growPreview()
+{
+    const QSize pane = PreviewRules::grownPane(size(), m_designSize);
+    if (pane == I32_Preview->size())
+        return;
+    const float oldResolution = PreviewResolution;
+    const QRectF area = I32_Preview->areaRect();
+    const QRectF rubber = I32_Preview->rubberRect();
+    gb_Preview->parentWidget()->setFixedWidth(pane.width() + MiddlePaneMargin);
+    I32_Preview->setFixedSize(pane);
+    img_TopRuler->setFixedWidth(pane.width());
+    img_LeftRuler->setFixedHeight(pane.height());
+    I32_Preview->createLayers(); // the drag limit is the pane's new size
+    PreviewRules::PreviewFit fit;
+    if (!m_previewImage.isNull() && PreviewRules::fitPreview(m_previewImage.size(), pane, &fit)) {
+        I32_Preview->setLayer(fit.layer, BoxResampler::resample(m_previewImage, fit.reduced));
+        PreviewResolution = PreviewRules::previewResolution(m_previewResolution, fit.scale);
+    }
+    // Before the first preview the resolution stays: the rulers show more of the bed.
+    I32_Preview->setRubberRect(PreviewRules::rescaled(rubber, oldResolution, PreviewResolution));
+    I32_Preview->setAreaRect(PreviewRules::rescaled(area, oldResolution, PreviewResolution));
+    DrawRuler(PreviewResolution);
 }
 
 void Tfrm_Main::DrawRuler(float OurResolution)

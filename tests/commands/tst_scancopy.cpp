@@ -19,6 +19,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QImageReader>
 #include <QLineEdit>
@@ -103,6 +104,8 @@ private slots:
     void blankSheets();
     void jammedFeeder();
     void flatbedAfterFeeder();
+    void stopFeederBatch_data();
+    void stopFeederBatch();
     void copyPrintsOneJobPerSheet();
     void copyPrintsTheCustomArea();
 
@@ -110,6 +113,8 @@ private:
     bool startWindow();
     bool waitForEnd(int ms = 60000);
     void useFeeder(bool on);
+    // About a second per sheet at 75 dpi: time to stop a batch in the middle.
+    void setSlowFeeder(bool slow);
 
     TestFolders m_folders;
     std::unique_ptr<PromptRecorder> m_recorder;
@@ -135,10 +140,7 @@ void TestScanCopy::cleanup()
 bool TestScanCopy::startWindow()
 {
     m_control = new SaneTwainControl;
-    // The test backend keeps option values for the whole process: start every
-    // test from its normal picture and no injected error.
-    m_control->setDeviceOptionOverride("test-picture", QStringLiteral("Color pattern"));
-    m_control->setDeviceOptionOverride("read-return-value", QStringLiteral("Default"));
+    setSlowFeeder(false);
     m_w = std::make_unique<Tfrm_Main>(m_control);
     m_w->FormShow();
     // The device search ends on its own; the commands wait for it.
@@ -326,6 +328,78 @@ void TestScanCopy::flatbedAfterFeeder()
     QVERIFY(waitForEnd());
     QVERIFY(!m_w->gADF);
     QCOMPARE(filesIn(m_folders.dest).size(), 11);
+}
+
+void TestScanCopy::setSlowFeeder(bool slow)
+{
+    // The test backend keeps option values for the whole process: every test
+    // starts from its normal picture, no injected error and no delay.
+    m_control->clearDeviceOptionOverrides();
+    m_control->setDeviceOptionOverride("test-picture", QStringLiteral("Color pattern"));
+    m_control->setDeviceOptionOverride("read-return-value", QStringLiteral("Default"));
+    m_control->setDeviceOptionOverride("read-limit", slow);
+    m_control->setDeviceOptionOverride("read-delay", slow);
+    if (slow) {
+        m_control->setDeviceOptionOverride("read-limit-size", 32768);
+        m_control->setDeviceOptionOverride("read-delay-duration", 20000);
+    }
+}
+
+void TestScanCopy::stopFeederBatch_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("Escape") << QStringLiteral("escape");
+    QTest::newRow("Stop button") << QStringLiteral("button");
+    QTest::newRow("closing the window") << QStringLiteral("close");
+}
+
+// Pages delivered before the stop are saved and listed, the rest of the feeder is
+// not read, and the scanner serves the next command at once.
+void TestScanCopy::stopFeederBatch()
+{
+    QFETCH(QString, how);
+    setSlowFeeder(true);
+    useFeeder(true);
+    m_w->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
+    m_w->Action1->trigger();
+    QVERIFY(m_w->ToolButtonStop->isVisible() && m_w->ToolButtonStop->isEnabled());
+    QVERIFY(!m_w->ToolButtonScan->isVisible());
+    QVERIFY(QTest::qWaitFor([this] { return m_w->Pages->rowCount() >= 3; }, 60000));
+
+    if (how == QLatin1String("close")) {
+        QElapsedTimer clock;
+        clock.start();
+        m_w->close();
+        QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
+        const int listed = m_w->Pages->rowCount();
+        QVERIFY2(listed >= 3 && listed < 10, qPrintable(QString::number(listed)));
+        QCOMPARE(filesIn(m_folders.dest).size(), listed);
+        // No working copy left behind.
+        QVERIFY2(filesIn(m_folders.temp).isEmpty(), qPrintable(filesIn(m_folders.temp).join(", ")));
+        return;
+    }
+    if (how == QLatin1String("escape"))
+        QTest::keyClick(m_w.get(), Qt::Key_Escape);
+    else
+        m_w->ToolButtonStop->click();
+    QVERIFY(waitForEnd(30000));
+    QCOMPARE(m_w->StatusText, QStringLiteral("Scanning stopped"));
+    QVERIFY(!m_w->StatusIsError);
+    QVERIFY(m_w->ToolButtonScan->isVisible() && !m_w->ToolButtonStop->isVisible());
+    const int listed = m_w->Pages->rowCount();
+    QVERIFY2(listed >= 3 && listed < 10, qPrintable(QString::number(listed)));
+    QCOMPARE(filesIn(m_folders.dest).size(), listed);
+    // One working copy per listed page (the page journal lives there too).
+    QCOMPARE(filesIn(m_folders.temp, {QStringLiteral("*.bmp")}).size(), listed);
+
+    setSlowFeeder(false);
+    useFeeder(false);
+    m_w->TwainScan();
+    QVERIFY(waitForEnd());
+    QCOMPARE(m_w->StatusText, text("IDS_6"));
+    QCOMPARE(m_w->Pages->rowCount(), listed + 1);
+    QCOMPARE(filesIn(m_folders.dest).size(), listed + 1);
 }
 
 void TestScanCopy::copyPrintsOneJobPerSheet()

@@ -5,9 +5,11 @@
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 
 namespace {
 
@@ -198,6 +200,73 @@ private slots:
         QCOMPARE(kept, QStringList{QDir(m_temp).filePath("c.bmp.bmp")});
         QVERIFY(!QFile::exists(QDir(m_temp).filePath("a.bmp.bmp")));
         QVERIFY(QFile::exists(QDir(m_dest).filePath("x.bmp")));
+    }
+
+    // Move up, Move down and drops within the list; the rows' files stay as they are.
+    void reorder_data()
+    {
+        QTest::addColumn<QString>("op");
+        QTest::addColumn<QList<int>>("rows");
+        QTest::addColumn<int>("dropRow");
+        QTest::addColumn<QString>("order");
+        QTest::addColumn<QList<int>>("newRows");
+
+        QTest::newRow("first down") << "down" << QList<int>{0} << 0 << "bacde" << QList<int>{1};
+        QTest::newRow("first up stays") << "up" << QList<int>{0} << 0 << "abcde" << QList<int>{0};
+        QTest::newRow("up past a row that stays")
+            << "up" << QList<int>{0, 2, 4} << 0 << "acbed" << QList<int>{0, 1, 3};
+        QTest::newRow("block down")
+            << "down" << QList<int>{1, 2} << 0 << "adbce" << QList<int>{2, 3};
+        QTest::newRow("last two down stay")
+            << "down" << QList<int>{3, 4} << 0 << "abcde" << QList<int>{3, 4};
+        QTest::newRow("drop at the start")
+            << "drop" << QList<int>{2, 3} << 0 << "cdabe" << QList<int>{};
+        QTest::newRow("drop at the end")
+            << "drop" << QList<int>{0, 2} << -1 << "bdeac" << QList<int>{};
+        QTest::newRow("drop in between")
+            << "drop" << QList<int>{0, 4} << 2 << "baecd" << QList<int>{};
+        QTest::newRow("drop from another list")
+            << "foreign" << QList<int>{0} << 3 << "abcde" << QList<int>{};
+    }
+    void reorder()
+    {
+        QFETCH(QString, op);
+        QFETCH(QList<int>, rows);
+        QFETCH(int, dropRow);
+        QFETCH(QString, order);
+        QFETCH(QList<int>, newRows);
+
+        PageModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        for (const QChar c : QStringLiteral("abcde")) {
+            PageEntry e;
+            e.caption = QString(c) + QStringLiteral(".jpg");
+            e.pageFile = QDir(m_dest).filePath(e.caption);
+            model.append(e);
+        }
+        if (op == "up" || op == "down") {
+            QCOMPARE(model.shiftRows(rows, op == "up" ? -1 : 1), newRows);
+        } else {
+            PageModel other;
+            QModelIndexList indexes;
+            for (int r : rows)
+                indexes.append((op == "foreign" ? static_cast<QAbstractItemModel &>(other) : model)
+                                   .index(r, 0));
+            if (op == "foreign")
+                other.append(model.entry(0));
+            std::unique_ptr<QMimeData> data((op == "foreign" ? other : model).mimeData(indexes));
+            QCOMPARE(model.canDropMimeData(data.get(), Qt::MoveAction, dropRow, 0, {}),
+                     op == "drop");
+            QCOMPARE(model.dropMimeData(data.get(), Qt::MoveAction, dropRow, 0, {}), op == "drop");
+        }
+        QString captions;
+        for (int r = 0; r < model.rowCount(); ++r) {
+            const PageEntry &e = model.entry(r);
+            captions += e.caption.at(0);
+            QCOMPARE(e.pageFile, QDir(m_dest).filePath(e.caption));
+        }
+        QCOMPARE(captions, order);
     }
 
 private:

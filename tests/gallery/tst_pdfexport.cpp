@@ -55,6 +55,39 @@ private slots:
         QVERIFY(!QFile::exists(out));
     }
 
+    // Ctrl+Down on the first page makes it the second page of the PDF; Ctrl+Up
+    // brings it back. The files keep their names. Ctrl+R turns the page.
+    void reorderedAndTurnedPages()
+    {
+        GalleryHarness h;
+        QVERIFY(h.addPage("a.bmp", GalleryHarness::page(300, 200, qRgb(200, 0, 0))));
+        QVERIFY(h.addPage("b.bmp", GalleryHarness::page(150, 250, qRgb(0, 200, 0))));
+        QVERIFY(h.addPage("c.bmp", GalleryHarness::page(100, 100, qRgb(0, 0, 200))));
+        h.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+        h.list()->setFocus();
+        h.list()->setCurrentIndex(h.index(0));
+        QTest::keyClick(h.list(), Qt::Key_Down, Qt::ControlModifier);
+        QCOMPARE(h.caption(1), QStringLiteral("a.bmp"));
+        QCOMPARE(h.window->Pages->entry(1).pageFile, h.pageFile("a.bmp"));
+        h.savePath = h.scratch().filePath("moved.pdf");
+        QVERIFY(h.exportPdf());
+        QCOMPARE(pageSizes(h.savePath), (QList<QSize>{{150, 250}, {300, 200}, {100, 100}}));
+
+        h.window->activateWindow(); // the export's progress dialog had the focus
+        QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+        h.list()->setFocus();
+        QTest::keyClick(h.list(), Qt::Key_Up, Qt::ControlModifier);
+        QCOMPARE(h.caption(0), QStringLiteral("a.bmp"));
+        QVERIFY(h.list()->selectionModel()->isSelected(h.index(0)));
+
+        // Ctrl+R turns the selected page's file and its PDF page.
+        QTest::keyClick(h.list(), Qt::Key_R, Qt::ControlModifier);
+        QCOMPARE(QImage(h.pageFile("a.bmp")).size(), QSize(200, 300));
+        QVERIFY(h.exportPdf());
+        QCOMPARE(pageSizes(h.savePath), (QList<QSize>{{200, 300}, {150, 250}, {100, 100}}));
+    }
+
     void manyPages()
     {
         GalleryHarness h;

@@ -2,6 +2,7 @@
 #include "PreviewTestSupport.h"
 #include "gallery/TempFolder.h"
 #include "mainwindow/PreviewPane.h"
+#include "mainwindow/PreviewRules.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
 
@@ -78,6 +79,7 @@ private slots:
     void rulers();
     void scanSettings_data();
     void scanSettings();
+    void growingWindow();
 };
 
 void tst_PreviewWindow::previewShowsPageAndResetsArea()
@@ -480,6 +482,45 @@ void tst_PreviewWindow::scanSettings()
         QVERIFY(t.w->ToolButtonPreview->isEnabled());
         QVERIFY(t.w->ToolButtonScan->isEnabled());
     }
+}
+
+// A larger window gives a larger preview with rulers to match; the scan area
+// keeps its place on the page. Back at the design size, the design fit returns.
+void tst_PreviewWindow::growingWindow()
+{
+    Window t;
+    const QSize design = t.w->size();
+    t.preview(FakeTwainControl::makePage(850, 1170));
+    QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
+    PreviewPane *pane = t.w->I32_Preview;
+    pane->setRubberRect(QRectF(20, 30, 100, 150));
+    const QRectF inches = PreviewRules::areaInInches(pane->areaRect(), t.w->PreviewResolution);
+    const auto sameInches = [&] {
+        const QRectF now = PreviewRules::areaInInches(pane->areaRect(), t.w->PreviewResolution);
+        return nearRect(now, inches, 1e-3);
+    };
+
+    t.w->resize(1300, 900);
+    QTRY_VERIFY(pane->height() > 422);
+    QVERIFY(pane->width() > 279);
+    QCOMPARE(t.w->img_TopRuler->canvasImage().width(), pane->width());
+    QCOMPARE(t.w->img_LeftRuler->canvasImage().height(), pane->height());
+    // The image refitted: it fills the pane in one direction.
+    const QSize shown = pane->layerImage().size();
+    QVERIFY(shown.width() == pane->width() || shown.height() == pane->height());
+    QVERIFY(shown.width() > 279 && shown.height() > 384);
+    QVERIFY(t.w->PreviewResolution > 32.83f);
+    QVERIFY(sameInches());
+    QCOMPARE(pane->rubberRect(), pane->areaRect());
+    // All of it inside the window, above the status bar.
+    const QPoint bottom = pane->mapTo(t.w.get(), QPoint(0, pane->height()));
+    QVERIFY(bottom.y() <= t.w->sb_Main->mapTo(t.w.get(), QPoint(0, 0)).y());
+
+    t.w->resize(design);
+    QTRY_COMPARE(pane->size(), QSize(279, 422));
+    QCOMPARE(pane->layerImage().size(), QSize(279, 384));
+    QVERIFY(qAbs(t.w->PreviewResolution - 32.8235f) < 1e-3f);
+    QVERIFY(sameInches());
 }
 
 QTEST_MAIN(tst_PreviewWindow)
