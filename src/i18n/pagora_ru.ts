@@ -473,6 +473,11 @@
         <translation>Повернуть на 180°</translation>
     </message>
     <message>
+        <source>Rotate</source>
+        <comment>ToolButtonRotate</comment>
+        <translation>Повернуть</translation>
+    </message>
+    <message>
         <source>The page %1 could not be turned: %2</source>
         <comment>rotateFailed</comment>
         <translation>Не удалось повернуть страницу %1: %2</translation>

@@ -209,6 +209,8 @@ public:
     QAction *Action_MoveUp = nullptr;    // Ctrl+Up
     QAction *Action_MoveDown = nullptr;  // Ctrl+Down
     QAction *Action_SelectAll = nullptr; // Ctrl+A
+    // The three turns on one toolbar button.
+    QToolButton *ToolButtonRotate = nullptr;
     QListView *lv_Images = nullptr;
     PageModel *Pages = nullptr; // what lv_Images shows
     PagePipeline *Pipeline = nullptr;

@@ -23,8 +23,10 @@
 #include <QImage>
 #include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QStyle>
 #include <QToolBar>
+#include <QToolButton>
 
 namespace {
 
@@ -125,10 +127,18 @@ void Tfrm_Main::createPageListActions()
             [this] { Action_RotateExecute(PageRotation::Right); });
     connect(Action_Rotate180, &QAction::triggered, this,
             [this] { Action_RotateExecute(PageRotation::HalfTurn); });
-    // On the toolbar, between Delete and "Save all to PDF".
+    // On the toolbar, between Delete and "Save all to PDF": one button with the
+    // three turns, so the narrow toolbar never folds "Save all to PDF" away.
+    ToolButtonRotate = new QToolButton;
+    ToolButtonRotate->setObjectName(QStringLiteral("ToolButtonRotate"));
+    ToolButtonRotate->setPopupMode(QToolButton::InstantPopup);
+    ToolButtonRotate->setIcon(Action_RotateRight->icon());
+    auto *rotateMenu = new QMenu(ToolButtonRotate);
+    rotateMenu->addActions({Action_RotateLeft, Action_RotateRight, Action_Rotate180});
+    ToolButtonRotate->setMenu(rotateMenu);
+    ToolButtonRotate->setEnabled(false);
     const QList<QAction *> tools = ActionToolBar1->actions();
-    ActionToolBar1->insertActions(tools.at(tools.indexOf(Action_PDF) - 1),
-                                  {Action_RotateLeft, Action_RotateRight, Action_Rotate180});
+    ActionToolBar1->insertWidget(tools.at(tools.indexOf(Action_PDF) - 1), ToolButtonRotate);
     connect(Action_MoveUp, &QAction::triggered, this, [this] { Action_MoveExecute(-1); });
     connect(Action_MoveDown, &QAction::triggered, this, [this] { Action_MoveExecute(1); });
     connect(Action_SelectAll, &QAction::triggered, lv_Images, &QListView::selectAll);
@@ -149,6 +159,7 @@ void Tfrm_Main::retranslatePageList()
     Action_RotateLeft->setText(tr("Rotate left", "Action_RotateLeft"));
     Action_RotateRight->setText(tr("Rotate right", "Action_RotateRight"));
     Action_Rotate180->setText(tr("Rotate 180°", "Action_Rotate180"));
+    ToolButtonRotate->setToolTip(tr("Rotate", "ToolButtonRotate"));
 }
 
 void Tfrm_Main::FillImageList(const PageEntry &page)
@@ -228,6 +239,7 @@ void Tfrm_Main::lv_ImagesSelectItem(const QModelIndex &, bool selected)
     for (QAction *a :
          {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight, Action_Rotate180})
         a->setEnabled(any);
+    ToolButtonRotate->setEnabled(any);
 }
 
 void Tfrm_Main::lv_ImagesChange()

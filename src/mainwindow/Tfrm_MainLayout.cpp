@@ -1,5 +1,6 @@
 // Building the window: panes, controls, menus, and their texts per language.
 #include "gallery/PageJournal.h"
+#include "gallery/PageListView.h"
 #include "gallery/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
@@ -315,7 +316,7 @@ void Tfrm_Main::createImagePane(QWidget *pane)
     for (QAction *a : {Action_Preview, Action_Rename, Action_Delete, Action_PDF})
         a->setEnabled(false);
 
-    lv_Images = new QListView;
+    lv_Images = new PageListView;
     lv_Images->setObjectName(QStringLiteral("lv_Images"));
     lv_Images->setViewMode(QListView::IconMode);
     lv_Images->setIconSize(QSize(100, 75));

@@ -1,0 +1,60 @@
+#include "gallery/PageListView.h"
+
+#include <QDropEvent>
+#include <QMimeData>
+#include <memory>
+
+PageListView::PageListView(QWidget *parent) : QListView(parent)
+{
+}
+
+int PageListView::dropRowAt(const QPoint &pos) const
+{
+    const QModelIndex target = indexAt(pos);
+    if (!target.isValid())
+        return model()->rowCount();
+    const QRect cell = visualRect(target);
+    // Pages follow each other left to right and wrap: in a single column the
+    // next page is below, otherwise beside.
+    const bool oneColumn = viewport()->width() < 2 * cell.width();
+    const bool after = oneColumn ? pos.y() > cell.center().y() : pos.x() > cell.center().x();
+    return target.row() + (after ? 1 : 0);
+}
+
+void PageListView::acceptOwnDrag(QDropEvent *event)
+{
+    if (event->source() != this)
+        return;
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+}
+
+void PageListView::dragEnterEvent(QDragEnterEvent *event)
+{
+    QListView::dragEnterEvent(event);
+    acceptOwnDrag(event);
+}
+
+// The icon view accepts a move only over a page that takes drops; ours never do.
+void PageListView::dragMoveEvent(QDragMoveEvent *event)
+{
+    QListView::dragMoveEvent(event);
+    acceptOwnDrag(event);
+}
+
+void PageListView::dropEvent(QDropEvent *event)
+{
+    if (event->source() != this || !model()) {
+        QListView::dropEvent(event);
+        return;
+    }
+    const std::unique_ptr<QMimeData> rows(model()->mimeData(selectedIndexes()));
+    const int row = dropRowAt(event->position().toPoint());
+    model()->dropMimeData(rows.get(), Qt::MoveAction, row, 0, {});
+    // The rows are moved already: nothing for the drag's source to remove.
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    stopAutoScroll();
+    setState(NoState);
+    viewport()->update();
+}
