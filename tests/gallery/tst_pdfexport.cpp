@@ -134,6 +134,34 @@ private slots:
         QVERIFY(h.prompts.at(1).optionChecked);
     }
 
+    // The preferences, where they say it, set the check box at every opening and
+    // choose the languages: one not installed is named and nothing is written.
+    void searchableFromPreferences()
+    {
+        GalleryHarness h;
+        QVERIFY(h.addPage("plain.bmp", GalleryHarness::page(300, 200, qRgb(200, 0, 0))));
+        {
+            SettingsStore store;
+            store.WriteBool(SettingsStore::SearchablePdf, true);
+            store.WriteString(SettingsStore::OcrLanguages, QStringLiteral("xyz+eng"));
+        }
+        h.savePath = h.scratch().filePath("preferred.pdf");
+        h.option = true;
+        QVERIFY(h.exportPdf());
+        QCOMPARE(h.prompts.size(), 2);
+        QVERIFY(h.prompts.at(0).optionChecked);
+        QCOMPARE(h.prompts.at(1).icon, QMessageBox::Critical);
+        QVERIFY2(h.prompts.at(1).text.contains(QLatin1String("'xyz'")),
+                 qPrintable(h.prompts.at(1).text));
+        QVERIFY(!QFile::exists(h.savePath));
+
+        // Switched off in the preferences: off again, whatever was last chosen.
+        SettingsStore().WriteBool(SettingsStore::SearchablePdf, false);
+        h.savePath.clear();
+        QVERIFY(h.exportPdf());
+        QVERIFY(!h.prompts.at(2).optionChecked);
+    }
+
     void cancelWritesNothing_data()
     {
         QTest::addColumn<bool>("searchable");
