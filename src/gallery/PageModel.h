@@ -52,6 +52,10 @@ public:
     // went), then removes every one of those rows from the list.
     void deletePages(QList<int> rows);
 
+    // Keeps words recognised in the background with every entry of that working
+    // copy; an entry deleted meanwhile is no longer there to take them.
+    void setText(const QString &workingCopy, const PageText &text);
+
     // A working copy this run wrote into the temporary folder.
     void noteWorkingCopy(const QString &path);
     // At close: removes every noted working copy that is not a page file of an

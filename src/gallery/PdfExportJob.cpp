@@ -9,13 +9,14 @@
 #include <QThread>
 
 PdfExportJob *PdfExportJob::start(QWidget *owner, const QStringList &files, const QString &output,
-                                  const QString &ocrLanguages)
+                                  const QString &ocrLanguages,
+                                  const QHash<QString, PdfWords> &knownWords)
 {
-    return new PdfExportJob(owner, files, output, ocrLanguages);
+    return new PdfExportJob(owner, files, output, ocrLanguages, knownWords);
 }
 
 PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
-                           const QString &ocrLanguages)
+                           const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords)
     : QObject(owner), m_progress(new QProgressDialog(owner))
 {
     QProgressDialog &progress = *m_progress;
@@ -42,6 +43,7 @@ PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QStri
 
     PdfExportOptions options;
     options.cancel = &m_cancel;
+    options.knownWords = knownWords;
     // Called on the worker; the dialog is updated on its own thread.
     options.progress = [this](int done, int) {
         m_done = done;

@@ -27,6 +27,16 @@ bool PdfSaveDialog::Execute(QWidget *owner)
     return true;
 }
 
+QString PdfSaveDialog::preferredRecognition()
+{
+    bool on = false;
+    if (!SettingsStore().readBool(SettingsStore::SearchablePdf, on) || !on)
+        return QString();
+    PdfSaveDialog dialog;
+    dialog.m_searchable = true;
+    return dialog.RecognitionLanguages();
+}
+
 QString PdfSaveDialog::RecognitionLanguages() const
 {
     if (!m_searchable)

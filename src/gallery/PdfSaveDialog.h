@@ -27,6 +27,9 @@ public:
     // empty when not searchable.
     QString RecognitionLanguages() const;
 
+    // The recognition languages the preferences ask for; empty when they do not.
+    static QString preferredRecognition();
+
 private:
     QString m_fileName = QStringLiteral("pagora.pdf");
     bool m_searchable = false;

@@ -36,6 +36,7 @@ class PageJournal;
 class PageRecovery;
 class PagePipeline;
 class PdfSaveDialog;
+class PageRecogniser;
 class PdfExportJob;
 struct PageEntry;
 struct PageResult;
@@ -196,7 +197,8 @@ public:
     QAction *Action_Delete = nullptr;
     QAction *Action_PDF = nullptr;
     QListView *lv_Images = nullptr;
-    PageModel *Pages = nullptr; // what lv_Images shows
+    PageModel *Pages = nullptr;           // what lv_Images shows
+    PageRecogniser *Recogniser = nullptr; // its pages' text, when the preferences ask
     PagePipeline *Pipeline = nullptr;
     PdfSaveDialog *SaveDialog1 = nullptr;
 
