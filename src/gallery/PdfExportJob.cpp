@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QProgressDialog>
 #include <QThread>
+#include <algorithm>
 
 PdfExportJob *PdfExportJob::start(QWidget *owner, const QStringList &files, const QString &output,
                                   const QString &ocrLanguages,
@@ -59,7 +60,12 @@ PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QStri
         std::unique_ptr<OcrEnginePool> engines;
         if (!ocrLanguages.isEmpty()) {
             engines = std::make_unique<OcrEnginePool>(ocrLanguages);
-            if (!engines->preload(&m_error))
+            // Loading the languages takes longer than writing pages whose words
+            // are all known; then an engine is never needed.
+            const bool allKnown = std::all_of(files.cbegin(), files.cend(), [&](const QString &f) {
+                return options.knownWords.contains(f);
+            });
+            if (!allKnown && !engines->preload(&m_error))
                 return;
             options.ocr = engines.get();
         }
