@@ -1,5 +1,7 @@
 #pragma once
 
+#include "gallery/PageText.h"
+
 #include <QImage>
 #include <QMetaType>
 #include <QSize>
@@ -17,6 +19,7 @@ struct PageEntry
     bool pageFileWritten = true;
     QString pageFileError; // why the page file is missing, for the tooltip
     QImage thumbnail;      // the 100 x 75 cell
+    PageText text;         // recognised in the background, when switched on
 };
 
 Q_DECLARE_METATYPE(PageEntry)

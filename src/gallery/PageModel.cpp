@@ -197,6 +197,14 @@ void PageModel::append(const PageEntry &entry)
     endInsertRows();
 }
 
+void PageModel::setText(const QString &workingCopy, const PageText &text)
+{
+    for (PageEntry &e : m_entries) {
+        if (e.workingCopy == workingCopy)
+            e.text = text;
+    }
+}
+
 PageModel::RenameResult PageModel::rename(int row, const QString &newCaption)
 {
     if (row < 0 || row >= m_entries.size())

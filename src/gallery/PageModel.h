@@ -74,6 +74,9 @@ public:
     // neither) and the entry's size and thumbnail with them. False, with the
     // reason in *error, when the files stay as they were.
     bool rotate(int row, int quarterTurns, QString *error = nullptr);
+    // Keeps words recognised in the background with every entry of that working
+    // copy; an entry deleted meanwhile is no longer there to take them.
+    void setText(const QString &workingCopy, const PageText &text);
 
     // A working copy this run wrote into the temporary folder.
     void noteWorkingCopy(const QString &path);

@@ -7,15 +7,17 @@
 #include <QApplication>
 #include <QProgressDialog>
 #include <QThread>
+#include <algorithm>
 
 PdfExportJob *PdfExportJob::start(QWidget *owner, const QStringList &files, const QString &output,
-                                  const QString &ocrLanguages)
+                                  const QString &ocrLanguages,
+                                  const QHash<QString, PdfWords> &knownWords)
 {
-    return new PdfExportJob(owner, files, output, ocrLanguages);
+    return new PdfExportJob(owner, files, output, ocrLanguages, knownWords);
 }
 
 PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
-                           const QString &ocrLanguages)
+                           const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords)
     : QObject(owner), m_progress(new QProgressDialog(owner))
 {
     QProgressDialog &progress = *m_progress;
@@ -42,6 +44,7 @@ PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QStri
 
     PdfExportOptions options;
     options.cancel = &m_cancel;
+    options.knownWords = knownWords;
     // Called on the worker; the dialog is updated on its own thread.
     options.progress = [this](int done, int) {
         m_done = done;
@@ -57,7 +60,12 @@ PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QStri
         std::unique_ptr<OcrEnginePool> engines;
         if (!ocrLanguages.isEmpty()) {
             engines = std::make_unique<OcrEnginePool>(ocrLanguages);
-            if (!engines->preload(&m_error))
+            // Loading the languages takes longer than writing pages whose words
+            // are all known; then an engine is never needed.
+            const bool allKnown = std::all_of(files.cbegin(), files.cend(), [&](const QString &f) {
+                return options.knownWords.contains(f);
+            });
+            if (!allKnown && !engines->preload(&m_error))
                 return;
             options.ocr = engines.get();
         }

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "pdf/PdfWord.h"
+
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -33,8 +36,10 @@ public:
     // list do not reach this export). The job deletes itself after finished().
     // With ocrLanguages ("rus+eng") every page's text is recognised as well, and a
     // language that cannot be loaded fails the export before any page is read.
+    // knownWords: pages already recognised in those languages, not read again.
     static PdfExportJob *start(QWidget *owner, const QStringList &files, const QString &output,
-                               const QString &ocrLanguages = {});
+                               const QString &ocrLanguages = {},
+                               const QHash<QString, PdfWords> &knownWords = {});
     ~PdfExportJob() override;
 
     // Stops the export and waits for the worker: nothing is written then.
@@ -46,7 +51,7 @@ signals:
 
 private:
     PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
-                 const QString &ocrLanguages);
+                 const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords);
     void onWorkerFinished();
 
     std::atomic_bool m_cancel{false};

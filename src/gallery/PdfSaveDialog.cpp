@@ -2,7 +2,8 @@
 
 #include "i18n/TLangDispatcher.h"
 #include "mainwindow/UserPrompts.h"
-#include "ocr/OcrEngine.h"
+#include "ocr/OcrLanguageChoice.h"
+#include "settings/SettingsStore.h"
 
 PdfSaveDialog::PdfSaveDialog(QObject *parent) : QObject(parent)
 {
@@ -11,6 +12,11 @@ PdfSaveDialog::PdfSaveDialog(QObject *parent) : QObject(parent)
 
 bool PdfSaveDialog::Execute(QWidget *owner)
 {
+    // The preference, where stored, sets the check box at every opening; without
+    // one the box stays as last chosen in this session.
+    bool preferred = false;
+    if (SettingsStore().readBool(SettingsStore::SearchablePdf, preferred))
+        m_searchable = preferred;
     // The filter reads the same in every language, like the command itself.
     const QString chosen = UserPrompts::saveFile(
         owner, m_fileName, QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"),
@@ -21,13 +27,24 @@ bool PdfSaveDialog::Execute(QWidget *owner)
     return true;
 }
 
+QString PdfSaveDialog::preferredRecognition()
+{
+    bool on = false;
+    if (!SettingsStore().readBool(SettingsStore::SearchablePdf, on) || !on)
+        return QString();
+    PdfSaveDialog dialog;
+    dialog.m_searchable = true;
+    return dialog.RecognitionLanguages();
+}
+
 QString PdfSaveDialog::RecognitionLanguages() const
 {
     if (!m_searchable)
         return QString();
-    QStringList wanted;
-    if (TLangDispatcher::instance().Language() == QLatin1String("Russian"))
-        wanted << QStringLiteral("rus");
-    wanted << QStringLiteral("eng");
-    return OcrEngine::preferredLanguages(wanted);
+    // The preferred languages as stored, even when one is no longer installed:
+    // the export then names it rather than quietly reading in another language.
+    QString stored;
+    if (SettingsStore().readString(SettingsStore::OcrLanguages, stored) && !stored.isEmpty())
+        return stored;
+    return OcrLanguageChoice::defaultFor(TLangDispatcher::instance().Language());
 }

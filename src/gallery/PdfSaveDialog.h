@@ -8,7 +8,8 @@ class QWidget;
 // The save dialog of "Save all to PDF": PDF files only, ".pdf" added to a name
 // typed without an extension, a prompt before overwriting, and the last chosen
 // name offered again ("pagora.pdf" the first time). A check box under it asks for
-// a searchable PDF (text recognition): off at first, then as last chosen.
+// a searchable PDF (text recognition): as the preferences say where they say it,
+// otherwise off at first, then as last chosen.
 class PdfSaveDialog final : public QObject
 {
     Q_OBJECT
@@ -21,9 +22,13 @@ public:
     bool Execute(QWidget *owner);
     QString FileName() const { return m_fileName; }
     bool Searchable() const { return m_searchable; }
-    // The recognition languages for a searchable PDF ("rus+eng"): the interface
-    // language's where installed, plus English; empty when not searchable.
+    // The recognition languages for a searchable PDF ("rus+eng"): those of the
+    // preferences, or else the interface language's where installed, plus English;
+    // empty when not searchable.
     QString RecognitionLanguages() const;
+
+    // The recognition languages the preferences ask for; empty when they do not.
+    static QString preferredRecognition();
 
 private:
     QString m_fileName = QStringLiteral("pagora.pdf");

@@ -541,6 +541,31 @@
         <comment>cmb_Units.Items[1]</comment>
         <translation>(mm) миллиметр</translation>
     </message>
+    <message>
+        <source>Text recognition</source>
+        <comment>GroupBox2</comment>
+        <translation>Распознавание текста</translation>
+    </message>
+    <message>
+        <source>Make PDF files searchable (text recognition)</source>
+        <comment>cb_Searchable</comment>
+        <translation>PDF-файлы с поиском по тексту (распознавание)</translation>
+    </message>
+    <message>
+        <source>Recognition language:</source>
+        <comment>Label3</comment>
+        <translation>Язык распознавания:</translation>
+    </message>
+    <message>
+        <source>English</source>
+        <comment>cmb_OcrLang.eng</comment>
+        <translation>Английский</translation>
+    </message>
+    <message>
+        <source>Russian</source>
+        <comment>cmb_OcrLang.rus</comment>
+        <translation>Русский</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_About</name>

@@ -2,7 +2,9 @@
 
 #include "gallery/PageJournal.h"
 #include "gallery/PageModel.h"
+#include "gallery/PageRecogniser.h"
 #include "gallery/PdfExportJob.h"
+#include "gallery/PdfSaveDialog.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
@@ -54,6 +56,7 @@ void Tfrm_Main::setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Prev
                 [this](int unitsCode, bool skipBlank) {
                     UnitsCode = unitsCode;
                     gSkipBlank = skipBlank;
+                    Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
                 });
 }
 

@@ -36,6 +36,7 @@ class PageJournal;
 class PageRecovery;
 class PagePipeline;
 class PdfSaveDialog;
+class PageRecogniser;
 class PdfExportJob;
 struct PageEntry;
 struct PageResult;
@@ -212,7 +213,8 @@ public:
     // The three turns on one toolbar button.
     QToolButton *ToolButtonRotate = nullptr;
     QListView *lv_Images = nullptr;
-    PageModel *Pages = nullptr; // what lv_Images shows
+    PageModel *Pages = nullptr;           // what lv_Images shows
+    PageRecogniser *Recogniser = nullptr; // its pages' text, when the preferences ask
     PagePipeline *Pipeline = nullptr;
     PdfSaveDialog *SaveDialog1 = nullptr;
 

@@ -331,11 +331,15 @@ void Tfrm_Main::Action_PDFExecute()
     const QList<PageEntry> pages = Pages->snapshot();
     if (!SaveDialog1->Execute(this))
         return;
+    const QString languages = SaveDialog1->RecognitionLanguages();
     QStringList files;
-    for (const PageEntry &page : pages)
+    QHash<QString, PdfWords> known; // recognised in the background, still current
+    for (const PageEntry &page : pages) {
         files.append(page.workingCopy);
-    m_pdfExport = PdfExportJob::start(this, files, SaveDialog1->FileName(),
-                                      SaveDialog1->RecognitionLanguages());
+        if (page.text.holdsFor(page.workingCopy, languages))
+            known.insert(page.workingCopy, page.text.words);
+    }
+    m_pdfExport = PdfExportJob::start(this, files, SaveDialog1->FileName(), languages, known);
     connect(m_pdfExport, &PdfExportJob::finished, this,
             [this, pages](PdfExportJob::Outcome outcome, const QString &error) {
                 if (outcome != PdfExportJob::Outcome::Failed)

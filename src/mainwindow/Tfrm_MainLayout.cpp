@@ -2,6 +2,8 @@
 #include "gallery/PageJournal.h"
 #include "gallery/PageListView.h"
 #include "gallery/PageModel.h"
+#include "gallery/PageRecogniser.h"
+#include "gallery/PdfSaveDialog.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
@@ -77,6 +79,8 @@ Tfrm_Main::Tfrm_Main(TTwainControl *control, QWidget *parent) : QMainWindow(pare
     TwainControl->setParent(this);
     TwainControl->setObjectName(QStringLiteral("TwainControl"));
     Pages = new PageModel(this);
+    Recogniser = new PageRecogniser(Pages, this);
+    Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
     Pipeline = new PagePipeline(this);
     connect(Pipeline, &PagePipeline::pageDone, this, &Tfrm_Main::pageDone);
     // The scanner reads ahead only while the pipeline keeps up (see submitPage).

@@ -67,11 +67,14 @@ QVector<PageRef> pagesOf(const QStringList &files)
 }
 
 // Reads, encodes and, with a pool, recognises one page.
-bool preparePage(const PageRef &page, OcrEnginePool *engines, const std::atomic_bool &stop,
-                 PageResult &result)
+bool preparePage(const PageRef &page, OcrEnginePool *engines, const PdfWords *known,
+                 const std::atomic_bool &stop, PageResult &result)
 {
-    if (!engines)
+    if (!engines || known) {
+        if (known)
+            result.words = *known;
         return PdfPageSource::page(page.path, result.jpeg, &result.error, page.frame);
+    }
     QImage image;
     if (!PdfPageSource::pageWithImage(page.path, result.jpeg, image, &result.error, page.frame))
         return false;
@@ -115,10 +118,18 @@ bool PdfExport::run(const QStringList &files, const QString &output,
     pool.setMaxThreadCount(workers);
 
     const auto submit = [&](int index) {
-        pool.start([&queue, engines = options.ocr, page = pages.at(index), index] {
+        const PageRef &page = pages.at(index);
+        const auto knownIt = options.knownWords.constFind(page.path);
+        const bool singleFrame =
+            page.frame == 0 && (index + 1 >= count || pages.at(index + 1).path != page.path);
+        const PdfWords *known =
+            options.ocr && singleFrame && knownIt != options.knownWords.constEnd()
+                ? &knownIt.value()
+                : nullptr;
+        pool.start([&queue, engines = options.ocr, page, known, index] {
             PageResult result;
             if (!queue.stop.load())
-                result.ok = preparePage(page, engines, queue.stop, result);
+                result.ok = preparePage(page, engines, known, queue.stop, result);
             std::lock_guard<std::mutex> lock(queue.mutex);
             result.done = true;
             queue.results[size_t(index)] = std::move(result);

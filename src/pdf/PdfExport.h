@@ -1,5 +1,8 @@
 #pragma once
 
+#include "pdf/PdfWord.h"
+
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <atomic>
@@ -20,6 +23,9 @@ struct PdfExportOptions
     // words become its invisible text layer (a searchable PDF). The caller loads
     // one engine ahead (OcrEnginePool::preload) to report a missing language.
     OcrEnginePool *ocr = nullptr;
+    // Words already recognised, by image file (single-page files only): those
+    // pages are not recognised again.
+    QHash<QString, PdfWords> knownWords;
 };
 
 // Writes one PDF page per image file, in list order; a multi-page TIFF gives one

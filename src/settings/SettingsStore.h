@@ -38,6 +38,10 @@ public:
     static constexpr const char *Duplex = "Duplex";
     static constexpr const char *PWidth = "PWidth";
     static constexpr const char *PHeight = "PHeight";
+    // Text recognition for "Save all to PDF"; absent means off. The languages as
+    // Tesseract's codes ("rus+eng").
+    static constexpr const char *SearchablePdf = "SearchablePdf";
+    static constexpr const char *OcrLanguages = "OcrLanguages";
 
     SettingsStore();
     explicit SettingsStore(const QString &filePath);

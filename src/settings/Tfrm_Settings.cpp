@@ -1,6 +1,7 @@
 #include "settings/Tfrm_Settings.h"
 
 #include "i18n/TLangDispatcher.h"
+#include "ocr/OcrLanguageChoice.h"
 #include "settings/SettingsStore.h"
 
 #include <QCheckBox>
@@ -8,6 +9,7 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QShowEvent>
 
@@ -24,7 +26,7 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(359, 202);
+    setFixedSize(359, 274);
     // The designed positions assume this small font; where Tahoma is missing a
     // sans-serif of the same size stands in.
     QFont designFont(QStringLiteral("Tahoma"));
@@ -64,6 +66,22 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     cb_SkipBlank->setObjectName(QStringLiteral("cb_SkipBlank"));
     cb_SkipBlank->setGeometry(16, 136, CheckBoxWidth, 17);
 
+    // Text recognition below, across the dialog: its captions are long.
+    GroupBox2 = new QGroupBox(this);
+    GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
+    GroupBox2->setGeometry(8, 191, 343, 75);
+    cb_Searchable = new QCheckBox(GroupBox2);
+    cb_Searchable->setObjectName(QStringLiteral("cb_Searchable"));
+    cb_Searchable->setGeometry(16, 20, 311, 17);
+    Label3 = new QLabel(GroupBox2);
+    Label3->setObjectName(QStringLiteral("Label3"));
+    Label3->move(16, 47);
+    cmb_OcrLang = new QComboBox(GroupBox2);
+    cmb_OcrLang->setObjectName(QStringLiteral("cmb_OcrLang"));
+    cmb_OcrLang->setGeometry(168, 44, 159, cmb_OcrLang->sizeHint().height());
+    cmb_OcrLang->setEnabled(false);
+    Label3->setBuddy(cmb_OcrLang);
+
     btn_OK = new QPushButton(this);
     btn_OK->setObjectName(QStringLiteral("btn_OK"));
     btn_OK->setGeometry(273, 10, 75, 25);
@@ -78,6 +96,8 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     setTabOrder(cb_SkipBlank, cmb_Units);
     setTabOrder(cmb_Units, cmb_Lang);
     setTabOrder(cmb_Lang, cb_Update);
+    setTabOrder(cb_Update, cb_Searchable);
+    setTabOrder(cb_Searchable, cmb_OcrLang);
 
     connect(btn_OK, &QPushButton::clicked, this, [this] {
         btn_OKClick();
@@ -85,6 +105,7 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     });
     connect(btn_Cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(cmb_Lang, qOverload<int>(&QComboBox::activated), this, &Tfrm_Settings::cmb_LangChange);
+    connect(cb_Searchable, &QCheckBox::toggled, cmb_OcrLang, &QWidget::setEnabled);
 
     retranslateUi();
 }
@@ -102,14 +123,53 @@ void Tfrm_Settings::retranslateUi()
     cb_Update->setText(tr("Check for updates at startup", "cb_Update"));
     cmb_Units->setItemText(0, tr("(in) inch", "cmb_Units.Items[0]"));
     cmb_Units->setItemText(1, tr("(mm) millimeter", "cmb_Units.Items[1]"));
-    for (QLabel *l : {Label1, Label2})
+    GroupBox2->setTitle(tr("Text recognition", "GroupBox2"));
+    cb_Searchable->setText(tr("Make PDF files searchable (text recognition)", "cb_Searchable"));
+    Label3->setText(tr("Recognition language:", "Label3"));
+    for (int i = 0; i < cmb_OcrLang->count(); ++i)
+        cmb_OcrLang->setItemText(i, ocrLanguageName(cmb_OcrLang->itemData(i).toString()));
+    for (QLabel *l : {Label1, Label2, Label3})
         l->adjustSize();
+    const QSize searchableHint = cb_Searchable->sizeHint();
+    cb_Searchable->resize(qMax(311, searchableHint.width()),
+                          qBound(17, searchableHint.height(), 23));
     // A wider platform font must not cut a caption short; the rows stay 23
     // pixels apart.
     for (QCheckBox *box : {cb_Update, cb_Save, cb_SkipBlank}) {
         const QSize hint = box->sizeHint();
         box->resize(qMax(CheckBoxWidth, hint.width()), qBound(17, hint.height(), 23));
     }
+}
+
+QString Tfrm_Settings::ocrLanguageName(const QString &codes) const
+{
+    QStringList names;
+    for (const QString &code : codes.split(QLatin1Char('+'))) {
+        if (code == QLatin1String("eng")) {
+            names << tr("English", "cmb_OcrLang.eng");
+        } else if (code == QLatin1String("rus")) {
+            names << tr("Russian", "cmb_OcrLang.rus");
+        } else {
+            // Other languages by their English names ("chi_sim": Chinese); the
+            // code itself where Qt does not know it.
+            const QLocale::Language language =
+                QLocale::codeToLanguage(code.section(QLatin1Char('_'), 0, 0), QLocale::ISO639Part2);
+            names << (language == QLocale::AnyLanguage ? code
+                                                       : QLocale::languageToString(language));
+        }
+    }
+    return names.join(QLatin1String(" + "));
+}
+
+void Tfrm_Settings::fillOcrLanguages()
+{
+    // Installed languages may have come or gone since the last showing.
+    cmb_OcrLang->clear();
+    for (const QString &codes : OcrLanguageChoice::choices())
+        cmb_OcrLang->addItem(ocrLanguageName(codes), codes);
+    const int i = cmb_OcrLang->findData(
+        OcrLanguageChoice::defaultFor(TLangDispatcher::instance().Language()));
+    cmb_OcrLang->setCurrentIndex(qMax(i, 0));
 }
 
 void Tfrm_Settings::changeEvent(QEvent *event)
@@ -148,6 +208,16 @@ void Tfrm_Settings::FormShow()
         cb_SkipBlank->setChecked(flag);
     if (store.readBool(SettingsStore::Update, flag))
         cb_Update->setChecked(flag);
+    // Recognition is off unless stored on; a stored language that is no longer
+    // installed gives way to the default.
+    cb_Searchable->setChecked(store.readBool(SettingsStore::SearchablePdf, flag) && flag);
+    fillOcrLanguages();
+    QString ocrLanguages;
+    if (store.readString(SettingsStore::OcrLanguages, ocrLanguages)) {
+        const int i = cmb_OcrLang->findData(ocrLanguages);
+        if (i >= 0)
+            cmb_OcrLang->setCurrentIndex(i);
+    }
 }
 
 void Tfrm_Settings::cmb_LangChange(int index)
@@ -165,6 +235,13 @@ void Tfrm_Settings::btn_OKClick()
         store.WriteBool(SettingsStore::Save, cb_Save->isChecked());
         store.WriteBool(SettingsStore::SkipBlank, cb_SkipBlank->isChecked());
         store.WriteBool(SettingsStore::Update, cb_Update->isChecked());
+        // A store where recognition was never switched on stays without it.
+        if (cb_Searchable->isChecked() || store.ValueExists(SettingsStore::SearchablePdf)) {
+            store.WriteBool(SettingsStore::SearchablePdf, cb_Searchable->isChecked());
+            if (cmb_OcrLang->currentIndex() >= 0)
+                store.WriteString(SettingsStore::OcrLanguages,
+                                  cmb_OcrLang->currentData().toString());
+        }
     }
     emit preferencesApplied(cmb_Units->currentIndex() + 1, cb_SkipBlank->isChecked());
 }

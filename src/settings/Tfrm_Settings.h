@@ -9,8 +9,9 @@ class QLabel;
 class QPushButton;
 
 // The preferences dialog: language (switched as soon as it is picked), units,
-// and three switches. Every opening reloads what the store holds; OK stores all
-// five values and applies units and blank skipping to the main window.
+// three switches, and text recognition for "Save all to PDF" (on or off, and the
+// languages, of those installed). Every opening reloads what the store holds; OK
+// stores the values and applies units and blank skipping to the main window.
 class Tfrm_Settings final : public QDialog
 {
     Q_OBJECT
@@ -31,6 +32,11 @@ public:
     QCheckBox *cb_Update = nullptr;
     QCheckBox *cb_Save = nullptr;
     QCheckBox *cb_SkipBlank = nullptr;
+    QGroupBox *GroupBox2 = nullptr;
+    QCheckBox *cb_Searchable = nullptr;
+    QLabel *Label3 = nullptr;
+    // Items show the languages' names; their data are the codes ("rus+eng").
+    QComboBox *cmb_OcrLang = nullptr;
     QPushButton *btn_OK = nullptr;
     QPushButton *btn_Cancel = nullptr;
 
@@ -44,4 +50,6 @@ protected:
 
 private:
     void retranslateUi();
+    void fillOcrLanguages();
+    QString ocrLanguageName(const QString &codes) const;
 };

@@ -1,4 +1,6 @@
 #include "GalleryTestSupport.h"
+#include "gallery/PageRecogniser.h"
+#include "gallery/PdfSaveDialog.h"
 #include "support/PdfInspector.h"
 #include "support/TextPage.h"
 
@@ -165,6 +167,90 @@ private slots:
         h.savePath.clear(); // cancelled: the choice is offered again as it was
         QVERIFY(h.exportPdf());
         QVERIFY(h.prompts.at(1).optionChecked);
+    }
+
+    // The preferences, where they say it, set the check box at every opening and
+    // choose the languages: one not installed is named and nothing is written.
+    void searchableFromPreferences()
+    {
+        GalleryHarness h;
+        QVERIFY(h.addPage("plain.bmp", GalleryHarness::page(300, 200, qRgb(200, 0, 0))));
+        {
+            SettingsStore store;
+            store.WriteBool(SettingsStore::SearchablePdf, true);
+            store.WriteString(SettingsStore::OcrLanguages, QStringLiteral("xyz+eng"));
+        }
+        h.savePath = h.scratch().filePath("preferred.pdf");
+        h.option = true;
+        QVERIFY(h.exportPdf());
+        QCOMPARE(h.prompts.size(), 2);
+        QVERIFY(h.prompts.at(0).optionChecked);
+        QCOMPARE(h.prompts.at(1).icon, QMessageBox::Critical);
+        QVERIFY2(h.prompts.at(1).text.contains(QLatin1String("'xyz'")),
+                 qPrintable(h.prompts.at(1).text));
+        QVERIFY(!QFile::exists(h.savePath));
+
+        // Switched off in the preferences: off again, whatever was last chosen.
+        SettingsStore().WriteBool(SettingsStore::SearchablePdf, false);
+        h.savePath.clear();
+        QVERIFY(h.exportPdf());
+        QVERIFY(!h.prompts.at(2).optionChecked);
+    }
+
+    // With recognition on in the preferences, listed pages are recognised in the
+    // background; the export takes those words while the working copy is as it was
+    // read and reads a changed one again.
+    void recognisedInTheBackground()
+    {
+        GalleryHarness h;
+        {
+            SettingsStore store;
+            store.WriteBool(SettingsStore::SearchablePdf, true);
+            store.WriteString(SettingsStore::OcrLanguages, QStringLiteral("eng"));
+        }
+        PageRecogniser *recogniser = h.window->Recogniser;
+        recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
+        QCOMPARE(recogniser->languages(), QStringLiteral("eng"));
+        QVERIFY(
+            h.addPage("text.bmp",
+                      textPage(QStringLiteral("Searchable pages help everyone"), 1600, 500).image));
+        QVERIFY(h.addPage("plain.bmp", GalleryHarness::page(300, 200, qRgb(200, 0, 0))));
+        QTRY_VERIFY_WITH_TIMEOUT(!recogniser->busy(), 60000);
+        const PageModel &pages = *h.window->Pages;
+        QStringList read;
+        for (const PdfWord &word : pages.entry(0).text.words)
+            read << word.text;
+        QVERIFY2(read.contains(QStringLiteral("everyone")), qPrintable(read.join(' ')));
+        QCOMPARE(pages.entry(1).text.languages, QStringLiteral("eng"));
+        QVERIFY(pages.entry(1).text.words.isEmpty()); // no text, no error
+
+        // Words that only the kept result holds show that it is used.
+        const QString plain = pages.entry(1).workingCopy;
+        PageText kept = PageText::of(plain, QStringLiteral("eng"));
+        kept.words = {{QStringLiteral("Zebra"), QRect(10, 10, 100, 40)}};
+        h.window->Pages->setText(plain, kept);
+        const auto exportedText = [&h] {
+            h.savePath = h.scratch().filePath("background.pdf");
+            h.option = true;
+            if (!h.exportPdf() || !qpdfClean(h.savePath))
+                return QString();
+            return QString::fromUtf8(PdfInspector::runTool(QStringLiteral("pdftotext"),
+                                                           {h.savePath, QStringLiteral("-")})
+                                         .out);
+        };
+        QString text = exportedText();
+        QVERIFY2(text.contains(QLatin1String("Zebra")) && text.contains(QLatin1String("everyone")),
+                 qPrintable(text));
+
+        // The page's file changed since: read again, the kept words dropped.
+        QFile file(plain);
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QVERIFY(file.setFileTime(kept.fileTime.addSecs(10), QFileDevice::FileModificationTime));
+        file.close();
+        text = exportedText();
+        QVERIFY2(!text.contains(QLatin1String("Zebra")) && text.contains(QLatin1String("everyone")),
+                 qPrintable(text));
+        QCOMPARE(h.prompts.size(), 2); // the save dialogs only
     }
 
     void cancelWritesNothing_data()

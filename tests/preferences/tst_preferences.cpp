@@ -9,6 +9,8 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -57,6 +59,8 @@ private slots:
     void cancelledLanguageStaysActive_data();
     void cancelledLanguageStaysActive();
     void restoringMinimisedKeepsEdits();
+    void recognitionPreferences_data();
+    void recognitionPreferences();
 
 private:
     void showDialog();
@@ -84,6 +88,7 @@ void tst_Preferences::cleanup()
     if (m_dialog->isVisible())
         m_dialog->reject();
     m_main.reset();
+    qunsetenv("TESSDATA_PREFIX");
     TLangDispatcher::instance().setLanguage(QStringLiteral("English"));
     SettingsStore::setDefaultFilePath(QString());
     m_dir.reset();
@@ -108,7 +113,7 @@ void tst_Preferences::pickLanguage(const QString &name)
 void tst_Preferences::layout()
 {
     showDialog();
-    QCOMPARE(m_dialog->size(), QSize(359, 202));
+    QCOMPARE(m_dialog->size(), QSize(359, 274));
     QCOMPARE(m_dialog->minimumSize(), m_dialog->maximumSize());
     // Captions are never cut short, whatever the platform font.
     for (QCheckBox *box : {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank}) {
@@ -116,12 +121,16 @@ void tst_Preferences::layout()
         QVERIFY(box->width() >= box->sizeHint().width());
         QVERIFY(box->geometry().right() < m_dialog->GroupBox1->width());
     }
+    QVERIFY(m_dialog->cb_Searchable->width() >= m_dialog->cb_Searchable->sizeHint().width());
+    QVERIFY(m_dialog->cb_Searchable->geometry().right() < m_dialog->GroupBox2->width());
+    QVERIFY(m_dialog->GroupBox2->geometry().bottom() < m_dialog->height());
     QVERIFY(m_dialog->btn_OK->isDefault());
 
-    // Tab order: OK, Cancel, then the group's controls.
+    // Tab order: OK, Cancel, then the groups' controls (the recognition language
+    // only while recognition is on).
     const QList<QWidget *> order = {
-        m_dialog->btn_OK,    m_dialog->btn_Cancel, m_dialog->cb_Save,  m_dialog->cb_SkipBlank,
-        m_dialog->cmb_Units, m_dialog->cmb_Lang,   m_dialog->cb_Update};
+        m_dialog->btn_OK,    m_dialog->btn_Cancel, m_dialog->cb_Save,   m_dialog->cb_SkipBlank,
+        m_dialog->cmb_Units, m_dialog->cmb_Lang,   m_dialog->cb_Update, m_dialog->cb_Searchable};
     m_dialog->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_dialog));
     m_dialog->btn_OK->setFocus();
@@ -339,8 +348,10 @@ void tst_Preferences::pickedLanguageSwitchesAtOnce()
     QCOMPARE(m_dialog->Label2->text(), QStringLiteral("Language:"));
     QCOMPARE(m_dialog->cmb_Units->currentText(), QString::fromUtf8("(mm) миллиметр"));
     QCOMPARE(m_dialog->cmb_Lang->itemText(0), QStringLiteral("English"));
-    for (QCheckBox *box : {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank})
+    for (QCheckBox *box :
+         {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank, m_dialog->cb_Searchable})
         QVERIFY(box->width() >= box->sizeHint().width());
+    QVERIFY(m_dialog->Label3->geometry().right() < m_dialog->cmb_OcrLang->x());
     // Every window at once.
     QCOMPARE(m_main->Action4->text(), QString::fromUtf8("Настройки"));
     QVERIFY(storedValues(m_store).isEmpty());
@@ -403,6 +414,93 @@ void tst_Preferences::restoringMinimisedKeepsEdits()
     QApplication::instance()->notify(m_dialog, &restored);
     QVERIFY(m_dialog->cb_Save->isChecked());
     QCOMPARE(m_dialog->cmb_Units->currentIndex(), 1);
+}
+
+void tst_Preferences::recognitionPreferences_data()
+{
+    QTest::addColumn<QStringList>("installed"); // language data files present
+    QTest::addColumn<QString>("interface");
+    QTest::addColumn<QVariantMap>("stored");  // recognition values before showing
+    QTest::addColumn<QStringList>("listed");  // the list's codes
+    QTest::addColumn<QString>("shown");       // the language shown, as the user reads it
+    QTest::addColumn<bool>("on");             // the check box as shown
+    QTest::addColumn<bool>("tick");           // the user ticks it before OK
+    QTest::addColumn<QVariantMap>("written"); // recognition values after OK
+
+    const QStringList engRus{"eng", "osd", "rus"};
+    const QStringList allThree{"eng", "rus", "rus+eng"};
+    QTest::newRow("absent: off, English by default, nothing written")
+        << engRus << "English" << QVariantMap{} << allThree << "English" << false << false
+        << QVariantMap{};
+    QTest::newRow("absent: Russian interface offers Russian + English")
+        << engRus << "Russian" << QVariantMap{} << allThree
+        << QString::fromUtf8("Русский + Английский") << false << false << QVariantMap{};
+    QTest::newRow("ticked: written with the language shown")
+        << engRus << "Russian" << QVariantMap{} << allThree
+        << QString::fromUtf8("Русский + Английский") << false << true
+        << QVariantMap{{"SearchablePdf", 1}, {"OcrLanguages", "rus+eng"}};
+    QTest::newRow("stored on, Russian alone: restored")
+        << engRus << "English" << QVariantMap{{"SearchablePdf", 1}, {"OcrLanguages", "rus"}}
+        << allThree << "Russian" << true << false
+        << QVariantMap{{"SearchablePdf", 1}, {"OcrLanguages", "rus"}};
+    QTest::newRow("stored off, language no longer installed: default, off kept")
+        << QStringList{"deu", "eng"} << "English"
+        << QVariantMap{{"SearchablePdf", 0}, {"OcrLanguages", "rus+eng"}}
+        << QStringList{"deu", "deu+eng", "eng"} << "English" << false << false
+        << QVariantMap{{"SearchablePdf", 0}, {"OcrLanguages", "eng"}};
+    QTest::newRow("unreadable value counts as off")
+        << QStringList{"eng"} << "English" << QVariantMap{{"SearchablePdf", "yes"}}
+        << QStringList{"eng"} << "English" << false << false
+        << QVariantMap{{"SearchablePdf", 0}, {"OcrLanguages", "eng"}};
+}
+
+void tst_Preferences::recognitionPreferences()
+{
+    QFETCH(QStringList, installed);
+    QFETCH(QString, interface);
+    QFETCH(QVariantMap, stored);
+    QFETCH(QStringList, listed);
+    QFETCH(QString, shown);
+    QFETCH(bool, on);
+    QFETCH(bool, tick);
+    QFETCH(QVariantMap, written);
+
+    // Language data of our own making: only the list is read from it.
+    const QString data = m_dir->filePath(QStringLiteral("tessdata"));
+    QVERIFY(QDir().mkpath(data));
+    for (const QString &code : installed) {
+        QFile file(data + QLatin1Char('/') + code + QStringLiteral(".traineddata"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    qputenv("TESSDATA_PREFIX", QFile::encodeName(data));
+    TLangDispatcher::instance().setLanguage(interface);
+    {
+        QSettings settings(m_store, QSettings::IniFormat);
+        for (auto it = stored.cbegin(); it != stored.cend(); ++it)
+            settings.setValue(it.key(), it.value());
+    }
+
+    showDialog();
+    QStringList codes;
+    for (int i = 0; i < m_dialog->cmb_OcrLang->count(); ++i)
+        codes << m_dialog->cmb_OcrLang->itemData(i).toString();
+    QCOMPARE(codes, listed);
+    QCOMPARE(m_dialog->cmb_OcrLang->currentText(), shown);
+    QCOMPARE(m_dialog->cb_Searchable->isChecked(), on);
+    QCOMPARE(m_dialog->cmb_OcrLang->isEnabled(), on);
+    if (tick)
+        m_dialog->cb_Searchable->click();
+    QTest::mouseClick(m_dialog->btn_OK, Qt::LeftButton);
+
+    const QVariantMap after = storedValues(m_store);
+    QVariantMap recognition;
+    for (const char *key : {"SearchablePdf", "OcrLanguages"}) {
+        if (after.contains(key))
+            recognition.insert(key, after.value(key).toString());
+    }
+    for (auto it = written.begin(); it != written.end(); ++it)
+        it.value() = it.value().toString();
+    QCOMPARE(recognition, written);
 }
 
 QTEST_MAIN(tst_Preferences)
