@@ -5,43 +5,47 @@
 #include <cerrno>
 #include <csignal>
 #include <cstring>
-#include <sys/socket.h>
+#include <pthread.h>
+#include <sys/signalfd.h>
 #include <unistd.h>
 
 namespace {
 
 Q_LOGGING_CATEGORY(lcSignals, "pagora.app.signals", QtWarningMsg)
 
-// [0] read by the event loop, [1] written by the handler.
-int pipeEnds[2] = {-1, -1};
-
-void onSignal(int signalNumber)
+sigset_t setOf(const QList<int> &signalNumbers)
 {
-    const int savedErrno = errno;
-    const unsigned char byte = static_cast<unsigned char>(signalNumber);
-    // Non-blocking: with the pipe full the program already knows it must close.
-    [[maybe_unused]] const ssize_t written = ::write(pipeEnds[1], &byte, 1);
-    errno = savedErrno;
+    sigset_t set;
+    sigemptyset(&set);
+    for (int number : signalNumbers)
+        sigaddset(&set, number);
+    return set;
 }
 
 } // namespace
 
+void UnixSignalWatcher::blockInEveryThread(const QList<int> &signalNumbers)
+{
+    const sigset_t set = setOf(signalNumbers);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+}
+
 UnixSignalWatcher::UnixSignalWatcher(const QList<int> &signalNumbers, QObject *parent)
     : QObject(parent), m_signals(signalNumbers)
 {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0, pipeEnds) != 0) {
-        qCWarning(lcSignals) << "no socket pair for signals:" << strerror(errno);
+    // Blocked and read from a signalfd rather than caught by a handler: a scanner
+    // backend may set the signals' actions back to the default in its own threads
+    // (SANE's test backend does), which would then end the program at once.
+    blockInEveryThread(m_signals);
+    const sigset_t set = setOf(m_signals);
+    m_fd = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (m_fd < 0) {
+        qCWarning(lcSignals) << "no signalfd:" << strerror(errno);
+        restoreDefaults();
         return;
     }
-    m_notifier = new QSocketNotifier(pipeEnds[0], QSocketNotifier::Read, this);
+    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &UnixSignalWatcher::readSignal);
-
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int number : std::as_const(m_signals))
-        sigaction(number, &action, nullptr);
     qCDebug(lcSignals) << "watching" << m_signals;
 }
 
@@ -52,25 +56,27 @@ UnixSignalWatcher::~UnixSignalWatcher()
     restoreDefaults();
     delete m_notifier;
     m_notifier = nullptr;
-    ::close(pipeEnds[0]);
-    ::close(pipeEnds[1]);
-    pipeEnds[0] = pipeEnds[1] = -1;
+    ::close(m_fd);
+    m_fd = -1;
 }
 
 void UnixSignalWatcher::restoreDefaults()
 {
     for (int number : std::as_const(m_signals))
         std::signal(number, SIG_DFL);
+    // Unblocked on this thread only: the next signal reaches it and ends the program.
+    const sigset_t set = setOf(m_signals);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
 }
 
 void UnixSignalWatcher::readSignal()
 {
-    unsigned char byte = 0;
+    signalfd_siginfo info = {};
     bool any = false;
     int last = 0;
-    while (::read(pipeEnds[0], &byte, 1) == 1) {
+    while (::read(m_fd, &info, sizeof info) == ssize_t(sizeof info)) {
         any = true;
-        last = byte;
+        last = int(info.ssi_signo);
     }
     if (!any)
         return;

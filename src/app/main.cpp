@@ -17,6 +17,9 @@ int main(int argc, char *argv[])
     const int status = CommandLine::handleInfoOptions(argc, argv);
     if (status >= 0)
         return status;
+    // Before any thread exists (the application object starts some).
+    const QList<int> closingSignals{SIGTERM, SIGINT, SIGHUP};
+    UnixSignalWatcher::blockInEveryThread(closingSignals);
     PagoraApplication app(argc, argv);
 
     // The four windows exist, hidden, before the main window is first shown, so
@@ -29,7 +32,7 @@ int main(int argc, char *argv[])
 
     // Logout, kill and Ctrl+C close the program as File, Exit does.
     SignalShutdown shutdown(&frm_Main, frm_Main.TwainControl);
-    UnixSignalWatcher signalWatcher({SIGTERM, SIGINT, SIGHUP});
+    UnixSignalWatcher signalWatcher(closingSignals);
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &shutdown,
                      &SignalShutdown::closeProgram);
 
