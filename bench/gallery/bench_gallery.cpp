@@ -1,10 +1,10 @@
 // Times the thumbnail of an A4 300 dpi page (from memory, against Pillow's
 // reduce(47) on the same picture in the same run, and from the BMP file on
 // disk) and "Save all to PDF" of 20 such pages through the main window.
-#include "gallery/TempFolder.h"
-#include "gallery/Thumbnail.h"
+#include "files/TempFolder.h"
+#include "pages/Thumbnail.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "scanner/NullTwainControl.h"
 #include "settings/SettingsStore.h"
 

@@ -1,11 +1,11 @@
 // Times "Save all to PDF" of 10 A4 300 dpi text pages through the main window:
 // without recognition, and searchable after the pages were recognised in the
 // background as they were listed. Goal: searchable within 1.2 times the plain time.
-#include "gallery/PageRecogniser.h"
+#include "pages/PageRecogniser.h"
 #include "gallery/PdfSaveDialog.h"
-#include "gallery/TempFolder.h"
+#include "files/TempFolder.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "scanner/NullTwainControl.h"
 #include "settings/SettingsStore.h"
 

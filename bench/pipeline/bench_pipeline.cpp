@@ -1,10 +1,10 @@
 // A 10-sheet A4 300 dpi colour feeder batch with JPEG pages: the time from the
 // scan command to the last page listed, against scanimage --batch of the same
 // sheets followed by cjpeg of each, in the same run. Prints both and the ratio.
-#include "gallery/PageModel.h"
+#include "pages/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "scanner/PageImageWriter.h"
 #include "scanner/SaneTwainControl.h"
 #include "settings/SettingsStore.h"

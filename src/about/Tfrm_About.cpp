@@ -4,7 +4,7 @@
 #include "about/UpdateNotice.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 
 #include <QEvent>
 #include <QFrame>

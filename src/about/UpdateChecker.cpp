@@ -3,9 +3,9 @@
 #include "about/AboutLog.h"
 #include "about/UpdateFile.h"
 #include "about/VersionNumber.h"
-#include "gallery/TempFolder.h"
+#include "files/TempFolder.h"
 #include "i18n/SystemErrorText.h"
-#include "scanner/AtomicFile.h"
+#include "files/AtomicFile.h"
 
 #include <QNetworkAccessManager>
 #include <QNetworkProxy>

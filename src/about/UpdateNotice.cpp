@@ -2,7 +2,7 @@
 
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 
 #include <QDesktopServices>
 #include <QUrl>

@@ -1,6 +1,6 @@
 #include "app/PagoraApplication.h"
 
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "settings/SettingsStore.h"
 
 #include <QDir>

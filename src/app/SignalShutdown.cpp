@@ -1,6 +1,6 @@
 #include "app/SignalShutdown.h"
 
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "scanner/TTwainControl.h"
 
 #include <QApplication>

@@ -5,7 +5,7 @@
 #include "app/UnixSignalWatcher.h"
 #include "gallery/Tfrm_Preview.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "settings/Tfrm_Settings.h"
 
 #include <csignal>

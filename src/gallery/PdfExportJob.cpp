@@ -1,6 +1,6 @@
 #include "gallery/PdfExportJob.h"
 
-#include "gallery/GalleryLog.h"
+#include "pages/GalleryLog.h"
 #include "ocr/OcrEnginePool.h"
 #include "pdf/PdfExport.h"
 

@@ -1,7 +1,7 @@
 #include "gallery/PdfSaveDialog.h"
 
 #include "i18n/TLangDispatcher.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "ocr/OcrLanguageChoice.h"
 #include "settings/SettingsStore.h"
 

@@ -1,6 +1,6 @@
 #include "gallery/PreviewImage.h"
 
-#include "gallery/GalleryRules.h"
+#include "pages/GalleryRules.h"
 
 #include <QPainter>
 

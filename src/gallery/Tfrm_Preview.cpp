@@ -1,6 +1,6 @@
 #include "gallery/Tfrm_Preview.h"
 
-#include "gallery/PagePicture.h"
+#include "pages/PagePicture.h"
 #include "gallery/PreviewImage.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"

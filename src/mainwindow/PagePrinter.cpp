@@ -1,6 +1,6 @@
 #include "mainwindow/PagePrinter.h"
 
-#include "mainwindow/PrintLayout.h"
+#include "session/PrintLayout.h"
 
 #include <QCoreApplication>
 #include <QImage>

@@ -1,9 +1,9 @@
 #include "mainwindow/PageRecovery.h"
 
-#include "gallery/GalleryLog.h"
-#include "gallery/StaleJournals.h"
-#include "gallery/Thumbnail.h"
-#include "mainwindow/UserPrompts.h"
+#include "pages/GalleryLog.h"
+#include "pages/StaleJournals.h"
+#include "pages/Thumbnail.h"
+#include "widgets/UserPrompts.h"
 
 #include <QApplication>
 #include <QDir>

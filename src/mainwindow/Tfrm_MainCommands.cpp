@@ -1,13 +1,13 @@
 // Scan and copy commands, the page pipeline and printing.
-#include "gallery/FileNaming.h"
-#include "gallery/PageModel.h"
-#include "gallery/TempFolder.h"
+#include "pages/FileNaming.h"
+#include "pages/PageModel.h"
+#include "files/TempFolder.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
-#include "mainwindow/PagePipeline.h"
+#include "pages/PagePipeline.h"
 #include "mainwindow/PagePrinter.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "scanner/TTwainControl.h"
 
 #include <QAction>

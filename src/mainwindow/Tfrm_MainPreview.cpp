@@ -1,14 +1,14 @@
 // The preview command, the rulers and the scan area.
-#include "gallery/BoxResampler.h"
-#include "gallery/TempFolder.h"
+#include "pages/BoxResampler.h"
+#include "files/TempFolder.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
 #include "mainwindow/PreviewPane.h"
-#include "mainwindow/PreviewRules.h"
+#include "session/PreviewRules.h"
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "scanner/PageSizes.h"
 #include "scanner/TTwainControl.h"
 

@@ -2,7 +2,7 @@
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
 #include "mainwindow/PreviewPane.h"
-#include "mainwindow/PreviewRules.h"
+#include "session/PreviewRules.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "scanner/TTwainControl.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "pdf/PdfWord.h"
+#include "ocr/PdfWord.h"
 
 #include <QByteArray>
 #include <QSize>

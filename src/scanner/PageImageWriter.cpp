@@ -2,7 +2,7 @@
 
 #include "i18n/SystemErrorText.h"
 #include "imaging/JpegCodec.h"
-#include "scanner/AtomicFile.h"
+#include "files/AtomicFile.h"
 
 #include <QBuffer>
 #include <QFileInfo>

@@ -3,11 +3,11 @@
 // the feeder and error paths, failed writes.
 #include "FakeTwainControl.h"
 #include "app/SignalShutdown.h"
-#include "gallery/PageModel.h"
+#include "pages/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "settings/SettingsStore.h"
 #include "support/PromptRecorder.h"
 #include "support/TestFolders.h"

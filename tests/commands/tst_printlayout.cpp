@@ -1,5 +1,5 @@
 // Where a copied page lands on the printed sheet.
-#include "mainwindow/PrintLayout.h"
+#include "session/PrintLayout.h"
 
 #include <QTest>
 

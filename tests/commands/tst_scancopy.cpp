@@ -1,13 +1,13 @@
 // Scan and copy end to end: the main window driving SANE's test backend (a
 // flatbed and a feeder of 10 sheets), and copies printed through a CUPS queue of
 // cups-pdf. Scans run at 75 dpi to stay quick.
-#include "gallery/PageModel.h"
+#include "pages/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
-#include "mainwindow/PagePipeline.h"
+#include "pages/PagePipeline.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "scanner/SaneTwainControl.h"
 #include "settings/SettingsStore.h"
 #include "support/FullDisk.h"

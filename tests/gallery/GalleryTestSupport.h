@@ -4,11 +4,11 @@
 // page files written into a scratch destination folder, BMP working copies into
 // the test's TEMP, then FillImageList. Questions and dialogs are answered here.
 
-#include "gallery/PageModel.h"
-#include "gallery/TempFolder.h"
+#include "pages/PageModel.h"
+#include "files/TempFolder.h"
 #include "gallery/Tfrm_Preview.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "scanner/NullTwainControl.h"
 #include "settings/SettingsStore.h"
 #include "support/PromptRecorder.h"

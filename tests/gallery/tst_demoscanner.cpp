@@ -3,12 +3,12 @@
 // "Save all to PDF" writes every page in list order, Delete removes them all.
 // With PAGORA_SHOTS set to a folder (and a real X display) the screen is saved
 // there at the interesting moments.
-#include "gallery/PageModel.h"
-#include "gallery/TempFolder.h"
+#include "pages/PageModel.h"
+#include "files/TempFolder.h"
 #include "gallery/Tfrm_Preview.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "scanner/SaneTwainControl.h"
 #include "settings/SettingsStore.h"
 #include "support/PdfInspector.h"

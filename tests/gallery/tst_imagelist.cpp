@@ -1,5 +1,5 @@
 #include "GalleryTestSupport.h"
-#include "gallery/Thumbnail.h"
+#include "pages/Thumbnail.h"
 #include "i18n/TLangDispatcher.h"
 #include "mainwindow/StatusPanelBar.h"
 

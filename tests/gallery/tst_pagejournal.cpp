@@ -1,8 +1,8 @@
 // The page journal on its own: what goes in comes back whatever the paths hold,
 // damaged lines are skipped and counted, and only journals whose program is
 // gone are claimed, by one claimer at a time.
-#include "gallery/PageJournal.h"
-#include "gallery/StaleJournals.h"
+#include "pages/PageJournal.h"
+#include "pages/StaleJournals.h"
 
 #include <QCoreApplication>
 #include <QDir>

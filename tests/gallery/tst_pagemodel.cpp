@@ -1,6 +1,6 @@
 // The page model and the page pipeline without any window.
-#include "gallery/PageModel.h"
-#include "mainwindow/PagePipeline.h"
+#include "pages/PageModel.h"
+#include "pages/PagePipeline.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>

@@ -1,6 +1,6 @@
 // Turning listed pages: page file and working copy together, in every page format.
-#include "gallery/PageModel.h"
-#include "gallery/PageRotation.h"
+#include "pages/PageModel.h"
+#include "pages/PageRotation.h"
 #include "imaging/ImageFileReader.h"
 #include "scanner/PageImageWriter.h"
 

@@ -1,5 +1,5 @@
 #include "GalleryTestSupport.h"
-#include "gallery/PageRecogniser.h"
+#include "pages/PageRecogniser.h"
 #include "gallery/PdfSaveDialog.h"
 #include "support/PdfInspector.h"
 #include "support/TextPage.h"

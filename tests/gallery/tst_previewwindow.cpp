@@ -1,5 +1,5 @@
 #include "GalleryTestSupport.h"
-#include "gallery/GalleryRules.h"
+#include "pages/GalleryRules.h"
 #include "gallery/PreviewImage.h"
 #include "i18n/TLangDispatcher.h"
 

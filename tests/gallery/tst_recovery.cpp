@@ -3,11 +3,11 @@
 // working copies or leaves them for later. The killed session is this test
 // program started again as a child, driving the window with the fake scanner.
 #include "FakeTwainControl.h"
-#include "gallery/PageJournal.h"
-#include "gallery/PageModel.h"
+#include "pages/PageJournal.h"
+#include "pages/PageModel.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "settings/SettingsStore.h"
 
 #include <QApplication>

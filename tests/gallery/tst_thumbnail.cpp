@@ -1,6 +1,6 @@
-#include "gallery/BoxResampler.h"
-#include "gallery/GalleryRules.h"
-#include "gallery/Thumbnail.h"
+#include "pages/BoxResampler.h"
+#include "pages/GalleryRules.h"
+#include "pages/Thumbnail.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>

@@ -1,5 +1,5 @@
 #include "app/PagoraApplication.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 
 #include <QTest>
 #include <stdexcept>

@@ -1,5 +1,5 @@
 // The naming rules of page files and working copies, as pure functions.
-#include "gallery/FileNaming.h"
+#include "pages/FileNaming.h"
 
 #include <QDateTime>
 #include <QDir>

@@ -2,7 +2,7 @@
 // the preview window's loader, the PDF export and pagora-pdf. Each gets a message
 // naming the file and writes nothing; the whole files they were cut from pass.
 #include "PdfTestSupport.h"
-#include "gallery/PagePicture.h"
+#include "pages/PagePicture.h"
 #include "imaging/ImageFileReader.h"
 #include "imaging/JpegCodec.h"
 #include "pdf/PdfExport.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "mainwindow/RulerWidget.h"
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 #include "support/PromptRecorder.h"
 
 #include <QColor>

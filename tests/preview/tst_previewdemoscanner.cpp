@@ -1,6 +1,6 @@
 // The preview and a standard-size scan against SANE's test backend, the demo scanner.
 #include "PreviewTestSupport.h"
-#include "gallery/TempFolder.h"
+#include "files/TempFolder.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "scanner/SaneTwainControl.h"

@@ -1,4 +1,4 @@
-#include "mainwindow/PreviewRules.h"
+#include "session/PreviewRules.h"
 
 #include <QtTest>
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "FakeTwainControl.h"
 #include "PreviewTestSupport.h"
-#include "gallery/TempFolder.h"
+#include "files/TempFolder.h"
 #include "mainwindow/PreviewPane.h"
-#include "mainwindow/PreviewRules.h"
+#include "session/PreviewRules.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
 

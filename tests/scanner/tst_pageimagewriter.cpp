@@ -1,4 +1,4 @@
-#include "gallery/TempFolder.h"
+#include "files/TempFolder.h"
 #include "imaging/JpegCodec.h"
 #include "scanner/PageImageWriter.h"
 #include "support/FullDisk.h"

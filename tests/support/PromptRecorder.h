@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 
 #include <QDesktopServices>
 #include <QList>

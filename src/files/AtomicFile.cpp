@@ -1,6 +1,6 @@
-#include "scanner/AtomicFile.h"
+#include "files/AtomicFile.h"
 
-#include "gallery/TempFolder.h"
+#include "files/TempFolder.h"
 #include "i18n/SystemErrorText.h"
 
 #include <QFileInfo>

@@ -1,4 +1,4 @@
-#include "gallery/GalleryRules.h"
+#include "pages/GalleryRules.h"
 
 #include <QDir>
 

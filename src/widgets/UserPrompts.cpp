@@ -1,4 +1,4 @@
-#include "mainwindow/UserPrompts.h"
+#include "widgets/UserPrompts.h"
 
 #include <QAbstractButton>
 #include <QApplication>

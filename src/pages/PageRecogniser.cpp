@@ -1,7 +1,7 @@
-#include "gallery/PageRecogniser.h"
+#include "pages/PageRecogniser.h"
 
-#include "gallery/GalleryLog.h"
-#include "gallery/PageModel.h"
+#include "pages/GalleryLog.h"
+#include "pages/PageModel.h"
 #include "ocr/OcrEnginePool.h"
 
 #include <QImage>

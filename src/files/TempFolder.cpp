@@ -1,4 +1,4 @@
-#include "gallery/TempFolder.h"
+#include "files/TempFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
-#include "gallery/StaleJournals.h"
+#include "pages/StaleJournals.h"
 
-#include "gallery/GalleryLog.h"
-#include "gallery/PageJournal.h"
+#include "pages/GalleryLog.h"
+#include "pages/PageJournal.h"
 
 #include <QDir>
 #include <QFile>

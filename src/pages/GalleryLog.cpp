@@ -1,3 +1,3 @@
-#include "gallery/GalleryLog.h"
+#include "pages/GalleryLog.h"
 
 Q_LOGGING_CATEGORY(lcGallery, "pagora.gallery", QtWarningMsg)

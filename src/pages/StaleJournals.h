@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gallery/PageEntry.h"
+#include "pages/PageEntry.h"
 
 #include <QList>
 #include <QString>

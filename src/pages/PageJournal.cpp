@@ -1,7 +1,7 @@
-#include "gallery/PageJournal.h"
+#include "pages/PageJournal.h"
 
-#include "gallery/GalleryLog.h"
-#include "gallery/TempFolder.h"
+#include "pages/GalleryLog.h"
+#include "files/TempFolder.h"
 #include "i18n/SystemErrorText.h"
 
 #include <QCoreApplication>

@@ -1,7 +1,7 @@
-#include "gallery/PagePicture.h"
+#include "pages/PagePicture.h"
 
-#include "gallery/GalleryLog.h"
-#include "gallery/GalleryRules.h"
+#include "pages/GalleryLog.h"
+#include "pages/GalleryRules.h"
 #include "imaging/ImageFileReader.h"
 
 #include <QCoreApplication>

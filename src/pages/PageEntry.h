@@ -1,6 +1,6 @@
 #pragma once
 
-#include "gallery/PageText.h"
+#include "pages/PageText.h"
 
 #include <QImage>
 #include <QMetaType>

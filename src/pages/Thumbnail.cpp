@@ -1,8 +1,8 @@
-#include "gallery/Thumbnail.h"
+#include "pages/Thumbnail.h"
 
-#include "gallery/BoxResampler.h"
-#include "gallery/GalleryLog.h"
-#include "gallery/GalleryRules.h"
+#include "pages/BoxResampler.h"
+#include "pages/GalleryLog.h"
+#include "pages/GalleryRules.h"
 #include "imaging/BmpLayout.h"
 
 #include <QFile>

@@ -1,8 +1,8 @@
-#include "gallery/PageModel.h"
+#include "pages/PageModel.h"
 
-#include "gallery/GalleryRules.h"
-#include "gallery/PageRotation.h"
-#include "gallery/Thumbnail.h"
+#include "pages/GalleryRules.h"
+#include "pages/PageRotation.h"
+#include "pages/Thumbnail.h"
 
 #include <QDataStream>
 #include <QDir>

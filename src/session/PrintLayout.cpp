@@ -1,4 +1,4 @@
-#include "mainwindow/PrintLayout.h"
+#include "session/PrintLayout.h"
 
 QRect printRectangle(int imageWidth, int imageHeight, int printableWidth, int printableHeight)
 {

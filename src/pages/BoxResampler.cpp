@@ -1,4 +1,4 @@
-#include "gallery/BoxResampler.h"
+#include "pages/BoxResampler.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,4 +1,4 @@
-#include "gallery/FileNaming.h"
+#include "pages/FileNaming.h"
 
 #include <QDateTime>
 #include <QDir>

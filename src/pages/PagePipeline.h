@@ -1,7 +1,7 @@
 #pragma once
 
-#include "gallery/FileNaming.h"
-#include "gallery/PageEntry.h"
+#include "pages/FileNaming.h"
+#include "pages/PageEntry.h"
 
 #include <QImage>
 #include <QObject>

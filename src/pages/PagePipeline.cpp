@@ -1,6 +1,6 @@
-#include "mainwindow/PagePipeline.h"
+#include "pages/PagePipeline.h"
 
-#include "gallery/Thumbnail.h"
+#include "pages/Thumbnail.h"
 #include "scanner/BlankPageDetector.h"
 #include "scanner/PageImageWriter.h"
 

@@ -1,6 +1,6 @@
-#include "gallery/PageRotation.h"
+#include "pages/PageRotation.h"
 
-#include "gallery/GalleryLog.h"
+#include "pages/GalleryLog.h"
 #include "imaging/ImageFileReader.h"
 #include "scanner/PageImageWriter.h"
 
