@@ -31,7 +31,7 @@ int main(int argc, char *argv[])
     frm_Main.setWindows(&frm_About, &frm_Settings, &frm_Preview);
 
     // Logout, kill and Ctrl+C close the program as File, Exit does.
-    SignalShutdown shutdown(&frm_Main, frm_Main.TwainControl);
+    SignalShutdown shutdown(&frm_Main);
     UnixSignalWatcher signalWatcher(closingSignals);
     QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &shutdown,
                      &SignalShutdown::closeProgram);

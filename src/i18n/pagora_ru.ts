@@ -334,29 +334,9 @@
         <translation> файл</translation>
     </message>
     <message>
-        <source>The preview image could not be saved to %1.</source>
-        <comment>PreviewNotSaved</comment>
-        <translation>Не удалось сохранить изображение предварительного просмотра в %1.</translation>
-    </message>
-    <message>
         <source>The preview image %1 cannot be read: %2</source>
         <comment>PreviewNotReadable</comment>
         <translation>Не удалось прочитать изображение предварительного просмотра %1: %2</translation>
-    </message>
-    <message>
-        <source>The scanner reported error %1.</source>
-        <comment>ScannerErrorCode</comment>
-        <translation>Сканер сообщил об ошибке %1.</translation>
-    </message>
-    <message>
-        <source>The page file %1 could not be written: %2</source>
-        <comment>pageFileNotWritten</comment>
-        <translation>Не удалось записать файл страницы %1: %2</translation>
-    </message>
-    <message>
-        <source>The working copy %1 could not be written: %2</source>
-        <comment>workingCopyNotWritten</comment>
-        <translation>Не удалось записать рабочую копию %1: %2</translation>
     </message>
     <message>
         <source>The working copy %1 could not be read.</source>
@@ -418,11 +398,6 @@
         <translation>Обновить список сканеров</translation>
     </message>
     <message>
-        <source>Searching for scanners…</source>
-        <comment>cmb_Sources.Searching</comment>
-        <translation>Поиск сканеров…</translation>
-    </message>
-    <message>
         <source>The page journal %1 could not be written: %2</source>
         <comment>journalNotWritten</comment>
         <translation>Не удалось записать журнал страниц %1: %2</translation>
@@ -436,11 +411,6 @@
         <source>S&amp;top scanning</source>
         <comment>ActionStop</comment>
         <translation>О&amp;становить сканирование</translation>
-    </message>
-    <message>
-        <source>Scanning stopped</source>
-        <comment>ScanningStopped</comment>
-        <translation>Сканирование остановлено</translation>
     </message>
     <message>
         <source>Move up</source>
@@ -481,6 +451,39 @@
         <source>The page %1 could not be turned: %2</source>
         <comment>rotateFailed</comment>
         <translation>Не удалось повернуть страницу %1: %2</translation>
+    </message>
+</context>
+<context>
+    <name>ScanSession</name>
+    <message>
+        <source>The preview image could not be saved to %1.</source>
+        <comment>PreviewNotSaved</comment>
+        <translation>Не удалось сохранить изображение предварительного просмотра в %1.</translation>
+    </message>
+    <message>
+        <source>The scanner reported error %1.</source>
+        <comment>ScannerErrorCode</comment>
+        <translation>Сканер сообщил об ошибке %1.</translation>
+    </message>
+    <message>
+        <source>The page file %1 could not be written: %2</source>
+        <comment>pageFileNotWritten</comment>
+        <translation>Не удалось записать файл страницы %1: %2</translation>
+    </message>
+    <message>
+        <source>The working copy %1 could not be written: %2</source>
+        <comment>workingCopyNotWritten</comment>
+        <translation>Не удалось записать рабочую копию %1: %2</translation>
+    </message>
+    <message>
+        <source>Searching for scanners…</source>
+        <comment>cmb_Sources.Searching</comment>
+        <translation>Поиск сканеров…</translation>
+    </message>
+    <message>
+        <source>Scanning stopped</source>
+        <comment>ScanningStopped</comment>
+        <translation>Сканирование остановлено</translation>
     </message>
 </context>
 <context>

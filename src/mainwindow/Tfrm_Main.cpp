@@ -8,7 +8,6 @@
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
-#include "pages/PagePipeline.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/SourceListLoader.h"
@@ -55,15 +54,35 @@ void Tfrm_Main::setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Prev
         connect(m_settings, &Tfrm_Settings::preferencesApplied, this,
                 [this](int unitsCode, bool skipBlank) {
                     UnitsCode = unitsCode;
-                    gSkipBlank = skipBlank;
+                    m_session->setSkipBlank(skipBlank);
                     Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
                 });
 }
 
 void Tfrm_Main::connectControl()
 {
-    connect(TwainControl, &TTwainControl::OnPostScan, this, &Tfrm_Main::TwainControlPostScan);
-    connect(TwainControl, &TTwainControl::OnProgress, this, &Tfrm_Main::TwainControlProgress);
+    m_session = new ScanSession(TwainControl, this);
+    // A listed page's working copy may be the only copy of its page.
+    m_session->setListedCheck([this](const QString &path) {
+        for (int i = 0; i < Pages->rowCount(); ++i)
+            if (Pages->entry(i).workingCopy == path)
+                return true;
+        return false;
+    });
+    connect(m_session, &ScanSession::stateChanged, this, &Tfrm_Main::updateCommands);
+    connect(m_session, &ScanSession::status, this, &Tfrm_Main::Mess);
+    connect(m_session, &ScanSession::progress, pb_ScanProgress, &QProgressBar::setValue);
+    connect(m_session, &ScanSession::pageListed, this,
+            qOverload<const PageEntry &>(&Tfrm_Main::FillImageList));
+    connect(m_session, &ScanSession::workingCopyWritten, Pages, &PageModel::noteWorkingCopy);
+    connect(m_session, &ScanSession::previewSaved, this,
+            [this](const QString &path) { LoadPreview(path); });
+    // A close that waited for the running batch goes on once it has ended.
+    connect(m_session, &ScanSession::closed, this, &QWidget::close, Qt::QueuedConnection);
+    for (QLineEdit *field : {edt_FileName, edt_Destination})
+        connect(field, &QLineEdit::textChanged, this, &Tfrm_Main::syncNaming);
+    connect(cmb_Format, &QComboBox::currentIndexChanged, this, &Tfrm_Main::syncNaming);
+    syncNaming();
     m_sourceList = new SourceListLoader(TwainControl, cmb_Sources, this);
     connect(m_sourceList, &SourceListLoader::finished, this, &Tfrm_Main::sourcesListed);
 }
@@ -99,7 +118,7 @@ void Tfrm_Main::FormShow()
     I32_Preview->createLayers();
     DrawRuler(20.78f);
     Mess(m_sourceList->isSearching()
-             ? searchingText()
+             ? ScanSession::searchingText()
              : MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")));
 
     // After the window is up, so a slow network never delays the start.
@@ -110,27 +129,34 @@ void Tfrm_Main::FormShow()
 void Tfrm_Main::closeEvent(QCloseEvent *event)
 {
     FormClose();
+    // A running batch is stopped first; its pages already read are written and
+    // listed, and the window closes once the session says it has ended.
+    if (!m_session->isClosed() || m_session->busy()) {
+        event->ignore();
+        return;
+    }
+    finishClose();
     QMainWindow::closeEvent(event);
 }
 
 void Tfrm_Main::FormClose()
 {
-    if (m_closed)
+    if (m_closing)
         return;
-    m_closed = true;
-    // A batch still running ends here: later sheets would arrive after the clean-up.
-    if (m_busy && (ScanMode == ScanMode::Scan || ScanMode == ScanMode::Copy))
-        TwainControl->StopDevice();
+    m_closing = true;
     SaveParams();
-    // A running batch is stopped as the user would stop it; its delivered pages
-    // are then finished below like any others.
-    StopScanningClick();
     // An export still reading working copies ends first (the progress dialog
     // keeps the user from closing, a signal to quit does not).
     if (m_pdfExport)
         m_pdfExport->cancelAndWait();
-    // Pages already delivered are written and listed before anything is removed.
-    Pipeline->finishAll();
+    m_session->close();
+}
+
+void Tfrm_Main::finishClose()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
     cleanUpWorkingCopies();
     // A normal close: nothing to offer back at the next start.
     m_journal->remove();
@@ -153,7 +179,9 @@ void Tfrm_Main::RestoreParams()
     // Only 0 (inches) and 1 (millimetres) have rulers; anything else counts as absent.
     if (store.readIntegerInRange(SettingsStore::Units, 0, 1, units))
         UnitsCode = units + 1;
-    store.readBool(SettingsStore::SkipBlank, gSkipBlank);
+    bool skipBlank = false;
+    store.readBool(SettingsStore::SkipBlank, skipBlank);
+    m_session->setSkipBlank(skipBlank);
 
     // Sizes beyond any screen are treated as absent; the minimum size still applies.
     constexpr int MaxWindowSide = 32767;
@@ -225,15 +253,15 @@ void Tfrm_Main::cmb_SourcesChange(int index)
 void Tfrm_Main::RefreshSourcesClick()
 {
     // Disabled during a command or a search; the menu's shortcut may still come here.
-    if (!ToolButtonScan->isEnabled() || m_sourceList->isSearching())
+    if (m_session->state() != ScanSession::State::Idle)
         return;
-    Mess(searchingText());
+    Mess(ScanSession::searchingText());
     startSourceSearch();
 }
 
 void Tfrm_Main::startSourceSearch()
 {
-    setSourceCommandsEnabled(false);
+    m_session->beginSearch();
     m_sourceList->start();
 }
 
@@ -243,7 +271,7 @@ void Tfrm_Main::sourcesListed()
         m_scannerChoicePending = false;
         restoreScannerChoice();
     }
-    setSourceCommandsEnabled(true);
+    m_session->endSearch();
     Mess(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")));
 }
 
@@ -260,18 +288,6 @@ void Tfrm_Main::restoreScannerChoice()
         cmb_Sources->setCurrentIndex(index);
 }
 
-void Tfrm_Main::setSourceCommandsEnabled(bool enabled)
-{
-    setCommandButtonsEnabled(enabled);
-    for (QAction *command : {Action2, Action1, Action3})
-        command->setEnabled(enabled);
-}
-
-QString Tfrm_Main::searchingText() const
-{
-    return tr("Searching for scanners…", "cmb_Sources.Searching");
-}
-
 void Tfrm_Main::cb_ADFClick()
 {
     cb_Duplex->setEnabled(cb_ADF->isChecked());
@@ -279,21 +295,22 @@ void Tfrm_Main::cb_ADFClick()
         cb_Duplex->setChecked(false);
 }
 
-void Tfrm_Main::setCommandButtonsEnabled(bool enabled)
+void Tfrm_Main::updateCommands()
 {
-    m_busy = !enabled;
-    if (enabled)
-        m_commandRunning = false;
-    ToolButtonPreview->setEnabled(enabled);
-    ToolButtonScan->setEnabled(enabled);
+    const ScanSession::State state = m_session->state();
+    const bool idle = state == ScanSession::State::Idle;
+    const bool running = m_session->busy();
+    for (QAction *command : {Action2, Action1, Action3, ActionRefreshSources})
+        command->setEnabled(idle);
+    ToolButtonPreview->setEnabled(idle);
+    ToolButtonScan->setEnabled(idle);
     // The Scan button turns into Stop while a command runs (a swap in place: the
     // Scan button keeps its menu and its face for the next command).
-    ToolButtonScan->setVisible(!m_commandRunning);
-    ToolButtonStop->setVisible(m_commandRunning);
-    const bool stoppable = m_commandRunning && !m_stopRequested;
+    ToolButtonScan->setVisible(!running);
+    ToolButtonStop->setVisible(running);
+    const bool stoppable = state == ScanSession::State::Acquiring;
     ToolButtonStop->setEnabled(stoppable);
     ActionStop->setEnabled(stoppable);
     // No export while a batch runs: it would miss the pages still coming.
-    Action_PDF->setEnabled(enabled && Pages->rowCount() > 0);
-    ActionRefreshSources->setEnabled(enabled);
+    Action_PDF->setEnabled(!running && Pages->rowCount() > 0);
 }

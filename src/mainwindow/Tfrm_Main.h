@@ -1,5 +1,7 @@
 #pragma once
 
+#include "session/ScanSession.h"
+
 #include <QImage>
 #include <QMainWindow>
 #include <QPixmap>
@@ -34,21 +36,10 @@ class StatusPanelBar;
 class PageModel;
 class PageJournal;
 class PageRecovery;
-class PagePipeline;
 class PdfSaveDialog;
 class PageRecogniser;
 class PdfExportJob;
 struct PageEntry;
-struct PageResult;
-
-// What the running command does with the pages the control delivers.
-enum class ScanMode
-{
-    None = 0,
-    Preview = 1,
-    Scan = 2,
-    Copy = 3
-};
 
 // The main window: scanner source and settings on the left, the preview with its
 // rulers in the middle, the list of scanned pages on the right, the status bar
@@ -73,20 +64,13 @@ public:
     // The windows this one opens; created after it, as the program starts.
     void setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Preview *preview);
 
-    // --- command state shared with the control's event handlers ---
-    ::ScanMode ScanMode = ::ScanMode::None;
-    bool gADF = false;
-    bool gSkipBlank = false;
+    // The scanner, the command state and the page pipeline.
+    ScanSession *session() const { return m_session; }
+
     int UnitsCode = 1; // 1 inches, 2 millimetres
     QString StatusText;
     bool StatusIsError = false;
-    int ScanResolution = 0;
     float PreviewResolution = 20.78f;
-    int PrintableWidth = 0;
-    int PrintableHeight = 0;
-    // The last page error of the running batch, shown again once the batch ends:
-    // an error on an early sheet must not vanish under the later progress texts.
-    QString BatchError;
 
     // --- start, stop, status ---
     void FormShow();
@@ -99,12 +83,9 @@ public:
     void RefreshSourcesClick();
     void cb_ADFClick();
 
-    // --- scan and copy commands, page pipeline ---
-    // Writes pixel type, resolution (read back into ScanResolution), page size,
-    // for a scan the custom area, and the feeder decision with gADF. A copy reads
-    // the printer's printable size right after the pixel type. Returns false when
-    // the command must end here (an empty feeder, already reported).
-    bool ApplyScanSettings(bool forScan);
+    // --- scan and copy commands ---
+    // The command's choices as the window shows them now.
+    ScanSession::Request scanRequest() const;
     void Scan1Click();
     void Copy1Click();
     void ToolButtonScanClick();
@@ -113,14 +94,10 @@ public:
     void StopScanningClick();
     void TwainScan();
     void TwainCopy();
-    void TwainControlPostScan(int flag);
-    void TwainControlProgress(int action, int percentComplete, bool canInterrupt);
-    void GetPrinterInfo();
+    // The current printer's printable size in its device pixels.
+    QSize GetPrinterInfo();
 
     // --- preview, rulers, scan area ---
-    // The preview branch of the page pipeline: saves the page as the preview
-    // image in the temporary folder and shows it.
-    void PostScanPreview();
     void ToolButtonPreviewClick();
     bool LoadPreview(const QString &fname);
     void DrawRuler(float OurResolution = 20.78f);
@@ -160,7 +137,7 @@ public:
     // The pages of an earlier session, listed as pages of this one.
     void listRecoveredPages(const QList<PageEntry> &pages);
     // Whether a preview, scan or copy is running.
-    bool busy() const { return m_busy; }
+    bool busy() const { return m_session->busy(); }
 
     TTwainControl *TwainControl = nullptr;
 
@@ -215,7 +192,6 @@ public:
     QListView *lv_Images = nullptr;
     PageModel *Pages = nullptr;           // what lv_Images shows
     PageRecogniser *Recogniser = nullptr; // its pages' text, when the preferences ask
-    PagePipeline *Pipeline = nullptr;
     PdfSaveDialog *SaveDialog1 = nullptr;
 
     StatusPanelBar *sb_Main = nullptr;
@@ -238,10 +214,6 @@ public:
     QAction *ActionRefreshSources = nullptr; // File, &Refresh scanner list
     QAction *ActionStop = nullptr;           // File, S&top scanning (Escape)
 
-    // Enables or disables the two command buttons together.
-    void setCommandButtonsEnabled(bool enabled);
-    // A preview, scan or copy starts: the buttons go, Stop takes the Scan button's place.
-    void beginCommand(::ScanMode mode);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -262,13 +234,16 @@ private:
     // The list's own commands (order, selection) and its context menu.
     void createPageListActions();
     void retranslatePageList();
-    void pageDone(const PageResult &result);
-    // The end of a scan or copy once its last page is handled: "Ready", buttons.
-    void finishBatch();
-    // Hands the newest page of a scan or copy to the pipeline.
-    void submitPage();
-    void endOfBatchTest();
-    QString stoppedText() const;
+    // A prefix that would lose the page or put it outside the destination folder
+    // is refused before anything is scanned.
+    bool prefixAccepted();
+    // The destination folder exists, or the user had it created.
+    bool destinationReady();
+    // The commands follow the session's state: none while a command runs or
+    // the scanners are searched for, Stop only while a command runs.
+    void updateCommands();
+    // The page name choices as the fields show them, for the next page.
+    void syncNaming();
     void retranslateUi();
     void showAbout();
     void showPreferences();
@@ -280,8 +255,8 @@ private:
     void startSourceSearch();
     void sourcesListed();
     void restoreScannerChoice();
-    void setSourceCommandsEnabled(bool enabled);
-    QString searchingText() const;
+    // The close's last step, once no page can come any more.
+    void finishClose();
     // The journal rewritten after a delete or a rename.
     void journalPages();
     // Reported once per run; the pages are listed all the same.
@@ -296,18 +271,14 @@ private:
     Tfrm_Preview *m_preview = nullptr;
     SourceListLoader *m_sourceList = nullptr;
     bool m_scannerChoicePending = false; // the first list after start applies "Scanner"
+    ScanSession *m_session = nullptr;
     bool m_shown = false;
-    bool m_busy = false;
-    bool m_batchEnding = false; // the control finished; pages may still be in the pipeline
-    int m_owedReleases = 0;     // pages the scanner waits to hear were taken
-    // A preview, scan or copy runs (the device search also disables the buttons).
-    bool m_commandRunning = false;
-    bool m_stopRequested = false;
     QPointer<PdfExportJob> m_pdfExport;
     QSize m_designSize;          // the window at which the preview pane has its design size
     QImage m_previewImage;       // the last preview as read, refitted when the pane grows
     int m_previewResolution = 0; // the resolution it was scanned at
-    bool m_closed = false;
+    bool m_closing = false; // FormClose ran: settings saved, the session told to close
+    bool m_closed = false;  // the working copies are handled
     // What the list holds, on the disk, for the next start after a crash.
     std::unique_ptr<PageJournal> m_journal;
     bool m_journalFailed = false; // reported once per run

@@ -248,7 +248,7 @@ void Tfrm_Main::lv_ImagesChange()
     sb_Main->setPanelText(3, QString::number(n) + message(n == 1 ? "IDS_106" : "IDS_105"));
     // Pages handled while an export runs must not slip into it: no export
     // starts during a batch.
-    Action_PDF->setEnabled(n > 0 && !m_busy);
+    Action_PDF->setEnabled(n > 0 && !busy());
 }
 
 void Tfrm_Main::Action_PreviewExecute()
@@ -325,7 +325,7 @@ void Tfrm_Main::Action_RotateExecute(int quarterTurns)
 
 void Tfrm_Main::Action_PDFExecute()
 {
-    if (Pages->rowCount() == 0 || m_busy || m_pdfExport)
+    if (Pages->rowCount() == 0 || busy() || m_pdfExport)
         return;
     // The pages as they are now, in list order: the export works on these values.
     const QList<PageEntry> pages = Pages->snapshot();

@@ -7,7 +7,6 @@
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
-#include "pages/PagePipeline.h"
 #include "mainwindow/PreviewPane.h"
 #include "session/PreviewRules.h"
 #include "mainwindow/RulerWidget.h"
@@ -81,10 +80,6 @@ Tfrm_Main::Tfrm_Main(TTwainControl *control, QWidget *parent) : QMainWindow(pare
     Pages = new PageModel(this);
     Recogniser = new PageRecogniser(Pages, this);
     Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
-    Pipeline = new PagePipeline(this);
-    connect(Pipeline, &PagePipeline::pageDone, this, &Tfrm_Main::pageDone);
-    // The scanner reads ahead only while the pipeline keeps up (see submitPage).
-    TwainControl->setManualPageRelease(true);
 
     auto *central = new QWidget;
     auto *outer = new QVBoxLayout(central);
@@ -425,7 +420,7 @@ void Tfrm_Main::retranslateUi()
     Action3->setText(tr("C&opy to printer", "Action3"));
     ActionRefreshSources->setText(tr("&Refresh scanner list", "ActionRefreshSources"));
     ActionStop->setText(tr("S&top scanning", "ActionStop"));
-    m_sourceList->setSearchingText(searchingText());
+    m_sourceList->setSearchingText(ScanSession::searchingText());
     FilePrintSetup1->setText(tr("Print Set&up...", "FilePrintSetup1"));
     FilePrintSetup1->setToolTip(tr("Print Setup", "FilePrintSetup1.Hint"));
     FileExit1->setText(tr("E&xit", "FileExit1"));

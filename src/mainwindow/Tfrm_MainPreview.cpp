@@ -1,6 +1,5 @@
 // The preview command, the rulers and the scan area.
 #include "pages/BoxResampler.h"
-#include "files/TempFolder.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
 #include "mainwindow/PreviewPane.h"
@@ -10,7 +9,6 @@
 #include "mainwindow/Tfrm_Main.h"
 #include "widgets/UserPrompts.h"
 #include "scanner/PageSizes.h"
-#include "scanner/TTwainControl.h"
 
 #include <QComboBox>
 #include <QFontMetrics>
@@ -28,11 +26,6 @@ Q_LOGGING_CATEGORY(lcPreview, "pagora.mainwindow.preview", QtWarningMsg)
 constexpr int RulerFontHeight = 12; // text cell height in pixels
 // The middle pane is this much wider than the preview pane (rulers, frame).
 constexpr int MiddlePaneMargin = 61;
-
-QString previewImagePath()
-{
-    return TempFolder::join(TempFolder::path(), QStringLiteral("Pagora.bmp"));
-}
 
 // The largest font of the ruler's family whose text cell fits the cell height.
 QFont rulerFont(const QFont &base)
@@ -71,61 +64,7 @@ void paintRuler(RulerWidget *ruler, const PreviewRules::RulerMarks &marks)
 
 void Tfrm_Main::ToolButtonPreviewClick()
 {
-    // The menu command stays enabled during a batch; a preview then would reopen
-    // the busy scanner and turn the batch's remaining pages into previews.
-    if (m_busy)
-        return;
-    Mess(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_32")));
-    beginCommand(ScanMode::Preview);
-
-    TTwainControl *control = TwainControl;
-    const int source = cmb_Sources->currentIndex();
-    control->setSourceIndex(source);
-    control->StartDevice();
-    control->setSourceIndex(source);
-    control->OpenDataSource();
-    control->setTransferMode(1);
-    control->setSourceIndex(source);
-
-    // A quick look at the whole bed: colour at 100 dpi, no page size, no area,
-    // whatever the image settings say.
-    control->setShowUI(0);
-    control->setShowIndicators(0);
-    control->setDisableAfterAcquire(1);
-    control->setUnitOfMeasure(0);
-    control->setPixelType(2);
-    control->setResolution(PreviewRules::PreviewDpi);
-    ScanResolution = control->resolution();
-
-    if (control->errorCode() != 0) {
-        QString text = control->errorString();
-        if (text.isEmpty())
-            text =
-                tr("The scanner reported error %1.", "ScannerErrorCode").arg(control->errorCode());
-        Mess(text, true);
-        setCommandButtonsEnabled(true);
-        return;
-    }
-    control->Acquire();
-}
-
-void Tfrm_Main::PostScanPreview()
-{
-    const QString path = previewImagePath();
-    const int index = TwainControl->numImages() - 1;
-    // Showing the previous preview as if it were this one would mislead the user.
-    if (index < 0 || !TwainControl->SaveImage(index, path)) {
-        QString text = TwainControl->errorString();
-        if (text.isEmpty())
-            text = tr("The preview image could not be saved to %1.", "PreviewNotSaved").arg(path);
-        qCWarning(lcPreview) << "preview not saved:" << path << TwainControl->errorCode();
-        Mess(text, true);
-        setCommandButtonsEnabled(true);
-        return;
-    }
-    LoadPreview(path);
-    Mess(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")));
-    setCommandButtonsEnabled(true);
+    m_session->preview(cmb_Sources->currentIndex());
 }
 
 bool Tfrm_Main::LoadPreview(const QString &fname)
@@ -142,12 +81,12 @@ bool Tfrm_Main::LoadPreview(const QString &fname)
         return false;
     }
     m_previewImage = image;
-    m_previewResolution = ScanResolution;
+    m_previewResolution = m_session->ScanResolution();
     // The same box filter as the thumbnails: each pixel the mean of the area it covers.
     const QImage reduced = BoxResampler::resample(image, fit.reduced);
     I32_Preview->setLayer(fit.layer, reduced);
     I32_Preview->setAreaRect(fit.layer);
-    PreviewResolution = PreviewRules::previewResolution(ScanResolution, fit.scale);
+    PreviewResolution = PreviewRules::previewResolution(m_session->ScanResolution(), fit.scale);
     DrawRuler(PreviewResolution);
     // The scan area is now the whole preview image; the size item stays.
     I32_Preview->setRubberRect(fit.layer);

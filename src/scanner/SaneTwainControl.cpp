@@ -122,6 +122,7 @@ void SaneTwainControl::StopDevice()
     m_progressTimer.stop();
     m_pendingPercent = -1;
     m_buffer.clear();
+    QMetaObject::invokeMethod(this, &TTwainControl::OnStopped, Qt::QueuedConnection);
     m_caps = DeviceCaps();
     m_effectiveResolution = 0;
 }

@@ -108,6 +108,9 @@ signals:
     void OnProgress(int action, int percentComplete, bool canInterrupt);
     // The answer to ListSources: non-zero when the list could be read.
     void OnSourcesListed(int result);
+    // Once after every StopDevice, queued: the scanner is closed and idle. Pages
+    // read completely before the stop come before it; none of that batch after.
+    void OnStopped();
 
 protected:
     void setError(int code, const QString &text)

@@ -76,13 +76,11 @@ private slots:
     void errorWithLastPage();
     void menuCommandDuringBatchIgnored();
     void faceRepeatsLastCommand();
-    void progressTexts_data();
-    void progressTexts();
     void copyWithoutPrinter();
     void chooseDestination_data();
     void chooseDestination();
     void tempUnsetIsNeverRoot();
-    void signalWaitsForPageInFlight();
+    void signalEndsBatchKeepingPages();
 
 private:
     void startWindow();
@@ -125,7 +123,7 @@ void TestCommands::startWindow()
     m_w->edt_FileName->setText(QStringLiteral("Pagora"));
     m_w->cmb_Format->setCurrentIndex(1); // JPG
     m_w->edt_Destination->setText(m_folders.dest);
-    m_w->gSkipBlank = false;
+    m_w->session()->setSkipBlank(false);
     m_fake->clearCalls();
 }
 
@@ -138,7 +136,7 @@ void TestCommands::scanCallsInOrder()
 {
     m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
     m_w->Scan1Click();
-    QCOMPARE(int(m_w->ScanMode), 2);
+    QCOMPARE(int(m_w->session()->ScanMode()), 2);
     QVERIFY(!m_w->ToolButtonScan->isEnabled());
     QVERIFY(!m_w->ToolButtonPreview->isEnabled());
     QCOMPARE(m_w->StatusText, text("IDS_41"));
@@ -171,7 +169,7 @@ void TestCommands::copyNeedsNoDestinationAndSendsArea()
     m_w->cmb_Size->setCurrentIndex(0); // Custom
     m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
     m_w->Copy1Click();
-    QCOMPARE(int(m_w->ScanMode), 3);
+    QCOMPARE(int(m_w->session()->ScanMode()), 3);
     QCOMPARE(m_w->StatusText, text("IDS_43"));
     QVERIFY(m_recorder->prompts.isEmpty());
     QVERIFY(!QFileInfo::exists(m_folders.dest));
@@ -228,7 +226,7 @@ void TestCommands::destinationQuestion()
     QCOMPARE(!path.isEmpty() && QFileInfo(path).isDir(), created);
     QCOMPARE(m_fake->calls().contains(QStringLiteral("Acquire")), created);
     // A command that stops here changes nothing.
-    QCOMPARE(int(m_w->ScanMode), created ? 2 : 0);
+    QCOMPARE(int(m_w->session()->ScanMode()), created ? 2 : 0);
     if (!created) {
         QVERIFY(m_fake->calls().isEmpty());
         QVERIFY(m_w->ToolButtonScan->isEnabled());
@@ -344,7 +342,7 @@ void TestCommands::feederEmptyEndsCommand()
     QVERIFY(m_w->StatusIsError);
     QVERIFY(m_w->ToolButtonScan->isEnabled());
     QVERIFY(m_w->ToolButtonPreview->isEnabled());
-    QCOMPARE(int(m_w->ScanMode), 2);
+    QCOMPARE(int(m_w->session()->ScanMode()), 2);
     QVERIFY(!m_fake->calls().contains(QStringLiteral("Acquire")));
     QVERIFY(!m_fake->calls().contains(QStringLiteral("xferCount=-1")));
 }
@@ -373,7 +371,7 @@ void TestCommands::errorAfterConfiguring()
     QVERIFY(m_w->StatusIsError);
     if (!acquires) {
         QVERIFY(m_w->ToolButtonScan->isEnabled());
-        QCOMPARE(int(m_w->ScanMode), 2);
+        QCOMPARE(int(m_w->session()->ScanMode()), 2);
     }
     QVERIFY(waitForEnd());
     // ...and again when the batch has ended, where the user sees it.
@@ -471,7 +469,7 @@ void TestCommands::menuCommandDuringBatchIgnored()
     m_w->TwainScan();
     m_fake->clearCalls();
     m_w->Action3->trigger(); // File, "C&opy to printer" while the scan runs
-    QCOMPARE(int(m_w->ScanMode), 2);
+    QCOMPARE(int(m_w->session()->ScanMode()), 2);
     QVERIFY(m_fake->calls().isEmpty());
     QVERIFY(m_fake->deliverNext());
     QTRY_VERIFY(m_w->ToolButtonScan->isEnabled());
@@ -486,48 +484,16 @@ void TestCommands::faceRepeatsLastCommand()
     m_w->Copy1->trigger();
     QVERIFY(waitForEnd());
     QCOMPARE(m_w->ToolButtonScan->text(), m_w->Copy1->text());
-    m_w->ScanMode = ScanMode::None;
     m_w->ToolButtonScan->click();
-    QCOMPARE(int(m_w->ScanMode), 3);
+    QCOMPARE(int(m_w->session()->ScanMode()), 3);
     QVERIFY(waitForEnd());
     m_w->Action1->trigger(); // File, "S&can"
-    QCOMPARE(int(m_w->ScanMode), 2);
+    QCOMPARE(int(m_w->session()->ScanMode()), 2);
     QCOMPARE(m_w->ToolButtonScan->text(), m_w->Scan1->text());
     QVERIFY(waitForEnd());
     m_w->ToolButtonScan->click();
-    QCOMPARE(int(m_w->ScanMode), 2);
+    QCOMPARE(int(m_w->session()->ScanMode()), 2);
     QVERIFY(waitForEnd());
-}
-
-void TestCommands::progressTexts_data()
-{
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("action");
-    QTest::addColumn<QString>("expected"); // empty: the text stays
-    QTest::newRow("despeckling") << 2 << 0 << text("IDS_28");
-    QTest::newRow("deskewing") << 3 << 1 << text("IDS_29");
-    QTest::newRow("rotating") << 1 << 2 << text("IDS_30");
-    QTest::newRow("border") << 2 << 3 << text("IDS_31");
-    QTest::newRow("acquiring preview") << 1 << 4 << text("IDS_32");
-    QTest::newRow("acquiring scan") << 2 << 4 << text("IDS_33");
-    QTest::newRow("acquiring copy") << 3 << 4 << text("IDS_34");
-    QTest::newRow("acquiring, no command") << 0 << 4 << QString();
-    QTest::newRow("unknown action") << 2 << 7 << QString();
-}
-
-void TestCommands::progressTexts()
-{
-    QFETCH(int, mode);
-    QFETCH(int, action);
-    QFETCH(QString, expected);
-    m_w->ScanMode = static_cast<ScanMode>(mode);
-    m_w->Mess(QStringLiteral("before"), true);
-    emit m_fake->OnProgress(action, 42, false);
-    QCOMPARE(m_w->StatusText, expected.isEmpty() ? QStringLiteral("before") : expected);
-    QCOMPARE(m_w->StatusIsError, expected.isEmpty());
-    QCOMPARE(m_w->pb_ScanProgress->value(), 42);
-    emit m_fake->OnProgress(action, 100, false);
-    QCOMPARE(m_w->pb_ScanProgress->value(), 100);
 }
 
 void TestCommands::copyWithoutPrinter()
@@ -596,24 +562,24 @@ void TestCommands::tempUnsetIsNeverRoot()
     QFile::remove(copy);
 }
 
-// A termination signal in mid-batch: the page the scanner is delivering still
-// reaches its page file, then the window closes as File, Exit does.
-void TestCommands::signalWaitsForPageInFlight()
+// A termination signal in mid-batch: the batch stops as with Stop, the pages
+// read so far reach their page files and the list, then the window closes as
+// File, Exit does.
+void TestCommands::signalEndsBatchKeepingPages()
 {
     m_fake->setAutoPlay(false);
     const auto sheet = FakeTwainControl::page(FakeTwainControl::makePage(80, 100));
     m_fake->queueBatch({sheet, sheet, sheet});
     m_w->show();
-    SignalShutdown shutdown(m_w.get(), m_fake);
+    SignalShutdown shutdown(m_w.get());
     m_w->TwainScan();
+    QVERIFY(m_fake->deliverNext());
     QVERIFY(m_fake->deliverNext());
 
     shutdown.closeProgram();
     QVERIFY(SignalShutdown::isClosing());
-    QTest::qWait(50);
-    QVERIFY(m_w->isVisible());
-    QVERIFY(m_fake->deliverNext());
     QTRY_VERIFY(!m_w->isVisible());
+    QVERIFY(!m_fake->deliverNext()); // the sheet being read is dropped
     QCOMPARE(entriesOf(m_folders.dest).size(), 2);
     QCOMPARE(m_w->Pages->rowCount(), 2);
     QCOMPARE(entriesOf(m_folders.temp), QStringList()); // working copies removed

@@ -228,7 +228,7 @@ void TestMainWindow::restore()
     QCOMPARE(w->width(), 1000);
     QCOMPARE(w->height(), 700);
     QCOMPARE(w->UnitsCode, 2);
-    QCOMPARE(w->gSkipBlank, true);
+    QCOMPARE(w->session()->gSkipBlank(), true);
     QCOMPARE(w->cmb_Mode->currentIndex(), save ? 0 : 2);
     QCOMPARE(w->cmb_Resolution->currentIndex(), save ? 2 : 4);
     QCOMPARE(w->cmb_Size->currentIndex(), save ? 3 : 1);
@@ -278,7 +278,7 @@ void TestMainWindow::badSettingsFileTolerated()
     auto w = start();
     QCOMPARE(w->StatusText, QStringLiteral("Ready"));
     QCOMPARE(w->UnitsCode, 1);
-    QCOMPARE(w->gSkipBlank, false);
+    QCOMPARE(w->session()->gSkipBlank(), false);
     QVERIFY(w->width() >= 790);
     QVERIFY(w->height() >= 570);
     QCOMPARE(TLangDispatcher::instance().Language(), QStringLiteral("English"));

@@ -79,7 +79,19 @@ void FakeTwainControl::StopDevice()
     record(QStringLiteral("StopDevice"));
     m_open = false;
     m_state = 0;
+    // The sheet read while the owner had no room is complete: it still comes.
+    QImage readSheet;
+    if (m_unreleased > 0 && !m_current.isEmpty())
+        readSheet = m_current.first().page;
     m_current.clear();
+    m_unreleased = 0;
+    QTimer::singleShot(0, this, [this, readSheet] {
+        if (!readSheet.isNull()) {
+            m_buffer.append(readSheet);
+            emit OnPostScan(0);
+        }
+        emit OnStopped();
+    });
 }
 
 QString FakeTwainControl::GetSourceProductName(int index) const
@@ -216,13 +228,29 @@ void FakeTwainControl::Acquire()
         m_current = m_batches.takeFirst();
     }
     m_state = 5;
+    m_unreleased = 0;
     scheduleNext();
 }
 
 void FakeTwainControl::scheduleNext()
 {
-    if (m_autoPlay && !m_current.isEmpty())
-        QTimer::singleShot(0, this, [this] { deliverNext(); });
+    if (!m_autoPlay || m_current.isEmpty() || m_scheduled)
+        return;
+    // A page waits for room; a failure needs none.
+    if (m_manualRelease && m_unreleased > 0 && !m_current.first().page.isNull())
+        return;
+    m_scheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_scheduled = false;
+        deliverNext();
+    });
+}
+
+void FakeTwainControl::releasePage()
+{
+    if (m_unreleased > 0)
+        --m_unreleased;
+    scheduleNext();
 }
 
 bool FakeTwainControl::deliverNext()
@@ -238,6 +266,8 @@ bool FakeTwainControl::deliverNext()
         return true;
     }
     m_buffer.append(step.page);
+    if (m_manualRelease)
+        ++m_unreleased;
     m_state = m_current.isEmpty() ? 0 : 6;
     if (step.errorCode != 0)
         setError(step.errorCode, step.errorText);

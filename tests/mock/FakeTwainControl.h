@@ -80,6 +80,11 @@ public:
     void setXferCount(int v) override;
     void setAutoFeed(int v) override;
     void Acquire() override;
+    // Manual release: after a page is announced the next sheet is read but held
+    // until releasePage(); a stop then still delivers that sheet, as a scanner
+    // delivers what has left the feeder.
+    void setManualPageRelease(bool on) override { m_manualRelease = on; }
+    void releasePage() override;
     int numImages() const override { return m_buffer.count(); }
     bool SaveImage(int index, const QString &path) override;
     QImage GetImage(int index) const override;
@@ -104,6 +109,9 @@ private:
     bool m_feederLoaded = true;
     bool m_saveFails = false;
     bool m_autoPlay = true;
+    bool m_manualRelease = false;
+    bool m_scheduled = false;
+    int m_unreleased = 0; // announced pages the owner has not released yet
     bool m_open = false;
     int m_state = 0;
     QList<QList<Step>> m_batches;

@@ -207,7 +207,7 @@ void tst_Preferences::okWritesAndApplies()
 
     // The main window starts from the opposite state, so each change shows.
     m_main->UnitsCode = units == 0 ? 2 : 1;
-    m_main->gSkipBlank = !skip;
+    m_main->session()->setSkipBlank(!skip);
 
     showDialog();
     m_dialog->cmb_Units->setCurrentIndex(units);
@@ -227,7 +227,7 @@ void tst_Preferences::okWritesAndApplies()
 
     // The rulers, the size read-out and the next page read these.
     QCOMPARE(m_main->UnitsCode, units + 1);
-    QCOMPARE(m_main->gSkipBlank, skip);
+    QCOMPARE(m_main->session()->gSkipBlank(), skip);
 
     // Unchanged and OK again: all five are written again.
     QFile::remove(m_store);
@@ -303,7 +303,7 @@ void tst_Preferences::unitsReachRulersAndReadout()
 void tst_Preferences::cancelWritesNothing()
 {
     m_main->UnitsCode = 1;
-    m_main->gSkipBlank = false;
+    m_main->session()->setSkipBlank(false);
     showDialog();
     m_dialog->cmb_Units->setCurrentIndex(1);
     m_dialog->cb_Save->setChecked(true);
@@ -314,7 +314,7 @@ void tst_Preferences::cancelWritesNothing()
     QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
     QVERIFY(storedValues(m_store).isEmpty());
     QCOMPARE(m_main->UnitsCode, 1);
-    QCOMPARE(m_main->gSkipBlank, false);
+    QCOMPARE(m_main->session()->gSkipBlank(), false);
 }
 
 void tst_Preferences::absentValuesKeepControlState()

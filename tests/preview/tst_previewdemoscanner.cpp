@@ -88,7 +88,7 @@ void tst_PreviewDemoScanner::previewShowsWholeBed()
              qPrintable(QStringLiteral("%1 x %2").arg(page.width()).arg(page.height())));
     QVERIFY(!page.allGray());
     QCOMPARE(qRound(page.dotsPerMeterX() * 0.0254), 100);
-    QCOMPARE(t.w->ScanResolution, 100);
+    QCOMPARE(t.w->session()->ScanResolution(), 100);
 
     PreviewPane *pane = t.w->I32_Preview;
     const QImage shown = pane->layerImage();
@@ -118,7 +118,7 @@ void tst_PreviewDemoScanner::standardSizeScan()
     t.w->Scan1->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(t.w->ToolButtonScan->isEnabled(), Timeout);
     QVERIFY2(!t.w->StatusIsError, qPrintable(t.w->StatusText));
-    QCOMPARE(t.w->ScanResolution, 75);
+    QCOMPARE(t.w->session()->ScanResolution(), 75);
 
     const QStringList files = QDir(destination).entryList({"*.bmp"}, QDir::Files);
     QCOMPARE(files.size(), 1);

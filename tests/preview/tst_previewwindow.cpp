@@ -6,6 +6,7 @@
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
 
+#include <QLineEdit>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -77,8 +78,6 @@ private slots:
     void dragArea();
     void rulers_data();
     void rulers();
-    void scanSettings_data();
-    void scanSettings();
     void growingWindow();
 };
 
@@ -93,7 +92,7 @@ void tst_PreviewWindow::previewShowsPageAndResetsArea()
     QVERIFY(isBlack(t.w->img_TopRuler, 20, 14)); // one inch at 20.78
 
     t.preview(FakeTwainControl::makePage(850, 1170));
-    QCOMPARE(int(t.w->ScanMode), 1);
+    QCOMPARE(int(t.w->session()->ScanMode()), 1);
     QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
     QVERIFY(!t.w->StatusIsError);
     QVERIFY(t.w->ToolButtonPreview->isEnabled());
@@ -157,11 +156,15 @@ void tst_PreviewWindow::previewRefusedKeepsPrevious()
 void tst_PreviewWindow::previewMenuIgnoredWhileBusy()
 {
     Window t;
-    t.w->ScanMode = ScanMode::Scan;
-    t.w->setCommandButtonsEnabled(false); // a scan batch is running
+    // A scan batch is running: its page has not come yet.
+    t.control->setAutoPlay(false);
     t.control->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(100, 100))});
+    t.w->edt_Destination->setText(QDir::tempPath());
+    t.w->TwainScan();
+    QVERIFY(t.w->busy());
+    t.control->clearCalls();
     t.w->Action2->trigger();
-    QCOMPARE(int(t.w->ScanMode), 2);
+    QCOMPARE(int(t.w->session()->ScanMode()), 2);
     QVERIFY(t.control->calls().isEmpty());
 }
 
@@ -379,109 +382,6 @@ void tst_PreviewWindow::rulers()
     QVERIFY(isBlank(t.w->img_TopRuler));
     QVERIFY(isBlank(t.w->img_LeftRuler));
     QTEST(t.w->pnl_Spacer->text(), "caption");
-}
-
-void tst_PreviewWindow::scanSettings_data()
-{
-    QTest::addColumn<bool>("forScan");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("resolution"); // item index
-    QTest::addColumn<int>("size");
-    QTest::addColumn<bool>("adf");
-    QTest::addColumn<bool>("duplex");
-    QTest::addColumn<bool>("feederAvailable");
-    QTest::addColumn<bool>("feederLoaded");
-    QTest::addColumn<QStringList>("calls");
-    QTest::addColumn<bool>("result");
-    QTest::addColumn<bool>("gADF");
-    QTest::addColumn<int>("scanResolution");
-    QTest::addColumn<QList<int>>("accepted"); // resolutions the source offers; empty: all
-
-    QTest::newRow("scan, gray, A5 at 150")
-        << true << 1 << 2 << 5 << false << false << true << true
-        << QStringList{"pixelType=1", "resolution=150", "pageSize=5", "feederAvailable?"} << true
-        << false << 150 << QList<int>();
-    // The drawn area, (1, 2)-(6, 12) inches at 20.78.
-    QTest::newRow("scan, Custom: area in inches")
-        << true << 2 << 0 << 0 << false << false << false << false
-        << QStringList{"pixelType=2", "resolution=75", "pageSize=0", "SetImageLayout(1,2,6,12)",
-                       "feederAvailable?"}
-        << true << false << 75 << QList<int>();
-    // A copy sends the drawn area too: what is printed is what is shown.
-    QTest::newRow("copy, Custom: area in inches")
-        << false << 0 << 4 << 0 << false << false << false << false
-        << QStringList{"pixelType=0", "resolution=300", "pageSize=0", "SetImageLayout(1,2,6,12)",
-                       "feederAvailable?"}
-        << true << false << 300 << QList<int>();
-    QTest::newRow("feeder, duplex")
-        << true << 2 << 4 << 1 << true << true << true << true
-        << QStringList{"pixelType=2",      "resolution=300",  "pageSize=1",
-                       "feederAvailable?", "feederEnabled=1", "duplexEnabled=1",
-                       "feederLoaded?",    "xferCount=-1",    "autoFeed=1"}
-        << true << true << 300 << QList<int>();
-    QTest::newRow("copy from the feeder, one side")
-        << false << 2 << 4 << 3 << true << false << true << true
-        << QStringList{"pixelType=2",      "resolution=300",  "pageSize=3",
-                       "feederAvailable?", "feederEnabled=1", "duplexEnabled=0",
-                       "feederLoaded?",    "xferCount=-1",    "autoFeed=1"}
-        << true << true << 300 << QList<int>();
-    QTest::newRow("feeder ticked, source has none")
-        << true << 2 << 4 << 1 << true << true << false << false
-        << QStringList{"pixelType=2", "resolution=300", "pageSize=1", "feederAvailable?"} << true
-        << false << 300 << QList<int>();
-    QTest::newRow("feeder empty") << true << 2 << 4 << 1 << true << false << true << false
-                                  << QStringList{"pixelType=2",     "resolution=300",
-                                                 "pageSize=1",      "feederAvailable?",
-                                                 "feederEnabled=1", "duplexEnabled=0",
-                                                 "feederLoaded?"}
-                                  << false << true << 300 << QList<int>();
-    // The source settles on the nearest resolution it has; that one is kept.
-    QTest::newRow("resolution read back")
-        << true << 2 << 2 << 1 << false << false << false << false
-        << QStringList{"pixelType=2", "resolution=150", "pageSize=1", "feederAvailable?"} << true
-        << false << 200 << QList<int>{75, 200, 600};
-}
-
-void tst_PreviewWindow::scanSettings()
-{
-    QFETCH(bool, forScan);
-    QFETCH(bool, adf);
-    QFETCH(bool, duplex);
-    QFETCH(bool, feederAvailable);
-    QFETCH(bool, feederLoaded);
-    QFETCH(bool, result);
-    QFETCH(bool, gADF);
-
-    Window t;
-    QFETCH(int, mode);
-    QFETCH(int, resolution);
-    QFETCH(int, size);
-    t.w->cmb_Mode->setCurrentIndex(mode);
-    t.w->cmb_Resolution->setCurrentIndex(resolution);
-    t.w->cmb_Size->setCurrentIndex(size);
-    t.w->cb_ADF->setChecked(adf);
-    t.w->cb_ADFClick();
-    t.w->cb_Duplex->setChecked(duplex);
-    t.w->I32_Preview->setRubberRect(QRectF(QPointF(20.78, 41.56), QPointF(124.68, 249.36)));
-    t.control->setFeederAvailable(feederAvailable);
-    t.control->setFeederLoaded(feederLoaded);
-    QFETCH(QList<int>, accepted);
-    t.control->setAcceptedResolutions(accepted);
-    QVERIFY(t.control->OpenDataSource());
-    t.control->clearCalls();
-    t.w->setCommandButtonsEnabled(false); // as the command has them
-    t.w->gADF = !gADF;
-
-    QCOMPARE(t.w->ApplyScanSettings(forScan), result);
-    QTEST(t.control->calls(), "calls");
-    QCOMPARE(t.w->gADF, gADF);
-    QTEST(t.w->ScanResolution, "scanResolution");
-    if (!result) {
-        QCOMPARE(t.w->StatusText, QStringLiteral("There are no documents loaded in the feeder"));
-        QVERIFY(t.w->StatusIsError);
-        QVERIFY(t.w->ToolButtonPreview->isEnabled());
-        QVERIFY(t.w->ToolButtonScan->isEnabled());
-    }
 }
 
 // A larger window gives a larger preview with rulers to match; the scan area

@@ -1,0 +1,434 @@
+#include "session/ScanSession.h"
+
+#include "files/TempFolder.h"
+#include "i18n/MessageTables.h"
+#include "i18n/TLangTranslator.h"
+#include "pages/PagePipeline.h"
+#include "scanner/TTwainControl.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QLocale>
+#include <QLoggingCategory>
+
+namespace {
+
+Q_LOGGING_CATEGORY(lcSession, "pagora.session", QtWarningMsg)
+
+// Pages waiting in the pipeline before the scanner is held back: enough to keep
+// the worker busy, few enough that a fast feeder does not fill the memory.
+constexpr int PagesAhead = 2;
+
+QString message(const char *id)
+{
+    return MessageTables::main().GetTextOrDefault(QLatin1String(id));
+}
+
+QString previewImagePath()
+{
+    return TempFolder::join(TempFolder::path(), QStringLiteral("Pagora.bmp"));
+}
+
+} // namespace
+
+ScanSession::ScanSession(TTwainControl *control, QObject *parent)
+    : QObject(parent), m_control(control), m_pipeline(new PagePipeline(this))
+{
+    connect(m_pipeline, &PagePipeline::pageDone, this, &ScanSession::onPageDone);
+    connect(m_control, &TTwainControl::OnPostScan, this, &ScanSession::onPostScan);
+    connect(m_control, &TTwainControl::OnProgress, this, &ScanSession::onProgress);
+    connect(m_control, &TTwainControl::OnStopped, this, &ScanSession::onStopped);
+    // The scanner reads ahead only while the pipeline keeps up (see submitPage).
+    m_control->setManualPageRelease(true);
+}
+
+ScanSession::~ScanSession() = default;
+
+QString ScanSession::stoppedText()
+{
+    return tr("Scanning stopped", "ScanningStopped");
+}
+
+QString ScanSession::searchingText()
+{
+    return tr("Searching for scanners…", "cmb_Sources.Searching");
+}
+
+void ScanSession::setListedCheck(std::function<bool(const QString &)> listed)
+{
+    m_listed = std::move(listed);
+}
+
+QString ScanSession::Check(const QString &stamp) const
+{
+    const QString temp = TempFolder::path();
+    return FileNaming::freeSuffixWhere(stamp, [&](const QString &suffix) {
+        const QString pageFile = FileNaming::pageFilePath(
+            m_naming.destination,
+            FileNaming::fileName(m_naming.prefix, suffix, m_naming.extension));
+        if (FileNaming::pathTaken(pageFile) || m_pipeline->isReserved(pageFile))
+            return true;
+        // A page whose page file could not be written is listed from its working
+        // copy; a later page of the same second must not write over that copy.
+        const QString workingCopy = FileNaming::workingCopyPath(temp, m_naming.prefix, suffix);
+        return m_listed && m_listed(workingCopy);
+    });
+}
+
+void ScanSession::setState(State state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    emit stateChanged(state);
+}
+
+void ScanSession::report(const QString &text, bool error)
+{
+    emit status(text, error);
+}
+
+void ScanSession::reportBatchError(const QString &text)
+{
+    qCWarning(lcSession) << text;
+    report(text, true);
+    m_batchError = text;
+}
+
+void ScanSession::beginSearch()
+{
+    if (m_state == State::Idle)
+        setState(State::Searching);
+}
+
+void ScanSession::endSearch()
+{
+    if (m_state == State::Searching)
+        setState(State::Idle);
+}
+
+bool ScanSession::startCommand(::ScanMode mode, const Request &request)
+{
+    // Starting another command during a batch would reopen the busy scanner
+    // and turn the remaining sheets into copies or previews.
+    if (m_state != State::Idle || m_closed)
+        return false;
+    m_mode = mode;
+    m_request = request;
+    m_batchError.clear();
+    m_owedReleases = 0;
+    m_sourceDone = false;
+    m_stopRequested = false;
+    m_quietEnd = false;
+    m_feederBatch = false;
+    setState(State::Acquiring);
+
+    m_control->setSourceIndex(request.source);
+    m_control->StartDevice();
+    m_control->setSourceIndex(request.source);
+    m_control->OpenDataSource();
+    m_control->setTransferMode(1);
+    if (mode == ::ScanMode::Preview)
+        m_control->setSourceIndex(request.source);
+    m_control->setShowUI(0);
+    m_control->setShowIndicators(0);
+    m_control->setDisableAfterAcquire(1);
+    m_control->setUnitOfMeasure(0);
+    return true;
+}
+
+bool ScanSession::TwainScan(const Request &request)
+{
+    if (!startCommand(::ScanMode::Scan, request))
+        return false;
+    report(message("IDS_41"));
+    return applySettings(request);
+}
+
+bool ScanSession::TwainCopy(const Request &request)
+{
+    if (!startCommand(::ScanMode::Copy, request))
+        return false;
+    report(message("IDS_43"));
+    return applySettings(request);
+}
+
+bool ScanSession::preview(int source)
+{
+    Request request;
+    request.source = source;
+    if (!startCommand(::ScanMode::Preview, request))
+        return false;
+    report(message("IDS_32"));
+    // A quick look at the whole bed: colour at 100 dpi, no page size, no area,
+    // whatever the image settings say.
+    m_control->setPixelType(2);
+    m_control->setResolution(100);
+    m_scanResolution = m_control->resolution();
+    if (m_control->errorCode() != 0) {
+        QString text = m_control->errorString();
+        if (text.isEmpty())
+            text = tr("The scanner reported error %1.", "ScannerErrorCode")
+                       .arg(m_control->errorCode());
+        report(text, true);
+        setState(State::Idle);
+        return false;
+    }
+    m_control->Acquire();
+    return true;
+}
+
+// Pixel type, resolution (read back: pages are measured in what the source
+// settled on), page size or the drawn area, and the feeder decision.
+bool ScanSession::applySettings(const Request &request)
+{
+    TTwainControl *control = m_control;
+    control->setPixelType(request.pixelType);
+    control->setResolution(request.resolution);
+    m_scanResolution = control->resolution();
+    control->setPageSize(request.sizeIndex);
+    // Scan and copy alike send the drawn area: what is printed is what is shown.
+    if (request.sizeIndex == 0) {
+        const QRectF &a = request.areaInches;
+        control->SetImageLayout(float(a.left()), float(a.top()), float(a.right()),
+                                float(a.bottom()));
+    }
+    if (control->feederAvailable() == 1 && request.feeder) {
+        m_feederBatch = true;
+        control->setFeederEnabled(1);
+        control->setDuplexEnabled(request.duplex ? 1 : 0);
+        if (control->feederLoaded() == 0) {
+            report(message("IDS_42"), true);
+            setState(State::Idle);
+            return false;
+        }
+        control->setXferCount(-1);
+        control->setAutoFeed(1);
+    }
+    // Otherwise the feeder properties stay as they were: the control keeps or drops them.
+
+    const int code = control->errorCode();
+    // 39 and 45 are warnings (a feature left out, a value adjusted): go on.
+    if (code > 0 && code != 45 && code != 39) {
+        report(control->errorString(), true);
+        setState(State::Idle);
+        return false;
+    }
+    // A warning (duplex on a one-sided feeder, an area cut to the bed) is shown
+    // now and again at the end of the batch: Acquire clears it.
+    if (code > 0) {
+        report(control->errorString(), true);
+        m_batchError = control->errorString();
+    }
+    control->Acquire();
+    return true;
+}
+
+void ScanSession::stop()
+{
+    // Once the scanner is done (the feeder ran empty, the last sheet came) the
+    // pages still in the pipeline finish as usual: there is nothing left to stop.
+    if (m_state != State::Acquiring || m_sourceDone)
+        return;
+    m_stopRequested = true;
+    m_sourceDone = true;
+    m_owedReleases = 0;
+    setState(State::Stopping);
+    // The sheet being read is dropped; sheets read before it still come, then
+    // OnStopped says the scanner is closed and ready for the next command.
+    ++m_stopsPending;
+    m_control->StopDevice();
+    report(stoppedText());
+}
+
+void ScanSession::close()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    stop();
+    if (!busy())
+        emit closed();
+}
+
+void ScanSession::onPostScan(int flag)
+{
+    if (!busy() || (m_sourceDone && flag != 0))
+        return; // nothing of ours runs
+    if (flag != 0) {
+        const bool failed = m_control->errorCode() != 0;
+        report(failed ? m_control->errorString() : message("IDS_6"), failed);
+        // No page came and none will: release the scanner after a scan or copy.
+        if ((m_mode == ::ScanMode::Scan || m_mode == ::ScanMode::Copy) &&
+            m_control->dataSourceState() == 0) {
+            ++m_stopsPending;
+            m_control->StopDevice();
+        }
+        m_sourceDone = true;
+        // Pages of the batch still being written end it as usual, and the failure
+        // is shown again after "Ready"; with none, the message stands alone.
+        if (m_pipeline->pending() > 0) {
+            if (failed)
+                m_batchError = m_control->errorString();
+        } else {
+            m_quietEnd = true;
+        }
+        finishWhenDone();
+        return;
+    }
+    switch (m_mode) {
+    case ::ScanMode::Preview:
+        // A preview that was stopped is not shown.
+        if (!m_stopRequested)
+            savePreview();
+        break;
+    case ::ScanMode::Scan:
+    case ::ScanMode::Copy:
+        submitPage();
+        break;
+    case ::ScanMode::None:
+        break;
+    }
+}
+
+void ScanSession::savePreview()
+{
+    m_sourceDone = true;
+    const QString path = previewImagePath();
+    const int index = m_control->numImages() - 1;
+    // Showing the previous preview as if it were this one would mislead the user.
+    if (index < 0 || !m_control->SaveImage(index, path)) {
+        QString text = m_control->errorString();
+        if (text.isEmpty())
+            text = tr("The preview image could not be saved to %1.", "PreviewNotSaved").arg(path);
+        qCWarning(lcSession) << "preview not saved:" << path << m_control->errorCode();
+        report(text, true);
+        m_quietEnd = true;
+        finishWhenDone();
+        return;
+    }
+    emit previewSaved(path, m_scanResolution);
+    finishWhenDone();
+}
+
+void ScanSession::onProgress(int action, int percent, bool)
+{
+    static const char *const ActionIds[] = {"IDS_28", "IDS_29", "IDS_30", "IDS_31"};
+    if (action >= 0 && action <= 3) {
+        report(message(ActionIds[action]));
+    } else if (action == TTwainControl::Acquiring) {
+        if (m_mode == ::ScanMode::Preview)
+            report(message("IDS_32"));
+        else if (m_mode == ::ScanMode::Scan)
+            report(message("IDS_33"));
+        else if (m_mode == ::ScanMode::Copy)
+            report(message("IDS_34"));
+    }
+    emit progress(qBound(0, percent, 100));
+}
+
+void ScanSession::onStopped()
+{
+    if (m_stopsPending > 0)
+        --m_stopsPending;
+    finishWhenDone();
+}
+
+FileNaming::PageNames ScanSession::nameNextPage() const
+{
+    const QString suffix = Check(FileNaming::stamp(QDateTime::currentDateTime(), QLocale::system()));
+    return FileNaming::pageNames(suffix, m_naming.prefix, m_naming.extension,
+                                 m_naming.destination, TempFolder::path());
+}
+
+void ScanSession::submitPage()
+{
+    const int page = m_control->numImages() - 1;
+    PageJob job;
+    job.kind = m_mode == ::ScanMode::Scan ? PageJob::Kind::Scan : PageJob::Kind::Copy;
+    // Named like a scanned page, against the destination folder, also for a copy.
+    job.names = nameNextPage();
+    job.image = m_control->GetImage(page);
+    job.blankTest = m_mode == ::ScanMode::Scan && m_feederBatch && m_skipBlank;
+    if (job.kind == PageJob::Kind::Copy && m_request.print) {
+        const int width = m_control->GetImageWidth(page);
+        const int height = m_control->GetImageHeight(page);
+        const auto print = m_request.print;
+        job.print = [print, width, height](const QImage &image) {
+            return print(image, width, height);
+        };
+    }
+    // The page's own files are the working copies this run made; the clean-up at
+    // close may remove them unless they are a page file.
+    if (job.kind == PageJob::Kind::Copy || job.names.workingCopy != job.names.pageFile)
+        emit workingCopyWritten(job.names.workingCopy);
+    m_pipeline->submit(job);
+    if (m_state == State::Stopping)
+        return; // the scanner no longer waits for room
+    if (m_pipeline->pending() <= PagesAhead)
+        m_control->releasePage();
+    else
+        ++m_owedReleases;
+    endOfBatchTest();
+    // The batch ends only once its last page is written: the error is shown now
+    // and again after "Ready".
+    if (m_control->errorCode() != 0)
+        reportBatchError(m_control->errorString());
+}
+
+// The control is released at once; "Ready" waits until the last page's files are
+// written and it is listed.
+void ScanSession::endOfBatchTest()
+{
+    if (m_control->dataSourceState() != 0)
+        return; // more sheets are coming
+    m_sourceDone = true;
+    ++m_stopsPending;
+    m_control->StopDevice();
+    finishWhenDone();
+}
+
+void ScanSession::onPageDone(const PageResult &r)
+{
+    if (m_owedReleases > 0 && m_pipeline->pending() <= PagesAhead) {
+        --m_owedReleases;
+        m_control->releasePage();
+    }
+    QString error;
+    const auto workingCopyError = [&r] {
+        return tr("The working copy %1 could not be written: %2", "workingCopyNotWritten")
+            .arg(QDir::toNativeSeparators(r.workingCopyPath), r.workingCopyReason);
+    };
+    if (r.kind == PageJob::Kind::Copy) {
+        error = r.workingCopyWritten ? r.printError : workingCopyError();
+    } else {
+        PageEntry page = r.entry;
+        if (!r.pageFileWritten) {
+            error = tr("The page file %1 could not be written: %2", "pageFileNotWritten")
+                        .arg(QDir::toNativeSeparators(page.pageFile), r.pageFileReason);
+            page.pageFileError = error;
+        } else if (!r.workingCopyWritten) {
+            error = workingCopyError();
+        }
+        if (r.listed)
+            emit pageListed(page);
+    }
+    if (!error.isEmpty())
+        reportBatchError(error);
+    finishWhenDone();
+}
+
+void ScanSession::finishWhenDone()
+{
+    if (!busy() || !m_sourceDone || m_stopsPending > 0 || m_pipeline->pending() > 0)
+        return;
+    if (!m_quietEnd)
+        report(m_stopRequested ? stoppedText() : message("IDS_6"));
+    const QString batchError = m_batchError;
+    m_batchError.clear();
+    setState(State::Idle);
+    if (!batchError.isEmpty())
+        report(batchError, true);
+    if (m_closed)
+        emit closed();
+}

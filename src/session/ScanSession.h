@@ -1,0 +1,171 @@
+#pragma once
+
+#include "pages/FileNaming.h"
+#include "pages/PageEntry.h"
+
+#include <QImage>
+#include <QObject>
+#include <QRectF>
+#include <functional>
+
+class PagePipeline;
+class TTwainControl;
+struct PageResult;
+
+// What the running command does with the pages the control delivers.
+enum class ScanMode
+{
+    None = 0,
+    Preview = 1,
+    Scan = 2,
+    Copy = 3
+};
+
+// The scanner's side of the program without a window: the command state, the
+// choices a command runs with, page naming, the page pipeline and the status
+// texts. Preview, scan and copy start here and end here; the window only
+// forwards its choices, shows what this reports and lists the pages it hands on.
+//
+// States: Searching while the source list is read, Acquiring from a command's
+// start until its last page is written, Stopping from a stop until the scanner
+// says it is closed and the pages already read are written.
+class ScanSession final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(ScanSession)
+
+public:
+    enum class State
+    {
+        Idle,
+        Searching,
+        Acquiring,
+        Stopping
+    };
+    Q_ENUM(State)
+
+    // The window's choices when a command starts.
+    struct Request
+    {
+        int source = -1;
+        int pixelType = 2;      // 0 b/w, 1 gray, 2 colour
+        int resolution = 100;   // as the list shows it; the source may settle nearby
+        int sizeIndex = 0;      // 0: the drawn area
+        QRectF areaInches;      // the drawn area, used when sizeIndex is 0
+        bool feeder = false;    // "Autofeeder" ticked
+        bool duplex = false;
+        // Copy: the printer's printable size in its device pixels, and the job
+        // that prints one page (any thread; empty answer: handed to the printer).
+        int printableWidth = 0;
+        int printableHeight = 0;
+        std::function<QString(const QImage &page, int width, int height)> print;
+    };
+
+    // Where pages go; read afresh for every page, so a change between two
+    // sheets applies to the next one.
+    struct Naming
+    {
+        QString prefix;
+        QString extension;   // bmp, jpg or tiff
+        QString destination; // absolute
+    };
+
+    // control stays the caller's.
+    explicit ScanSession(TTwainControl *control, QObject *parent = nullptr);
+    ~ScanSession() override;
+
+    State state() const { return m_state; }
+    ::ScanMode ScanMode() const { return m_mode; }
+    // A preview, scan or copy runs (also while it stops).
+    bool busy() const { return m_state == State::Acquiring || m_state == State::Stopping; }
+    // The resolution the source settled on for the running or last command.
+    int ScanResolution() const { return m_scanResolution; }
+    // The running batch uses the feeder.
+    bool gADF() const { return m_feederBatch; }
+
+    void setNaming(const Naming &naming) { m_naming = naming; }
+    const Naming &naming() const { return m_naming; }
+    // The preference: blank feeder pages are left out of the list.
+    void setSkipBlank(bool on) { m_skipBlank = on; }
+    bool gSkipBlank() const { return m_skipBlank; }
+    // Whether a path is taken by a listed page (its working copy may be the only
+    // copy of a page whose page file failed).
+    void setListedCheck(std::function<bool(const QString &path)> listed);
+
+    // A free suffix for the stamp: no page file holds the name and no page still
+    // being written, or listed, has taken it.
+    QString Check(const QString &stamp) const;
+
+    // The source search: commands wait until it ends.
+    void beginSearch();
+    void endSearch();
+
+    // Each returns false when the command ended at once (the reason was reported).
+    bool TwainScan(const Request &request);
+    bool TwainCopy(const Request &request);
+    bool preview(int source);
+    // The sheet being read is dropped; pages already read are written and
+    // listed, then "Scanning stopped".
+    void stop();
+    // Closing: a running batch stops like stop(). The session is done once
+    // idle() (or at once when nothing runs); no page is listed after that.
+    void close();
+    bool isClosed() const { return m_closed; }
+
+    // The last error of the running batch, shown again once it ends: an error on
+    // an early sheet must not vanish under the later progress texts.
+    QString batchError() const { return m_batchError; }
+
+    // The texts this session shows, in the current language.
+    static QString stoppedText();
+    static QString searchingText();
+
+signals:
+    void stateChanged(ScanSession::State state);
+    // For the status line: dark green, or red for an error.
+    void status(const QString &text, bool error);
+    void progress(int percent);
+    // A scanned page to list, in scan order.
+    void pageListed(const PageEntry &page);
+    // A working copy this run wrote (the clean-up at close may remove it).
+    void workingCopyWritten(const QString &path);
+    // The preview image is saved at path, scanned at resolution dpi.
+    void previewSaved(const QString &path, int resolution);
+    // Idle again after close(): nothing more will come.
+    void closed();
+
+private:
+    bool startCommand(::ScanMode mode, const Request &request);
+    bool applySettings(const Request &request);
+    void setState(State state);
+    void report(const QString &text, bool error = false);
+    void reportBatchError(const QString &text);
+    void onPostScan(int flag);
+    void onProgress(int action, int percent, bool canInterrupt);
+    void onStopped();
+    void onPageDone(const PageResult &result);
+    void submitPage();
+    void savePreview();
+    void endOfBatchTest();
+    // Idle once the scanner is closed and every page read is written.
+    void finishWhenDone();
+    FileNaming::PageNames nameNextPage() const;
+
+    TTwainControl *m_control;
+    PagePipeline *m_pipeline;
+    State m_state = State::Idle;
+    ::ScanMode m_mode = ::ScanMode::None;
+    Naming m_naming;
+    Request m_request;
+    std::function<bool(const QString &)> m_listed;
+    QString m_batchError;
+    int m_scanResolution = 0;
+    int m_owedReleases = 0; // pages the scanner waits to hear were taken
+    int m_stopsPending = 0; // StopDevice calls whose OnStopped is still to come
+    bool m_feederBatch = false;
+    bool m_skipBlank = false;
+    bool m_sourceDone = false;  // the control finished; pages may still be in the pipeline
+    bool m_quietEnd = false;    // the end's message stands alone: no "Ready" after it
+    bool m_stopRequested = false;
+    bool m_closed = false;
+};
