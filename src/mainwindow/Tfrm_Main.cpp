@@ -78,7 +78,13 @@ void Tfrm_Main::connectControl()
     connect(m_session, &ScanSession::previewSaved, this,
             [this](const QString &path) { LoadPreview(path); });
     // A close that waited for the running batch goes on once it has ended.
-    connect(m_session, &ScanSession::closed, this, &QWidget::close, Qt::QueuedConnection);
+    connect(
+        m_session, &ScanSession::closed, this,
+        [this] {
+            if (m_closeWaiting)
+                close();
+        },
+        Qt::QueuedConnection);
     for (QLineEdit *field : {edt_FileName, edt_Destination})
         connect(field, &QLineEdit::textChanged, this, &Tfrm_Main::syncNaming);
     connect(cmb_Format, &QComboBox::currentIndexChanged, this, &Tfrm_Main::syncNaming);
@@ -131,25 +137,27 @@ void Tfrm_Main::closeEvent(QCloseEvent *event)
     FormClose();
     // A running batch is stopped first; its pages already read are written and
     // listed, and the window closes once the session says it has ended.
-    if (!m_session->isClosed() || m_session->busy()) {
+    if (m_session->busy()) {
+        m_closeWaiting = true;
         event->ignore();
         return;
     }
-    finishClose();
     QMainWindow::closeEvent(event);
 }
 
 void Tfrm_Main::FormClose()
 {
-    if (m_closing)
-        return;
-    m_closing = true;
-    SaveParams();
-    // An export still reading working copies ends first (the progress dialog
-    // keeps the user from closing, a signal to quit does not).
-    if (m_pdfExport)
-        m_pdfExport->cancelAndWait();
-    m_session->close();
+    if (!m_closing) {
+        m_closing = true;
+        SaveParams();
+        // An export still reading working copies ends first (the progress dialog
+        // keeps the user from closing, a signal to quit does not).
+        if (m_pdfExport)
+            m_pdfExport->cancelAndWait();
+        m_session->close();
+    }
+    if (!m_session->busy())
+        finishClose();
 }
 
 void Tfrm_Main::finishClose()
@@ -302,14 +310,12 @@ void Tfrm_Main::updateCommands()
     const bool running = m_session->busy();
     for (QAction *command : {Action2, Action1, Action3, ActionRefreshSources})
         command->setEnabled(idle);
-    ToolButtonPreview->setEnabled(idle);
     ToolButtonScan->setEnabled(idle);
     // The Scan button turns into Stop while a command runs (a swap in place: the
     // Scan button keeps its menu and its face for the next command).
     ToolButtonScan->setVisible(!running);
     ToolButtonStop->setVisible(running);
     const bool stoppable = state == ScanSession::State::Acquiring;
-    ToolButtonStop->setEnabled(stoppable);
     ActionStop->setEnabled(stoppable);
     // No export while a batch runs: it would miss the pages still coming.
     Action_PDF->setEnabled(!running && Pages->rowCount() > 0);

@@ -279,6 +279,7 @@ private:
     int m_previewResolution = 0; // the resolution it was scanned at
     bool m_closing = false; // FormClose ran: settings saved, the session told to close
     bool m_closed = false;  // the working copies are handled
+    bool m_closeWaiting = false; // a close waits for the running batch to end
     // What the list holds, on the disk, for the next start after a crash.
     std::unique_ptr<PageJournal> m_journal;
     bool m_journalFailed = false; // reported once per run

@@ -142,7 +142,9 @@ ScanSession::Request Tfrm_Main::scanRequest() const
 
 void Tfrm_Main::TwainScan()
 {
-    if (busy() || !prefixAccepted() || !destinationReady())
+    // The menu's shortcut may still come here while a command runs or the
+    // scanners are being searched for.
+    if (m_session->state() != ScanSession::State::Idle || !prefixAccepted() || !destinationReady())
         return;
     syncNaming();
     m_session->TwainScan(scanRequest());
@@ -150,7 +152,7 @@ void Tfrm_Main::TwainScan()
 
 void Tfrm_Main::TwainCopy()
 {
-    if (busy() || !prefixAccepted())
+    if (m_session->state() != ScanSession::State::Idle || !prefixAccepted())
         return;
     syncNaming();
     ScanSession::Request request = scanRequest();

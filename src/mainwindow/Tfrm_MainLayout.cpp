@@ -204,7 +204,6 @@ void Tfrm_Main::createLeftPane(QWidget *pane)
     ToolButtonPreview = new QToolButton;
     ToolButtonPreview->setObjectName(QStringLiteral("ToolButtonPreview"));
     ToolButtonPreview->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    ToolButtonPreview->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     PopupMenu_ScanCopy = new QMenu(this);
     PopupMenu_ScanCopy->setObjectName(QStringLiteral("PopupMenu_ScanCopy"));
     Scan1 = PopupMenu_ScanCopy->addAction(QString());
@@ -223,7 +222,6 @@ void Tfrm_Main::createLeftPane(QWidget *pane)
     ToolButtonStop = new QToolButton;
     ToolButtonStop->setObjectName(QStringLiteral("ToolButtonStop"));
     ToolButtonStop->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    ToolButtonStop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
     ToolButtonStop->hide();
     for (QToolButton *b : {ToolButtonPreview, ToolButtonScan, ToolButtonStop}) {
         b->setAutoRaise(true);
@@ -239,9 +237,7 @@ void Tfrm_Main::createLeftPane(QWidget *pane)
     connect(cb_ADF, &QCheckBox::clicked, this, &Tfrm_Main::cb_ADFClick);
     connect(cmb_Size, qOverload<int>(&QComboBox::activated), this, &Tfrm_Main::cmb_SizeSelect);
     connect(edt_DestinationButton, &QAction::triggered, this, &Tfrm_Main::edt_DestinationClick);
-    connect(ToolButtonPreview, &QToolButton::clicked, this, &Tfrm_Main::ToolButtonPreviewClick);
     connect(ToolButtonScan, &QToolButton::clicked, this, &Tfrm_Main::ToolButtonScanClick);
-    connect(ToolButtonStop, &QToolButton::clicked, this, &Tfrm_Main::StopScanningClick);
     connect(Scan1, &QAction::triggered, this, &Tfrm_Main::Scan1Click);
     connect(Copy1, &QAction::triggered, this, &Tfrm_Main::Copy1Click);
 }
@@ -340,6 +336,7 @@ void Tfrm_Main::createMenus()
     menuFile->setObjectName(QStringLiteral("menuFile"));
     Action2 = menuFile->addAction(QString(), this, &Tfrm_Main::ToolButtonPreviewClick);
     Action2->setObjectName(QStringLiteral("Action2"));
+    Action2->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     BrowseForFolder1 = menuFile->addAction(QString(), this, &Tfrm_Main::BrowseForFolder1Accept);
     BrowseForFolder1->setObjectName(QStringLiteral("BrowseForFolder1"));
     Action1 = menuFile->addAction(QString(), this, &Tfrm_Main::Scan1Click);
@@ -351,6 +348,10 @@ void Tfrm_Main::createMenus()
     ActionStop->setShortcut(Qt::Key_Escape);
     ActionStop->setEnabled(false);
     ActionStop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    // One action per command: the tool buttons are its faces (they show its icon
+    // text), so menu, button and shortcut are enabled and run together.
+    ToolButtonPreview->setDefaultAction(Action2);
+    ToolButtonStop->setDefaultAction(ActionStop);
     ActionRefreshSources = menuFile->addAction(QString(), this, &Tfrm_Main::RefreshSourcesClick);
     ActionRefreshSources->setObjectName(QStringLiteral("ActionRefreshSources"));
     ActionRefreshSources->setShortcut(QKeySequence::Refresh);
@@ -392,12 +393,12 @@ void Tfrm_Main::retranslateUi()
     Label4->setText(tr("File name:", "Label4"));
     Label5->setText(tr("File format:", "Label5"));
     Label6->setText(tr("Destination:", "Label6"));
-    ToolButtonPreview->setText(tr("Preview   ", "ToolButtonPreview"));
+    Action2->setIconText(tr("Preview   ", "ToolButtonPreview"));
     Scan1->setText(tr("Scan", "Scan1"));
     Copy1->setText(tr("Copy", "Copy1"));
     ToolButtonScan->setText(ToolButtonScanItem == Scan1 ? tr("Scan", "ToolButtonScan")
                                                         : Copy1->text());
-    ToolButtonStop->setText(tr("Stop", "ToolButtonStop"));
+    ActionStop->setIconText(tr("Stop", "ToolButtonStop"));
     bool ok = false;
     const int margin = tr("35", "ToolBar_Main.Margins").toInt(&ok);
     ToolBar_Main->layout()->setContentsMargins(ok ? margin : 35, 2, ok ? margin : 35, 2);

@@ -4,7 +4,7 @@
 #include "pages/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
-#include "pages/PagePipeline.h"
+#include "scanner/TTwainControl.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "widgets/UserPrompts.h"
@@ -160,7 +160,7 @@ bool TestScanCopy::startWindow()
     m_w->cmb_Format->setCurrentIndex(1); // JPG
     m_w->edt_FileName->setText(QStringLiteral("Pagora"));
     m_w->edt_Destination->setText(m_folders.dest);
-    m_w->gSkipBlank = false;
+    m_w->session()->setSkipBlank(false);
     return true;
 }
 
@@ -181,7 +181,7 @@ void TestScanCopy::flatbedScan()
     QVERIFY(waitForEnd());
     QCOMPARE(m_w->StatusText, text("IDS_6"));
     QVERIFY(!m_w->StatusIsError);
-    QVERIFY(!m_w->gADF);
+    QVERIFY(!m_w->session()->gADF());
     const QStringList pages = filesIn(m_folders.dest);
     QCOMPARE(pages.size(), 1);
     QImageReader reader(m_folders.dest + QLatin1Char('/') + pages.first());
@@ -226,7 +226,7 @@ void TestScanCopy::feederBatchOfTen()
     connect(m_w->Pages, &QAbstractItemModel::rowsInserted, this,
             [this, &statusAtEachPage] { statusAtEachPage.append(m_w->StatusText); });
     m_w->Action1->trigger();
-    QVERIFY(m_w->gADF);
+    QVERIFY(m_w->session()->gADF());
     QVERIFY(waitForEnd());
     QCOMPARE(m_w->StatusText, text("IDS_6"));
     QVERIFY(!m_w->StatusIsError);
@@ -285,7 +285,7 @@ void TestScanCopy::blankSheets()
     QFETCH(int, listed);
     m_control->setDeviceOptionOverride("test-picture", QStringLiteral("Solid white"));
     useFeeder(feeder);
-    m_w->gSkipBlank = skip;
+    m_w->session()->setSkipBlank(skip);
     m_w->TwainScan();
     QVERIFY(waitForEnd());
     const int sheets = feeder ? 10 : 1;
@@ -326,7 +326,7 @@ void TestScanCopy::flatbedAfterFeeder()
     useFeeder(false);
     m_w->TwainScan();
     QVERIFY(waitForEnd());
-    QVERIFY(!m_w->gADF);
+    QVERIFY(!m_w->session()->gADF());
     QCOMPARE(filesIn(m_folders.dest).size(), 11);
 }
 
@@ -371,6 +371,8 @@ void TestScanCopy::stopFeederBatch()
         QElapsedTimer clock;
         clock.start();
         m_w->close();
+        // The window closes once the pages read so far are written.
+        QTRY_VERIFY_WITH_TIMEOUT(!m_w->isVisible(), 10000);
         QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
         const int listed = m_w->Pages->rowCount();
         QVERIFY2(listed >= 3 && listed < 10, qPrintable(QString::number(listed)));
@@ -413,8 +415,8 @@ void TestScanCopy::copyPrintsOneJobPerSheet()
     // A fresh window: its printer is the default one as it is now.
     useFeeder(true);
     m_w->Action3->trigger(); // File, "C&opy to printer"
-    QCOMPARE(int(m_w->ScanMode), 3);
-    QVERIFY(m_w->PrintableWidth > 0 && m_w->PrintableHeight > 0);
+    QCOMPARE(int(m_w->session()->ScanMode()), 3);
+    QVERIFY(!m_w->GetPrinterInfo().isEmpty());
     QVERIFY(waitForEnd());
     QCOMPARE(m_w->StatusText, text("IDS_6"));
     QVERIFY(!m_w->StatusIsError);
@@ -460,8 +462,12 @@ void TestScanCopy::copyPrintsTheCustomArea()
     m_w->I32_Preview->setAreaRect(QRectF(QPointF(1 * r, 2 * r), QPointF(3 * r, 5 * r)));
     // The delivered page is the printed picture: 2 x 3 inches at 75 dpi.
     QSize printed;
-    connect(m_w->Pipeline, &PagePipeline::pageDone, this,
-            [&printed](const PageResult &page) { printed = page.entry.size; });
+    TTwainControl *control = m_w->TwainControl;
+    connect(control, &TTwainControl::OnPostScan, this, [&printed, control](int flag) {
+        if (flag == 0)
+            printed = QSize(control->GetImageWidth(control->numImages() - 1),
+                            control->GetImageHeight(control->numImages() - 1));
+    });
     m_w->Action3->trigger(); // File, "C&opy to printer"
     QVERIFY(waitForEnd());
     QCOMPARE(m_w->StatusText, text("IDS_6"));
