@@ -56,6 +56,8 @@ PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QStri
             },
             Qt::QueuedConnection);
     };
+    // Called on the worker; read once it has finished.
+    options.warning = [this](const QString &warning) { m_warnings << warning; };
     m_worker.reset(QThread::create([this, files, output, options, ocrLanguages]() mutable {
         std::unique_ptr<OcrEnginePool> engines;
         if (!ocrLanguages.isEmpty()) {
@@ -106,6 +108,8 @@ void PdfExportJob::onWorkerFinished()
                                               : Outcome::Failed;
     if (outcome == Outcome::Cancelled)
         qCDebug(lcGallery) << "PDF export cancelled";
-    emit finished(outcome, outcome == Outcome::Failed ? m_error : QString());
+    emit finished(outcome, outcome == Outcome::Failed    ? m_error
+                           : outcome == Outcome::Written ? m_warnings.join(QLatin1String("\n"))
+                                                         : QString());
     deleteLater();
 }

@@ -46,7 +46,8 @@ public:
     void cancelAndWait();
 
 signals:
-    // On Failed, error says why, naming the file.
+    // On Failed, error says why, naming the file. On Written, it names the pages
+    // written without their text because recognising them took too long, if any.
     void finished(PdfExportJob::Outcome outcome, const QString &error);
 
 private:
@@ -59,6 +60,7 @@ private:
     bool m_written = false;
     bool m_ended = false;
     QString m_error;
+    QStringList m_warnings;
     QPointer<QProgressDialog> m_progress; // a child of the owner, which may go first
     std::unique_ptr<QThread> m_worker;
 };

@@ -4,6 +4,10 @@
 <context>
     <name>Tfrm_Main</name>
     <message>
+        <source>The PDF document was written, but these pages have no searchable text:</source>
+        <translation>Документ PDF записан, но в этих страницах нет текста для поиска:</translation>
+    </message>
+    <message>
         <source>Pagora Pro</source>
         <comment>Tfrm_Main</comment>
         <translation>Pagora Pro</translation>
@@ -807,6 +811,14 @@ Pagora Pro сканирует документы со сканеров SANE в �
 <context>
     <name>PageImages</name>
     <message>
+        <source>'%1' is larger than any page the program can scan</source>
+        <translation>«%1» больше любой страницы, которую программа может отсканировать</translation>
+    </message>
+    <message>
+        <source>'%1' is not a regular file</source>
+        <translation>«%1» не является обычным файлом</translation>
+    </message>
+    <message>
         <source>The file %1 could not be written: %2</source>
         <comment></comment>
         <translation>Не удалось записать файл %1: %2</translation>
@@ -931,6 +943,10 @@ Pagora Pro сканирует документы со сканеров SANE в �
     <message>
         <source>The text of the page could not be recognised</source>
         <translation>Не удалось распознать текст страницы</translation>
+    </message>
+    <message>
+        <source>The recognition of the page was stopped after %1 s</source>
+        <translation>Распознавание страницы остановлено через %1 с</translation>
     </message>
 </context>
 </TS>

@@ -1,6 +1,9 @@
 #include "imaging/BmpRowReader.h"
 
+#include "imaging/PageFile.h"
+
 #include <QtEndian>
+#include <unistd.h>
 
 namespace {
 constexpr qint64 kMaxSide = 65535; // the largest JPEG
@@ -8,9 +11,15 @@ constexpr qint64 kMaxSide = 65535; // the largest JPEG
 
 bool BmpRowReader::open(const QString &path)
 {
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    PageFile::Failure failure = PageFile::Failure::None;
+    const int fd = PageFile::open(path, &failure);
+    if (fd < 0)
         return false;
+    if (!m_file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered,
+                     QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
     const QByteArray header = m_file.read(BmpLayout::HeadersSize);
     BmpLayout layout;
     if (!BmpLayout::parse(reinterpret_cast<const uchar *>(header.constData()), header.size(),

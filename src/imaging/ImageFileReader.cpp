@@ -2,11 +2,12 @@
 
 #include "imaging/ImageFileCheck.h"
 #include "imaging/JpegCodec.h"
+#include "imaging/PageFile.h"
+#include "imaging/PageLimits.h"
 #include "imaging/TiffReader.h"
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QFileInfo>
 #include <QImageReader>
 
 namespace {
@@ -33,8 +34,11 @@ QString cannotOpen(const QString &path)
 // Opens path and refuses a file that is plainly damaged before any decoder runs.
 bool openWhole(QFile &file, const QString &path, QString *error)
 {
-    if (path.isEmpty() || !file.open(QIODevice::ReadOnly)) {
-        setError(error, cannotOpen(path));
+    PageFile::Failure failure = PageFile::Failure::None;
+    if (!PageFile::open(file, path, &failure)) {
+        setError(error, failure == PageFile::Failure::CannotOpen
+                            ? cannotOpen(path)
+                            : PageFile::refusalText(path, failure));
         return false;
     }
     const QString problem = ImageFileCheck::problem(file, path);
@@ -50,9 +54,11 @@ QImage decode(QFile &file, const QString &path, const QByteArray &format, QStrin
     QString reason;
     QImage image;
     if (format == "jpeg") {
-        // libjpeg-turbo directly, as every JPEG of the program.
-        image = JpegCodec::decode(file.readAll(), &reason);
+        // libjpeg-turbo directly, as every JPEG of the program, reading no further
+        // than the picture goes.
+        image = JpegCodec::decode(file, &reason);
     } else {
+        PageLimits::applyToQt();
         QImageReader reader(&file, format);
         reader.setDecideFormatFromContent(format.isEmpty());
         image = reader.read();
@@ -69,7 +75,7 @@ QImage decode(QFile &file, const QString &path, const QByteArray &format, QStrin
 
 QImage ImageFileReader::read(const QString &path, QString *error, int frame)
 {
-    QFile file(path);
+    QFile file;
     if (!openWhole(file, path, error))
         return {};
     if (isTiff(file.peek(4))) {
@@ -84,7 +90,7 @@ QImage ImageFileReader::readAs(const QString &path, const QByteArray &format, QS
 {
     if (format == "tiff")
         return TiffReader::read(path, error);
-    QFile file(path);
+    QFile file;
     if (!openWhole(file, path, error))
         return {};
     return decode(file, path, format, error);
@@ -92,12 +98,10 @@ QImage ImageFileReader::readAs(const QString &path, const QByteArray &format, QS
 
 int ImageFileReader::frameCount(const QString &path)
 {
-    // Opening a FIFO would wait for a writer: anything but a regular file is one
-    // page, which the page reader then refuses.
-    if (!QFileInfo(path).isFile())
-        return 1;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || !isTiff(file.peek(4)))
+    // Anything but a regular page file is one page, which the page reader then refuses.
+    QFile file;
+    PageFile::Failure failure = PageFile::Failure::None;
+    if (!PageFile::open(file, path, &failure) || !isTiff(file.peek(4)))
         return 1;
     file.close();
     return qMax(1, TiffReader::frameCount(path));

@@ -2,12 +2,15 @@
 
 #include "imaging/ImagingLog.h"
 #include "imaging/JpegRowSource.h"
+#include "imaging/PageLimits.h"
 
+#include <QIODevice>
 #include <QtEndian>
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
 #include <functional>
+#include <jerror.h>
 #include <jpeglib.h>
 #include <vector>
 
@@ -42,6 +45,54 @@ void setupErrors(ErrorManager &err)
     err.pub.error_exit = errorExit;
     err.pub.output_message = outputMessage;
     err.message[0] = '\0';
+}
+
+// Compressed data read from a device in blocks as the decoder asks for it, so a
+// file is never read further than the decoder gets (a damaged file stops early).
+struct DeviceSource
+{
+    jpeg_source_mgr pub;
+    QIODevice *device;
+    QByteArray buffer;
+};
+
+void initSource(j_decompress_ptr)
+{
+}
+
+boolean fillInputBuffer(j_decompress_ptr cinfo)
+{
+    auto *src = reinterpret_cast<DeviceSource *>(cinfo->src);
+    const qint64 got = src->device->read(src->buffer.data(), src->buffer.size());
+    if (got <= 0) {
+        // The end of the file inside the picture: an EOI marker ends it, with a
+        // warning, as libjpeg's memory source does for data held in memory.
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        static const JOCTET eoi[2] = {0xFF, JPEG_EOI};
+        src->pub.next_input_byte = eoi;
+        src->pub.bytes_in_buffer = 2;
+        return TRUE;
+    }
+    src->pub.next_input_byte = reinterpret_cast<const JOCTET *>(src->buffer.constData());
+    src->pub.bytes_in_buffer = size_t(got);
+    return TRUE;
+}
+
+void skipInputData(j_decompress_ptr cinfo, long count)
+{
+    auto *src = reinterpret_cast<DeviceSource *>(cinfo->src);
+    while (count > long(src->pub.bytes_in_buffer)) {
+        count -= long(src->pub.bytes_in_buffer);
+        fillInputBuffer(cinfo);
+    }
+    if (count > 0) {
+        src->pub.next_input_byte += count;
+        src->pub.bytes_in_buffer -= size_t(count);
+    }
+}
+
+void termSource(j_decompress_ptr)
+{
 }
 
 // Compressed data goes straight into a QByteArray that doubles when full.
@@ -165,13 +216,12 @@ QByteArray encodeRows(int width, int height, RowLayout layout,
                     error);
 }
 
-QImage decode(const QByteArray &data, QString *error)
-{
-    if (data.isEmpty()) {
-        setError(error, QStringLiteral("No JPEG data"));
-        return {};
-    }
+} // namespace JpegCodec
 
+namespace {
+
+QImage decodeFrom(const std::function<void(j_decompress_ptr)> &setSource, QString *error)
+{
     QImage image;
     std::vector<JSAMPLE> cmykRow;
     jpeg_decompress_struct cinfo;
@@ -186,8 +236,7 @@ QImage decode(const QByteArray &data, QString *error)
         return {};
     }
     jpeg_create_decompress(&cinfo);
-    jpeg_mem_src(&cinfo, reinterpret_cast<const unsigned char *>(data.constData()),
-                 static_cast<unsigned long>(data.size()));
+    setSource(&cinfo);
     jpeg_read_header(&cinfo, TRUE);
 
     const bool cmyk = cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK;
@@ -201,8 +250,8 @@ QImage decode(const QByteArray &data, QString *error)
         cinfo.out_color_space = Q_BYTE_ORDER == Q_LITTLE_ENDIAN ? JCS_EXT_BGRX : JCS_EXT_XRGB;
     }
     // Refuse absurd frame sizes from damaged files before allocating.
-    constexpr qint64 kMaxPixels = qint64(1) << 28;
-    if (qint64(cinfo.image_width) * cinfo.image_height > kMaxPixels) {
+    if (!PageLimits::fits(cinfo.image_width, cinfo.image_height,
+                          format == QImage::Format_Grayscale8 ? 1 : 4)) {
         jpeg_destroy_decompress(&cinfo);
         setError(error, QStringLiteral("JPEG image of %1 x %2 pixels is too large")
                             .arg(cinfo.image_width)
@@ -243,6 +292,43 @@ QImage decode(const QByteArray &data, QString *error)
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return image;
+}
+
+} // namespace
+
+namespace JpegCodec {
+
+QImage decode(const QByteArray &data, QString *error)
+{
+    if (data.isEmpty()) {
+        setError(error, QStringLiteral("No JPEG data"));
+        return {};
+    }
+    return decodeFrom(
+        [&data](j_decompress_ptr cinfo) {
+            jpeg_mem_src(cinfo, reinterpret_cast<const unsigned char *>(data.constData()),
+                         static_cast<unsigned long>(data.size()));
+        },
+        error);
+}
+
+QImage decode(QIODevice &device, QString *error)
+{
+    if (device.atEnd()) {
+        setError(error, QStringLiteral("No JPEG data"));
+        return {};
+    }
+    DeviceSource source;
+    source.device = &device;
+    source.buffer = QByteArray(64 * 1024, Qt::Uninitialized);
+    source.pub.init_source = initSource;
+    source.pub.fill_input_buffer = fillInputBuffer;
+    source.pub.skip_input_data = skipInputData;
+    source.pub.resync_to_restart = jpeg_resync_to_restart;
+    source.pub.term_source = termSource;
+    source.pub.bytes_in_buffer = 0;
+    source.pub.next_input_byte = nullptr;
+    return decodeFrom([&source](j_decompress_ptr cinfo) { cinfo->src = &source.pub; }, error);
 }
 
 } // namespace JpegCodec

@@ -5,6 +5,8 @@
 #include <QString>
 #include <functional>
 
+class QIODevice;
+
 // JPEG encoding and decoding over libjpeg-turbo, shared by the page files of the
 // scanner control and the pages of the PDF writer.
 namespace JpegCodec {
@@ -38,5 +40,7 @@ QByteArray encodeRows(int width, int height, RowLayout layout,
 
 // Decodes a JPEG held in memory; a null image and *error on failure.
 QImage decode(const QByteArray &data, QString *error = nullptr);
+// The same read from device in blocks, never further than the decoder needs.
+QImage decode(QIODevice &device, QString *error = nullptr);
 
 } // namespace JpegCodec

@@ -1,13 +1,15 @@
 #include "imaging/TiffReader.h"
 
 #include "imaging/ImagingLog.h"
+#include "imaging/PageFile.h"
+#include "imaging/PageLimits.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
 #include <tiffio.h>
+#include <unistd.h>
 
 namespace {
 
@@ -69,16 +71,20 @@ QString cannotOpen(const QString &path)
     return QCoreApplication::translate("PageImages", "Unable to open file '%1'").arg(path);
 }
 
-// libtiff's handle with messages collected into diagnostics; null when libtiff
-// cannot open the file (not a TIFF at all).
-TIFF *openTiff(const QString &path, Diagnostics *diagnostics)
+// libtiff's handle on the descriptor fd (closed by TIFFClose, or here when libtiff
+// cannot open the file: not a TIFF at all), with messages collected into diagnostics.
+TIFF *openTiff(int fd, const QString &path, Diagnostics *diagnostics)
 {
+    if (fd < 0)
+        return nullptr;
     installQuietGlobalHandlers();
     TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, collectError, diagnostics);
     TIFFOpenOptionsSetWarningHandlerExtR(options, collectWarning, diagnostics);
-    TIFF *tif = TIFFOpenExt(QFile::encodeName(path).constData(), "r", options);
+    TIFF *tif = TIFFFdOpenExt(fd, path.toUtf8().constData(), "r", options);
     TIFFOpenOptionsFree(options);
+    if (!tif)
+        ::close(fd);
     return tif;
 }
 
@@ -87,15 +93,17 @@ TIFF *openTiff(const QString &path, Diagnostics *diagnostics)
 QImage TiffReader::read(const QString &path, QString *error, int frame)
 {
     const QString cannotOpenText = cannotOpen(path);
-    QFile probe(path);
-    if (path.isEmpty() || !probe.open(QIODevice::ReadOnly)) {
-        setError(error, cannotOpenText);
+    PageFile::Failure failure = PageFile::Failure::None;
+    const int fd = PageFile::open(path, &failure);
+    if (fd < 0) {
+        setError(error, failure == PageFile::Failure::CannotOpen
+                            ? cannotOpenText
+                            : PageFile::refusalText(path, failure));
         return {};
     }
-    probe.close();
 
     Diagnostics diagnostics;
-    TIFF *tif = openTiff(path, &diagnostics);
+    TIFF *tif = openTiff(fd, path, &diagnostics);
     const auto fail = [&](const QString &reason) {
         QString text =
             QCoreApplication::translate("PageImages", "'%1' is not a readable TIFF image: %2")
@@ -122,10 +130,8 @@ QImage TiffReader::read(const QString &path, QString *error, int frame)
     TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height);
     TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extraSamples, &sampleInfo);
 
-    // Bounded so that a damaged header cannot ask for gigabytes.
-    constexpr quint64 kMaxPixels = quint64(1) << 28;
-    if (width == 0 || height == 0 || width > 0x7fffffffu || height > 0x7fffffffu ||
-        quint64(width) * height > kMaxPixels) {
+    // Bounded by the largest page, so that a damaged header cannot ask for more.
+    if (width > 0x7fffffffu || height > 0x7fffffffu || !PageLimits::fits(width, height, 4)) {
         TIFFClose(tif);
         return fail(QStringLiteral("unsupported image size %1 x %2").arg(width).arg(height));
     }
@@ -169,7 +175,8 @@ QImage TiffReader::read(const QString &path, QString *error, int frame)
 int TiffReader::frameCount(const QString &path)
 {
     Diagnostics diagnostics;
-    TIFF *tif = openTiff(path, &diagnostics);
+    PageFile::Failure failure = PageFile::Failure::None;
+    TIFF *tif = openTiff(PageFile::open(path, &failure), path, &diagnostics);
     if (!tif)
         return 0;
     const int count = int(TIFFNumberOfDirectories(tif));

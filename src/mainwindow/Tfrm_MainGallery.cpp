@@ -342,6 +342,12 @@ void Tfrm_Main::Action_PDFExecute()
     m_pdfExport = PdfExportJob::start(this, files, SaveDialog1->FileName(), languages, known);
     connect(m_pdfExport, &PdfExportJob::finished, this,
             [this, pages](PdfExportJob::Outcome outcome, const QString &error) {
+                if (outcome == PdfExportJob::Outcome::Written && !error.isEmpty()) {
+                    UserPrompts::showError(this, tr("The PDF document was written, but these "
+                                                    "pages have no searchable text:") +
+                                                     QLatin1String("\n\n") + error);
+                    return;
+                }
                 if (outcome != PdfExportJob::Outcome::Failed)
                     return;
                 // Name the page as the list shows it, not only its working copy.

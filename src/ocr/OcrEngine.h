@@ -10,7 +10,8 @@
 
 namespace tesseract {
 class TessBaseAPI;
-}
+class ETEXT_DESC;
+} // namespace tesseract
 
 // One Tesseract engine: the languages loaded once, then any number of pages
 // recognised one after another. An engine is not shared between threads; parallel
@@ -29,9 +30,18 @@ public:
     bool init(const QString &languages, QString *error = nullptr);
 
     // The words of the image with their boxes in its pixels; a page without text
-    // gives none and succeeds. Polls cancel while it works; a cancelled page fails.
+    // gives none and succeeds. A cancelled page fails within a fraction of a
+    // second; so does a page that takes longer than the time limit, with
+    // *timedOut set. Tesseract looks at its own cancel and deadline only between
+    // words, never while it finds the layout, which on a page of noise takes
+    // minutes: the page is recognised in a child process that is killed instead.
     bool recognise(const QImage &image, PdfWords &words, QString *error = nullptr,
-                   const std::atomic_bool *cancel = nullptr);
+                   const std::atomic_bool *cancel = nullptr, bool *timedOut = nullptr);
+
+    // Seconds a page may take; 0: no limit. DefaultTimeLimit until set.
+    static constexpr int DefaultTimeLimit = 60;
+    void setTimeLimit(int seconds) { m_timeLimit = seconds; }
+    int timeLimit() const { return m_timeLimit; }
 
     // The language codes whose data is installed, sorted; the orientation and
     // equation models are not languages.
@@ -44,6 +54,12 @@ public:
     static bool checkLanguages(const QString &languages, QString *error = nullptr);
 
 private:
+    bool recogniseHere(const QImage &gray, int dpi, PdfWords &words,
+                       tesseract::ETEXT_DESC *monitor);
+    bool recogniseInChild(const QImage &gray, int dpi, PdfWords &words,
+                          const std::atomic_bool *cancel, bool *timedOut, bool *forked);
+
     std::unique_ptr<tesseract::TessBaseAPI> m_api;
     bool m_ready = false;
+    int m_timeLimit = DefaultTimeLimit;
 };

@@ -2,6 +2,7 @@
 
 #include "pages/GalleryLog.h"
 #include "pages/PageModel.h"
+#include "imaging/ImageFileReader.h"
 #include "ocr/OcrEnginePool.h"
 
 #include <QImage>
@@ -68,11 +69,14 @@ void PageRecogniser::recognise(const QString &workingCopy)
             PageText text = PageText::of(workingCopy, languages);
             bool ok = false;
             if (!cancel->load()) {
-                const QImage image(workingCopy);
                 QString error;
-                std::unique_ptr<OcrEngine> engine = engines->acquire(&error);
-                if (engine && !image.isNull()) {
-                    ok = engine->recognise(image, text.words, &error, cancel.get());
+                // The engine first: it bounds how many pages are held decoded at once.
+                std::unique_ptr<OcrEngine> engine = engines->acquire(&error, cancel.get());
+                if (engine) {
+                    // The program's own reader: any page it can scan, 600 dpi included.
+                    const QImage image = ImageFileReader::read(workingCopy, &error);
+                    if (!image.isNull())
+                        ok = engine->recognise(image, text.words, &error, cancel.get());
                     engines->release(std::move(engine));
                 }
                 if (!ok && !cancel->load())

@@ -4,6 +4,7 @@
 #include "pages/GalleryLog.h"
 #include "pages/GalleryRules.h"
 #include "imaging/BmpLayout.h"
+#include "imaging/PageLimits.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -96,6 +97,7 @@ QImage fromFile(const QString &path, int w, int h, QString *error)
     file.seek(0);
 
     qCDebug(lcGallery) << "decoding" << path << "through Qt's reader";
+    PageLimits::applyToQt();
     QImageReader reader(&file);
     QImage page = reader.read();
     if (page.isNull()) {

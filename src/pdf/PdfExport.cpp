@@ -23,6 +23,7 @@ struct PageResult
     QByteArray jpeg;
     PdfWords words;
     QString error;
+    QString warning; // the page is written, without what the warning says
     bool done = false;
     bool ok = false;
 };
@@ -75,15 +76,24 @@ bool preparePage(const PageRef &page, OcrEnginePool *engines, const PdfWords *kn
             result.words = *known;
         return PdfPageSource::page(page.path, result.jpeg, &result.error, page.frame);
     }
-    QImage image;
-    if (!PdfPageSource::pageWithImage(page.path, result.jpeg, image, &result.error, page.frame))
-        return false;
-    std::unique_ptr<OcrEngine> engine = engines->acquire(&result.error);
+    // The engine first: waiting for one, a worker holds no decoded page.
+    std::unique_ptr<OcrEngine> engine = engines->acquire(&result.error, &stop);
     if (!engine)
         return false;
+    QImage image;
+    if (!PdfPageSource::pageWithImage(page.path, result.jpeg, image, &result.error, page.frame)) {
+        engines->release(std::move(engine));
+        return false;
+    }
     QString reason;
-    const bool ok = engine->recognise(image, result.words, &reason, &stop);
+    bool timedOut = false;
+    const bool ok = engine->recognise(image, result.words, &reason, &stop, &timedOut);
     engines->release(std::move(engine));
+    if (timedOut) {
+        // Written without its text rather than not at all.
+        result.warning = QStringLiteral("'%1': %2").arg(page.path, reason);
+        return true;
+    }
     if (!ok)
         result.error = QStringLiteral("'%1': %2").arg(page.path, reason);
     return ok;
@@ -168,6 +178,8 @@ bool PdfExport::run(const QStringList &files, const QString &output,
         if (!pdf.addJpegData(page.jpeg, pages.at(next).path, page.words))
             return abort(pdf.errorString());
         page.jpeg.clear();
+        if (!page.warning.isEmpty() && options.warning)
+            options.warning(page.warning);
         if (options.progress)
             options.progress(next + 1, count);
     }

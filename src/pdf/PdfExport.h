@@ -23,6 +23,10 @@ struct PdfExportOptions
     // words become its invisible text layer (a searchable PDF). The caller loads
     // one engine ahead (OcrEnginePool::preload) to report a missing language.
     OcrEnginePool *ocr = nullptr;
+    // Called on the calling thread, in page order, for a page written without
+    // its text layer because its recognition took too long; the text names the
+    // file and the time limit (OcrEnginePool).
+    std::function<void(const QString &warning)> warning;
     // Words already recognised, by image file (single-page files only): those
     // pages are not recognised again.
     QHash<QString, PdfWords> knownWords;
@@ -39,7 +43,9 @@ struct PdfExportOptions
 //
 // With recognition on, every worker also recognises its pages with an engine of its
 // own, each page decoded once; a page that cannot be recognised stops the export
-// with the page's name, and a page without text simply gets no text layer.
+// with the page's name, and a page without text simply gets no text layer. A page
+// whose recognition takes longer than the pool's time limit gets no text layer
+// and a warning; the document is still written.
 //
 // Blocks until done: a window calls it from a worker thread and shows progress
 // through the callback. On failure or cancellation it answers false with the reason

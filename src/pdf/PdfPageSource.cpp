@@ -5,15 +5,13 @@
 #include "imaging/ImageFileReader.h"
 #include "imaging/JpegCheck.h"
 #include "imaging/JpegCodec.h"
+#include "imaging/PageFile.h"
 #include "pdf/JpegHeader.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -30,33 +28,19 @@ bool hasJpegName(const QString &path)
     return suffixes.contains(QFileInfo(path).suffix(), Qt::CaseInsensitive);
 }
 
-// Only regular files: reading a FIFO or a device could block the export for ever
-// or never end. Opened without blocking, so a FIFO without a writer is refused at once.
+// Only regular files no larger than a page file can be: reading a FIFO or a device
+// could block the export for ever or never end.
 bool openRegular(QFile &file, const QString &path, QString *error)
 {
-    const int fd = path.isEmpty() ? -1
-                                  : ::open(QFile::encodeName(path).constData(),
-                                           O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    PageFile::Failure failure = PageFile::Failure::None;
+    if (PageFile::open(file, path, &failure))
+        return true;
+    if (failure == PageFile::Failure::CannotOpen)
         setError(error, QCoreApplication::translate("PageImages", "Unable to open file '%1': %2")
-                            .arg(path, SystemErrorText::text(path.isEmpty() ? ENOENT : errno)));
-        return false;
-    }
-    struct stat st = {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        setError(error,
-                 QCoreApplication::translate("PageImages", "'%1' is not a regular file").arg(path));
-        return false;
-    }
-    // Reads of a regular file never block, whatever O_NONBLOCK says.
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        setError(error,
-                 QCoreApplication::translate("PageImages", "Unable to open file '%1'").arg(path));
-        return false;
-    }
-    return true;
+                            .arg(path, SystemErrorText::text(errno)));
+    else
+        setError(error, PageFile::refusalText(path, failure));
+    return false;
 }
 
 bool readAll(QFile &file, const QString &path, QByteArray &data, QString *error)
@@ -143,10 +127,14 @@ bool page(const QString &path, QByteArray &jpeg, QString *error, int frame)
     QFile file;
     if (!openRegular(file, path, error))
         return false;
-    if (!hasJpegName(path) && file.peek(2) != QByteArrayLiteral("\xFF\xD8")) {
+    const bool soi = file.peek(2) == QByteArrayLiteral("\xFF\xD8");
+    if (!hasJpegName(path) && !soi) {
         file.close();
         return bitmapPage(path, jpeg, error, frame);
     }
+    // A file named as a JPEG that does not start as one is refused from its start.
+    if (!soi)
+        return checkJpeg(path, file.peek(64), error);
     return readAll(file, path, jpeg, error) && checkJpeg(path, jpeg, error);
 }
 
@@ -163,6 +151,8 @@ bool pageWithImage(const QString &path, QByteArray &jpeg, QImage &image, QString
             return false;
         jpeg = JpegCodec::encode(image, pageOptions(), &reason);
     } else {
+        if (file.peek(2) != QByteArrayLiteral("\xFF\xD8"))
+            return checkJpeg(path, file.peek(64), error);
         if (!readAll(file, path, jpeg, error) || !checkJpeg(path, jpeg, error))
             return false;
         image = JpegCodec::decode(jpeg, &reason);

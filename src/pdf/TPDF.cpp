@@ -1,5 +1,6 @@
 #include "pdf/TPDF.h"
 
+#include "files/LocalFileName.h"
 #include "i18n/SystemErrorText.h"
 #include "pdf/GlyphlessFont.h"
 #include "pdf/JpegHeader.h"
@@ -8,7 +9,12 @@
 
 #include <QCoreApplication>
 #include <QFile>
-#include <QSaveFile>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -278,17 +284,64 @@ bool TPDF::SaveToFile(const QString &fileName)
         m_finished = true;
     }
 
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
+    return writeReplacing(fileName);
+}
+
+// Written under a new hidden name beside the target and renamed over it, so an
+// existing document is replaced whole or left as it was. The new file is created
+// with O_EXCL | O_NOFOLLOW: a symbolic link under the target's name is replaced,
+// never followed into the file it points to. The name is used byte for byte.
+bool TPDF::writeReplacing(const QString &fileName)
+{
+    const QByteArray target = LocalFileName::encode(fileName);
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = target.left(slash + 1);
+    const QByteArray base = target.mid(slash + 1);
+    const auto cannotCreate = [&](int reason) {
         return fail(QCoreApplication::translate("PageImages", "Unable to create file '%1': %2")
-                        .arg(fileName, file.errorString()));
-    // Flushed before the commit, which would drop the file and with it the reason.
-    if (file.write(FStream) != FStream.size() || !file.flush())
+                        .arg(fileName, SystemErrorText::text(reason)));
+    };
+    if (base.isEmpty())
+        return cannotCreate(EISDIR);
+
+    QByteArray temp;
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
+        temp = folder + '.' + base + '.' +
+               QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part";
+        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return cannotCreate(errno);
+    }
+    if (fd < 0)
+        return cannotCreate(EEXIST);
+    // A document replaced keeps its permissions, as an editor's save would.
+    struct stat old = {};
+    if (::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(fd, old.st_mode & 07777);
+
+    qsizetype done = 0;
+    int reason = 0;
+    while (done < FStream.size() && reason == 0) {
+        const ssize_t n = ::write(fd, FStream.constData() + done, size_t(FStream.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno != EINTR)
+            reason = errno;
+        else if (n == 0)
+            reason = EIO;
+    }
+    if (reason == 0 && ::fsync(fd) != 0)
+        reason = errno;
+    if (::close(fd) != 0 && reason == 0)
+        reason = errno;
+    if (reason == 0 && std::rename(temp.constData(), target.constData()) != 0)
+        reason = errno;
+    if (reason != 0) {
+        ::unlink(temp.constData());
         return fail(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
-                        .arg(fileName, SystemErrorText::afterFailedWrite(file)));
-    if (!file.commit())
-        return fail(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
-                        .arg(fileName, file.errorString()));
+                        .arg(fileName, SystemErrorText::text(reason)));
+    }
     return true;
 }
 

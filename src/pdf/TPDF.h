@@ -45,7 +45,8 @@ public:
 
     // Appends the cross-reference table and trailer (once) and writes the document
     // through a temporary file in the target folder that is renamed into place, so
-    // an existing file is either replaced whole or left as it was.
+    // an existing file is either replaced whole or left as it was, and a symbolic
+    // link of that name is replaced, not followed.
     bool SaveToFile(const QString &fileName);
 
     QString errorString() const { return m_error; }
@@ -66,6 +67,7 @@ private:
     void WriteFont();
     int fontObject() const { return 4 * FPageCount + 3; }
     void WriteXRef();
+    bool writeReplacing(const QString &fileName);
     bool fail(const QString &error);
     bool refuse(const QString &error); // a page not added
 

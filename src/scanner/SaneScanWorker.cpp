@@ -1,5 +1,6 @@
 #include "scanner/SaneScanWorker.h"
 
+#include "imaging/PageLimits.h"
 #include "scanner/SaneDeviceSetup.h"
 #include "scanner/SaneLibrary.h"
 #include "scanner/SaneOptions.h"
@@ -26,7 +27,8 @@ SaneScanWorker::~SaneScanWorker()
 
 qint64 SaneScanWorker::defaultMaxPageBytes()
 {
-    constexpr qint64 kCap = qint64(1) << 30;
+    // The readers of page images are sized for this bound: keep the two together.
+    constexpr qint64 kCap = PageLimits::LargestScanBytes;
     const long pages = sysconf(_SC_PHYS_PAGES);
     const long pageSize = sysconf(_SC_PAGESIZE);
     if (pages <= 0 || pageSize <= 0)

@@ -1,20 +1,22 @@
 // pagora-pdf: writes image files into one PDF document, one page per image, with the
 // same writer as the program's "Save all to PDF" command.
 
+#include "files/LocalFileName.h"
 #include "ocr/OcrEnginePool.h"
 #include "pdf/PdfExport.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
+#include <QDir>
 #include <QStringList>
 #include <cstdio>
 #include <memory>
+#include <sys/stat.h>
 
 namespace {
 
 const char kUsage[] =
     "Usage: pagora-pdf OUTPUT.pdf IMAGE...\n"
-    "       pagora-pdf --ocr LANGS OUTPUT.pdf IMAGE...\n"
+    "       pagora-pdf --ocr LANGS [--ocr-timeout S] OUTPUT.pdf IMAGE...\n"
     "\n"
     "Writes the images into one PDF document, one page per image in the order given;\n"
     "a multi-page TIFF gives one page per frame, in the file's order.\n"
@@ -26,7 +28,12 @@ const char kUsage[] =
     "  JPEGs of quality 75.\n"
     "\n"
     "A damaged image (empty, cut short, or holding less than its header promises)\n"
-    "is an error, never a black or garbled page. Only regular files are read.\n"
+    "is an error, never a black or garbled page. Only regular files are read, and\n"
+    "none larger than the largest page the program can scan (1 GiB of pixels, as\n"
+    "an uncompressed file); any page up to that size is read, 600 dpi colour pages\n"
+    "included. File names are taken byte for byte, UTF-8 or not, and the output is\n"
+    "written under exactly the name given; a symbolic link of that name is\n"
+    "replaced by the document, never followed.\n"
     "\n"
     "Images are encoded in parallel, one thread per core. On any error a message\n"
     "names the file and the reason, the exit status is 1 and no output file is\n"
@@ -37,26 +44,40 @@ const char kUsage[] =
     "searchable PDF. LANGS names the installed languages, like eng or rus+eng; a\n"
     "language that is not installed or cannot be loaded is named, the exit status\n"
     "is 2 and nothing is written. Pages are recognised in parallel, one engine per\n"
-    "core; a page without text gets no text layer.\n"
+    "core and per 2 GiB of memory; a page without text gets no text layer. A page\n"
+    "whose recognition takes longer than the time limit (--ocr-timeout, 60 seconds\n"
+    "unless given) is written without a text layer and named in a warning; the\n"
+    "document is still written and the exit status stays 0.\n"
     "\n"
     "Options:\n"
     "  --ocr LANGS    recognise the text in these languages (searchable PDF)\n"
+    "  --ocr-timeout S\n"
+    "                 seconds the recognition of one page may take (default 60;\n"
+    "                 0: no limit)\n"
     "  -h, --help     show this help and exit\n"
     "  -V, --version  show the version and exit\n"
     "  --             end of options (for file names that begin with '-')\n";
 
+// Messages name files byte for byte, as they were given.
+void print(const char *prefix, const QString &message)
+{
+    std::fprintf(stderr, "pagora-pdf: %s%s\n", prefix, LocalFileName::encode(message).constData());
+}
+
 int failWith(const QString &message)
 {
-    std::fprintf(stderr, "pagora-pdf: %s\n", qUtf8Printable(message));
+    print("", message);
     return 1;
 }
 
 bool sameFile(const QString &a, const QString &b)
 {
-    const QFileInfo x(a), y(b);
-    if (x.exists() && y.exists())
-        return x.canonicalFilePath() == y.canonicalFilePath();
-    return x.absoluteFilePath() == y.absoluteFilePath();
+    struct stat x = {}, y = {};
+    if (::stat(LocalFileName::encode(a).constData(), &x) == 0 &&
+        ::stat(LocalFileName::encode(b).constData(), &y) == 0)
+        return x.st_dev == y.st_dev && x.st_ino == y.st_ino;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(a)) ==
+           QDir::cleanPath(QDir::current().absoluteFilePath(b));
 }
 
 } // namespace
@@ -67,14 +88,33 @@ int main(int argc, char *argv[])
 
     QStringList paths;
     QString languages;
+    int timeLimit = OcrEngine::DefaultTimeLimit;
     bool options = true;
-    const QStringList arguments = app.arguments().mid(1);
+    // From argv itself: Qt's arguments() turns bytes that are not UTF-8 into U+FFFD,
+    // and such a file could then not be opened nor such an output be written.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << LocalFileName::decode(QByteArray(argv[i]));
     for (int i = 0; i < arguments.size(); ++i) {
         const QString &argument = arguments.at(i);
         if (options && argument == QLatin1String("--ocr")) {
             if (i + 1 >= arguments.size())
                 return failWith(QStringLiteral("--ocr needs the languages, like eng or rus+eng"));
             languages = arguments.at(++i);
+            continue;
+        }
+        if (options && (argument == QLatin1String("--ocr-timeout") ||
+                        argument.startsWith(QLatin1String("--ocr-timeout=")))) {
+            QString value;
+            if (argument.contains(QLatin1Char('=')))
+                value = argument.section(QLatin1Char('='), 1);
+            else if (i + 1 < arguments.size())
+                value = arguments.at(++i);
+            bool ok = false;
+            timeLimit = value.toInt(&ok);
+            if (!ok || timeLimit < 0)
+                return failWith(QStringLiteral("--ocr-timeout needs a number of seconds, like 60 "
+                                               "(0: no limit)"));
             continue;
         }
         if (options && argument.startsWith(QLatin1String("--ocr="))) {
@@ -118,12 +158,15 @@ int main(int argc, char *argv[])
     PdfExportOptions exportOptions;
     std::unique_ptr<OcrEnginePool> engines;
     if (!languages.isNull()) {
-        engines = std::make_unique<OcrEnginePool>(languages);
+        engines = std::make_unique<OcrEnginePool>(languages, timeLimit);
         if (!engines->preload(&error)) {
             failWith(error);
             return 2;
         }
         exportOptions.ocr = engines.get();
+        exportOptions.warning = [](const QString &warning) {
+            print("warning: ", warning + QStringLiteral("; the page has no text layer"));
+        };
     }
     if (!PdfExport::run(paths, output, exportOptions, &error))
         return failWith(error);

@@ -1,20 +1,27 @@
 // Damaged page images are refused by every reader of pages: the generic reader,
 // the preview window's loader, the PDF export and pagora-pdf. Each gets a message
-// naming the file and writes nothing; the whole files they were cut from pass.
+// naming the file and writes nothing; the whole files they were cut from pass, and
+// so does the largest page the program can scan in every format, recognition
+// included. What no scan could be (far too large, not a picture at all) is refused
+// without being read whole.
 #include "PdfTestSupport.h"
 #include "pages/PagePicture.h"
 #include "imaging/ImageFileReader.h"
 #include "imaging/JpegCodec.h"
+#include "imaging/PageLimits.h"
+#include "ocr/OcrEngine.h"
 #include "pdf/PdfExport.h"
 
 #include <QBuffer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QImage>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <QtTest>
+#include <tiffio.h>
 
 using namespace PdfTestSupport;
 
@@ -92,6 +99,37 @@ QByteArray grayTiff(const QList<int> &widths, int height)
     return bytes;
 }
 
+// A colour A4 page scanned at 600 dpi, in one flat colour so that its files compress.
+QImage a4At600Dpi()
+{
+    QImage page(4960, 7016, QImage::Format_RGB888);
+    page.fill(QColor(210, 180, 140));
+    return page;
+}
+
+// A deflate-compressed RGB TIFF of image (Format_RGB888), written with libtiff.
+QByteArray rgbTiff(const QImage &image, const QString &scratch)
+{
+    TIFF *tif = TIFFOpen(QFile::encodeName(scratch).constData(), "w");
+    if (!tif)
+        return {};
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(image.width()));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(image.height()));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 3);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, 64);
+    bool ok = true;
+    for (int y = 0; y < image.height() && ok; ++y)
+        ok = TIFFWriteScanline(tif, const_cast<uchar *>(image.constScanLine(y)), uint32_t(y)) >= 0;
+    TIFFClose(tif);
+    QByteArray bytes = ok ? readFile(scratch) : QByteArray();
+    QFile::remove(scratch);
+    return bytes;
+}
+
 // The same file with its header's height doubled: it promises rows it does not hold.
 QByteArray tallerBmp(QByteArray bmp)
 {
@@ -132,6 +170,8 @@ private slots:
         QTest::addColumn<QString>("name");
         QTest::addColumn<QByteArray>("contents");
         QTest::addColumn<bool>("damaged");
+        QTest::addColumn<qint64>("sparseSize"); // the file made this long with holes
+        QTest::addColumn<bool>("recognise");    // also through pagora-pdf --ocr
 
         // 320 x 240 at 24 bits: 230 KB, read row by row; a palette BMP goes through Qt.
         const QByteArray bmp = encoded(pattern(320, 240), "BMP");
@@ -144,7 +184,9 @@ private slots:
                  qPrintable(reason));
 
         const auto row = [](const char *tag, const char *name, const QByteArray &bytes,
-                            bool damaged) { QTest::newRow(tag) << name << bytes << damaged; };
+                            bool damaged, qint64 sparseSize = 0, bool recognise = false) {
+            QTest::newRow(tag) << name << bytes << damaged << sparseSize << recognise;
+        };
         row("whole BMP", "whole.bmp", bmp, false);
         row("BMP cut to its first 5000 bytes", "cut.bmp", bmp.left(5000), true);
         row("BMP one byte short", "short.bmp", bmp.chopped(1), true);
@@ -165,6 +207,21 @@ private slots:
         row("empty BMP", "empty.bmp", QByteArray(""), true);
         row("empty TIFF", "empty.tif", QByteArray(""), true);
         row("empty PNG", "empty.png", QByteArray(""), true);
+
+        // Above Qt's default allocation limit of 128 MB once decoded.
+        {
+            const QImage page = a4At600Dpi();
+            const QByteArray bigJpeg = JpegCodec::encode(page, {}, &reason);
+            const QByteArray bigTiff = rgbTiff(page, path(QStringLiteral("scratch.tif")));
+            QVERIFY2(!bigJpeg.isEmpty() && !bigTiff.isEmpty(), qPrintable(reason));
+            row("600 dpi colour A4 BMP", "a4-600.bmp", encoded(page, "BMP"), false, 0, true);
+            row("600 dpi colour A4 PNG", "a4-600.png", encoded(page, "PNG"), false, 0, true);
+            row("600 dpi colour A4 TIFF", "a4-600.tif", bigTiff, false, 0, true);
+            row("600 dpi colour A4 JPEG", "a4-600.jpg", bigJpeg, false, 0, true);
+        }
+        row("500 MB of nothing named .jpg", "zeros.jpg", QByteArray(), true, 500ll << 20);
+        row("larger than any page file", "huge.bmp", bmp.left(54), true,
+            PageLimits::LargestFileBytes + 1);
     }
 
     void refused()
@@ -172,8 +229,15 @@ private slots:
         QFETCH(QString, name);
         QFETCH(QByteArray, contents);
         QFETCH(bool, damaged);
+        QFETCH(qint64, sparseSize);
+        QFETCH(bool, recognise);
         const QString file = path(name);
         QVERIFY(writeFile(file, contents));
+        if (sparseSize > 0)
+            QVERIFY(QFile::resize(file, sparseSize));
+        const auto removeFile = qScopeGuard([&] { QFile::remove(file); });
+        QElapsedTimer clock;
+        clock.start();
         const auto names = [&](const QString &error) {
             return damaged ? error.contains(file) : error.isEmpty();
         };
@@ -205,6 +269,18 @@ private slots:
         QVERIFY2(damaged ? tool.err.contains(file.toUtf8()) : tool.err.isEmpty(), tool.err);
         QCOMPARE(QFile::exists(out), !damaged);
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*.pdf.*")}), QStringList());
+        // Four readers and a process over gigabytes of holes: read, it would take minutes.
+        if (sparseSize > PageLimits::LargestFileBytes)
+            QVERIFY2(clock.elapsed() < 5000, qPrintable(QString::number(clock.elapsed())));
+
+        if (recognise && OcrEngine::installedLanguages().contains(QStringLiteral("eng"))) {
+            const ToolResult ocr =
+                runTool(QStringLiteral(PAGORA_PDF_TOOL),
+                        {QStringLiteral("--ocr"), QStringLiteral("eng"), out, m_good, file});
+            QVERIFY2(ocr.exitCode == 0 && ocr.err.isEmpty(), ocr.err);
+            QCOMPARE(PdfInspector::pageSizes(out).value(1), QSize(4960, 7016));
+            QFile::remove(out);
+        }
     }
 
     // One page per frame, in the file's order, between the pages around it.

@@ -7,8 +7,10 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <cstdio>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace PdfTestSupport;
 
@@ -109,6 +111,14 @@ private slots:
         QTest::newRow("fifo")
             << QStringList{out, a, path(QStringLiteral("fifo.jpg"))}
             << QString("'%1' is not a regular file").arg(path(QStringLiteral("fifo.jpg"))) << out;
+        QTest::newRow("time limit not a number")
+            << QStringList{QStringLiteral("--ocr"),
+                           QStringLiteral("eng"),
+                           QStringLiteral("--ocr-timeout"),
+                           QStringLiteral("soon"),
+                           out,
+                           a}
+            << QString("--ocr-timeout needs a number of seconds") << out;
         const QString full = path(QStringLiteral("full/x.pdf"));
         QTest::newRow("disk full") << QStringList{full, a, a, a}
                                    << QString("'%1': No space left on device").arg(full) << full;
@@ -136,6 +146,74 @@ private slots:
         QCOMPARE(QFile::exists(output), existed);
         QCOMPARE(readFile(output), before);
         QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*.pdf.*")}), QStringList());
+    }
+
+    // Names are bytes: an input whose name is not UTF-8 is read, and the output is
+    // written under exactly the name given, also when that is not UTF-8. A symbolic
+    // link under the output's name is replaced by the document, never followed.
+    void exactNames_data()
+    {
+        QTest::addColumn<QByteArray>("input");
+        QTest::addColumn<QByteArray>("output");
+        QTest::addColumn<bool>("outputIsLink");
+        QTest::newRow("Latin-1 names")
+            << QByteArray("in\xe9.bmp") << QByteArray("out\xe9.pdf") << false;
+        QTest::newRow("UTF-8 names")
+            << QByteArray("in\xc3\xa9.bmp") << QByteArray("out\xc3\xa9.pdf") << false;
+        QTest::newRow("output a link to another file")
+            << QByteArray("c.bmp") << QByteArray("link.pdf") << true;
+    }
+
+    void exactNames()
+    {
+        QFETCH(QByteArray, input);
+        QFETCH(QByteArray, output);
+        QFETCH(bool, outputIsLink);
+        const QByteArray folder = QFile::encodeName(m_dir.path()) + '/';
+        const QByteArray in = folder + input, out = folder + output;
+        const QByteArray page = readFile(path(QStringLiteral("c.bmp")));
+        const QByteArray victim = folder + "victim.txt";
+        if (input != "c.bmp") {
+            QFile file;
+            FILE *f = std::fopen(in.constData(), "wb");
+            QVERIFY(f && file.open(f, QIODevice::WriteOnly));
+            QVERIFY(file.write(page) == page.size());
+            file.close();
+            std::fclose(f);
+        }
+        if (outputIsLink) {
+            QVERIFY(writeFile(QFile::decodeName(victim), "somebody else's file"));
+            QCOMPARE(::symlink(victim.constData(), out.constData()), 0);
+        }
+        // QProcess passes arguments through Qt's lossy conversion: the shell gets them
+        // as escapes and hands the tool the bytes.
+        const auto escaped = [](const QByteArray &bytes) {
+            QByteArray text;
+            for (const char c : bytes)
+                text += "\\" + QByteArray::number(uchar(c), 8).rightJustified(3, '0');
+            return QString::fromLatin1(text);
+        };
+        const ToolResult result =
+            runTool(QStringLiteral("sh"),
+                    {QStringLiteral("-c"),
+                     QStringLiteral("exec \"$0\" \"$(printf '%1')\" \"$(printf '%2')\"")
+                         .arg(escaped(out), escaped(in)),
+                     QStringLiteral(PAGORA_PDF_TOOL)});
+        QVERIFY2(result.exitCode == 0 && result.err.isEmpty(), result.err);
+        struct stat st = {};
+        QCOMPARE(::lstat(out.constData(), &st), 0);
+        QVERIFY(S_ISREG(st.st_mode));
+        QFile written;
+        FILE *f = std::fopen(out.constData(), "rb");
+        QVERIFY(f && written.open(f, QIODevice::ReadOnly));
+        QVERIFY(written.readAll().startsWith("%PDF-1.5"));
+        written.close();
+        std::fclose(f);
+        if (outputIsLink)
+            QCOMPARE(readFile(QFile::decodeName(victim)), QByteArray("somebody else's file"));
+        ::unlink(out.constData());
+        if (input != "c.bmp")
+            ::unlink(in.constData());
     }
 
     // The output keeps its old contents on error, also when it already existed.

@@ -1,8 +1,14 @@
 #include "PdfTestSupport.h"
+#include "ocr/OcrEngine.h"
 #include "support/TextPage.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <atomic>
+#include <thread>
 
 using namespace PdfTestSupport;
 
@@ -12,6 +18,37 @@ QString bare(QString word)
 {
     word.remove(QRegularExpression(QStringLiteral("[^\\w]")));
     return word.toLower();
+}
+
+// A page of gray noise: Tesseract spends half a minute finding its layout (2000 x
+// 2000), without once looking at its cancel flag or deadline.
+QImage noisePage(int side = 2000)
+{
+    QImage page(side, side, QImage::Format_Grayscale8);
+    QRandomGenerator random(24);
+    for (int y = 0; y < side; ++y) {
+        uchar *line = page.scanLine(y);
+        for (int x = 0; x < side; ++x)
+            line[x] = uchar(random.generate());
+    }
+    return page;
+}
+
+// The processes this one has started and not yet reaped, in any of its threads.
+int childProcesses()
+{
+    int count = 0;
+    const QStringList tasks =
+        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &task : tasks) {
+        QFile children(QStringLiteral("/proc/self/task/%1/children").arg(task));
+        if (!children.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray pids = children.readAll().simplified();
+        if (!pids.isEmpty())
+            count += int(pids.count(' ')) + 1;
+    }
+    return count;
 }
 
 } // namespace
@@ -81,6 +118,62 @@ private slots:
         }
         QVERIFY2(hits >= 0.95 * drawn.size(),
                  qPrintable(QStringLiteral("%1 of %2 words").arg(hits).arg(drawn.size())));
+    }
+
+    // A page that takes longer than the time limit is written without a text
+    // layer and named in a warning; the pages around it keep theirs.
+    void slowPageTimeLimit()
+    {
+        const QString noise = path(QStringLiteral("noise.png"));
+        const QString text = path(QStringLiteral("text.png"));
+        QVERIFY(noisePage().save(noise));
+        QVERIFY(textPage(QStringLiteral("Limited time for every page")).image.save(text));
+        const QString out = path(QStringLiteral("limited.pdf"));
+        QElapsedTimer clock;
+        clock.start();
+        const ToolResult result =
+            pagoraPdf({QStringLiteral("--ocr"), QStringLiteral("eng"),
+                       QStringLiteral("--ocr-timeout"), QStringLiteral("2"), out, text, noise});
+        QVERIFY2(clock.elapsed() < 15000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY2(result.exitCode == 0, result.err);
+        QVERIFY2(result.err.contains("warning: '" + noise.toUtf8() + "'") &&
+                     !result.err.contains(text.toUtf8()),
+                 result.err);
+        QCOMPARE(PdfInspector::pageSizes(out),
+                 QList<QSize>({QSize(2480, 1200), QSize(2000, 2000)}));
+        QCOMPARE(readFile(out).count("/Font << /F1 "), 1);
+        const QList<FoundWord> found = findWords(out);
+        QVERIFY(std::any_of(found.begin(), found.end(), [](const FoundWord &f) {
+            return f.page == 1 && bare(f.text) == QLatin1String("limited");
+        }));
+    }
+
+    // Cancelling stops a page's recognition within a second, whatever Tesseract is
+    // doing, and leaves no process behind.
+    void cancelWithinASecond()
+    {
+        if (!OcrEngine::installedLanguages().contains(QStringLiteral("eng")))
+            QSKIP("English recognition data not installed");
+        OcrEngine engine;
+        QVERIFY(engine.init(QStringLiteral("eng")));
+        engine.setTimeLimit(0);
+        const QImage page = noisePage();
+        const int before = childProcesses();
+        std::atomic_bool cancel{false}, finished{false};
+        bool ok = true, timedOut = true;
+        std::thread worker([&] {
+            PdfWords words;
+            ok = engine.recognise(page, words, nullptr, &cancel, &timedOut);
+            finished = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(childProcesses() > before || finished, 10000);
+        QVERIFY(!finished);
+        cancel = true;
+        QTRY_VERIFY_WITH_TIMEOUT(finished, 1000);
+        worker.join();
+        QVERIFY(!ok);
+        QVERIFY(!timedOut);
+        QCOMPARE(childProcesses(), before);
     }
 
     // A language that is missing or whose data is damaged is named, with exit
