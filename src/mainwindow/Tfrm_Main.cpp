@@ -1,18 +1,18 @@
 #include "mainwindow/Tfrm_Main.h"
 
-#include "pages/PageJournal.h"
-#include "pages/PageModel.h"
-#include "pages/PageRecogniser.h"
 #include "gallery/PdfExportJob.h"
 #include "gallery/PdfSaveDialog.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
-#include "pages/PagePipeline.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/SourceListLoader.h"
 #include "mainwindow/StatusPanelBar.h"
+#include "pages/PageModel.h"
+#include "pages/PagePipeline.h"
+#include "pages/PageRecogniser.h"
+#include "pages/PageStore.h"
 #include "scanner/PageSizes.h"
 #include "scanner/TTwainControl.h"
 #include "scanner/TwainControlFactory.h"
@@ -40,11 +40,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-Tfrm_Main::~Tfrm_Main()
-{
-    // A window gone without closing (tests do this) leaves no session to recover.
-    m_journal->remove();
-}
+// A window gone without closing (tests do this) leaves no session to recover:
+// the store removes its journal as it goes.
+Tfrm_Main::~Tfrm_Main() = default;
 
 void Tfrm_Main::setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Preview *preview)
 {
@@ -131,9 +129,8 @@ void Tfrm_Main::FormClose()
         m_pdfExport->cancelAndWait();
     // Pages already delivered are written and listed before anything is removed.
     Pipeline->finishAll();
+    // The working copies go, the journal with them; the store lists nothing more.
     cleanUpWorkingCopies();
-    // A normal close: nothing to offer back at the next start.
-    m_journal->remove();
 }
 
 void Tfrm_Main::Mess(const QString &Message, bool Error)

@@ -32,8 +32,7 @@ class RulerWidget;
 class SourceListLoader;
 class StatusPanelBar;
 class PageModel;
-class PageJournal;
-class PageRecovery;
+class PageStore;
 class PagePipeline;
 class PdfSaveDialog;
 class PageRecogniser;
@@ -157,8 +156,6 @@ public:
     // Offers back the pages of sessions that ended without closing (after the
     // window is shown).
     void offerRecovery();
-    // The pages of an earlier session, listed as pages of this one.
-    void listRecoveredPages(const QList<PageEntry> &pages);
     // Whether a preview, scan or copy is running.
     bool busy() const { return m_busy; }
 
@@ -213,7 +210,7 @@ public:
     // The three turns on one toolbar button.
     QToolButton *ToolButtonRotate = nullptr;
     QListView *lv_Images = nullptr;
-    PageModel *Pages = nullptr;           // what lv_Images shows
+    PageModel *Pages = nullptr;           // what lv_Images shows (the store's model)
     PageRecogniser *Recogniser = nullptr; // its pages' text, when the preferences ask
     PagePipeline *Pipeline = nullptr;
     PdfSaveDialog *SaveDialog1 = nullptr;
@@ -282,10 +279,8 @@ private:
     void restoreScannerChoice();
     void setSourceCommandsEnabled(bool enabled);
     QString searchingText() const;
-    // The journal rewritten after a delete or a rename.
-    void journalPages();
     // Reported once per run; the pages are listed all the same.
-    void journalFailed();
+    void journalFailed(const QString &path, const QString &reason);
 
     // The current printer: the default one until File, "Print Set&up..." picks another.
     QPrinter *currentPrinter();
@@ -308,8 +303,6 @@ private:
     QImage m_previewImage;       // the last preview as read, refitted when the pane grows
     int m_previewResolution = 0; // the resolution it was scanned at
     bool m_closed = false;
-    // What the list holds, on the disk, for the next start after a crash.
-    std::unique_ptr<PageJournal> m_journal;
-    bool m_journalFailed = false; // reported once per run
-    PageRecovery *m_recovery = nullptr;
+    // The pages, their journal, the clean-up at close and recovery.
+    PageStore *m_store = nullptr;
 };
