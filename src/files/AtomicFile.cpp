@@ -1,5 +1,6 @@
 #include "files/AtomicFile.h"
 
+#include "files/FileCommit.h"
 #include "files/TempFolder.h"
 #include "i18n/SystemErrorText.h"
 
@@ -17,6 +18,7 @@ AtomicFile::AtomicFile(const QString &finalPath) : m_finalPath(finalPath)
 AtomicFile::~AtomicFile()
 {
     if (!m_committed && !m_tempPath.isEmpty()) {
+        // Closed first: nothing reaches the disk after the name is gone.
         m_file.close();
         ::unlink(QFile::encodeName(m_tempPath).constData());
     }
@@ -81,4 +83,51 @@ bool AtomicFile::commit()
     }
     m_committed = true;
     return true;
+}
+
+bool AtomicFile::commitNew()
+{
+    m_clashed = false;
+    if (!m_closed) {
+        if (!m_file.isOpen())
+            return false;
+        const bool flushed = m_file.flush() && m_file.error() == QFileDevice::NoError;
+        int error = 0;
+        if (flushed) {
+            while (::fsync(m_file.handle()) != 0) {
+                if (errno != EINTR) {
+                    error = errno;
+                    break;
+                }
+            }
+        }
+        m_file.close();
+        if (!flushed) {
+            m_error = m_file.errorString();
+            return false;
+        }
+        if (error != 0) {
+            m_error = SystemErrorText::text(error);
+            return false;
+        }
+        m_closed = true;
+    }
+    if (const int error = FileCommit::moveNoReplace(m_tempPath, m_finalPath)) {
+        m_clashed = error == EEXIST;
+        m_error = SystemErrorText::text(error);
+        return false;
+    }
+    m_committed = true;
+    // The file is in place whatever the folder's sync says; a folder that cannot
+    // be synced (some network file systems) leaves nothing better to do.
+    FileCommit::syncFolderOf(m_finalPath);
+    return true;
+}
+
+bool AtomicFile::commitAs(const QString &finalPath)
+{
+    if (m_committed)
+        return false;
+    m_finalPath = finalPath;
+    return commitNew();
 }

@@ -5,9 +5,10 @@
 
 // Writes a file under a temporary name in the destination folder and renames it
 // into place on commit(), so a page file is never seen half-written under its
-// final name. Without commit() the temporary file is removed. No fsync: the page
-// must appear quickly while the next sheet is being scanned, and a rename within
-// one folder is atomic.
+// final name. Without commit() the temporary file is removed. commit() neither
+// syncs nor refuses to replace (the preview image, the update file);
+// commitNew() does both, for files that must survive a power cut and must
+// never take the place of another (page files, working copies).
 //
 // The temporary file is always new (O_EXCL, O_NOFOLLOW): a link planted under its
 // name or the final name is never followed, the rename replaces the link itself.
@@ -23,6 +24,13 @@ public:
     bool open();
     QFile &file() { return m_file; }
     bool commit();
+    // Syncs the file, puts it under the final name only if nothing holds that
+    // name, then syncs the folder. On a clash: false with clashed() set, and the
+    // written file stays for commitAs() under another name.
+    bool commitNew();
+    bool commitAs(const QString &finalPath);
+    bool clashed() const { return m_clashed; }
+    QString finalPath() const { return m_finalPath; }
     // The reason of the last failure, with the system's text where there is one.
     QString errorString() const { return m_error; }
 
@@ -32,4 +40,6 @@ private:
     QFile m_file;
     QString m_error;
     bool m_committed = false;
+    bool m_closed = false; // written, synced and closed: only the name is left to give
+    bool m_clashed = false;
 };

@@ -378,13 +378,33 @@
         <translation>Имя файла не должно быть длиннее %1 символов.</translation>
     </message>
     <message>
-        <source>The page files of these pages could not be written. Their only copies stay here:
+        <source>The page files of these pages could not be written or were removed. Their only copies stay here:
 
 %1</source>
         <comment>pagesOnlyInTemp</comment>
-        <translation>Не удалось записать файлы этих страниц. Их единственные копии остаются здесь:
+        <translation>Файлы этих страниц не удалось записать или они были удалены. Их единственные копии остаются здесь:
 
 %1</translation>
+    </message>
+    <message>
+        <source>It is impossible to rename file. The new name is empty.</source>
+        <comment>renameBlank</comment>
+        <translation>Невозможно переименовать файл. Новое имя пустое.</translation>
+    </message>
+    <message>
+        <source>It is impossible to rename file. A file named %1 already exists.</source>
+        <comment>renameTaken</comment>
+        <translation>Невозможно переименовать файл. Файл с именем %1 уже существует.</translation>
+    </message>
+    <message>
+        <source>It is impossible to rename file. A file name cannot contain &quot;%1&quot;.</source>
+        <comment>renameSeparator</comment>
+        <translation>Невозможно переименовать файл. Имя файла не может содержать «%1».</translation>
+    </message>
+    <message>
+        <source>It is impossible to rename file: %1</source>
+        <comment>renameSystem</comment>
+        <translation>Невозможно переименовать файл: %1</translation>
     </message>
     <message>
         <source>Saving the pages to PDF...</source>

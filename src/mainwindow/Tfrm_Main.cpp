@@ -1,8 +1,5 @@
 #include "mainwindow/Tfrm_Main.h"
 
-#include "pages/PageJournal.h"
-#include "pages/PageModel.h"
-#include "pages/PageRecogniser.h"
 #include "gallery/PdfExportJob.h"
 #include "gallery/PdfSaveDialog.h"
 #include "i18n/MessageTables.h"
@@ -12,6 +9,10 @@
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/SourceListLoader.h"
 #include "mainwindow/StatusPanelBar.h"
+#include "pages/PageModel.h"
+#include "pages/PagePipeline.h"
+#include "pages/PageRecogniser.h"
+#include "pages/PageStore.h"
 #include "scanner/PageSizes.h"
 #include "scanner/TTwainControl.h"
 #include "scanner/TwainControlFactory.h"
@@ -39,11 +40,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-Tfrm_Main::~Tfrm_Main()
-{
-    // A window gone without closing (tests do this) leaves no session to recover.
-    m_journal->remove();
-}
+// A window gone without closing (tests do this) leaves no session to recover:
+// the store removes its journal as it goes.
+Tfrm_Main::~Tfrm_Main() = default;
 
 void Tfrm_Main::setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Preview *preview)
 {
@@ -61,20 +60,12 @@ void Tfrm_Main::setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Prev
 
 void Tfrm_Main::connectControl()
 {
-    m_session = new ScanSession(TwainControl, this);
-    // A listed page's working copy may be the only copy of its page.
-    m_session->setListedCheck([this](const QString &path) {
-        for (int i = 0; i < Pages->rowCount(); ++i)
-            if (Pages->entry(i).workingCopy == path)
-                return true;
-        return false;
-    });
+    m_session = new ScanSession(TwainControl, m_store, this);
     connect(m_session, &ScanSession::stateChanged, this, &Tfrm_Main::updateCommands);
     connect(m_session, &ScanSession::status, this, &Tfrm_Main::Mess);
     connect(m_session, &ScanSession::progress, pb_ScanProgress, &QProgressBar::setValue);
     connect(m_session, &ScanSession::pageListed, this,
             qOverload<const PageEntry &>(&Tfrm_Main::FillImageList));
-    connect(m_session, &ScanSession::workingCopyWritten, Pages, &PageModel::noteWorkingCopy);
     connect(m_session, &ScanSession::previewSaved, this,
             [this](const QString &path) { LoadPreview(path); });
     // A close that waited for the running batch goes on once it has ended.
@@ -165,9 +156,8 @@ void Tfrm_Main::finishClose()
     if (m_closed)
         return;
     m_closed = true;
+    // The working copies go, the journal with them; the store lists nothing more.
     cleanUpWorkingCopies();
-    // A normal close: nothing to offer back at the next start.
-    m_journal->remove();
 }
 
 void Tfrm_Main::Mess(const QString &Message, bool Error)

@@ -34,8 +34,7 @@ class RulerWidget;
 class SourceListLoader;
 class StatusPanelBar;
 class PageModel;
-class PageJournal;
-class PageRecovery;
+class PageStore;
 class PdfSaveDialog;
 class PageRecogniser;
 class PdfExportJob;
@@ -134,8 +133,6 @@ public:
     // Offers back the pages of sessions that ended without closing (after the
     // window is shown).
     void offerRecovery();
-    // The pages of an earlier session, listed as pages of this one.
-    void listRecoveredPages(const QList<PageEntry> &pages);
     // Whether a preview, scan or copy is running.
     bool busy() const { return m_session->busy(); }
 
@@ -190,7 +187,7 @@ public:
     // The three turns on one toolbar button.
     QToolButton *ToolButtonRotate = nullptr;
     QListView *lv_Images = nullptr;
-    PageModel *Pages = nullptr;           // what lv_Images shows
+    PageModel *Pages = nullptr;           // what lv_Images shows (the store's model)
     PageRecogniser *Recogniser = nullptr; // its pages' text, when the preferences ask
     PdfSaveDialog *SaveDialog1 = nullptr;
 
@@ -257,10 +254,8 @@ private:
     void restoreScannerChoice();
     // The close's last step, once no page can come any more.
     void finishClose();
-    // The journal rewritten after a delete or a rename.
-    void journalPages();
     // Reported once per run; the pages are listed all the same.
-    void journalFailed();
+    void journalFailed(const QString &path, const QString &reason);
 
     // The current printer: the default one until File, "Print Set&up..." picks another.
     QPrinter *currentPrinter();
@@ -280,8 +275,6 @@ private:
     bool m_closing = false; // FormClose ran: settings saved, the session told to close
     bool m_closed = false;  // the working copies are handled
     bool m_closeWaiting = false; // a close waits for the running batch to end
-    // What the list holds, on the disk, for the next start after a crash.
-    std::unique_ptr<PageJournal> m_journal;
-    bool m_journalFailed = false; // reported once per run
-    PageRecovery *m_recovery = nullptr;
+    // The pages, their journal, the clean-up at close and recovery.
+    PageStore *m_store = nullptr;
 };

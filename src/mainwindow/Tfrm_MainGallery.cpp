@@ -1,20 +1,20 @@
 // The image list and its commands: a view of the page model.
+#include "files/TempFolder.h"
 #include "gallery/CaptionEditDelegate.h"
-#include "pages/FileNaming.h"
-#include "pages/GalleryLog.h"
-#include "pages/PageJournal.h"
-#include "pages/PageModel.h"
-#include "pages/PageRotation.h"
 #include "gallery/PdfExportJob.h"
 #include "gallery/PdfSaveDialog.h"
-#include "files/TempFolder.h"
 #include "gallery/Tfrm_Preview.h"
-#include "pages/Thumbnail.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
 #include "mainwindow/PageRecovery.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
+#include "pages/FileNaming.h"
+#include "pages/GalleryLog.h"
+#include "pages/PageModel.h"
+#include "pages/PageRotation.h"
+#include "pages/PageStore.h"
+#include "pages/Thumbnail.h"
 #include "widgets/UserPrompts.h"
 
 #include <QAction>
@@ -67,12 +67,7 @@ void Tfrm_Main::connectImageList()
     connect(Pages, &QAbstractItemModel::dataChanged, this, [this] { lv_ImagesChange(); });
     connect(Pages, &QAbstractItemModel::rowsInserted, this, [this] { lv_ImagesChange(); });
     connect(Pages, &QAbstractItemModel::rowsRemoved, this, [this] { lv_ImagesChange(); });
-    // A delete or a rename: the journal says what the list says.
-    m_journal = std::make_unique<PageJournal>(TempFolder::path());
-    connect(Pages, &QAbstractItemModel::dataChanged, this, &Tfrm_Main::journalPages);
-    connect(Pages, &QAbstractItemModel::rowsRemoved, this, &Tfrm_Main::journalPages);
-    m_recovery = new PageRecovery(this);
-    connect(m_recovery, &PageRecovery::pagesRecovered, this, &Tfrm_Main::listRecoveredPages);
+    connect(m_store, &PageStore::journalFailed, this, &Tfrm_Main::journalFailed);
     // A double click on empty space selects nothing, so the preview does nothing.
     connect(lv_Images, &QListView::doubleClicked, this, [this] { Action_PreviewExecute(); });
 
@@ -164,47 +159,21 @@ void Tfrm_Main::retranslatePageList()
 
 void Tfrm_Main::FillImageList(const PageEntry &page)
 {
-    // On the disk before the list shows it: after a crash it can come back.
-    if (!m_journal->append(page))
-        journalFailed();
-    Pages->append(page);
+    m_store->add(page);
 }
 
-void Tfrm_Main::journalPages()
+void Tfrm_Main::journalFailed(const QString &path, const QString &reason)
 {
-    if (!m_journal->path().isEmpty() && !m_journal->rewrite(Pages->snapshot()))
-        journalFailed();
-}
-
-void Tfrm_Main::journalFailed()
-{
-    const QString text =
-        tr("The page journal %1 could not be written: %2", "journalNotWritten")
-            .arg(QDir::toNativeSeparators(m_journal->path().isEmpty() ? TempFolder::path()
-                                                                      : m_journal->path()),
-                 m_journal->errorString());
+    const QString text = tr("The page journal %1 could not be written: %2", "journalNotWritten")
+                             .arg(QDir::toNativeSeparators(path), reason);
     qCWarning(lcGallery) << text;
-    // The pages are listed all the same; saying so on every page would drown the batch.
-    if (m_journalFailed)
-        return;
-    m_journalFailed = true;
     Mess(text, true);
 }
 
 void Tfrm_Main::offerRecovery()
 {
     if (!m_closed)
-        m_recovery->offer(TempFolder::path());
-}
-
-void Tfrm_Main::listRecoveredPages(const QList<PageEntry> &pages)
-{
-    for (const PageEntry &page : pages) {
-        // Working copies of this run from now on: removed at close like the others.
-        if (QDir::cleanPath(page.workingCopy) != QDir::cleanPath(page.pageFile))
-            Pages->noteWorkingCopy(page.workingCopy);
-        FillImageList(page);
-    }
+        (new PageRecovery(this, m_store))->offer();
 }
 
 bool Tfrm_Main::FillImageList(const QString &tempfilename, int w, int h,
@@ -224,9 +193,8 @@ bool Tfrm_Main::FillImageList(const QString &tempfilename, int w, int h,
     page.size = QSize(w, h);
     page.thumbnail = cell;
     if (QDir::cleanPath(page.workingCopy) != QDir::cleanPath(page.pageFile))
-        Pages->noteWorkingCopy(page.workingCopy);
-    FillImageList(page);
-    return true;
+        m_store->noteWorkingCopy(page.workingCopy);
+    return m_store->add(page);
 }
 
 void Tfrm_Main::lv_ImagesSelectItem(const QModelIndex &, bool selected)
@@ -276,10 +244,33 @@ void Tfrm_Main::Action_RenameExecute()
 void Tfrm_Main::lv_ImagesEdited(const QModelIndex &item, QString &S)
 {
     const QString oldCaption = item.data(Qt::EditRole).toString();
-    if (Pages->rename(item.row(), S) != PageModel::RenameResult::Refused)
+    PageModel::Refusal why = PageModel::Refusal::None;
+    QString systemReason;
+    if (m_store->rename(item.row(), S, &why, &systemReason) != PageModel::RenameResult::Refused)
         return; // the caption is S now; the working copy keeps its name
-    UserPrompts::message(this, QMessageBox::Warning, message("IDS_104"), message("IDS_103"),
-                         QMessageBox::Ok);
+    QString text;
+    switch (why) {
+    case PageModel::Refusal::Blank:
+        text = tr("It is impossible to rename file. The new name is empty.", "renameBlank");
+        break;
+    case PageModel::Refusal::Taken:
+        text = tr("It is impossible to rename file. A file named %1 already exists.", "renameTaken")
+                   .arg(S);
+        break;
+    case PageModel::Refusal::Separator:
+        text = tr("It is impossible to rename file. A file name cannot contain \"%1\".",
+                  "renameSeparator")
+                   .arg(QDir::separator());
+        break;
+    case PageModel::Refusal::System:
+        text = tr("It is impossible to rename file: %1", "renameSystem").arg(systemReason);
+        break;
+    case PageModel::Refusal::Gone:
+    case PageModel::Refusal::None:
+        text = message("IDS_103");
+        break;
+    }
+    UserPrompts::message(this, QMessageBox::Warning, message("IDS_104"), text, QMessageBox::Ok);
     S = oldCaption;
 }
 
@@ -291,7 +282,7 @@ void Tfrm_Main::Action_DeleteExecute()
     if (UserPrompts::message(this, QMessageBox::Warning, message("IDS_101"), message("IDS_100"),
                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    Pages->deletePages(rows);
+    m_store->remove(rows);
     lv_ImagesChange();
 }
 
@@ -301,7 +292,7 @@ void Tfrm_Main::Action_MoveExecute(int step)
     if (rows.isEmpty())
         return;
     // The selection moves with its rows; the current entry stays in view.
-    Pages->shiftRows(rows, step);
+    m_store->move(rows, step);
     lv_Images->scrollTo(lv_Images->currentIndex());
 }
 
@@ -314,7 +305,7 @@ void Tfrm_Main::Action_RotateExecute(int quarterTurns)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     for (int row : rows) {
         QString why;
-        if (!Pages->rotate(row, quarterTurns, &why))
+        if (!m_store->rotate(row, quarterTurns, &why))
             failures.append(tr("The page %1 could not be turned: %2", "rotateFailed")
                                 .arg(Pages->entry(row).caption, why));
     }
@@ -369,7 +360,7 @@ bool Tfrm_Main::pdfExportRunning() const
 
 void Tfrm_Main::cleanUpWorkingCopies()
 {
-    const QStringList kept = Pages->cleanUp();
+    const QStringList kept = m_store->close();
     if (kept.isEmpty())
         return;
     QStringList lines;
@@ -377,8 +368,8 @@ void Tfrm_Main::cleanUpWorkingCopies()
         lines.append(QDir::toNativeSeparators(path));
     UserPrompts::message(
         this, QMessageBox::Warning, QApplication::applicationDisplayName(),
-        tr("The page files of these pages could not be written. Their only copies stay "
-           "here:\n\n%1",
+        tr("The page files of these pages could not be written or were removed. Their only "
+           "copies stay here:\n\n%1",
            "pagesOnlyInTemp")
             .arg(lines.join(QLatin1Char('\n'))),
         QMessageBox::Ok);

@@ -1,21 +1,22 @@
 // Building the window: panes, controls, menus, and their texts per language.
-#include "pages/PageJournal.h"
 #include "gallery/PageListView.h"
-#include "pages/PageModel.h"
-#include "pages/PageRecogniser.h"
 #include "gallery/PdfSaveDialog.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
 #include "mainwindow/PreviewPane.h"
-#include "session/PreviewRules.h"
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/SourceListLoader.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
+#include "pages/PageModel.h"
+#include "pages/PagePipeline.h"
+#include "pages/PageRecogniser.h"
+#include "pages/PageStore.h"
 #include "scanner/PageSizes.h"
 #include "scanner/TTwainControl.h"
 #include "scanner/TwainControlFactory.h"
+#include "session/PreviewRules.h"
 #include "settings/SettingsStore.h"
 #include "settings/Tfrm_Settings.h"
 
@@ -77,7 +78,8 @@ Tfrm_Main::Tfrm_Main(TTwainControl *control, QWidget *parent) : QMainWindow(pare
     TwainControl = control ? control : createTwainControl(this);
     TwainControl->setParent(this);
     TwainControl->setObjectName(QStringLiteral("TwainControl"));
-    Pages = new PageModel(this);
+    m_store = new PageStore(this);
+    Pages = m_store->model();
     Recogniser = new PageRecogniser(Pages, this);
     Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
 

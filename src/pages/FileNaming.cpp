@@ -157,7 +157,31 @@ PageNames pageNames(const QString &suffix, const QString &prefix, const QString 
     names.fileName = fileName(prefix, suffix, extension);
     names.pageFile = pageFilePath(destination, names.fileName);
     names.workingCopy = workingCopyPath(tempFolder, prefix, suffix);
+    names.prefix = prefix;
+    names.extension = extension;
+    names.destination = destination;
+    names.tempFolder = tempFolder;
     return names;
+}
+
+QString stampOfSuffix(const QString &suffix)
+{
+    const int at = int(suffix.lastIndexOf(QLatin1Char('_')));
+    if (at <= 0 || at == suffix.size() - 1)
+        return suffix;
+    for (int i = at + 1; i < suffix.size(); ++i) {
+        if (!suffix.at(i).isDigit())
+            return suffix;
+    }
+    return suffix.left(at);
+}
+
+PageNames nextFreeNames(const PageNames &names, const SuffixTaken &taken)
+{
+    if (names.destination.isEmpty() || names.extension.isEmpty())
+        return {};
+    const QString suffix = freeSuffixWhere(stampOfSuffix(names.suffix), taken);
+    return pageNames(suffix, names.prefix, names.extension, names.destination, names.tempFolder);
 }
 
 PrefixProblem prefixProblem(const QString &prefix)

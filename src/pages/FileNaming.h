@@ -64,6 +64,11 @@ struct PageNames
     QString fileName;    // caption of the list entry
     QString pageFile;    // in the destination folder
     QString workingCopy; // BMP in the temporary folder
+    // What they were made of, so a clash at commit can name the page again.
+    QString prefix;
+    QString extension;
+    QString destination;
+    QString tempFolder;
 };
 
 // What makes a prefix unusable: it would put the page outside the destination
@@ -87,5 +92,14 @@ QString resolveDestination(const QString &text, const QString &home);
 
 PageNames pageNames(const QString &suffix, const QString &prefix, const QString &extension,
                     const QString &destination, const QString &tempFolder);
+
+// The stamp a suffix was made from: the suffix without its "_N" (a stamp holds
+// no "_").
+QString stampOfSuffix(const QString &suffix);
+
+// The names again from the first free suffix of the same stamp, for a page whose
+// name was taken after it was chosen. Empty names when they were not made by
+// pageNames().
+PageNames nextFreeNames(const PageNames &names, const SuffixTaken &taken);
 
 } // namespace FileNaming

@@ -1,8 +1,9 @@
 #include "pages/PageJournal.h"
 
-#include "pages/GalleryLog.h"
+#include "files/FileCommit.h"
 #include "files/TempFolder.h"
 #include "i18n/SystemErrorText.h"
+#include "pages/GalleryLog.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -91,6 +92,8 @@ bool PageJournal::create()
             return false;
         }
         ::close(fd);
+        // The new name on the disk too, or a power cut leaves lines nobody finds.
+        FileCommit::syncFolderOf(name);
         m_path = name;
         m_lock = std::move(lock);
         return true;
@@ -99,8 +102,52 @@ bool PageJournal::create()
     return false;
 }
 
+QString PageJournal::path() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_path;
+}
+
+QString PageJournal::errorString() const
+{
+    const QMutexLocker lock(&m_mutex);
+    return m_error;
+}
+
 bool PageJournal::append(const PageEntry &page)
 {
+    const QMutexLocker lock(&m_mutex);
+    return appendLine(page);
+}
+
+bool PageJournal::appendAhead(const PageEntry &page)
+{
+    const QMutexLocker lock(&m_mutex);
+    if (!appendLine(page))
+        return false;
+    m_ahead.append(page);
+    return true;
+}
+
+bool PageJournal::listed(const PageEntry &page)
+{
+    const QMutexLocker lock(&m_mutex);
+    for (qsizetype i = 0; i < m_ahead.size(); ++i) {
+        if (m_ahead.at(i).workingCopy == page.workingCopy &&
+            m_ahead.at(i).pageFile == page.pageFile) {
+            m_ahead.removeAt(i);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool PageJournal::appendLine(const PageEntry &page)
+{
+    if (m_ended) {
+        m_error = SystemErrorText::text(EBADF);
+        return false;
+    }
     if (m_path.isEmpty() && !create())
         return false;
     const int fd =
@@ -118,10 +165,17 @@ bool PageJournal::append(const PageEntry &page)
 
 bool PageJournal::rewrite(const QList<PageEntry> &pages)
 {
+    const QMutexLocker lock(&m_mutex);
+    if (m_ended) {
+        m_error = SystemErrorText::text(EBADF);
+        return false;
+    }
     if (m_path.isEmpty() && !create())
         return false;
     QByteArray data;
     for (const PageEntry &page : pages)
+        data += line(page);
+    for (const PageEntry &page : std::as_const(m_ahead))
         data += line(page);
     // A new file renamed over the old one: a kill halfway leaves the old journal whole.
     const QString temp = m_path + QLatin1Char('.') + randomPart() + QStringLiteral(".part");
@@ -142,12 +196,16 @@ bool PageJournal::rewrite(const QList<PageEntry> &pages)
     if (!ok) {
         ::unlink(tempName.constData());
         m_error = SystemErrorText::text(error);
+        return false;
     }
-    return ok;
+    FileCommit::syncFolderOf(m_path);
+    return true;
 }
 
 void PageJournal::remove()
 {
+    const QMutexLocker lock(&m_mutex);
+    m_ended = true;
     if (m_path.isEmpty())
         return;
     QFile::remove(m_path);

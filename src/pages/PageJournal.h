@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QMutex>
 #include <QString>
 #include <memory>
 
@@ -14,6 +15,9 @@ class QLockFile;
 // power cut) can be offered back at the next start. One JSON object per line,
 // so any character in a path or caption survives; every change reaches the
 // disk (fsync) before the page it concerns is listed.
+//
+// Thread-safe: the page worker writes a page's line before the page is
+// listed; the UI thread rewrites it after a change.
 //
 // One journal per running program: it is created with the first page, named
 // with the process id and held by a lock file, so another running instance
@@ -30,15 +34,22 @@ public:
     // One line for the page, flushed to the disk. The journal and its lock are
     // created the first time.
     bool append(const PageEntry &page);
-    // The journal replaced, in one step, by these pages (after a delete or a rename).
+    // The same for a page written but not listed yet (on the page worker): its
+    // line stays through rewrites until listed() takes it into the list.
+    bool appendAhead(const PageEntry &page);
+    // Whether the page's line was written ahead; it counts as listed from now on.
+    bool listed(const PageEntry &page);
+    // The journal replaced, in one step, by these pages and the ones written
+    // ahead (after a delete, a rename, a move, a turn).
     bool rewrite(const QList<PageEntry> &pages);
-    // At a normal close: the journal and its lock go.
+    // At a normal close: the journal and its lock go, and nothing is written
+    // to it any more.
     void remove();
 
     // Empty until the first page.
-    QString path() const { return m_path; }
+    QString path() const;
     // Why the last write failed, with the system's reason.
-    QString errorString() const { return m_error; }
+    QString errorString() const;
 
     // What a journal holds: its readable lines, and how many were not.
     struct Contents
@@ -57,7 +68,11 @@ public:
 
 private:
     bool create();
+    bool appendLine(const PageEntry &page);
 
+    mutable QMutex m_mutex;
+    QList<PageEntry> m_ahead; // written, not listed yet
+    bool m_ended = false;
     QString m_folder;
     QString m_path;
     QString m_error;

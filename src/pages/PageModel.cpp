@@ -1,5 +1,7 @@
 #include "pages/PageModel.h"
 
+#include "files/FileCommit.h"
+#include "i18n/SystemErrorText.h"
 #include "pages/GalleryRules.h"
 #include "pages/PageRotation.h"
 #include "pages/Thumbnail.h"
@@ -13,6 +15,7 @@
 #include <QPainterPath>
 #include <QPersistentModelIndex>
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -205,20 +208,41 @@ void PageModel::setText(const QString &workingCopy, const PageText &text)
     }
 }
 
-PageModel::RenameResult PageModel::rename(int row, const QString &newCaption)
+PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Refusal *why,
+                                          QString *systemReason)
 {
-    if (row < 0 || row >= m_entries.size())
+    const auto refuse = [why](Refusal reason) {
+        if (why)
+            *why = reason;
         return RenameResult::Refused;
+    };
+    if (why)
+        *why = Refusal::None;
+    if (row < 0 || row >= m_entries.size())
+        return refuse(Refusal::Gone);
     PageEntry &e = m_entries[row];
     // Exact comparison: a change of letter case is a rename.
     if (newCaption == e.caption)
         return RenameResult::Unchanged;
+    if (newCaption.trimmed().isEmpty())
+        return refuse(Refusal::Blank);
+    if (newCaption.contains(QLatin1Char('/')) ||
+        (QDir::separator() == QLatin1Char('\\') && newCaption.contains(QLatin1Char('\\'))))
+        return refuse(Refusal::Separator);
+    // "." and ".." name folders that are always there.
     if (!GalleryRules::isPlainFileName(newCaption))
-        return RenameResult::Refused;
+        return refuse(Refusal::Taken);
     const QString target = QFileInfo(e.pageFile).dir().filePath(newCaption);
-    // QFile::rename refuses an existing target, as the platform's rename does.
-    if (!QFile::rename(e.pageFile, target))
-        return RenameResult::Refused;
+    if (const int error = FileCommit::moveNoReplace(e.pageFile, target)) {
+        if (error == EEXIST)
+            return refuse(Refusal::Taken);
+        if (error == ENOENT && !QFileInfo::exists(e.pageFile))
+            return refuse(Refusal::Gone);
+        if (systemReason)
+            *systemReason = SystemErrorText::text(error);
+        return refuse(Refusal::System);
+    }
+    FileCommit::syncFolderOf(target);
     // A working copy that is the page file itself moved with it.
     if (samePath(e.workingCopy) == samePath(e.pageFile))
         e.workingCopy = target;
@@ -298,7 +322,11 @@ QStringList PageModel::cleanUp()
     QStringList onlyCopies;
     for (const PageEntry &e : std::as_const(m_entries)) {
         keep.insert(samePath(e.pageFile));
-        if (!e.pageFileWritten && QFileInfo::exists(e.workingCopy)) {
+        // A page file never written or removed from outside: the working copy is
+        // all that is left of the page.
+        const bool pageFileMissing = !e.pageFileWritten || !QFileInfo::exists(e.pageFile);
+        if (pageFileMissing && samePath(e.workingCopy) != samePath(e.pageFile) &&
+            QFileInfo::exists(e.workingCopy)) {
             keep.insert(samePath(e.workingCopy));
             onlyCopies.append(e.workingCopy);
         }

@@ -62,9 +62,20 @@ public:
         Unchanged,
         Refused
     };
-    // Renames the entry's page file inside its own folder; the platform's rename
-    // refuses an existing target. Empty names, separators, "." and ".." are refused.
-    RenameResult rename(int row, const QString &newCaption);
+    // Why a rename was refused.
+    enum class Refusal
+    {
+        None,
+        Blank,     // empty or nothing but blanks
+        Taken,     // a file (or a page still being written) has the name
+        Separator, // the name holds a folder separator
+        Gone,      // the page file is not there any more
+        System     // the system's reason says why
+    };
+    // Renames the entry's page file inside its own folder; never over an existing
+    // file. *why and *systemReason say why it was refused.
+    RenameResult rename(int row, const QString &newCaption, Refusal *why = nullptr,
+                        QString *systemReason = nullptr);
 
     // Deletes the page files of the rows (and each working copy whose page file
     // went), then removes every one of those rows from the list.
@@ -81,8 +92,9 @@ public:
     // A working copy this run wrote into the temporary folder.
     void noteWorkingCopy(const QString &path);
     // At close: removes every noted working copy that is not a page file of an
-    // entry and does not belong to a page whose page file is missing. Returns
-    // the working copies kept because they are the only copy of their page.
+    // entry and does not belong to a page whose page file is missing (never
+    // written, or removed from outside). Returns the working copies kept because
+    // they are the only copy of their page.
     QStringList cleanUp();
 
     // The page file of an entry is the pixel data the user keeps; a working

@@ -1,5 +1,8 @@
 #include "pages/PagePipeline.h"
 
+#include "pages/PageJournal.h"
+#include "pages/PageReservations.h"
+#include "pages/PageStore.h"
 #include "pages/Thumbnail.h"
 #include "scanner/BlankPageDetector.h"
 #include "scanner/PageImageWriter.h"
@@ -18,13 +21,28 @@ constexpr float MaxNoiseLevel = 0.01f;
 
 bool samePath(const QString &a, const QString &b)
 {
-    return QDir::cleanPath(QFileInfo(a).absoluteFilePath()) ==
-           QDir::cleanPath(QFileInfo(b).absoluteFilePath());
+    return PageReservations::key(a) == PageReservations::key(b);
+}
+
+// The first free "base_N.ext" next to path: for a working copy whose name was
+// taken, or a page named by hand.
+QString numberedFreeName(const QString &path, PageReservations *reservations)
+{
+    const QFileInfo info(path);
+    const QString base = FileNaming::stampOfSuffix(info.completeBaseName());
+    for (qint64 n = 1;; ++n) {
+        const QString candidate = info.dir().filePath(base + QLatin1Char('_') + QString::number(n) +
+                                                      QLatin1Char('.') + info.suffix());
+        if (!FileNaming::pathTaken(candidate) &&
+            (!reservations || reservations->tryReserve(candidate)))
+            return candidate;
+    }
 }
 
 } // namespace
 
-PagePipeline::PagePipeline(QObject *parent) : QObject(parent)
+PagePipeline::PagePipeline(QObject *parent)
+    : QObject(parent), m_reservations(std::make_shared<PageReservations>())
 {
     qRegisterMetaType<PageResult>();
     m_worker = new QObject;
@@ -40,31 +58,44 @@ PagePipeline::~PagePipeline()
     m_thread.wait();
 }
 
+void PagePipeline::setStore(PageStore *store)
+{
+    m_reservations = store ? store->reservations() : std::make_shared<PageReservations>();
+    m_journal = store ? store->journal() : nullptr;
+}
+
+bool PagePipeline::isReserved(const QString &path) const
+{
+    return m_reservations->contains(path);
+}
+
 void PagePipeline::submit(const PageJob &job)
 {
     ++m_pending;
-    const QString reserved = job.kind == PageJob::Kind::Scan ? job.names.pageFile : QString();
-    if (!reserved.isEmpty())
-        m_reserved.insert(reserved);
+    // Copies are named against the destination too, but only the working copy is written.
+    if (job.kind == PageJob::Kind::Scan)
+        m_reservations->reserve(job.names.pageFile);
+    m_reservations->reserve(job.names.workingCopy);
     // Queued calls to one worker run in order, and so do the queued answers.
     QMetaObject::invokeMethod(
         m_worker,
-        [this, job, reserved] {
-            const PageResult result = process(job);
+        [this, job, reservations = m_reservations, journal = m_journal] {
+            const PageResult result = process(job, reservations.get(), journal.get());
             QMetaObject::invokeMethod(
-                this, [this, reserved, result] { deliver(reserved, result); },
-                Qt::QueuedConnection);
+                this, [this, result] { deliver(result); }, Qt::QueuedConnection);
         },
         Qt::QueuedConnection);
 }
 
-void PagePipeline::deliver(const QString &reserved, const PageResult &result)
+void PagePipeline::deliver(const PageResult &result)
 {
     if (m_pending == 0)
         return; // already delivered by finishAll
-    m_reserved.remove(reserved);
     --m_pending;
     emit pageDone(result);
+    // Listed (or not) now: the files hold their names from here on.
+    for (const QString &path : result.reserved)
+        m_reservations->release(path);
     if (m_pending == 0)
         emit idle();
 }
@@ -80,38 +111,81 @@ void PagePipeline::finishAll()
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
-PageResult PagePipeline::process(const PageJob &job)
+PageResult PagePipeline::process(const PageJob &job, PageReservations *reservations,
+                                 PageJournal *journal)
 {
     PageResult r;
     r.kind = job.kind;
     const QImage &image = job.image;
-    const FileNaming::PageNames &names = job.names;
+    FileNaming::PageNames names = job.names;
+    r.reserved = {names.pageFile, names.workingCopy};
+    const auto holdName = [&r, reservations](const QString &path) {
+        if (reservations)
+            reservations->reserve(path);
+        r.reserved.append(path);
+    };
+    // A working copy whose name was taken meanwhile takes the next free one.
+    const auto nextCopyName = [&](const QString &taken) {
+        const QString name = numberedFreeName(taken, reservations);
+        r.reserved.append(name);
+        return name;
+    };
     r.workingCopyPath = names.workingCopy;
     PageEntry &e = r.entry;
-    e.pageFile = names.pageFile;
-    e.workingCopy = names.workingCopy;
-    e.caption = names.fileName;
     e.size = image.size();
 
     if (job.kind == PageJob::Kind::Copy) {
-        r.workingCopyWritten =
-            PageImageWriter::save(image, names.workingCopy, &r.workingCopyReason);
+        r.workingCopyWritten = PageImageWriter::saveNew(image, names.workingCopy, nextCopyName,
+                                                        &r.workingCopyPath, &r.workingCopyReason);
         if (!r.workingCopyWritten)
             return r;
         r.printError = job.print ? job.print(image) : QString();
         // Once the job is with the printing system the copy has served its purpose.
         if (r.printError.isEmpty())
-            r.workingCopyRemoved = QFile::remove(names.workingCopy);
+            r.workingCopyRemoved = QFile::remove(r.workingCopyPath);
         return r;
     }
 
-    r.pageFileWritten = PageImageWriter::save(image, names.pageFile, &r.pageFileReason);
     // Destination = temporary folder and BMP: the page file is the working copy.
-    if (samePath(names.pageFile, names.workingCopy))
+    const bool oneFile = samePath(names.pageFile, names.workingCopy);
+    // A page file whose name was taken after it was chosen: the page is named
+    // again from the next free suffix of its stamp, working copy and caption too.
+    const auto nextPageName = [&](const QString &taken) {
+        const FileNaming::PageNames again =
+            FileNaming::nextFreeNames(names, [&](const QString &suffix) {
+                const FileNaming::PageNames n = FileNaming::pageNames(
+                    suffix, names.prefix, names.extension, names.destination, names.tempFolder);
+                return FileNaming::pathTaken(n.pageFile) ||
+                       (reservations && (reservations->contains(n.pageFile) ||
+                                         reservations->contains(n.workingCopy)));
+            });
+        if (again.pageFile.isEmpty()) {
+            names.pageFile = numberedFreeName(taken, reservations);
+            names.fileName = QFileInfo(names.pageFile).fileName();
+            r.reserved.append(names.pageFile);
+            if (oneFile)
+                names.workingCopy = names.pageFile;
+            return names.pageFile;
+        }
+        names = again;
+        holdName(names.pageFile);
+        holdName(names.workingCopy);
+        return names.pageFile;
+    };
+    QString written;
+    r.pageFileWritten =
+        PageImageWriter::saveNew(image, names.pageFile, nextPageName, &written, &r.pageFileReason);
+    if (oneFile) {
         r.workingCopyWritten = r.pageFileWritten;
-    else
-        r.workingCopyWritten =
-            PageImageWriter::save(image, names.workingCopy, &r.workingCopyReason);
+        names.workingCopy = names.pageFile;
+    } else {
+        r.workingCopyWritten = PageImageWriter::saveNew(image, names.workingCopy, nextCopyName,
+                                                        &names.workingCopy, &r.workingCopyReason);
+    }
+    r.workingCopyPath = names.workingCopy;
+    e.pageFile = names.pageFile;
+    e.workingCopy = names.workingCopy;
+    e.caption = names.fileName;
 
     if (job.blankTest) {
         float level = 0; // measured, not used
@@ -129,6 +203,10 @@ PageResult PagePipeline::process(const PageJob &job)
     e.pageFileWritten = r.pageFileWritten;
     e.thumbnail = Thumbnail::fromImage(image, image.width(), image.height());
     r.listed = !e.thumbnail.isNull();
-    qCDebug(lcPipeline) << "page" << names.fileName << "listed" << r.listed << "blank" << r.blank;
+    // Its line on the disk before the page is listed; a failure here is tried
+    // again, and reported, when the store lists the page.
+    if (r.listed && journal)
+        journal->appendAhead(e);
+    qCDebug(lcPipeline) << "page" << e.caption << "listed" << r.listed << "blank" << r.blank;
     return r;
 }

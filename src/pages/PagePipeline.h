@@ -6,8 +6,14 @@
 #include <QImage>
 #include <QObject>
 #include <QSet>
+#include <QStringList>
 #include <QThread>
 #include <functional>
+#include <memory>
+
+class PageJournal;
+class PageReservations;
+class PageStore;
 
 // One delivered page and what to do with it.
 struct PageJob
@@ -40,6 +46,7 @@ struct PageResult
     QString workingCopyPath;         // where the working copy was to go
     QString workingCopyReason;       // why it failed
     QString printError;              // copy: what the printer said
+    QStringList reserved;            // names held for the page while it was written
 };
 
 Q_DECLARE_METATYPE(PageResult)
@@ -47,8 +54,12 @@ Q_DECLARE_METATYPE(PageResult)
 // The page work of a scan or copy, off the UI thread: both saves, the blank test,
 // the thumbnail, printing. Pages are handled one after another on one worker and
 // reported strictly in the order they were submitted. Names are chosen on the UI
-// thread before submission; page files still being written are reserved, so the
-// next page of the same second does not take the same name.
+// thread before submission; page files and working copies still being written
+// are reserved, so the next page of the same second does not take the same
+// name. Files are committed without ever replacing one (a name taken meanwhile
+// gives the page the next free suffix) and synced, file and folder, on the
+// worker; with a store, the page's journal line is written there too, before
+// the page is reported.
 class PagePipeline final : public QObject
 {
     Q_OBJECT
@@ -58,16 +69,23 @@ public:
     explicit PagePipeline(QObject *parent = nullptr);
     ~PagePipeline() override;
 
+    // The store whose reservations and journal the pages use (otherwise the
+    // pipeline keeps its own reservations and writes no journal). Set before
+    // the first submit.
+    void setStore(PageStore *store);
+
     void submit(const PageJob &job);
     // Pages submitted and not yet reported.
     int pending() const { return m_pending; }
-    bool isReserved(const QString &pageFile) const { return m_reserved.contains(pageFile); }
+    bool isReserved(const QString &path) const;
     // Blocks until every submitted page is handled and reported (at close: a page
     // in flight is finished, not dropped).
     void finishAll();
 
-    // One page's work, on the calling thread.
-    static PageResult process(const PageJob &job);
+    // One page's work, on the calling thread; names are reserved in
+    // reservations (or not at all) and the line written ahead to journal.
+    static PageResult process(const PageJob &job, PageReservations *reservations = nullptr,
+                              PageJournal *journal = nullptr);
 
 signals:
     void pageDone(const PageResult &result);
@@ -75,10 +93,12 @@ signals:
     void idle();
 
 private:
-    void deliver(const QString &reserved, const PageResult &result);
+    void deliver(const PageResult &result);
 
     QThread m_thread;
     QObject *m_worker = nullptr;
     int m_pending = 0;
-    QSet<QString> m_reserved;
+    // Shared with the worker, which may still run a page when the store is gone.
+    std::shared_ptr<PageReservations> m_reservations;
+    std::shared_ptr<PageJournal> m_journal;
 };

@@ -1,7 +1,9 @@
 #include "pages/PageRotation.h"
 
-#include "pages/GalleryLog.h"
+#include "files/FileCommit.h"
+#include "i18n/SystemErrorText.h"
 #include "imaging/ImageFileReader.h"
+#include "pages/GalleryLog.h"
 #include "scanner/PageImageWriter.h"
 
 #include <QCoreApplication>
@@ -13,8 +15,11 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <sys/stat.h>
 #include <tiffio.h>
 #include <turbojpeg.h>
+#include <unistd.h>
+#include <vector>
 
 namespace PageRotation {
 
@@ -29,11 +34,6 @@ void setError(QString *error, const QString &text)
 {
     if (error)
         *error = text;
-}
-
-QString systemReason()
-{
-    return QString::fromLocal8Bit(std::strerror(errno));
 }
 
 // The JFIF header right after the start of image: "JFIF\0", version, units,
@@ -198,45 +198,133 @@ bool rotateInto(const QString &source, const QString &target, int quarterTurns, 
     return PageImageWriter::save(turned, target, error);
 }
 
+namespace {
+
+FailureInjector g_injector;
+
+bool injected(Step step, int index)
+{
+    return g_injector && g_injector(step, index);
+}
+
+// The copy takes the file's mode, group and, where the process may, owner.
+int copyAttributes(const QString &from, const QString &to)
+{
+    struct stat st = {};
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (::stat(source.constData(), &st) != 0)
+        return errno;
+    // Owner and group first: changing them may clear set-id bits of the mode.
+    if (::chown(target.constData(), st.st_uid, st.st_gid) != 0 &&
+        ::chown(target.constData(), uid_t(-1), st.st_gid) != 0)
+        qCDebug(lcGallery) << "turned copy keeps its own group:" << std::strerror(errno);
+    return ::chmod(target.constData(), st.st_mode & 07777) == 0 ? 0 : errno;
+}
+
+// One file and its turned copy, and how far the swap went.
+struct Swap
+{
+    QString file;
+    QString turned;
+    QString aside;          // the original under a second name (without exchange)
+    bool exchanged = false; // the original is under the turned copy's name
+    bool done = false;
+};
+
+bool swapIn(Swap &s, int *error)
+{
+    *error = FileCommit::exchange(s.turned, s.file);
+    if (*error == 0) {
+        s.exchanged = s.done = true;
+        return true;
+    }
+    if (*error != ENOTSUP && *error != EINVAL && *error != ENOSYS && *error != EOPNOTSUPP)
+        return false;
+    // No exchange on this file system: the original keeps a second name, and
+    // rename() replaces the file in one step.
+    const QByteArray file = QFile::encodeName(s.file);
+    const QByteArray aside = QFile::encodeName(s.aside);
+    ::unlink(aside.constData());
+    if (::link(file.constData(), aside.constData()) != 0) {
+        *error = errno;
+        return false;
+    }
+    if (std::rename(QFile::encodeName(s.turned).constData(), file.constData()) != 0) {
+        *error = errno;
+        ::unlink(aside.constData());
+        return false;
+    }
+    s.done = true;
+    return true;
+}
+
+void swapBack(Swap &s)
+{
+    if (!s.done)
+        return;
+    if (s.exchanged)
+        FileCommit::exchange(s.turned, s.file);
+    else
+        std::rename(QFile::encodeName(s.aside).constData(), QFile::encodeName(s.file).constData());
+    s.done = false;
+}
+
+} // namespace
+
+void setFailureInjector(const FailureInjector &injector)
+{
+    g_injector = injector;
+}
+
 bool rotateFiles(const QStringList &files, int quarterTurns, QString *error)
 {
-    QStringList turned;
-    const auto dropTurned = [&turned] {
-        for (const QString &path : std::as_const(turned))
-            QFile::remove(path);
+    std::vector<Swap> swaps;
+    const auto undo = [&swaps] {
+        for (auto it = swaps.rbegin(); it != swaps.rend(); ++it) {
+            swapBack(*it);
+            QFile::remove(it->turned);
+            QFile::remove(it->aside);
+        }
     };
-    for (const QString &file : files) {
-        const QString target = siblingName(file, ".turning");
-        QFile::remove(target);
-        if (!rotateInto(file, target, quarterTurns, nullptr, error)) {
-            dropTurned();
-            return false;
-        }
-        turned.append(target);
-    }
-    // Each original steps aside under a second name and the turned copy takes its
-    // place; on a failure the originals come back.
-    QStringList kept;
+    const auto fail = [&](const QString &file, int errorNumber) {
+        setError(error,
+                 tr("The file %1 could not be replaced: %2")
+                     .arg(QDir::toNativeSeparators(file), SystemErrorText::text(errorNumber)));
+        undo();
+        return false;
+    };
     for (int i = 0; i < files.size(); ++i) {
-        const QByteArray file = QFile::encodeName(files.at(i));
-        const QByteArray aside = QFile::encodeName(siblingName(files.at(i), ".original"));
-        const bool asideDone = std::rename(file.constData(), aside.constData()) == 0;
-        if (!asideDone ||
-            std::rename(QFile::encodeName(turned.at(i)).constData(), file.constData()) != 0) {
-            setError(error, tr("The file %1 could not be replaced: %2")
-                                .arg(QDir::toNativeSeparators(files.at(i)), systemReason()));
-            if (asideDone)
-                std::rename(aside.constData(), file.constData());
-            for (int j = 0; j < kept.size(); ++j)
-                std::rename(QFile::encodeName(kept.at(j)).constData(),
-                            QFile::encodeName(files.at(j)).constData());
-            dropTurned();
+        const QString &file = files.at(i);
+        Swap s;
+        s.file = file;
+        s.turned = siblingName(file, ".turning");
+        s.aside = siblingName(file, ".original");
+        QFile::remove(s.turned);
+        swaps.push_back(s);
+        if (injected(Step::WriteCopy, i))
+            return fail(file, EIO);
+        if (!rotateInto(file, s.turned, quarterTurns, nullptr, error)) {
+            undo();
             return false;
         }
-        kept.append(QString::fromLocal8Bit(aside));
+        int e = injected(Step::Attributes, i) ? EPERM : copyAttributes(file, s.turned);
+        if (e != 0)
+            return fail(file, e);
+        e = injected(Step::SyncCopy, i) ? EIO : FileCommit::syncFile(s.turned);
+        if (e != 0)
+            return fail(file, e);
     }
-    for (const QString &aside : std::as_const(kept))
-        QFile::remove(aside);
+    for (int i = 0; i < int(swaps.size()); ++i) {
+        int e = EIO;
+        if (injected(Step::Swap, i) || !swapIn(swaps[size_t(i)], &e))
+            return fail(swaps[size_t(i)].file, e);
+    }
+    // Every file turned: the originals go, and the folders keep the new entries.
+    for (const Swap &s : swaps) {
+        QFile::remove(s.exchanged ? s.turned : s.aside);
+        FileCommit::syncFolderOf(s.file);
+    }
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 // Turning page files by quarter turns. JPEG pages turn losslessly through
 // libjpeg-turbo's transform when their size is a whole number of blocks and are
@@ -23,9 +24,23 @@ enum Turn
 bool rotateInto(const QString &source, const QString &target, int quarterTurns,
                 bool *lossless = nullptr, QString *error = nullptr);
 
-// Turns every file in place, all or none: each turned copy is written next to
-// its file first, and the files are replaced only once every copy is written.
-// A replacement that fails puts back the files already replaced.
+// Turns every file in place, all or none. Each turned copy is written next to
+// its file with the file's mode, group and (where the process may) owner, and
+// synced; only then are the files swapped with their copies, each in one step
+// (or renamed over where the file system cannot swap). A step that fails puts
+// back the files already swapped: every file is as it was.
 bool rotateFiles(const QStringList &files, int quarterTurns, QString *error = nullptr);
+
+// The steps of rotateFiles, per file, in order.
+enum class Step
+{
+    WriteCopy,  // the turned copy written
+    Attributes, // mode, group and owner given to the copy
+    SyncCopy,   // the copy on the disk
+    Swap        // the copy put in the file's place
+};
+// Tests: called before each step; answering true makes that step fail.
+using FailureInjector = std::function<bool(Step step, int fileIndex)>;
+void setFailureInjector(const FailureInjector &injector);
 
 } // namespace PageRotation

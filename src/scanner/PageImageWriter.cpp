@@ -1,8 +1,8 @@
 #include "scanner/PageImageWriter.h"
 
+#include "files/AtomicFile.h"
 #include "i18n/SystemErrorText.h"
 #include "imaging/JpegCodec.h"
-#include "files/AtomicFile.h"
 
 #include <QBuffer>
 #include <QFileInfo>
@@ -347,7 +347,10 @@ bool writeTiff(const QImage &source, QIODevice *device)
     return ok;
 }
 
-bool save(const QImage &image, const QString &path, QString *error)
+namespace {
+
+// Encodes image into a new hidden file next to path, ready to be committed.
+bool writeInto(const QImage &image, const QString &path, AtomicFile &file, QString *error)
 {
     auto failed = [error](const QString &why) {
         if (error)
@@ -370,7 +373,6 @@ bool save(const QImage &image, const QString &path, QString *error)
         if (jpeg.isEmpty())
             return failed(why);
     }
-    AtomicFile file(path);
     if (!file.open())
         return failed(file.errorString());
     bool ok = false;
@@ -389,8 +391,46 @@ bool save(const QImage &image, const QString &path, QString *error)
     }
     if (!ok)
         return failed(SystemErrorText::afterFailedWrite(file.file()));
-    if (!file.commit())
-        return failed(file.errorString());
+    return true;
+}
+
+} // namespace
+
+bool save(const QImage &image, const QString &path, QString *error)
+{
+    AtomicFile file(path);
+    if (!writeInto(image, path, file, error))
+        return false;
+    if (!file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool saveNew(const QImage &image, const QString &path, const NextName &nextName, QString *finalPath,
+             QString *error)
+{
+    AtomicFile file(path);
+    if (!writeInto(image, path, file, error))
+        return false;
+    QString name = path;
+    bool ok = file.commitNew();
+    // Each clash gives the next name; the written file stays until one is free.
+    while (!ok && file.clashed() && nextName) {
+        name = nextName(name);
+        if (name.isEmpty())
+            break;
+        ok = file.commitAs(name);
+    }
+    if (!ok) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    if (finalPath)
+        *finalPath = name;
     return true;
 }
 

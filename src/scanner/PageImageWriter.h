@@ -2,6 +2,7 @@
 
 #include <QImage>
 #include <QString>
+#include <functional>
 
 class QIODevice;
 
@@ -30,6 +31,16 @@ Format formatForPath(const QString &path);
 // False, with a reason in *error, on an unknown extension, a null image or any
 // write failure; the final path is then untouched.
 bool save(const QImage &image, const QString &path, QString *error = nullptr);
+
+// The name to try after a clash on taken; empty to give up.
+using NextName = std::function<QString(const QString &taken)>;
+
+// Like save(), but for page files and working copies: the file is synced (file
+// and folder) and never replaces one that holds its name, not even one that
+// appeared while it was written; it takes nextName's name instead. *finalPath
+// gets the name it was written under.
+bool saveNew(const QImage &image, const QString &path, const NextName &nextName, QString *finalPath,
+             QString *error = nullptr);
 
 // The encoders on their own, for callers that write elsewhere.
 bool writeBmp(const QImage &image, QIODevice *device);

@@ -4,6 +4,7 @@
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
 #include "pages/PagePipeline.h"
+#include "pages/PageStore.h"
 #include "scanner/TTwainControl.h"
 
 #include <QDateTime>
@@ -31,9 +32,10 @@ QString previewImagePath()
 
 } // namespace
 
-ScanSession::ScanSession(TTwainControl *control, QObject *parent)
-    : QObject(parent), m_control(control), m_pipeline(new PagePipeline(this))
+ScanSession::ScanSession(TTwainControl *control, PageStore *store, QObject *parent)
+    : QObject(parent), m_control(control), m_store(store), m_pipeline(new PagePipeline(this))
 {
+    m_pipeline->setStore(store);
     connect(m_pipeline, &PagePipeline::pageDone, this, &ScanSession::onPageDone);
     connect(m_control, &TTwainControl::OnPostScan, this, &ScanSession::onPostScan);
     connect(m_control, &TTwainControl::OnProgress, this, &ScanSession::onProgress);
@@ -54,11 +56,6 @@ QString ScanSession::searchingText()
     return tr("Searching for scanners…", "cmb_Sources.Searching");
 }
 
-void ScanSession::setListedCheck(std::function<bool(const QString &)> listed)
-{
-    m_listed = std::move(listed);
-}
-
 QString ScanSession::Check(const QString &stamp) const
 {
     const QString temp = TempFolder::path();
@@ -66,12 +63,11 @@ QString ScanSession::Check(const QString &stamp) const
         const QString pageFile = FileNaming::pageFilePath(
             m_naming.destination,
             FileNaming::fileName(m_naming.prefix, suffix, m_naming.extension));
-        if (FileNaming::pathTaken(pageFile) || m_pipeline->isReserved(pageFile))
+        if (FileNaming::pathTaken(pageFile) || m_store->isReserved(pageFile))
             return true;
         // A page whose page file could not be written is listed from its working
         // copy; a later page of the same second must not write over that copy.
-        const QString workingCopy = FileNaming::workingCopyPath(temp, m_naming.prefix, suffix);
-        return m_listed && m_listed(workingCopy);
+        return m_store->isReserved(FileNaming::workingCopyPath(temp, m_naming.prefix, suffix));
     });
 }
 
@@ -361,7 +357,7 @@ void ScanSession::submitPage()
     // The page's own files are the working copies this run made; the clean-up at
     // close may remove them unless they are a page file.
     if (job.kind == PageJob::Kind::Copy || job.names.workingCopy != job.names.pageFile)
-        emit workingCopyWritten(job.names.workingCopy);
+        m_store->noteWorkingCopy(job.names.workingCopy);
     m_pipeline->submit(job);
     if (m_state == State::Stopping)
         return; // the scanner no longer waits for room

@@ -9,6 +9,7 @@
 #include <functional>
 
 class PagePipeline;
+class PageStore;
 class TTwainControl;
 struct PageResult;
 
@@ -70,8 +71,9 @@ public:
         QString destination; // absolute
     };
 
-    // control stays the caller's.
-    explicit ScanSession(TTwainControl *control, QObject *parent = nullptr);
+    // control and store stay the caller's; scanned pages are written against the
+    // store's reservations and journal.
+    ScanSession(TTwainControl *control, PageStore *store, QObject *parent = nullptr);
     ~ScanSession() override;
 
     State state() const { return m_state; }
@@ -88,10 +90,6 @@ public:
     // The preference: blank feeder pages are left out of the list.
     void setSkipBlank(bool on) { m_skipBlank = on; }
     bool gSkipBlank() const { return m_skipBlank; }
-    // Whether a path is taken by a listed page (its working copy may be the only
-    // copy of a page whose page file failed).
-    void setListedCheck(std::function<bool(const QString &path)> listed);
-
     // A free suffix for the stamp: no page file holds the name and no page still
     // being written, or listed, has taken it.
     QString Check(const QString &stamp) const;
@@ -127,8 +125,6 @@ signals:
     void progress(int percent);
     // A scanned page to list, in scan order.
     void pageListed(const PageEntry &page);
-    // A working copy this run wrote (the clean-up at close may remove it).
-    void workingCopyWritten(const QString &path);
     // The preview image is saved at path, scanned at resolution dpi.
     void previewSaved(const QString &path, int resolution);
     // Idle again after close(): nothing more will come.
@@ -152,12 +148,12 @@ private:
     FileNaming::PageNames nameNextPage() const;
 
     TTwainControl *m_control;
+    PageStore *m_store;
     PagePipeline *m_pipeline;
     State m_state = State::Idle;
     ::ScanMode m_mode = ::ScanMode::None;
     Naming m_naming;
     Request m_request;
-    std::function<bool(const QString &)> m_listed;
     QString m_batchError;
     int m_scanResolution = 0;
     int m_owedReleases = 0; // pages the scanner waits to hear were taken

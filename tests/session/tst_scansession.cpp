@@ -1,6 +1,7 @@
 #include "FakeTwainControl.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "pages/PageStore.h"
 #include "session/ScanSession.h"
 
 #include <QDir>
@@ -35,7 +36,8 @@ private:
 struct tst_ScanSession::Run
 {
     FakeTwainControl control;
-    ScanSession session{&control};
+    PageStore store;
+    ScanSession session{&control, &store};
     QList<PageEntry> listed;
     QList<QPair<QString, bool>> statuses;
     QList<ScanSession::State> states;

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "pages/PageEntry.h"
+#include "pages/PageModel.h"
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+#include <memory>
+
+class PageJournal;
+class PageReservations;
+class QThread;
+class StaleJournals;
+
+// The pages of this run and everything that keeps them safe: the list (its
+// model), the journal that brings them back after a crash, the names chosen for
+// pages still being written, the clean-up at close and the pages of sessions
+// that ended without closing. Every change of the list reaches the journal,
+// order included. No widgets: the window asks the questions and shows the texts.
+class PageStore final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(PageStore)
+
+public:
+    // The journal goes to the temporary folder.
+    explicit PageStore(QObject *parent = nullptr);
+    PageStore(const QString &journalFolder, QObject *parent);
+    // A store gone without close() leaves no session to recover either.
+    ~PageStore() override;
+
+    PageModel *model() const { return m_model; }
+
+    // Journals the page (unless its line was written ahead) and lists it, and
+    // releases its names. False after close(): nothing is listed any more.
+    bool add(const PageEntry &entry);
+    // From any thread, before the page is listed: its line on the disk first.
+    // False after close(). Held by the page worker, so it may outlive the store.
+    std::shared_ptr<PageJournal> journal() const { return m_journal; }
+
+    // A page file or working copy being written, or the working copy of a
+    // listed page: a name no other page may take.
+    bool isReserved(const QString &path) const;
+    // A page file or working copy chosen and not yet committed.
+    void reserve(const QString &path);
+    void release(const QString &path);
+    // The reservations themselves, shared with the page worker (thread-safe).
+    std::shared_ptr<PageReservations> reservations() const { return m_reservations; }
+    // A working copy this run wrote: removed at close unless it is all that is
+    // left of its page.
+    void noteWorkingCopy(const QString &path);
+
+    // Clean-up at close: the working copies this run made go, except those whose
+    // page file is missing (never written, or removed from outside): those are
+    // returned, to be named to the user. The journal goes; add() refuses from now.
+    QStringList close();
+    bool isClosed() const { return m_closed; }
+
+    // The list's changes, each journalled.
+    PageModel::RenameResult rename(int row, const QString &newCaption,
+                                   PageModel::Refusal *why = nullptr,
+                                   QString *systemReason = nullptr);
+    void remove(const QList<int> &rows);
+    // Moves each row one place up (-1) or down (+1); returns their new places.
+    QList<int> move(const QList<int> &rows, int step);
+    bool rotate(int row, int quarterTurns, QString *error = nullptr);
+
+    // Recovery of sessions that ended without closing: claim their journals,
+    // then list their pages again, delete their working copies, or leave them
+    // for a later start.
+    struct StaleSummary
+    {
+        int pages = 0;
+        int damagedLines = 0;
+    };
+    StaleSummary claimStale();
+    // Thumbnails are made off this thread; staleRelisted() follows.
+    void relistStale();
+    void discardStale();
+    void leaveStale();
+    // The page as it can be listed again: a missing page file marked, a missing
+    // working copy replaced by the page file, the thumbnail made. False when
+    // nothing of the page is left to list.
+    static bool prepareRecovered(PageEntry &page);
+
+    QString journalPath() const;
+
+signals:
+    // The journal could not be written; said once per run, the pages are listed all the same.
+    void journalFailed(const QString &path, const QString &reason);
+    // The pages of the claimed journals are listed (listed) or were lost (lost).
+    void staleRelisted(int listed, int lost);
+
+private:
+    void journalAll();
+    void reportJournalFailure();
+    void listRecovered(const QList<PageEntry> &pages, int lost);
+
+    PageModel *m_model;
+    QString m_journalFolder;
+    std::shared_ptr<PageJournal> m_journal;
+    std::shared_ptr<PageReservations> m_reservations;
+    std::unique_ptr<StaleJournals> m_stale;
+    QPointer<QThread> m_recoveryWorker;
+    bool m_closed = false;
+    bool m_journalFailureSaid = false;
+    bool m_quiet = false; // several rows change as one: one journal write after them
+};

@@ -1,0 +1,561 @@
+// The page store without any window: every change journalled, order included;
+// commits that never replace a file; turns that put both files back when a step
+// fails; the clean-up at close; renames refused with their reason.
+#include "files/FileCommit.h"
+#include "pages/PageJournal.h"
+#include "pages/PagePipeline.h"
+#include "pages/PageRotation.h"
+#include "pages/PageStore.h"
+#include "scanner/PageImageWriter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QImage makePage(int w, int h, QRgb ink)
+{
+    QImage image(w, h, QImage::Format_RGB888);
+    image.fill(Qt::white);
+    for (int y = 0; y < h / 3; ++y)
+        for (int x = 0; x < w / 2; ++x)
+            image.setPixel(x, y, ink);
+    image.setDotsPerMeterX(3937);
+    image.setDotsPerMeterY(3937);
+    return image;
+}
+
+QByteArray bytesOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList filesIn(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden, QDir::Name);
+}
+
+QStringList captions(const QList<PageEntry> &pages)
+{
+    QStringList list;
+    for (const PageEntry &p : pages)
+        list.append(p.caption);
+    return list;
+}
+
+struct stat statOf(const QString &path)
+{
+    struct stat st = {};
+    ::stat(QFile::encodeName(path).constData(), &st);
+    return st;
+}
+
+// A group of this user other than the file's own, or -1. Root may take any.
+gid_t secondGroup()
+{
+    if (::geteuid() == 0) {
+        const struct group *daemon = ::getgrnam("daemon");
+        return daemon ? daemon->gr_gid : gid_t(-1);
+    }
+    gid_t groups[64];
+    const int n = ::getgroups(64, groups);
+    for (int i = 0; i < n; ++i) {
+        if (groups[i] != ::getegid())
+            return groups[i];
+    }
+    return gid_t(-1);
+}
+
+} // namespace
+
+class TestPageStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void journalAfterEachChange_data();
+    void journalAfterEachChange();
+    void commitNeverReplaces_data();
+    void commitNeverReplaces();
+    void sameSecondPagesKeepTheirCopies_data();
+    void sameSecondPagesKeepTheirCopies();
+    void rotationRollback_data();
+    void rotationRollback();
+    void rotationKeepsModeAndGroup_data();
+    void rotationKeepsModeAndGroup();
+    void closeCleanUp_data();
+    void closeCleanUp();
+    void renameRefusal_data();
+    void renameRefusal();
+
+private:
+    // A listed page: page file (format by extension) in dest, BMP working copy in temp.
+    PageEntry addPage(PageStore &store, const QString &caption, QRgb ink = qRgb(0, 0, 0));
+    QString journalOf(const PageStore &store) const;
+
+    QTemporaryDir m_dir;
+    QString m_dest;
+    QString m_temp;
+};
+
+void TestPageStore::init()
+{
+    QVERIFY(m_dir.isValid());
+    m_dest = m_dir.filePath(QStringLiteral("dest"));
+    m_temp = m_dir.filePath(QStringLiteral("temp"));
+    QVERIFY(QDir().mkpath(m_dest) && QDir().mkpath(m_temp));
+}
+
+void TestPageStore::cleanup()
+{
+    PageRotation::setFailureInjector({});
+    FileCommit::setRenameFlagsUnsupportedForTest(false);
+    QDir(m_dest).removeRecursively();
+    QDir(m_temp).removeRecursively();
+}
+
+PageEntry TestPageStore::addPage(PageStore &store, const QString &caption, QRgb ink)
+{
+    const QImage image = makePage(64, 48, ink);
+    PageEntry e;
+    e.caption = caption;
+    e.pageFile = QDir(m_dest).filePath(caption);
+    e.workingCopy = QDir(m_temp).filePath(caption.section('.', 0, 0) + ".bmp");
+    e.size = image.size();
+    if (!PageImageWriter::save(image, e.pageFile) || !PageImageWriter::save(image, e.workingCopy))
+        return {};
+    store.noteWorkingCopy(e.workingCopy);
+    return store.add(e) ? e : PageEntry();
+}
+
+QString TestPageStore::journalOf(const PageStore &store) const
+{
+    return store.journalPath();
+}
+
+// After each kind of change the journal read back says what the list says, in
+// the list's order: a crash now would bring back exactly this list.
+void TestPageStore::journalAfterEachChange_data()
+{
+    QTest::addColumn<QString>("change");
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("add") << "add" << QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+    QTest::newRow("move up") << "move up" << QStringList{"a.jpg", "c.jpg", "b.jpg"};
+    QTest::newRow("move down") << "move down" << QStringList{"b.jpg", "a.jpg", "c.jpg"};
+    QTest::newRow("drop in the list") << "drop" << QStringList{"c.jpg", "a.jpg", "b.jpg"};
+    QTest::newRow("delete") << "delete" << QStringList{"a.jpg", "c.jpg"};
+    QTest::newRow("rename") << "rename" << QStringList{"a.jpg", "Invoice.jpg", "c.jpg"};
+    QTest::newRow("rotate") << "rotate" << QStringList{"a.jpg", "b.jpg", "c.jpg"};
+    QTest::newRow("page written ahead by the worker")
+        << "ahead" << QStringList{"a.jpg", "b.jpg", "c.jpg", "d.jpg"};
+}
+
+void TestPageStore::journalAfterEachChange()
+{
+    QFETCH(QString, change);
+    QFETCH(QStringList, expected);
+    PageStore store(m_temp, nullptr);
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        QVERIFY(!addPage(store, QLatin1String(name)).pageFile.isEmpty());
+    PageModel *model = store.model();
+
+    if (change == "add") {
+        QVERIFY(!addPage(store, "d.jpg").pageFile.isEmpty());
+    } else if (change == "move up") {
+        QCOMPARE(store.move({2}, -1), QList<int>{1});
+    } else if (change == "move down") {
+        QCOMPARE(store.move({0}, 1), QList<int>{1});
+    } else if (change == "drop") {
+        std::unique_ptr<QMimeData> data(model->mimeData({model->index(2)}));
+        QVERIFY(model->dropMimeData(data.get(), Qt::MoveAction, 0, 0, {}));
+    } else if (change == "delete") {
+        store.remove({1});
+    } else if (change == "rename") {
+        QCOMPARE(store.rename(1, "Invoice.jpg"), PageModel::RenameResult::Renamed);
+    } else if (change == "rotate") {
+        QVERIFY(store.rotate(1, PageRotation::Right));
+    } else if (change == "ahead") {
+        // The worker writes the line; rewrites in between keep it; the store lists it.
+        const QImage image = makePage(64, 48, qRgb(9, 9, 9));
+        PageEntry d;
+        d.caption = "d.jpg";
+        d.pageFile = QDir(m_dest).filePath(d.caption);
+        d.workingCopy = QDir(m_temp).filePath("d.bmp");
+        d.size = image.size();
+        QVERIFY(store.journal()->appendAhead(d));
+        store.move({0}, 1);
+        store.move({1}, -1);
+        QVERIFY(store.add(d));
+        store.move({0}, 1);
+        store.move({1}, -1);
+        QCOMPARE(PageJournal::read(journalOf(store)).pages.size(), 4); // not twice
+    }
+    QStringList listed;
+    for (int row = 0; row < model->rowCount(); ++row)
+        listed.append(model->entry(row).caption);
+    QCOMPARE(listed, expected);
+    const QList<PageEntry> journalled = PageJournal::read(journalOf(store)).pages;
+    QCOMPARE(captions(journalled), expected);
+    if (change == "rotate")
+        QCOMPARE(journalled.at(1).size, QSize(48, 64));
+    if (change == "rename")
+        QCOMPARE(journalled.at(1).pageFile, QDir(m_dest).filePath("Invoice.jpg"));
+}
+
+// A file created under a page's name between naming and commit survives; the
+// page takes the next free suffix, its working copy and caption with it.
+void TestPageStore::commitNeverReplaces_data()
+{
+    QTest::addColumn<QStringList>("takenMeanwhile"); // in dest or temp
+    QTest::addColumn<bool>("withoutRenameFlags");    // link() and unlink() instead
+    QTest::addColumn<QString>("pageFile");
+    QTest::addColumn<QString>("workingCopy");
+    QTest::newRow("page file name taken") << QStringList{"dest/P_s.jpg"} << false << "P_s_1.jpg"
+                                          << "P_s_1.bmp";
+    QTest::newRow("page file name taken, file system without the flag")
+        << QStringList{"dest/P_s.jpg"} << true << "P_s_1.jpg"
+        << "P_s_1.bmp";
+    QTest::newRow("page file and the next name taken")
+        << QStringList{"dest/P_s.jpg", "dest/P_s_1.jpg"} << false << "P_s_2.jpg"
+        << "P_s_2.bmp";
+    QTest::newRow("working copy name taken") << QStringList{"temp/P_s.bmp"} << false << "P_s.jpg"
+                                             << "P_s_1.bmp";
+    QTest::newRow("working copy name taken, file system without the flag")
+        << QStringList{"temp/P_s.bmp"} << true << "P_s.jpg"
+        << "P_s_1.bmp";
+}
+
+void TestPageStore::commitNeverReplaces()
+{
+    QFETCH(QStringList, takenMeanwhile);
+    QFETCH(bool, withoutRenameFlags);
+    QFETCH(QString, pageFile);
+    QFETCH(QString, workingCopy);
+    FileCommit::setRenameFlagsUnsupportedForTest(withoutRenameFlags);
+    PageStore store(m_temp, nullptr);
+    PagePipeline pipeline;
+    pipeline.setStore(&store);
+    connect(&pipeline, &PagePipeline::pageDone, &store,
+            [&store](const PageResult &r) { QVERIFY(r.listed && store.add(r.entry)); });
+    QSignalSpy idle(&pipeline, &PagePipeline::idle);
+
+    PageJob job;
+    job.image = makePage(64, 48, qRgb(200, 0, 0));
+    job.names = FileNaming::pageNames("s", "P", "jpg", m_dest, m_temp);
+    // Named, then somebody else's file takes the name before the page is written.
+    pipeline.submit(job);
+    QVERIFY(store.isReserved(job.names.pageFile) && store.isReserved(job.names.workingCopy));
+    for (const QString &taken : takenMeanwhile) {
+        QFile f(m_dir.filePath(taken));
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("somebody else's");
+    }
+    QVERIFY(idle.wait());
+    for (const QString &taken : takenMeanwhile)
+        QCOMPARE(bytesOf(m_dir.filePath(taken)), QByteArray("somebody else's"));
+    QCOMPARE(store.model()->rowCount(), 1);
+    const PageEntry &e = store.model()->entry(0);
+    QCOMPARE(e.caption, pageFile);
+    QCOMPARE(e.pageFile, QDir(m_dest).filePath(pageFile));
+    QCOMPARE(e.workingCopy, QDir(m_temp).filePath(workingCopy));
+    QCOMPARE(QImage(e.pageFile).size(), QSize(64, 48));
+    QCOMPARE(QImage(e.workingCopy).pixel(0, 0), qRgb(200, 0, 0));
+    // Journalled under its final names; nothing reserved once listed.
+    QCOMPARE(PageJournal::read(store.journalPath()).pages.first().pageFile, e.pageFile);
+    QVERIFY(!pipeline.isReserved(e.pageFile) && !pipeline.isReserved(job.names.pageFile));
+    // No half-written or hidden file left behind.
+    QCOMPARE(filesIn(m_dest).size(), takenMeanwhile.filter("dest/").size() + 1);
+}
+
+// Two pages of one second whose page files differ (format, destination) would
+// share one working copy name; each keeps its own copy.
+void TestPageStore::sameSecondPagesKeepTheirCopies_data()
+{
+    QTest::addColumn<QString>("secondExtension");
+    QTest::addColumn<QString>("secondDestination");
+    QTest::newRow("different formats") << "tiff"
+                                       << "dest";
+    QTest::newRow("different destinations") << "jpg"
+                                            << "other";
+}
+
+void TestPageStore::sameSecondPagesKeepTheirCopies()
+{
+    QFETCH(QString, secondExtension);
+    QFETCH(QString, secondDestination);
+    const QString other = m_dir.filePath(secondDestination);
+    QVERIFY(QDir().mkpath(other));
+    PageStore store(m_temp, nullptr);
+    PagePipeline pipeline;
+    pipeline.setStore(&store);
+    connect(&pipeline, &PagePipeline::pageDone, &store,
+            [&store](const PageResult &r) { store.add(r.entry); });
+    QSignalSpy idle(&pipeline, &PagePipeline::idle);
+    PageJob first;
+    first.image = makePage(64, 48, qRgb(200, 0, 0));
+    first.names = FileNaming::pageNames("s", "P", "jpg", m_dest, m_temp);
+    PageJob second;
+    second.image = makePage(64, 48, qRgb(0, 0, 200));
+    second.names = FileNaming::pageNames("s", "P", secondExtension, other, m_temp);
+    QCOMPARE(second.names.workingCopy, first.names.workingCopy); // the fault's set-up
+    pipeline.submit(first);
+    pipeline.submit(second);
+    QVERIFY(idle.wait());
+    QCOMPARE(store.model()->rowCount(), 2);
+    const PageEntry &a = store.model()->entry(0);
+    const PageEntry &b = store.model()->entry(1);
+    QVERIFY(a.workingCopy != b.workingCopy);
+    QCOMPARE(QImage(a.workingCopy).pixel(0, 0), qRgb(200, 0, 0));
+    QCOMPARE(QImage(b.workingCopy).pixel(0, 0), qRgb(0, 0, 200));
+    QCOMPARE(filesIn(m_temp).filter(".bmp").size(), 2);
+    QVERIFY(QFile::exists(a.pageFile) && QFile::exists(b.pageFile));
+}
+
+// A turn that fails at any step leaves the page file and the working copy as
+// they were, with or without the file system's exchange.
+void TestPageStore::rotationRollback_data()
+{
+    QTest::addColumn<int>("step");
+    QTest::addColumn<int>("file"); // 0 page file, 1 working copy
+    QTest::addColumn<bool>("withoutRenameFlags");
+    QTest::addColumn<bool>("unreadableCopy");
+    const QList<std::pair<const char *, PageRotation::Step>> steps{
+        {"writing", PageRotation::Step::WriteCopy},
+        {"attributes", PageRotation::Step::Attributes},
+        {"syncing", PageRotation::Step::SyncCopy},
+        {"swapping", PageRotation::Step::Swap}};
+    for (bool without : {false, true}) {
+        for (const auto &[name, step] : steps) {
+            for (int file : {0, 1})
+                QTest::addRow("%s %s%s", name, file == 0 ? "page file" : "working copy",
+                              without ? ", no exchange" : "")
+                    << int(step) << file << without << false;
+        }
+    }
+    QTest::newRow("working copy unreadable") << -1 << 1 << false << true;
+}
+
+void TestPageStore::rotationRollback()
+{
+    QFETCH(int, step);
+    QFETCH(int, file);
+    QFETCH(bool, withoutRenameFlags);
+    QFETCH(bool, unreadableCopy);
+    FileCommit::setRenameFlagsUnsupportedForTest(withoutRenameFlags);
+    PageStore store(m_temp, nullptr);
+    const PageEntry e = addPage(store, "x.jpg");
+    QVERIFY(!e.pageFile.isEmpty());
+    if (unreadableCopy) {
+        QFile copy(e.workingCopy);
+        QVERIFY(copy.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        copy.write("BM not a bitmap");
+    }
+    const QByteArray page = bytesOf(e.pageFile);
+    const QByteArray copy = bytesOf(e.workingCopy);
+    const QStringList destBefore = filesIn(m_dest);
+    const QStringList tempBefore = filesIn(m_temp);
+    const QList<PageEntry> journalBefore = PageJournal::read(store.journalPath()).pages;
+    int calls = 0;
+    PageRotation::setFailureInjector([&](PageRotation::Step s, int index) {
+        ++calls;
+        return int(s) == step && index == file;
+    });
+
+    QString error;
+    QVERIFY(!store.rotate(0, PageRotation::Right, &error));
+    QVERIFY2(error.contains(QDir::toNativeSeparators(file == 0 ? e.pageFile : e.workingCopy)),
+             qPrintable(error));
+    QVERIFY(calls > 0);
+    QCOMPARE(bytesOf(e.pageFile), page);
+    QCOMPARE(bytesOf(e.workingCopy), copy);
+    QCOMPARE(filesIn(m_dest), destBefore);
+    QCOMPARE(filesIn(m_temp), tempBefore);
+    QCOMPARE(store.model()->entry(0).size, QSize(64, 48));
+    QCOMPARE(PageJournal::read(store.journalPath()).pages.first().size, journalBefore.first().size);
+}
+
+// The turned file is the user's file still: its mode and group stay.
+void TestPageStore::rotationKeepsModeAndGroup_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("otherGroup");
+    QTest::addColumn<bool>("withoutRenameFlags");
+    QTest::addColumn<bool>("otherOwner"); // only root may give a file away
+    QTest::newRow("mode 0600") << 0600 << false << false << false;
+    QTest::newRow("mode 0640, second group") << 0640 << true << false << false;
+    QTest::newRow("mode 0600, second group, no exchange") << 0600 << true << true << false;
+    QTest::newRow("another owner") << 0644 << true << false << true;
+}
+
+void TestPageStore::rotationKeepsModeAndGroup()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, otherGroup);
+    QFETCH(bool, withoutRenameFlags);
+    QFETCH(bool, otherOwner);
+    const gid_t group = otherGroup ? secondGroup() : ::getegid();
+    if (group == gid_t(-1))
+        QSKIP("this user has no second group");
+    const struct passwd *daemon = otherOwner ? ::getpwnam("daemon") : nullptr;
+    if (otherOwner && (::geteuid() != 0 || !daemon))
+        QSKIP("only root may give a file to another owner");
+    const uid_t owner = daemon ? daemon->pw_uid : ::geteuid();
+    FileCommit::setRenameFlagsUnsupportedForTest(withoutRenameFlags);
+    PageStore store(m_temp, nullptr);
+    const PageEntry e = addPage(store, "x.tiff");
+    QVERIFY(!e.pageFile.isEmpty());
+    const QByteArray path = QFile::encodeName(e.pageFile);
+    QCOMPARE(::chown(path.constData(), owner, group), 0);
+    QCOMPARE(::chmod(path.constData(), mode_t(mode)), 0);
+    const QByteArray before = bytesOf(e.pageFile);
+
+    QString error;
+    QVERIFY2(store.rotate(0, PageRotation::Right, &error), qPrintable(error));
+    QVERIFY(bytesOf(e.pageFile) != before);
+    const struct stat st = statOf(e.pageFile);
+    QCOMPARE(int(st.st_mode & 07777), mode);
+    QCOMPARE(st.st_gid, group);
+    QCOMPARE(st.st_uid, owner);
+    QCOMPARE(filesIn(m_dest), QStringList{"x.tiff"});
+}
+
+// At close this run's working copies go, except those that are all that is
+// left of a page; those are returned to be named. Nothing is listed afterwards.
+void TestPageStore::closeCleanUp_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("page file on disk") << "plain" << false;
+    QTest::newRow("page file never written") << "not written" << true;
+    QTest::newRow("page file removed outside") << "removed outside" << true;
+    QTest::newRow("page folder removed outside") << "folder removed" << true;
+    QTest::newRow("working copy is the page file") << "same file" << false;
+}
+
+void TestPageStore::closeCleanUp()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, kept);
+    PageStore store(m_temp, nullptr);
+    const QString unlisted = QDir(m_temp).filePath("blank.bmp"); // not noted: not this run's
+    QVERIFY(makePage(8, 8, qRgb(1, 1, 1)).save(unlisted, "BMP"));
+    PageEntry e;
+    if (kind == "same file") {
+        e.caption = "x.bmp";
+        e.pageFile = e.workingCopy = QDir(m_temp).filePath(e.caption);
+        QVERIFY(PageImageWriter::save(makePage(64, 48, 0), e.pageFile));
+        QVERIFY(store.add(e));
+    } else {
+        e = addPage(store, "x.jpg");
+        QVERIFY(!e.pageFile.isEmpty());
+    }
+    if (kind == "not written") {
+        store.remove({0});
+        QVERIFY(PageImageWriter::save(makePage(64, 48, 0), e.workingCopy));
+        e.pageFileWritten = false;
+        QFile::remove(e.pageFile);
+        QVERIFY(store.add(e));
+    }
+    if (kind == "removed outside")
+        QVERIFY(QFile::remove(e.pageFile));
+    if (kind == "folder removed")
+        QVERIFY(QDir(m_dest).removeRecursively());
+    QVERIFY(QFile::exists(store.journalPath()));
+    const QString journal = store.journalPath();
+
+    const QStringList returned = store.close();
+    QCOMPARE(returned, kept ? QStringList{e.workingCopy} : QStringList());
+    QCOMPARE(QFile::exists(e.workingCopy), kept || kind == "same file");
+    QVERIFY(QFile::exists(unlisted));
+    if (kind == "plain")
+        QVERIFY(QFile::exists(e.pageFile));
+    QVERIFY(!QFile::exists(journal));
+    // Closed: a page arriving now is refused, and nothing is journalled again.
+    PageEntry late = e;
+    late.caption = "late.jpg";
+    QVERIFY(!store.add(late));
+    QCOMPARE(store.model()->rowCount(), 1);
+    QVERIFY(!store.journal()->appendAhead(late));
+    QCOMPARE(filesIn(m_temp).filter("journal"), QStringList());
+    QCOMPARE(store.close(), QStringList()); // once only
+}
+
+// A rename refused says why; nothing changes on the disk.
+void TestPageStore::renameRefusal_data()
+{
+    QTest::addColumn<QString>("newName");
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<int>("refusal");
+    using R = PageModel::Refusal;
+    QTest::newRow("renamed") << "Invoice.jpg"
+                             << "" << int(R::None);
+    QTest::newRow("empty") << ""
+                           << "" << int(R::Blank);
+    QTest::newRow("blanks only") << "   "
+                                 << "" << int(R::Blank);
+    QTest::newRow("name exists") << "other.jpg"
+                                 << "exists" << int(R::Taken);
+    QTest::newRow("name of a page being written") << "P_s.jpg"
+                                                  << "reserved" << int(R::Taken);
+    QTest::newRow("folder separator") << "sub/x.jpg"
+                                      << "subfolder" << int(R::Separator);
+    QTest::newRow("file gone") << "Invoice.jpg"
+                               << "gone" << int(R::Gone);
+    QTest::newRow("folder not writable") << "Invoice.jpg"
+                                         << "read-only" << int(R::System);
+}
+
+void TestPageStore::renameRefusal()
+{
+    QFETCH(QString, newName);
+    QFETCH(QString, setup);
+    QFETCH(int, refusal);
+    PageStore store(m_temp, nullptr);
+    const PageEntry e = addPage(store, "x.jpg");
+    QVERIFY(!e.pageFile.isEmpty());
+    const QString target = QDir(m_dest).filePath(newName);
+    if (setup == "exists")
+        QVERIFY(QFile::copy(e.pageFile, target));
+    if (setup == "reserved")
+        store.reserve(target);
+    if (setup == "subfolder")
+        QVERIFY(QDir(m_dest).mkdir("sub"));
+    if (setup == "gone")
+        QVERIFY(QFile::remove(e.pageFile));
+    if (setup == "read-only") {
+        if (::geteuid() == 0)
+            QSKIP("root writes into any folder");
+        QVERIFY(QFile::setPermissions(m_dest, QFile::ReadOwner | QFile::ExeOwner));
+    }
+    const QStringList before = filesIn(m_dest);
+
+    PageModel::Refusal why = PageModel::Refusal::System;
+    QString systemReason;
+    const PageModel::RenameResult result = store.rename(0, newName, &why, &systemReason);
+    QFile::setPermissions(m_dest, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(int(why), refusal);
+    if (refusal == int(PageModel::Refusal::None)) {
+        QCOMPARE(result, PageModel::RenameResult::Renamed);
+        QCOMPARE(filesIn(m_dest), QStringList{newName});
+        return;
+    }
+    QCOMPARE(result, PageModel::RenameResult::Refused);
+    QCOMPARE(store.model()->entry(0).caption, QStringLiteral("x.jpg"));
+    QCOMPARE(filesIn(m_dest), before);
+    if (setup == "read-only")
+        QVERIFY2(systemReason.contains("ermission"), qPrintable(systemReason));
+}
+
+QTEST_GUILESS_MAIN(TestPageStore)
+#include "tst_pagestore.moc"
