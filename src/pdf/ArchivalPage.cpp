@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QPainter>
 #include <QSet>
+#include <cstring>
+#include <limits>
 
 namespace {
 
@@ -79,23 +81,68 @@ QByteArray packedBlackWhite(const QImage &rgb)
     return rows;
 }
 
-// Samples without row padding, as a Flate image stream holds them.
-QByteArray packedSamples(const QImage &rgb, int components)
+void unpackRow(const QImage &rgb, int y, int components, uchar *out)
+{
+    const auto *in = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
+    for (int x = 0; x < rgb.width(); ++x) {
+        if (components == 1) {
+            *out++ = uchar(qBlue(in[x]));
+        } else {
+            *out++ = uchar(qRed(in[x]));
+            *out++ = uchar(qGreen(in[x]));
+            *out++ = uchar(qBlue(in[x]));
+        }
+    }
+}
+
+int paeth(int a, int b, int c)
+{
+    const int p = a + b - c;
+    const int pa = qAbs(p - a), pb = qAbs(p - b), pc = qAbs(p - c);
+    return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+}
+
+// Rows as PNG filters them, each after its filter type, the filter picked per row
+// by the smallest sum of magnitudes (as PNG encoders do): drawings and rendered
+// pages shrink far more under Flate than their raw samples would.
+QByteArray predictedSamples(const QImage &rgb, int components)
 {
     const qsizetype rowBytes = qsizetype(rgb.width()) * components;
-    QByteArray samples(rowBytes * rgb.height(), Qt::Uninitialized);
+    QByteArray samples((rowBytes + 1) * rgb.height(), Qt::Uninitialized);
+    QByteArray previous(rowBytes, '\0'), current(rowBytes, '\0');
+    QByteArray candidates[5];
+    for (QByteArray &c : candidates)
+        c.resize(rowBytes);
     for (int y = 0; y < rgb.height(); ++y) {
-        const auto *in = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
-        auto *out = reinterpret_cast<uchar *>(samples.data()) + qsizetype(y) * rowBytes;
-        for (int x = 0; x < rgb.width(); ++x) {
-            if (components == 1) {
-                *out++ = uchar(qBlue(in[x]));
-            } else {
-                *out++ = uchar(qRed(in[x]));
-                *out++ = uchar(qGreen(in[x]));
-                *out++ = uchar(qBlue(in[x]));
+        unpackRow(rgb, y, components, reinterpret_cast<uchar *>(current.data()));
+        const auto *raw = reinterpret_cast<const uchar *>(current.constData());
+        const auto *up = reinterpret_cast<const uchar *>(previous.constData());
+        int best = 0;
+        qint64 bestCost = std::numeric_limits<qint64>::max();
+        for (int type = 0; type < 5; ++type) {
+            auto *out = reinterpret_cast<uchar *>(candidates[type].data());
+            qint64 cost = 0;
+            for (qsizetype i = 0; i < rowBytes; ++i) {
+                const int a = i >= components ? raw[i - components] : 0;
+                const int b = up[i];
+                const int c = i >= components ? up[i - components] : 0;
+                const int predictor = type == 0   ? 0
+                                      : type == 1 ? a
+                                      : type == 2 ? b
+                                      : type == 3 ? (a + b) / 2
+                                                  : paeth(a, b, c);
+                out[i] = uchar(raw[i] - predictor);
+                cost += qAbs(int(qint8(out[i])));
+            }
+            if (cost < bestCost) {
+                bestCost = cost;
+                best = type;
             }
         }
+        char *row = samples.data() + qsizetype(y) * (rowBytes + 1);
+        row[0] = char(best);
+        std::memcpy(row + 1, candidates[best].constData(), size_t(rowBytes));
+        std::swap(previous, current);
     }
     return samples;
 }
@@ -163,6 +210,7 @@ PdfImage encode(const QImage &image, QString *error)
     QString reason;
     JpegCodec::EncodeOptions options;
     options.quality = 75; // the page quality of every PDF the program writes
+    options.optimizeCoding = true;
     const QImage source = kind == Kind::Gray ? rgb.convertToFormat(QImage::Format_Grayscale8) : rgb;
     page.filter = PdfImage::Filter::Dct;
     page.data = JpegCodec::encode(source, options, &reason);
@@ -171,9 +219,10 @@ PdfImage encode(const QImage &image, QString *error)
         return page;
     }
     if (!looksPhotographic(rgb, kind)) {
-        QByteArray lossless = flate(packedSamples(rgb, page.components));
+        QByteArray lossless = flate(predictedSamples(rgb, page.components));
         if (!lossless.isEmpty() && lossless.size() <= page.data.size()) {
             page.filter = PdfImage::Filter::Flate;
+            page.pngPredicted = true;
             page.data = std::move(lossless);
         }
     }

@@ -18,6 +18,8 @@ struct PdfImage
     int width = 0;
     int height = 0;
     int components = 3; // 1 gray (or black and white), 3 RGB
+    // Flate: each row starts with its PNG filter type (predictor 15).
+    bool pngPredicted = false;
     // Dots per inch across and down; pictures that carry none count as 72, one
     // pixel per point.
     double dpiX = 72;

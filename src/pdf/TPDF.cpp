@@ -270,6 +270,9 @@ bool TPDF::addImage(const PdfImage &image, const QString &sourceName, const PdfW
         break;
     case PdfImage::Filter::Flate:
         write("/Filter /FlateDecode");
+        if (image.pngPredicted)
+            write("/DecodeParms << /Predictor 15 /Colors " + num(image.components) +
+                  " /BitsPerComponent 8 /Columns " + num(image.width) + " >>");
         break;
     case PdfImage::Filter::Ccitt:
         write("/Filter /CCITTFaxDecode");
