@@ -154,10 +154,11 @@ QByteArray flate(const QByteArray &samples)
     return z;
 }
 
-QImage opaqueRgb(const QImage &image)
+// Converted in place where Qt can (a decoded TIFF's RGBX is): an A4 page is 35 MB.
+QImage opaqueRgb(QImage image)
 {
     if (!image.hasAlphaChannel())
-        return image.convertToFormat(QImage::Format_RGB32);
+        return std::move(image).convertToFormat(QImage::Format_RGB32);
     QImage flat(image.size(), QImage::Format_RGB32);
     flat.fill(Qt::white);
     QPainter painter(&flat);
@@ -186,14 +187,14 @@ void setResolution(PdfImage &page, const QSizeF &dpi)
 
 namespace ArchivalPage {
 
-PdfImage encode(const QImage &image, QString *error)
+PdfImage encode(QImage image, QString *error)
 {
     PdfImage page;
     if (image.isNull()) {
         setError(error, QStringLiteral("Cannot store an empty image"));
         return page;
     }
-    const QImage rgb = opaqueRgb(image);
+    const QImage rgb = opaqueRgb(std::move(image));
     page.width = rgb.width();
     page.height = rgb.height();
     const Kind kind = kindOf(rgb);
@@ -290,14 +291,14 @@ bool fromFile(const QString &path, int frame, PdfImage &page, QImage *decoded, Q
     if (image.isNull())
         return false;
     QString reason;
-    page = encode(image, &reason);
+    if (decoded)
+        *decoded = image;
+    page = encode(std::move(image), &reason); // the only copy unless recognised
     if (page.data.isEmpty()) {
         setError(error, QStringLiteral("'%1': %2").arg(path, reason));
         return false;
     }
     setResolution(page, dpi);
-    if (decoded)
-        *decoded = std::move(image);
     return true;
 }
 

@@ -14,7 +14,7 @@ namespace ArchivalPage {
 
 // A decoded picture; transparent parts are laid on white. An empty result with
 // *error on failure.
-PdfImage encode(const QImage &image, QString *error = nullptr);
+PdfImage encode(QImage image, QString *error = nullptr);
 
 // The page of an image file (frame: the page of a multi-page TIFF) with the
 // resolution the file records. With decoded, the picture is returned as well, for
