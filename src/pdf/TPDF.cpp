@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QSaveFile>
-#include <cmath>
 
 namespace {
 
