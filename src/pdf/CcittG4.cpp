@@ -129,28 +129,4 @@ QByteArray encode(const QByteArray &rows, int width, int height)
     return code;
 }
 
-QByteArray decode(const QByteArray &code, int width, int height)
-{
-    const qsizetype stride = (qsizetype(width) + 7) / 8;
-    MemoryFile file;
-    TIFF *tif = open(file, "w");
-    if (!tif)
-        return {};
-    describe(tif, width, height);
-    const bool written =
-        TIFFWriteRawStrip(tif, 0, const_cast<char *>(code.constData()), tmsize_t(code.size())) >= 0;
-    TIFFClose(tif);
-    if (!written)
-        return {};
-    file.position = 0;
-    tif = open(file, "r");
-    if (!tif)
-        return {};
-    QByteArray rows(stride * height, '\0');
-    const bool ok =
-        TIFFReadEncodedStrip(tif, 0, rows.data(), tmsize_t(rows.size())) == tmsize_t(rows.size());
-    TIFFClose(tif);
-    return ok ? rows : QByteArray();
-}
-
 } // namespace CcittG4

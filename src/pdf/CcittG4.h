@@ -11,7 +11,4 @@ namespace CcittG4 {
 // (0 black, ending in an end-of-block code); empty on failure.
 QByteArray encode(const QByteArray &rows, int width, int height);
 
-// The inverse, for checks: rows as encode takes them; empty on failure.
-QByteArray decode(const QByteArray &code, int width, int height);
-
 } // namespace CcittG4
