@@ -18,7 +18,8 @@ build_pkgs=(
 test_pkgs=(
   xvfb xauth
   cups cups-client cups-bsd printer-driver-cups-pdf
-  qpdf poppler-utils
+  qpdf poppler-utils ghostscript
+  ocrmypdf
   libjpeg-turbo-progs libtiff-tools
   clang libclang-rt-14-dev
   libbenchmark-dev python3-pil

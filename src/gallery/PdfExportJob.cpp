@@ -11,13 +11,14 @@
 
 PdfExportJob *PdfExportJob::start(QWidget *owner, const QStringList &files, const QString &output,
                                   const QString &ocrLanguages,
-                                  const QHash<QString, PdfWords> &knownWords)
+                                  const QHash<QString, PdfWords> &knownWords, bool archival)
 {
-    return new PdfExportJob(owner, files, output, ocrLanguages, knownWords);
+    return new PdfExportJob(owner, files, output, ocrLanguages, knownWords, archival);
 }
 
 PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
-                           const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords)
+                           const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords,
+                           bool archival)
     : QObject(owner), m_progress(new QProgressDialog(owner))
 {
     QProgressDialog &progress = *m_progress;
@@ -45,6 +46,7 @@ PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QStri
     PdfExportOptions options;
     options.cancel = &m_cancel;
     options.knownWords = knownWords;
+    options.archival = archival;
     // Called on the worker; the dialog is updated on its own thread.
     options.progress = [this](int done, int) {
         m_done = done;

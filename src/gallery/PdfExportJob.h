@@ -37,9 +37,11 @@ public:
     // With ocrLanguages ("rus+eng") every page's text is recognised as well, and a
     // language that cannot be loaded fails the export before any page is read.
     // knownWords: pages already recognised in those languages, not read again.
+    // archival: a PDF/A document.
     static PdfExportJob *start(QWidget *owner, const QStringList &files, const QString &output,
                                const QString &ocrLanguages = {},
-                               const QHash<QString, PdfWords> &knownWords = {});
+                               const QHash<QString, PdfWords> &knownWords = {},
+                               bool archival = false);
     ~PdfExportJob() override;
 
     // Stops the export and waits for the worker: nothing is written then.
@@ -52,7 +54,8 @@ signals:
 
 private:
     PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
-                 const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords);
+                 const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords,
+                 bool archival);
     void onWorkerFinished();
 
     std::atomic_bool m_cancel{false};

@@ -15,12 +15,18 @@ bool PdfSaveDialog::Execute(QWidget *owner)
     // The preference, where stored, sets the check box at every opening; without
     // one the box stays as last chosen in this session.
     bool preferred = false;
-    if (SettingsStore().readBool(SettingsStore::SearchablePdf, preferred))
-        m_searchable = preferred;
+    {
+        SettingsStore store;
+        if (store.readBool(SettingsStore::SearchablePdf, preferred))
+            m_searchable = preferred;
+        if (store.readBool(SettingsStore::ArchivalPdf, preferred))
+            m_archival = preferred;
+    }
     // The filter reads the same in every language, like the command itself.
     const QString chosen = UserPrompts::saveFile(
         owner, m_fileName, QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"),
-        &m_searchable, tr("Searchable PDF (text recognition)", "SaveDialog1.Searchable"));
+        &m_searchable, tr("Searchable PDF (text recognition)", "SaveDialog1.Searchable"),
+        &m_archival, tr("PDF/A (for archiving)", "SaveDialog1.Archival"));
     if (chosen.isEmpty())
         return false;
     m_fileName = chosen;

@@ -8,8 +8,9 @@ class QWidget;
 // The save dialog of "Save all to PDF": PDF files only, ".pdf" added to a name
 // typed without an extension, a prompt before overwriting, and the last chosen
 // name offered again ("pagora.pdf" the first time). A check box under it asks for
-// a searchable PDF (text recognition): as the preferences say where they say it,
-// otherwise off at first, then as last chosen.
+// a searchable PDF (text recognition), another one for an archival PDF/A document:
+// each as the preferences say where they say it, otherwise off at first, then as
+// last chosen.
 class PdfSaveDialog final : public QObject
 {
     Q_OBJECT
@@ -22,6 +23,7 @@ public:
     bool Execute(QWidget *owner);
     QString FileName() const { return m_fileName; }
     bool Searchable() const { return m_searchable; }
+    bool Archival() const { return m_archival; }
     // The recognition languages for a searchable PDF ("rus+eng"): those of the
     // preferences, or else the interface language's where installed, plus English;
     // empty when not searchable.
@@ -33,4 +35,5 @@ public:
 private:
     QString m_fileName = QStringLiteral("pagora.pdf");
     bool m_searchable = false;
+    bool m_archival = false;
 };

@@ -579,6 +579,11 @@
         <translation>PDF-файлы с поиском по тексту (распознавание)</translation>
     </message>
     <message>
+        <source>Save PDF files as PDF/A (for archiving)</source>
+        <comment>cb_PdfA</comment>
+        <translation>Сохранять PDF-файлы в формате PDF/A (для архива)</translation>
+    </message>
+    <message>
         <source>Recognition language:</source>
         <comment>Label3</comment>
         <translation>Язык распознавания:</translation>
@@ -948,6 +953,11 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <source>Searchable PDF (text recognition)</source>
         <comment>SaveDialog1.Searchable</comment>
         <translation>PDF с поиском по тексту (распознавание текста)</translation>
+    </message>
+    <message>
+        <source>PDF/A (for archiving)</source>
+        <comment>SaveDialog1.Archival</comment>
+        <translation>PDF/A (для архивного хранения)</translation>
     </message>
 </context>
 <context>

@@ -174,6 +174,7 @@ QByteArray compress(int width, int height, J_COLOR_SPACE colorSpace, int compone
     cinfo.in_color_space = colorSpace;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, std::clamp(options.quality, 1, 100), TRUE);
+    cinfo.optimize_coding = options.optimizeCoding ? TRUE : FALSE;
     if (options.dotsPerInch > 0) {
         cinfo.density_unit = 1; // dots per inch
         cinfo.X_density = UINT16(std::min(options.dotsPerInch, 65535));

@@ -330,7 +330,8 @@ void Tfrm_Main::Action_PDFExecute()
         if (page.text.holdsFor(page.workingCopy, languages))
             known.insert(page.workingCopy, page.text.words);
     }
-    m_pdfExport = PdfExportJob::start(this, files, SaveDialog1->FileName(), languages, known);
+    m_pdfExport = PdfExportJob::start(this, files, SaveDialog1->FileName(), languages, known,
+                                      SaveDialog1->Archival());
     connect(m_pdfExport, &PdfExportJob::finished, this,
             [this, pages](PdfExportJob::Outcome outcome, const QString &error) {
                 if (outcome == PdfExportJob::Outcome::Written && !error.isEmpty()) {

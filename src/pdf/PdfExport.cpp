@@ -2,6 +2,7 @@
 
 #include "imaging/ImageFileReader.h"
 #include "ocr/OcrEnginePool.h"
+#include "pdf/ArchivalPage.h"
 #include "pdf/PdfPageSource.h"
 #include "pdf/TPDF.h"
 
@@ -12,6 +13,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 Q_LOGGING_CATEGORY(lcPdfExport, "pagora.pdf.export", QtWarningMsg)
@@ -21,6 +23,7 @@ namespace {
 struct PageResult
 {
     QByteArray jpeg;
+    PdfImage image; // archival documents
     PdfWords words;
     QString error;
     QString warning; // the page is written, without what the warning says
@@ -68,12 +71,15 @@ QVector<PageRef> pagesOf(const QStringList &files)
 }
 
 // Reads, encodes and, with a pool, recognises one page.
-bool preparePage(const PageRef &page, OcrEnginePool *engines, const PdfWords *known,
+bool preparePage(const PageRef &page, OcrEnginePool *engines, const PdfWords *known, bool archival,
                  const std::atomic_bool &stop, PageResult &result)
 {
     if (!engines || known) {
         if (known)
             result.words = *known;
+        if (archival)
+            return ArchivalPage::fromFile(page.path, page.frame, result.image, nullptr,
+                                          &result.error);
         return PdfPageSource::page(page.path, result.jpeg, &result.error, page.frame);
     }
     // The engine first: waiting for one, a worker holds no decoded page.
@@ -81,7 +87,11 @@ bool preparePage(const PageRef &page, OcrEnginePool *engines, const PdfWords *kn
     if (!engine)
         return false;
     QImage image;
-    if (!PdfPageSource::pageWithImage(page.path, result.jpeg, image, &result.error, page.frame)) {
+    const bool read = archival ? ArchivalPage::fromFile(page.path, page.frame, result.image, &image,
+                                                        &result.error)
+                               : PdfPageSource::pageWithImage(page.path, result.jpeg, image,
+                                                              &result.error, page.frame);
+    if (!read) {
         engines->release(std::move(engine));
         return false;
     }
@@ -136,15 +146,16 @@ bool PdfExport::run(const QStringList &files, const QString &output,
             options.ocr && singleFrame && knownIt != options.knownWords.constEnd()
                 ? &knownIt.value()
                 : nullptr;
-        pool.start([&queue, engines = options.ocr, page, known, index] {
-            PageResult result;
-            if (!queue.stop.load())
-                result.ok = preparePage(page, engines, known, queue.stop, result);
-            std::lock_guard<std::mutex> lock(queue.mutex);
-            result.done = true;
-            queue.results[size_t(index)] = std::move(result);
-            queue.ready.notify_all();
-        });
+        pool.start(
+            [&queue, engines = options.ocr, archival = options.archival, page, known, index] {
+                PageResult result;
+                if (!queue.stop.load())
+                    result.ok = preparePage(page, engines, known, archival, queue.stop, result);
+                std::lock_guard<std::mutex> lock(queue.mutex);
+                result.done = true;
+                queue.results[size_t(index)] = std::move(result);
+                queue.ready.notify_all();
+            });
     };
     const auto abort = [&](const QString &text) {
         queue.stop = true;
@@ -154,7 +165,19 @@ bool PdfExport::run(const QStringList &files, const QString &output,
     };
     const QString cancelText = QStringLiteral("The PDF export was cancelled");
 
-    TPDF pdf(count);
+    std::optional<TPDF> document;
+    if (options.archival) {
+        document.emplace(count, PdfArchiveInfo{PdfArchiveMetadata::titleFor(output),
+                                               QDateTime::currentDateTime()});
+        // Streamed: a long document never sits in memory whole.
+        if (!document->streamTo(output)) {
+            setError(error, document->errorString());
+            return false;
+        }
+    } else {
+        document.emplace(count);
+    }
+    TPDF &pdf = *document;
     int submitted = 0;
     for (int next = 0; next < count; ++next) {
         while (submitted < count && submitted < next + window)
@@ -175,11 +198,14 @@ bool PdfExport::run(const QStringList &files, const QString &output,
             return abort(cancelText);
         if (!page.ok)
             return abort(page.error);
-        if (!pdf.addJpegData(page.jpeg, pages.at(next).path, page.words))
+        const bool added = options.archival
+                               ? pdf.addImage(page.image, pages.at(next).path, page.words)
+                               : pdf.addJpegData(page.jpeg, pages.at(next).path, page.words);
+        if (!added)
             return abort(pdf.errorString());
-        page.jpeg.clear();
         if (!page.warning.isEmpty() && options.warning)
             options.warning(page.warning);
+        page = PageResult();
         if (options.progress)
             options.progress(next + 1, count);
     }

@@ -30,6 +30,10 @@ struct PdfExportOptions
     // Words already recognised, by image file (single-page files only): those
     // pages are not recognised again.
     QHash<QString, PdfWords> knownWords;
+    // An archival document (PDF/A-2b): pages sized by their resolution, each picture
+    // stored in its smallest faithful form, written to the file as it grows. Off,
+    // the document is exactly what it always was.
+    bool archival = false;
 };
 
 // Writes one PDF page per image file, in list order; a multi-page TIFF gives one
@@ -40,6 +44,9 @@ struct PdfExportOptions
 //
 // JPEG files are embedded unchanged; BMP, PNG, TIFF and other images are decoded and
 // encoded as three-component JPEGs of quality 75.
+//
+// Archival documents take their title from the output's file name and their date
+// from the clock; see ArchivalPage for how each picture is stored.
 //
 // With recognition on, every worker also recognises its pages with an engine of its
 // own, each page decoded once; a page that cannot be recognised stops the export

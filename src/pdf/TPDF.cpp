@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSaveFile>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -26,19 +27,68 @@ QByteArray num(qint64 value)
 // The cross-reference table stores offsets in ten digits.
 constexpr qint64 kMaxOffset = 9999999999LL;
 
+// PDF/A bounds a page to 14400 units on each side.
+constexpr double kMaxPagePoints = 14400;
+
+// A streamed document is handed to its file in pieces of about this size.
+constexpr qint64 kStreamChunk = 1 << 20;
+
+// A length in points with at most four decimals and no trailing zeros.
+QByteArray real(double value)
+{
+    QByteArray text = QByteArray::number(value, 'f', 4);
+    while (text.endsWith('0'))
+        text.chop(1);
+    if (text.endsWith('.'))
+        text.chop(1);
+    return text;
+}
+
+QByteArray deflated(const QByteArray &data)
+{
+    QByteArray z = qCompress(data, 9);
+    z.remove(0, 4); // Qt's own length prefix; the rest is the zlib stream
+    return z;
+}
+
 } // namespace
 
-TPDF::TPDF(int pageCount) : FPageCount(qMax(0, pageCount))
+TPDF::TPDF(int pageCount) : TPDF(pageCount, nullptr)
+{
+}
+
+TPDF::TPDF(int pageCount, const PdfArchiveInfo &archive) : TPDF(pageCount, &archive)
+{
+}
+
+TPDF::~TPDF() = default;
+
+TPDF::TPDF(int pageCount, const PdfArchiveInfo *archive)
+    : FPageCount(qMax(0, pageCount)), m_archival(archive != nullptr)
 {
     FStream.reserve(64 * 1024);
     FObjectCount = 0;
-    write("%PDF-1.5");
+    if (m_archival) {
+        m_archive = *archive;
+        write("%PDF-1.7");
+        // Bytes above 127 in a comment mark the file as binary for transfer programs.
+        write("%\xE2\xE3\xCF\xD3");
+    } else {
+        write("%PDF-1.5");
+    }
 
     recordOffset(FObjectCount);
     write("1 0 obj");
     write("<<");
     write("/Type /Catalog");
     write("/Pages 2 0 R");
+    if (m_archival) {
+        write("/Metadata " + num(metadataObject()) + " 0 R");
+        write("/OutputIntents [ << /Type /OutputIntent /S /GTS_PDFA1 "
+              "/OutputConditionIdentifier (sRGB IEC61966-2.1) /Info (sRGB IEC61966-2.1) "
+              "/DestOutputProfile " +
+              num(profileObject()) + " 0 R >> ]");
+    }
     write(">>");
     write("endobj");
     ++FObjectCount;
@@ -96,7 +146,7 @@ bool TPDF::AddBitmapPage(const QString &fileName)
     return addJpegData(jpeg, fileName);
 }
 
-bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName, const PdfWords &words)
+bool TPDF::acceptsPage(const QString &sourceName)
 {
     if (m_finished)
         return fail(
@@ -106,6 +156,13 @@ bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName, const 
                                    "one more")
                         .arg(FPageCount)
                         .arg(sourceName));
+    return true;
+}
+
+bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName, const PdfWords &words)
+{
+    if (!acceptsPage(sourceName))
+        return false;
 
     int width = 0, height = 0, components = 0;
     QString reason;
@@ -115,25 +172,7 @@ bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName, const 
     m_hasText = m_hasText || !text.isEmpty();
 
     ++FObjectCount;
-    recordOffset(FObjectCount);
-    write(num(FObjectCount + 1) + " 0 obj");
-    write("<<");
-    write("/Type /Page");
-    write("/Parent 2 0 R");
-    write("/Resources");
-    write("<<");
-    write("/XObject << /Im" + num(FObjectCount + 2) + ' ' + num(FObjectCount + 2) + " 0 R >>");
-    if (text.isEmpty()) {
-        write("/ProcSet [ /PDF /ImageC ]");
-    } else {
-        write("/Font << /F1 " + num(fontObject()) + " 0 R >>");
-        write("/ProcSet [ /PDF /Text /ImageC ]");
-    }
-    write(">>");
-    write("/MediaBox [ 0 0 " + num(width) + ' ' + num(height) + " ]");
-    write("/Contents " + num(FObjectCount + 3) + " 0 R");
-    write(">>");
-    write("endobj");
+    writePageObject(FObjectCount + 2, num(width) + ' ' + num(height), "/ImageC", !text.isEmpty());
 
     ++FObjectCount;
     recordOffset(FObjectCount);
@@ -168,7 +207,113 @@ bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName, const 
     // The fourth number of each page is reserved and never gets an object.
     ++FObjectCount;
     ++m_pagesAdded;
-    return true;
+    return flushStream(kStreamChunk);
+}
+
+void TPDF::writePageObject(int imageNumber, const QByteArray &mediaBox, const QByteArray &procSet,
+                           bool text)
+{
+    recordOffset(FObjectCount);
+    write(num(FObjectCount + 1) + " 0 obj");
+    write("<<");
+    write("/Type /Page");
+    write("/Parent 2 0 R");
+    write("/Resources");
+    write("<<");
+    write("/XObject << /Im" + num(imageNumber) + ' ' + num(imageNumber) + " 0 R >>");
+    if (!text) {
+        write("/ProcSet [ /PDF " + procSet + " ]");
+    } else {
+        write("/Font << /F1 " + num(fontObject()) + " 0 R >>");
+        write("/ProcSet [ /PDF /Text " + procSet + " ]");
+    }
+    write(">>");
+    write("/MediaBox [ 0 0 " + mediaBox + " ]");
+    write("/Contents " + num(FObjectCount + 3) + " 0 R");
+    write(">>");
+    write("endobj");
+}
+
+bool TPDF::addImage(const PdfImage &image, const QString &sourceName, const PdfWords &words)
+{
+    if (!acceptsPage(sourceName))
+        return false;
+    if (!m_archival)
+        return refuse(QStringLiteral("'%1': prepared pictures go into archival documents only")
+                          .arg(sourceName));
+    if (image.width <= 0 || image.height <= 0 || image.data.isEmpty() ||
+        (image.components != 1 && image.components != 3) ||
+        (image.filter == PdfImage::Filter::Ccitt && image.components != 1))
+        return refuse(QStringLiteral("'%1': the picture is empty").arg(sourceName));
+
+    // A picture without a resolution counts as 72 dpi, one pixel per point; one
+    // too large for the page limit is shown smaller, never cut.
+    double width = image.width * 72.0 / (image.dpiX > 0 ? image.dpiX : 72.0);
+    double height = image.height * 72.0 / (image.dpiY > 0 ? image.dpiY : 72.0);
+    const double shrink = qMin(1.0, kMaxPagePoints / qMax(width, height));
+    width *= shrink;
+    height *= shrink;
+    const QByteArray text = PdfTextLayer::operators(words, QSize(image.width, image.height), "F1");
+    m_hasText = m_hasText || !text.isEmpty();
+
+    ++FObjectCount;
+    writePageObject(FObjectCount + 2, real(width) + ' ' + real(height),
+                    image.components == 1 ? "/ImageB" : "/ImageC", !text.isEmpty());
+
+    ++FObjectCount;
+    recordOffset(FObjectCount);
+    write(num(FObjectCount + 1) + " 0 obj");
+    write("<<");
+    write("/Type /XObject");
+    write("/Subtype /Image");
+    write("/Width " + num(image.width));
+    write("/Height " + num(image.height));
+    write(image.filter == PdfImage::Filter::Ccitt ? "/BitsPerComponent 1" : "/BitsPerComponent 8");
+    write(image.components == 1 ? "/ColorSpace /DeviceGray" : "/ColorSpace /DeviceRGB");
+    switch (image.filter) {
+    case PdfImage::Filter::Dct:
+        write("/Filter /DCTDecode");
+        break;
+    case PdfImage::Filter::Flate:
+        write("/Filter /FlateDecode");
+        if (image.pngPredicted)
+            write("/DecodeParms << /Predictor 15 /Colors " + num(image.components) +
+                  " /BitsPerComponent 8 /Columns " + num(image.width) + " >>");
+        break;
+    case PdfImage::Filter::Ccitt:
+        write("/Filter /CCITTFaxDecode");
+        write("/DecodeParms << /K -1 /Columns " + num(image.width) + " /Rows " + num(image.height) +
+              " >>");
+        break;
+    }
+    write("/Length " + num(image.data.size()) + " >>");
+    write("stream");
+    FStream += image.data;
+    write("\nendstream");
+    write("endobj");
+
+    // The picture fills the page; the words, in the picture's pixels, are scaled
+    // onto it.
+    QByteArray content = "q\n" + real(width) + " 0 0 " + real(height) + " 0 0 cm\n/Im" +
+                         num(FObjectCount + 1) + " Do\nQ\n";
+    if (!text.isEmpty()) {
+        content += "q\n" + QByteArray::number(width / image.width, 'f', 6) + " 0 0 " +
+                   QByteArray::number(height / image.height, 'f', 6) + " 0 0 cm\n" + text + "Q\n";
+        content = deflated(content);
+    }
+    ++FObjectCount;
+    recordOffset(FObjectCount);
+    write(num(FObjectCount + 1) + " 0 obj");
+    write("<< " + QByteArray(text.isEmpty() ? "" : "/Filter /FlateDecode ") + "/Length " +
+          num(content.size()) + " >>");
+    write("stream");
+    FStream += content;
+    write("\nendstream");
+    write("endobj");
+
+    ++FObjectCount; // the reserved fourth number, as in every document
+    ++m_pagesAdded;
+    return flushStream(kStreamChunk);
 }
 
 void TPDF::WriteContents(int number, int width, int height, const QByteArray &text)
@@ -237,6 +382,36 @@ void TPDF::WriteFont()
     stream("/Filter /FlateDecode ", GlyphlessFont::cidToGidMap());
 }
 
+// After the font's numbers: the XMP packet, the output intent's profile and the
+// Info dictionary that repeats the packet's values.
+void TPDF::WriteArchiveObjects()
+{
+    const auto begin = [this](int number) {
+        FObjectCount = number;
+        recordOffset(number - 1);
+        write(num(number) + " 0 obj");
+    };
+    const QByteArray xmp = PdfArchiveMetadata::xmp(m_archive);
+    begin(metadataObject());
+    write("<< /Type /Metadata /Subtype /XML /Length " + num(xmp.size()) + " >>");
+    write("stream");
+    FStream += xmp;
+    write("\nendstream");
+    write("endobj");
+
+    const QByteArray profile = deflated(PdfArchiveMetadata::srgbProfile());
+    begin(profileObject());
+    write("<< /N 3 /Filter /FlateDecode /Length " + num(profile.size()) + " >>");
+    write("stream");
+    FStream += profile;
+    write("\nendstream");
+    write("endobj");
+
+    begin(infoObject());
+    write("<< " + PdfArchiveMetadata::infoEntries(m_archive) + " >>");
+    write("endobj");
+}
+
 void TPDF::WriteXRef()
 {
     write("xref");
@@ -265,10 +440,16 @@ bool TPDF::SaveToFile(const QString &fileName)
     if (FPageCount == 0)
         return fail(QStringLiteral("A PDF document needs at least one page"));
 
+    if (!m_outName.isEmpty() && fileName != m_outName)
+        return fail(QStringLiteral("The PDF document is being written to '%1', not '%2'")
+                        .arg(m_outName, fileName));
+
     if (!m_finished) {
         if (m_hasText)
             WriteFont();
-        const qint64 xref = FStream.size();
+        if (m_archival)
+            WriteArchiveObjects();
+        const qint64 xref = position();
         if (xref > kMaxOffset)
             return fail(QStringLiteral("The PDF document is too large (%1 bytes)").arg(xref));
         recordOffset(FObjectCount);
@@ -277,11 +458,30 @@ bool TPDF::SaveToFile(const QString &fileName)
         write("<<");
         write("/Size " + num(FObjectCount + 1));
         write("/Root 1 0 R");
+        if (m_archival) {
+            write("/Info " + num(infoObject()) + " 0 R");
+            // The same identifier twice: the document as first written.
+            m_digest.addData(FStream);
+            const QByteArray id = '<' + m_digest.result().toHex().toUpper() + '>';
+            write("/ID [ " + id + ' ' + id + " ]");
+        }
         write(">>");
         write("startxref");
         write(num(xref));
         FStream += "%%EOF";
         m_finished = true;
+    }
+
+    if (!m_outName.isEmpty()) {
+        if (!m_out) // a write failed before; the temporary file is gone
+            return fail(m_error);
+        if (!flushStream(0))
+            return false;
+        if (!m_out->commit())
+            return fail(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
+                            .arg(fileName, m_out->errorString()));
+        m_out.reset();
+        return true;
     }
 
     return writeReplacing(fileName);
@@ -361,7 +561,39 @@ void TPDF::recordOffset(int index)
 {
     if (FOffsets.size() <= index)
         FOffsets.resize(qMax<qsizetype>(index + 1, FOffsets.size() * 2), -1);
-    FOffsets[index] = FStream.size();
+    FOffsets[index] = position();
+}
+
+bool TPDF::streamTo(const QString &fileName)
+{
+    if (m_out || m_finished)
+        return fail(QStringLiteral("The PDF document already has its file"));
+    auto out = std::make_unique<QSaveFile>(fileName);
+    if (fileName.isEmpty() || !out->open(QIODevice::WriteOnly))
+        return fail(QCoreApplication::translate("PageImages", "Unable to create file '%1': %2")
+                        .arg(fileName, out->errorString()));
+    m_out = std::move(out);
+    m_outName = fileName;
+    return flushStream(0);
+}
+
+// Hands what the buffer holds to the file once it reaches atLeast bytes.
+bool TPDF::flushStream(qint64 atLeast)
+{
+    if (!m_out || FStream.size() < atLeast || FStream.isEmpty())
+        return true;
+    // Flushed at once: a full disk is reported now, with its reason.
+    if (m_out->write(FStream) != FStream.size() || !m_out->flush()) {
+        const QString reason = SystemErrorText::afterFailedWrite(*m_out);
+        m_out.reset(); // removes the temporary file
+        return refuse(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
+                          .arg(m_outName, reason));
+    }
+    if (!m_finished)
+        m_digest.addData(FStream);
+    m_streamed += FStream.size();
+    FStream.truncate(0); // keeps its capacity for the next page
+    return true;
 }
 
 bool TPDF::fail(const QString &error)

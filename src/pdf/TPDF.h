@@ -1,10 +1,16 @@
 #pragma once
 
 #include "ocr/PdfWord.h"
+#include "pdf/PdfArchiveMetadata.h"
+#include "pdf/PdfImage.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QString>
 #include <QVector>
+#include <memory>
+
+class QSaveFile;
 
 // Writes a PDF 1.5 document in which every page is one JPEG image that fills the
 // page, one image pixel per PDF unit. The document is built in memory in one forward
@@ -15,6 +21,14 @@
 // A page may carry recognised words: they are drawn over the image as invisible
 // text (a searchable PDF), in one glyph-less font whose objects follow the last
 // page. A document without words is exactly what it was before text layers existed.
+//
+// An archival document (PDF/A-2b) is a second way through the same numbering and
+// passes: it is created with its title and date and takes prepared pictures
+// (addImage), each page sized by its picture's resolution; the catalog names an
+// XMP metadata stream and an sRGB output intent, and the objects for them and an
+// Info dictionary follow the font's numbers. Every stream keyword pair encloses
+// its data in line feeds and the trailer carries a file /ID. Documents created
+// without it are exactly what they were before archival documents existed.
 //
 // Calling order: create with the number of pages, add exactly that many pages in
 // page order, call SaveToFile, destroy.
@@ -29,7 +43,9 @@ class TPDF final
 
 public:
     explicit TPDF(int pageCount);
-    ~TPDF() = default;
+    // An archival document.
+    TPDF(int pageCount, const PdfArchiveInfo &archive);
+    ~TPDF();
 
     // Embeds the JPEG file unchanged. False when it cannot be read or its header is
     // not accepted (no start-of-image marker, no baseline or progressive frame,
@@ -42,6 +58,16 @@ public:
     // sourceName names the page in error texts. words (boxes in the JPEG's pixels)
     // become the page's invisible text layer.
     bool addJpegData(const QByteArray &jpeg, const QString &sourceName, const PdfWords &words = {});
+    // Archival documents only: a page from a prepared picture. The page measures the
+    // picture at its resolution (an A4 scan at any dpi is 595 x 842 points); words
+    // (boxes in the picture's pixels) become its invisible text layer.
+    bool addImage(const PdfImage &image, const QString &sourceName, const PdfWords &words = {});
+
+    // Hands the document to a temporary file beside fileName as it grows, so that
+    // memory holds about a page rather than the whole document; SaveToFile with the
+    // same name completes it and renames it into place. Dropping the writer
+    // without that removes the temporary file.
+    bool streamTo(const QString &fileName);
 
     // Appends the cross-reference table and trailer (once) and writes the document
     // through a temporary file in the target folder that is renamed into place, so
@@ -51,7 +77,8 @@ public:
 
     QString errorString() const { return m_error; }
     int pagesAdded() const { return m_pagesAdded; }
-    // The document as written so far.
+    bool isArchival() const { return m_archival; }
+    // The document as written so far (after streamTo: what is not yet in the file).
     const QByteArray &data() const { return FStream; }
 
     // The header scan over a whole JPEG file held in memory. On refusal *reason
@@ -60,14 +87,24 @@ public:
                                QString *reason = nullptr);
 
 private:
+    TPDF(int pageCount, const PdfArchiveInfo *archive);
     void write(const char *line);
     void write(const QByteArray &line);
     void recordOffset(int index);
     void WriteContents(int number, int width, int height, const QByteArray &text);
     void WriteFont();
     int fontObject() const { return 4 * FPageCount + 3; }
+    void WriteArchiveObjects();
+    int metadataObject() const { return 4 * FPageCount + 9; }
+    int profileObject() const { return 4 * FPageCount + 10; }
+    int infoObject() const { return 4 * FPageCount + 11; }
+    bool acceptsPage(const QString &sourceName);
+    void writePageObject(int imageNumber, const QByteArray &mediaBox, const QByteArray &procSet,
+                         bool text);
     void WriteXRef();
     bool writeReplacing(const QString &fileName);
+    qint64 position() const { return m_streamed + FStream.size(); }
+    bool flushStream(qint64 atLeast);
     bool fail(const QString &error);
     bool refuse(const QString &error); // a page not added
 
@@ -83,4 +120,11 @@ private:
     bool m_hasText = false;  // some page refers to the font written after the pages
     QString m_error;
     QString m_refusal; // why a page was not added, reported again by SaveToFile
+
+    const bool m_archival;
+    PdfArchiveInfo m_archive;
+    std::unique_ptr<QSaveFile> m_out; // set by streamTo
+    QString m_outName;
+    qint64 m_streamed = 0;                                // bytes already handed to m_out
+    QCryptographicHash m_digest{QCryptographicHash::Md5}; // of those bytes, for the /ID
 };

@@ -42,6 +42,8 @@ public:
     // Tesseract's codes ("rus+eng").
     static constexpr const char *SearchablePdf = "SearchablePdf";
     static constexpr const char *OcrLanguages = "OcrLanguages";
+    // Archival PDF/A documents from "Save all to PDF"; absent means off.
+    static constexpr const char *ArchivalPdf = "ArchivalPdf";
 
     SettingsStore();
     explicit SettingsStore(const QString &filePath);

@@ -26,7 +26,7 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(359, 274);
+    setFixedSize(359, 297);
     // The designed positions assume this small font; where Tahoma is missing a
     // sans-serif of the same size stands in.
     QFont designFont(QStringLiteral("Tahoma"));
@@ -69,7 +69,7 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     // Text recognition below, across the dialog: its captions are long.
     GroupBox2 = new QGroupBox(this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    GroupBox2->setGeometry(8, 191, 343, 75);
+    GroupBox2->setGeometry(8, 191, 343, 98);
     cb_Searchable = new QCheckBox(GroupBox2);
     cb_Searchable->setObjectName(QStringLiteral("cb_Searchable"));
     cb_Searchable->setGeometry(16, 20, 311, 17);
@@ -81,6 +81,10 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     cmb_OcrLang->setGeometry(168, 44, 159, cmb_OcrLang->sizeHint().height());
     cmb_OcrLang->setEnabled(false);
     Label3->setBuddy(cmb_OcrLang);
+    // In the same group: both shape the PDF files "Save all to PDF" writes.
+    cb_PdfA = new QCheckBox(GroupBox2);
+    cb_PdfA->setObjectName(QStringLiteral("cb_PdfA"));
+    cb_PdfA->setGeometry(16, 72, 311, 17);
 
     btn_OK = new QPushButton(this);
     btn_OK->setObjectName(QStringLiteral("btn_OK"));
@@ -98,6 +102,7 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     setTabOrder(cmb_Lang, cb_Update);
     setTabOrder(cb_Update, cb_Searchable);
     setTabOrder(cb_Searchable, cmb_OcrLang);
+    setTabOrder(cmb_OcrLang, cb_PdfA);
 
     connect(btn_OK, &QPushButton::clicked, this, [this] {
         btn_OKClick();
@@ -126,13 +131,15 @@ void Tfrm_Settings::retranslateUi()
     GroupBox2->setTitle(tr("Text recognition", "GroupBox2"));
     cb_Searchable->setText(tr("Make PDF files searchable (text recognition)", "cb_Searchable"));
     Label3->setText(tr("Recognition language:", "Label3"));
+    cb_PdfA->setText(tr("Save PDF files as PDF/A (for archiving)", "cb_PdfA"));
     for (int i = 0; i < cmb_OcrLang->count(); ++i)
         cmb_OcrLang->setItemText(i, ocrLanguageName(cmb_OcrLang->itemData(i).toString()));
     for (QLabel *l : {Label1, Label2, Label3})
         l->adjustSize();
-    const QSize searchableHint = cb_Searchable->sizeHint();
-    cb_Searchable->resize(qMax(311, searchableHint.width()),
-                          qBound(17, searchableHint.height(), 23));
+    for (QCheckBox *box : {cb_Searchable, cb_PdfA}) {
+        const QSize hint = box->sizeHint();
+        box->resize(qMax(311, hint.width()), qBound(17, hint.height(), 23));
+    }
     // A wider platform font must not cut a caption short; the rows stay 23
     // pixels apart.
     for (QCheckBox *box : {cb_Update, cb_Save, cb_SkipBlank}) {
@@ -218,6 +225,7 @@ void Tfrm_Settings::FormShow()
         if (i >= 0)
             cmb_OcrLang->setCurrentIndex(i);
     }
+    cb_PdfA->setChecked(store.readBool(SettingsStore::ArchivalPdf, flag) && flag);
 }
 
 void Tfrm_Settings::cmb_LangChange(int index)
@@ -242,6 +250,9 @@ void Tfrm_Settings::btn_OKClick()
                 store.WriteString(SettingsStore::OcrLanguages,
                                   cmb_OcrLang->currentData().toString());
         }
+        // Likewise: absent stays absent until the box is first ticked.
+        if (cb_PdfA->isChecked() || store.ValueExists(SettingsStore::ArchivalPdf))
+            store.WriteBool(SettingsStore::ArchivalPdf, cb_PdfA->isChecked());
     }
     emit preferencesApplied(cmb_Units->currentIndex() + 1, cb_SkipBlank->isChecked());
 }

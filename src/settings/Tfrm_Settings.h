@@ -9,9 +9,10 @@ class QLabel;
 class QPushButton;
 
 // The preferences dialog: language (switched as soon as it is picked), units,
-// three switches, and text recognition for "Save all to PDF" (on or off, and the
-// languages, of those installed). Every opening reloads what the store holds; OK
-// stores the values and applies units and blank skipping to the main window.
+// three switches, text recognition for "Save all to PDF" (on or off, and the
+// languages, of those installed) and whether it writes archival PDF/A documents. Every opening
+// reloads what the store holds; OK stores the values and applies units and blank skipping to the
+// main window.
 class Tfrm_Settings final : public QDialog
 {
     Q_OBJECT
@@ -37,6 +38,7 @@ public:
     QLabel *Label3 = nullptr;
     // Items show the languages' names; their data are the codes ("rus+eng").
     QComboBox *cmb_OcrLang = nullptr;
+    QCheckBox *cb_PdfA = nullptr; // "Save all to PDF" writes PDF/A
     QPushButton *btn_OK = nullptr;
     QPushButton *btn_Cancel = nullptr;
 

@@ -65,9 +65,11 @@ QString existingFolder(QWidget *parent, const QString &title)
 }
 
 QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &filter,
-                 const QString &defaultSuffix, bool *option, const QString &optionText)
+                 const QString &defaultSuffix, bool *option, const QString &optionText,
+                 bool *secondOption, const QString &secondOptionText)
 {
     const bool withOption = option && !optionText.isEmpty();
+    const bool withSecond = secondOption && !secondOptionText.isEmpty();
     if (responder()) {
         Prompt p;
         p.kind = Kind::SaveFile;
@@ -77,9 +79,15 @@ QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &f
             p.option = optionText;
             p.optionChecked = *option;
         }
+        if (withSecond) {
+            p.secondOption = secondOptionText;
+            p.secondOptionChecked = *secondOption;
+        }
         const Answer answer = responder()(p);
         if (withOption && !answer.path.isEmpty())
             *option = answer.option;
+        if (withSecond && !answer.path.isEmpty())
+            *secondOption = answer.secondOption;
         return answer.path;
     }
     QFileDialog dialog(parent);
@@ -88,19 +96,23 @@ QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &f
     dialog.setNameFilter(filter);
     dialog.setDefaultSuffix(defaultSuffix);
     dialog.selectFile(suggestedPath);
-    QCheckBox *box = nullptr;
-    if (withOption) {
+    const auto addBox = [&dialog](bool *state, const QString &text) -> QCheckBox * {
         // A platform's own chooser takes no extra widgets.
         dialog.setOption(QFileDialog::DontUseNativeDialog);
-        box = new QCheckBox(optionText, &dialog);
-        box->setChecked(*option);
+        auto *box = new QCheckBox(text, &dialog);
+        box->setChecked(*state);
         if (auto *grid = qobject_cast<QGridLayout *>(dialog.layout()))
             grid->addWidget(box, grid->rowCount(), 0, 1, -1);
-    }
+        return box;
+    };
+    QCheckBox *box = withOption ? addBox(option, optionText) : nullptr;
+    QCheckBox *second = withSecond ? addBox(secondOption, secondOptionText) : nullptr;
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     if (box)
         *option = box->isChecked();
+    if (second)
+        *secondOption = second->isChecked();
     return dialog.selectedFiles().constFirst();
 }
 

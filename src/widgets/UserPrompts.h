@@ -34,6 +34,9 @@ struct Prompt
     // whether it is ticked when the chooser opens.
     QString option;
     bool optionChecked = false;
+    // SaveFile: a second check box under the first, the same way.
+    QString secondOption;
+    bool secondOptionChecked = false;
 };
 
 struct Answer
@@ -41,6 +44,7 @@ struct Answer
     QMessageBox::StandardButton button = QMessageBox::NoButton;
     QString path; // empty: cancelled
     bool option = false;
+    bool secondOption = false;
 };
 
 // A modal message box owned by parent; returns the button pressed.
@@ -56,10 +60,12 @@ QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, con
 QString existingFolder(QWidget *parent, const QString &title);
 
 // A save dialog that asks before overwriting; an empty string when cancelled.
-// With an optionText, a check box under the chooser shows and returns *option.
+// With an optionText, a check box under the chooser shows and returns *option;
+// with a secondOptionText, another one below it does the same for *secondOption.
 QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &filter,
                  const QString &defaultSuffix, bool *option = nullptr,
-                 const QString &optionText = {});
+                 const QString &optionText = {}, bool *secondOption = nullptr,
+                 const QString &secondOptionText = {});
 
 // The application's generic error display: the error's text in a message box.
 void showError(QWidget *parent, const QString &text);

@@ -197,6 +197,53 @@ private slots:
         QVERIFY(!h.prompts.at(2).optionChecked);
     }
 
+    // The archival box under the chooser: as the preference says where it says it
+    // (absent: off), otherwise as last chosen; ticked, the pages take their size
+    // from their resolution and the document identifies itself as PDF/A.
+    void archival_data()
+    {
+        QTest::addColumn<int>("stored");  // ArchivalPdf: -1 absent, 0 off, 1 on
+        QTest::addColumn<bool>("shown");  // the box when the chooser opens
+        QTest::addColumn<bool>("ticked"); // the box when the user confirms
+        QTest::newRow("absent: off, left off") << -1 << false << false;
+        QTest::newRow("absent: off, ticked") << -1 << false << true;
+        QTest::newRow("stored on") << 1 << true << true;
+        QTest::newRow("stored on, unticked for this file") << 1 << true << false;
+        QTest::newRow("stored off") << 0 << false << false;
+    }
+
+    void archival()
+    {
+        QFETCH(int, stored);
+        QFETCH(bool, shown);
+        QFETCH(bool, ticked);
+        GalleryHarness h;
+        if (stored >= 0)
+            SettingsStore().WriteBool(SettingsStore::ArchivalPdf, stored == 1);
+        QImage scan = GalleryHarness::page(600, 300, qRgb(0, 90, 200));
+        scan.setDotsPerMeterX(11811); // 300 dpi
+        scan.setDotsPerMeterY(11811);
+        QVERIFY(h.addPage("scan.bmp", scan));
+        h.savePath = h.scratch().filePath("archive.pdf");
+        h.recorder.secondOption = ticked;
+        QVERIFY(h.exportPdf());
+
+        QCOMPARE(h.prompts.size(), 1);
+        QCOMPARE(h.prompts.at(0).secondOption, QStringLiteral("PDF/A (for archiving)"));
+        QCOMPARE(h.prompts.at(0).secondOptionChecked, shown);
+        QVERIFY(qpdfClean(h.savePath));
+        const QString xmp = QString::fromUtf8(
+            PdfInspector::runTool(QStringLiteral("pdfinfo"), {QStringLiteral("-meta"), h.savePath})
+                .out);
+        QCOMPARE(xmp.contains(QLatin1String("<pdfaid:part>2</pdfaid:part>")), ticked);
+        QCOMPARE(pageSizes(h.savePath), QList<QSize>{ticked ? QSize(144, 72) : QSize(600, 300)});
+
+        // Without a preference the choice is offered again as made.
+        h.savePath.clear();
+        QVERIFY(h.exportPdf());
+        QCOMPARE(h.prompts.at(1).secondOptionChecked, stored >= 0 ? stored == 1 : ticked);
+    }
+
     // With recognition on in the preferences, listed pages are recognised in the
     // background; the export takes those words while the working copy is as it was
     // read and reads a changed one again.

@@ -122,6 +122,20 @@ private slots:
         const QString full = path(QStringLiteral("full/x.pdf"));
         QTest::newRow("disk full") << QStringList{full, a, a, a}
                                    << QString("'%1': No space left on device").arg(full) << full;
+        // Archival documents go to their file as they grow: still nothing on failure.
+        const QString pdfa = QStringLiteral("--pdfa");
+        QTest::newRow("--pdfa missing image")
+            << QStringList{pdfa, out, a, path(QStringLiteral("nope.bmp"))}
+            << QString("Unable to open file '%1'").arg(path(QStringLiteral("nope.bmp"))) << out;
+        QTest::newRow("--pdfa damaged jpeg")
+            << QStringList{pdfa, out, a, path(QStringLiteral("middle.jpg"))}
+            << QString("'%1': ").arg(path(QStringLiteral("middle.jpg"))) << out;
+        QTest::newRow("--pdfa folder missing")
+            << QStringList{pdfa, path(QStringLiteral("no/dir/x.pdf")), a}
+            << QString("Unable to create file") << path(QStringLiteral("no/dir/x.pdf"));
+        QTest::newRow("--pdfa disk full")
+            << QStringList{pdfa, full, a, a, a}
+            << QString("'%1': No space left on device").arg(full) << full;
     }
 
     // Every error: a message on stderr, status 1, and the output file untouched.
@@ -214,6 +228,24 @@ private slots:
         ::unlink(out.constData());
         if (input != "c.bmp")
             ::unlink(in.constData());
+    }
+
+    // --pdfa: an archival document; JPEG files are embedded unchanged.
+    void archival()
+    {
+        QVERIFY(pagoraPdf({QStringLiteral("--help")}).out.contains("--pdfa"));
+        const QString out = path(QStringLiteral("archive.pdf"));
+        const ToolResult result =
+            pagoraPdf({QStringLiteral("--pdfa"), out, path(QStringLiteral("c.bmp")),
+                       path(QStringLiteral("a.jpg"))});
+        QVERIFY2(result.exitCode == 0, result.err);
+        QVERIFY(result.err.isEmpty() && result.out.isEmpty());
+        QVERIFY(PdfInspector::qpdfClean(out));
+        const QByteArray doc = readFile(out);
+        QVERIFY(doc.startsWith("%PDF-1.7\n"));
+        QVERIFY(doc.contains("<pdfaid:part>2</pdfaid:part>"));
+        QVERIFY(doc.contains("<rdf:li xml:lang=\"x-default\">archive</rdf:li>"));
+        QVERIFY(doc.contains(m_a)); // unchanged
     }
 
     // The output keeps its old contents on error, also when it already existed.

@@ -61,6 +61,8 @@ private slots:
     void restoringMinimisedKeepsEdits();
     void recognitionPreferences_data();
     void recognitionPreferences();
+    void archivalPreference_data();
+    void archivalPreference();
 
 private:
     void showDialog();
@@ -113,7 +115,7 @@ void tst_Preferences::pickLanguage(const QString &name)
 void tst_Preferences::layout()
 {
     showDialog();
-    QCOMPARE(m_dialog->size(), QSize(359, 274));
+    QCOMPARE(m_dialog->size(), QSize(359, 297));
     QCOMPARE(m_dialog->minimumSize(), m_dialog->maximumSize());
     // Captions are never cut short, whatever the platform font.
     for (QCheckBox *box : {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank}) {
@@ -121,16 +123,20 @@ void tst_Preferences::layout()
         QVERIFY(box->width() >= box->sizeHint().width());
         QVERIFY(box->geometry().right() < m_dialog->GroupBox1->width());
     }
-    QVERIFY(m_dialog->cb_Searchable->width() >= m_dialog->cb_Searchable->sizeHint().width());
-    QVERIFY(m_dialog->cb_Searchable->geometry().right() < m_dialog->GroupBox2->width());
+    for (QCheckBox *box : {m_dialog->cb_Searchable, m_dialog->cb_PdfA}) {
+        QVERIFY(box->width() >= box->sizeHint().width());
+        QVERIFY(box->geometry().right() < m_dialog->GroupBox2->width());
+        QVERIFY(box->geometry().bottom() < m_dialog->GroupBox2->height());
+    }
     QVERIFY(m_dialog->GroupBox2->geometry().bottom() < m_dialog->height());
     QVERIFY(m_dialog->btn_OK->isDefault());
 
     // Tab order: OK, Cancel, then the groups' controls (the recognition language
     // only while recognition is on).
     const QList<QWidget *> order = {
-        m_dialog->btn_OK,    m_dialog->btn_Cancel, m_dialog->cb_Save,   m_dialog->cb_SkipBlank,
-        m_dialog->cmb_Units, m_dialog->cmb_Lang,   m_dialog->cb_Update, m_dialog->cb_Searchable};
+        m_dialog->btn_OK,       m_dialog->btn_Cancel,    m_dialog->cb_Save,
+        m_dialog->cb_SkipBlank, m_dialog->cmb_Units,     m_dialog->cmb_Lang,
+        m_dialog->cb_Update,    m_dialog->cb_Searchable, m_dialog->cb_PdfA};
     m_dialog->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_dialog));
     m_dialog->btn_OK->setFocus();
@@ -348,8 +354,8 @@ void tst_Preferences::pickedLanguageSwitchesAtOnce()
     QCOMPARE(m_dialog->Label2->text(), QStringLiteral("Language:"));
     QCOMPARE(m_dialog->cmb_Units->currentText(), QString::fromUtf8("(mm) миллиметр"));
     QCOMPARE(m_dialog->cmb_Lang->itemText(0), QStringLiteral("English"));
-    for (QCheckBox *box :
-         {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank, m_dialog->cb_Searchable})
+    for (QCheckBox *box : {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank,
+                           m_dialog->cb_Searchable, m_dialog->cb_PdfA})
         QVERIFY(box->width() >= box->sizeHint().width());
     QVERIFY(m_dialog->Label3->geometry().right() < m_dialog->cmb_OcrLang->x());
     // Every window at once.
@@ -501,6 +507,43 @@ void tst_Preferences::recognitionPreferences()
     for (auto it = written.begin(); it != written.end(); ++it)
         it.value() = it.value().toString();
     QCOMPARE(recognition, written);
+}
+
+void tst_Preferences::archivalPreference_data()
+{
+    QTest::addColumn<QVariant>("stored");  // ArchivalPdf before showing; invalid: absent
+    QTest::addColumn<bool>("on");          // the check box as shown
+    QTest::addColumn<bool>("tick");        // the user clicks it before OK
+    QTest::addColumn<QVariant>("written"); // ArchivalPdf after OK; invalid: absent
+
+    QTest::newRow("absent: off, and stays absent") << QVariant() << false << false << QVariant();
+    QTest::newRow("absent, ticked: stored on") << QVariant() << false << true << QVariant(1);
+    QTest::newRow("stored on: shown on, kept") << QVariant(1) << true << false << QVariant(1);
+    QTest::newRow("stored on, unticked: stored off") << QVariant(1) << true << true << QVariant(0);
+    QTest::newRow("unreadable counts as off") << QVariant("yes") << false << false << QVariant(0);
+}
+
+void tst_Preferences::archivalPreference()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(bool, on);
+    QFETCH(bool, tick);
+    QFETCH(QVariant, written);
+    if (stored.isValid()) {
+        QSettings settings(m_store, QSettings::IniFormat);
+        settings.setValue(QStringLiteral("ArchivalPdf"), stored);
+    }
+
+    showDialog();
+    QCOMPARE(m_dialog->cb_PdfA->isChecked(), on);
+    if (tick)
+        m_dialog->cb_PdfA->click();
+    QTest::mouseClick(m_dialog->btn_OK, Qt::LeftButton);
+
+    const QVariantMap after = storedValues(m_store);
+    QCOMPARE(after.contains(QStringLiteral("ArchivalPdf")), written.isValid());
+    if (written.isValid())
+        QCOMPARE(after.value(QStringLiteral("ArchivalPdf")).toString(), written.toString());
 }
 
 QTEST_MAIN(tst_Preferences)

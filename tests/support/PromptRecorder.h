@@ -24,6 +24,7 @@ public:
             a.button = p.buttons.testFlag(answer) ? answer : QMessageBox::Ok;
             a.path = path;
             a.option = option;
+            a.secondOption = secondOption;
             return a;
         });
         QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
@@ -39,7 +40,8 @@ public:
 
     QMessageBox::StandardButton answer = QMessageBox::No;
     QString path;
-    bool option = false; // a save dialog's check box
+    bool option = false;       // a save dialog's check box
+    bool secondOption = false; // and the one below it
     QList<UserPrompts::Prompt> prompts;
     QList<QUrl> opened;
 

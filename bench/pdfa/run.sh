@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# Size of archival PDFs: pagora-pdf --pdfa --ocr eng against OCRmyPDF
+# (-O1 --output-type pdfa-2 -l eng) on the same ten A4 300 dpi pages, put losslessly
+# into a PDF by img2pdf, and against today's pagora-pdf output; the checks the
+# archival documents pass; peak memory of --pdfa (and of the default writer) for
+# 500 pages. Usage: bench/pdfa/run.sh [PATH/TO/pagora-pdf]
+# Without a path, pagora-pdf is built in Release mode in build-pdf-bench/.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/../.." && pwd)"
+pages_dir="${PAGORA_BENCH_DIR:-/dev/shm/pagora-bench-pdfa}"
+many="${PAGORA_BENCH_PAGES:-500}"
+
+tool="${1:-}"
+if [[ -z "$tool" ]]; then
+  build="$root/build-pdf-bench"
+  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPAGORA_BUILD_TESTS=OFF >/dev/null
+  cmake --build "$build" --target pagora-pdf >/dev/null
+  tool="$build/src/tools/pagora-pdf"
+fi
+for program in ocrmypdf qpdf gs pdfinfo pdfimages /usr/bin/time /usr/bin/python3; do
+  command -v "$program" >/dev/null || { echo "run.sh: $program is missing" >&2; exit 1; }
+done
+
+/usr/bin/python3 "$root/bench/pdfa/make_pages.py" "$pages_dir"
+mapfile -t pages < <(ls "$pages_dir"/p* | sort)
+out="$(mktemp -d /dev/shm/pagora-bench-pdfa-out.XXXXXX)"
+trap 'rm -rf "$out"' EXIT
+
+size() { stat -c %s "$1"; }
+kb() { awk -v b="$1" 'BEGIN { printf "%.0f KB", b / 1024 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
+
+"$tool" "$out/default.pdf" "${pages[@]}"
+"$tool" --pdfa "$out/pdfa.pdf" "${pages[@]}"
+"$tool" --pdfa --ocr eng "$out/searchable.pdf" "${pages[@]}"
+"$tool" --pdfa "$out/lineart.pdf" "${pages[0]}"
+
+/usr/bin/python3 - "$out/input.pdf" "${pages[@]}" <<'PY' >/dev/null 2>&1
+import sys, img2pdf
+with open(sys.argv[1], "wb") as f:
+    f.write(img2pdf.convert(sys.argv[2:]))
+PY
+ocrmypdf -q -O1 --output-type pdfa-2 -l eng --jobs 2 "$out/input.pdf" "$out/ocrmypdf.pdf"
+ocrmypdf -q -O1 --output-type pdfa-2 --pdfa-image-compression lossless -l eng --jobs 2 \
+  "$out/input.pdf" "$out/ocrmypdf-lossless.pdf"
+
+echo "Ten A4 300 dpi pages: 4 line art, 3 gray scans, a JPEG photo, a drawing, a JPEG form"
+printf '  %-44s %10s\n' "pagora-pdf (default, unchanged writer)" "$(kb "$(size "$out/default.pdf")")"
+printf '  %-44s %10s\n' "pagora-pdf --pdfa" "$(kb "$(size "$out/pdfa.pdf")")"
+printf '  %-44s %10s\n' "pagora-pdf --pdfa --ocr eng" "$(kb "$(size "$out/searchable.pdf")")"
+printf '  %-44s %10s\n' "ocrmypdf -O1 --output-type pdfa-2" "$(kb "$(size "$out/ocrmypdf.pdf")")"
+printf '  %-44s %10s\n' "ocrmypdf ... --pdfa-image-compression lossless" \
+  "$(kb "$(size "$out/ocrmypdf-lossless.pdf")")"
+echo "Ratios (below 1: pagora smaller)"
+echo "  --pdfa --ocr / ocrmypdf -O1:          $(ratio "$(size "$out/searchable.pdf")" "$(size "$out/ocrmypdf.pdf")")"
+echo "  --pdfa --ocr / ocrmypdf lossless:     $(ratio "$(size "$out/searchable.pdf")" "$(size "$out/ocrmypdf-lossless.pdf")")"
+echo "  --pdfa / default writer:              $(ratio "$(size "$out/pdfa.pdf")" "$(size "$out/default.pdf")")"
+echo "Per page, image streams (pdfimages -list: page, encoding, size):"
+paste <(pdfimages -list "$out/searchable.pdf" | awk 'NR > 2 { print "  " $1, $9, $15 }') \
+      <(pdfimages -list "$out/ocrmypdf.pdf" | awk 'NR > 2 { print "| ocrmypdf", $9, $15 }')
+echo "One line-art page alone: $(kb "$(size "$out/lineart.pdf")") document, page size" \
+  "$(pdfinfo "$out/lineart.pdf" | awk -F: '/Page size/ { print $2 }' | xargs)"
+
+echo "Checks of the searchable archival document:"
+qpdf --check "$out/searchable.pdf" >/dev/null && echo "  qpdf --check: clean"
+gs -q -dNOPAUSE -dBATCH -dPDFSTOPONERROR -sDEVICE=nullpage "$out/searchable.pdf" &&
+  echo "  Ghostscript renders all $(pdfinfo "$out/searchable.pdf" | awk '/^Pages/ { print $2 }') pages"
+pdfinfo -meta "$out/searchable.pdf" | grep -o '<pdfaid:[a-z]*>[^<]*' | sed 's/^/  /'
+
+peak_kb() { /usr/bin/time -v "$tool" "$@" 2>&1 >/dev/null |
+  awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }'; }
+list=()
+for ((i = 0; i < many; ++i)); do list+=("${pages[i % ${#pages[@]}]}"); done
+mem_pdfa=$(peak_kb --pdfa "$out/many-pdfa.pdf" "${list[@]}")
+size_pdfa=$(size "$out/many-pdfa.pdf")
+rm -f "$out/many-pdfa.pdf"
+mem_default=$(peak_kb "$out/many-default.pdf" "${list[@]}")
+size_default=$(size "$out/many-default.pdf")
+echo "$many pages: peak memory --pdfa $((mem_pdfa / 1024)) MB for a $((size_pdfa / 1048576)) MB" \
+  "document; default writer $((mem_default / 1024)) MB for $((size_default / 1048576)) MB"
