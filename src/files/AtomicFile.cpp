@@ -1,6 +1,7 @@
 #include "files/AtomicFile.h"
 
 #include "files/FileCommit.h"
+#include "files/LocalFileName.h"
 #include "files/TempFolder.h"
 #include "i18n/SystemErrorText.h"
 
@@ -20,7 +21,7 @@ AtomicFile::~AtomicFile()
     if (!m_committed && !m_tempPath.isEmpty()) {
         // Closed first: nothing reaches the disk after the name is gone.
         m_file.close();
-        ::unlink(QFile::encodeName(m_tempPath).constData());
+        ::unlink(LocalFileName::encode(m_tempPath).constData());
     }
 }
 
@@ -44,7 +45,7 @@ bool AtomicFile::open()
             QStringLiteral("%1/.%2.%3.part")
                 .arg(info.absolutePath(), info.fileName())
                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        const int fd = ::open(QFile::encodeName(name).constData(),
+        const int fd = ::open(LocalFileName::encode(name).constData(),
                               O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd < 0) {
             if (errno == EEXIST)
@@ -76,8 +77,8 @@ bool AtomicFile::commit()
         return false;
     }
     // rename() replaces an existing page file in one step, unlike QFile::rename.
-    if (std::rename(QFile::encodeName(m_tempPath).constData(),
-                    QFile::encodeName(m_finalPath).constData()) != 0) {
+    if (std::rename(LocalFileName::encode(m_tempPath).constData(),
+                    LocalFileName::encode(m_finalPath).constData()) != 0) {
         m_error = SystemErrorText::text(errno);
         return false;
     }

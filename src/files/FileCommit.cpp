@@ -1,5 +1,7 @@
 #include "files/FileCommit.h"
 
+#include "files/LocalFileName.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <atomic>
@@ -41,8 +43,8 @@ int syncDescriptorOf(const QByteArray &path, int flags)
 
 int moveNoReplace(const QString &from, const QString &to)
 {
-    const QByteArray a = QFile::encodeName(from);
-    const QByteArray b = QFile::encodeName(to);
+    const QByteArray a = LocalFileName::encode(from);
+    const QByteArray b = LocalFileName::encode(to);
     if (!g_flagsUnsupported) {
         if (::renameat2(AT_FDCWD, a.constData(), AT_FDCWD, b.constData(), RENAME_NOREPLACE) == 0)
             return 0;
@@ -60,8 +62,8 @@ int exchange(const QString &a, const QString &b)
 {
     if (g_flagsUnsupported)
         return ENOTSUP;
-    const QByteArray x = QFile::encodeName(a);
-    const QByteArray y = QFile::encodeName(b);
+    const QByteArray x = LocalFileName::encode(a);
+    const QByteArray y = LocalFileName::encode(b);
     return ::renameat2(AT_FDCWD, x.constData(), AT_FDCWD, y.constData(), RENAME_EXCHANGE) == 0
                ? 0
                : errno;
@@ -69,12 +71,12 @@ int exchange(const QString &a, const QString &b)
 
 int syncFile(const QString &path)
 {
-    return syncDescriptorOf(QFile::encodeName(path), O_RDONLY | O_NOFOLLOW);
+    return syncDescriptorOf(LocalFileName::encode(path), O_RDONLY | O_NOFOLLOW);
 }
 
 int syncFolderOf(const QString &path)
 {
-    return syncDescriptorOf(QFile::encodeName(QFileInfo(path).absolutePath()),
+    return syncDescriptorOf(LocalFileName::encode(QFileInfo(path).absolutePath()),
                             O_RDONLY | O_DIRECTORY);
 }
 

@@ -1,5 +1,7 @@
 #include "pdf/ImageResolution.h"
 
+#include "files/LocalFileName.h"
+
 #include <QFile>
 #include <QtEndian>
 #include <cstdarg>
@@ -98,7 +100,7 @@ QSizeF tiffResolution(const QString &path, int frame)
     TIFFOpenOptions *options = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(options, quiet, nullptr);
     TIFFOpenOptionsSetWarningHandlerExtR(options, quiet, nullptr);
-    TIFF *tif = TIFFOpenExt(QFile::encodeName(path).constData(), "r", options);
+    TIFF *tif = TIFFOpenExt(LocalFileName::encode(path).constData(), "r", options);
     TIFFOpenOptionsFree(options);
     if (!tif)
         return {};

@@ -1,5 +1,6 @@
 #include "pdf/TPDF.h"
 
+#include "files/AtomicFile.h"
 #include "files/LocalFileName.h"
 #include "i18n/SystemErrorText.h"
 #include "pdf/GlyphlessFont.h"
@@ -10,7 +11,6 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
-#include <QSaveFile>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -18,6 +18,14 @@
 #include <unistd.h>
 
 namespace {
+
+// A document replaced keeps its permissions, as an editor's save would.
+void keepMode(int fd, const QByteArray &target)
+{
+    struct stat old = {};
+    if (::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode))
+        ::fchmod(fd, old.st_mode & 07777);
+}
 
 QByteArray num(qint64 value)
 {
@@ -477,6 +485,13 @@ bool TPDF::SaveToFile(const QString &fileName)
             return fail(m_error);
         if (!flushStream(0))
             return false;
+        // On the disk before it takes the name, as the document written whole is.
+        if (::fsync(m_out->file().handle()) != 0) {
+            const int reason = errno;
+            m_out.reset();
+            return fail(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
+                            .arg(fileName, SystemErrorText::text(reason)));
+        }
         if (!m_out->commit())
             return fail(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
                             .arg(fileName, m_out->errorString()));
@@ -515,10 +530,7 @@ bool TPDF::writeReplacing(const QString &fileName)
     }
     if (fd < 0)
         return cannotCreate(EEXIST);
-    // A document replaced keeps its permissions, as an editor's save would.
-    struct stat old = {};
-    if (::lstat(target.constData(), &old) == 0 && S_ISREG(old.st_mode))
-        ::fchmod(fd, old.st_mode & 07777);
+    keepMode(fd, target);
 
     qsizetype done = 0;
     int reason = 0;
@@ -568,10 +580,13 @@ bool TPDF::streamTo(const QString &fileName)
 {
     if (m_out || m_finished)
         return fail(QStringLiteral("The PDF document already has its file"));
-    auto out = std::make_unique<QSaveFile>(fileName);
-    if (fileName.isEmpty() || !out->open(QIODevice::WriteOnly))
+    // The same hidden file beside the target as a document written whole: new, never
+    // a link followed, named byte for byte.
+    auto out = std::make_unique<AtomicFile>(fileName);
+    if (fileName.isEmpty() || !out->open())
         return fail(QCoreApplication::translate("PageImages", "Unable to create file '%1': %2")
                         .arg(fileName, out->errorString()));
+    keepMode(out->file().handle(), LocalFileName::encode(fileName));
     m_out = std::move(out);
     m_outName = fileName;
     return flushStream(0);
@@ -583,8 +598,9 @@ bool TPDF::flushStream(qint64 atLeast)
     if (!m_out || FStream.size() < atLeast || FStream.isEmpty())
         return true;
     // Flushed at once: a full disk is reported now, with its reason.
-    if (m_out->write(FStream) != FStream.size() || !m_out->flush()) {
-        const QString reason = SystemErrorText::afterFailedWrite(*m_out);
+    QFile &file = m_out->file();
+    if (file.write(FStream) != FStream.size() || !file.flush()) {
+        const QString reason = SystemErrorText::afterFailedWrite(file);
         m_out.reset(); // removes the temporary file
         return refuse(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
                           .arg(m_outName, reason));

@@ -10,7 +10,7 @@
 #include <QVector>
 #include <memory>
 
-class QSaveFile;
+class AtomicFile;
 
 // Writes a PDF 1.5 document in which every page is one JPEG image that fills the
 // page, one image pixel per PDF unit. The document is built in memory in one forward
@@ -123,7 +123,7 @@ private:
 
     const bool m_archival;
     PdfArchiveInfo m_archive;
-    std::unique_ptr<QSaveFile> m_out; // set by streamTo
+    std::unique_ptr<AtomicFile> m_out; // set by streamTo
     QString m_outName;
     qint64 m_streamed = 0;                                // bytes already handed to m_out
     QCryptographicHash m_digest{QCryptographicHash::Md5}; // of those bytes, for the /ID

@@ -170,12 +170,17 @@ private slots:
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QByteArray>("output");
         QTest::addColumn<bool>("outputIsLink");
+        QTest::addColumn<bool>("archival"); // written as it grows, through another path
         QTest::newRow("Latin-1 names")
-            << QByteArray("in\xe9.bmp") << QByteArray("out\xe9.pdf") << false;
+            << QByteArray("in\xe9.bmp") << QByteArray("out\xe9.pdf") << false << false;
         QTest::newRow("UTF-8 names")
-            << QByteArray("in\xc3\xa9.bmp") << QByteArray("out\xc3\xa9.pdf") << false;
+            << QByteArray("in\xc3\xa9.bmp") << QByteArray("out\xc3\xa9.pdf") << false << false;
         QTest::newRow("output a link to another file")
-            << QByteArray("c.bmp") << QByteArray("link.pdf") << true;
+            << QByteArray("c.bmp") << QByteArray("link.pdf") << true << false;
+        QTest::newRow("archival, Latin-1 names")
+            << QByteArray("in\xe9.bmp") << QByteArray("out\xe9.pdf") << false << true;
+        QTest::newRow("archival, output a link to another file")
+            << QByteArray("c.bmp") << QByteArray("link.pdf") << true << true;
     }
 
     void exactNames()
@@ -183,6 +188,7 @@ private slots:
         QFETCH(QByteArray, input);
         QFETCH(QByteArray, output);
         QFETCH(bool, outputIsLink);
+        QFETCH(bool, archival);
         const QByteArray folder = QFile::encodeName(m_dir.path()) + '/';
         const QByteArray in = folder + input, out = folder + output;
         const QByteArray page = readFile(path(QStringLiteral("c.bmp")));
@@ -210,8 +216,9 @@ private slots:
         const ToolResult result =
             runTool(QStringLiteral("sh"),
                     {QStringLiteral("-c"),
-                     QStringLiteral("exec \"$0\" \"$(printf '%1')\" \"$(printf '%2')\"")
-                         .arg(escaped(out), escaped(in)),
+                     QStringLiteral("exec \"$0\" %3 \"$(printf '%1')\" \"$(printf '%2')\"")
+                         .arg(escaped(out), escaped(in),
+                              archival ? QStringLiteral("--pdfa") : QString()),
                      QStringLiteral(PAGORA_PDF_TOOL)});
         QVERIFY2(result.exitCode == 0 && result.err.isEmpty(), result.err);
         struct stat st = {};
@@ -220,7 +227,7 @@ private slots:
         QFile written;
         FILE *f = std::fopen(out.constData(), "rb");
         QVERIFY(f && written.open(f, QIODevice::ReadOnly));
-        QVERIFY(written.readAll().startsWith("%PDF-1.5"));
+        QVERIFY(written.readAll().startsWith(archival ? "%PDF-1.7" : "%PDF-1.5"));
         written.close();
         std::fclose(f);
         if (outputIsLink)
