@@ -4,6 +4,7 @@
 #include "about/UpdateNotice.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "widgets/AccessibleText.h"
 #include "widgets/UserPrompts.h"
 
 #include <QEvent>
@@ -96,6 +97,11 @@ void Tfrm_About::retranslateUi()
     composeVersion();
     btn_Update->setText(tr("Check for updates", "btn_Update"));
     btn_OK->setText(tr("OK", "btn_OK"));
+    AccessibleText::set(
+        btn_Update, btn_Update->text(),
+        tr("Asks the maker's web server for a newer version", "btn_Update.Description"));
+    AccessibleText::set(btn_OK, btn_OK->text());
+    AccessibleText::set(Image, tr("Pagora Pro logo", "Image.AccessibleName"));
 }
 
 void Tfrm_About::changeEvent(QEvent *event)

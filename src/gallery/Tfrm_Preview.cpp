@@ -5,6 +5,7 @@
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
 #include "settings/SettingsStore.h"
+#include "widgets/AccessibleText.h"
 
 #include <QEvent>
 #include <QVBoxLayout>
@@ -25,6 +26,7 @@ Tfrm_Preview::Tfrm_Preview(QWidget *parent) : QDialog(parent)
     setModal(true);
     setSizeGripEnabled(true);
     Image = new PreviewImage(this);
+    Image->setObjectName(QStringLiteral("Image"));
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(ImageMargin, ImageMargin, ImageMargin, ImageMargin);
     layout->addWidget(Image);
@@ -43,6 +45,7 @@ bool Tfrm_Preview::LoadPicture(const QString &path, QString *error)
 
 void Tfrm_Preview::retranslateUi()
 {
+    AccessibleText::set(Image, tr("Scanned page", "Image.AccessibleName"));
     // Shown, the caption names the file; hidden, the next showing composes it anew.
     if (isVisible())
         setWindowTitle(MessageTables::preview().GetTextOrDefault(QStringLiteral("IDS_0")) +

@@ -476,6 +476,71 @@
         <comment>rotateFailed</comment>
         <translation>Не удалось повернуть страницу %1: %2</translation>
     </message>
+    <message>
+        <source>The scanner that previews, scans and copies</source>
+        <comment>cmb_Sources.Description</comment>
+        <translation>Сканер для предпросмотра, сканирования и копирования</translation>
+    </message>
+    <message>
+        <source>Take the pages from the automatic document feeder</source>
+        <comment>cb_ADF.Description</comment>
+        <translation>Брать страницы из автоподатчика документов</translation>
+    </message>
+    <message>
+        <source>Scan both sides of each sheet</source>
+        <comment>cb_Duplex.Description</comment>
+        <translation>Сканировать обе стороны каждого листа</translation>
+    </message>
+    <message>
+        <source>Dots per inch</source>
+        <comment>cmb_Resolution.Description</comment>
+        <translation>Точек на дюйм</translation>
+    </message>
+    <message>
+        <source>The first part of each page file's name</source>
+        <comment>edt_FileName.Description</comment>
+        <translation>Начало имени каждого файла страницы</translation>
+    </message>
+    <message>
+        <source>The folder the page files are written to</source>
+        <comment>edt_Destination.Description</comment>
+        <translation>Папка, в которую записываются файлы страниц</translation>
+    </message>
+    <message>
+        <source>Select destination folder</source>
+        <comment>edt_DestinationButton</comment>
+        <translation>Выбрать папку назначения</translation>
+    </message>
+    <message>
+        <source>Scans; the arrow offers Scan and Copy</source>
+        <comment>ToolButtonScan.Description</comment>
+        <translation>Сканирует; стрелка предлагает сканирование или копирование</translation>
+    </message>
+    <message>
+        <source>Scan area</source>
+        <comment>I32_Preview.AccessibleName</comment>
+        <translation>Область сканирования</translation>
+    </message>
+    <message>
+        <source>Arrow keys move the scan area, Shift+arrow keys resize it.</source>
+        <comment>I32_Preview.Description</comment>
+        <translation>Стрелки перемещают область сканирования, Shift+стрелки меняют её размер.</translation>
+    </message>
+    <message>
+        <source>Image commands</source>
+        <comment>ActionToolBar1.AccessibleName</comment>
+        <translation>Команды изображений</translation>
+    </message>
+    <message>
+        <source>Scanned images</source>
+        <comment>lv_Images.AccessibleName</comment>
+        <translation>Отсканированные изображения</translation>
+    </message>
+    <message>
+        <source>The menu key opens the image commands</source>
+        <comment>lv_Images.Description</comment>
+        <translation>Клавиша меню открывает команды изображений</translation>
+    </message>
 </context>
 <context>
     <name>ScanSession</name>
@@ -598,6 +663,16 @@
         <comment>cmb_OcrLang.rus</comment>
         <translation>Русский</translation>
     </message>
+    <message>
+        <source>Switches the interface language at once</source>
+        <comment>cmb_Lang.Description</comment>
+        <translation>Сразу переключает язык интерфейса</translation>
+    </message>
+    <message>
+        <source>Units of the rulers and the size read-out</source>
+        <comment>cmb_Units.Description</comment>
+        <translation>Единицы линеек и показа размера</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_About</name>
@@ -661,6 +736,16 @@
         <comment>UpdateWriteError</comment>
         <translation>Не удалось записать файл "%1".
 %2</translation>
+    </message>
+    <message>
+        <source>Asks the maker's web server for a newer version</source>
+        <comment>btn_Update.Description</comment>
+        <translation>Запрашивает у сервера производителя более новую версию</translation>
+    </message>
+    <message>
+        <source>Pagora Pro logo</source>
+        <comment>Image.AccessibleName</comment>
+        <translation>Логотип Pagora Pro</translation>
     </message>
 </context>
 <context>
@@ -832,6 +917,11 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <comment>IDS_0</comment>
         <translation>Просмотр... </translation>
     </message>
+    <message>
+        <source>Scanned page</source>
+        <comment>Image.AccessibleName</comment>
+        <translation>Отсканированная страница</translation>
+    </message>
 </context>
 <context>
     <name>PageImages</name>
@@ -977,6 +1067,14 @@ Pagora Pro сканирует документы со сканеров SANE в �
     <message>
         <source>The recognition of the page was stopped after %1 s</source>
         <translation>Распознавание страницы остановлено через %1 с</translation>
+    </message>
+</context>
+<context>
+    <name>PageModel</name>
+    <message>
+        <source>%1, not saved</source>
+        <comment>AccessibleText.NotSaved</comment>
+        <translation>%1, не сохранено</translation>
     </message>
 </context>
 </TS>

@@ -1,5 +1,6 @@
 #include "mainwindow/PreviewPane.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
@@ -42,7 +43,8 @@ PreviewPane::PreviewPane(QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("I32_Preview"));
     setAutoFillBackground(true);
-    setMouseTracking(true); // the cursor tells what a drag would do before the press
+    setMouseTracking(true);          // the cursor tells what a drag would do before the press
+    setFocusPolicy(Qt::StrongFocus); // the arrow keys move the scan area
     m_maxSize = size();
 }
 
@@ -130,9 +132,12 @@ Qt::CursorShape PreviewPane::cursorFor(DragState state)
 
 QRectF PreviewPane::dragged(const QPointF &pos) const
 {
-    const QPointF d = pos - m_dragStart;
-    const QRectF s = m_dragStartRect;
-    if (m_drag == Move)
+    return shifted(m_dragStartRect, pos - m_dragStart, m_drag);
+}
+
+QRectF PreviewPane::shifted(const QRectF &s, const QPointF &d, DragState state) const
+{
+    if (state == Move)
         return s.translated(d);
     double left = s.left();
     double top = s.top();
@@ -141,15 +146,58 @@ QRectF PreviewPane::dragged(const QPointF &pos) const
     const double maxW = m_maxSize.width();
     const double maxH = m_maxSize.height();
     // The dragged edge stops 1 pixel before the opposite one and at the largest size.
-    if (movesLeft(m_drag))
+    if (movesLeft(state))
         left = std::max(std::min(left + d.x(), right - MinimumSide), right - maxW);
-    if (movesRight(m_drag))
+    if (movesRight(state))
         right = std::min(std::max(right + d.x(), left + MinimumSide), left + maxW);
-    if (movesTop(m_drag))
+    if (movesTop(state))
         top = std::max(std::min(top + d.y(), bottom - MinimumSide), bottom - maxH);
-    if (movesBottom(m_drag))
+    if (movesBottom(state))
         bottom = std::min(std::max(bottom + d.y(), top + MinimumSide), top + maxH);
     return QRectF(QPointF(left, top), QPointF(right, bottom));
+}
+
+void PreviewPane::applyProposal(QRectF proposed, DragState state, bool shift)
+{
+    if (m_hook)
+        m_hook(m_rubberRect, proposed, state, shift);
+    if (proposed != m_rubberRect)
+        setRubberRect(proposed);
+}
+
+void PreviewPane::keyPressEvent(QKeyEvent *event)
+{
+    // One pane pixel per key press: arrows move the area, Shift+arrows move its
+    // right or bottom edge. The same limits as a drag apply.
+    QPointF d;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        d = QPointF(-1, 0);
+        break;
+    case Qt::Key_Right:
+        d = QPointF(1, 0);
+        break;
+    case Qt::Key_Up:
+        d = QPointF(0, -1);
+        break;
+    case Qt::Key_Down:
+        d = QPointF(0, 1);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    const Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (mods != Qt::NoModifier && mods != Qt::ShiftModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    DragState state = Move;
+    if (mods == Qt::ShiftModifier)
+        state = d.x() != 0 ? RightSide : BottomSide;
+    // Shift here chooses resizing; it is not the drag's "keep the size item".
+    applyProposal(shifted(m_rubberRect, d, state), state, false);
+    event->accept();
 }
 
 void PreviewPane::mousePressEvent(QMouseEvent *event)
@@ -171,11 +219,8 @@ void PreviewPane::mouseMoveEvent(QMouseEvent *event)
         setCursor(cursorFor(dragStateAt(event->position())));
         return;
     }
-    QRectF proposed = dragged(event->position());
-    if (m_hook)
-        m_hook(m_rubberRect, proposed, m_drag, event->modifiers().testFlag(Qt::ShiftModifier));
-    if (proposed != m_rubberRect)
-        setRubberRect(proposed);
+    applyProposal(dragged(event->position()), m_drag,
+                  event->modifiers().testFlag(Qt::ShiftModifier));
     event->accept();
 }
 
@@ -236,4 +281,23 @@ void PreviewPane::paintEvent(QPaintEvent *)
     p.setBrush(Qt::white);
     for (const QRectF &h : handleRects())
         p.drawRect(h.adjusted(0.5, 0.5, -0.5, -0.5));
+
+    // The keyboard works on the area only while the pane has the focus: show it.
+    if (hasFocus()) {
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(palette().highlight().color(), 2));
+        p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    }
+}
+
+void PreviewPane::focusInEvent(QFocusEvent *event)
+{
+    update();
+    QWidget::focusInEvent(event);
+}
+
+void PreviewPane::focusOutEvent(QFocusEvent *event)
+{
+    update();
+    QWidget::focusOutEvent(event);
 }

@@ -13,6 +13,8 @@
 // The rubber band moves as a whole when dragged inside and resizes at its four
 // sides and four corners, where handles are drawn. While dragging it never gets
 // smaller than 1 x 1 pixel nor larger than the pane was when the layers were made.
+// With the keyboard focus, the arrow keys move it by one pixel and Shift+arrows
+// move its right or bottom edge, within the same limits.
 class PreviewPane final : public QWidget
 {
     Q_OBJECT
@@ -66,9 +68,16 @@ protected:
     void mousePressEvent(QMouseEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     QRectF dragged(const QPointF &pos) const;
+    // start with the edges of state moved by d, within the drag limits.
+    QRectF shifted(const QRectF &start, const QPointF &d, DragState state) const;
+    // The hook corrects the proposal, then the rubber band takes it.
+    void applyProposal(QRectF proposed, DragState state, bool shift);
     QVector<QRectF> handleRects() const;
 
     QRectF m_layerRect;

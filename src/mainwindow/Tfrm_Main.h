@@ -242,6 +242,10 @@ private:
     // The page name choices as the fields show them, for the next page.
     void syncNaming();
     void retranslateUi();
+    // Names and descriptions for screen readers, in the current language.
+    void retranslateAccessible();
+    // Tab follows the layout and reaches every button, the image toolbar's too.
+    void setKeyboardOrder();
     void showAbout();
     void showPreferences();
     void openHomepage();

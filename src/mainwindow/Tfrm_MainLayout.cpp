@@ -19,6 +19,7 @@
 #include "session/PreviewRules.h"
 #include "settings/SettingsStore.h"
 #include "settings/Tfrm_Settings.h"
+#include "widgets/AccessibleText.h"
 
 #include <QAction>
 #include <QApplication>
@@ -116,6 +117,7 @@ Tfrm_Main::Tfrm_Main(TTwainControl *control, QWidget *parent) : QMainWindow(pare
     createMenus();
     connectControl();
     connectImageList();
+    setKeyboardOrder();
     retranslateUi();
 
     setMinimumSize(MinimumWidth, MinimumHeight);
@@ -435,7 +437,69 @@ void Tfrm_Main::retranslateUi()
     Action5->setText(tr("&Pagora Pro homepage", "Action5"));
     Action8->setText(tr("Ab&out...", "Action8"));
 
+    retranslateAccessible();
+
     // The file count is composed in the current language; refresh it once shown.
     if (!sb_Main->panelText(3).isEmpty())
         lv_ImagesChange();
+}
+
+void Tfrm_Main::setKeyboardOrder()
+{
+    // The image commands are reachable by Tab too, not only by mouse: a toolbar
+    // keeps its buttons out of the focus chain unless told otherwise.
+    QList<QWidget *> imageTools;
+    for (QAction *a : ActionToolBar1->actions()) {
+        QWidget *tool = ActionToolBar1->widgetForAction(a);
+        if (tool && !a->isSeparator()) {
+            tool->setFocusPolicy(Qt::TabFocus);
+            imageTools << tool;
+        }
+    }
+    // Left to right, top to bottom, as the panes are laid out.
+    QList<QWidget *> order = {
+        cmb_Sources,    cb_ADF,         cb_Duplex,  cmb_Mode,        cmb_Resolution,
+        cmb_Size,       edt_FileName,   cmb_Format, edt_Destination, ToolButtonPreview,
+        ToolButtonScan, ToolButtonStop, I32_Preview};
+    order << imageTools << lv_Images;
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+}
+
+void Tfrm_Main::retranslateAccessible()
+{
+    // On Linux screen readers name a list box by its label (its buddy, or the
+    // group around it) and ignore the name set here; other platforms use it.
+    using AccessibleText::set;
+    set(cmb_Sources, gb_Source->title(),
+        tr("The scanner that previews, scans and copies", "cmb_Sources.Description"));
+    set(cb_ADF, cb_ADF->text(),
+        tr("Take the pages from the automatic document feeder", "cb_ADF.Description"));
+    set(cb_Duplex, cb_Duplex->text(), tr("Scan both sides of each sheet", "cb_Duplex.Description"));
+    set(cmb_Mode, Label1->text());
+    set(cmb_Resolution, Label2->text(), tr("Dots per inch", "cmb_Resolution.Description"));
+    set(cmb_Size, Label3->text());
+    set(edt_FileName, Label4->text(),
+        tr("The first part of each page file's name", "edt_FileName.Description"));
+    set(cmb_Format, Label5->text());
+    set(edt_Destination, Label6->text(),
+        tr("The folder the page files are written to", "edt_Destination.Description"));
+    edt_DestinationButton->setText(tr("Select destination folder", "edt_DestinationButton"));
+    edt_DestinationButton->setToolTip(edt_DestinationButton->text());
+    set(ToolButtonPreview, Action2->iconText());
+    // Its name is its face, which shows Scan or Copy, whichever was chosen last.
+    ToolButtonScan->setAccessibleDescription(
+        tr("Scans; the arrow offers Scan and Copy", "ToolButtonScan.Description"));
+    set(ToolButtonStop, ActionStop->iconText());
+    set(I32_Preview, tr("Scan area", "I32_Preview.AccessibleName"),
+        tr("Arrow keys move the scan area, Shift+arrow keys resize it.",
+           "I32_Preview.Description"));
+    set(ActionToolBar1, tr("Image commands", "ActionToolBar1.AccessibleName"));
+    for (QAction *a : ActionToolBar1->actions()) {
+        if (QWidget *tool = ActionToolBar1->widgetForAction(a); tool && !a->isSeparator())
+            set(tool, a->text(), a->toolTip() == a->text() ? QString() : a->toolTip());
+    }
+    set(ToolButtonRotate, ToolButtonRotate->toolTip());
+    set(lv_Images, tr("Scanned images", "lv_Images.AccessibleName"),
+        tr("The menu key opens the image commands", "lv_Images.Description"));
 }

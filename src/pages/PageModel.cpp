@@ -50,7 +50,13 @@ QVariant PageModel::data(const QModelIndex &index, int role) const
     case Qt::DecorationRole:
         return e.thumbnail;
     case Qt::ToolTipRole:
+    case Qt::AccessibleDescriptionRole:
         return e.pageFileWritten ? QDir::toNativeSeparators(e.pageFile) : e.pageFileError;
+    case Qt::AccessibleTextRole:
+        // A screen reader says what the picture shows a sighted user: the
+        // caption, and that the page file is missing.
+        return e.pageFileWritten ? e.caption
+                                 : tr("%1, not saved", "AccessibleText.NotSaved").arg(e.caption);
     case PageFileRole:
         return e.pageFile;
     case WorkingCopyRole:

@@ -3,6 +3,7 @@
 #include "i18n/TLangDispatcher.h"
 #include "ocr/OcrLanguageChoice.h"
 #include "settings/SettingsStore.h"
+#include "widgets/AccessibleText.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -134,6 +135,16 @@ void Tfrm_Settings::retranslateUi()
     cb_PdfA->setText(tr("Save PDF files as PDF/A (for archiving)", "cb_PdfA"));
     for (int i = 0; i < cmb_OcrLang->count(); ++i)
         cmb_OcrLang->setItemText(i, ocrLanguageName(cmb_OcrLang->itemData(i).toString()));
+    using AccessibleText::set;
+    set(btn_OK, btn_OK->text());
+    set(btn_Cancel, btn_Cancel->text());
+    set(cmb_Lang, Label2->text(),
+        tr("Switches the interface language at once", "cmb_Lang.Description"));
+    set(cmb_Units, Label1->text(),
+        tr("Units of the rulers and the size read-out", "cmb_Units.Description"));
+    set(cmb_OcrLang, Label3->text());
+    for (QCheckBox *box : {cb_Update, cb_Save, cb_SkipBlank, cb_Searchable, cb_PdfA})
+        set(box, box->text());
     for (QLabel *l : {Label1, Label2, Label3})
         l->adjustSize();
     for (QCheckBox *box : {cb_Searchable, cb_PdfA}) {

@@ -2,15 +2,20 @@
 #include "gallery/Tfrm_Preview.h"
 #include "i18n/TLangDispatcher.h"
 #include "mainwindow/Tfrm_Main.h"
+#include "pages/PageModel.h"
 #include "scanner/NullTwainControl.h"
 #include "settings/Tfrm_Settings.h"
+#include "widgets/AccessibleText.h"
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QComboBox>
+#include <QDialog>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QTest>
@@ -31,6 +36,8 @@ private slots:
     void excludedPropertiesUntouched();
     void toolbarMargins();
     void standardDialogs();
+    void accessibleNames_data();
+    void accessibleNames();
 
 private:
     QWidget *window(const QString &name) const;
@@ -249,6 +256,114 @@ void TestWindowLanguages::standardDialogs()
     QCOMPARE(texts(), QStringList({"&Да", "&Нет", "Перейти к:", "&Отменить действие"}));
     QVERIFY(TLangDispatcher::instance().setLanguage(QStringLiteral("English")));
     QCOMPARE(texts(), english);
+}
+
+void TestWindowLanguages::accessibleNames_data()
+{
+    QTest::addColumn<QString>("win");
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<int>("minimum"); // controls found: a walk that finds none proves nothing
+    QTest::addColumn<QStringList>("pictures"); // not focusable, named all the same
+    const struct
+    {
+        const char *win;
+        int minimum;
+        QStringList pictures;
+    } windows[] = {{"main", 17, {}},
+                   {"about", 2, {QStringLiteral("Image")}},
+                   {"settings", 10, {}},
+                   {"preview", 0, {QStringLiteral("Image")}}};
+    for (const auto &w : windows)
+        for (const char *language : {"English", "Russian"})
+            QTest::addRow("%s, %s", w.win, language)
+                << QString::fromLatin1(w.win) << QString::fromLatin1(language) << w.minimum
+                << w.pictures;
+}
+
+// What a screen reader says for each control: every control a user can reach
+// or press has a name, in the interface language, and Tab reaches every button.
+void TestWindowLanguages::accessibleNames()
+{
+    QFETCH(QString, win);
+    QFETCH(QString, language);
+    QFETCH(int, minimum);
+    QFETCH(QStringList, pictures);
+    QVERIFY(TLangDispatcher::instance().setLanguage(language));
+    const bool russian = language == QLatin1String("Russian");
+
+    QWidget *w = window(win);
+    if (win == QLatin1String("main") && m_main->Pages->rowCount() == 0) {
+        PageEntry saved;
+        saved.caption = QStringLiteral("Pagora_1.jpg");
+        saved.pageFile = QStringLiteral("/tmp/Pagora_1.jpg");
+        PageEntry lost = saved;
+        lost.caption = QStringLiteral("Pagora_2.jpg");
+        lost.pageFileWritten = false;
+        m_main->Pages->append(saved);
+        m_main->Pages->append(lost);
+    }
+    w->show();
+    QVERIFY(QTest::qWaitForWindowExposed(w));
+
+    const auto hasCyrillic = [](const QString &text) {
+        return std::any_of(text.begin(), text.end(),
+                           [](QChar c) { return c.script() == QChar::Script_Cyrillic; });
+    };
+    QStringList faults;
+    int controls = 0;
+    for (QWidget *child : w->findChildren<QWidget *>()) {
+        if (!child->isVisibleTo(w) || child->window() != w)
+            continue; // closed popups, hidden buttons
+        auto *button = qobject_cast<QAbstractButton *>(child);
+        const bool interactive = child->focusPolicy() != Qt::NoFocus || button;
+        if (!interactive && !pictures.contains(child->objectName()))
+            continue;
+        controls += interactive;
+        const QString what =
+            QStringLiteral("%1 (%2)").arg(child->objectName(), child->metaObject()->className());
+        QAccessibleInterface *face = QAccessible::queryAccessibleInterface(child);
+        QString name = face ? face->text(QAccessible::Name).trimmed() : QString();
+        // On Linux a list box's name is the item it shows; what it is for comes
+        // from its label (a buddy, or the group around it), as screen readers
+        // read it there.
+        // That label is on the screen: its text is as translated as the window.
+        const bool fromLabel = face && qobject_cast<QComboBox *>(child);
+        if (fromLabel) {
+            const auto labels = face->relations(QAccessible::Label);
+            name = labels.isEmpty() ? QString()
+                                    : labels.constFirst().first->text(QAccessible::Name).trimmed();
+        }
+        if (name.isEmpty())
+            faults << what + QStringLiteral(": no name");
+        // A name set once at start would stay English; captions that read the
+        // same in both languages ("Save all to PDF") are the control's own text.
+        else if (russian && !fromLabel && !hasCyrillic(name) &&
+                 !(button && AccessibleText::fromCaption(button->text()) == name) &&
+                 name != QLatin1String("Pagora Pro"))
+            faults << what + QStringLiteral(": English name ") + name;
+        // The field's folder button repeats File, "Select destination folder".
+        if (button && !(button->focusPolicy() & Qt::TabFocus) &&
+            !qobject_cast<QLineEdit *>(child->parentWidget()))
+            faults << what + QStringLiteral(": not reachable by Tab");
+    }
+    if (win == QLatin1String("main")) {
+        // The pages: caption, and that the page file is missing.
+        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(m_main->lv_Images);
+        QVERIFY(list && list->childCount() >= 2);
+        QCOMPARE(list->child(0)->text(QAccessible::Name), QStringLiteral("Pagora_1.jpg"));
+        QCOMPARE(list->child(1)->text(QAccessible::Name),
+                 russian ? QStringLiteral("Pagora_2.jpg, не сохранено")
+                         : QStringLiteral("Pagora_2.jpg, not saved"));
+    }
+    QVERIFY2(controls >= minimum, qPrintable(QString::number(controls)));
+    QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QLatin1Char('\n'))));
+
+    // Escape closes a dialog, wherever the focus is in it.
+    if (auto *dialog = qobject_cast<QDialog *>(w)) {
+        QTest::keyClick(dialog->focusWidget() ? dialog->focusWidget() : dialog, Qt::Key_Escape);
+        QTRY_VERIFY(!dialog->isVisible());
+    }
+    w->hide();
 }
 
 QTEST_MAIN(TestWindowLanguages)

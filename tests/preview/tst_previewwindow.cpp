@@ -76,6 +76,8 @@ private slots:
     void standardSizeAfterPreview();
     void dragArea_data();
     void dragArea();
+    void keyboardArea_data();
+    void keyboardArea();
     void rulers_data();
     void rulers();
     void growingWindow();
@@ -339,6 +341,67 @@ void tst_PreviewWindow::dragArea()
     QCOMPARE(pane->rubberRect(), pane->areaRect());
     QTEST(t.w->cmb_Size->currentIndex(), "sizeIndex");
     // The read-out follows the area.
+    const QRectF a = pane->areaRect();
+    const QString readout = QStringLiteral("%1 x %2 mm")
+                                .arg(qRound64(a.width() / 20.78 * 25.4))
+                                .arg(qRound64(a.height() / 20.78 * 25.4));
+    QCOMPARE(t.panel2(), readout);
+}
+
+void tst_PreviewWindow::keyboardArea_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<bool>("shift");
+    QTest::addColumn<int>("presses");
+    QTest::addColumn<QRectF>("expected");
+    QTest::addColumn<int>("sizeIndex");
+
+    const double w = A5AtStart.width();
+    const double h = A5AtStart.height();
+    auto r = [](double l, double t, double rr, double b) {
+        return QRectF(QPointF(l, t), QPointF(rr, b));
+    };
+    QTest::newRow("right moves one pixel: Custom")
+        << int(Qt::Key_Right) << false << 1 << r(1, 0, w + 1, h) << 0;
+    QTest::newRow("down three") << int(Qt::Key_Down) << false << 3 << r(0, 3, w, h + 3) << 0;
+    QTest::newRow("left at the bound stays")
+        << int(Qt::Key_Left) << false << 1 << r(0, 0, w, h) << 0;
+    QTest::newRow("up at the bound stays") << int(Qt::Key_Up) << false << 1 << r(0, 0, w, h) << 0;
+    QTest::newRow("moved against the right edge keeps the width")
+        << int(Qt::Key_Right) << false << 300 << r(279 - w, 0, 279, h) << 0;
+    QTest::newRow("moved against the bottom keeps the height")
+        << int(Qt::Key_Down) << false << 400 << r(0, 422 - h, w, 422) << 0;
+    QTest::newRow("Shift+right widens")
+        << int(Qt::Key_Right) << true << 2 << r(0, 0, w + 2, h) << 0;
+    QTest::newRow("Shift+left narrows") << int(Qt::Key_Left) << true << 2 << r(0, 0, w - 2, h) << 0;
+    QTest::newRow("Shift+down stops at the pane")
+        << int(Qt::Key_Down) << true << 400 << r(0, 0, w, 422) << 0;
+    QTest::newRow("Shift+up stops 1 pixel below the top")
+        << int(Qt::Key_Up) << true << 400 << r(0, 0, w, 1) << 0;
+    QTest::newRow("Shift+right stops at the pane")
+        << int(Qt::Key_Right) << true << 300 << r(0, 0, 279, h) << 0;
+    QTest::newRow("other keys leave it") << int(Qt::Key_Home) << false << 1 << r(0, 0, w, h) << 5;
+}
+
+// With the focus on the preview the arrow keys do what a drag does, within the
+// same limits.
+void tst_PreviewWindow::keyboardArea()
+{
+    QFETCH(int, key);
+    QFETCH(bool, shift);
+    QFETCH(int, presses);
+    QFETCH(QRectF, expected);
+
+    Window t;
+    t.w->UnitsCode = 2;
+    t.selectSize(5);
+    PreviewPane *pane = t.w->I32_Preview;
+    pane->setFocus();
+    QTRY_VERIFY(pane->hasFocus());
+    for (int i = 0; i < presses; ++i)
+        QTest::keyClick(pane, Qt::Key(key), shift ? Qt::ShiftModifier : Qt::NoModifier);
+    QVERIFY2(nearRect(pane->areaRect(), expected), qPrintable(describe(pane->areaRect())));
+    QTEST(t.w->cmb_Size->currentIndex(), "sizeIndex");
     const QRectF a = pane->areaRect();
     const QString readout = QStringLiteral("%1 x %2 mm")
                                 .arg(qRound64(a.width() / 20.78 * 25.4))
