@@ -10,14 +10,17 @@
 #include <QEvent>
 #include <QFrame>
 #include <QLabel>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QSvgRenderer>
 
 namespace {
 
 // The maker's notice; like the product name it reads the same in every language.
 const char *const MakersNotice = "Copyright (c) 2026 Veldmark. All rights reserved.";
+constexpr int UpdateButtonWidth = 105;
 
 } // namespace
 
@@ -39,7 +42,7 @@ Tfrm_About::Tfrm_About(QWidget *parent) : QDialog(parent), m_checker(new UpdateC
     Image = new QLabel(this);
     Image->setObjectName(QStringLiteral("Image"));
     Image->setGeometry(8, 8, 128, 128);
-    Image->setPixmap(QPixmap(QStringLiteral(":/icons/pagora-pro-128.png")));
+    drawLogo();
 
     lbl_Name = new QLabel(QStringLiteral("Pagora Pro"), this); // never translated
     lbl_Name->setObjectName(QStringLiteral("lbl_Name"));
@@ -75,7 +78,7 @@ Tfrm_About::Tfrm_About(QWidget *parent) : QDialog(parent), m_checker(new UpdateC
     Bevel->setGeometry(8, 184, 356, 2);
     btn_Update = new QPushButton(this);
     btn_Update->setObjectName(QStringLiteral("btn_Update"));
-    btn_Update->setGeometry(8, 199, 105, 25);
+    btn_Update->setGeometry(8, 199, UpdateButtonWidth, 25);
     btn_OK = new QPushButton(this);
     btn_OK->setObjectName(QStringLiteral("btn_OK"));
     btn_OK->setGeometry(264, 199, 100, 25);
@@ -97,6 +100,9 @@ void Tfrm_About::retranslateUi()
     composeVersion();
     btn_Update->setText(tr("Check for updates", "btn_Update"));
     btn_OK->setText(tr("OK", "btn_OK"));
+    // A wider platform font must not cut the caption; the button grows to the right.
+    btn_Update->resize(qMax(UpdateButtonWidth, btn_Update->sizeHint().width()),
+                       btn_Update->height());
     AccessibleText::set(
         btn_Update, btn_Update->text(),
         tr("Asks the maker's web server for a newer version", "btn_Update.Description"));
@@ -121,7 +127,29 @@ void Tfrm_About::showEvent(QShowEvent *event)
 
 void Tfrm_About::FormShow()
 {
+    drawLogo(); // the screen, and so its density, may have changed since
     composeVersion();
+}
+
+void Tfrm_About::drawLogo()
+{
+    // Drawn from the vector logo at the screen's density, so it stays sharp at
+    // any scale; the bitmap stands in when the drawing cannot be read.
+    const qreal ratio = devicePixelRatioF();
+    if (!Image->pixmap().isNull() && Image->pixmap().devicePixelRatio() == ratio)
+        return;
+    QSvgRenderer drawing(QStringLiteral(":/icons/com.veldmark.PagoraPro.svg"));
+    if (!drawing.isValid()) {
+        Image->setPixmap(QPixmap(QStringLiteral(":/icons/pagora-pro-128.png")));
+        return;
+    }
+    QPixmap logo(Image->size() * ratio);
+    logo.fill(Qt::transparent);
+    QPainter painter(&logo);
+    drawing.render(&painter);
+    painter.end();
+    logo.setDevicePixelRatio(ratio);
+    Image->setPixmap(logo);
 }
 
 void Tfrm_About::composeVersion()

@@ -45,6 +45,7 @@ protected:
 private:
     void retranslateUi();
     void composeVersion();
+    void drawLogo();
     void setChecking(bool checking);
     void checkFinished(UpdateChecker::Outcome outcome);
 

@@ -646,7 +646,7 @@
     <message>
         <source>Save PDF files as PDF/A (for archiving)</source>
         <comment>cb_PdfA</comment>
-        <translation>Сохранять PDF-файлы в формате PDF/A (для архива)</translation>
+        <translation>Сохранять PDF в формате PDF/A (для архива)</translation>
     </message>
     <message>
         <source>Recognition language:</source>
