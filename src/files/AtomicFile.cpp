@@ -86,6 +86,12 @@ bool AtomicFile::commit()
     return true;
 }
 
+void AtomicFile::startWriteback()
+{
+    if (m_file.isOpen() && m_file.flush())
+        ::sync_file_range(m_file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
+}
+
 bool AtomicFile::commitNew()
 {
     m_clashed = false;

@@ -24,6 +24,9 @@ public:
     bool open();
     QFile &file() { return m_file; }
     bool commit();
+    // Asks the system to start writing the data out now (sync_file_range), so that
+    // commitNew() later waits for less; a hint, without an answer.
+    void startWriteback();
     // Syncs the file, puts it under the final name only if nothing holds that
     // name, then syncs the folder. On a clash: false with clashed() set, and the
     // written file stays for commitAs() under another name.

@@ -5,6 +5,7 @@
 
 #include <QImage>
 #include <QObject>
+#include <QSemaphore>
 #include <QSet>
 #include <QStringList>
 #include <QThread>
@@ -52,14 +53,15 @@ struct PageResult
 Q_DECLARE_METATYPE(PageResult)
 
 // The page work of a scan or copy, off the UI thread: both saves, the blank test,
-// the thumbnail, printing. Pages are handled one after another on one worker and
-// reported strictly in the order they were submitted. Names are chosen on the UI
-// thread before submission; page files and working copies still being written
-// are reserved, so the next page of the same second does not take the same
-// name. Files are committed without ever replacing one (a name taken meanwhile
-// gives the page the next free suffix) and synced, file and folder, on the
-// worker; with a store, the page's journal line is written there too, before
-// the page is reported.
+// the thumbnail, printing. Each page goes through two workers: the first encodes
+// and writes it, the second waits for the disk (file and folder synced, the
+// journal line written ahead, when there is a store), so one page settles while
+// the next is encoded. Pages are reported strictly in the order they were
+// submitted, and only once settled. Names are chosen on the UI thread before
+// submission; page files and working copies not yet reported are reserved, so
+// the next page of the same second does not take the same name. Files are
+// committed without ever replacing one (a name taken meanwhile gives the page
+// the next free suffix).
 class PagePipeline final : public QObject
 {
     Q_OBJECT
@@ -87,6 +89,10 @@ public:
     static PageResult process(const PageJob &job, PageReservations *reservations = nullptr,
                               PageJournal *journal = nullptr);
 
+    // Tests: called on the second worker before each page settles (to hold one
+    // back). Set while no pipeline runs.
+    static void setSettleHookForTest(std::function<void(const PageJob &)> hook);
+
 signals:
     void pageDone(const PageResult &result);
     // The last submitted page has been reported.
@@ -95,8 +101,14 @@ signals:
 private:
     void deliver(const PageResult &result);
 
-    QThread m_thread;
-    QObject *m_worker = nullptr;
+    QThread m_writeThread;
+    QThread m_settleThread;
+    QObject *m_writer = nullptr;
+    QObject *m_settler = nullptr;
+    // Pages written and not yet settled, at most two (one settling, the next
+    // waiting): when the disk is the slower side the writer waits rather than
+    // holding the open files of a whole batch.
+    QSemaphore m_unsettledSlots{2};
     int m_pending = 0;
     // Shared with the worker, which may still run a page when the store is gone.
     std::shared_ptr<PageReservations> m_reservations;

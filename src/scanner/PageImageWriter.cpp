@@ -409,14 +409,20 @@ bool save(const QImage &image, const QString &path, QString *error)
     return true;
 }
 
-bool saveNew(const QImage &image, const QString &path, const NextName &nextName, QString *finalPath,
-             QString *error)
+std::unique_ptr<AtomicFile> writeNew(const QImage &image, const QString &path, QString *error)
 {
-    AtomicFile file(path);
-    if (!writeInto(image, path, file, error))
-        return false;
+    auto file = std::make_unique<AtomicFile>(path);
+    if (!writeInto(image, path, *file, error))
+        return nullptr;
+    file->startWriteback();
+    return file;
+}
+
+bool commitNew(AtomicFile &file, const QString &path, const NextName &nextName, QString *finalPath,
+               QString *error)
+{
     QString name = path;
-    bool ok = file.commitNew();
+    bool ok = file.commitAs(name);
     // Each clash gives the next name; the written file stays until one is free.
     while (!ok && file.clashed() && nextName) {
         name = nextName(name);
@@ -432,6 +438,13 @@ bool saveNew(const QImage &image, const QString &path, const NextName &nextName,
     if (finalPath)
         *finalPath = name;
     return true;
+}
+
+bool saveNew(const QImage &image, const QString &path, const NextName &nextName, QString *finalPath,
+             QString *error)
+{
+    const std::unique_ptr<AtomicFile> file = writeNew(image, path, error);
+    return file && commitNew(*file, path, nextName, finalPath, error);
 }
 
 } // namespace PageImageWriter

@@ -3,7 +3,9 @@
 #include <QImage>
 #include <QString>
 #include <functional>
+#include <memory>
 
+class AtomicFile;
 class QIODevice;
 
 // Page files by extension, each carrying the scan resolution:
@@ -41,6 +43,16 @@ using NextName = std::function<QString(const QString &taken)>;
 // gets the name it was written under.
 bool saveNew(const QImage &image, const QString &path, const NextName &nextName, QString *finalPath,
              QString *error = nullptr);
+
+// saveNew() in two halves, for callers that encode the next page while this one
+// waits for the disk. writeNew: the image in a new hidden file next to path, its
+// writeback started; null, with a reason in *error, on failure. commitNew: the
+// file synced and put under path (which may differ from writeNew's, in the same
+// folder) or, after a clash, nextName's name.
+std::unique_ptr<AtomicFile> writeNew(const QImage &image, const QString &path,
+                                     QString *error = nullptr);
+bool commitNew(AtomicFile &file, const QString &path, const NextName &nextName, QString *finalPath,
+               QString *error = nullptr);
 
 // The encoders on their own, for callers that write elsewhere.
 bool writeBmp(const QImage &image, QIODevice *device);

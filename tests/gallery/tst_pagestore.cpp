@@ -11,9 +11,12 @@
 #include <QDir>
 #include <QFile>
 #include <QMimeData>
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -90,6 +93,8 @@ private slots:
     void commitNeverReplaces();
     void sameSecondPagesKeepTheirCopies_data();
     void sameSecondPagesKeepTheirCopies();
+    void slowSettleKeepsOrder_data();
+    void slowSettleKeepsOrder();
     void rotationRollback_data();
     void rotationRollback();
     void rotationKeepsModeAndGroup_data();
@@ -120,6 +125,7 @@ void TestPageStore::init()
 void TestPageStore::cleanup()
 {
     PageRotation::setFailureInjector({});
+    PagePipeline::setSettleHookForTest({});
     FileCommit::setRenameFlagsUnsupportedForTest(false);
     QDir(m_dest).removeRecursively();
     QDir(m_temp).removeRecursively();
@@ -320,6 +326,88 @@ void TestPageStore::sameSecondPagesKeepTheirCopies()
     QCOMPARE(QImage(b.workingCopy).pixel(0, 0), qRgb(0, 0, 200));
     QCOMPARE(filesIn(m_temp).filter(".bmp").size(), 2);
     QVERIFY(QFile::exists(a.pageFile) && QFile::exists(b.pageFile));
+}
+
+// One page of a same-second batch waits for the disk while the next ones are
+// written: every page is still reported in submission order, only once its
+// files and journal line are on the disk, and the names of the pages behind it
+// stay reserved, so a clash on the waiting page never takes one of theirs.
+void TestPageStore::slowSettleKeepsOrder_data()
+{
+    QTest::addColumn<int>("held");
+    QTest::addColumn<bool>("nameTakenMeanwhile");
+    QTest::addColumn<QStringList>("captions");
+    const QStringList inOrder{"P_s.jpg", "P_s_1.jpg", "P_s_2.jpg"};
+    QTest::newRow("first page slow") << 0 << false << inOrder;
+    QTest::newRow("middle page slow") << 1 << false << inOrder;
+    QTest::newRow("first page slow, its name taken meanwhile")
+        << 0 << true << QStringList{"P_s_3.jpg", "P_s_1.jpg", "P_s_2.jpg"};
+    QTest::newRow("middle page slow, its name taken meanwhile")
+        << 1 << true << QStringList{"P_s.jpg", "P_s_3.jpg", "P_s_2.jpg"};
+}
+
+void TestPageStore::slowSettleKeepsOrder()
+{
+    QFETCH(int, held);
+    QFETCH(bool, nameTakenMeanwhile);
+    QFETCH(QStringList, captions);
+    QList<PageJob> jobs;
+    for (const QString suffix : {"s", "s_1", "s_2"}) {
+        PageJob job;
+        job.image = makePage(64, 48, qRgb(40 * jobs.size(), 0, 0));
+        job.names = FileNaming::pageNames(suffix, "P", "jpg", m_dest, m_temp);
+        jobs.append(job);
+    }
+    QSemaphore entered;
+    QSemaphore go;
+    const QString heldFile = jobs.at(held).names.pageFile;
+    PagePipeline::setSettleHookForTest([&](const PageJob &job) {
+        if (job.names.pageFile == heldFile) {
+            entered.release();
+            go.acquire();
+        }
+    });
+    PageStore store(m_temp, nullptr);
+    PagePipeline pipeline;
+    // Before the pipeline is gone, even after a failure: never leave a worker stuck.
+    const auto letGo = qScopeGuard([&go] { go.release(); });
+    pipeline.setStore(&store);
+    QStringList reported;
+    QStringList unsafe; // reported before its files and journal line were there
+    connect(&pipeline, &PagePipeline::pageDone, &store, [&](const PageResult &r) {
+        const PageEntry &e = r.entry;
+        reported.append(e.caption);
+        const QList<PageEntry> journalled = PageJournal::read(store.journalPath()).pages;
+        const bool inJournal =
+            std::any_of(journalled.begin(), journalled.end(),
+                        [&e](const PageEntry &j) { return j.pageFile == e.pageFile; });
+        if (!r.listed || !QFile::exists(e.pageFile) || !QFile::exists(e.workingCopy) || !inJournal)
+            unsafe.append(e.caption);
+        store.add(e);
+    });
+    QSignalSpy idle(&pipeline, &PagePipeline::idle);
+    for (const PageJob &job : jobs)
+        pipeline.submit(job);
+
+    QTRY_COMPARE(entered.available(), 1);
+    QTRY_COMPARE(reported.size(), held); // the pages before it, and none after
+    for (int i = held; i < jobs.size(); ++i)
+        QVERIFY(pipeline.isReserved(jobs.at(i).names.pageFile));
+    if (nameTakenMeanwhile) {
+        QFile f(heldFile);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("somebody else's");
+    }
+    go.release();
+    QVERIFY(idle.count() == 1 || idle.wait());
+    QCOMPARE(reported, captions);
+    QCOMPARE(unsafe, QStringList());
+    if (nameTakenMeanwhile)
+        QCOMPARE(bytesOf(heldFile), QByteArray("somebody else's"));
+    // No hidden file left behind by either worker.
+    QCOMPARE(filesIn(m_dest).size(), jobs.size() + int(nameTakenMeanwhile));
+    QCOMPARE(filesIn(m_temp).filter(".bmp").size(), jobs.size());
+    QCOMPARE(filesIn(m_temp).filter(".part").size(), 0);
 }
 
 // A turn that fails at any step leaves the page file and the working copy as
