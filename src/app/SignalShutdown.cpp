@@ -1,12 +1,11 @@
 #include "app/SignalShutdown.h"
 
 #include "widgets/UserPrompts.h"
-#include "scanner/TTwainControl.h"
 
 #include <QApplication>
 #include <QLoggingCategory>
-#include <QTimer>
 #include <cstdio>
+#include <QEvent>
 
 namespace {
 
@@ -16,8 +15,8 @@ bool closing = false;
 
 } // namespace
 
-SignalShutdown::SignalShutdown(QWidget *mainWindow, TTwainControl *control, QObject *parent)
-    : QObject(parent), m_mainWindow(mainWindow), m_control(control)
+SignalShutdown::SignalShutdown(QWidget *mainWindow, QObject *parent)
+    : QObject(parent), m_mainWindow(mainWindow)
 {
 }
 
@@ -39,27 +38,6 @@ void SignalShutdown::closeProgram()
             std::fprintf(stderr, "pagora-pro: %s\n", qUtf8Printable(prompt.text));
         return UserPrompts::Answer{};
     });
-    if (m_control && m_control->dataSourceState() != 0) {
-        qCDebug(lcShutdown) << "waiting for the page in flight";
-        // Queued: the window's own handler has listed the page by the time this runs.
-        connect(m_control, &TTwainControl::OnPostScan, this, &SignalShutdown::finish,
-                Qt::QueuedConnection);
-        m_pageWait = new QTimer(this);
-        m_pageWait->setSingleShot(true);
-        connect(m_pageWait, &QTimer::timeout, this, &SignalShutdown::finish);
-        m_pageWait->start(PageWaitMs);
-        return;
-    }
-    finish();
-}
-
-void SignalShutdown::finish()
-{
-    if (m_finished)
-        return;
-    m_finished = true;
-    if (m_pageWait)
-        m_pageWait->stop();
     qCDebug(lcShutdown) << "closing on a signal";
     // Questions and progress dialogs first: their event loops must end before the
     // main loop can. Closing a dialog answers it as Escape would.
@@ -69,7 +47,23 @@ void SignalShutdown::finish()
             break;
         modal->close();
     }
-    if (m_mainWindow)
+    if (m_mainWindow) {
         m_mainWindow->close();
+        if (m_mainWindow->isVisible()) {
+            // It stops the scanner first and closes itself once it has stopped.
+            qCDebug(lcShutdown) << "waiting for the scanner to stop";
+            m_mainWindow->installEventFilter(this);
+            return;
+        }
+    }
     QCoreApplication::quit();
+}
+
+bool SignalShutdown::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_mainWindow && event->type() == QEvent::Hide && !m_mainWindow->isVisible()) {
+        m_mainWindow->removeEventFilter(this);
+        QCoreApplication::quit();
+    }
+    return QObject::eventFilter(watched, event);
 }

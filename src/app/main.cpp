@@ -10,6 +10,36 @@
 
 #include <csignal>
 #include <exception>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+int runProgram(PagoraApplication &app, const QList<int> &closingSignals)
+{
+    // The four windows exist, hidden, before the main window is first shown, so
+    // a language restored at start reaches all of them.
+    Tfrm_Main frm_Main;
+    Tfrm_About frm_About(&frm_Main);
+    Tfrm_Settings frm_Settings(&frm_Main);
+    Tfrm_Preview frm_Preview(&frm_Main);
+    frm_Main.setWindows(&frm_About, &frm_Settings, &frm_Preview);
+
+    // Logout, kill and Ctrl+C close the program as File, Exit does.
+    SignalShutdown shutdown(&frm_Main);
+    UnixSignalWatcher signalWatcher(closingSignals);
+    QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &shutdown,
+                     &SignalShutdown::closeProgram);
+
+    try {
+        frm_Main.show();
+    } catch (const std::exception &e) {
+        UserPrompts::showError(&frm_Main, QString::fromLocal8Bit(e.what()));
+    }
+    return app.exec();
+}
+
+} // namespace
 
 int main(int argc, char *argv[])
 {
@@ -21,25 +51,11 @@ int main(int argc, char *argv[])
     const QList<int> closingSignals{SIGTERM, SIGINT, SIGHUP};
     UnixSignalWatcher::blockInEveryThread(closingSignals);
     PagoraApplication app(argc, argv);
-
-    // The four windows exist, hidden, before the main window is first shown, so
-    // a language restored at start reaches all of them.
-    Tfrm_Main frm_Main;
-    Tfrm_About frm_About(&frm_Main);
-    Tfrm_Settings frm_Settings(&frm_Main);
-    Tfrm_Preview frm_Preview(&frm_Main);
-    frm_Main.setWindows(&frm_About, &frm_Settings, &frm_Preview);
-
-    // Logout, kill and Ctrl+C close the program as File, Exit does.
-    SignalShutdown shutdown(&frm_Main, frm_Main.TwainControl);
-    UnixSignalWatcher signalWatcher(closingSignals);
-    QObject::connect(&signalWatcher, &UnixSignalWatcher::received, &shutdown,
-                     &SignalShutdown::closeProgram);
-
-    try {
-        frm_Main.show();
-    } catch (const std::exception &e) {
-        UserPrompts::showError(&frm_Main, QString::fromLocal8Bit(e.what()));
-    }
-    return app.exec();
+    const int result = runProgram(app, closingSignals);
+    // The windows have closed and are gone: settings written, pages on disk, the
+    // scanner closed or, if a backend never returned, left behind. Exit handlers are
+    // skipped: one of them may wait for a lock such a backend thread holds, and
+    // nothing of ours is left for them to do.
+    std::fflush(nullptr);
+    std::_Exit(result);
 }

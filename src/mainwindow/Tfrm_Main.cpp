@@ -64,6 +64,7 @@ void Tfrm_Main::connectControl()
 {
     connect(TwainControl, &TTwainControl::OnPostScan, this, &Tfrm_Main::TwainControlPostScan);
     connect(TwainControl, &TTwainControl::OnProgress, this, &Tfrm_Main::TwainControlProgress);
+    connect(TwainControl, &TTwainControl::OnStopped, this, &Tfrm_Main::scannerStopped);
     m_sourceList = new SourceListLoader(TwainControl, cmb_Sources, this);
     connect(m_sourceList, &SourceListLoader::finished, this, &Tfrm_Main::sourcesListed);
 }
@@ -109,6 +110,22 @@ void Tfrm_Main::FormShow()
 
 void Tfrm_Main::closeEvent(QCloseEvent *event)
 {
+    // A running batch is stopped first and the close comes back once the scanner has
+    // stopped: sheets it had read completely arrive before that and are listed. A
+    // scanner that does not answer in time does not keep the program open.
+    constexpr int StopWaitMs = 1000;
+    if (!m_closed && !m_closeAfterStop && TwainControl->dataSourceState() != 0) {
+        m_closeAfterStop = true;
+        event->ignore();
+        const auto closeAgain = [this] { QTimer::singleShot(0, this, &QWidget::close); };
+        connect(TwainControl, &TTwainControl::OnStopped, this, closeAgain,
+                Qt::SingleShotConnection);
+        QTimer::singleShot(StopWaitMs, this, closeAgain);
+        StopScanningClick();
+        if (!m_stopRequested)
+            TwainControl->StopDevice();
+        return;
+    }
     FormClose();
     QMainWindow::closeEvent(event);
 }

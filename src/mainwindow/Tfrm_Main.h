@@ -268,6 +268,8 @@ private:
     // Hands the newest page of a scan or copy to the pipeline.
     void submitPage();
     void endOfBatchTest();
+    // OnStopped: a stop the user asked for ends the command once the scanner says so.
+    void scannerStopped();
     QString stoppedText() const;
     void retranslateUi();
     void showAbout();
@@ -303,6 +305,8 @@ private:
     // A preview, scan or copy runs (the device search also disables the buttons).
     bool m_commandRunning = false;
     bool m_stopRequested = false;
+    bool m_awaitingStop = false;   // Stop was pressed; OnStopped has not come yet
+    bool m_closeAfterStop = false; // the close waits for the scanner to stop first
     QPointer<PdfExportJob> m_pdfExport;
     QSize m_designSize;          // the window at which the preview pane has its design size
     QImage m_previewImage;       // the last preview as read, refitted when the pane grows

@@ -217,7 +217,7 @@ void Tfrm_Main::pageDone(const PageResult &r)
     }
     if (!error.isEmpty())
         reportPageError(*this, error);
-    if (m_batchEnding && Pipeline->pending() == 0)
+    if (m_batchEnding && !m_awaitingStop && Pipeline->pending() == 0)
         finishBatch();
 }
 
@@ -298,16 +298,24 @@ void Tfrm_Main::StopScanningClick()
     if (!m_commandRunning || m_stopRequested || m_batchEnding)
         return;
     m_stopRequested = true;
-    // Events of the stopped batch still queued (the sheet being read) are dropped;
-    // the scanner is closed and ready for the next command.
+    // Sheets the scanner had read completely still arrive and are handled as usual;
+    // the one being read is dropped. The command ends at OnStopped, once the
+    // scanner is closed and ready for the next one.
     TwainControl->StopDevice();
+    m_awaitingStop = true;
     m_owedReleases = 0;
     Mess(stoppedText());
     setCommandButtonsEnabled(false); // Stop itself is done
-    if (ScanMode == ScanMode::Preview || Pipeline->pending() == 0)
+    m_batchEnding = true;
+}
+
+void Tfrm_Main::scannerStopped()
+{
+    if (!m_awaitingStop)
+        return;
+    m_awaitingStop = false;
+    if (m_batchEnding && Pipeline->pending() == 0)
         finishBatch();
-    else
-        m_batchEnding = true;
 }
 
 void Tfrm_Main::TwainScan()

@@ -3,7 +3,10 @@
 #include "scanner/ScanRules.h"
 #include "scanner/ScannerLog.h"
 
+#include <QElapsedTimer>
+#include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <sane/sane.h>
 #include <vector>
 
@@ -81,11 +84,30 @@ void storeLine(const FrameLayout &f, const uchar *in, uchar *out)
 
 } // namespace
 
-SanePageReader::SanePageReader(void *handle, const std::atomic_bool &cancel, qint64 maxPageBytes,
+SanePageReader::SanePageReader(void *handle, StopFn stopRequested, qint64 maxPageBytes,
                                ProgressFn progress)
-    : m_handle(handle), m_cancel(cancel), m_maxPageBytes(maxPageBytes),
+    : m_handle(handle), m_stopRequested(std::move(stopRequested)), m_maxPageBytes(maxPageBytes),
       m_progress(std::move(progress))
 {
+}
+
+void SanePageReader::prepareIo()
+{
+    auto *h = static_cast<SANE_Handle>(m_handle);
+    m_nonBlocking = sane_set_io_mode(h, SANE_TRUE) == SANE_STATUS_GOOD;
+    SANE_Int fd = -1;
+    m_selectFd = sane_get_select_fd(h, &fd) == SANE_STATUS_GOOD ? fd : -1;
+}
+
+void SanePageReader::waitForData()
+{
+    if (m_selectFd >= 0) {
+        pollfd p{m_selectFd, POLLIN, 0};
+        if (::poll(&p, 1, kPollMs) < 0 && errno != EINTR)
+            m_selectFd = -1; // not pollable after all: plain reads from now on
+    } else if (m_nonBlocking) {
+        ::poll(nullptr, 0, 5); // nothing to wait on: do not spin
+    }
 }
 
 SanePageReader::Result SanePageReader::read(double dpi)
@@ -97,6 +119,9 @@ SanePageReader::Result SanePageReader::read(double dpi)
     bool first = true;
     std::vector<uchar> chunk(kChunkBytes);
 
+    bool draining = false;
+    QElapsedTimer drainClock;
+    prepareIo();
     for (;;) {
         SANE_Parameters params;
         SANE_Status status = sane_get_parameters(h, &params);
@@ -142,19 +167,33 @@ SanePageReader::Result SanePageReader::read(double dpi)
         int row = 0;
 
         for (;;) {
-            if (m_cancel.load()) {
-                sane_cancel(h);
+            if (!draining && m_stopRequested()) {
+                draining = true;
+                drainClock.start();
+            }
+            if (draining && drainClock.elapsed() > kDrainMs) {
+                result.stopped = true;
                 result.status = SANE_STATUS_CANCELLED;
                 return result;
             }
+            if (m_selectFd >= 0)
+                waitForData();
             SANE_Int len = 0;
             status = sane_read(h, chunk.data(), SANE_Int(chunk.size()), &len);
             if (status == SANE_STATUS_EOF)
                 break;
             if (status != SANE_STATUS_GOOD) {
+                result.stopped = draining;
                 result.status = status;
                 return result;
             }
+            if (len == 0) {
+                if (m_selectFd < 0)
+                    waitForData();
+                continue;
+            }
+            if (draining)
+                continue;
             const uchar *in = chunk.data();
             qint64 left = len;
             frameRead += len;
@@ -167,7 +206,6 @@ SanePageReader::Result SanePageReader::read(double dpi)
                 if (lineFill == params.bytes_per_line) {
                     if (row >= image.height() && params.lines <= 0) {
                         if (image.height() >= maxRows) {
-                            sane_cancel(h);
                             result.tooLarge = true;
                             result.status = SANE_STATUS_NO_MEM;
                             return result;
@@ -175,7 +213,6 @@ SanePageReader::Result SanePageReader::read(double dpi)
                         image = image.copy(0, 0, width,
                                            int(qMin<qint64>(maxRows, qint64(image.height()) * 2)));
                         if (image.isNull()) {
-                            sane_cancel(h);
                             result.status = SANE_STATUS_NO_MEM;
                             return result;
                         }
@@ -193,6 +230,12 @@ SanePageReader::Result SanePageReader::read(double dpi)
                 m_progress(
                     int((doneBefore + qMin(frameRead, frameBytes)) * 100 / (frameBytes * frames)));
         }
+        if (draining) {
+            result.stopped = true;
+            result.drained = true;
+            result.status = SANE_STATUS_CANCELLED;
+            return result;
+        }
         rowsRead = qMax(rowsRead, qMin(row, image.height()));
         if (params.last_frame)
             break;
@@ -201,6 +244,7 @@ SanePageReader::Result SanePageReader::read(double dpi)
             result.status = status;
             return result;
         }
+        prepareIo();
         first = false;
     }
 

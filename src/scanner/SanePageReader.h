@@ -9,6 +9,15 @@
 // (held as Format_BGR888).
 // The page size the device announces is checked against a memory limit before
 // anything is allocated, so an oversized page fails cleanly.
+//
+// Where the backend offers it, reads are non-blocking and wait in poll() on the
+// backend's select fd, so a stop is seen within kPollMs while no data comes.
+// After a stop the rest of the sheet is read and thrown away rather than cancelled:
+// backends that produce the page in a reader thread (SANE's test backend) end it with
+// an asynchronous pthread_cancel, which is safe only once that thread has written
+// its last byte; cancelled while it starts or while a write fails, it can die holding
+// the allocator's or the locale lock and hang the process. Only a sheet that does not
+// end within kDrainMs is left to sane_cancel.
 class SanePageReader final
 {
 public:
@@ -17,19 +26,31 @@ public:
         int status = 0; // SANE_Status of the transfer
         QImage image;
         bool tooLarge = false; // the page would not fit in the memory limit
+        bool stopped = false;  // a stop came: no page; drained tells how it ended
+        bool drained = false;  // the sheet was read to its end: no reader is left
     };
 
     using ProgressFn = std::function<void(int percent)>;
+    using StopFn = std::function<bool()>;
 
-    SanePageReader(void *handle, const std::atomic_bool &cancel, qint64 maxPageBytes,
-                   ProgressFn progress);
+    static constexpr int kPollMs = 50;
+    static constexpr int kDrainMs = 500;
+
+    SanePageReader(void *handle, StopFn stopRequested, qint64 maxPageBytes, ProgressFn progress);
 
     // Call after sane_start returned SANE_STATUS_GOOD; dpi is stored in the image.
     Result read(double dpi);
 
 private:
+    // After every sane_start: non-blocking where offered, and the fd to wait on.
+    void prepareIo();
+    // Waits (at most kPollMs) until data may be there, so stops are seen in time.
+    void waitForData();
+
     void *m_handle;
-    const std::atomic_bool &m_cancel;
+    StopFn m_stopRequested;
     qint64 m_maxPageBytes;
     ProgressFn m_progress;
+    int m_selectFd = -1;
+    bool m_nonBlocking = false;
 };

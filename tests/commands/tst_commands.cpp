@@ -24,6 +24,7 @@
 #include <QTest>
 #include <QToolButton>
 #include <memory>
+#include <QSignalSpy>
 
 namespace {
 

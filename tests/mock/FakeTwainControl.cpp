@@ -78,8 +78,32 @@ void FakeTwainControl::StopDevice()
 {
     record(QStringLiteral("StopDevice"));
     m_open = false;
-    m_state = 0;
+    for (const Step &step : std::as_const(m_current)) {
+        if (m_stopPages.size() >= m_readAtStop || step.page.isNull())
+            break;
+        m_stopPages.append(step.page);
+    }
     m_current.clear();
+    if (m_stopPages.isEmpty())
+        m_state = 0;
+    ++m_stopsPending;
+    // Never from inside the call, as the real control answers from its worker.
+    QTimer::singleShot(0, this, &FakeTwainControl::continueStop);
+}
+
+void FakeTwainControl::continueStop()
+{
+    if (!m_stopPages.isEmpty()) {
+        // Still before OnStopped: the batch is not over, whatever comes next.
+        m_buffer.append(m_stopPages.takeFirst());
+        m_state = 5;
+        emit OnPostScan(0);
+        QTimer::singleShot(0, this, &FakeTwainControl::continueStop);
+        return;
+    }
+    if (--m_stopsPending == 0 && m_current.isEmpty())
+        m_state = 0;
+    emit OnStopped();
 }
 
 QString FakeTwainControl::GetSourceProductName(int index) const
