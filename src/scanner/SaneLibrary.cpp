@@ -108,6 +108,7 @@ bool SaneLibrary::listDevices(QList<ScanRules::DeviceEntry> *devices)
     devices->clear();
     if (!ensureInitialized())
         return false;
+    qCDebug(lcScanner) << "reading the device list";
     const SANE_Device **list = nullptr;
     const SANE_Status status = sane_get_devices(&list, SANE_FALSE);
     if (status != SANE_STATUS_GOOD || !list) {
@@ -165,7 +166,9 @@ void SaneLibrary::shutdown()
         return;
     if (m_openHandles > 0)
         qCWarning(lcScanner) << "SANE shut down with" << m_openHandles << "open handle(s)";
+    qCDebug(lcScanner) << "shutting SANE down";
     sane_exit();
+    qCDebug(lcScanner) << "SANE shut down";
     m_initialized = false;
     m_openHandles = 0;
 }

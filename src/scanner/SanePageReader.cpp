@@ -94,20 +94,26 @@ SanePageReader::SanePageReader(void *handle, StopFn stopRequested, qint64 maxPag
 void SanePageReader::prepareIo()
 {
     auto *h = static_cast<SANE_Handle>(m_handle);
-    m_nonBlocking = sane_set_io_mode(h, SANE_TRUE) == SANE_STATUS_GOOD;
     SANE_Int fd = -1;
     m_selectFd = sane_get_select_fd(h, &fd) == SANE_STATUS_GOOD ? fd : -1;
+    // With a select fd the reads stay blocking and are made only once poll() says
+    // data is there. The test backend's non-blocking mode takes a read that finds
+    // no data yet for the end of the page and stops its reader thread as it starts.
+    m_nonBlocking = m_selectFd < 0 && sane_set_io_mode(h, SANE_TRUE) == SANE_STATUS_GOOD;
 }
 
-void SanePageReader::waitForData()
+bool SanePageReader::waitForData()
 {
     if (m_selectFd >= 0) {
         pollfd p{m_selectFd, POLLIN, 0};
-        if (::poll(&p, 1, kPollMs) < 0 && errno != EINTR)
+        const int ready = ::poll(&p, 1, kPollMs);
+        if (ready < 0 && errno != EINTR)
             m_selectFd = -1; // not pollable after all: plain reads from now on
-    } else if (m_nonBlocking) {
-        ::poll(nullptr, 0, 5); // nothing to wait on: do not spin
+        return ready != 0;   // data, end of data, or an error for sane_read to report
     }
+    if (m_nonBlocking)
+        ::poll(nullptr, 0, 5); // nothing to wait on: do not spin
+    return true;
 }
 
 SanePageReader::Result SanePageReader::read(double dpi)
@@ -176,8 +182,8 @@ SanePageReader::Result SanePageReader::read(double dpi)
                 result.status = SANE_STATUS_CANCELLED;
                 return result;
             }
-            if (m_selectFd >= 0)
-                waitForData();
+            if (m_selectFd >= 0 && !waitForData())
+                continue;
             SANE_Int len = 0;
             status = sane_read(h, chunk.data(), SANE_Int(chunk.size()), &len);
             if (status == SANE_STATUS_EOF)
@@ -187,7 +193,7 @@ SanePageReader::Result SanePageReader::read(double dpi)
                 result.status = status;
                 return result;
             }
-            if (len == 0) {
+            if (len <= 0) {
                 if (m_selectFd < 0)
                     waitForData();
                 continue;

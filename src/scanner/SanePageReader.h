@@ -10,8 +10,9 @@
 // The page size the device announces is checked against a memory limit before
 // anything is allocated, so an oversized page fails cleanly.
 //
-// Where the backend offers it, reads are non-blocking and wait in poll() on the
-// backend's select fd, so a stop is seen within kPollMs while no data comes.
+// Where the backend offers a select fd, reads wait in poll() on it (non-blocking
+// reads where it offers only those), so a stop is seen within kPollMs while no
+// data comes.
 // After a stop the rest of the sheet is read and thrown away rather than cancelled:
 // backends that produce the page in a reader thread (SANE's test backend) end it with
 // an asynchronous pthread_cancel, which is safe only once that thread has written
@@ -44,8 +45,9 @@ public:
 private:
     // After every sane_start: non-blocking where offered, and the fd to wait on.
     void prepareIo();
-    // Waits (at most kPollMs) until data may be there, so stops are seen in time.
-    void waitForData();
+    // Waits (at most kPollMs) until data may be there, so stops are seen in time;
+    // false when none came yet.
+    bool waitForData();
 
     void *m_handle;
     StopFn m_stopRequested;

@@ -74,6 +74,7 @@ SaneTwainControl::~SaneTwainControl()
     // Stop whatever runs, close the device on its own thread and let the worker go
     // with it; the last control also has SANE shut down there. The wait is bounded:
     // a backend that never returns is left behind with the worker it uses.
+    qCDebug(lcScanner) << "closing the scanner control";
     m_worker->requestStop(INT_MAX);
     disconnect(m_worker, nullptr, this, nullptr);
     SaneScanWorker *worker = m_worker;

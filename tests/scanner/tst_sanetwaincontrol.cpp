@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QSignalSpy>
 #include <QtTest>
+#include <memory>
 
 // Against SANE's real test backend, configured by data/sane (SANE_CONFIG_DIR).
 namespace {
@@ -444,16 +445,19 @@ void TestSaneTwainControl::stopDuringBatch()
     QFETCH(QString, how);
     QFETCH(int, minPages);
     QFETCH(int, maxPages);
-    auto *c = new SaneTwainControl;
+    std::unique_ptr<SaneTwainControl> owner(new SaneTwainControl);
+    SaneTwainControl *c = owner.get();
     Recorder r(c);
     resetDevice(*c);
-    // About 160 ms a sheet: a stop finds one being read.
+    // About 360 ms an A5 sheet, the first data of each after 60 ms, longer than the
+    // worker waits in poll(): a stop finds one being read, and reads find no data.
     c->setDeviceOptionOverride("read-delay", true);
-    c->setDeviceOptionOverride("read-delay-duration", 20000);
+    c->setDeviceOptionOverride("read-delay-duration", 60000);
     QVERIFY(open(*c, 20));
+    c->setPageSize(5);
     c->setFeederEnabled(1);
     c->setXferCount(-1);
-    const QSize sheet(165, 233); // the device's 210 x 297 mm at 20 dpi
+    const QSize sheet(115, 166); // A5 at 20 dpi, in whole mm at the top-left of the bed
     int progressAtFirstPage = -1;
     r.onEvent = [&](int) {
         if (r.events.size() == 1)
@@ -480,19 +484,19 @@ void TestSaneTwainControl::stopDuringBatch()
     if (how == QLatin1String("destroy")) {
         QElapsedTimer clock;
         clock.start();
-        delete c;
+        owner.reset();
         QVERIFY2(clock.elapsed() < SaneTwainControl::kShutdownMs,
                  qPrintable(QString::number(clock.elapsed())));
         QVERIFY(r.stopped.isEmpty());
         // SANE starts afresh for the next control.
-        c = new SaneTwainControl;
+        owner.reset(new SaneTwainControl);
+        c = owner.get();
         Recorder again(c);
         resetDevice(*c);
         QVERIFY(open(*c, 20));
         c->Acquire();
         QTRY_VERIFY_WITH_TIMEOUT(again.finished(), kBatchTimeoutMs);
         QCOMPARE(again.events.first().flag, 0);
-        delete c;
         return;
     }
     if (how == QLatin1String("mid sheet") || how == QLatin1String("waiting"))
@@ -511,14 +515,14 @@ void TestSaneTwainControl::stopDuringBatch()
 
     // The next command gets the device at once; nothing of the stopped batch follows.
     c->setManualPageRelease(false);
-    resetDevice(*c);
     QVERIFY(open(*c, 20));
+    c->setPageSize(5);
     c->Acquire();
     QTRY_VERIFY_WITH_TIMEOUT(r.events.size() > pages && r.finished(), kBatchTimeoutMs);
     QCOMPARE(r.events.size(), pages + 1);
     QCOMPARE(r.events.last().flag, 0);
+    QCOMPARE(QSize(r.events.last().width, r.events.last().height), sheet);
     QCOMPARE(r.stopped.size(), 1);
-    delete c;
 }
 
 void TestSaneTwainControl::commandsWithoutSource()
