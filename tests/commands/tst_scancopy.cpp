@@ -370,7 +370,9 @@ void TestScanCopy::stopFeederBatch()
     if (how == QLatin1String("close")) {
         QElapsedTimer clock;
         clock.start();
+        // The window stops the scanner and closes once it has stopped.
         m_w->close();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_w->isVisible(), 10000);
         QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
         const int listed = m_w->Pages->rowCount();
         QVERIFY2(listed >= 3 && listed < 10, qPrintable(QString::number(listed)));
