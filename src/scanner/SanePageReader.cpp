@@ -8,6 +8,8 @@
 #include <cstring>
 #include <poll.h>
 #include <sane/sane.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -91,6 +93,31 @@ SanePageReader::SanePageReader(void *handle, StopFn stopRequested, qint64 maxPag
 {
 }
 
+bool SanePageReader::emptyPipe(qint64 bytes)
+{
+    if (m_selectFd < 0 || bytes <= 0)
+        return false;
+    struct stat st = {};
+    if (::fstat(m_selectFd, &st) != 0 || !S_ISFIFO(st.st_mode))
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<char> sink(64 * 1024);
+    while (bytes > 0 && clock.elapsed() < kDrainMs) {
+        pollfd p{m_selectFd, POLLIN, 0};
+        if (::poll(&p, 1, kPollMs) <= 0)
+            continue;
+        const ssize_t n =
+            ::read(m_selectFd, sink.data(), size_t(qMin<qint64>(bytes, qint64(sink.size()))));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes -= n;
+    }
+    return bytes == 0;
+}
+
 void SanePageReader::prepareIo()
 {
     auto *h = static_cast<SANE_Handle>(m_handle);
@@ -146,14 +173,18 @@ SanePageReader::Result SanePageReader::read(double dpi)
             // start with a guess and grow, within the same limit.
             const qint64 rows =
                 params.lines > 0 ? params.lines : qMin<qint64>(width * 3 / 2, maxRows);
+            const qint64 pageBytes =
+                params.lines > 0 ? qint64(params.bytes_per_line) * params.lines : 0;
             if (params.lines > maxRows || rows <= 0) {
                 result.tooLarge = true;
                 result.status = SANE_STATUS_NO_MEM;
+                result.readerDone = emptyPipe(pageBytes);
                 return result;
             }
             image = QImage(width, int(rows), f.format);
             if (image.isNull()) {
                 result.status = SANE_STATUS_NO_MEM;
+                result.readerDone = emptyPipe(pageBytes);
                 return result;
             }
             if (f.channel >= 0)
@@ -191,6 +222,7 @@ SanePageReader::Result SanePageReader::read(double dpi)
             if (status != SANE_STATUS_GOOD) {
                 result.stopped = draining;
                 result.status = status;
+                result.readerDone = emptyPipe(frameBytes - frameRead);
                 return result;
             }
             if (len <= 0) {

@@ -29,6 +29,9 @@ public:
         bool tooLarge = false; // the page would not fit in the memory limit
         bool stopped = false;  // a stop came: no page; drained tells how it ended
         bool drained = false;  // the sheet was read to its end: no reader is left
+        // After a failure: the backend's data pipe was emptied, its reader thread has
+        // written its last byte and ends by itself.
+        bool readerDone = false;
     };
 
     using ProgressFn = std::function<void(int percent)>;
@@ -43,6 +46,12 @@ public:
     Result read(double dpi);
 
 private:
+    // A transfer that failed leaves the backend's reader thread (if it streams through
+    // a pipe, as the test backend's does) writing the rest of the frame; sane_cancel
+    // would stop it asynchronously in mid-write, where it may hold the locale or the
+    // allocator's lock. The rest of the frame (bytes) is read from the pipe and thrown
+    // away, kDrainMs at most; true when all of it came.
+    bool emptyPipe(qint64 bytes);
     // After every sane_start: non-blocking where offered, and the fd to wait on.
     void prepareIo();
     // Waits (at most kPollMs) until data may be there, so stops are seen in time;

@@ -231,7 +231,7 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
             return;
         }
         if (page.status != SANE_STATUS_GOOD) {
-            if (!stopRequested(batchId))
+            if (!page.readerDone && !stopRequested(batchId))
                 settleBeforeCancel();
             sane_cancel(h);
             if (!stopRequested(batchId))
