@@ -449,15 +449,17 @@ void TestSaneTwainControl::stopDuringBatch()
     SaneTwainControl *c = owner.get();
     Recorder r(c);
     resetDevice(*c);
-    // About 360 ms an A5 sheet, the first data of each after 60 ms, longer than the
-    // worker waits in poll(): a stop finds one being read, and reads find no data.
+    // Small sheets in two pieces, each after 60 ms, longer than the worker waits in
+    // poll(): a stop finds a sheet starting or being read, and reads find no data.
+    // Short enough to be read to its end after a stop even on a busy machine.
     c->setDeviceOptionOverride("read-delay", true);
     c->setDeviceOptionOverride("read-delay-duration", 60000);
     QVERIFY(open(*c, 20));
-    c->setPageSize(5);
+    c->setPageSize(0);
+    c->SetImageLayout(0, 0, 2, 2);
     c->setFeederEnabled(1);
     c->setXferCount(-1);
-    const QSize sheet(115, 166); // A5 at 20 dpi, in whole mm at the top-left of the bed
+    const QSize sheet(40, 40); // 2 x 2 inches at 20 dpi
     int progressAtFirstPage = -1;
     r.onEvent = [&](int) {
         if (r.events.size() == 1)
@@ -516,7 +518,8 @@ void TestSaneTwainControl::stopDuringBatch()
     // The next command gets the device at once; nothing of the stopped batch follows.
     c->setManualPageRelease(false);
     QVERIFY(open(*c, 20));
-    c->setPageSize(5);
+    c->setPageSize(0);
+    c->SetImageLayout(0, 0, 2, 2);
     c->Acquire();
     QTRY_VERIFY_WITH_TIMEOUT(r.events.size() > pages && r.finished(), kBatchTimeoutMs);
     QCOMPARE(r.events.size(), pages + 1);
