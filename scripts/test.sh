@@ -13,7 +13,4 @@ cmake --build "$build" --parallel "$(nproc)"
 bash "$root/scripts/start-services.sh"
 
 cd "$build"
-# One retry: SANE's test backend can, rarely, hang in its own reader thread when a
-# transfer is cancelled (seen about once in twenty runs of the scanner tests);
-# a real fault fails twice.
-ctest --output-on-failure --parallel "$(nproc)" --timeout 600 --repeat until-pass:2
+ctest --output-on-failure --parallel "$(nproc)" --timeout 600

@@ -3,10 +3,9 @@
 #include "widgets/UserPrompts.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QLoggingCategory>
-#include <QTimer>
 #include <cstdio>
+#include <QEvent>
 
 namespace {
 
@@ -48,19 +47,23 @@ void SignalShutdown::closeProgram()
             break;
         modal->close();
     }
-    // The window may close later, once its running batch has ended: quit then.
-    if (m_mainWindow && m_mainWindow->isVisible()) {
-        m_mainWindow->installEventFilter(this);
+    if (m_mainWindow) {
         m_mainWindow->close();
-        if (m_mainWindow->isVisible())
+        if (m_mainWindow->isVisible()) {
+            // It stops the scanner first and closes itself once it has stopped.
+            qCDebug(lcShutdown) << "waiting for the scanner to stop";
+            m_mainWindow->installEventFilter(this);
             return;
+        }
     }
     QCoreApplication::quit();
 }
 
 bool SignalShutdown::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_mainWindow && event->type() == QEvent::Hide)
-        QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+    if (watched == m_mainWindow && event->type() == QEvent::Hide && !m_mainWindow->isVisible()) {
+        m_mainWindow->removeEventFilter(this);
+        QCoreApplication::quit();
+    }
     return QObject::eventFilter(watched, event);
 }

@@ -6,10 +6,10 @@
 
 // Closes the program like File, Exit when a termination signal arrives: open
 // dialogs are dismissed and the main window is closed, so the settings are saved
-// and the working copies handled. The window ends a running batch first (sheets
-// already read are written and listed) and the program quits once it is gone.
-// Messages that come up meanwhile go to stderr instead of a message box nobody
-// may answer.
+// and the working copies handled. A window that first stops a running scan closes
+// itself once the scanner has stopped (sheets already read are listed); the event
+// loop ends then. Messages that come up meanwhile go to stderr instead of a message
+// box nobody may answer.
 class SignalShutdown final : public QObject
 {
     Q_OBJECT

@@ -10,18 +10,13 @@
 
 #include <csignal>
 #include <exception>
+#include <cstdio>
+#include <cstdlib>
 
-int main(int argc, char *argv[])
+namespace {
+
+int runProgram(PagoraApplication &app, const QList<int> &closingSignals)
 {
-    // Before the application object: --version and --help need no display.
-    const int status = CommandLine::handleInfoOptions(argc, argv);
-    if (status >= 0)
-        return status;
-    // Before any thread exists (the application object starts some).
-    const QList<int> closingSignals{SIGTERM, SIGINT, SIGHUP};
-    UnixSignalWatcher::blockInEveryThread(closingSignals);
-    PagoraApplication app(argc, argv);
-
     // The four windows exist, hidden, before the main window is first shown, so
     // a language restored at start reaches all of them.
     Tfrm_Main frm_Main;
@@ -42,4 +37,25 @@ int main(int argc, char *argv[])
         UserPrompts::showError(&frm_Main, QString::fromLocal8Bit(e.what()));
     }
     return app.exec();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // Before the application object: --version and --help need no display.
+    const int status = CommandLine::handleInfoOptions(argc, argv);
+    if (status >= 0)
+        return status;
+    // Before any thread exists (the application object starts some).
+    const QList<int> closingSignals{SIGTERM, SIGINT, SIGHUP};
+    UnixSignalWatcher::blockInEveryThread(closingSignals);
+    PagoraApplication app(argc, argv);
+    const int result = runProgram(app, closingSignals);
+    // The windows have closed and are gone: settings written, pages on disk, the
+    // scanner closed or, if a backend never returned, left behind. Exit handlers are
+    // skipped: one of them may wait for a lock such a backend thread holds, and
+    // nothing of ours is left for them to do.
+    std::fflush(nullptr);
+    std::_Exit(result);
 }

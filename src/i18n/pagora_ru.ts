@@ -877,6 +877,11 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <translation>Не удалось записать файл страницы.</translation>
     </message>
     <message>
+        <source>The scanner does not respond. Switch it off and on, or restart the program.</source>
+        <comment></comment>
+        <translation>Сканер не отвечает. Выключите и снова включите его или перезапустите программу.</translation>
+    </message>
+    <message>
         <source>The scanner cannot scan both sides; only the front sides are scanned.</source>
         <comment></comment>
         <translation>Сканер не может сканировать обе стороны; сканируются только лицевые стороны.</translation>

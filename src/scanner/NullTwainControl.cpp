@@ -11,6 +11,12 @@ int NullTwainControl::StartDevice()
     return 0;
 }
 
+void NullTwainControl::StopDevice()
+{
+    QMetaObject::invokeMethod(
+        this, [this] { emit OnStopped(); }, Qt::QueuedConnection);
+}
+
 int NullTwainControl::OpenDataSource()
 {
     setError(1, tr("No scanner is available"));

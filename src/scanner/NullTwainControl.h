@@ -12,10 +12,7 @@ public:
     explicit NullTwainControl(QObject *parent = nullptr);
 
     int StartDevice() override;
-    void StopDevice() override
-    {
-        QMetaObject::invokeMethod(this, &TTwainControl::OnStopped, Qt::QueuedConnection);
-    }
+    void StopDevice() override;
     int sourceCount() const override { return 0; }
     QString GetSourceProductName(int) const override { return QString(); }
     int OpenDataSource() override;

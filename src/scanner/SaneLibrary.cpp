@@ -2,35 +2,91 @@
 
 #include "scanner/ScannerLog.h"
 
-#include <QCoreApplication>
+#include <QThread>
 #include <csignal>
 #include <sane/sane.h>
 
 namespace {
 
-void shutdownAtExit()
-{
-    SaneLibrary::instance().shutdown();
-}
+thread_local bool t_saneThread = false;
 
 } // namespace
 
 SaneLibrary &SaneLibrary::instance()
 {
-    static SaneLibrary library;
-    return library;
+    // Never destroyed: a thread left in a backend must not outlive its owner object.
+    static auto *library = new SaneLibrary;
+    return *library;
 }
 
-SaneLibrary::~SaneLibrary()
+QThread *SaneLibrary::attach()
 {
-    shutdown();
+    QMutexLocker lock(&m_mutex);
+    if (!m_thread) {
+        m_thread = new QThread;
+        m_thread->setObjectName(QStringLiteral("SANE"));
+        // Direct: runs on the new thread itself, before it handles any call.
+        QObject::connect(
+            m_thread, &QThread::started, m_thread, [] { t_saneThread = true; },
+            Qt::DirectConnection);
+        m_context = new QObject;
+        m_context->moveToThread(m_thread);
+        m_thread->start();
+    }
+    ++m_users;
+    return m_thread;
+}
+
+bool SaneLibrary::detach(QDeadlineTimer deadline)
+{
+    QMutexLocker lock(&m_mutex);
+    if (m_users <= 0 || --m_users > 0 || !m_thread)
+        return true;
+    QThread *thread = m_thread;
+    QObject *context = m_context;
+    m_thread = nullptr;
+    m_context = nullptr;
+    lock.unlock();
+
+    // Queued behind whatever the controls asked for last (closing their devices), and
+    // the thread ends itself only after it, so nothing queued is skipped.
+    QMetaObject::invokeMethod(
+        context,
+        [this] {
+            shutdown();
+            QThread::currentThread()->quit();
+        },
+        Qt::QueuedConnection);
+    if (thread->wait(deadline)) {
+        delete context;
+        delete thread;
+        return true;
+    }
+    // Left as it is: the backend call may still return and touch what it uses.
+    qCWarning(lcScanner) << "a scanner backend did not return; SANE is left running";
+    QMutexLocker again(&m_mutex);
+    m_abandoned = true;
+    return false;
+}
+
+bool SaneLibrary::isAbandoned() const
+{
+    QMutexLocker lock(&m_mutex);
+    return m_abandoned;
+}
+
+bool SaneLibrary::onSaneThread() const
+{
+    return t_saneThread;
 }
 
 bool SaneLibrary::ensureInitialized()
 {
-    QMutexLocker lock(&m_mutex);
+    Q_ASSERT(onSaneThread());
     if (m_initialized)
         return true;
+    if (isAbandoned())
+        return false; // another thread may still be inside a backend
     // Backends stream pages through pipes and sockets; a reader that goes away (a
     // cancelled scan) must give an error code, not end the program.
     std::signal(SIGPIPE, SIG_IGN);
@@ -41,27 +97,18 @@ bool SaneLibrary::ensureInitialized()
         return false;
     }
     m_initialized = true;
-    // Backends keep USB and network resources until sane_exit; release them when the
-    // application object goes away (the static destructor covers programs without one).
-    if (QCoreApplication::instance())
-        qAddPostRoutine(shutdownAtExit);
     qCDebug(lcScanner) << "SANE initialised, version" << SANE_VERSION_MAJOR(version)
                        << SANE_VERSION_MINOR(version) << SANE_VERSION_BUILD(version);
     return true;
 }
 
-bool SaneLibrary::isInitialized() const
-{
-    QMutexLocker lock(&m_mutex);
-    return m_initialized;
-}
-
 bool SaneLibrary::listDevices(QList<ScanRules::DeviceEntry> *devices)
 {
+    Q_ASSERT(onSaneThread());
     devices->clear();
     if (!ensureInitialized())
         return false;
-    QMutexLocker lock(&m_mutex);
+    qCDebug(lcScanner) << "reading the device list";
     const SANE_Device **list = nullptr;
     const SANE_Status status = sane_get_devices(&list, SANE_FALSE);
     if (status != SANE_STATUS_GOOD || !list) {
@@ -89,10 +136,10 @@ bool SaneLibrary::isDeviceListed(const QString &name)
 
 int SaneLibrary::open(const QByteArray &name, void **handle)
 {
+    Q_ASSERT(onSaneThread());
     *handle = nullptr;
     if (!ensureInitialized())
         return SANE_STATUS_IO_ERROR;
-    QMutexLocker lock(&m_mutex);
     SANE_Handle h = nullptr;
     const SANE_Status status = sane_open(name.constData(), &h);
     if (status == SANE_STATUS_GOOD) {
@@ -104,11 +151,9 @@ int SaneLibrary::open(const QByteArray &name, void **handle)
 
 void SaneLibrary::close(void *handle)
 {
-    if (!handle)
-        return;
-    QMutexLocker lock(&m_mutex);
+    Q_ASSERT(onSaneThread());
     // A handle that outlived sane_exit is gone with it; closing it would crash.
-    if (!m_initialized)
+    if (!handle || !m_initialized)
         return;
     sane_close(static_cast<SANE_Handle>(handle));
     --m_openHandles;
@@ -116,12 +161,14 @@ void SaneLibrary::close(void *handle)
 
 void SaneLibrary::shutdown()
 {
-    QMutexLocker lock(&m_mutex);
+    Q_ASSERT(onSaneThread());
     if (!m_initialized)
         return;
     if (m_openHandles > 0)
         qCWarning(lcScanner) << "SANE shut down with" << m_openHandles << "open handle(s)";
+    qCDebug(lcScanner) << "shutting SANE down";
     sane_exit();
+    qCDebug(lcScanner) << "SANE shut down";
     m_initialized = false;
     m_openHandles = 0;
 }

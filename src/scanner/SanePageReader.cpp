@@ -3,8 +3,13 @@
 #include "scanner/ScanRules.h"
 #include "scanner/ScannerLog.h"
 
+#include <QElapsedTimer>
+#include <cerrno>
 #include <cstring>
+#include <poll.h>
 #include <sane/sane.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -81,11 +86,61 @@ void storeLine(const FrameLayout &f, const uchar *in, uchar *out)
 
 } // namespace
 
-SanePageReader::SanePageReader(void *handle, const std::atomic_bool &cancel, qint64 maxPageBytes,
+SanePageReader::SanePageReader(void *handle, StopFn stopRequested, qint64 maxPageBytes,
                                ProgressFn progress)
-    : m_handle(handle), m_cancel(cancel), m_maxPageBytes(maxPageBytes),
+    : m_handle(handle), m_stopRequested(std::move(stopRequested)), m_maxPageBytes(maxPageBytes),
       m_progress(std::move(progress))
 {
+}
+
+bool SanePageReader::emptyPipe(qint64 bytes)
+{
+    if (m_selectFd < 0 || bytes <= 0)
+        return false;
+    struct stat st = {};
+    if (::fstat(m_selectFd, &st) != 0 || !S_ISFIFO(st.st_mode))
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<char> sink(64 * 1024);
+    while (bytes > 0 && clock.elapsed() < kDrainMs) {
+        pollfd p{m_selectFd, POLLIN, 0};
+        if (::poll(&p, 1, kPollMs) <= 0)
+            continue;
+        const ssize_t n =
+            ::read(m_selectFd, sink.data(), size_t(qMin<qint64>(bytes, qint64(sink.size()))));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes -= n;
+    }
+    return bytes == 0;
+}
+
+void SanePageReader::prepareIo()
+{
+    auto *h = static_cast<SANE_Handle>(m_handle);
+    SANE_Int fd = -1;
+    m_selectFd = sane_get_select_fd(h, &fd) == SANE_STATUS_GOOD ? fd : -1;
+    // With a select fd the reads stay blocking and are made only once poll() says
+    // data is there. The test backend's non-blocking mode takes a read that finds
+    // no data yet for the end of the page and stops its reader thread as it starts.
+    m_nonBlocking = m_selectFd < 0 && sane_set_io_mode(h, SANE_TRUE) == SANE_STATUS_GOOD;
+}
+
+bool SanePageReader::waitForData()
+{
+    if (m_selectFd >= 0) {
+        pollfd p{m_selectFd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, kPollMs);
+        if (ready < 0 && errno != EINTR)
+            m_selectFd = -1; // not pollable after all: plain reads from now on
+        return ready != 0;   // data, end of data, or an error for sane_read to report
+    }
+    if (m_nonBlocking)
+        ::poll(nullptr, 0, 5); // nothing to wait on: do not spin
+    return true;
 }
 
 SanePageReader::Result SanePageReader::read(double dpi)
@@ -97,6 +152,9 @@ SanePageReader::Result SanePageReader::read(double dpi)
     bool first = true;
     std::vector<uchar> chunk(kChunkBytes);
 
+    bool draining = false;
+    QElapsedTimer drainClock;
+    prepareIo();
     for (;;) {
         SANE_Parameters params;
         SANE_Status status = sane_get_parameters(h, &params);
@@ -115,14 +173,18 @@ SanePageReader::Result SanePageReader::read(double dpi)
             // start with a guess and grow, within the same limit.
             const qint64 rows =
                 params.lines > 0 ? params.lines : qMin<qint64>(width * 3 / 2, maxRows);
+            const qint64 pageBytes =
+                params.lines > 0 ? qint64(params.bytes_per_line) * params.lines : 0;
             if (params.lines > maxRows || rows <= 0) {
                 result.tooLarge = true;
                 result.status = SANE_STATUS_NO_MEM;
+                result.readerDone = emptyPipe(pageBytes);
                 return result;
             }
             image = QImage(width, int(rows), f.format);
             if (image.isNull()) {
                 result.status = SANE_STATUS_NO_MEM;
+                result.readerDone = emptyPipe(pageBytes);
                 return result;
             }
             if (f.channel >= 0)
@@ -142,19 +204,34 @@ SanePageReader::Result SanePageReader::read(double dpi)
         int row = 0;
 
         for (;;) {
-            if (m_cancel.load()) {
-                sane_cancel(h);
+            if (!draining && m_stopRequested()) {
+                draining = true;
+                drainClock.start();
+            }
+            if (draining && drainClock.elapsed() > kDrainMs) {
+                result.stopped = true;
                 result.status = SANE_STATUS_CANCELLED;
                 return result;
             }
+            if (m_selectFd >= 0 && !waitForData())
+                continue;
             SANE_Int len = 0;
             status = sane_read(h, chunk.data(), SANE_Int(chunk.size()), &len);
             if (status == SANE_STATUS_EOF)
                 break;
             if (status != SANE_STATUS_GOOD) {
+                result.stopped = draining;
                 result.status = status;
+                result.readerDone = emptyPipe(frameBytes - frameRead);
                 return result;
             }
+            if (len <= 0) {
+                if (m_selectFd < 0)
+                    waitForData();
+                continue;
+            }
+            if (draining)
+                continue;
             const uchar *in = chunk.data();
             qint64 left = len;
             frameRead += len;
@@ -167,7 +244,6 @@ SanePageReader::Result SanePageReader::read(double dpi)
                 if (lineFill == params.bytes_per_line) {
                     if (row >= image.height() && params.lines <= 0) {
                         if (image.height() >= maxRows) {
-                            sane_cancel(h);
                             result.tooLarge = true;
                             result.status = SANE_STATUS_NO_MEM;
                             return result;
@@ -175,7 +251,6 @@ SanePageReader::Result SanePageReader::read(double dpi)
                         image = image.copy(0, 0, width,
                                            int(qMin<qint64>(maxRows, qint64(image.height()) * 2)));
                         if (image.isNull()) {
-                            sane_cancel(h);
                             result.status = SANE_STATUS_NO_MEM;
                             return result;
                         }
@@ -193,6 +268,12 @@ SanePageReader::Result SanePageReader::read(double dpi)
                 m_progress(
                     int((doneBefore + qMin(frameRead, frameBytes)) * 100 / (frameBytes * frames)));
         }
+        if (draining) {
+            result.stopped = true;
+            result.drained = true;
+            result.status = SANE_STATUS_CANCELLED;
+            return result;
+        }
         rowsRead = qMax(rowsRead, qMin(row, image.height()));
         if (params.last_frame)
             break;
@@ -201,6 +282,7 @@ SanePageReader::Result SanePageReader::read(double dpi)
             result.status = status;
             return result;
         }
+        prepareIo();
         first = false;
     }
 

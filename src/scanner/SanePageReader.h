@@ -9,6 +9,16 @@
 // (held as Format_BGR888).
 // The page size the device announces is checked against a memory limit before
 // anything is allocated, so an oversized page fails cleanly.
+//
+// Where the backend offers a select fd, reads wait in poll() on it (non-blocking
+// reads where it offers only those), so a stop is seen within kPollMs while no
+// data comes.
+// After a stop the rest of the sheet is read and thrown away rather than cancelled:
+// backends that produce the page in a reader thread (SANE's test backend) end it with
+// an asynchronous pthread_cancel, which is safe only once that thread has written
+// its last byte; cancelled while it starts or while a write fails, it can die holding
+// the allocator's or the locale lock and hang the process. Only a sheet that does not
+// end within kDrainMs is left to sane_cancel.
 class SanePageReader final
 {
 public:
@@ -17,19 +27,41 @@ public:
         int status = 0; // SANE_Status of the transfer
         QImage image;
         bool tooLarge = false; // the page would not fit in the memory limit
+        bool stopped = false;  // a stop came: no page; drained tells how it ended
+        bool drained = false;  // the sheet was read to its end: no reader is left
+        // After a failure: the backend's data pipe was emptied, its reader thread has
+        // written its last byte and ends by itself.
+        bool readerDone = false;
     };
 
     using ProgressFn = std::function<void(int percent)>;
+    using StopFn = std::function<bool()>;
 
-    SanePageReader(void *handle, const std::atomic_bool &cancel, qint64 maxPageBytes,
-                   ProgressFn progress);
+    static constexpr int kPollMs = 50;
+    static constexpr int kDrainMs = 500;
+
+    SanePageReader(void *handle, StopFn stopRequested, qint64 maxPageBytes, ProgressFn progress);
 
     // Call after sane_start returned SANE_STATUS_GOOD; dpi is stored in the image.
     Result read(double dpi);
 
 private:
+    // A transfer that failed leaves the backend's reader thread (if it streams through
+    // a pipe, as the test backend's does) writing the rest of the frame; sane_cancel
+    // would stop it asynchronously in mid-write, where it may hold the locale or the
+    // allocator's lock. The rest of the frame (bytes) is read from the pipe and thrown
+    // away, kDrainMs at most; true when all of it came.
+    bool emptyPipe(qint64 bytes);
+    // After every sane_start: non-blocking where offered, and the fd to wait on.
+    void prepareIo();
+    // Waits (at most kPollMs) until data may be there, so stops are seen in time;
+    // false when none came yet.
+    bool waitForData();
+
     void *m_handle;
-    const std::atomic_bool &m_cancel;
+    StopFn m_stopRequested;
     qint64 m_maxPageBytes;
     ProgressFn m_progress;
+    int m_selectFd = -1;
+    bool m_nonBlocking = false;
 };

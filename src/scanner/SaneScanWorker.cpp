@@ -22,7 +22,8 @@ SaneScanWorker::SaneScanWorker(QObject *parent)
 
 SaneScanWorker::~SaneScanWorker()
 {
-    closeDevice();
+    // Deleted on the SANE thread after closeDevice(); nothing is left to close.
+    Q_ASSERT(!m_handle);
 }
 
 qint64 SaneScanWorker::defaultMaxPageBytes()
@@ -73,10 +74,7 @@ OpenResult SaneScanWorker::openDevice(const QByteArray &name, const OptionOverri
         }
         return result;
     }
-    {
-        QMutexLocker lock(&m_handleMutex);
-        m_handle = handle;
-    }
+    m_handle = handle;
     m_deviceName = name;
     SaneOptions options(m_handle);
     for (const auto &o : overrides) {
@@ -95,21 +93,26 @@ OpenResult SaneScanWorker::openDevice(const QByteArray &name, const OptionOverri
 
 void SaneScanWorker::closeDevice()
 {
-    void *handle = nullptr;
-    {
-        QMutexLocker lock(&m_handleMutex);
-        handle = m_handle;
+    Q_ASSERT(SaneLibrary::instance().onSaneThread());
+    if (m_handle) {
+        // Every batch ends its own scan cycle; this only covers one cut short by an
+        // error, and is a no-op for a device that is not scanning.
+        sane_cancel(static_cast<SANE_Handle>(m_handle));
+        SaneLibrary::instance().close(m_handle);
         m_handle = nullptr;
-    }
-    if (handle) {
-        sane_cancel(static_cast<SANE_Handle>(handle));
-        SaneLibrary::instance().close(handle);
     }
     m_caps = DeviceCaps();
 }
 
+void SaneScanWorker::closeAndReport(int stopId)
+{
+    closeDevice();
+    emit stopped(stopId);
+}
+
 ApplyResult SaneScanWorker::applySettings(const ScanSettings &settings)
 {
+    Q_ASSERT(SaneLibrary::instance().onSaneThread());
     if (!m_handle) {
         ApplyResult result;
         result.errorCode = ScanError::NotOpen;
@@ -133,10 +136,9 @@ int SaneScanWorker::readFeederLoaded(const ScanSettings &settings)
 
 void SaneScanWorker::settleBeforeCancel()
 {
-    // Several backends (SANE's test backend among them) produce the page in a reader
-    // thread that sane_cancel stops asynchronously. A transfer that failed early may
-    // leave that thread inside the allocator, and stopping it there dead-locks the
-    // process. Give it a moment to reach its blocking write first.
+    // A transfer that failed at once (an injected read status) leaves the backend's
+    // reader thread starting up, possibly inside the allocator, and sane_cancel stops
+    // it asynchronously. Give it a moment to reach its blocking write first.
     constexpr int kSettleMs = 200;
     QThread::msleep(kSettleMs);
 }
@@ -151,20 +153,13 @@ int SaneScanWorker::errorFor(int saneStatus)
     return ScanError::fromSaneStatus(saneStatus);
 }
 
-void SaneScanWorker::requestCancel(int batchId)
+void SaneScanWorker::requestStop(int batchId)
 {
-    int seen = m_cancelUpTo.load();
-    while (seen < batchId && !m_cancelUpTo.compare_exchange_weak(seen, batchId)) {
+    int seen = m_stopUpTo.load();
+    while (seen < batchId && !m_stopUpTo.compare_exchange_weak(seen, batchId)) {
     }
-    m_cancel = true;
-    {
-        QMutexLocker lock(&m_flowMutex);
-        m_flow.wakeAll();
-    }
-    QMutexLocker lock(&m_handleMutex);
-    // sane_cancel may be called from another thread to end a blocked sane_read.
-    if (m_handle)
-        sane_cancel(static_cast<SANE_Handle>(m_handle));
+    QMutexLocker lock(&m_flowMutex);
+    m_flow.wakeAll();
 }
 
 void SaneScanWorker::pageHandled()
@@ -175,25 +170,19 @@ void SaneScanWorker::pageHandled()
     m_flow.wakeAll();
 }
 
-bool SaneScanWorker::waitForSlot()
+void SaneScanWorker::waitForSlot(int batchId)
 {
+    // A stop ends the wait: the page has left the scanner and is announced anyway.
     QMutexLocker lock(&m_flowMutex);
-    while (m_inFlight >= kMaxPagesInFlight && !m_cancel)
+    while (m_inFlight >= kMaxPagesInFlight && !stopRequested(batchId))
         m_flow.wait(&m_flowMutex, 100);
-    if (m_cancel)
-        return false;
     ++m_inFlight;
-    return true;
 }
 
 void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
 {
-    // Cleared first and then set again from the token: a cancel racing with this
-    // start is seen either way.
-    m_cancel = false;
-    if (m_cancelUpTo.load() >= batchId)
-        m_cancel = true;
-    if (m_cancel)
+    Q_ASSERT(SaneLibrary::instance().onSaneThread());
+    if (stopRequested(batchId))
         return;
     {
         QMutexLocker lock(&m_flowMutex);
@@ -219,23 +208,35 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
             emit progress(batchId, percent);
         }
     };
-    SanePageReader reader(m_handle, m_cancel, m_maxPageBytes.load(), report);
+    SanePageReader reader(
+        m_handle, [this, batchId] { return stopRequested(batchId); }, m_maxPageBytes.load(),
+        report);
 
+    if (stopRequested(batchId))
+        return;
     int status = sane_start(h);
     if (status != SANE_STATUS_GOOD) {
         sane_cancel(h);
-        if (!m_cancel)
+        if (!stopRequested(batchId))
             emit acquisitionFailed(batchId, errorFor(status));
         return;
     }
     for (int count = 1;; ++count) {
         report(0);
         SanePageReader::Result page = reader.read(applied.resolution);
+        if (page.stopped) {
+            // Read to its end, the sheet left no reader behind; cut short, it is
+            // the backend's to stop.
+            sane_cancel(h);
+            qCDebug(lcScanner) << "batch" << batchId << "stopped at sheet" << count
+                               << (page.drained ? "(read to its end)" : "(cancelled)");
+            return;
+        }
         if (page.status != SANE_STATUS_GOOD) {
-            if (!m_cancel)
+            if (!page.readerDone && !stopRequested(batchId))
                 settleBeforeCancel();
             sane_cancel(h);
-            if (!m_cancel)
+            if (!stopRequested(batchId))
                 emit acquisitionFailed(batchId, page.tooLarge ? int(ScanError::OutOfMemory)
                                                               : errorFor(page.status));
             return;
@@ -247,10 +248,10 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
             page.image = page.image.convertToFormat(QImage::Format_Grayscale8);
 
         // Start the next sheet before announcing this one, so the page's event can
-        // tell whether it is the last.
+        // tell whether it is the last. After a stop no sheet is started.
         ScannedPage out;
         out.image = page.image;
-        if (count < limit) {
+        if (count < limit && !stopRequested(batchId)) {
             status = sane_start(h);
             if (status == SANE_STATUS_GOOD)
                 out.more = true;
@@ -259,10 +260,7 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
         }
         if (!out.more)
             sane_cancel(h); // ends the scan cycle
-        if (!waitForSlot()) {
-            sane_cancel(h);
-            return;
-        }
+        waitForSlot(batchId);
         emit pageReady(batchId, out);
         if (!out.more)
             return;

@@ -7,10 +7,11 @@
 #include <QWaitCondition>
 #include <atomic>
 
-// Owns the SANE handle and runs every call on it. Lives on the control's worker
-// thread: the control calls the public methods only through
+// Owns the SANE handle and makes every call on it, on the SANE thread (see
+// SaneLibrary): the control calls the public methods only through queued
 // QMetaObject::invokeMethod; results come back as values or queued signals.
-// requestCancel(), pageHandled() and setMaxPageBytes() are the thread-safe exceptions.
+// requestStop(), pageHandled() and setMaxPageBytes() are the thread-safe exceptions:
+// they only set flags the worker reads between two reads from the device.
 class SaneScanWorker final : public QObject
 {
     Q_OBJECT
@@ -20,20 +21,24 @@ public:
     explicit SaneScanWorker(QObject *parent = nullptr);
     ~SaneScanWorker() override;
 
-    // Worker thread only.
+    // SANE thread only.
     bool listDevices(QList<ScanRules::DeviceEntry> *devices);
     // Reads the list and answers with devicesListed; the caller goes on meanwhile.
     void listDevicesFor(int requestId);
     OpenResult openDevice(const QByteArray &name, const OptionOverrides &overrides);
     void closeDevice();
+    // Closes the device and answers with stopped(stopId). Queued after a stop, it
+    // runs once the stopped batch has ended.
+    void closeAndReport(int stopId);
     ApplyResult applySettings(const ScanSettings &settings);
     int readFeederLoaded(const ScanSettings &settings);
     void acquire(const ScanSettings &settings, int batchId);
 
     // Any thread.
-    // Cancels batch batchId and every earlier one, also one whose acquire() has
-    // not started yet: a stop that arrives first is not forgotten.
-    void requestCancel(int batchId);
+    // Stops batch batchId and every earlier one, also one whose acquire() has not
+    // started yet: a stop that arrives first is not forgotten. Sheets already read
+    // are still announced; the sheet being read is dropped and no other is started.
+    void requestStop(int batchId);
     void pageHandled();
     void setMaxPageBytes(qint64 bytes) { m_maxPageBytes = bytes; }
 
@@ -48,18 +53,18 @@ signals:
     void progress(int batchId, int percent);
     void acquisitionFailed(int batchId, int errorCode);
     void devicesListed(int requestId, bool ok, const QList<ScanRules::DeviceEntry> &devices);
+    void stopped(int stopId);
 
 private:
     int errorFor(int saneStatus);
-    bool waitForSlot();
+    bool stopRequested(int batchId) const { return m_stopUpTo.load() >= batchId; }
+    void waitForSlot(int batchId);
     static void settleBeforeCancel();
 
-    QMutex m_handleMutex; // guards m_handle against requestCancel from the UI thread
     void *m_handle = nullptr;
     QByteArray m_deviceName;
     DeviceCaps m_caps;
-    std::atomic_bool m_cancel{false}; // the running batch; the reader polls it
-    std::atomic_int m_cancelUpTo{0};  // batches up to this id are cancelled
+    std::atomic_int m_stopUpTo{0}; // batches up to this id are stopped
     std::atomic<qint64> m_maxPageBytes;
     QMutex m_flowMutex;
     QWaitCondition m_flow;

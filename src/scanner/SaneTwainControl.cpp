@@ -2,11 +2,16 @@
 
 #include "scanner/BlankPageDetector.h"
 #include "scanner/PageImageWriter.h"
+#include "scanner/SaneLibrary.h"
 #include "scanner/SaneScanWorker.h"
 #include "scanner/ScanErrors.h"
 #include "scanner/ScannerLog.h"
 
+#include <QDeadlineTimer>
 #include <QPointer>
+#include <QSemaphore>
+#include <climits>
+#include <memory>
 
 namespace {
 
@@ -16,22 +21,40 @@ constexpr int kStateOpen = 4;
 constexpr int kStateAcquiring = 5;
 constexpr int kStateMoreFollow = 6;
 
-// Runs f on the worker's thread and waits for it: for quick option calls only.
-template<typename F>
-void onWorker(SaneScanWorker *worker, F &&f)
-{
-    QMetaObject::invokeMethod(worker, std::forward<F>(f), Qt::BlockingQueuedConnection);
-}
-
 } // namespace
+
+template<typename R, typename F>
+bool SaneTwainControl::askWorker(F f, R *result, int timeoutMs)
+{
+    // Shared with the queued call: a late answer lands here, not on a dead stack.
+    struct Reply
+    {
+        QSemaphore done;
+        R value{};
+    };
+    auto reply = std::make_shared<Reply>();
+    QMetaObject::invokeMethod(
+        m_worker,
+        [reply, f = std::move(f)]() mutable {
+            reply->value = f();
+            reply->done.release();
+        },
+        Qt::QueuedConnection);
+    if (!reply->done.tryAcquire(1, timeoutMs)) {
+        qCWarning(lcScanner) << "the scanner worker did not answer within" << timeoutMs << "ms";
+        setError(ScanError::NotResponding, ScanError::text(ScanError::NotResponding));
+        return false;
+    }
+    *result = std::move(reply->value);
+    return true;
+}
 
 SaneTwainControl::SaneTwainControl(QObject *parent) : TTwainControl(parent)
 {
     qRegisterMetaType<ScannedPage>();
     qRegisterMetaType<QList<ScanRules::DeviceEntry>>();
     m_worker = new SaneScanWorker;
-    m_worker->moveToThread(&m_thread);
-    connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+    m_worker->moveToThread(SaneLibrary::instance().attach());
     connect(m_worker, &SaneScanWorker::pageReady, this, &SaneTwainControl::onPageReady,
             Qt::QueuedConnection);
     connect(m_worker, &SaneScanWorker::progress, this, &SaneTwainControl::onProgress,
@@ -40,21 +63,32 @@ SaneTwainControl::SaneTwainControl(QObject *parent) : TTwainControl(parent)
             Qt::QueuedConnection);
     connect(m_worker, &SaneScanWorker::devicesListed, this, &SaneTwainControl::onDevicesListed,
             Qt::QueuedConnection);
+    connect(m_worker, &SaneScanWorker::stopped, this, &SaneTwainControl::onStopped,
+            Qt::QueuedConnection);
     m_progressTimer.setSingleShot(true);
     connect(&m_progressTimer, &QTimer::timeout, this, &SaneTwainControl::flushProgress);
-    m_thread.setObjectName(QStringLiteral("SANE worker"));
-    m_thread.start();
 }
 
 SaneTwainControl::~SaneTwainControl()
 {
-    // Cancel, then close the handle on its own thread, quit, wait. A transfer blocked
-    // in the device is ended by the cancel, so this returns promptly.
-    m_worker->requestCancel(m_batchId);
+    // Stop whatever runs, close the device on its own thread and let the worker go
+    // with it; the last control also has SANE shut down there. The wait is bounded:
+    // a backend that never returns is left behind with the worker it uses.
+    qCDebug(lcScanner) << "closing the scanner control";
+    m_worker->requestStop(INT_MAX);
+    disconnect(m_worker, nullptr, this, nullptr);
     SaneScanWorker *worker = m_worker;
-    onWorker(worker, [worker] { worker->closeDevice(); });
-    m_thread.quit();
-    m_thread.wait();
+    QMetaObject::invokeMethod(
+        worker,
+        [worker] {
+            worker->closeDevice();
+            worker->deleteLater();
+        },
+        Qt::QueuedConnection);
+    const qint64 waited = m_stopsPending > 0 && m_stopClock.isValid() ? m_stopClock.elapsed() : 0;
+    const qint64 budget = qMax<qint64>(200, kShutdownMs - waited);
+    if (!SaneLibrary::instance().detach(QDeadlineTimer(budget)))
+        qCWarning(lcScanner) << "scanner worker left behind after" << budget << "ms";
 }
 
 int SaneTwainControl::StartDevice()
@@ -64,13 +98,17 @@ int SaneTwainControl::StartDevice()
     // without blocking. An empty list is not read again here: the caller's source index
     // belongs to the list it shows, so a new device could not be chosen anyway.
     if (!m_listed) {
-        bool ok = false;
-        QList<ScanRules::DeviceEntry> devices;
+        using Listing = QPair<bool, QList<ScanRules::DeviceEntry>>;
+        Listing listing;
         SaneScanWorker *worker = m_worker;
-        onWorker(worker, [&] { ok = worker->listDevices(&devices); });
-        if (!ok)
+        const auto list = [worker] {
+            Listing l;
+            l.first = worker->listDevices(&l.second);
+            return l;
+        };
+        if (!askWorker(list, &listing, kListAnswerMs) || !listing.first)
             return 0;
-        takeDeviceList(devices);
+        takeDeviceList(listing.second);
     }
     if (sourceIndex() < 0 || sourceIndex() >= m_devices.size())
         TTwainControl::setSourceIndex(m_devices.isEmpty() ? -1 : 0);
@@ -80,7 +118,7 @@ int SaneTwainControl::StartDevice()
 void SaneTwainControl::ListSources()
 {
     if (m_open && !m_busy)
-        StopDevice();
+        closeQuietly();
     const int request = ++m_listRequest;
     SaneScanWorker *worker = m_worker;
     QMetaObject::invokeMethod(
@@ -111,20 +149,49 @@ void SaneTwainControl::takeDeviceList(const QList<ScanRules::DeviceEntry> &devic
 
 void SaneTwainControl::StopDevice()
 {
-    // Also when the batch's acquire() has not started yet: it must not start then.
-    m_worker->requestCancel(m_batchId);
-    SaneScanWorker *worker = m_worker;
-    onWorker(worker, [worker] { worker->closeDevice(); });
-    ++m_batchId; // events of the stopped batch still in the queue are dropped
-    m_busy = false;
+    if (m_stopsPending++ == 0)
+        m_stopClock.start();
+    if (m_busy) {
+        // The worker sees the flag between two reads; what it has read completely
+        // still comes, then the answer below.
+        m_stoppingBatch = m_batchId;
+        m_worker->requestStop(m_batchId);
+        m_busy = false;
+    } else {
+        m_state = kStateClosed;
+    }
     m_open = false;
-    m_state = kStateClosed;
     m_progressTimer.stop();
     m_pendingPercent = -1;
-    m_buffer.clear();
-    QMetaObject::invokeMethod(this, &TTwainControl::OnStopped, Qt::QueuedConnection);
     m_caps = DeviceCaps();
     m_effectiveResolution = 0;
+    const int stopId = ++m_lastStopId;
+    SaneScanWorker *worker = m_worker;
+    QMetaObject::invokeMethod(
+        worker, [worker, stopId] { worker->closeAndReport(stopId); }, Qt::QueuedConnection);
+}
+
+void SaneTwainControl::onStopped(int stopId)
+{
+    Q_UNUSED(stopId)
+    if (--m_stopsPending == 0) {
+        m_stoppingBatch = 0;
+        m_stopClock.invalidate();
+        if (!m_busy)
+            m_state = m_open ? kStateOpen : kStateClosed;
+    }
+    emit OnStopped();
+}
+
+void SaneTwainControl::closeQuietly()
+{
+    m_open = false;
+    m_state = kStateClosed;
+    m_caps = DeviceCaps();
+    m_effectiveResolution = 0;
+    SaneScanWorker *worker = m_worker;
+    QMetaObject::invokeMethod(
+        worker, [worker] { worker->closeDevice(); }, Qt::QueuedConnection);
 }
 
 int SaneTwainControl::sourceCount() const
@@ -144,11 +211,18 @@ QString SaneTwainControl::deviceName(int index) const
 
 int SaneTwainControl::OpenDataSource()
 {
-    if (m_open || m_busy)
-        StopDevice();
+    if (m_busy) {
+        // A batch still running belongs to an earlier command: it ends here, and
+        // its remaining events are dropped.
+        m_worker->requestStop(m_batchId);
+        ++m_batchId;
+        endBatch();
+    }
+    if (m_open)
+        closeQuietly();
     clearError();
-    if (!m_listed)
-        StartDevice();
+    if (!m_listed && !StartDevice())
+        return 0;
     const int index = sourceIndex();
     if (index < 0 || index >= m_devices.size()) {
         setError(ScanError::NoSource, ScanError::text(ScanError::NoSource));
@@ -158,7 +232,10 @@ int SaneTwainControl::OpenDataSource()
     const QByteArray name = m_devices.at(index).name.toUtf8();
     const OptionOverrides overrides = m_overrides;
     SaneScanWorker *worker = m_worker;
-    onWorker(worker, [&] { result = worker->openDevice(name, overrides); });
+    // Queued behind a stop still under way: the device is opened once it is closed.
+    if (!askWorker([worker, name, overrides] { return worker->openDevice(name, overrides); },
+                   &result, kAnswerMs))
+        return 0;
     if (result.errorCode != 0) {
         setError(result.errorCode, ScanError::text(result.errorCode));
         m_listed = false; // the device may have gone: read the list at the next start
@@ -190,7 +267,9 @@ void SaneTwainControl::applyToDevice()
     ApplyResult result;
     const ScanSettings settings = m_settings;
     SaneScanWorker *worker = m_worker;
-    onWorker(worker, [&] { result = worker->applySettings(settings); });
+    if (!askWorker([worker, settings] { return worker->applySettings(settings); }, &result,
+                   kAnswerMs))
+        return;
     m_effectiveResolution = result.resolution;
     noteError(result.errorCode);
 }
@@ -246,10 +325,14 @@ int SaneTwainControl::feederLoaded() const
         return 0;
     if (m_busy)
         return 1;
-    int loaded = 1;
+    int loaded = 0;
     const ScanSettings settings = m_settings;
     SaneScanWorker *worker = m_worker;
-    onWorker(worker, [&] { loaded = worker->readFeederLoaded(settings); });
+    // The caller's own error comes through errorCode; const only towards the caller.
+    auto *self = const_cast<SaneTwainControl *>(this);
+    if (!self->askWorker([worker, settings] { return worker->readFeederLoaded(settings); }, &loaded,
+                         kAnswerMs))
+        return 0;
     return loaded;
 }
 
@@ -308,11 +391,16 @@ void SaneTwainControl::Acquire()
 
 void SaneTwainControl::onPageReady(int batchId, const ScannedPage &page)
 {
-    if (batchId != m_batchId)
+    // A page read completely before a stop is still delivered; the state stays
+    // non-zero until OnStopped, which ends the batch.
+    const bool stopping = m_stopsPending > 0 && batchId == m_stoppingBatch;
+    if (!stopping && (batchId != m_batchId || !m_busy))
         return;
     flushProgress();
     m_buffer.append(page.image);
-    if (page.more) {
+    if (stopping) {
+        m_state = kStateAcquiring;
+    } else if (page.more) {
         m_state = kStateMoreFollow;
     } else {
         endBatch();
@@ -332,7 +420,7 @@ void SaneTwainControl::releasePage()
 
 void SaneTwainControl::onFailed(int batchId, int code)
 {
-    if (batchId != m_batchId)
+    if (batchId != m_batchId || !m_busy)
         return;
     flushProgress();
     endBatch();

@@ -5,16 +5,17 @@
 #include "scanner/TTwainControl.h"
 
 #include <QElapsedTimer>
-#include <QThread>
 #include <QTimer>
 
 class SaneScanWorker;
 
-// The scanner control over SANE. The SANE handle belongs to a worker on its own
-// thread; this object lives on the UI thread and talks to the worker by queued
-// calls. Quick calls whose answer the caller needs at once (the device list,
-// opening, applying a setting and reading it back, the paper sensor) wait for the
-// worker; Acquire never waits, and pages arrive as queued events.
+// The scanner control over SANE. The SANE handle belongs to a worker on the SANE
+// thread (SaneLibrary); this object lives on the UI thread and talks to the worker
+// by queued calls. Quick calls whose answer the caller needs at once (the device
+// list, opening, applying a setting and reading it back, the paper sensor) wait for
+// the worker, but only kAnswerMs (kListAnswerMs for the device list): a worker that
+// does not answer by then gives error 16 instead of a frozen window. Acquire and
+// StopDevice never wait; pages and OnStopped arrive as queued events.
 //
 // Behaviour worth knowing:
 // - pageSize: 1..15 are the sizes of the size list at the top-left of the bed,
@@ -24,7 +25,11 @@ class SaneScanWorker;
 //   dataSourceState reads 0 exactly during the last page's OnPostScan. A failure
 //   on a later sheet ends the batch with the error set on the last good page.
 // - dataSourceState: 0 closed or finished, 4 open, 5 acquiring, 6 a page is being
-//   handled and another follows.
+//   handled and another follows. After StopDevice during a batch it stays non-zero
+//   (pages read before the stop may still arrive) until OnStopped.
+// - Destroying the control stops and closes the device on the SANE thread and
+//   waits kShutdownMs at most, counted from the first unanswered StopDevice; a
+//   backend that does not return by then is left behind (SaneLibrary::isAbandoned).
 // - Only the newest two images are kept; numImages still counts all of them.
 // - Error codes and texts: see scanner/ScanErrors.h. A page file that cannot be
 //   written sets code 15 with the path, so the failure reaches the status line.
@@ -81,7 +86,18 @@ public:
     // SANE device name of a source, e.g. "test:0".
     QString deviceName(int index) const;
 
+    static constexpr int kAnswerMs = 5000;
+    static constexpr int kListAnswerMs = 15000;
+    static constexpr int kShutdownMs = 1500;
+
 private:
+    // Runs f on the worker and waits for its result, timeoutMs at most; false (and
+    // error 16) when the worker did not answer in time.
+    template<typename R, typename F>
+    bool askWorker(F f, R *result, int timeoutMs);
+    void onStopped(int stopId);
+    // Closes an idle source without the OnStopped of a StopDevice.
+    void closeQuietly();
     void onDevicesListed(int requestId, bool ok, const QList<ScanRules::DeviceEntry> &devices);
     void takeDeviceList(const QList<ScanRules::DeviceEntry> &devices);
     void onPageReady(int batchId, const ScannedPage &page);
@@ -93,7 +109,6 @@ private:
     void noteError(int code);
     void endBatch();
 
-    QThread m_thread;
     SaneScanWorker *m_worker = nullptr;
     QList<ScanRules::DeviceEntry> m_devices;
     QStringList m_names;
@@ -102,7 +117,11 @@ private:
     bool m_busy = false;
     int m_state = 0;
     int m_batchId = 0;
-    int m_listRequest = 0; // only the newest ListSources is answered
+    int m_stopsPending = 0;  // StopDevice calls not answered by OnStopped yet
+    int m_stoppingBatch = 0; // its pages are still delivered until then
+    int m_lastStopId = 0;
+    QElapsedTimer m_stopClock; // since the oldest unanswered stop
+    int m_listRequest = 0;     // only the newest ListSources is answered
     DeviceCaps m_caps;
     ScanSettings m_settings;
     int m_effectiveResolution = 0; // 0: not applied to a device yet

@@ -80,6 +80,9 @@ QString text(int code)
         return QCoreApplication::translate(ctx, "No scanner is open.");
     case WriteFailed:
         return QCoreApplication::translate(ctx, "A page file could not be written.");
+    case NotResponding:
+        return QCoreApplication::translate(ctx, "The scanner does not respond. Switch it off and "
+                                                "on, or restart the program.");
     case FeatureUnavailable:
         return QCoreApplication::translate(ctx, "The scanner cannot scan both sides; only the "
                                                 "front sides are scanned.");

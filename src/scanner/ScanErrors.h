@@ -20,6 +20,7 @@
 //  13  no scanner is open (acquire before OpenDataSource)
 //  14  any other scanner failure
 //  15  a page file could not be written (SaveImage; the text names the file)
+//  16  the scanner did not answer in time (its driver is stuck); restart the program
 //  39  warning: a requested feature is not available and was left out
 //      (duplex on a single-sided feeder); the command goes on
 //  45  warning: a value was adjusted to what the scanner accepts
@@ -46,6 +47,7 @@ enum Code
     NotOpen = 13,
     Other = 14,
     WriteFailed = 15,
+    NotResponding = 16,
     FeatureUnavailable = 39,
     ValueAdjusted = 45,
 };

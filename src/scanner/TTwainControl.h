@@ -34,6 +34,11 @@ public:
     // source properties then describe the new list. The default asks StartDevice at
     // once (and so may signal before returning), for controls whose list costs nothing.
     virtual void ListSources() { emit OnSourcesListed(StartDevice()); }
+    // Ends a running batch and closes the source. Returns at once; OnStopped follows,
+    // exactly once per call and never from inside it, once the batch has ended and the
+    // source is closed. Pages read completely before the stop still arrive through
+    // OnPostScan(0) before OnStopped (only the sheet being read is dropped); none
+    // comes after it. dataSourceState reads 0 again by OnStopped at the latest.
     virtual void StopDevice() = 0;
     virtual int sourceCount() const = 0;
     virtual QString GetSourceProductName(int index) const = 0;
@@ -108,8 +113,7 @@ signals:
     void OnProgress(int action, int percentComplete, bool canInterrupt);
     // The answer to ListSources: non-zero when the list could be read.
     void OnSourcesListed(int result);
-    // Once after every StopDevice, queued: the scanner is closed and idle. Pages
-    // read completely before the stop come before it; none of that batch after.
+    // The answer to StopDevice; see there.
     void OnStopped();
 
 protected:

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QTimer>
 
 namespace {
 
@@ -243,8 +244,19 @@ void ScanSession::close()
         return;
     m_closed = true;
     stop();
-    if (!busy())
+    if (!busy()) {
         emit closed();
+        return;
+    }
+    // A scanner whose backend never returns does not keep the program open: the
+    // pages already written are listed, and the close goes on without its answer.
+    QTimer::singleShot(CloseWaitMs, this, [this] {
+        if (busy() && m_stopsPending > 0) {
+            qCWarning(lcSession) << "the scanner did not stop in time; closing without it";
+            m_stopsPending = 0;
+            finishWhenDone();
+        }
+    });
 }
 
 void ScanSession::onPostScan(int flag)

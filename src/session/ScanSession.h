@@ -106,8 +106,10 @@ public:
     // listed, then "Scanning stopped".
     void stop();
     // Closing: a running batch stops like stop(). The session is done once
-    // idle() (or at once when nothing runs); no page is listed after that.
+    // closed() (at once when nothing runs); no page is listed after that. A
+    // scanner that has not answered the stop within CloseWaitMs is given up on.
     void close();
+    static constexpr int CloseWaitMs = 1000;
     bool isClosed() const { return m_closed; }
 
     // The last error of the running batch, shown again once it ends: an error on

@@ -370,8 +370,8 @@ void TestScanCopy::stopFeederBatch()
     if (how == QLatin1String("close")) {
         QElapsedTimer clock;
         clock.start();
+        // The window stops the scanner and closes once it has stopped.
         m_w->close();
-        // The window closes once the pages read so far are written.
         QTRY_VERIFY_WITH_TIMEOUT(!m_w->isVisible(), 10000);
         QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
         const int listed = m_w->Pages->rowCount();

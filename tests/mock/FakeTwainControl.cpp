@@ -78,20 +78,36 @@ void FakeTwainControl::StopDevice()
 {
     record(QStringLiteral("StopDevice"));
     m_open = false;
-    m_state = 0;
-    // The sheet read while the owner had no room is complete: it still comes.
-    QImage readSheet;
-    if (m_unreleased > 0 && !m_current.isEmpty())
-        readSheet = m_current.first().page;
+    // Sheets read completely still come: as many as the script says, and the one
+    // read while the owner had no room for it.
+    const int readSheets = qMax(m_readAtStop, m_unreleased > 0 ? 1 : 0);
+    for (const Step &step : std::as_const(m_current)) {
+        if (m_stopPages.size() >= readSheets || step.page.isNull())
+            break;
+        m_stopPages.append(step.page);
+    }
     m_current.clear();
     m_unreleased = 0;
-    QTimer::singleShot(0, this, [this, readSheet] {
-        if (!readSheet.isNull()) {
-            m_buffer.append(readSheet);
-            emit OnPostScan(0);
-        }
-        emit OnStopped();
-    });
+    if (m_stopPages.isEmpty())
+        m_state = 0;
+    ++m_stopsPending;
+    // Never from inside the call, as the real control answers from its worker.
+    QTimer::singleShot(0, this, &FakeTwainControl::continueStop);
+}
+
+void FakeTwainControl::continueStop()
+{
+    if (!m_stopPages.isEmpty()) {
+        // Still before OnStopped: the batch is not over, whatever comes next.
+        m_buffer.append(m_stopPages.takeFirst());
+        m_state = 5;
+        emit OnPostScan(0);
+        QTimer::singleShot(0, this, &FakeTwainControl::continueStop);
+        return;
+    }
+    if (--m_stopsPending == 0 && m_current.isEmpty())
+        m_state = 0;
+    emit OnStopped();
 }
 
 QString FakeTwainControl::GetSourceProductName(int index) const

@@ -47,6 +47,10 @@ public:
     void setFeederLoaded(bool loaded) { m_feederLoaded = loaded; }
     void setSaveFails(bool fails) { m_saveFails = fails; }
     void queueBatch(const QList<Step> &steps) { m_batches.append(steps); }
+    // Pages of the running batch the fake has already read when StopDevice comes:
+    // they still arrive (OnPostScan(0), state non-zero) before OnStopped, as the real
+    // control delivers sheets that left the scanner before the stop.
+    void setSheetsReadAtStop(int pages) { m_readAtStop = pages; }
     // When off, deliverNext() plays one step at a time.
     void setAutoPlay(bool on) { m_autoPlay = on; }
     bool deliverNext();
@@ -96,6 +100,7 @@ private:
     void record(const QString &entry) const { m_calls.append(entry); }
     void wrote(const QString &property, int value);
     void scheduleNext();
+    void continueStop();
 
     mutable QStringList m_calls;
     QStringList m_sources;
@@ -116,5 +121,8 @@ private:
     int m_state = 0;
     QList<QList<Step>> m_batches;
     QList<Step> m_current;
+    int m_readAtStop = 0;
+    QList<QImage> m_stopPages; // read before the stop, delivered before OnStopped
+    int m_stopsPending = 0;
     PageBuffer m_buffer{1000};
 };

@@ -11,6 +11,8 @@ class TestFakeTwainControl : public QObject
 private slots:
     void recordsCallsInOrder();
     void playsBatchThenFailure();
+    void stopAnsweredAfterPagesRead_data();
+    void stopAnsweredAfterPagesRead();
 };
 
 void TestFakeTwainControl::recordsCallsInOrder()
@@ -53,6 +55,53 @@ void TestFakeTwainControl::playsBatchThenFailure()
     QCOMPARE(c.errorCode(), 4);
     QCOMPARE(c.numImages(), 2);
     QCOMPARE(c.GetImageWidth(1), 80);
+}
+
+void TestFakeTwainControl::stopAnsweredAfterPagesRead_data()
+{
+    QTest::addColumn<bool>("running");
+    QTest::addColumn<int>("readAtStop");
+    QTest::addColumn<int>("pagesAfterStop");
+    QTest::newRow("idle") << false << 1 << 0;
+    QTest::newRow("batch, nothing read ahead") << true << 0 << 0;
+    QTest::newRow("batch, one sheet read") << true << 1 << 1;
+    QTest::newRow("batch, more read than left") << true << 5 << 2;
+}
+
+// As the real control: OnStopped once per StopDevice, never from inside it, after
+// the pages already read and before anything else.
+void TestFakeTwainControl::stopAnsweredAfterPagesRead()
+{
+    QFETCH(bool, running);
+    QFETCH(int, readAtStop);
+    QFETCH(int, pagesAfterStop);
+    FakeTwainControl c;
+    c.setSources({QStringLiteral("Demo")});
+    c.setAutoPlay(false);
+    c.setSheetsReadAtStop(readAtStop);
+    c.StartDevice();
+    c.OpenDataSource();
+    const auto sheet = FakeTwainControl::page(FakeTwainControl::makePage(80, 100));
+    QStringList seen;
+    connect(&c, &TTwainControl::OnPostScan, this, [&](int flag) {
+        seen.append(QStringLiteral("page %1 state %2").arg(flag).arg(c.dataSourceState()));
+    });
+    connect(&c, &TTwainControl::OnStopped, this,
+            [&] { seen.append(QStringLiteral("stopped state %1").arg(c.dataSourceState())); });
+    if (running) {
+        c.queueBatch({sheet, sheet, sheet});
+        c.Acquire();
+        QVERIFY(c.deliverNext());
+        seen.clear();
+    }
+    c.StopDevice();
+    QVERIFY(seen.isEmpty());
+    QStringList expected;
+    for (int i = 0; i < pagesAfterStop; ++i)
+        expected << QStringLiteral("page 0 state 5");
+    expected << QStringLiteral("stopped state 0");
+    QTRY_COMPARE(seen, expected);
+    QVERIFY(!c.deliverNext()); // the rest of the batch is gone
 }
 
 QTEST_GUILESS_MAIN(TestFakeTwainControl)
