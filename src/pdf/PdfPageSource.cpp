@@ -164,4 +164,15 @@ bool pageWithImage(const QString &path, QByteArray &jpeg, QImage &image, QString
     return true;
 }
 
+bool imagePage(const QImage &image, const QString &path, QByteArray &jpeg, QString *error)
+{
+    QString reason;
+    jpeg = JpegCodec::encode(image, pageOptions(), &reason);
+    if (jpeg.isEmpty()) {
+        setError(error, QStringLiteral("'%1': %2").arg(path, reason));
+        return false;
+    }
+    return true;
+}
+
 } // namespace PdfPageSource

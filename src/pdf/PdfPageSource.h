@@ -27,4 +27,9 @@ bool page(const QString &path, QByteArray &jpeg, QString *error = nullptr, int f
 bool pageWithImage(const QString &path, QByteArray &jpeg, QImage &image, QString *error = nullptr,
                    int frame = 0);
 
+// A decoded page encoded as the page JPEG (quality 75, three components). False,
+// with the reason naming path, when it cannot be.
+bool imagePage(const QImage &image, const QString &path, QByteArray &jpeg,
+               QString *error = nullptr);
+
 } // namespace PdfPageSource
