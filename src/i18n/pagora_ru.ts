@@ -495,6 +495,11 @@
         <translation>Не удалось записать файл страницы %1: %2</translation>
     </message>
     <message>
+        <source>The page was kept as scanned: %1</source>
+        <comment>pageNotCorrected</comment>
+        <translation>Страница оставлена как отсканирована: %1</translation>
+    </message>
+    <message>
         <source>The working copy %1 could not be written: %2</source>
         <comment>workingCopyNotWritten</comment>
         <translation>Не удалось записать рабочую копию %1: %2</translation>
@@ -582,6 +587,21 @@
         <source>Save PDF files as PDF/A (for archiving)</source>
         <comment>cb_PdfA</comment>
         <translation>Сохранять PDF-файлы в формате PDF/A (для архива)</translation>
+    </message>
+    <message>
+        <source>Scanned pages</source>
+        <comment>GroupBox3</comment>
+        <translation>Отсканированные страницы</translation>
+    </message>
+    <message>
+        <source>Turn pages upright</source>
+        <comment>cb_Upright</comment>
+        <translation>Поворачивать страницы правильной стороной вверх</translation>
+    </message>
+    <message>
+        <source>Straighten pages</source>
+        <comment>cb_Straighten</comment>
+        <translation>Выравнивать перекос страниц</translation>
     </message>
     <message>
         <source>Recognition language:</source>
@@ -977,6 +997,13 @@ Pagora Pro сканирует документы со сканеров SANE в �
     <message>
         <source>The recognition of the page was stopped after %1 s</source>
         <translation>Распознавание страницы остановлено через %1 с</translation>
+    </message>
+</context>
+<context>
+    <name>PageStraightener</name>
+    <message>
+        <source>The orientation data of the text recognition (osd.traineddata) is not installed</source>
+        <translation>Данные определения ориентации для распознавания текста (osd.traineddata) не установлены</translation>
     </message>
 </context>
 </TS>

@@ -1,5 +1,6 @@
 #include "pages/PagePipeline.h"
 
+#include "ocr/PageStraightener.h"
 #include "pages/PageJournal.h"
 #include "pages/PageReservations.h"
 #include "pages/PageStore.h"
@@ -37,6 +38,25 @@ QString numberedFreeName(const QString &path, PageReservations *reservations)
             (!reservations || reservations->tryReserve(candidate)))
             return candidate;
     }
+}
+
+// The page upright and straight as the job asks; the page as scanned when it
+// cannot be measured, with the reason.
+QImage correctedPage(const PageJob &job, PageResult &r)
+{
+    if (!job.turnUpright && !job.straighten)
+        return job.image;
+    // One orientation engine for the worker thread, loaded on its first page.
+    thread_local PageStraightener straightener;
+    if (job.turnUpright && !straightener.init(&r.correctionReason))
+        return job.image;
+    PageCorrection found;
+    const QImage page = straightener.correct(job.image, job.turnUpright, job.straighten, &found);
+    if (page.isNull())
+        return job.image;
+    r.quarterTurns = PageStraightener::turnsToApply(found);
+    r.skewDegrees = PageStraightener::skewToApply(found);
+    return page;
 }
 
 } // namespace
@@ -116,7 +136,7 @@ PageResult PagePipeline::process(const PageJob &job, PageReservations *reservati
 {
     PageResult r;
     r.kind = job.kind;
-    const QImage &image = job.image;
+    const QImage image = correctedPage(job, r);
     FileNaming::PageNames names = job.names;
     r.reserved = {names.pageFile, names.workingCopy};
     const auto holdName = [&r, reservations](const QString &path) {
@@ -207,6 +227,7 @@ PageResult PagePipeline::process(const PageJob &job, PageReservations *reservati
     // again, and reported, when the store lists the page.
     if (r.listed && journal)
         journal->appendAhead(e);
-    qCDebug(lcPipeline) << "page" << e.caption << "listed" << r.listed << "blank" << r.blank;
+    qCDebug(lcPipeline) << "page" << e.caption << "listed" << r.listed << "blank" << r.blank
+                        << "turned" << r.quarterTurns << "straightened" << r.skewDegrees;
     return r;
 }

@@ -1,6 +1,7 @@
 // The page model and the page pipeline without any window.
 #include "pages/PageModel.h"
 #include "pages/PagePipeline.h"
+#include "support/TextPage.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
@@ -10,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -99,6 +101,59 @@ private slots:
         QCOMPARE(r.entry.size, QSize(200, 300));
         QCOMPARE(r.entry.dpi, 100);
         QCOMPARE(r.entry.thumbnail.size(), QSize(100, 75));
+    }
+
+    // With the preferences on, the page is turned upright and straightened before
+    // anything is written: page file and working copy show it corrected.
+    // A page that cannot be measured is written as scanned, with the reason.
+    void correctedBeforeWritten_data()
+    {
+        QTest::addColumn<double>("fed"); // clockwise degrees the page was fed at
+        QTest::addColumn<bool>("upright");
+        QTest::addColumn<bool>("straighten");
+        QTest::addColumn<bool>("model");  // the orientation model installed
+        QTest::addColumn<int>("turns");   // given to the page
+        QTest::addColumn<bool>("tilted"); // straightened
+
+        QTest::newRow("off: as scanned") << 90.0 << false << false << true << 0 << false;
+        QTest::newRow("sideways, turned") << 90.0 << true << false << true << 3 << false;
+        QTest::newRow("tilted, straightened") << -3.0 << false << true << true << 0 << true;
+        QTest::newRow("both") << 181.0 << true << true << true << 2 << true;
+        QTest::newRow("no model: as scanned") << 90.0 << true << true << false << 0 << false;
+    }
+    void correctedBeforeWritten()
+    {
+        QFETCH(double, fed);
+        QFETCH(bool, upright);
+        QFETCH(bool, straighten);
+        QFETCH(bool, model);
+        QFETCH(int, turns);
+        QFETCH(bool, tilted);
+
+        const QImage drawn = textPage(pageOfWords(), 2480, 3508).image;
+        PageJob job;
+        job.image = fedTurned(drawn, fed);
+        job.turnUpright = upright;
+        job.straighten = straighten;
+        job.names = FileNaming::pageNames(QStringLiteral("s"), QStringLiteral("P"),
+                                          QStringLiteral("jpg"), m_dest, m_temp);
+        QTemporaryDir noModel;
+        if (!model)
+            qputenv("TESSDATA_PREFIX", QFile::encodeName(noModel.path()));
+        // A thread of its own: each loads its orientation engine afresh.
+        PageResult r;
+        std::thread worker([&] { r = PagePipeline::process(job); });
+        worker.join();
+        qunsetenv("TESSDATA_PREFIX");
+
+        QVERIFY(r.pageFileWritten && r.workingCopyWritten && r.listed);
+        QCOMPARE(r.quarterTurns, turns);
+        QCOMPARE(r.skewDegrees != 0.0, tilted);
+        QCOMPARE(r.correctionReason.isEmpty(), model);
+        const QSize size = turns % 2 ? job.image.size().transposed() : job.image.size();
+        QCOMPARE(r.entry.size, size);
+        QCOMPARE(QImage(r.entry.pageFile).size(), size);
+        QCOMPARE(QImage(r.entry.workingCopy).size(), size);
     }
 
     void copiedPage_data()
@@ -267,5 +322,6 @@ private:
     QString m_temp;
 };
 
-QTEST_GUILESS_MAIN(TestPageModel)
+// A GUI application: the test pages are drawn with fonts.
+QTEST_MAIN(TestPageModel)
 #include "tst_pagemodel.moc"
