@@ -467,6 +467,16 @@
         <translation>Повернуть на 180°</translation>
     </message>
     <message>
+        <source>Turn upright</source>
+        <comment>Action_TurnUpright</comment>
+        <translation>Повернуть правильно</translation>
+    </message>
+    <message>
+        <source>Straighten</source>
+        <comment>Action_Straighten</comment>
+        <translation>Выровнять перекос</translation>
+    </message>
+    <message>
         <source>Rotate</source>
         <comment>ToolButtonRotate</comment>
         <translation>Повернуть</translation>
