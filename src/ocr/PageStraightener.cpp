@@ -5,10 +5,10 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QPainter>
 #include <QTransform>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <leptonica/allheaders.h>
 #include <tesseract/baseapi.h>
 
@@ -290,42 +290,66 @@ QImage PageStraightener::rotated(const QImage &page, double degrees)
     const QRgb background = backgroundColour(page);
     const QImage::Format original = page.format();
     const bool gray = page.allGray();
-    // QPainter draws into 32-bit images; the result goes back to the page's kind.
-    QImage source = page.hasAlphaChannel()
-                        ? page.convertToFormat(QImage::Format_ARGB32_Premultiplied)
-                        : page.convertToFormat(QImage::Format_RGB32);
-    QImage canvas(source.size(), source.format());
-    if (canvas.isNull())
-        return page;
-    canvas.fill(background);
-    {
-        QPainter painter(&canvas);
-        painter.setRenderHint(QPainter::SmoothPixmapTransform);
-        const QPointF centre(source.width() / 2.0, source.height() / 2.0);
-        painter.translate(centre);
-        painter.rotate(degrees);
-        painter.translate(-centre);
-        painter.drawImage(QPointF(0, 0), source);
-    }
+    const int w = page.width(), h = page.height();
+    // Leptonica's area-mapping rotation: interpolated, about the centre, the same
+    // size, and several times faster than painting the page turned.
+    const l_float32 radians = l_float32(degrees * M_PI / 180.0);
     QImage result;
-    switch (original) {
-    case QImage::Format_Mono:
-    case QImage::Format_MonoLSB:
-        result = canvas.convertToFormat(original, Qt::ThresholdDither | Qt::MonoOnly);
-        break;
-    case QImage::Format_Grayscale8:
-    case QImage::Format_Grayscale16:
-        result = canvas.convertToFormat(original);
-        break;
-    case QImage::Format_Indexed8:
-        result = gray ? canvas.convertToFormat(QImage::Format_Grayscale8) : canvas;
-        break;
-    default:
-        result = canvas.convertToFormat(original);
-        break;
+    if (gray) {
+        const QImage source = page.convertToFormat(QImage::Format_Grayscale8);
+        PIX *pix = pixCreate(w, h, 8);
+        if (!pix)
+            return page;
+        for (int y = 0; y < h; ++y)
+            std::memcpy(pixGetData(pix) + size_t(y) * size_t(pixGetWpl(pix)),
+                        source.constScanLine(y), size_t(w));
+        pixEndianByteSwap(pix); // Leptonica keeps bytes in native 32-bit words
+        PIX *turned = pixRotateAMGray(pix, radians, l_uint8(qGray(background)));
+        pixDestroy(&pix);
+        if (!turned)
+            return page;
+        pixEndianByteSwap(turned);
+        result = QImage(w, h, QImage::Format_Grayscale8);
+        for (int y = 0; y < h && !result.isNull(); ++y)
+            std::memcpy(result.scanLine(y),
+                        pixGetData(turned) + size_t(y) * size_t(pixGetWpl(turned)), size_t(w));
+        pixDestroy(&turned);
+    } else {
+        const QImage source = page.convertToFormat(QImage::Format_RGB32);
+        PIX *pix = pixCreate(w, h, 32);
+        if (!pix)
+            return page;
+        // Qt's 0xffRRGGBB words to Leptonica's 0xRRGGBB00.
+        for (int y = 0; y < h; ++y) {
+            const auto *in = reinterpret_cast<const quint32 *>(source.constScanLine(y));
+            l_uint32 *out = pixGetData(pix) + size_t(y) * size_t(pixGetWpl(pix));
+            for (int x = 0; x < w; ++x)
+                out[x] = l_uint32(in[x] << 8);
+        }
+        const l_uint32 fill = (l_uint32(qRed(background)) << 24) |
+                              (l_uint32(qGreen(background)) << 16) |
+                              (l_uint32(qBlue(background)) << 8);
+        PIX *turned = pixRotateAMColor(pix, radians, fill);
+        pixDestroy(&pix);
+        if (!turned)
+            return page;
+        result = QImage(w, h, QImage::Format_RGB32);
+        for (int y = 0; y < h && !result.isNull(); ++y) {
+            const l_uint32 *in = pixGetData(turned) + size_t(y) * size_t(pixGetWpl(turned));
+            auto *out = reinterpret_cast<quint32 *>(result.scanLine(y));
+            for (int x = 0; x < w; ++x)
+                out[x] = 0xff000000u | (in[x] >> 8);
+        }
+        pixDestroy(&turned);
     }
     if (result.isNull())
-        result = canvas;
+        return page;
+    // Back to the page's own kind (transparent parts were laid on its paper); an
+    // indexed page stays gray or colour as it was.
+    if (original == QImage::Format_Mono || original == QImage::Format_MonoLSB)
+        result = result.convertToFormat(original, Qt::ThresholdDither | Qt::MonoOnly);
+    else if (original != QImage::Format_Indexed8 && original != result.format())
+        result = result.convertToFormat(original);
     result.setDotsPerMeterX(page.dotsPerMeterX());
     result.setDotsPerMeterY(page.dotsPerMeterY());
     return result;

@@ -93,8 +93,11 @@ bool straighten(const PageRef &page, const PageWork &work, QImage &image, PageRe
         return false;
     PageCorrection found;
     const QImage corrected = straightener->correct(image, work.rotatePages, work.deskew, &found);
-    if (!PageStraightener::changes(found))
-        return true;
+    if (!PageStraightener::changes(found)) {
+        // A bitmap is encoded only now, once.
+        return work.archival || !result.jpeg.isEmpty() ||
+               PdfPageSource::imagePage(image, page.path, result.jpeg, &result.error);
+    }
     qCDebug(lcPdfExport) << page.path << "turned" << PageStraightener::turnsToApply(found)
                          << "quarters and" << PageStraightener::skewToApply(found) << "degrees";
     image = corrected;
@@ -136,10 +139,11 @@ bool preparePage(const PageRef &page, const PageWork &work, const std::atomic_bo
         return ok;
     };
     QImage image;
-    const bool read = work.archival ? ArchivalPage::fromFile(page.path, page.frame, result.image,
-                                                             &image, &result.error)
-                                    : PdfPageSource::pageWithImage(page.path, result.jpeg, image,
-                                                                   &result.error, page.frame);
+    const bool read =
+        work.archival
+            ? ArchivalPage::fromFile(page.path, page.frame, result.image, &image, &result.error)
+            : PdfPageSource::pageWithImage(page.path, result.jpeg, image, &result.error, page.frame,
+                                           !correct);
     if (!read)
         return done(false);
     if (correct && !straighten(page, work, image, result))
