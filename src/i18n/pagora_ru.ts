@@ -614,6 +614,11 @@
         <translation>Выравнивать перекос страниц</translation>
     </message>
     <message>
+        <source>Crop to the page</source>
+        <comment>cb_Crop</comment>
+        <translation>Обрезать по краям страницы</translation>
+    </message>
+    <message>
         <source>Recognition language:</source>
         <comment>Label3</comment>
         <translation>Язык распознавания:</translation>

@@ -175,6 +175,9 @@ void Tfrm_Main::applyPageCorrection()
     store.readBool(SettingsStore::TurnUpright, upright);
     store.readBool(SettingsStore::Straighten, straighten);
     m_session->setPageCorrection(upright, straighten);
+    bool crop = false;
+    store.readBool(SettingsStore::CropToPage, crop);
+    m_session->setCropToPage(crop);
 }
 
 void Tfrm_Main::RestoreParams()

@@ -231,7 +231,8 @@ private:
     void createMenus();
     void connectControl();
     void connectImageList();
-    // The stored preferences for turning and straightening scanned pages, to the session.
+    // The stored preferences for cropping, turning and straightening scanned pages,
+    // to the session.
     void applyPageCorrection();
     // Sizes the preview pane and its rulers to the window, refits the preview
     // image and keeps the scan area in inches.

@@ -1,5 +1,6 @@
 #include "pages/PagePipeline.h"
 
+#include "imaging/PageCrop.h"
 #include "ocr/PageStraightener.h"
 #include "pages/PageJournal.h"
 #include "pages/PageReservations.h"
@@ -44,16 +45,20 @@ QString numberedFreeName(const QString &path, PageReservations *reservations)
 // cannot be measured, with the reason.
 QImage correctedPage(const PageJob &job, PageResult &r)
 {
-    if (!job.turnUpright && !job.straighten)
+    if (!job.cropToPage && !job.turnUpright && !job.straighten)
         return job.image;
+    // The paper alone is measured: the bed around it says nothing of its text.
+    const QImage paper = job.cropToPage ? PageCrop::cropped(job.image) : job.image;
+    if (!job.turnUpright && !job.straighten)
+        return paper;
     // One orientation engine for the worker thread, loaded on its first page.
     thread_local PageStraightener straightener;
     if (job.turnUpright && !straightener.init(&r.correctionReason))
-        return job.image;
+        return paper;
     PageCorrection found;
-    const QImage page = straightener.correct(job.image, job.turnUpright, job.straighten, &found);
+    const QImage page = straightener.correct(paper, job.turnUpright, job.straighten, &found);
     if (page.isNull())
-        return job.image;
+        return paper;
     r.quarterTurns = PageStraightener::turnsToApply(found);
     r.skewDegrees = PageStraightener::skewToApply(found);
     return page;

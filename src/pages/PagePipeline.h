@@ -31,6 +31,7 @@ struct PageJob
     // written, so every copy of it shows the corrected page.
     bool turnUpright = false;
     bool straighten = false;
+    bool cropToPage = false; // flatbed: the scan cut to the paper first
     // Copy: prints the page on any thread; an empty answer means it was handed to
     // the printing system, otherwise the answer is the reason it was not.
     std::function<QString(const QImage &page)> print;

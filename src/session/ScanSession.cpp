@@ -348,6 +348,7 @@ void ScanSession::submitPage()
     job.blankTest = m_mode == ::ScanMode::Scan && m_feederBatch && m_skipBlank;
     job.turnUpright = m_turnUpright;
     job.straighten = m_straighten;
+    job.cropToPage = m_cropToPage && !m_feederBatch;
     if (job.kind == PageJob::Kind::Copy && m_request.print) {
         const int width = m_control->GetImageWidth(page);
         const int height = m_control->GetImageHeight(page);

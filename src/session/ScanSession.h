@@ -96,6 +96,8 @@ public:
         m_turnUpright = upright;
         m_straighten = straighten;
     }
+    // The preference: flatbed pages cut to the paper.
+    void setCropToPage(bool on) { m_cropToPage = on; }
     // A free suffix for the stamp: no page file holds the name and no page still
     // being written, or listed, has taken it.
     QString Check(const QString &stamp) const;
@@ -168,6 +170,7 @@ private:
     bool m_skipBlank = false;
     bool m_turnUpright = false;
     bool m_straighten = false;
+    bool m_cropToPage = false;
     bool m_sourceDone = false;  // the control finished; pages may still be in the pipeline
     bool m_quietEnd = false;    // the end's message stands alone: no "Ready" after it
     bool m_stopRequested = false;

@@ -48,6 +48,8 @@ public:
     // absent means off.
     static constexpr const char *TurnUpright = "TurnUpright";
     static constexpr const char *Straighten = "Straighten";
+    // Flatbed scans cut to the paper; absent means off.
+    static constexpr const char *CropToPage = "CropToPage";
 
     SettingsStore();
     explicit SettingsStore(const QString &filePath);

@@ -26,7 +26,7 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(359, 374);
+    setFixedSize(359, 397);
     // The designed positions assume this small font; where Tahoma is missing a
     // sans-serif of the same size stands in.
     QFont designFont(QStringLiteral("Tahoma"));
@@ -89,13 +89,16 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     // What happens to each scanned page before it is written.
     GroupBox3 = new QGroupBox(this);
     GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
-    GroupBox3->setGeometry(8, 295, 343, 71);
+    GroupBox3->setGeometry(8, 295, 343, 94);
     cb_Upright = new QCheckBox(GroupBox3);
     cb_Upright->setObjectName(QStringLiteral("cb_Upright"));
     cb_Upright->setGeometry(16, 20, 311, 17);
     cb_Straighten = new QCheckBox(GroupBox3);
     cb_Straighten->setObjectName(QStringLiteral("cb_Straighten"));
     cb_Straighten->setGeometry(16, 43, 311, 17);
+    cb_Crop = new QCheckBox(GroupBox3);
+    cb_Crop->setObjectName(QStringLiteral("cb_Crop"));
+    cb_Crop->setGeometry(16, 66, 311, 17);
 
     btn_OK = new QPushButton(this);
     btn_OK->setObjectName(QStringLiteral("btn_OK"));
@@ -116,6 +119,7 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     setTabOrder(cmb_OcrLang, cb_PdfA);
     setTabOrder(cb_PdfA, cb_Upright);
     setTabOrder(cb_Upright, cb_Straighten);
+    setTabOrder(cb_Straighten, cb_Crop);
 
     connect(btn_OK, &QPushButton::clicked, this, [this] {
         btn_OKClick();
@@ -148,11 +152,12 @@ void Tfrm_Settings::retranslateUi()
     GroupBox3->setTitle(tr("Scanned pages", "GroupBox3"));
     cb_Upright->setText(tr("Turn pages upright", "cb_Upright"));
     cb_Straighten->setText(tr("Straighten pages", "cb_Straighten"));
+    cb_Crop->setText(tr("Crop to the page", "cb_Crop"));
     for (int i = 0; i < cmb_OcrLang->count(); ++i)
         cmb_OcrLang->setItemText(i, ocrLanguageName(cmb_OcrLang->itemData(i).toString()));
     for (QLabel *l : {Label1, Label2, Label3})
         l->adjustSize();
-    for (QCheckBox *box : {cb_Searchable, cb_PdfA, cb_Upright, cb_Straighten}) {
+    for (QCheckBox *box : {cb_Searchable, cb_PdfA, cb_Upright, cb_Straighten, cb_Crop}) {
         const QSize hint = box->sizeHint();
         box->resize(qMax(311, hint.width()), qBound(17, hint.height(), 23));
     }
@@ -244,6 +249,7 @@ void Tfrm_Settings::FormShow()
     cb_PdfA->setChecked(store.readBool(SettingsStore::ArchivalPdf, flag) && flag);
     cb_Upright->setChecked(store.readBool(SettingsStore::TurnUpright, flag) && flag);
     cb_Straighten->setChecked(store.readBool(SettingsStore::Straighten, flag) && flag);
+    cb_Crop->setChecked(store.readBool(SettingsStore::CropToPage, flag) && flag);
 }
 
 void Tfrm_Settings::cmb_LangChange(int index)
@@ -275,6 +281,8 @@ void Tfrm_Settings::btn_OKClick()
             store.WriteBool(SettingsStore::TurnUpright, cb_Upright->isChecked());
         if (cb_Straighten->isChecked() || store.ValueExists(SettingsStore::Straighten))
             store.WriteBool(SettingsStore::Straighten, cb_Straighten->isChecked());
+        if (cb_Crop->isChecked() || store.ValueExists(SettingsStore::CropToPage))
+            store.WriteBool(SettingsStore::CropToPage, cb_Crop->isChecked());
     }
     emit preferencesApplied(cmb_Units->currentIndex() + 1, cb_SkipBlank->isChecked());
 }

@@ -11,7 +11,7 @@ class QPushButton;
 // The preferences dialog: language (switched as soon as it is picked), units,
 // three switches, text recognition for "Save all to PDF" (on or off, and the
 // languages, of those installed), whether it writes archival PDF/A documents, and whether
-// scanned pages are turned upright and straightened. Every opening
+// scanned pages are turned upright, straightened and cut to the paper. Every opening
 // reloads what the store holds; OK stores the values and applies units and blank skipping to the
 // main window.
 class Tfrm_Settings final : public QDialog
@@ -43,6 +43,7 @@ public:
     QGroupBox *GroupBox3 = nullptr;
     QCheckBox *cb_Upright = nullptr;    // scanned pages turned upright
     QCheckBox *cb_Straighten = nullptr; // scanned pages straightened
+    QCheckBox *cb_Crop = nullptr;       // flatbed pages cut to the paper
     QPushButton *btn_OK = nullptr;
     QPushButton *btn_Cancel = nullptr;
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMimeData>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -111,21 +112,27 @@ private slots:
         QTest::addColumn<double>("fed"); // clockwise degrees the page was fed at
         QTest::addColumn<bool>("upright");
         QTest::addColumn<bool>("straighten");
+        QTest::addColumn<bool>("crop");   // laid on a dark flatbed, cut to the paper
         QTest::addColumn<bool>("model");  // the orientation model installed
         QTest::addColumn<int>("turns");   // given to the page
         QTest::addColumn<bool>("tilted"); // straightened
 
-        QTest::newRow("off: as scanned") << 90.0 << false << false << true << 0 << false;
-        QTest::newRow("sideways, turned") << 90.0 << true << false << true << 3 << false;
-        QTest::newRow("tilted, straightened") << -3.0 << false << true << true << 0 << true;
-        QTest::newRow("both") << 181.0 << true << true << true << 2 << true;
-        QTest::newRow("no model: as scanned") << 90.0 << true << true << false << 0 << false;
+        QTest::newRow("off: as scanned") << 90.0 << false << false << false << true << 0 << false;
+        QTest::newRow("sideways, turned") << 90.0 << true << false << false << true << 3 << false;
+        QTest::newRow("tilted, straightened")
+            << -3.0 << false << true << false << true << 0 << true;
+        QTest::newRow("both") << 181.0 << true << true << false << true << 2 << true;
+        QTest::newRow("on the bed, cut and turned")
+            << 90.0 << true << false << true << true << 3 << false;
+        QTest::newRow("no model: as scanned")
+            << 90.0 << true << true << false << false << 0 << false;
     }
     void correctedBeforeWritten()
     {
         QFETCH(double, fed);
         QFETCH(bool, upright);
         QFETCH(bool, straighten);
+        QFETCH(bool, crop);
         QFETCH(bool, model);
         QFETCH(int, turns);
         QFETCH(bool, tilted);
@@ -135,6 +142,14 @@ private slots:
         job.image = fedTurned(drawn, fed);
         job.turnUpright = upright;
         job.straighten = straighten;
+        job.cropToPage = crop;
+        const QImage sheet = job.image;
+        if (crop) {
+            QImage bed(sheet.width() + 400, sheet.height() + 300, QImage::Format_RGB32);
+            bed.fill(QColor(60, 60, 64));
+            QPainter(&bed).drawImage(200, 150, sheet);
+            job.image = bed;
+        }
         job.names = FileNaming::pageNames(QStringLiteral("s"), QStringLiteral("P"),
                                           QStringLiteral("jpg"), m_dest, m_temp);
         QTemporaryDir noModel;
@@ -150,10 +165,17 @@ private slots:
         QCOMPARE(r.quarterTurns, turns);
         QCOMPARE(r.skewDegrees != 0.0, tilted);
         QCOMPARE(r.correctionReason.isEmpty(), model);
-        const QSize size = turns % 2 ? job.image.size().transposed() : job.image.size();
-        QCOMPARE(r.entry.size, size);
-        QCOMPARE(QImage(r.entry.pageFile).size(), size);
-        QCOMPARE(QImage(r.entry.workingCopy).size(), size);
+        const QSize size = turns % 2 ? sheet.size().transposed() : sheet.size();
+        if (!crop)
+            QCOMPARE(r.entry.size, size);
+        // The cut keeps a small margin of the bed around the paper.
+        QVERIFY(r.entry.size.width() >= size.width() && r.entry.size.height() >= size.height());
+        QVERIFY2(r.entry.size.width() <= size.width() + 40 &&
+                     r.entry.size.height() <= size.height() + 40,
+                 qPrintable(
+                     QStringLiteral("%1x%2").arg(r.entry.size.width()).arg(r.entry.size.height())));
+        QCOMPARE(QImage(r.entry.pageFile).size(), r.entry.size);
+        QCOMPARE(QImage(r.entry.workingCopy).size(), r.entry.size);
     }
 
     void copiedPage_data()

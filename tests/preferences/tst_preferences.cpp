@@ -115,7 +115,7 @@ void tst_Preferences::pickLanguage(const QString &name)
 void tst_Preferences::layout()
 {
     showDialog();
-    QCOMPARE(m_dialog->size(), QSize(359, 374));
+    QCOMPARE(m_dialog->size(), QSize(359, 397));
     QCOMPARE(m_dialog->minimumSize(), m_dialog->maximumSize());
     // Captions are never cut short, whatever the platform font.
     for (QCheckBox *box : {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank}) {
@@ -128,7 +128,7 @@ void tst_Preferences::layout()
         QVERIFY(box->geometry().right() < m_dialog->GroupBox2->width());
         QVERIFY(box->geometry().bottom() < m_dialog->GroupBox2->height());
     }
-    for (QCheckBox *box : {m_dialog->cb_Upright, m_dialog->cb_Straighten}) {
+    for (QCheckBox *box : {m_dialog->cb_Upright, m_dialog->cb_Straighten, m_dialog->cb_Crop}) {
         QVERIFY(box->width() >= box->sizeHint().width());
         QVERIFY(box->geometry().right() < m_dialog->GroupBox3->width());
         QVERIFY(box->geometry().bottom() < m_dialog->GroupBox3->height());
@@ -140,9 +140,9 @@ void tst_Preferences::layout()
     // Tab order: OK, Cancel, then the groups' controls (the recognition language
     // only while recognition is on).
     const QList<QWidget *> order = {
-        m_dialog->btn_OK,    m_dialog->btn_Cancel, m_dialog->cb_Save,      m_dialog->cb_SkipBlank,
-        m_dialog->cmb_Units, m_dialog->cmb_Lang,   m_dialog->cb_Update,    m_dialog->cb_Searchable,
-        m_dialog->cb_PdfA,   m_dialog->cb_Upright, m_dialog->cb_Straighten};
+        m_dialog->btn_OK,    m_dialog->btn_Cancel, m_dialog->cb_Save,       m_dialog->cb_SkipBlank,
+        m_dialog->cmb_Units, m_dialog->cmb_Lang,   m_dialog->cb_Update,     m_dialog->cb_Searchable,
+        m_dialog->cb_PdfA,   m_dialog->cb_Upright, m_dialog->cb_Straighten, m_dialog->cb_Crop};
     m_dialog->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_dialog));
     m_dialog->btn_OK->setFocus();
@@ -362,7 +362,7 @@ void tst_Preferences::pickedLanguageSwitchesAtOnce()
     QCOMPARE(m_dialog->cmb_Lang->itemText(0), QStringLiteral("English"));
     for (QCheckBox *box :
          {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank, m_dialog->cb_Searchable,
-          m_dialog->cb_PdfA, m_dialog->cb_Upright, m_dialog->cb_Straighten})
+          m_dialog->cb_PdfA, m_dialog->cb_Upright, m_dialog->cb_Straighten, m_dialog->cb_Crop})
         QVERIFY(box->width() >= box->sizeHint().width());
     QVERIFY(m_dialog->Label3->geometry().right() < m_dialog->cmb_OcrLang->x());
     // Every window at once.
@@ -526,8 +526,10 @@ void tst_Preferences::offByDefaultSwitches_data()
     QTest::addColumn<QVariant>("written"); // the value after OK; invalid: absent
 
     // Switches beyond the original five: absent means off, and stays absent.
-    const QList<QPair<QString, QString>> switches{
-        {"ArchivalPdf", "cb_PdfA"}, {"TurnUpright", "cb_Upright"}, {"Straighten", "cb_Straighten"}};
+    const QList<QPair<QString, QString>> switches{{"ArchivalPdf", "cb_PdfA"},
+                                                  {"TurnUpright", "cb_Upright"},
+                                                  {"Straighten", "cb_Straighten"},
+                                                  {"CropToPage", "cb_Crop"}};
     for (const auto &[valueName, boxName] : switches) {
         const QString value = valueName, box = boxName; // lambdas capture no bindings in C++17
         const auto row = [&](const char *name) -> QTestData & {
