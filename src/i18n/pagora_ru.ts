@@ -467,6 +467,16 @@
         <translation>Повернуть на 180°</translation>
     </message>
     <message>
+        <source>Turn upright</source>
+        <comment>Action_TurnUpright</comment>
+        <translation>Повернуть правильно</translation>
+    </message>
+    <message>
+        <source>Straighten</source>
+        <comment>Action_Straighten</comment>
+        <translation>Выровнять перекос</translation>
+    </message>
+    <message>
         <source>Rotate</source>
         <comment>ToolButtonRotate</comment>
         <translation>Повернуть</translation>
@@ -560,6 +570,11 @@
         <translation>Не удалось записать файл страницы %1: %2</translation>
     </message>
     <message>
+        <source>The page was kept as scanned: %1</source>
+        <comment>pageNotCorrected</comment>
+        <translation>Страница оставлена как отсканирована: %1</translation>
+    </message>
+    <message>
         <source>The working copy %1 could not be written: %2</source>
         <comment>workingCopyNotWritten</comment>
         <translation>Не удалось записать рабочую копию %1: %2</translation>
@@ -647,6 +662,26 @@
         <source>Save PDF files as PDF/A (for archiving)</source>
         <comment>cb_PdfA</comment>
         <translation>Сохранять PDF в формате PDF/A (для архива)</translation>
+    </message>
+    <message>
+        <source>Scanned pages</source>
+        <comment>GroupBox3</comment>
+        <translation>Отсканированные страницы</translation>
+    </message>
+    <message>
+        <source>Turn pages upright</source>
+        <comment>cb_Upright</comment>
+        <translation>Поворачивать страницы правильной стороной вверх</translation>
+    </message>
+    <message>
+        <source>Straighten pages</source>
+        <comment>cb_Straighten</comment>
+        <translation>Выравнивать перекос страниц</translation>
+    </message>
+    <message>
+        <source>Crop to the page</source>
+        <comment>cb_Crop</comment>
+        <translation>Обрезать по краям страницы</translation>
     </message>
     <message>
         <source>Recognition language:</source>
@@ -1080,6 +1115,13 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <source>%1, not saved</source>
         <comment>AccessibleText.NotSaved</comment>
         <translation>%1, не сохранено</translation>
+    </message>
+</context>
+<context>
+    <name>PageStraightener</name>
+    <message>
+        <source>The orientation data of the text recognition (osd.traineddata) is not installed</source>
+        <translation>Данные определения ориентации для распознавания текста (osd.traineddata) не установлены</translation>
     </message>
 </context>
 </TS>

@@ -54,6 +54,7 @@ void Tfrm_Main::setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Prev
                 [this](int unitsCode, bool skipBlank) {
                     UnitsCode = unitsCode;
                     m_session->setSkipBlank(skipBlank);
+                    applyPageCorrection();
                     Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
                 });
 }
@@ -167,6 +168,18 @@ void Tfrm_Main::Mess(const QString &Message, bool Error)
     sb_Main->setStatus(Message, Error);
 }
 
+void Tfrm_Main::applyPageCorrection()
+{
+    SettingsStore store;
+    bool upright = false, straighten = false;
+    store.readBool(SettingsStore::TurnUpright, upright);
+    store.readBool(SettingsStore::Straighten, straighten);
+    m_session->setPageCorrection(upright, straighten);
+    bool crop = false;
+    store.readBool(SettingsStore::CropToPage, crop);
+    m_session->setCropToPage(crop);
+}
+
 void Tfrm_Main::RestoreParams()
 {
     SettingsStore store;
@@ -180,6 +193,7 @@ void Tfrm_Main::RestoreParams()
     bool skipBlank = false;
     store.readBool(SettingsStore::SkipBlank, skipBlank);
     m_session->setSkipBlank(skipBlank);
+    applyPageCorrection();
 
     // Sizes beyond any screen are treated as absent; the minimum size still applies.
     constexpr int MaxWindowSide = 32767;

@@ -38,6 +38,7 @@ class PageStore;
 class PdfSaveDialog;
 class PageRecogniser;
 class PdfExportJob;
+class PageCorrectionJob;
 struct PageEntry;
 
 // The main window: scanner source and settings on the left, the preview with its
@@ -124,6 +125,9 @@ public:
     void Action_MoveExecute(int step);
     // Turns the selected pages' files clockwise by quarter turns (3: left).
     void Action_RotateExecute(int quarterTurns);
+    // Measures the selected pages off this thread, then turns them upright
+    // (upright) or straightens them, both files or neither.
+    void Action_CorrectExecute(bool upright);
     // Starts the export and returns; it runs on behind its progress dialog.
     void Action_PDFExecute();
     bool pdfExportRunning() const;
@@ -181,6 +185,8 @@ public:
     QAction *Action_RotateLeft = nullptr;  // Ctrl+L
     QAction *Action_RotateRight = nullptr; // Ctrl+R
     QAction *Action_Rotate180 = nullptr;
+    QAction *Action_TurnUpright = nullptr;
+    QAction *Action_Straighten = nullptr;
     QAction *Action_MoveUp = nullptr;    // Ctrl+Up
     QAction *Action_MoveDown = nullptr;  // Ctrl+Down
     QAction *Action_SelectAll = nullptr; // Ctrl+A
@@ -225,6 +231,9 @@ private:
     void createMenus();
     void connectControl();
     void connectImageList();
+    // The stored preferences for cropping, turning and straightening scanned pages,
+    // to the session.
+    void applyPageCorrection();
     // Sizes the preview pane and its rulers to the window, refits the preview
     // image and keeps the scan area in inches.
     void growPreview();
@@ -273,6 +282,7 @@ private:
     ScanSession *m_session = nullptr;
     bool m_shown = false;
     QPointer<PdfExportJob> m_pdfExport;
+    QPointer<PageCorrectionJob> m_correction; // "Turn upright" or "Straighten" measuring
     QSize m_designSize;          // the window at which the preview pane has its design size
     QImage m_previewImage;       // the last preview as read, refitted when the pane grows
     int m_previewResolution = 0; // the resolution it was scanned at

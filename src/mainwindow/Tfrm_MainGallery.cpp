@@ -11,6 +11,7 @@
 #include "mainwindow/Tfrm_Main.h"
 #include "pages/FileNaming.h"
 #include "pages/GalleryLog.h"
+#include "pages/PageCorrectionJob.h"
 #include "pages/PageModel.h"
 #include "pages/PageRotation.h"
 #include "pages/PageStore.h"
@@ -20,6 +21,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QLineEdit>
 #include <QListView>
@@ -102,6 +104,8 @@ void Tfrm_Main::createPageListActions()
     Action_RotateLeft = listAction("Action_RotateLeft", QKeySequence(Qt::CTRL | Qt::Key_L));
     Action_RotateRight = listAction("Action_RotateRight", QKeySequence(Qt::CTRL | Qt::Key_R));
     Action_Rotate180 = listAction("Action_Rotate180", QKeySequence());
+    Action_TurnUpright = listAction("Action_TurnUpright", QKeySequence());
+    Action_Straighten = listAction("Action_Straighten", QKeySequence());
     // Some desktops also bind Refresh to Ctrl+R; two actions on one key would
     // both stay silent.
     QList<QKeySequence> refreshKeys = ActionRefreshSources->shortcuts();
@@ -113,9 +117,11 @@ void Tfrm_Main::createPageListActions()
                                                  style()->standardIcon(QStyle::SP_ArrowForward)));
     Action_Rotate180->setIcon(QIcon::fromTheme(QStringLiteral("object-flip-vertical"),
                                                style()->standardIcon(QStyle::SP_BrowserReload)));
-    for (QAction *a :
-         {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight, Action_Rotate180})
+    for (QAction *a : {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight,
+                       Action_Rotate180, Action_TurnUpright, Action_Straighten})
         a->setEnabled(false);
+    connect(Action_TurnUpright, &QAction::triggered, this, [this] { Action_CorrectExecute(true); });
+    connect(Action_Straighten, &QAction::triggered, this, [this] { Action_CorrectExecute(false); });
     connect(Action_RotateLeft, &QAction::triggered, this,
             [this] { Action_RotateExecute(PageRotation::Left); });
     connect(Action_RotateRight, &QAction::triggered, this,
@@ -142,8 +148,9 @@ void Tfrm_Main::createPageListActions()
     lv_Images->setContextMenuPolicy(Qt::ActionsContextMenu);
     lv_Images->removeAction(Action_Delete);
     lv_Images->addActions({Action_Preview, Action_Rename, Action_Delete, separator(),
-                           Action_RotateLeft, Action_RotateRight, Action_Rotate180, separator(),
-                           Action_MoveUp, Action_MoveDown, separator(), Action_SelectAll});
+                           Action_RotateLeft, Action_RotateRight, Action_Rotate180,
+                           Action_TurnUpright, Action_Straighten, separator(), Action_MoveUp,
+                           Action_MoveDown, separator(), Action_SelectAll});
 }
 
 void Tfrm_Main::retranslatePageList()
@@ -154,6 +161,8 @@ void Tfrm_Main::retranslatePageList()
     Action_RotateLeft->setText(tr("Rotate left", "Action_RotateLeft"));
     Action_RotateRight->setText(tr("Rotate right", "Action_RotateRight"));
     Action_Rotate180->setText(tr("Rotate 180°", "Action_Rotate180"));
+    Action_TurnUpright->setText(tr("Turn upright", "Action_TurnUpright"));
+    Action_Straighten->setText(tr("Straighten", "Action_Straighten"));
     ToolButtonRotate->setToolTip(tr("Rotate", "ToolButtonRotate"));
 }
 
@@ -204,8 +213,8 @@ void Tfrm_Main::lv_ImagesSelectItem(const QModelIndex &, bool selected)
     Action_Delete->setEnabled(selected);
     // The order commands act on the whole selection, so they follow it rather than the event.
     const bool any = lv_Images->selectionModel()->hasSelection();
-    for (QAction *a :
-         {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight, Action_Rotate180})
+    for (QAction *a : {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight,
+                       Action_Rotate180, Action_TurnUpright, Action_Straighten})
         a->setEnabled(any);
     ToolButtonRotate->setEnabled(any);
 }
@@ -312,6 +321,49 @@ void Tfrm_Main::Action_RotateExecute(int quarterTurns)
     QApplication::restoreOverrideCursor();
     if (!failures.isEmpty())
         UserPrompts::showError(this, failures.join(QLatin1String("\n\n")));
+}
+
+void Tfrm_Main::Action_CorrectExecute(bool upright)
+{
+    const QList<int> rows = selectedRows(lv_Images);
+    if (rows.isEmpty() || m_correction)
+        return;
+    QStringList files;
+    for (int row : rows)
+        files.append(Pages->entry(row).workingCopy);
+    m_correction = new PageCorrectionJob(files, upright, !upright, this);
+    QApplication::setOverrideCursor(Qt::BusyCursor);
+    connect(
+        m_correction, &PageCorrectionJob::finished, this,
+        [this, upright](const QList<PageCorrectionJob::Result> &results) {
+            QApplication::restoreOverrideCursor();
+            m_correction->deleteLater();
+            QStringList failures;
+            for (const PageCorrectionJob::Result &r : results) {
+                // The row of the page now: pages may have moved or gone meanwhile.
+                int row = -1;
+                for (int i = 0; i < Pages->rowCount() && row < 0; ++i) {
+                    if (Pages->entry(i).workingCopy == r.file)
+                        row = i;
+                }
+                if (row < 0 || QFileInfo(r.file).lastModified() != r.modified)
+                    continue; // gone, or turned by hand since it was measured
+                const QString caption = Pages->entry(row).caption;
+                QString why = r.error;
+                bool done = why.isEmpty();
+                if (done && upright && PageStraightener::turnsToApply(r.correction) != 0)
+                    done = m_store->rotate(row, PageStraightener::turnsToApply(r.correction), &why);
+                else if (done && !upright && PageStraightener::skewToApply(r.correction) != 0)
+                    done =
+                        m_store->straighten(row, PageStraightener::skewToApply(r.correction), &why);
+                if (!done)
+                    failures.append(tr("The page %1 could not be turned: %2", "rotateFailed")
+                                        .arg(caption, why));
+            }
+            if (!failures.isEmpty())
+                UserPrompts::showError(this, failures.join(QLatin1String("\n\n")));
+        });
+    m_correction->start();
 }
 
 void Tfrm_Main::Action_PDFExecute()

@@ -31,9 +31,11 @@ void setError(QString *error, const QString &text)
         *error = text;
 }
 
+} // namespace
+
 // Where the language data lives: TESSDATA_PREFIX as Tesseract itself reads it, or
 // the folders Debian's and upstream's packages install to.
-QString dataPath()
+QString OcrEngine::dataFolder()
 {
     const QString prefix = qEnvironmentVariable("TESSDATA_PREFIX");
     if (!prefix.isEmpty())
@@ -48,6 +50,8 @@ QString dataPath()
     }
     return candidates.first();
 }
+
+namespace {
 
 // Tesseract's networks run their loops on OpenMP teams of up to four threads. Pages
 // are recognised in parallel instead, one engine per worker, which makes better use
@@ -146,7 +150,7 @@ QStringList OcrEngine::installedLanguages()
 {
     QStringList languages;
     const QStringList files =
-        QDir(dataPath()).entryList({QStringLiteral("*.traineddata")}, QDir::Files, QDir::Name);
+        QDir(dataFolder()).entryList({QStringLiteral("*.traineddata")}, QDir::Files, QDir::Name);
     for (const QString &file : files) {
         const QString code = file.chopped(int(qstrlen(".traineddata")));
         if (code != QLatin1String("osd") && code != QLatin1String("equ"))
@@ -189,7 +193,7 @@ bool OcrEngine::init(const QString &languages, QString *error)
     m_ready = false;
     if (!checkLanguages(languages, error))
         return false;
-    const QByteArray path = QFile::encodeName(dataPath());
+    const QByteArray path = QFile::encodeName(dataFolder());
     if (m_api->Init(path.constData(), languages.toUtf8().constData(), tesseract::OEM_DEFAULT) !=
         0) {
         // Name the language at fault: the first that does not load alone.

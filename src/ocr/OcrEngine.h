@@ -52,6 +52,9 @@ public:
     // Whether every language of a "rus+eng" list is installed; *error names the
     // first that is not.
     static bool checkLanguages(const QString &languages, QString *error = nullptr);
+    // The folder of the language data: TESSDATA_PREFIX, else where the packages
+    // install it.
+    static QString dataFolder();
 
 private:
     bool recogniseHere(const QImage &gray, int dpi, PdfWords &words,

@@ -288,6 +288,28 @@ void PageModel::deletePages(QList<int> rows)
 
 bool PageModel::rotate(int row, int quarterTurns, QString *error)
 {
+    return replaceFiles(
+        row,
+        [quarterTurns](const QStringList &files, QString *why) {
+            return PageRotation::rotateFiles(files, quarterTurns, why);
+        },
+        quarterTurns % 2 != 0, error);
+}
+
+bool PageModel::straighten(int row, double degrees, QString *error)
+{
+    return replaceFiles(
+        row,
+        [degrees](const QStringList &files, QString *why) {
+            return PageRotation::straightenFiles(files, degrees, why);
+        },
+        false, error);
+}
+
+bool PageModel::replaceFiles(int row,
+                             const std::function<bool(const QStringList &, QString *)> &replace,
+                             bool sidesSwap, QString *error)
+{
     if (row < 0 || row >= m_entries.size())
         return false;
     PageEntry &e = m_entries[row];
@@ -297,9 +319,9 @@ bool PageModel::rotate(int row, int quarterTurns, QString *error)
         files.append(e.pageFile);
     if (samePath(e.workingCopy) != samePath(e.pageFile))
         files.append(e.workingCopy);
-    if (!PageRotation::rotateFiles(files, quarterTurns, error))
+    if (!replace(files, error))
         return false;
-    if (quarterTurns % 2 != 0)
+    if (sidesSwap)
         e.size.transpose();
     QString why;
     const QImage cell = Thumbnail::fromFile(e.workingCopy, e.size.width(), e.size.height(), &why);

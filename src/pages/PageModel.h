@@ -6,6 +6,7 @@
 #include <QList>
 #include <QSet>
 #include <QStringList>
+#include <functional>
 
 // The pages listed since the program started, in list order. Every file
 // operation on a page goes through here and acts on the entry's own paths.
@@ -85,6 +86,8 @@ public:
     // neither) and the entry's size and thumbnail with them. False, with the
     // reason in *error, when the files stay as they were.
     bool rotate(int row, int quarterTurns, QString *error = nullptr);
+    // Turns the page's files clockwise by degrees about their centres, both or neither.
+    bool straighten(int row, double degrees, QString *error = nullptr);
     // Keeps words recognised in the background with every entry of that working
     // copy; an entry deleted meanwhile is no longer there to take them.
     void setText(const QString &workingCopy, const PageText &text);
@@ -104,6 +107,10 @@ public:
 
 private:
     static QImage markMissing(const QImage &thumbnail);
+    // Both files of the row replaced by replace (all or none), then its size
+    // (swapped when sidesSwap) and thumbnail.
+    bool replaceFiles(int row, const std::function<bool(const QStringList &, QString *)> &replace,
+                      bool sidesSwap, QString *error);
     QList<int> draggedRows(const QMimeData *data) const;
 
     QList<PageEntry> m_entries;

@@ -28,6 +28,11 @@ struct PageJob
     QImage image; // the page as the scanner delivered it
     FileNaming::PageNames names;
     bool blankTest = false; // feeder batch with blank pages skipped
+    // Preferences: the page turned upright and straightened before any file is
+    // written, so every copy of it shows the corrected page.
+    bool turnUpright = false;
+    bool straighten = false;
+    bool cropToPage = false; // flatbed: the scan cut to the paper first
     // Copy: prints the page on any thread; an empty answer means it was handed to
     // the printing system, otherwise the answer is the reason it was not.
     std::function<QString(const QImage &page)> print;
@@ -47,6 +52,9 @@ struct PageResult
     QString workingCopyPath;         // where the working copy was to go
     QString workingCopyReason;       // why it failed
     QString printError;              // copy: what the printer said
+    QString correctionReason;        // why the page was kept as scanned, not corrected
+    int quarterTurns = 0;            // clockwise quarter turns given to the page
+    double skewDegrees = 0.0;        // clockwise degrees it was straightened by
     QStringList reserved;            // names held for the page while it was written
 };
 

@@ -3,6 +3,7 @@
 #include "files/FileCommit.h"
 #include "i18n/SystemErrorText.h"
 #include "imaging/ImageFileReader.h"
+#include "ocr/PageStraightener.h"
 #include "pages/GalleryLog.h"
 #include "scanner/PageImageWriter.h"
 
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <sys/stat.h>
 #include <tiffio.h>
 #include <turbojpeg.h>
@@ -149,34 +151,18 @@ QString siblingName(const QString &path, const char *tag)
 
 } // namespace
 
-bool rotateInto(const QString &source, const QString &target, int quarterTurns, bool *lossless,
-                QString *error)
-{
-    quarterTurns = ((quarterTurns % 4) + 4) % 4;
-    if (lossless)
-        *lossless = false;
-    const PageImageWriter::Format format = PageImageWriter::formatForPath(source);
-    QByteArray jpeg;
-    TiffFacts tiff;
-    if (format == PageImageWriter::Format::Jpeg) {
-        QFile file(source);
-        if (!file.open(QIODevice::ReadOnly)) {
-            setError(error, tr("Unable to open file '%1'").arg(QDir::toNativeSeparators(source)));
-            return false;
-        }
-        jpeg = file.readAll();
-        QByteArray turned = quarterTurns == 0 ? jpeg : transformJpeg(jpeg, quarterTurns);
-        if (!turned.isEmpty()) {
-            if (quarterTurns % 2 == 1)
-                swapJfifDensity(turned);
-            if (lossless)
-                *lossless = true;
-            return writeBytes(turned, target, error);
-        }
-    } else if (format == PageImageWriter::Format::Tiff) {
-        tiff = tiffFacts(source);
-    }
+namespace {
 
+// Decodes source, draws it anew and writes it to target in source's format, with
+// its resolution (swapped for a quarter turn) and, for line art, one bit deep.
+// jpeg: the file's bytes when it is a JPEG (read already).
+bool redrawInto(const QString &source, const QString &target, const QByteArray &jpeg,
+                bool swapSides, const std::function<QImage(const QImage &)> &draw, QString *error)
+{
+    const PageImageWriter::Format format = PageImageWriter::formatForPath(source);
+    TiffFacts tiff;
+    if (format == PageImageWriter::Format::Tiff)
+        tiff = tiffFacts(source);
     QImage image = ImageFileReader::read(source, error);
     if (image.isNull())
         return false;
@@ -187,15 +173,71 @@ bool rotateInto(const QString &source, const QString &target, int quarterTurns, 
     const bool lineArt = image.depth() == 1 || tiff.lineArt;
     if (image.depth() < 8)
         image = image.convertToFormat(QImage::Format_Grayscale8);
-    QImage turned = image.transformed(QTransform().rotate(90.0 * quarterTurns));
+    QImage drawn = draw(image);
     if (lineArt)
-        turned = turned.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
+        drawn = drawn.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither);
     if (dpm.isValid() && !dpm.isEmpty()) {
-        const bool swap = quarterTurns % 2 == 1;
-        turned.setDotsPerMeterX(swap ? dpm.height() : dpm.width());
-        turned.setDotsPerMeterY(swap ? dpm.width() : dpm.height());
+        drawn.setDotsPerMeterX(swapSides ? dpm.height() : dpm.width());
+        drawn.setDotsPerMeterY(swapSides ? dpm.width() : dpm.height());
     }
-    return PageImageWriter::save(turned, target, error);
+    return PageImageWriter::save(drawn, target, error);
+}
+
+QByteArray jpegBytes(const QString &source, bool *ok, QString *error)
+{
+    QFile file(source);
+    *ok = file.open(QIODevice::ReadOnly);
+    if (!*ok) {
+        setError(error, tr("Unable to open file '%1'").arg(QDir::toNativeSeparators(source)));
+        return {};
+    }
+    return file.readAll();
+}
+
+} // namespace
+
+bool rotateInto(const QString &source, const QString &target, int quarterTurns, bool *lossless,
+                QString *error)
+{
+    quarterTurns = ((quarterTurns % 4) + 4) % 4;
+    if (lossless)
+        *lossless = false;
+    QByteArray jpeg;
+    if (PageImageWriter::formatForPath(source) == PageImageWriter::Format::Jpeg) {
+        bool ok = false;
+        jpeg = jpegBytes(source, &ok, error);
+        if (!ok)
+            return false;
+        QByteArray turned = quarterTurns == 0 ? jpeg : transformJpeg(jpeg, quarterTurns);
+        if (!turned.isEmpty()) {
+            if (quarterTurns % 2 == 1)
+                swapJfifDensity(turned);
+            if (lossless)
+                *lossless = true;
+            return writeBytes(turned, target, error);
+        }
+    }
+    return redrawInto(
+        source, target, jpeg, quarterTurns % 2 == 1,
+        [quarterTurns](const QImage &image) {
+            return image.transformed(QTransform().rotate(90.0 * quarterTurns));
+        },
+        error);
+}
+
+bool straightenInto(const QString &source, const QString &target, double degrees, QString *error)
+{
+    QByteArray jpeg;
+    if (PageImageWriter::formatForPath(source) == PageImageWriter::Format::Jpeg) {
+        bool ok = false;
+        jpeg = jpegBytes(source, &ok, error);
+        if (!ok)
+            return false;
+    }
+    return redrawInto(
+        source, target, jpeg, false,
+        [degrees](const QImage &image) { return PageStraightener::rotated(image, degrees); },
+        error);
 }
 
 namespace {
@@ -279,6 +321,26 @@ void setFailureInjector(const FailureInjector &injector)
 
 bool rotateFiles(const QStringList &files, int quarterTurns, QString *error)
 {
+    return replaceFiles(
+        files,
+        [quarterTurns](const QString &file, const QString &copy, QString *why) {
+            return rotateInto(file, copy, quarterTurns, nullptr, why);
+        },
+        error);
+}
+
+bool straightenFiles(const QStringList &files, double degrees, QString *error)
+{
+    return replaceFiles(
+        files,
+        [degrees](const QString &file, const QString &copy, QString *why) {
+            return straightenInto(file, copy, degrees, why);
+        },
+        error);
+}
+
+bool replaceFiles(const QStringList &files, const WriteCopy &writeCopy, QString *error)
+{
     std::vector<Swap> swaps;
     const auto undo = [&swaps] {
         for (auto it = swaps.rbegin(); it != swaps.rend(); ++it) {
@@ -304,7 +366,7 @@ bool rotateFiles(const QStringList &files, int quarterTurns, QString *error)
         swaps.push_back(s);
         if (injected(Step::WriteCopy, i))
             return fail(file, EIO);
-        if (!rotateInto(file, s.turned, quarterTurns, nullptr, error)) {
+        if (!writeCopy(file, s.turned, error)) {
             undo();
             return false;
         }

@@ -24,6 +24,19 @@ enum Turn
 bool rotateInto(const QString &source, const QString &target, int quarterTurns,
                 bool *lossless = nullptr, QString *error = nullptr);
 
+// Writes source turned clockwise by degrees about its centre into target (same size,
+// in the format of source's extension, at its resolution); the corners that come
+// in take the page's background colour. Always re-encoded.
+bool straightenInto(const QString &source, const QString &target, double degrees,
+                    QString *error = nullptr);
+
+// Writes the changed copy of file into copy; false with the reason in *error.
+using WriteCopy = std::function<bool(const QString &file, const QString &copy, QString *error)>;
+// Replaces every file by the copy writeCopy makes of it, all or none, as below.
+bool replaceFiles(const QStringList &files, const WriteCopy &writeCopy, QString *error = nullptr);
+// replaceFiles with straightenInto.
+bool straightenFiles(const QStringList &files, double degrees, QString *error = nullptr);
+
 // Turns every file in place, all or none. Each turned copy is written next to
 // its file with the file's mode, group and (where the process may) owner, and
 // synced; only then are the files swapped with their copies, each in one step
@@ -39,7 +52,8 @@ enum class Step
     SyncCopy,   // the copy on the disk
     Swap        // the copy put in the file's place
 };
-// Tests: called before each step; answering true makes that step fail.
+// Tests: called before each step (of rotateFiles and every replaceFiles); answering true makes that
+// step fail.
 using FailureInjector = std::function<bool(Step step, int fileIndex)>;
 void setFailureInjector(const FailureInjector &injector);
 

@@ -1,5 +1,8 @@
 #include "pages/PageStages.h"
 
+#include "imaging/PageCrop.h"
+#include "ocr/PageStraightener.h"
+
 #include "files/AtomicFile.h"
 #include "pages/PageJournal.h"
 #include "pages/PageReservations.h"
@@ -47,6 +50,33 @@ QImage thumbnailOf(const QImage &image)
 
 } // namespace
 
+namespace {
+
+// The page upright and straight as the job asks; the page as scanned when it
+// cannot be measured, with the reason.
+QImage correctedPage(const PageJob &job, PageResult &r)
+{
+    if (!job.cropToPage && !job.turnUpright && !job.straighten)
+        return job.image;
+    // The paper alone is measured: the bed around it says nothing of its text.
+    const QImage paper = job.cropToPage ? PageCrop::cropped(job.image) : job.image;
+    if (!job.turnUpright && !job.straighten)
+        return paper;
+    // One orientation engine for the worker thread, loaded on its first page.
+    thread_local PageStraightener straightener;
+    if (job.turnUpright && !straightener.init(&r.correctionReason))
+        return paper;
+    PageCorrection found;
+    const QImage page = straightener.correct(paper, job.turnUpright, job.straighten, &found);
+    if (page.isNull())
+        return paper;
+    r.quarterTurns = PageStraightener::turnsToApply(found);
+    r.skewDegrees = PageStraightener::skewToApply(found);
+    return page;
+}
+
+} // namespace
+
 WrittenPage::WrittenPage() = default;
 WrittenPage::~WrittenPage() = default;
 WrittenPage::WrittenPage(WrittenPage &&) noexcept = default;
@@ -60,8 +90,11 @@ WrittenPage write(const PageJob &job)
     r.kind = job.kind;
     r.reserved = {job.names.pageFile, job.names.workingCopy};
     r.workingCopyPath = job.names.workingCopy;
-    r.entry.size = job.image.size();
-    const QImage &image = job.image;
+    // Corrected before anything is written: page file, working copy, thumbnail
+    // and PDF all show the page upright and straight.
+    page.job.image = correctedPage(job, r);
+    const QImage &image = page.job.image;
+    r.entry.size = image.size();
 
     if (job.kind == PageJob::Kind::Copy) {
         page.workingCopy =

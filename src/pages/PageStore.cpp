@@ -139,6 +139,11 @@ bool PageStore::rotate(int row, int quarterTurns, QString *error)
     return m_model->rotate(row, quarterTurns, error);
 }
 
+bool PageStore::straighten(int row, double degrees, QString *error)
+{
+    return m_model->straighten(row, degrees, error);
+}
+
 QString PageStore::journalPath() const
 {
     return m_journal->path();

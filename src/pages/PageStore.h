@@ -66,6 +66,7 @@ public:
     // Moves each row one place up (-1) or down (+1); returns their new places.
     QList<int> move(const QList<int> &rows, int step);
     bool rotate(int row, int quarterTurns, QString *error = nullptr);
+    bool straighten(int row, double degrees, QString *error = nullptr);
 
     // Recovery of sessions that ended without closing: claim their journals,
     // then list their pages again, delete their working copies, or leave them

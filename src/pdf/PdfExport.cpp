@@ -2,6 +2,7 @@
 
 #include "imaging/ImageFileReader.h"
 #include "ocr/OcrEnginePool.h"
+#include "ocr/PageStraightener.h"
 #include "pdf/ArchivalPage.h"
 #include "pdf/PdfPageSource.h"
 #include "pdf/TPDF.h"
@@ -70,35 +71,89 @@ QVector<PageRef> pagesOf(const QStringList &files)
     return pages;
 }
 
-// Reads, encodes and, with a pool, recognises one page.
-bool preparePage(const PageRef &page, OcrEnginePool *engines, const PdfWords *known, bool archival,
-                 const std::atomic_bool &stop, PageResult &result)
+// What a worker needs to know of the options.
+struct PageWork
 {
-    if (!engines || known) {
-        if (known)
-            result.words = *known;
-        if (archival)
+    OcrEnginePool *engines = nullptr;
+    const PdfWords *known = nullptr;
+    bool archival = false;
+    bool rotatePages = false;
+    bool deskew = false;
+};
+
+// Turns a decoded page upright and straight where it needs it, and encodes it
+// again; pages left as they are keep their encoding.
+bool straighten(const PageRef &page, const PageWork &work, QImage &image, PageResult &result)
+{
+    // One orientation engine per worker thread, loaded on its first page.
+    thread_local std::unique_ptr<PageStraightener> straightener;
+    if (!straightener)
+        straightener = std::make_unique<PageStraightener>();
+    if (work.rotatePages && !straightener->init(&result.error))
+        return false;
+    PageCorrection found;
+    const QImage corrected = straightener->correct(image, work.rotatePages, work.deskew, &found);
+    if (!PageStraightener::changes(found)) {
+        // A bitmap is encoded only now, once.
+        return work.archival || !result.jpeg.isEmpty() ||
+               PdfPageSource::imagePage(image, page.path, result.jpeg, &result.error);
+    }
+    qCDebug(lcPdfExport) << page.path << "turned" << PageStraightener::turnsToApply(found)
+                         << "quarters and" << PageStraightener::skewToApply(found) << "degrees";
+    image = corrected;
+    if (work.archival) {
+        result.image = ArchivalPage::encode(image, &result.error);
+        if (result.image.data.isEmpty()) {
+            result.error = QStringLiteral("'%1': %2").arg(page.path, result.error);
+            return false;
+        }
+        return true;
+    }
+    return PdfPageSource::imagePage(image, page.path, result.jpeg, &result.error);
+}
+
+// Reads, encodes and, with a pool, recognises one page.
+bool preparePage(const PageRef &page, const PageWork &work, const std::atomic_bool &stop,
+                 PageResult &result)
+{
+    const bool correct = work.rotatePages || work.deskew;
+    const bool recognise = work.engines && !work.known;
+    if (work.known)
+        result.words = *work.known;
+    if (!recognise && !correct) {
+        if (work.archival)
             return ArchivalPage::fromFile(page.path, page.frame, result.image, nullptr,
                                           &result.error);
         return PdfPageSource::page(page.path, result.jpeg, &result.error, page.frame);
     }
     // The engine first: waiting for one, a worker holds no decoded page.
-    std::unique_ptr<OcrEngine> engine = engines->acquire(&result.error, &stop);
-    if (!engine)
-        return false;
-    QImage image;
-    const bool read = archival ? ArchivalPage::fromFile(page.path, page.frame, result.image, &image,
-                                                        &result.error)
-                               : PdfPageSource::pageWithImage(page.path, result.jpeg, image,
-                                                              &result.error, page.frame);
-    if (!read) {
-        engines->release(std::move(engine));
-        return false;
+    std::unique_ptr<OcrEngine> engine;
+    if (recognise) {
+        engine = work.engines->acquire(&result.error, &stop);
+        if (!engine)
+            return false;
     }
+    const auto done = [&](bool ok) {
+        if (engine)
+            work.engines->release(std::move(engine));
+        return ok;
+    };
+    QImage image;
+    const bool read =
+        work.archival
+            ? ArchivalPage::fromFile(page.path, page.frame, result.image, &image, &result.error)
+            : PdfPageSource::pageWithImage(page.path, result.jpeg, image, &result.error, page.frame,
+                                           !correct);
+    if (!read)
+        return done(false);
+    if (correct && !straighten(page, work, image, result))
+        return done(false);
+    if (!engine)
+        return true;
     QString reason;
     bool timedOut = false;
     const bool ok = engine->recognise(image, result.words, &reason, &stop, &timedOut);
-    engines->release(std::move(engine));
+    done(true);
     if (timedOut) {
         // Written without its text rather than not at all.
         result.warning = QStringLiteral("'%1': %2").arg(page.path, reason);
@@ -122,6 +177,12 @@ bool PdfExport::run(const QStringList &files, const QString &output,
         setError(error, QStringLiteral("FileName is empty"));
         return false;
     }
+    if (options.rotatePages) {
+        // A missing orientation model is named before anything is read.
+        PageStraightener probe;
+        if (!probe.init(error))
+            return false;
+    }
     const QVector<PageRef> pages = pagesOf(files);
     const int count = int(pages.size());
 
@@ -143,19 +204,22 @@ bool PdfExport::run(const QStringList &files, const QString &output,
         const bool singleFrame =
             page.frame == 0 && (index + 1 >= count || pages.at(index + 1).path != page.path);
         const PdfWords *known =
-            options.ocr && singleFrame && knownIt != options.knownWords.constEnd()
+            // Words found on a page before it is turned would stand in the wrong places.
+            options.ocr && singleFrame && knownIt != options.knownWords.constEnd() &&
+                    !options.rotatePages && !options.deskew
                 ? &knownIt.value()
                 : nullptr;
-        pool.start(
-            [&queue, engines = options.ocr, archival = options.archival, page, known, index] {
-                PageResult result;
-                if (!queue.stop.load())
-                    result.ok = preparePage(page, engines, known, archival, queue.stop, result);
-                std::lock_guard<std::mutex> lock(queue.mutex);
-                result.done = true;
-                queue.results[size_t(index)] = std::move(result);
-                queue.ready.notify_all();
-            });
+        const PageWork work{options.ocr, known, options.archival, options.rotatePages,
+                            options.deskew};
+        pool.start([&queue, work, page, index] {
+            PageResult result;
+            if (!queue.stop.load())
+                result.ok = preparePage(page, work, queue.stop, result);
+            std::lock_guard<std::mutex> lock(queue.mutex);
+            result.done = true;
+            queue.results[size_t(index)] = std::move(result);
+            queue.ready.notify_all();
+        });
     };
     const auto abort = [&](const QString &text) {
         queue.stop = true;

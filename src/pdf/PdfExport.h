@@ -34,6 +34,12 @@ struct PdfExportOptions
     // stored in its smallest faithful form, written to the file as it grows. Off,
     // the document is exactly what it always was.
     bool archival = false;
+    // Pages turned upright (Tesseract's orientation detection, a confident answer
+    // only) and straightened (skew over 0.1 degree) before they are written and
+    // recognised. Such pages are re-encoded; pages left as they are are written
+    // exactly as without these options.
+    bool rotatePages = false;
+    bool deskew = false;
 };
 
 // Writes one PDF page per image file, in list order; a multi-page TIFF gives one
@@ -53,6 +59,9 @@ struct PdfExportOptions
 // with the page's name, and a page without text simply gets no text layer. A page
 // whose recognition takes longer than the pool's time limit gets no text layer
 // and a warning; the document is still written.
+//
+// With rotatePages or deskew, every page is decoded and measured first; a page that
+// cannot be measured (the orientation model missing) stops the export.
 //
 // Blocks until done: a window calls it from a worker thread and shows progress
 // through the callback. On failure or cancellation it answers false with the reason

@@ -138,7 +138,8 @@ bool page(const QString &path, QByteArray &jpeg, QString *error, int frame)
     return readAll(file, path, jpeg, error) && checkJpeg(path, jpeg, error);
 }
 
-bool pageWithImage(const QString &path, QByteArray &jpeg, QImage &image, QString *error, int frame)
+bool pageWithImage(const QString &path, QByteArray &jpeg, QImage &image, QString *error, int frame,
+                   bool encodeBitmap)
 {
     QFile file;
     if (!openRegular(file, path, error))
@@ -149,6 +150,8 @@ bool pageWithImage(const QString &path, QByteArray &jpeg, QImage &image, QString
         image = ImageFileReader::read(path, error, frame);
         if (image.isNull())
             return false;
+        if (!encodeBitmap)
+            return true;
         jpeg = JpegCodec::encode(image, pageOptions(), &reason);
     } else {
         if (file.peek(2) != QByteArrayLiteral("\xFF\xD8"))
@@ -158,6 +161,17 @@ bool pageWithImage(const QString &path, QByteArray &jpeg, QImage &image, QString
         image = JpegCodec::decode(jpeg, &reason);
     }
     if (jpeg.isEmpty() || image.isNull()) {
+        setError(error, QStringLiteral("'%1': %2").arg(path, reason));
+        return false;
+    }
+    return true;
+}
+
+bool imagePage(const QImage &image, const QString &path, QByteArray &jpeg, QString *error)
+{
+    QString reason;
+    jpeg = JpegCodec::encode(image, pageOptions(), &reason);
+    if (jpeg.isEmpty()) {
         setError(error, QStringLiteral("'%1': %2").arg(path, reason));
         return false;
     }

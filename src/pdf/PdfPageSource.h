@@ -24,7 +24,14 @@ bool page(const QString &path, QByteArray &jpeg, QString *error = nullptr, int f
 
 // The same page with its decoded image as well, for text recognition: every file is
 // decoded once, and a bitmap's JPEG is encoded from that image.
+// encodeBitmap false: a file that is not a JPEG is only decoded and jpeg left
+// empty, for a caller that changes the picture before it is encoded.
 bool pageWithImage(const QString &path, QByteArray &jpeg, QImage &image, QString *error = nullptr,
-                   int frame = 0);
+                   int frame = 0, bool encodeBitmap = true);
+
+// A decoded page encoded as the page JPEG (quality 75, three components). False,
+// with the reason naming path, when it cannot be.
+bool imagePage(const QImage &image, const QString &path, QByteArray &jpeg,
+               QString *error = nullptr);
 
 } // namespace PdfPageSource

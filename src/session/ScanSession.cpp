@@ -358,6 +358,9 @@ void ScanSession::submitPage()
     job.names = nameNextPage();
     job.image = m_control->GetImage(page);
     job.blankTest = m_mode == ::ScanMode::Scan && m_feederBatch && m_skipBlank;
+    job.turnUpright = m_turnUpright;
+    job.straighten = m_straighten;
+    job.cropToPage = m_cropToPage && !m_feederBatch;
     if (job.kind == PageJob::Kind::Copy && m_request.print) {
         const int width = m_control->GetImageWidth(page);
         const int height = m_control->GetImageHeight(page);
@@ -421,6 +424,8 @@ void ScanSession::onPageDone(const PageResult &r)
         if (r.listed)
             emit pageListed(page);
     }
+    if (error.isEmpty() && !r.correctionReason.isEmpty())
+        error = tr("The page was kept as scanned: %1", "pageNotCorrected").arg(r.correctionReason);
     if (!error.isEmpty())
         reportBatchError(error);
     finishWhenDone();

@@ -90,6 +90,14 @@ public:
     // The preference: blank feeder pages are left out of the list.
     void setSkipBlank(bool on) { m_skipBlank = on; }
     bool gSkipBlank() const { return m_skipBlank; }
+    // The preferences: pages turned upright and straightened before they are written.
+    void setPageCorrection(bool upright, bool straighten)
+    {
+        m_turnUpright = upright;
+        m_straighten = straighten;
+    }
+    // The preference: flatbed pages cut to the paper.
+    void setCropToPage(bool on) { m_cropToPage = on; }
     // A free suffix for the stamp: no page file holds the name and no page still
     // being written, or listed, has taken it.
     QString Check(const QString &stamp) const;
@@ -162,6 +170,9 @@ private:
     int m_stopsPending = 0; // StopDevice calls whose OnStopped is still to come
     bool m_feederBatch = false;
     bool m_skipBlank = false;
+    bool m_turnUpright = false;
+    bool m_straighten = false;
+    bool m_cropToPage = false;
     bool m_sourceDone = false;  // the control finished; pages may still be in the pipeline
     bool m_quietEnd = false;    // the end's message stands alone: no "Ready" after it
     bool m_stopRequested = false;

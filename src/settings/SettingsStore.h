@@ -44,6 +44,12 @@ public:
     static constexpr const char *OcrLanguages = "OcrLanguages";
     // Archival PDF/A documents from "Save all to PDF"; absent means off.
     static constexpr const char *ArchivalPdf = "ArchivalPdf";
+    // Scanned pages turned upright and straightened before they are written;
+    // absent means off.
+    static constexpr const char *TurnUpright = "TurnUpright";
+    static constexpr const char *Straighten = "Straighten";
+    // Flatbed scans cut to the paper; absent means off.
+    static constexpr const char *CropToPage = "CropToPage";
 
     SettingsStore();
     explicit SettingsStore(const QString &filePath);

@@ -27,7 +27,7 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(359, 297);
+    setFixedSize(359, 397);
     // The designed positions assume this small font; where Tahoma is missing a
     // sans-serif of the same size stands in.
     QFont designFont(QStringLiteral("Tahoma"));
@@ -87,6 +87,20 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     cb_PdfA->setObjectName(QStringLiteral("cb_PdfA"));
     cb_PdfA->setGeometry(16, 72, 311, 17);
 
+    // What happens to each scanned page before it is written.
+    GroupBox3 = new QGroupBox(this);
+    GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
+    GroupBox3->setGeometry(8, 295, 343, 94);
+    cb_Upright = new QCheckBox(GroupBox3);
+    cb_Upright->setObjectName(QStringLiteral("cb_Upright"));
+    cb_Upright->setGeometry(16, 20, 311, 17);
+    cb_Straighten = new QCheckBox(GroupBox3);
+    cb_Straighten->setObjectName(QStringLiteral("cb_Straighten"));
+    cb_Straighten->setGeometry(16, 43, 311, 17);
+    cb_Crop = new QCheckBox(GroupBox3);
+    cb_Crop->setObjectName(QStringLiteral("cb_Crop"));
+    cb_Crop->setGeometry(16, 66, 311, 17);
+
     btn_OK = new QPushButton(this);
     btn_OK->setObjectName(QStringLiteral("btn_OK"));
     btn_OK->setGeometry(273, 10, 75, 25);
@@ -104,6 +118,9 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     setTabOrder(cb_Update, cb_Searchable);
     setTabOrder(cb_Searchable, cmb_OcrLang);
     setTabOrder(cmb_OcrLang, cb_PdfA);
+    setTabOrder(cb_PdfA, cb_Upright);
+    setTabOrder(cb_Upright, cb_Straighten);
+    setTabOrder(cb_Straighten, cb_Crop);
 
     connect(btn_OK, &QPushButton::clicked, this, [this] {
         btn_OKClick();
@@ -133,6 +150,10 @@ void Tfrm_Settings::retranslateUi()
     cb_Searchable->setText(tr("Make PDF files searchable (text recognition)", "cb_Searchable"));
     Label3->setText(tr("Recognition language:", "Label3"));
     cb_PdfA->setText(tr("Save PDF files as PDF/A (for archiving)", "cb_PdfA"));
+    GroupBox3->setTitle(tr("Scanned pages", "GroupBox3"));
+    cb_Upright->setText(tr("Turn pages upright", "cb_Upright"));
+    cb_Straighten->setText(tr("Straighten pages", "cb_Straighten"));
+    cb_Crop->setText(tr("Crop to the page", "cb_Crop"));
     for (int i = 0; i < cmb_OcrLang->count(); ++i)
         cmb_OcrLang->setItemText(i, ocrLanguageName(cmb_OcrLang->itemData(i).toString()));
     using AccessibleText::set;
@@ -147,7 +168,7 @@ void Tfrm_Settings::retranslateUi()
         set(box, box->text());
     for (QLabel *l : {Label1, Label2, Label3})
         l->adjustSize();
-    for (QCheckBox *box : {cb_Searchable, cb_PdfA}) {
+    for (QCheckBox *box : {cb_Searchable, cb_PdfA, cb_Upright, cb_Straighten, cb_Crop}) {
         const QSize hint = box->sizeHint();
         box->resize(qMax(311, hint.width()), qBound(17, hint.height(), 23));
     }
@@ -237,6 +258,9 @@ void Tfrm_Settings::FormShow()
             cmb_OcrLang->setCurrentIndex(i);
     }
     cb_PdfA->setChecked(store.readBool(SettingsStore::ArchivalPdf, flag) && flag);
+    cb_Upright->setChecked(store.readBool(SettingsStore::TurnUpright, flag) && flag);
+    cb_Straighten->setChecked(store.readBool(SettingsStore::Straighten, flag) && flag);
+    cb_Crop->setChecked(store.readBool(SettingsStore::CropToPage, flag) && flag);
 }
 
 void Tfrm_Settings::cmb_LangChange(int index)
@@ -264,6 +288,12 @@ void Tfrm_Settings::btn_OKClick()
         // Likewise: absent stays absent until the box is first ticked.
         if (cb_PdfA->isChecked() || store.ValueExists(SettingsStore::ArchivalPdf))
             store.WriteBool(SettingsStore::ArchivalPdf, cb_PdfA->isChecked());
+        if (cb_Upright->isChecked() || store.ValueExists(SettingsStore::TurnUpright))
+            store.WriteBool(SettingsStore::TurnUpright, cb_Upright->isChecked());
+        if (cb_Straighten->isChecked() || store.ValueExists(SettingsStore::Straighten))
+            store.WriteBool(SettingsStore::Straighten, cb_Straighten->isChecked());
+        if (cb_Crop->isChecked() || store.ValueExists(SettingsStore::CropToPage))
+            store.WriteBool(SettingsStore::CropToPage, cb_Crop->isChecked());
     }
     emit preferencesApplied(cmb_Units->currentIndex() + 1, cb_SkipBlank->isChecked());
 }

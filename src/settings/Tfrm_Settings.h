@@ -10,7 +10,8 @@ class QPushButton;
 
 // The preferences dialog: language (switched as soon as it is picked), units,
 // three switches, text recognition for "Save all to PDF" (on or off, and the
-// languages, of those installed) and whether it writes archival PDF/A documents. Every opening
+// languages, of those installed), whether it writes archival PDF/A documents, and whether
+// scanned pages are turned upright, straightened and cut to the paper. Every opening
 // reloads what the store holds; OK stores the values and applies units and blank skipping to the
 // main window.
 class Tfrm_Settings final : public QDialog
@@ -39,6 +40,10 @@ public:
     // Items show the languages' names; their data are the codes ("rus+eng").
     QComboBox *cmb_OcrLang = nullptr;
     QCheckBox *cb_PdfA = nullptr; // "Save all to PDF" writes PDF/A
+    QGroupBox *GroupBox3 = nullptr;
+    QCheckBox *cb_Upright = nullptr;    // scanned pages turned upright
+    QCheckBox *cb_Straighten = nullptr; // scanned pages straightened
+    QCheckBox *cb_Crop = nullptr;       // flatbed pages cut to the paper
     QPushButton *btn_OK = nullptr;
     QPushButton *btn_Cancel = nullptr;
 

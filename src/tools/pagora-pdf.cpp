@@ -18,6 +18,7 @@ const char kUsage[] =
     "Usage: pagora-pdf OUTPUT.pdf IMAGE...\n"
     "       pagora-pdf --ocr LANGS [--ocr-timeout S] OUTPUT.pdf IMAGE...\n"
     "       pagora-pdf --pdfa [--ocr LANGS [--ocr-timeout S]] OUTPUT.pdf IMAGE...\n"
+    "       pagora-pdf [--rotate-pages] [--deskew] [other options] OUTPUT.pdf IMAGE...\n"
     "\n"
     "Writes the images into one PDF document, one page per image in the order given;\n"
     "a multi-page TIFF gives one page per frame, in the file's order.\n"
@@ -59,12 +60,24 @@ const char kUsage[] =
     "metadata (title: the output's name without .pdf), an sRGB output intent and a\n"
     "file identifier. It combines with --ocr.\n"
     "\n"
+    "With --rotate-pages every page is turned upright first: Tesseract's orientation\n"
+    "detection (osd.traineddata) decides a turn of 0, 90, 180 or 270 degrees, and\n"
+    "only a confident answer turns a page; a blank page, a picture or noise stays\n"
+    "as it is. With --deskew a page whose lines of text are tilted by more than 0.1\n"
+    "degree (up to 12 either way) is turned straight; the corners that come in take\n"
+    "the colour of the paper. Both run before the recognition, so --ocr reads the\n"
+    "corrected page. A corrected page is encoded again (a JPEG file included);\n"
+    "pages that need nothing are written as without these options. Without the\n"
+    "orientation data --rotate-pages is an error and nothing is written.\n"
+    "\n"
     "Options:\n"
     "  --ocr LANGS    recognise the text in these languages (searchable PDF)\n"
     "  --ocr-timeout S\n"
     "                 seconds the recognition of one page may take (default 60;\n"
     "                 0: no limit)\n"
     "  --pdfa         write an archival PDF/A-2b document\n"
+    "  --rotate-pages turn pages upright (quarter turns)\n"
+    "  --deskew       straighten tilted pages\n"
     "  -h, --help     show this help and exit\n"
     "  -V, --version  show the version and exit\n"
     "  --             end of options (for file names that begin with '-')\n";
@@ -101,6 +114,8 @@ int main(int argc, char *argv[])
     QString languages;
     int timeLimit = OcrEngine::DefaultTimeLimit;
     bool archival = false;
+    bool rotatePages = false;
+    bool deskew = false;
     bool options = true;
     // From argv itself: Qt's arguments() turns bytes that are not UTF-8 into U+FFFD,
     // and such a file could then not be opened nor such an output be written.
@@ -135,6 +150,14 @@ int main(int argc, char *argv[])
         }
         if (options && argument == QLatin1String("--pdfa")) {
             archival = true;
+            continue;
+        }
+        if (options && argument == QLatin1String("--rotate-pages")) {
+            rotatePages = true;
+            continue;
+        }
+        if (options && argument == QLatin1String("--deskew")) {
+            deskew = true;
             continue;
         }
         if (options && (argument == QLatin1String("-h") || argument == QLatin1String("--help"))) {
@@ -173,6 +196,8 @@ int main(int argc, char *argv[])
     QString error;
     PdfExportOptions exportOptions;
     exportOptions.archival = archival;
+    exportOptions.rotatePages = rotatePages;
+    exportOptions.deskew = deskew;
     std::unique_ptr<OcrEnginePool> engines;
     if (!languages.isNull()) {
         engines = std::make_unique<OcrEnginePool>(languages, timeLimit);

@@ -1,7 +1,9 @@
 #include "GalleryTestSupport.h"
 #include "i18n/TLangDispatcher.h"
 #include "mainwindow/StatusPanelBar.h"
+#include "ocr/PageStraightener.h"
 #include "pages/Thumbnail.h"
+#include "support/TextPage.h"
 
 #include <QAction>
 #include <QTest>
@@ -273,6 +275,52 @@ private slots:
 
     // The closing message names every page whose working copy is all that is left
     // of it (which copies go is the page store's test).
+    // "Turn upright" and "Straighten" from the list: measured off the UI thread,
+    // then both files turned; a page without text stays as it was.
+    void turnUprightAndStraighten_data()
+    {
+        QTest::addColumn<double>("fed"); // clockwise degrees the page was fed at
+        QTest::addColumn<bool>("text");
+        QTest::addColumn<bool>("upright"); // "Turn upright", else "Straighten"
+        QTest::newRow("sideways, turned upright") << 90.0 << true << true;
+        QTest::newRow("tilted, straightened") << 3.0 << true << false;
+        QTest::newRow("blank, left alone") << 90.0 << false << true;
+    }
+    void turnUprightAndStraighten()
+    {
+        QFETCH(double, fed);
+        QFETCH(bool, text);
+        QFETCH(bool, upright);
+        GalleryHarness h;
+        const QImage drawn = textPage(text ? pageOfWords() : QString(), 2480, 3508).image;
+        const QImage page = fedTurned(drawn, fed).convertToFormat(QImage::Format_Grayscale8);
+        QVERIFY(h.addPage(QStringLiteral("fed.bmp"), page));
+        const QString pageFile = h.pageFile(QStringLiteral("fed.bmp"));
+        const QString copy = h.window->Pages->entry(0).workingCopy;
+        QVERIFY(copy != pageFile);
+        h.select(0);
+        QAction *command = upright ? h.window->Action_TurnUpright : h.window->Action_Straighten;
+        QVERIFY(command->isEnabled());
+        command->trigger();
+        // The window takes events while the pages are measured.
+        QVERIFY(QApplication::overrideCursor());
+        QTRY_VERIFY_WITH_TIMEOUT(!QApplication::overrideCursor(), 60000);
+        QVERIFY(h.prompts.isEmpty());
+
+        const QSize size = text ? drawn.size() : page.size();
+        QCOMPARE(h.window->Pages->entry(0).size, size);
+        PageStraightener straightener;
+        QVERIFY(straightener.init());
+        for (const QString &file : {pageFile, copy}) {
+            const QImage now(file);
+            QCOMPARE(now.size(), size);
+            PageCorrection left;
+            straightener.measure(now, true, true, &left);
+            QCOMPARE(PageStraightener::turnsToApply(left), 0);
+            QVERIFY2(qAbs(left.skewDegrees) < 0.3, qPrintable(QString::number(left.skewDegrees)));
+        }
+    }
+
     void closeCleanUp_data()
     {
         QTest::addColumn<QString>("kind");

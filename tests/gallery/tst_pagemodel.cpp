@@ -1,15 +1,18 @@
 // The page model and the page pipeline without any window.
 #include "pages/PageModel.h"
 #include "pages/PagePipeline.h"
+#include "support/TextPage.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
 #include <QMimeData>
+#include <QPainter>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
+#include <thread>
 
 namespace {
 
@@ -99,6 +102,80 @@ private slots:
         QCOMPARE(r.entry.size, QSize(200, 300));
         QCOMPARE(r.entry.dpi, 100);
         QCOMPARE(r.entry.thumbnail.size(), QSize(100, 75));
+    }
+
+    // With the preferences on, the page is turned upright and straightened before
+    // anything is written: page file and working copy show it corrected.
+    // A page that cannot be measured is written as scanned, with the reason.
+    void correctedBeforeWritten_data()
+    {
+        QTest::addColumn<double>("fed"); // clockwise degrees the page was fed at
+        QTest::addColumn<bool>("upright");
+        QTest::addColumn<bool>("straighten");
+        QTest::addColumn<bool>("crop");   // laid on a dark flatbed, cut to the paper
+        QTest::addColumn<bool>("model");  // the orientation model installed
+        QTest::addColumn<int>("turns");   // given to the page
+        QTest::addColumn<bool>("tilted"); // straightened
+
+        QTest::newRow("off: as scanned") << 90.0 << false << false << false << true << 0 << false;
+        QTest::newRow("sideways, turned") << 90.0 << true << false << false << true << 3 << false;
+        QTest::newRow("tilted, straightened")
+            << -3.0 << false << true << false << true << 0 << true;
+        QTest::newRow("both") << 181.0 << true << true << false << true << 2 << true;
+        QTest::newRow("on the bed, cut and turned")
+            << 90.0 << true << false << true << true << 3 << false;
+        QTest::newRow("no model: as scanned")
+            << 90.0 << true << true << false << false << 0 << false;
+    }
+    void correctedBeforeWritten()
+    {
+        QFETCH(double, fed);
+        QFETCH(bool, upright);
+        QFETCH(bool, straighten);
+        QFETCH(bool, crop);
+        QFETCH(bool, model);
+        QFETCH(int, turns);
+        QFETCH(bool, tilted);
+
+        const QImage drawn = textPage(pageOfWords(), 2480, 3508).image;
+        PageJob job;
+        job.image = fedTurned(drawn, fed);
+        job.turnUpright = upright;
+        job.straighten = straighten;
+        job.cropToPage = crop;
+        const QImage sheet = job.image;
+        if (crop) {
+            QImage bed(sheet.width() + 400, sheet.height() + 300, QImage::Format_RGB32);
+            bed.fill(QColor(60, 60, 64));
+            QPainter(&bed).drawImage(200, 150, sheet);
+            job.image = bed;
+        }
+        job.names = FileNaming::pageNames(QStringLiteral("s"), QStringLiteral("P"),
+                                          QStringLiteral("jpg"), m_dest, m_temp);
+        QTemporaryDir noModel;
+        if (!model)
+            qputenv("TESSDATA_PREFIX", QFile::encodeName(noModel.path()));
+        // A thread of its own: each loads its orientation engine afresh.
+        PageResult r;
+        std::thread worker([&] { r = PagePipeline::process(job); });
+        worker.join();
+        qunsetenv("TESSDATA_PREFIX");
+
+        QVERIFY(r.pageFileWritten && r.workingCopyWritten && r.listed);
+        QCOMPARE(r.quarterTurns, turns);
+        QCOMPARE(r.skewDegrees != 0.0, tilted);
+        QCOMPARE(r.correctionReason.isEmpty(), model);
+        const QSize size = turns % 2 ? sheet.size().transposed() : sheet.size();
+        if (!crop)
+            QCOMPARE(r.entry.size, size);
+        // The cut keeps a small margin of the bed around the paper.
+        QVERIFY(r.entry.size.width() >= size.width() && r.entry.size.height() >= size.height());
+        QVERIFY2(r.entry.size.width() <= size.width() + 40 &&
+                     r.entry.size.height() <= size.height() + 40,
+                 qPrintable(
+                     QStringLiteral("%1x%2").arg(r.entry.size.width()).arg(r.entry.size.height())));
+        QCOMPARE(QImage(r.entry.pageFile).size(), r.entry.size);
+        QCOMPARE(QImage(r.entry.workingCopy).size(), r.entry.size);
     }
 
     void copiedPage_data()
@@ -267,5 +344,6 @@ private:
     QString m_temp;
 };
 
-QTEST_GUILESS_MAIN(TestPageModel)
+// A GUI application: the test pages are drawn with fonts.
+QTEST_MAIN(TestPageModel)
 #include "tst_pagemodel.moc"

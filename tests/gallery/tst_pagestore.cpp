@@ -410,10 +410,12 @@ void TestPageStore::slowSettleKeepsOrder()
     QCOMPARE(filesIn(m_temp).filter(".part").size(), 0);
 }
 
-// A turn that fails at any step leaves the page file and the working copy as
-// they were, with or without the file system's exchange.
+// A turn (by quarter turns, or by degrees to straighten the page) that fails at
+// any step leaves the page file and the working copy as they were, with or
+// without the file system's exchange.
 void TestPageStore::rotationRollback_data()
 {
+    QTest::addColumn<bool>("straighten");
     QTest::addColumn<int>("step");
     QTest::addColumn<int>("file"); // 0 page file, 1 working copy
     QTest::addColumn<bool>("withoutRenameFlags");
@@ -423,19 +425,24 @@ void TestPageStore::rotationRollback_data()
         {"attributes", PageRotation::Step::Attributes},
         {"syncing", PageRotation::Step::SyncCopy},
         {"swapping", PageRotation::Step::Swap}};
-    for (bool without : {false, true}) {
-        for (const auto &[name, step] : steps) {
-            for (int file : {0, 1})
-                QTest::addRow("%s %s%s", name, file == 0 ? "page file" : "working copy",
-                              without ? ", no exchange" : "")
-                    << int(step) << file << without << false;
+    for (bool straighten : {false, true}) {
+        for (bool without : {false, true}) {
+            for (const auto &[name, step] : steps) {
+                for (int file : {0, 1})
+                    QTest::addRow("%s%s %s%s", straighten ? "straighten, " : "", name,
+                                  file == 0 ? "page file" : "working copy",
+                                  without ? ", no exchange" : "")
+                        << straighten << int(step) << file << without << false;
+            }
         }
+        QTest::addRow("%sworking copy unreadable", straighten ? "straighten, " : "")
+            << straighten << -1 << 1 << false << true;
     }
-    QTest::newRow("working copy unreadable") << -1 << 1 << false << true;
 }
 
 void TestPageStore::rotationRollback()
 {
+    QFETCH(bool, straighten);
     QFETCH(int, step);
     QFETCH(int, file);
     QFETCH(bool, withoutRenameFlags);
@@ -461,7 +468,8 @@ void TestPageStore::rotationRollback()
     });
 
     QString error;
-    QVERIFY(!store.rotate(0, PageRotation::Right, &error));
+    QVERIFY(straighten ? !store.straighten(0, 2.0, &error)
+                       : !store.rotate(0, PageRotation::Right, &error));
     QVERIFY2(error.contains(QDir::toNativeSeparators(file == 0 ? e.pageFile : e.workingCopy)),
              qPrintable(error));
     QVERIFY(calls > 0);

@@ -255,6 +255,36 @@ private slots:
         QVERIFY(doc.contains(m_a)); // unchanged
     }
 
+    // --rotate-pages --deskew leave pages that need nothing exactly as they were
+    // written without them (a JPEG stays the file's own data); without the
+    // orientation model the options are an error and nothing is written.
+    void correctionsLeaveUprightPagesAlone()
+    {
+        const QByteArray help = pagoraPdf({QStringLiteral("--help")}).out;
+        QVERIFY(help.contains("--rotate-pages") && help.contains("--deskew"));
+        const QStringList inputs{path(QStringLiteral("a.jpg")), path(QStringLiteral("c.bmp")),
+                                 path(QStringLiteral("b.jpg"))};
+        const QString plain = path(QStringLiteral("plain.pdf"));
+        const QString corrected = path(QStringLiteral("corrected.pdf"));
+        QCOMPARE(pagoraPdf(QStringList{plain} + inputs).exitCode, 0);
+        const ToolResult result = pagoraPdf(
+            QStringList{QStringLiteral("--rotate-pages"), QStringLiteral("--deskew"), corrected} +
+            inputs);
+        QVERIFY2(result.exitCode == 0, result.err);
+        QCOMPARE(readFile(corrected), readFile(plain));
+
+        const QString noModel = path(QStringLiteral("nomodel"));
+        QVERIFY(QDir().mkpath(noModel));
+        const QString out = path(QStringLiteral("unturned.pdf"));
+        qputenv("TESSDATA_PREFIX", QFile::encodeName(noModel));
+        const ToolResult missing =
+            pagoraPdf({QStringLiteral("--rotate-pages"), out, inputs.first()});
+        qunsetenv("TESSDATA_PREFIX");
+        QCOMPARE(missing.exitCode, 1);
+        QVERIFY2(missing.err.contains("osd.traineddata"), missing.err);
+        QVERIFY(!QFile::exists(out));
+    }
+
     // The output keeps its old contents on error, also when it already existed.
     void existingOutputKept()
     {

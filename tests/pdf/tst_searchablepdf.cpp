@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <atomic>
+#include <cmath>
 #include <thread>
 
 using namespace PdfTestSupport;
@@ -118,6 +119,56 @@ private slots:
         }
         QVERIFY2(hits >= 0.95 * drawn.size(),
                  qPrintable(QStringLiteral("%1 of %2 words").arg(hits).arg(drawn.size())));
+    }
+
+    // --rotate-pages --deskew: pages fed turned or tilted are read as well as
+    // upright ones (without the options a turned page gives none of its words);
+    // they come out upright, and a blank page is left as it was fed.
+    void turnedPagesRead_data()
+    {
+        QTest::addColumn<double>("fed"); // clockwise degrees the page was fed at
+        QTest::addColumn<bool>("text");
+        QTest::newRow("right") << 90.0 << true;
+        QTest::newRow("upside down") << 180.0 << true;
+        QTest::newRow("left") << 270.0 << true;
+        QTest::newRow("right and a half") << 91.5 << true;
+        QTest::newRow("tilted 4.5") << 4.5 << true;
+        QTest::newRow("tilted -4.5") << -4.5 << true;
+        QTest::newRow("blank, sideways") << 90.0 << false;
+    }
+
+    void turnedPagesRead()
+    {
+        QFETCH(double, fed);
+        QFETCH(bool, text);
+        // An A4 page at 300 dpi: enough text for a confident answer.
+        const TextPage upright = textPage(text ? pageOfWords() : QString(), 2480, 3508);
+        const QImage page =
+            ::fedTurned(upright.image, fed).convertToFormat(QImage::Format_Grayscale8);
+        const QString input = path(QStringLiteral("fed.png"));
+        QVERIFY(page.save(input));
+        const QString out = path(QStringLiteral("upright.pdf"));
+        const ToolResult result =
+            pagoraPdf({QStringLiteral("--ocr"), QStringLiteral("eng+rus"),
+                       QStringLiteral("--rotate-pages"), QStringLiteral("--deskew"), out, input});
+        QVERIFY2(result.exitCode == 0, result.err);
+
+        const QImage &expected = text ? upright.image : page;
+        QCOMPARE(PdfInspector::pageSizes(out), QList<QSize>{expected.size()});
+        const QList<FoundWord> found = findWords(out);
+        int hits = 0;
+        // Quarter turns are exact: the words stand where they were drawn.
+        const bool exact = std::fmod(fed, 90.0) == 0.0;
+        for (const DrawnWord &word : upright.words) {
+            hits += std::any_of(found.begin(), found.end(), [&](const FoundWord &f) {
+                return bare(f.text) == bare(word.text) &&
+                       (!exact || covered(word.box, f.box) > 0.3);
+            });
+        }
+        QVERIFY2(hits >= 0.95 * upright.words.size(),
+                 qPrintable(QStringLiteral("%1 of %2 words").arg(hits).arg(upright.words.size())));
+        if (!text)
+            QVERIFY(found.isEmpty());
     }
 
     // A page that takes longer than the time limit is written without a text

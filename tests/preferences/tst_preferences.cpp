@@ -61,8 +61,8 @@ private slots:
     void restoringMinimisedKeepsEdits();
     void recognitionPreferences_data();
     void recognitionPreferences();
-    void archivalPreference_data();
-    void archivalPreference();
+    void offByDefaultSwitches_data();
+    void offByDefaultSwitches();
 
 private:
     void showDialog();
@@ -115,7 +115,7 @@ void tst_Preferences::pickLanguage(const QString &name)
 void tst_Preferences::layout()
 {
     showDialog();
-    QCOMPARE(m_dialog->size(), QSize(359, 297));
+    QCOMPARE(m_dialog->size(), QSize(359, 397));
     QCOMPARE(m_dialog->minimumSize(), m_dialog->maximumSize());
     // Captions are never cut short, whatever the platform font.
     for (QCheckBox *box : {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank}) {
@@ -128,15 +128,21 @@ void tst_Preferences::layout()
         QVERIFY(box->geometry().right() < m_dialog->GroupBox2->width());
         QVERIFY(box->geometry().bottom() < m_dialog->GroupBox2->height());
     }
-    QVERIFY(m_dialog->GroupBox2->geometry().bottom() < m_dialog->height());
+    for (QCheckBox *box : {m_dialog->cb_Upright, m_dialog->cb_Straighten, m_dialog->cb_Crop}) {
+        QVERIFY(box->width() >= box->sizeHint().width());
+        QVERIFY(box->geometry().right() < m_dialog->GroupBox3->width());
+        QVERIFY(box->geometry().bottom() < m_dialog->GroupBox3->height());
+    }
+    QVERIFY(m_dialog->GroupBox2->geometry().bottom() < m_dialog->GroupBox3->y());
+    QVERIFY(m_dialog->GroupBox3->geometry().bottom() < m_dialog->height());
     QVERIFY(m_dialog->btn_OK->isDefault());
 
     // Tab order: OK, Cancel, then the groups' controls (the recognition language
     // only while recognition is on).
     const QList<QWidget *> order = {
-        m_dialog->btn_OK,       m_dialog->btn_Cancel,    m_dialog->cb_Save,
-        m_dialog->cb_SkipBlank, m_dialog->cmb_Units,     m_dialog->cmb_Lang,
-        m_dialog->cb_Update,    m_dialog->cb_Searchable, m_dialog->cb_PdfA};
+        m_dialog->btn_OK,    m_dialog->btn_Cancel, m_dialog->cb_Save,       m_dialog->cb_SkipBlank,
+        m_dialog->cmb_Units, m_dialog->cmb_Lang,   m_dialog->cb_Update,     m_dialog->cb_Searchable,
+        m_dialog->cb_PdfA,   m_dialog->cb_Upright, m_dialog->cb_Straighten, m_dialog->cb_Crop};
     m_dialog->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_dialog));
     m_dialog->btn_OK->setFocus();
@@ -354,8 +360,9 @@ void tst_Preferences::pickedLanguageSwitchesAtOnce()
     QCOMPARE(m_dialog->Label2->text(), QStringLiteral("Language:"));
     QCOMPARE(m_dialog->cmb_Units->currentText(), QString::fromUtf8("(mm) миллиметр"));
     QCOMPARE(m_dialog->cmb_Lang->itemText(0), QStringLiteral("English"));
-    for (QCheckBox *box : {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank,
-                           m_dialog->cb_Searchable, m_dialog->cb_PdfA})
+    for (QCheckBox *box :
+         {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank, m_dialog->cb_Searchable,
+          m_dialog->cb_PdfA, m_dialog->cb_Upright, m_dialog->cb_Straighten, m_dialog->cb_Crop})
         QVERIFY(box->width() >= box->sizeHint().width());
     QVERIFY(m_dialog->Label3->geometry().right() < m_dialog->cmb_OcrLang->x());
     // Every window at once.
@@ -509,41 +516,58 @@ void tst_Preferences::recognitionPreferences()
     QCOMPARE(recognition, written);
 }
 
-void tst_Preferences::archivalPreference_data()
+void tst_Preferences::offByDefaultSwitches_data()
 {
-    QTest::addColumn<QVariant>("stored");  // ArchivalPdf before showing; invalid: absent
+    QTest::addColumn<QString>("value");    // the stored value's name
+    QTest::addColumn<QString>("box");      // the check box that shows it
+    QTest::addColumn<QVariant>("stored");  // the value before showing; invalid: absent
     QTest::addColumn<bool>("on");          // the check box as shown
     QTest::addColumn<bool>("tick");        // the user clicks it before OK
-    QTest::addColumn<QVariant>("written"); // ArchivalPdf after OK; invalid: absent
+    QTest::addColumn<QVariant>("written"); // the value after OK; invalid: absent
 
-    QTest::newRow("absent: off, and stays absent") << QVariant() << false << false << QVariant();
-    QTest::newRow("absent, ticked: stored on") << QVariant() << false << true << QVariant(1);
-    QTest::newRow("stored on: shown on, kept") << QVariant(1) << true << false << QVariant(1);
-    QTest::newRow("stored on, unticked: stored off") << QVariant(1) << true << true << QVariant(0);
-    QTest::newRow("unreadable counts as off") << QVariant("yes") << false << false << QVariant(0);
+    // Switches beyond the original five: absent means off, and stays absent.
+    const QList<QPair<QString, QString>> switches{{"ArchivalPdf", "cb_PdfA"},
+                                                  {"TurnUpright", "cb_Upright"},
+                                                  {"Straighten", "cb_Straighten"},
+                                                  {"CropToPage", "cb_Crop"}};
+    for (const auto &[valueName, boxName] : switches) {
+        const QString value = valueName, box = boxName; // lambdas capture no bindings in C++17
+        const auto row = [&](const char *name) -> QTestData & {
+            return QTest::addRow("%s: %s", qPrintable(value), name) << value << box;
+        };
+        row("absent: off, and stays absent") << QVariant() << false << false << QVariant();
+        row("absent, ticked: stored on") << QVariant() << false << true << QVariant(1);
+        row("stored on: shown on, kept") << QVariant(1) << true << false << QVariant(1);
+        row("stored on, unticked: stored off") << QVariant(1) << true << true << QVariant(0);
+        row("unreadable counts as off") << QVariant("yes") << false << false << QVariant(0);
+    }
 }
 
-void tst_Preferences::archivalPreference()
+void tst_Preferences::offByDefaultSwitches()
 {
+    QFETCH(QString, value);
+    QFETCH(QString, box);
     QFETCH(QVariant, stored);
     QFETCH(bool, on);
     QFETCH(bool, tick);
     QFETCH(QVariant, written);
     if (stored.isValid()) {
         QSettings settings(m_store, QSettings::IniFormat);
-        settings.setValue(QStringLiteral("ArchivalPdf"), stored);
+        settings.setValue(value, stored);
     }
 
     showDialog();
-    QCOMPARE(m_dialog->cb_PdfA->isChecked(), on);
+    auto *check = m_dialog->findChild<QCheckBox *>(box);
+    QVERIFY(check);
+    QCOMPARE(check->isChecked(), on);
     if (tick)
-        m_dialog->cb_PdfA->click();
+        check->click();
     QTest::mouseClick(m_dialog->btn_OK, Qt::LeftButton);
 
     const QVariantMap after = storedValues(m_store);
-    QCOMPARE(after.contains(QStringLiteral("ArchivalPdf")), written.isValid());
+    QCOMPARE(after.contains(value), written.isValid());
     if (written.isValid())
-        QCOMPARE(after.value(QStringLiteral("ArchivalPdf")).toString(), written.toString());
+        QCOMPARE(after.value(value).toString(), written.toString());
 }
 
 QTEST_MAIN(tst_Preferences)

@@ -3,6 +3,7 @@
 // A 300 dpi page with text drawn in a large, clear font, for the recognition tests:
 // the page and where each word stands on it. Needs a QGuiApplication.
 
+#include <QColor>
 #include <QFont>
 #include <QFontMetrics>
 #include <QImage>
@@ -10,6 +11,8 @@
 #include <QPainter>
 #include <QRectF>
 #include <QString>
+#include <QTransform>
+#include <cmath>
 
 struct DrawnWord
 {
@@ -23,10 +26,11 @@ struct TextPage
     QList<DrawnWord> words;
 };
 
-inline TextPage textPage(const QString &text, int width = 2480, int height = 1200)
+inline TextPage textPage(const QString &text, int width = 2480, int height = 1200,
+                         const QColor &paper = Qt::white)
 {
     TextPage result{QImage(width, height, QImage::Format_RGB32), {}};
-    result.image.fill(Qt::white);
+    result.image.fill(paper);
     result.image.setDotsPerMeterX(11811);
     result.image.setDotsPerMeterY(11811);
     QFont font(QStringLiteral("DejaVu Sans"));
@@ -48,4 +52,39 @@ inline TextPage textPage(const QString &text, int width = 2480, int height = 120
         x += advance + metrics.horizontalAdvance(QLatin1Char(' '));
     }
     return result;
+}
+
+// The page as a scanner would deliver it when fed turned clockwise by degrees: a
+// quarter turn swaps the sides, a few degrees more tilt it on a sheet of the same
+// size, the corners showing the paper.
+inline QImage fedTurned(const QImage &page, double degrees, const QColor &paper = Qt::white)
+{
+    const int quarter = int(std::lround(degrees / 90.0)) % 4;
+    const bool sideways = (quarter + 4) % 2 == 1;
+    QImage fed(sideways ? page.height() : page.width(), sideways ? page.width() : page.height(),
+               QImage::Format_RGB32);
+    fed.fill(paper);
+    fed.setDotsPerMeterX(page.dotsPerMeterX());
+    fed.setDotsPerMeterY(page.dotsPerMeterY());
+    QPainter painter(&fed);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.translate(fed.width() / 2.0, fed.height() / 2.0);
+    painter.rotate(degrees);
+    painter.drawImage(QPointF(-page.width() / 2.0, -page.height() / 2.0), page);
+    return fed;
+}
+
+// Enough English and Russian words to fill most of an A4 page at 300 dpi.
+inline QString pageOfWords()
+{
+    const QString english =
+        QStringLiteral("The quick brown fox jumps over the lazy dog while seven tired clerks count "
+                       "every invoice twice before lunch and the printer hums along the wall ");
+    const QString russian =
+        QStringLiteral("Съешь же ещё этих мягких французских булок да выпей чаю пока светит "
+                       "солнце над тихой рекой и старый мельник считает мешки ");
+    QString text;
+    for (int i = 0; i < 5; ++i)
+        text += english + russian;
+    return text;
 }
