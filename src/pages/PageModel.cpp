@@ -120,6 +120,46 @@ QList<int> PageModel::shiftRows(QList<int> rows, int step)
     return rows;
 }
 
+QList<int> PageModel::arrange(QList<int> rows, PageOrder::Arrangement arrangement)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.removeIf([this](int r) { return r < 0 || r >= m_entries.size(); });
+    if (rows.size() < 2) {
+        rows.clear();
+        for (int r = 0; r < m_entries.size(); ++r)
+            rows.append(r);
+    }
+    const QList<int> order = PageOrder::permutation(int(rows.size()), arrangement);
+    bool changed = false;
+    for (int i = 0; i < order.size(); ++i)
+        changed = changed || order.at(i) != i;
+    if (!changed)
+        return {};
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Where each old row goes, so selections and the current entry follow their pages.
+    QList<int> newRowOf(m_entries.size());
+    for (int r = 0; r < m_entries.size(); ++r)
+        newRowOf[r] = r;
+    const QList<PageEntry> before = m_entries;
+    for (int i = 0; i < order.size(); ++i) {
+        const int from = rows.at(order.at(i));
+        const int to = rows.at(i);
+        m_entries[to] = before.at(from);
+        newRowOf[from] = to;
+    }
+    const QModelIndexList old = persistentIndexList();
+    QModelIndexList moved;
+    moved.reserve(old.size());
+    for (const QModelIndex &index : old)
+        moved.append(index.isValid() ? createIndex(newRowOf.at(index.row()), index.column())
+                                     : QModelIndex());
+    changePersistentIndexList(old, moved);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    return rows;
+}
+
 QStringList PageModel::mimeTypes() const
 {
     return {RowsMimeType};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pages/PageEntry.h"
+#include "pages/PageOrder.h"
 
 #include <QAbstractListModel>
 #include <QList>
@@ -39,6 +40,10 @@ public:
     // Moves each row one place up (step -1) or down (+1) as far as the list's end
     // and the other moving rows allow; returns the rows' new places.
     QList<int> shiftRows(QList<int> rows, int step);
+    // Puts the rows (all rows when fewer than two are given) in the arrangement,
+    // inside the places they hold now; returns those places, or nothing when
+    // the order stays as it is.
+    QList<int> arrange(QList<int> rows, PageOrder::Arrangement arrangement);
     // Drag and drop within this model only: the rows travel as numbers.
     Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
     Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }

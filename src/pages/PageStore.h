@@ -65,6 +65,8 @@ public:
     void remove(const QList<int> &rows);
     // Moves each row one place up (-1) or down (+1); returns their new places.
     QList<int> move(const QList<int> &rows, int step);
+    // Interleaves or reverses the rows (all rows when fewer than two are given).
+    QList<int> arrange(const QList<int> &rows, PageOrder::Arrangement arrangement);
     bool rotate(int row, int quarterTurns, QString *error = nullptr);
 
     // Recovery of sessions that ended without closing: claim their journals,

@@ -3,6 +3,7 @@
 // fails; the clean-up at close; renames refused with their reason.
 #include "files/FileCommit.h"
 #include "pages/PageJournal.h"
+#include "pages/PageOrder.h"
 #include "pages/PagePipeline.h"
 #include "pages/PageRotation.h"
 #include "pages/PageStore.h"
@@ -98,6 +99,8 @@ private slots:
     void closeCleanUp();
     void renameRefusal_data();
     void renameRefusal();
+    void arrange_data();
+    void arrange();
 
 private:
     // A listed page: page file (format by extension) in dest, BMP working copy in temp.
@@ -555,6 +558,72 @@ void TestPageStore::renameRefusal()
     QCOMPARE(filesIn(m_dest), before);
     if (setup == "read-only")
         QVERIFY2(systemReason.contains("ermission"), qPrintable(systemReason));
+}
+
+// Interleave and reverse on the selection (the whole list when fewer than two
+// pages are selected): the list and the journal read back in the new order,
+// every page file under its own name, the selection following its pages.
+void TestPageStore::arrange_data()
+{
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<int>("arrangement");
+    QTest::addColumn<QString>("expected"); // letters in list order after the command
+    const int interleave = int(PageOrder::Arrangement::Interleave);
+    const int turned = int(PageOrder::Arrangement::InterleaveSecondReversed);
+    const int reverse = int(PageOrder::Arrangement::Reverse);
+    QTest::newRow("interleave all, even") << 6 << QList<int>{} << interleave << "adbecf";
+    QTest::newRow("interleave all, odd") << 5 << QList<int>{} << interleave << "adbec";
+    QTest::newRow("turned stack, even") << 6 << QList<int>{} << turned << "afbecd";
+    QTest::newRow("turned stack, odd") << 5 << QList<int>{} << turned << "aebdc";
+    QTest::newRow("reverse all") << 4 << QList<int>{} << reverse << "dcba";
+    QTest::newRow("one selected means all") << 4 << QList<int>{2} << reverse << "dcba";
+    QTest::newRow("contiguous selection") << 6 << QList<int>{1, 2, 3, 4} << turned << "abecdf";
+    // Selected pages keep the places they hold; the others stay where they are.
+    QTest::newRow("scattered selection") << 6 << QList<int>{5, 0, 2, 3} << reverse << "fbdcea";
+    QTest::newRow("out-of-range rows ignored") << 4 << QList<int>{0, 1, 9, -1} << reverse << "bacd";
+    QTest::newRow("nothing changes") << 2 << QList<int>{} << interleave << "ab";
+    QTest::newRow("single page") << 1 << QList<int>{} << reverse << "a";
+    QTest::newRow("empty list") << 0 << QList<int>{} << reverse << "";
+}
+
+void TestPageStore::arrange()
+{
+    QFETCH(int, pages);
+    QFETCH(QList<int>, selected);
+    QFETCH(int, arrangement);
+    QFETCH(QString, expected);
+    PageStore store(m_temp, nullptr);
+    PageModel *model = store.model();
+    for (int i = 0; i < pages; ++i)
+        QVERIFY(!addPage(store, QString(QChar('a' + i)) + ".jpg", qRgb(i * 20, 0, 0))
+                     .pageFile.isEmpty());
+    const QStringList filesBefore = filesIn(m_dest);
+    // The view's selection and current entry are persistent indexes: they follow.
+    QPersistentModelIndex tracked = pages > 0 ? model->index(0) : QModelIndex();
+    QSignalSpy layout(model, &QAbstractItemModel::layoutChanged);
+
+    store.arrange(selected, PageOrder::Arrangement(arrangement));
+
+    QString listed;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const PageEntry &e = model->entry(row);
+        listed += e.caption.at(0);
+        QCOMPARE(e.pageFile, QDir(m_dest).filePath(e.caption)); // names kept
+    }
+    QCOMPARE(listed, expected);
+    QCOMPARE(filesIn(m_dest), filesBefore);
+    if (pages > 0) {
+        QCOMPARE(tracked.data().toString(), QStringLiteral("a.jpg"));
+        QCOMPARE(tracked.row(), expected.indexOf('a'));
+        QString journalled;
+        for (const PageEntry &e : PageJournal::read(journalOf(store)).pages)
+            journalled += e.caption.at(0);
+        QCOMPARE(journalled, expected);
+    }
+    const QString unchanged =
+        expected.isEmpty() ? QString() : QStringLiteral("abcdefghij").left(pages);
+    QCOMPARE(layout.size(), expected == unchanged ? 0 : 1);
 }
 
 QTEST_GUILESS_MAIN(TestPageStore)
