@@ -6,6 +6,7 @@
 #include "pages/PageRotation.h"
 #include "pages/Thumbnail.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
@@ -264,6 +265,8 @@ PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Re
     // Exact comparison: a change of letter case is a rename.
     if (newCaption == e.caption)
         return RenameResult::Unchanged;
+    if (e.added)
+        return refuse(Refusal::Added);
     if (newCaption.trimmed().isEmpty())
         return refuse(Refusal::Blank);
     if (newCaption.contains(QLatin1Char('/')) ||
@@ -305,6 +308,12 @@ void PageModel::deletePages(QList<int> rows)
         // could not be deleted keeps its copy. One that was never written or was
         // removed from outside leaves nothing to keep the copy for.
         // A page file never written is not ours: whatever holds its name now stays.
+        if (e.added) {
+            // The original stays; only this program's copy goes with the entry.
+            if (samePath(e.workingCopy) != samePath(e.pageFile))
+                QFile::remove(e.workingCopy);
+            continue;
+        }
         if (e.pageFileWritten)
             QFile::remove(e.pageFile);
         if (!e.pageFileWritten || !QFileInfo::exists(e.pageFile))
@@ -325,9 +334,17 @@ bool PageModel::rotate(int row, int quarterTurns, QString *error)
     if (row < 0 || row >= m_entries.size())
         return false;
     PageEntry &e = m_entries[row];
+    if (e.added && samePath(e.workingCopy) == samePath(e.pageFile)) {
+        if (error)
+            *error = QCoreApplication::translate(
+                "PageModel", "it is an added file and has no copy of its own to turn.",
+                "rotateAddedOriginal");
+        return false;
+    }
     // A page file never written has only its working copy to turn.
     QStringList files;
-    if (e.pageFileWritten)
+    // An added original is never rewritten: the list and the PDF show the turned copy.
+    if (e.pageFileWritten && !e.added)
         files.append(e.pageFile);
     if (samePath(e.workingCopy) != samePath(e.pageFile))
         files.append(e.workingCopy);

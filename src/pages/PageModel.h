@@ -75,6 +75,7 @@ public:
         Taken,     // a file (or a page still being written) has the name
         Separator, // the name holds a folder separator
         Gone,      // the page file is not there any more
+        Added,     // an added file: the user's original keeps its name
         System     // the system's reason says why
     };
     // Renames the entry's page file inside its own folder; never over an existing

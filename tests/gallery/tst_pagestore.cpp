@@ -2,6 +2,8 @@
 // commits that never replace a file; turns that put both files back when a step
 // fails; the clean-up at close; renames refused with their reason.
 #include "files/FileCommit.h"
+#include "pages/PageImport.h"
+#include "pages/PageImporter.h"
 #include "pages/PageJournal.h"
 #include "pages/PageOrder.h"
 #include "pages/PagePipeline.h"
@@ -18,6 +20,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <tiffio.h>
 #include <unistd.h>
 
 namespace {
@@ -76,6 +79,36 @@ gid_t secondGroup()
     return gid_t(-1);
 }
 
+// A gray TIFF of the given pages, each a different width.
+bool writeTiffPages(const QString &path, int pages)
+{
+    TIFF *tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tif)
+        return false;
+    for (int page = 0; page < pages; ++page) {
+        const int w = 30 + page * 10;
+        const int h = 40;
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(w));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(h));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        QByteArray row(w, char(0));
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x)
+                row[x] = char((x * 7 + y) & 0xff);
+            if (TIFFWriteScanline(tif, row.data(), uint32_t(y)) != 1) {
+                TIFFClose(tif);
+                return false;
+            }
+        }
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return true;
+}
+
 } // namespace
 
 class TestPageStore : public QObject
@@ -101,6 +134,8 @@ private slots:
     void renameRefusal();
     void arrange_data();
     void arrange();
+    void addFiles_data();
+    void addFiles();
 
 private:
     // A listed page: page file (format by extension) in dest, BMP working copy in temp.
@@ -624,6 +659,107 @@ void TestPageStore::arrange()
     const QString unchanged =
         expected.isEmpty() ? QString() : QStringLiteral("abcdefghij").left(pages);
     QCOMPARE(layout.size(), expected == unchanged ? 0 : 1);
+}
+
+// Files already on disk join the list off the UI thread: every frame of a TIFF,
+// a damaged file refused by name while the others are added. The originals stay
+// byte for byte what they were through rename, turns and delete.
+void TestPageStore::addFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QList<int>>("widths"); // of the pages listed; empty: refused
+    QTest::newRow("bmp") << "bmp" << QList<int>{64};
+    QTest::newRow("jpeg") << "jpg" << QList<int>{64};
+    QTest::newRow("png") << "png" << QList<int>{64};
+    QTest::newRow("tiff of two frames") << "tiff2" << QList<int>{30, 40};
+    QTest::newRow("jpeg cut short") << "cut jpg" << QList<int>{};
+    QTest::newRow("not an image") << "text" << QList<int>{};
+}
+
+void TestPageStore::addFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(QList<int>, widths);
+    const QString originals = m_dir.filePath(QStringLiteral("originals"));
+    QVERIFY(QDir().mkpath(originals));
+    const QString path =
+        QDir(originals).filePath(QStringLiteral("receipt.") + kind.section(' ', -1).remove('2'));
+    const QImage image = makePage(64, 48, qRgb(200, 30, 30));
+    if (kind == "tiff2") {
+        QVERIFY(writeTiffPages(path, 2));
+    } else if (kind == "text") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("not a picture\n") > 0);
+    } else {
+        QVERIFY(image.save(path));
+        if (kind.startsWith("cut")) {
+            QFile f(path);
+            QVERIFY(f.resize(f.size() / 3));
+        }
+    }
+    // A good file after it: one refusal does not stop the rest.
+    const QString other = QDir(originals).filePath(QStringLiteral("other.png"));
+    QVERIFY(image.save(other));
+    const QByteArray before = bytesOf(path);
+
+    PageStore store(m_temp, nullptr);
+    PageImporter importer;
+    QStringList refused;
+    connect(&importer, &PageImporter::pagesRead, &store, [&store](const QList<PageEntry> &pages) {
+        for (const PageEntry &page : pages) {
+            store.noteWorkingCopy(page.workingCopy);
+            store.add(page);
+        }
+    });
+    connect(&importer, &PageImporter::fileRefused, this,
+            [&refused](const QString &error) { refused.append(error); });
+    QSignalSpy finished(&importer, &PageImporter::finished);
+    QVERIFY(importer.start({path, other}, m_temp));
+    QVERIFY(finished.wait());
+
+    PageModel *model = store.model();
+    QCOMPARE(model->rowCount(), widths.size() + 1);
+    QCOMPARE(model->entry(model->rowCount() - 1).pageFile, other);
+    if (widths.isEmpty()) {
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused.first().contains(QStringLiteral("receipt.")), qPrintable(refused.first()));
+        // No working copy is left of the refused file.
+        QCOMPARE(filesIn(m_temp).filter(QStringLiteral("receipt")), QStringList());
+    } else {
+        QVERIFY2(refused.isEmpty(), qPrintable(refused.join('\n')));
+    }
+    for (int row = 0; row < widths.size(); ++row) {
+        const PageEntry &e = model->entry(row);
+        QCOMPARE(e.pageFile, path);
+        QVERIFY(e.added);
+        QCOMPARE(e.size.width(), widths.at(row));
+        QCOMPARE(QImage(e.workingCopy).width(), widths.at(row));
+        QVERIFY(e.workingCopy.startsWith(m_temp));
+    }
+    // Recovery after a crash would know them as added, not as pages to delete.
+    const QList<PageEntry> journalled = PageJournal::read(store.journalPath()).pages;
+    QCOMPARE(journalled.size(), model->rowCount());
+    QVERIFY(journalled.first().added);
+    if (widths.isEmpty())
+        return;
+
+    PageModel::Refusal why = PageModel::Refusal::None;
+    QCOMPARE(store.rename(0, QStringLiteral("Invoice.png"), &why),
+             PageModel::RenameResult::Refused);
+    QCOMPARE(why, PageModel::Refusal::Added);
+    const QString copy = model->entry(0).workingCopy;
+    QVERIFY(store.rotate(0, PageRotation::Right));
+    QCOMPARE(QImage(copy).height(), widths.at(0)); // the copy turned
+    QCOMPARE(model->entry(0).size.height(), widths.at(0));
+    store.remove({0});
+    QVERIFY(!QFile::exists(copy));
+    QCOMPARE(bytesOf(path), before);
+    QCOMPARE(filesIn(originals).size(), 2);
+    // At close the copies go; the originals stay.
+    store.close();
+    QCOMPARE(bytesOf(path), before);
+    QVERIFY(QFile::exists(other));
+    QDir(originals).removeRecursively();
 }
 
 QTEST_GUILESS_MAIN(TestPageStore)
