@@ -102,6 +102,9 @@ void Tfrm_Main::createPageListActions()
     Action_RotateLeft = listAction("Action_RotateLeft", QKeySequence(Qt::CTRL | Qt::Key_L));
     Action_RotateRight = listAction("Action_RotateRight", QKeySequence(Qt::CTRL | Qt::Key_R));
     Action_Rotate180 = listAction("Action_Rotate180", QKeySequence());
+    Action_Interleave = listAction("Action_Interleave", QKeySequence());
+    Action_InterleaveReversed = listAction("Action_InterleaveReversed", QKeySequence());
+    Action_Reverse = listAction("Action_Reverse", QKeySequence());
     // Some desktops also bind Refresh to Ctrl+R; two actions on one key would
     // both stay silent.
     QList<QKeySequence> refreshKeys = ActionRefreshSources->shortcuts();
@@ -137,13 +140,23 @@ void Tfrm_Main::createPageListActions()
     connect(Action_MoveUp, &QAction::triggered, this, [this] { Action_MoveExecute(-1); });
     connect(Action_MoveDown, &QAction::triggered, this, [this] { Action_MoveExecute(1); });
     connect(Action_SelectAll, &QAction::triggered, lv_Images, &QListView::selectAll);
+    connect(Action_Interleave, &QAction::triggered, this,
+            [this] { Action_ArrangeExecute(PageOrder::Arrangement::Interleave); });
+    connect(Action_InterleaveReversed, &QAction::triggered, this,
+            [this] { Action_ArrangeExecute(PageOrder::Arrangement::InterleaveSecondReversed); });
+    connect(Action_Reverse, &QAction::triggered, this,
+            [this] { Action_ArrangeExecute(PageOrder::Arrangement::Reverse); });
+    for (QAction *a : {Action_Interleave, Action_InterleaveReversed, Action_Reverse})
+        a->setEnabled(false);
 
     // The context menu is the list's actions; Delete is already one of them.
     lv_Images->setContextMenuPolicy(Qt::ActionsContextMenu);
     lv_Images->removeAction(Action_Delete);
     lv_Images->addActions({Action_Preview, Action_Rename, Action_Delete, separator(),
                            Action_RotateLeft, Action_RotateRight, Action_Rotate180, separator(),
-                           Action_MoveUp, Action_MoveDown, separator(), Action_SelectAll});
+                           Action_MoveUp, Action_MoveDown, separator(), Action_Interleave,
+                           Action_InterleaveReversed, Action_Reverse, separator(),
+                           Action_SelectAll});
 }
 
 void Tfrm_Main::retranslatePageList()
@@ -154,6 +167,10 @@ void Tfrm_Main::retranslatePageList()
     Action_RotateLeft->setText(tr("Rotate left", "Action_RotateLeft"));
     Action_RotateRight->setText(tr("Rotate right", "Action_RotateRight"));
     Action_Rotate180->setText(tr("Rotate 180°", "Action_Rotate180"));
+    Action_Interleave->setText(tr("Interleave", "Action_Interleave"));
+    Action_InterleaveReversed->setText(
+        tr("Interleave, second half reversed", "Action_InterleaveReversed"));
+    Action_Reverse->setText(tr("Reverse order", "Action_Reverse"));
     ToolButtonRotate->setToolTip(tr("Rotate", "ToolButtonRotate"));
 }
 
@@ -217,6 +234,8 @@ void Tfrm_Main::lv_ImagesChange()
     // Pages handled while an export runs must not slip into it: no export
     // starts during a batch.
     Action_PDF->setEnabled(n > 0 && !busy());
+    for (QAction *a : {Action_Interleave, Action_InterleaveReversed, Action_Reverse})
+        a->setEnabled(n > 1);
 }
 
 void Tfrm_Main::Action_PreviewExecute()
@@ -265,6 +284,12 @@ void Tfrm_Main::lv_ImagesEdited(const QModelIndex &item, QString &S)
     case PageModel::Refusal::System:
         text = tr("It is impossible to rename file: %1", "renameSystem").arg(systemReason);
         break;
+    case PageModel::Refusal::Added:
+        text = tr("It is impossible to rename file. %1 was added from outside the program and "
+                  "keeps its name.",
+                  "renameAdded")
+                   .arg(QDir::toNativeSeparators(Pages->entry(item.row()).pageFile));
+        break;
     case PageModel::Refusal::Gone:
     case PageModel::Refusal::None:
         text = message("IDS_103");
@@ -293,6 +318,13 @@ void Tfrm_Main::Action_MoveExecute(int step)
         return;
     // The selection moves with its rows; the current entry stays in view.
     m_store->move(rows, step);
+    lv_Images->scrollTo(lv_Images->currentIndex());
+}
+
+void Tfrm_Main::Action_ArrangeExecute(PageOrder::Arrangement arrangement)
+{
+    // The selection and the current entry follow their pages to their new places.
+    m_store->arrange(selectedRows(lv_Images), arrangement);
     lv_Images->scrollTo(lv_Images->currentIndex());
 }
 
