@@ -44,8 +44,8 @@ struct Prompt
 struct Answer
 {
     QMessageBox::StandardButton button = QMessageBox::NoButton;
-    QString path;      // empty: cancelled
-    QStringList paths; // OpenFiles: the files chosen; empty: cancelled
+    QString path;           // empty: cancelled
+    QStringList paths = {}; // OpenFiles: the files chosen; empty: cancelled
     bool option = false;
     bool secondOption = false;
 };
