@@ -437,6 +437,53 @@
         <translation>О&amp;становить сканирование</translation>
     </message>
     <message>
+        <source>The fronts of %1 sheets are scanned.
+Turn the stack over and put it back in the feeder, without changing its order.</source>
+        <comment>backsQuestion</comment>
+        <translation>Лицевые стороны листов отсканированы: %1.
+Переверните стопку и положите её обратно в податчик, не меняя порядка листов.</translation>
+    </message>
+    <message>
+        <source>Scan the backs</source>
+        <comment>backsScan</comment>
+        <translation>Сканировать обороты</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <comment>backsSkip</comment>
+        <translation>Пропустить</translation>
+    </message>
+    <message>
+        <source>Backs come first-first</source>
+        <comment>ActionBacksFirstFirst</comment>
+        <translation>Обороты идут с первого листа</translation>
+    </message>
+    <message>
+        <source>It is impossible to rename file. %1 was added from outside the program and keeps its name.</source>
+        <comment>renameAdded</comment>
+        <translation>Невозможно переименовать файл. %1 добавлен извне программы и сохраняет своё имя.</translation>
+    </message>
+    <message>
+        <source>Add files...</source>
+        <comment>ActionAddFiles</comment>
+        <translation>Добавить файлы...</translation>
+    </message>
+    <message>
+        <source>Interleave</source>
+        <comment>Action_Interleave</comment>
+        <translation>Чередовать</translation>
+    </message>
+    <message>
+        <source>Interleave, second half reversed</source>
+        <comment>Action_InterleaveReversed</comment>
+        <translation>Чередовать, вторая половина в обратном порядке</translation>
+    </message>
+    <message>
+        <source>Reverse order</source>
+        <comment>Action_Reverse</comment>
+        <translation>Обратный порядок</translation>
+    </message>
+    <message>
         <source>Move up</source>
         <comment>Action_MoveUp</comment>
         <translation>Переместить вверх</translation>
@@ -583,6 +630,16 @@
         <source>Searching for scanners…</source>
         <comment>cmb_Sources.Searching</comment>
         <translation>Поиск сканеров…</translation>
+    </message>
+    <message>
+        <source>Turn the stack over and put it back in the feeder to scan the backs.</source>
+        <comment>TurnStack</comment>
+        <translation>Переверните стопку и положите её обратно в податчик, чтобы отсканировать обороты.</translation>
+    </message>
+    <message>
+        <source>The fronts' pass gave %1 sheets and the backs' pass %2: the pages were not merged and stay in scan order.</source>
+        <comment>DuplexUnequal</comment>
+        <translation>Лицевых сторон отсканировано %1, оборотов %2: страницы не объединены и остаются в порядке сканирования.</translation>
     </message>
     <message>
         <source>Scanning stopped</source>
@@ -795,10 +852,10 @@ in ~/.config/Veldmark/Pagora Pro.conf.
 Options:
   -h, --help     show this help and exit
   -V, --version  show the version and exit
-  Qt&apos;s own options (for example -platform offscreen) are accepted too.
+  Qt's own options (for example -platform offscreen) are accepted too.
 
 Environment:
-  SANE_CONFIG_DIR  SANE&apos;s configuration folders, which choose the scanner backends
+  SANE_CONFIG_DIR  SANE's configuration folders, which choose the scanner backends
   TEMP             folder for the working copies of scanned pages
 </source>
         <translation>Использование: pagora-pro [параметры]
@@ -1122,6 +1179,55 @@ Pagora Pro сканирует документы со сканеров SANE в �
     <message>
         <source>The orientation data of the text recognition (osd.traineddata) is not installed</source>
         <translation>Данные определения ориентации для распознавания текста (osd.traineddata) не установлены</translation>
+    </message>
+</context>
+<context>
+    <name>PageAdder</name>
+    <message>
+        <source>Add files</source>
+        <comment>addFilesTitle</comment>
+        <translation>Добавить файлы</translation>
+    </message>
+    <message>
+        <source>Images (*.bmp *.jpg *.jpeg *.png *.tif *.tiff);;All files (*)</source>
+        <comment>addFilesFilter</comment>
+        <translation>Изображения (*.bmp *.jpg *.jpeg *.png *.tif *.tiff);;Все файлы (*)</translation>
+    </message>
+    <message>
+        <source>Adding files…</source>
+        <comment>addFilesProgress</comment>
+        <translation>Добавление файлов…</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <comment>addFilesCancel</comment>
+        <translation>Отмена</translation>
+    </message>
+</context>
+<context>
+    <name>PageImport</name>
+    <message>
+        <source>The file %1 cannot be added: %2</source>
+        <comment>importRefused</comment>
+        <translation>Файл %1 нельзя добавить: %2</translation>
+    </message>
+    <message>
+        <source>it does not exist.</source>
+        <comment>importMissing</comment>
+        <translation>он не существует.</translation>
+    </message>
+    <message>
+        <source>it is not a BMP, JPEG, PNG or TIFF image.</source>
+        <comment>importUnknownKind</comment>
+        <translation>это не изображение BMP, JPEG, PNG или TIFF.</translation>
+    </message>
+</context>
+<context>
+    <name>PageModel</name>
+    <message>
+        <source>it is an added file and has no copy of its own to turn.</source>
+        <comment>rotateAddedOriginal</comment>
+        <translation>это добавленный файл, и у него нет собственной копии для поворота.</translation>
     </message>
 </context>
 </TS>

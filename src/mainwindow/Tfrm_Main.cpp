@@ -67,6 +67,9 @@ void Tfrm_Main::connectControl()
     connect(m_session, &ScanSession::progress, pb_ScanProgress, &QProgressBar::setValue);
     connect(m_session, &ScanSession::pageListed, this,
             qOverload<const PageEntry &>(&Tfrm_Main::FillImageList));
+    // Asked once the session's own call has returned: the question runs its own loop.
+    connect(m_session, &ScanSession::backsWanted, this, &Tfrm_Main::askForBacks,
+            Qt::QueuedConnection);
     connect(m_session, &ScanSession::previewSaved, this,
             [this](const QString &path) { LoadPreview(path); });
     // A close that waited for the running batch goes on once it has ended.
@@ -194,6 +197,11 @@ void Tfrm_Main::RestoreParams()
     store.readBool(SettingsStore::SkipBlank, skipBlank);
     m_session->setSkipBlank(skipBlank);
     applyPageCorrection();
+    // What the feeder does is no scan setting: kept whether or not those are restored.
+    bool backsFirstFirst = false;
+    store.readBool(SettingsStore::BacksFirstFirst, backsFirstFirst);
+    ActionBacksFirstFirst->setChecked(backsFirstFirst);
+    m_session->setBacksFirstFirst(backsFirstFirst);
 
     // Sizes beyond any screen are treated as absent; the minimum size still applies.
     constexpr int MaxWindowSide = 32767;

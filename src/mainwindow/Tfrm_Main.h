@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pages/PageOrder.h"
 #include "session/ScanSession.h"
 
 #include <QImage>
@@ -123,6 +124,7 @@ public:
     void Action_DeleteExecute();
     // Moves the selected pages one place up (-1) or down (+1) in the list.
     void Action_MoveExecute(int step);
+    void Action_ArrangeExecute(PageOrder::Arrangement arrangement);
     // Turns the selected pages' files clockwise by quarter turns (3: left).
     void Action_RotateExecute(int quarterTurns);
     // Measures the selected pages off this thread, then turns them upright
@@ -190,6 +192,10 @@ public:
     QAction *Action_MoveUp = nullptr;    // Ctrl+Up
     QAction *Action_MoveDown = nullptr;  // Ctrl+Down
     QAction *Action_SelectAll = nullptr; // Ctrl+A
+    // Order of a two-sided stack scanned in two passes; on the selection, or all.
+    QAction *Action_Interleave = nullptr;
+    QAction *Action_InterleaveReversed = nullptr;
+    QAction *Action_Reverse = nullptr;
     // The three turns on one toolbar button.
     QToolButton *ToolButtonRotate = nullptr;
     QListView *lv_Images = nullptr;
@@ -206,17 +212,19 @@ public:
     QMenu *menuHelp = nullptr;
     QAction *Action2 = nullptr;          // &Preview
     QAction *BrowseForFolder1 = nullptr; // &Select destination folder...
+    QAction *ActionAddFiles = nullptr;   // Add files...
     QAction *Action1 = nullptr;          // S&can
     QAction *Action3 = nullptr;          // C&opy to printer
     QAction *FilePrintSetup1 = nullptr;  // Print Set&up...
     QAction *FileExit1 = nullptr;        // E&xit
     QAction *Action4 = nullptr;          // &Preferences...
-    QAction *Action5 = nullptr;          // &Pagora Pro homepage
-    QAction *Action8 = nullptr;          // Ab&out...
+    // Settings, "Backs come first-first": the feeder reverses a turned stack itself.
+    QAction *ActionBacksFirstFirst = nullptr;
+    QAction *Action5 = nullptr; // &Pagora Pro homepage
+    QAction *Action8 = nullptr; // Ab&out...
 
     QAction *ActionRefreshSources = nullptr; // File, &Refresh scanner list
     QAction *ActionStop = nullptr;           // File, S&top scanning (Escape)
-
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -257,6 +265,10 @@ private:
     void setKeyboardOrder();
     void showAbout();
     void showPreferences();
+    // File, "Add files...": existing images join the list; the originals stay untouched.
+    void addFiles();
+    // Two-pass duplex: the fronts are in; turn the stack over, or list them alone.
+    void askForBacks(int fronts);
     void openHomepage();
     // With "Check for updates at startup" on: one quiet check in the background.
     void CheckForUpdatesAtStartup();
@@ -286,8 +298,8 @@ private:
     QSize m_designSize;          // the window at which the preview pane has its design size
     QImage m_previewImage;       // the last preview as read, refitted when the pane grows
     int m_previewResolution = 0; // the resolution it was scanned at
-    bool m_closing = false; // FormClose ran: settings saved, the session told to close
-    bool m_closed = false;  // the working copies are handled
+    bool m_closing = false;      // FormClose ran: settings saved, the session told to close
+    bool m_closed = false;       // the working copies are handled
     bool m_closeWaiting = false; // a close waits for the running batch to end
     // The pages, their journal, the clean-up at close and recovery.
     PageStore *m_store = nullptr;

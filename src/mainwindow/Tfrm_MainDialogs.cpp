@@ -4,12 +4,38 @@
 #include "about/UpdateNotice.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/PageAdder.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "settings/SettingsStore.h"
 #include "settings/Tfrm_Settings.h"
+#include "widgets/UserPrompts.h"
 
+#include <QApplication>
 #include <QDesktopServices>
 #include <QUrl>
+
+void Tfrm_Main::addFiles()
+{
+    (new PageAdder(this, m_store))->run();
+}
+
+void Tfrm_Main::askForBacks(int fronts)
+{
+    const QString text =
+        tr("The fronts of %1 sheets are scanned.\nTurn the stack over and put it back in the "
+           "feeder, without changing its order.",
+           "backsQuestion")
+            .arg(fronts);
+    const QMessageBox::StandardButton answer =
+        UserPrompts::message(this, QMessageBox::Question, QApplication::applicationDisplayName(),
+                             text, QMessageBox::Yes | QMessageBox::No,
+                             {{QMessageBox::Yes, tr("Scan the backs", "backsScan")},
+                              {QMessageBox::No, tr("Skip", "backsSkip")}});
+    if (answer == QMessageBox::Yes)
+        m_session->scanBacks();
+    else
+        m_session->skipBacks();
+}
 
 void Tfrm_Main::showPreferences()
 {

@@ -106,6 +106,9 @@ void Tfrm_Main::createPageListActions()
     Action_Rotate180 = listAction("Action_Rotate180", QKeySequence());
     Action_TurnUpright = listAction("Action_TurnUpright", QKeySequence());
     Action_Straighten = listAction("Action_Straighten", QKeySequence());
+    Action_Interleave = listAction("Action_Interleave", QKeySequence());
+    Action_InterleaveReversed = listAction("Action_InterleaveReversed", QKeySequence());
+    Action_Reverse = listAction("Action_Reverse", QKeySequence());
     // Some desktops also bind Refresh to Ctrl+R; two actions on one key would
     // both stay silent.
     QList<QKeySequence> refreshKeys = ActionRefreshSources->shortcuts();
@@ -143,6 +146,14 @@ void Tfrm_Main::createPageListActions()
     connect(Action_MoveUp, &QAction::triggered, this, [this] { Action_MoveExecute(-1); });
     connect(Action_MoveDown, &QAction::triggered, this, [this] { Action_MoveExecute(1); });
     connect(Action_SelectAll, &QAction::triggered, lv_Images, &QListView::selectAll);
+    connect(Action_Interleave, &QAction::triggered, this,
+            [this] { Action_ArrangeExecute(PageOrder::Arrangement::Interleave); });
+    connect(Action_InterleaveReversed, &QAction::triggered, this,
+            [this] { Action_ArrangeExecute(PageOrder::Arrangement::InterleaveSecondReversed); });
+    connect(Action_Reverse, &QAction::triggered, this,
+            [this] { Action_ArrangeExecute(PageOrder::Arrangement::Reverse); });
+    for (QAction *a : {Action_Interleave, Action_InterleaveReversed, Action_Reverse})
+        a->setEnabled(false);
 
     // The context menu is the list's actions; Delete is already one of them.
     lv_Images->setContextMenuPolicy(Qt::ActionsContextMenu);
@@ -150,7 +161,9 @@ void Tfrm_Main::createPageListActions()
     lv_Images->addActions({Action_Preview, Action_Rename, Action_Delete, separator(),
                            Action_RotateLeft, Action_RotateRight, Action_Rotate180,
                            Action_TurnUpright, Action_Straighten, separator(), Action_MoveUp,
-                           Action_MoveDown, separator(), Action_SelectAll});
+                           Action_MoveDown, separator(), Action_Interleave,
+                           Action_InterleaveReversed, Action_Reverse, separator(),
+                           Action_SelectAll});
 }
 
 void Tfrm_Main::retranslatePageList()
@@ -163,6 +176,10 @@ void Tfrm_Main::retranslatePageList()
     Action_Rotate180->setText(tr("Rotate 180°", "Action_Rotate180"));
     Action_TurnUpright->setText(tr("Turn upright", "Action_TurnUpright"));
     Action_Straighten->setText(tr("Straighten", "Action_Straighten"));
+    Action_Interleave->setText(tr("Interleave", "Action_Interleave"));
+    Action_InterleaveReversed->setText(
+        tr("Interleave, second half reversed", "Action_InterleaveReversed"));
+    Action_Reverse->setText(tr("Reverse order", "Action_Reverse"));
     ToolButtonRotate->setToolTip(tr("Rotate", "ToolButtonRotate"));
 }
 
@@ -226,6 +243,8 @@ void Tfrm_Main::lv_ImagesChange()
     // Pages handled while an export runs must not slip into it: no export
     // starts during a batch.
     Action_PDF->setEnabled(n > 0 && !busy());
+    for (QAction *a : {Action_Interleave, Action_InterleaveReversed, Action_Reverse})
+        a->setEnabled(n > 1);
 }
 
 void Tfrm_Main::Action_PreviewExecute()
@@ -274,6 +293,12 @@ void Tfrm_Main::lv_ImagesEdited(const QModelIndex &item, QString &S)
     case PageModel::Refusal::System:
         text = tr("It is impossible to rename file: %1", "renameSystem").arg(systemReason);
         break;
+    case PageModel::Refusal::Added:
+        text = tr("It is impossible to rename file. %1 was added from outside the program and "
+                  "keeps its name.",
+                  "renameAdded")
+                   .arg(QDir::toNativeSeparators(Pages->entry(item.row()).pageFile));
+        break;
     case PageModel::Refusal::Gone:
     case PageModel::Refusal::None:
         text = message("IDS_103");
@@ -302,6 +327,13 @@ void Tfrm_Main::Action_MoveExecute(int step)
         return;
     // The selection moves with its rows; the current entry stays in view.
     m_store->move(rows, step);
+    lv_Images->scrollTo(lv_Images->currentIndex());
+}
+
+void Tfrm_Main::Action_ArrangeExecute(PageOrder::Arrangement arrangement)
+{
+    // The selection and the current entry follow their pages to their new places.
+    m_store->arrange(selectedRows(lv_Images), arrangement);
     lv_Images->scrollTo(lv_Images->currentIndex());
 }
 

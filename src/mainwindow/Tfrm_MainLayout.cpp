@@ -343,6 +343,8 @@ void Tfrm_Main::createMenus()
     Action2->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
     BrowseForFolder1 = menuFile->addAction(QString(), this, &Tfrm_Main::BrowseForFolder1Accept);
     BrowseForFolder1->setObjectName(QStringLiteral("BrowseForFolder1"));
+    ActionAddFiles = menuFile->addAction(QString(), this, &Tfrm_Main::addFiles);
+    ActionAddFiles->setObjectName(QStringLiteral("ActionAddFiles"));
     Action1 = menuFile->addAction(QString(), this, &Tfrm_Main::Scan1Click);
     Action1->setObjectName(QStringLiteral("Action1"));
     Action3 = menuFile->addAction(QString(), this, &Tfrm_Main::Copy1Click);
@@ -370,6 +372,13 @@ void Tfrm_Main::createMenus()
     menuSettings->setObjectName(QStringLiteral("menuSettings"));
     Action4 = menuSettings->addAction(QString(), this, &Tfrm_Main::showPreferences);
     Action4->setObjectName(QStringLiteral("Action4"));
+    ActionBacksFirstFirst = menuSettings->addAction(QString());
+    ActionBacksFirstFirst->setObjectName(QStringLiteral("ActionBacksFirstFirst"));
+    ActionBacksFirstFirst->setCheckable(true);
+    connect(ActionBacksFirstFirst, &QAction::toggled, this, [this](bool on) {
+        m_session->setBacksFirstFirst(on);
+        SettingsStore().WriteBool(SettingsStore::BacksFirstFirst, on);
+    });
 
     menuHelp = menuBar()->addMenu(QString());
     menuHelp->setObjectName(QStringLiteral("menuHelp"));
@@ -419,8 +428,10 @@ void Tfrm_Main::retranslateUi()
     menuFile->setTitle(tr("&File", "ActionMainMenuBar.Items[0]"));
     menuSettings->setTitle(tr("&Settings", "ActionMainMenuBar.Items[1]"));
     menuHelp->setTitle(tr("&Help", "ActionMainMenuBar.Items[2]"));
+    ActionBacksFirstFirst->setText(tr("Backs come first-first", "ActionBacksFirstFirst"));
     Action2->setText(tr("&Preview", "Action2"));
     BrowseForFolder1->setText(tr("&Select destination folder...", "BrowseForFolder1"));
+    ActionAddFiles->setText(tr("Add files...", "ActionAddFiles"));
     Action1->setText(tr("S&can", "Action1"));
     Action3->setText(tr("C&opy to printer", "Action3"));
     ActionRefreshSources->setText(tr("&Refresh scanner list", "ActionRefreshSources"));

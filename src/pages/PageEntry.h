@@ -17,6 +17,9 @@ struct PageEntry
     QSize size;          // pixels, as the scanner reported them
     int dpi = 0;
     bool pageFileWritten = true;
+    // An existing file the user added: it is the page file but not this program's,
+    // so it is never renamed, deleted or rewritten; turns act on the working copy.
+    bool added = false;
     QString pageFileError; // why the page file is missing, for the tooltip
     QImage thumbnail;      // the 100 x 75 cell
     PageText text;         // recognised in the background, when switched on

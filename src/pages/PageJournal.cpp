@@ -215,13 +215,16 @@ void PageJournal::remove()
 
 QByteArray PageJournal::line(const PageEntry &page)
 {
-    const QJsonObject o{{QStringLiteral("pageFile"), page.pageFile},
-                        {QStringLiteral("workingCopy"), page.workingCopy},
-                        {QStringLiteral("caption"), page.caption},
-                        {QStringLiteral("pageFileWritten"), page.pageFileWritten},
-                        {QStringLiteral("width"), page.size.width()},
-                        {QStringLiteral("height"), page.size.height()},
-                        {QStringLiteral("dpi"), page.dpi}};
+    QJsonObject o{{QStringLiteral("pageFile"), page.pageFile},
+                  {QStringLiteral("workingCopy"), page.workingCopy},
+                  {QStringLiteral("caption"), page.caption},
+                  {QStringLiteral("pageFileWritten"), page.pageFileWritten},
+                  {QStringLiteral("width"), page.size.width()},
+                  {QStringLiteral("height"), page.size.height()},
+                  {QStringLiteral("dpi"), page.dpi}};
+    // Only when set: lines of scanned pages stay as they were.
+    if (page.added)
+        o.insert(QStringLiteral("added"), true);
     // Compact JSON escapes line breaks inside strings: one record, one line.
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
@@ -251,6 +254,7 @@ bool PageJournal::parseLine(const QByteArray &line, PageEntry &page)
     const int h = o.value(QStringLiteral("height")).toInt();
     page.size = w > 0 && h > 0 ? QSize(w, h) : QSize();
     page.dpi = qMax(0, o.value(QStringLiteral("dpi")).toInt());
+    page.added = o.value(QStringLiteral("added")).toBool();
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "pages/PageRotation.h"
 #include "pages/Thumbnail.h"
 
+#include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
@@ -126,6 +127,46 @@ QList<int> PageModel::shiftRows(QList<int> rows, int step)
     return rows;
 }
 
+QList<int> PageModel::arrange(QList<int> rows, PageOrder::Arrangement arrangement)
+{
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    rows.removeIf([this](int r) { return r < 0 || r >= m_entries.size(); });
+    if (rows.size() < 2) {
+        rows.clear();
+        for (int r = 0; r < m_entries.size(); ++r)
+            rows.append(r);
+    }
+    const QList<int> order = PageOrder::permutation(int(rows.size()), arrangement);
+    bool changed = false;
+    for (int i = 0; i < order.size(); ++i)
+        changed = changed || order.at(i) != i;
+    if (!changed)
+        return {};
+
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Where each old row goes, so selections and the current entry follow their pages.
+    QList<int> newRowOf(m_entries.size());
+    for (int r = 0; r < m_entries.size(); ++r)
+        newRowOf[r] = r;
+    const QList<PageEntry> before = m_entries;
+    for (int i = 0; i < order.size(); ++i) {
+        const int from = rows.at(order.at(i));
+        const int to = rows.at(i);
+        m_entries[to] = before.at(from);
+        newRowOf[from] = to;
+    }
+    const QModelIndexList old = persistentIndexList();
+    QModelIndexList moved;
+    moved.reserve(old.size());
+    for (const QModelIndex &index : old)
+        moved.append(index.isValid() ? createIndex(newRowOf.at(index.row()), index.column())
+                                     : QModelIndex());
+    changePersistentIndexList(old, moved);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    return rows;
+}
+
 QStringList PageModel::mimeTypes() const
 {
     return {RowsMimeType};
@@ -230,6 +271,8 @@ PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Re
     // Exact comparison: a change of letter case is a rename.
     if (newCaption == e.caption)
         return RenameResult::Unchanged;
+    if (e.added)
+        return refuse(Refusal::Added);
     if (newCaption.trimmed().isEmpty())
         return refuse(Refusal::Blank);
     if (newCaption.contains(QLatin1Char('/')) ||
@@ -271,6 +314,12 @@ void PageModel::deletePages(QList<int> rows)
         // could not be deleted keeps its copy. One that was never written or was
         // removed from outside leaves nothing to keep the copy for.
         // A page file never written is not ours: whatever holds its name now stays.
+        if (e.added) {
+            // The original stays; only this program's copy goes with the entry.
+            if (samePath(e.workingCopy) != samePath(e.pageFile))
+                QFile::remove(e.workingCopy);
+            continue;
+        }
         if (e.pageFileWritten)
             QFile::remove(e.pageFile);
         if (!e.pageFileWritten || !QFileInfo::exists(e.pageFile))
@@ -313,9 +362,17 @@ bool PageModel::replaceFiles(int row,
     if (row < 0 || row >= m_entries.size())
         return false;
     PageEntry &e = m_entries[row];
+    if (e.added && samePath(e.workingCopy) == samePath(e.pageFile)) {
+        if (error)
+            *error = QCoreApplication::translate(
+                "PageModel", "it is an added file and has no copy of its own to turn.",
+                "rotateAddedOriginal");
+        return false;
+    }
     // A page file never written has only its working copy to turn.
     QStringList files;
-    if (e.pageFileWritten)
+    // An added original is never rewritten: the list and the PDF show the turned copy.
+    if (e.pageFileWritten && !e.added)
         files.append(e.pageFile);
     if (samePath(e.workingCopy) != samePath(e.pageFile))
         files.append(e.workingCopy);

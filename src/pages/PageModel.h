@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pages/PageEntry.h"
+#include "pages/PageOrder.h"
 
 #include <QAbstractListModel>
 #include <QList>
@@ -40,6 +41,10 @@ public:
     // Moves each row one place up (step -1) or down (+1) as far as the list's end
     // and the other moving rows allow; returns the rows' new places.
     QList<int> shiftRows(QList<int> rows, int step);
+    // Puts the rows (all rows when fewer than two are given) in the arrangement,
+    // inside the places they hold now; returns those places, or nothing when
+    // the order stays as it is.
+    QList<int> arrange(QList<int> rows, PageOrder::Arrangement arrangement);
     // Drag and drop within this model only: the rows travel as numbers.
     Qt::DropActions supportedDropActions() const override { return Qt::MoveAction; }
     Qt::DropActions supportedDragActions() const override { return Qt::MoveAction; }
@@ -71,6 +76,7 @@ public:
         Taken,     // a file (or a page still being written) has the name
         Separator, // the name holds a folder separator
         Gone,      // the page file is not there any more
+        Added,     // an added file: the user's original keeps its name
         System     // the system's reason says why
     };
     // Renames the entry's page file inside its own folder; never over an existing

@@ -38,6 +38,7 @@ PageStore::PageStore(const QString &journalFolder, QObject *parent)
             journalAll();
     };
     connect(m_model, &QAbstractItemModel::rowsMoved, this, changed);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, changed);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, changed);
     connect(m_model, &QAbstractItemModel::dataChanged, this, changed);
 }
@@ -132,6 +133,16 @@ QList<int> PageStore::move(const QList<int> &rows, int step)
     m_quiet = false;
     journalAll();
     return moved;
+}
+
+QList<int> PageStore::arrange(const QList<int> &rows, PageOrder::Arrangement arrangement)
+{
+    m_quiet = true;
+    const QList<int> places = m_model->arrange(rows, arrangement);
+    m_quiet = false;
+    if (!places.isEmpty())
+        journalAll();
+    return places;
 }
 
 bool PageStore::rotate(int row, int quarterTurns, QString *error)

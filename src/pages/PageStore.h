@@ -65,8 +65,13 @@ public:
     void remove(const QList<int> &rows);
     // Moves each row one place up (-1) or down (+1); returns their new places.
     QList<int> move(const QList<int> &rows, int step);
+    // Interleaves or reverses the rows (all rows when fewer than two are given).
+    QList<int> arrange(const QList<int> &rows, PageOrder::Arrangement arrangement);
     bool rotate(int row, int quarterTurns, QString *error = nullptr);
     bool straighten(int row, double degrees, QString *error = nullptr);
+    // The journal in the list's order again, after pages written ahead in one
+    // order were listed in another.
+    void journalOrder() { journalAll(); }
 
     // Recovery of sessions that ended without closing: claim their journals,
     // then list their pages again, delete their working copies, or leave them

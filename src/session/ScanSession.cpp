@@ -3,8 +3,10 @@
 #include "files/TempFolder.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "pages/PageOrder.h"
 #include "pages/PagePipeline.h"
 #include "pages/PageStore.h"
+#include "scanner/ScanErrors.h"
 #include "scanner/TTwainControl.h"
 
 #include <QDateTime>
@@ -113,25 +115,38 @@ bool ScanSession::startCommand(::ScanMode mode, const Request &request)
     m_mode = mode;
     m_request = request;
     m_batchError.clear();
+    m_pass = Pass::None;
+    m_fronts.clear();
+    m_backs.clear();
+    resetBatch();
+    setState(State::Acquiring);
+    openSource(mode, request.source);
+    return true;
+}
+
+void ScanSession::resetBatch()
+{
     m_owedReleases = 0;
     m_sourceDone = false;
     m_stopRequested = false;
     m_quietEnd = false;
     m_feederBatch = false;
-    setState(State::Acquiring);
+    m_passFailed = false;
+}
 
-    m_control->setSourceIndex(request.source);
+void ScanSession::openSource(::ScanMode mode, int source)
+{
+    m_control->setSourceIndex(source);
     m_control->StartDevice();
-    m_control->setSourceIndex(request.source);
+    m_control->setSourceIndex(source);
     m_control->OpenDataSource();
     m_control->setTransferMode(1);
     if (mode == ::ScanMode::Preview)
-        m_control->setSourceIndex(request.source);
+        m_control->setSourceIndex(source);
     m_control->setShowUI(0);
     m_control->setShowIndicators(0);
     m_control->setDisableAfterAcquire(1);
     m_control->setUnitOfMeasure(0);
-    return true;
 }
 
 bool ScanSession::TwainScan(const Request &request)
@@ -194,9 +209,20 @@ bool ScanSession::applySettings(const Request &request)
         m_feederBatch = true;
         control->setFeederEnabled(1);
         control->setDuplexEnabled(request.duplex ? 1 : 0);
+        // A one-sided feeder (warning 39) scans both sides in two passes: the
+        // fronts, then the turned stack. Copies print as the pages come.
+        if (request.duplex && m_mode == ::ScanMode::Scan &&
+            control->errorCode() == ScanError::FeatureUnavailable) {
+            if (m_pass == Pass::None)
+                m_pass = Pass::Fronts;
+            control->setDuplexEnabled(0);
+        }
         if (control->feederLoaded() == 0) {
             report(message("IDS_42"), true);
             setState(State::Idle);
+            // The stack was not put back: the fronts are not lost.
+            if (m_pass == Pass::Backs)
+                listHeldPages(false);
             return false;
         }
         control->setXferCount(-1);
@@ -209,11 +235,14 @@ bool ScanSession::applySettings(const Request &request)
     if (code > 0 && code != 45 && code != 39) {
         report(control->errorString(), true);
         setState(State::Idle);
+        if (m_pass == Pass::Backs)
+            listHeldPages(false);
         return false;
     }
     // A warning (duplex on a one-sided feeder, an area cut to the bed) is shown
-    // now and again at the end of the batch: Acquire clears it.
-    if (code > 0) {
+    // now and again at the end of the batch: Acquire clears it. Duplex in two
+    // passes is what was asked for, not a warning.
+    if (code > 0 && !(code == ScanError::FeatureUnavailable && m_pass != Pass::None)) {
         report(control->errorString(), true);
         m_batchError = control->errorString();
     }
@@ -223,6 +252,10 @@ bool ScanSession::applySettings(const Request &request)
 
 void ScanSession::stop()
 {
+    if (m_pass == Pass::AwaitingBacks) {
+        skipBacks();
+        return;
+    }
     // Once the scanner is done (the feeder ran empty, the last sheet came) the
     // pages still in the pipeline finish as usual: there is nothing left to stop.
     if (m_state != State::Acquiring || m_sourceDone)
@@ -243,6 +276,10 @@ void ScanSession::close()
     if (m_closed)
         return;
     m_closed = true;
+    if (m_pass == Pass::AwaitingBacks) {
+        skipBacks(); // ends the command: closed() follows from there
+        return;
+    }
     stop();
     if (!busy()) {
         emit closed();
@@ -265,6 +302,7 @@ void ScanSession::onPostScan(int flag)
         return; // nothing of ours runs
     if (flag != 0) {
         const bool failed = m_control->errorCode() != 0;
+        m_passFailed = m_passFailed || failed;
         report(failed ? m_control->errorString() : message("IDS_6"), failed);
         // No page came and none will: release the scanner after a scan or copy.
         if ((m_mode == ::ScanMode::Scan || m_mode == ::ScanMode::Copy) &&
@@ -344,9 +382,10 @@ void ScanSession::onStopped()
 
 FileNaming::PageNames ScanSession::nameNextPage() const
 {
-    const QString suffix = Check(FileNaming::stamp(QDateTime::currentDateTime(), QLocale::system()));
-    return FileNaming::pageNames(suffix, m_naming.prefix, m_naming.extension,
-                                 m_naming.destination, TempFolder::path());
+    const QString suffix =
+        Check(FileNaming::stamp(QDateTime::currentDateTime(), QLocale::system()));
+    return FileNaming::pageNames(suffix, m_naming.prefix, m_naming.extension, m_naming.destination,
+                                 TempFolder::path());
 }
 
 void ScanSession::submitPage()
@@ -421,8 +460,13 @@ void ScanSession::onPageDone(const PageResult &r)
         } else if (!r.workingCopyWritten) {
             error = workingCopyError();
         }
-        if (r.listed)
+        if (m_pass == Pass::Fronts || m_pass == Pass::Backs) {
+            PageResult held = r;
+            held.entry = page;
+            (m_pass == Pass::Fronts ? m_fronts : m_backs).append(held);
+        } else if (r.listed) {
             emit pageListed(page);
+        }
     }
     if (error.isEmpty() && !r.correctionReason.isEmpty())
         error = tr("The page was kept as scanned: %1", "pageNotCorrected").arg(r.correctionReason);
@@ -435,6 +479,18 @@ void ScanSession::finishWhenDone()
 {
     if (!busy() || !m_sourceDone || m_stopsPending > 0 || m_pipeline->pending() > 0)
         return;
+    if (m_pass == Pass::Fronts) {
+        // Only a whole fronts' pass can be paired with the backs.
+        if (!m_stopRequested && !m_closed && !m_passFailed && !m_fronts.isEmpty()) {
+            m_pass = Pass::AwaitingBacks;
+            report(turnStackText());
+            emit backsWanted(int(m_fronts.size()));
+            return;
+        }
+        listHeldPages(false);
+    } else if (m_pass == Pass::Backs) {
+        listHeldPages(!m_stopRequested && !m_passFailed);
+    }
     if (!m_quietEnd)
         report(m_stopRequested ? stoppedText() : message("IDS_6"));
     const QString batchError = m_batchError;
@@ -444,4 +500,63 @@ void ScanSession::finishWhenDone()
         report(batchError, true);
     if (m_closed)
         emit closed();
+}
+
+QString ScanSession::turnStackText()
+{
+    return tr("Turn the stack over and put it back in the feeder to scan the backs.", "TurnStack");
+}
+
+void ScanSession::scanBacks()
+{
+    if (m_pass != Pass::AwaitingBacks || m_closed)
+        return;
+    m_pass = Pass::Backs;
+    resetBatch();
+    openSource(m_mode, m_request.source);
+    report(message("IDS_41"));
+    applySettings(m_request);
+}
+
+void ScanSession::skipBacks()
+{
+    if (m_pass != Pass::AwaitingBacks)
+        return;
+    listHeldPages(false);
+    m_sourceDone = true;
+    m_quietEnd = false;
+    finishWhenDone();
+}
+
+void ScanSession::listHeldPages(bool merge)
+{
+    QList<PageResult> sheets = m_fronts + m_backs;
+    const bool equal = m_fronts.size() == m_backs.size();
+    if (merge && !equal) {
+        reportBatchError(tr("The fronts' pass gave %1 sheets and the backs' pass %2: the "
+                            "pages were not merged and stay in scan order.",
+                            "DuplexUnequal")
+                             .arg(m_fronts.size())
+                             .arg(m_backs.size()));
+    }
+    if (merge && equal) {
+        const QList<int> order = PageOrder::permutation(
+            int(sheets.size()), m_backsFirstFirst
+                                    ? PageOrder::Arrangement::Interleave
+                                    : PageOrder::Arrangement::InterleaveSecondReversed);
+        QList<PageResult> merged;
+        for (int from : order)
+            merged.append(sheets.at(from));
+        sheets = merged;
+    }
+    m_fronts.clear();
+    m_backs.clear();
+    m_pass = Pass::None;
+    // Blank pages go only now, so a blank back never shifts the pairing.
+    for (const PageResult &r : sheets) {
+        if (r.listed)
+            emit pageListed(r.entry);
+    }
+    // The pages' lines were written ahead in scan order: the journal takes the list's.
+    m_store->journalOrder();
 }

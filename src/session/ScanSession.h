@@ -2,16 +2,16 @@
 
 #include "pages/FileNaming.h"
 #include "pages/PageEntry.h"
+#include "pages/PagePipeline.h"
 
 #include <QImage>
+#include <QList>
 #include <QObject>
 #include <QRectF>
 #include <functional>
 
-class PagePipeline;
 class PageStore;
 class TTwainControl;
-struct PageResult;
 
 // What the running command does with the pages the control delivers.
 enum class ScanMode
@@ -49,11 +49,11 @@ public:
     struct Request
     {
         int source = -1;
-        int pixelType = 2;      // 0 b/w, 1 gray, 2 colour
-        int resolution = 100;   // as the list shows it; the source may settle nearby
-        int sizeIndex = 0;      // 0: the drawn area
-        QRectF areaInches;      // the drawn area, used when sizeIndex is 0
-        bool feeder = false;    // "Autofeeder" ticked
+        int pixelType = 2;    // 0 b/w, 1 gray, 2 colour
+        int resolution = 100; // as the list shows it; the source may settle nearby
+        int sizeIndex = 0;    // 0: the drawn area
+        QRectF areaInches;    // the drawn area, used when sizeIndex is 0
+        bool feeder = false;  // "Autofeeder" ticked
         bool duplex = false;
         // Copy: the printer's printable size in its device pixels, and the job
         // that prints one page (any thread; empty answer: handed to the printer).
@@ -98,6 +98,10 @@ public:
     }
     // The preference: flatbed pages cut to the paper.
     void setCropToPage(bool on) { m_cropToPage = on; }
+    // Two-pass duplex: the backs' pass delivers the sheets in the order they
+    // were fed (a feeder that reverses the turned stack), not last-first.
+    void setBacksFirstFirst(bool on) { m_backsFirstFirst = on; }
+    bool backsFirstFirst() const { return m_backsFirstFirst; }
     // A free suffix for the stamp: no page file holds the name and no page still
     // being written, or listed, has taken it.
     QString Check(const QString &stamp) const;
@@ -113,6 +117,12 @@ public:
     // The sheet being read is dropped; pages already read are written and
     // listed, then "Scanning stopped".
     void stop();
+    // Two-pass duplex, after backsWanted(): scan the turned stack and merge, or
+    // list the fronts alone in scan order.
+    void scanBacks();
+    void skipBacks();
+    // The fronts' pass is over and the session waits for scanBacks() or skipBacks().
+    bool awaitingBacks() const { return m_pass == Pass::AwaitingBacks; }
     // Closing: a running batch stops like stop(). The session is done once
     // closed() (at once when nothing runs); no page is listed after that. A
     // scanner that has not answered the stop within CloseWaitMs is given up on.
@@ -127,6 +137,7 @@ public:
     // The texts this session shows, in the current language.
     static QString stoppedText();
     static QString searchingText();
+    static QString turnStackText();
 
 signals:
     void stateChanged(ScanSession::State state);
@@ -137,6 +148,9 @@ signals:
     void pageListed(const PageEntry &page);
     // The preview image is saved at path, scanned at resolution dpi.
     void previewSaved(const QString &path, int resolution);
+    // Duplex asked for on a feeder without a duplex unit: the fronts' pass gave
+    // fronts sheets; the stack is to be turned over and put back.
+    void backsWanted(int fronts);
     // Idle again after close(): nothing more will come.
     void closed();
 
@@ -156,6 +170,20 @@ private:
     // Idle once the scanner is closed and every page read is written.
     void finishWhenDone();
     FileNaming::PageNames nameNextPage() const;
+    void openSource(::ScanMode mode, int source);
+    void resetBatch();
+    // Lists the pages held for the two passes, merged when both passes gave the
+    // same number of sheets, otherwise in scan order.
+    void listHeldPages(bool merge);
+
+    // Two-pass duplex: the pass running, or the wait between them.
+    enum class Pass
+    {
+        None,
+        Fronts,
+        AwaitingBacks,
+        Backs
+    };
 
     TTwainControl *m_control;
     PageStore *m_store;
@@ -177,4 +205,11 @@ private:
     bool m_quietEnd = false;    // the end's message stands alone: no "Ready" after it
     bool m_stopRequested = false;
     bool m_closed = false;
+    bool m_backsFirstFirst = false;
+    bool m_passFailed = false; // the scanner failed in the running pass
+    Pass m_pass = Pass::None;
+    // Every sheet of each pass, blank ones included: pairing counts sheets, and
+    // blank skipping acts only after the merge.
+    QList<PageResult> m_fronts;
+    QList<PageResult> m_backs;
 };

@@ -38,6 +38,9 @@ public:
     static constexpr const char *Duplex = "Duplex";
     static constexpr const char *PWidth = "PWidth";
     static constexpr const char *PHeight = "PHeight";
+    // Two-pass duplex: the feeder gives the backs of a turned stack in sheet
+    // order; absent means off (last-first).
+    static constexpr const char *BacksFirstFirst = "BacksFirstFirst";
     // Text recognition for "Save all to PDF"; absent means off. The languages as
     // Tesseract's codes ("rus+eng").
     static constexpr const char *SearchablePdf = "SearchablePdf";

@@ -64,6 +64,18 @@ QString existingFolder(QWidget *parent, const QString &title)
     return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
 }
 
+QStringList openFiles(QWidget *parent, const QString &title, const QString &filter)
+{
+    if (responder()) {
+        Prompt p;
+        p.kind = Kind::OpenFiles;
+        p.title = title;
+        p.filter = filter;
+        return responder()(p).paths;
+    }
+    return QFileDialog::getOpenFileNames(parent, title, QString(), filter);
+}
+
 QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &filter,
                  const QString &defaultSuffix, bool *option, const QString &optionText,
                  bool *secondOption, const QString &secondOptionText)

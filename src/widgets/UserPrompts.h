@@ -3,6 +3,7 @@
 #include <QMap>
 #include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <functional>
 
 class QWidget;
@@ -15,6 +16,7 @@ enum class Kind
 {
     Message,
     ExistingFolder,
+    OpenFiles,
     SaveFile
 };
 
@@ -42,7 +44,8 @@ struct Prompt
 struct Answer
 {
     QMessageBox::StandardButton button = QMessageBox::NoButton;
-    QString path; // empty: cancelled
+    QString path;           // empty: cancelled
+    QStringList paths = {}; // OpenFiles: the files chosen; empty: cancelled
     bool option = false;
     bool secondOption = false;
 };
@@ -58,6 +61,8 @@ QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, con
 
 // The folder browser; an empty string when cancelled.
 QString existingFolder(QWidget *parent, const QString &title);
+// Existing files to open; empty when cancelled.
+QStringList openFiles(QWidget *parent, const QString &title, const QString &filter);
 
 // A save dialog that asks before overwriting; an empty string when cancelled.
 // With an optionText, a check box under the chooser shows and returns *option;

@@ -1,19 +1,19 @@
 // Scan and copy end to end: the main window driving SANE's test backend (a
 // flatbed and a feeder of 10 sheets), and copies printed through a CUPS queue of
 // cups-pdf. Scans run at 75 dpi to stay quick.
-#include "pages/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
-#include "scanner/TTwainControl.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "widgets/UserPrompts.h"
+#include "pages/PageModel.h"
 #include "scanner/SaneTwainControl.h"
+#include "scanner/TTwainControl.h"
 #include "settings/SettingsStore.h"
 #include "support/FullDisk.h"
 #include "support/PdfInspector.h"
 #include "support/PromptRecorder.h"
 #include "support/TestFolders.h"
+#include "widgets/UserPrompts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -32,8 +32,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <memory>
 #include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -103,6 +105,7 @@ private slots:
     void blankSheets_data();
     void blankSheets();
     void jammedFeeder();
+    void twoPassDuplex();
     void flatbedAfterFeeder();
     void stopFeederBatch_data();
     void stopFeederBatch();
@@ -313,6 +316,42 @@ void TestScanCopy::jammedFeeder()
     QVERIFY(waitForEnd());
     QCOMPARE(m_w->StatusText, text("IDS_6"));
     QCOMPARE(filesIn(m_folders.dest).size(), 10);
+}
+
+// Duplex on the demo feeder, which has no duplex unit: two passes of 10 sheets,
+// the question answered "Scan the backs", and the list as sheet 1 front, sheet 1
+// back, ...: by page file written, the 1st, 20th, 2nd, 19th, ..., 10th, 11th.
+void TestScanCopy::twoPassDuplex()
+{
+    useFeeder(true);
+    m_w->cb_Duplex->setChecked(true);
+    m_recorder->answer = QMessageBox::Yes;
+    m_w->Action1->trigger();
+    QVERIFY(waitForEnd(120000));
+    QCOMPARE(m_w->StatusText, text("IDS_6"));
+    QVERIFY(!m_w->StatusIsError);
+    QCOMPARE(m_recorder->prompts.size(), 1);
+    QVERIFY(m_recorder->prompts.first().text.contains(QLatin1String("10")));
+    QCOMPARE(m_recorder->prompts.first().buttonTexts.value(QMessageBox::Yes),
+             QStringLiteral("Scan the backs"));
+
+    QStringList written = filesIn(m_folders.dest);
+    QCOMPARE(written.size(), 20);
+    // In the order written, to the nanosecond: pages come faster than a millisecond apart.
+    const auto writtenAt = [this](const QString &name) {
+        struct stat st = {};
+        ::stat(QFile::encodeName(m_folders.dest + QLatin1Char('/') + name).constData(), &st);
+        return std::make_pair(st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    };
+    std::sort(written.begin(), written.end(),
+              [&](const QString &a, const QString &b) { return writtenAt(a) < writtenAt(b); });
+    QStringList expected;
+    for (int i = 0; i < 10; ++i)
+        expected << written.at(i) << written.at(19 - i);
+    QStringList listed;
+    for (int row = 0; row < m_w->Pages->rowCount(); ++row)
+        listed.append(m_w->Pages->entry(row).caption);
+    QCOMPARE(listed, expected);
 }
 
 void TestScanCopy::flatbedAfterFeeder()

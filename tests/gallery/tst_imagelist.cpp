@@ -273,6 +273,42 @@ private slots:
         QVERIFY(h.prompts.isEmpty());
     }
 
+    // File, "Add files...": the chosen files are listed in order, a damaged one is
+    // named in a warning, and deleting an added page leaves its original as it was.
+    void addFilesFromTheMenu()
+    {
+        GalleryHarness h;
+        const QString jpeg = h.scratch().filePath(QStringLiteral("receipt.jpg"));
+        const QString png = h.scratch().filePath(QStringLiteral("note.png"));
+        const QString broken = h.scratch().filePath(QStringLiteral("broken.jpg"));
+        QVERIFY(GalleryHarness::page(60, 40, qRgb(200, 0, 0)).save(jpeg));
+        QVERIFY(GalleryHarness::page(30, 50, qRgb(0, 0, 200)).save(png));
+        QFile cut(broken);
+        QVERIFY(cut.open(QIODevice::WriteOnly) && cut.write("\xFF\xD8\xFF\xE0", 4) == 4);
+        cut.close();
+        QFile original(jpeg);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        const QByteArray before = original.readAll();
+        original.close();
+
+        h.recorder.paths = {jpeg, broken, png};
+        h.window->ActionAddFiles->trigger();
+        QTRY_VERIFY(!h.prompts.isEmpty() && h.prompts.last().icon == QMessageBox::Warning);
+        QCOMPARE(h.prompts.first().kind, UserPrompts::Kind::OpenFiles);
+        QVERIFY2(h.prompts.last().text.contains(QStringLiteral("broken.jpg")),
+                 qPrintable(h.prompts.last().text));
+        QCOMPARE(h.count(), 2);
+        QCOMPARE(h.caption(0), QStringLiteral("receipt.jpg"));
+        QCOMPARE(h.caption(1), QStringLiteral("note.png"));
+
+        h.select(0);
+        h.button = QMessageBox::Yes;
+        h.window->Action_DeleteExecute();
+        QCOMPARE(h.count(), 1);
+        QVERIFY(original.open(QIODevice::ReadOnly));
+        QCOMPARE(original.readAll(), before);
+    }
+
     // The closing message names every page whose working copy is all that is left
     // of it (which copies go is the page store's test).
     // "Turn upright" and "Straighten" from the list: measured off the UI thread,

@@ -2,7 +2,10 @@
 // commits that never replace a file; turns that put both files back when a step
 // fails; the clean-up at close; renames refused with their reason.
 #include "files/FileCommit.h"
+#include "pages/PageImport.h"
+#include "pages/PageImporter.h"
 #include "pages/PageJournal.h"
+#include "pages/PageOrder.h"
 #include "pages/PagePipeline.h"
 #include "pages/PageRotation.h"
 #include "pages/PageStore.h"
@@ -20,6 +23,7 @@
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <tiffio.h>
 #include <unistd.h>
 
 namespace {
@@ -78,6 +82,36 @@ gid_t secondGroup()
     return gid_t(-1);
 }
 
+// A gray TIFF of the given pages, each a different width.
+bool writeTiffPages(const QString &path, int pages)
+{
+    TIFF *tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tif)
+        return false;
+    for (int page = 0; page < pages; ++page) {
+        const int w = 30 + page * 10;
+        const int h = 40;
+        TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(w));
+        TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(h));
+        TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        QByteArray row(w, char(0));
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x)
+                row[x] = char((x * 7 + y) & 0xff);
+            if (TIFFWriteScanline(tif, row.data(), uint32_t(y)) != 1) {
+                TIFFClose(tif);
+                return false;
+            }
+        }
+        TIFFWriteDirectory(tif);
+    }
+    TIFFClose(tif);
+    return true;
+}
+
 } // namespace
 
 class TestPageStore : public QObject
@@ -103,6 +137,10 @@ private slots:
     void closeCleanUp();
     void renameRefusal_data();
     void renameRefusal();
+    void arrange_data();
+    void arrange();
+    void addFiles_data();
+    void addFiles();
 
 private:
     // A listed page: page file (format by extension) in dest, BMP working copy in temp.
@@ -651,6 +689,173 @@ void TestPageStore::renameRefusal()
     QCOMPARE(filesIn(m_dest), before);
     if (setup == "read-only")
         QVERIFY2(systemReason.contains("ermission"), qPrintable(systemReason));
+}
+
+// Interleave and reverse on the selection (the whole list when fewer than two
+// pages are selected): the list and the journal read back in the new order,
+// every page file under its own name, the selection following its pages.
+void TestPageStore::arrange_data()
+{
+    QTest::addColumn<int>("pages");
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<int>("arrangement");
+    QTest::addColumn<QString>("expected"); // letters in list order after the command
+    const int interleave = int(PageOrder::Arrangement::Interleave);
+    const int turned = int(PageOrder::Arrangement::InterleaveSecondReversed);
+    const int reverse = int(PageOrder::Arrangement::Reverse);
+    QTest::newRow("interleave all, even") << 6 << QList<int>{} << interleave << "adbecf";
+    QTest::newRow("interleave all, odd") << 5 << QList<int>{} << interleave << "adbec";
+    QTest::newRow("turned stack, even") << 6 << QList<int>{} << turned << "afbecd";
+    QTest::newRow("turned stack, odd") << 5 << QList<int>{} << turned << "aebdc";
+    QTest::newRow("reverse all") << 4 << QList<int>{} << reverse << "dcba";
+    QTest::newRow("one selected means all") << 4 << QList<int>{2} << reverse << "dcba";
+    QTest::newRow("contiguous selection") << 6 << QList<int>{1, 2, 3, 4} << turned << "abecdf";
+    // Selected pages keep the places they hold; the others stay where they are.
+    QTest::newRow("scattered selection") << 6 << QList<int>{5, 0, 2, 3} << reverse << "fbdcea";
+    QTest::newRow("out-of-range rows ignored") << 4 << QList<int>{0, 1, 9, -1} << reverse << "bacd";
+    QTest::newRow("nothing changes") << 2 << QList<int>{} << interleave << "ab";
+    QTest::newRow("single page") << 1 << QList<int>{} << reverse << "a";
+    QTest::newRow("empty list") << 0 << QList<int>{} << reverse << "";
+}
+
+void TestPageStore::arrange()
+{
+    QFETCH(int, pages);
+    QFETCH(QList<int>, selected);
+    QFETCH(int, arrangement);
+    QFETCH(QString, expected);
+    PageStore store(m_temp, nullptr);
+    PageModel *model = store.model();
+    for (int i = 0; i < pages; ++i)
+        QVERIFY(!addPage(store, QString(QChar('a' + i)) + ".jpg", qRgb(i * 20, 0, 0))
+                     .pageFile.isEmpty());
+    const QStringList filesBefore = filesIn(m_dest);
+    // The view's selection and current entry are persistent indexes: they follow.
+    QPersistentModelIndex tracked = pages > 0 ? model->index(0) : QModelIndex();
+    QSignalSpy layout(model, &QAbstractItemModel::layoutChanged);
+
+    store.arrange(selected, PageOrder::Arrangement(arrangement));
+
+    QString listed;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const PageEntry &e = model->entry(row);
+        listed += e.caption.at(0);
+        QCOMPARE(e.pageFile, QDir(m_dest).filePath(e.caption)); // names kept
+    }
+    QCOMPARE(listed, expected);
+    QCOMPARE(filesIn(m_dest), filesBefore);
+    if (pages > 0) {
+        QCOMPARE(tracked.data().toString(), QStringLiteral("a.jpg"));
+        QCOMPARE(tracked.row(), expected.indexOf('a'));
+        QString journalled;
+        for (const PageEntry &e : PageJournal::read(journalOf(store)).pages)
+            journalled += e.caption.at(0);
+        QCOMPARE(journalled, expected);
+    }
+    const QString unchanged =
+        expected.isEmpty() ? QString() : QStringLiteral("abcdefghij").left(pages);
+    QCOMPARE(layout.size(), expected == unchanged ? 0 : 1);
+}
+
+// Files already on disk join the list off the UI thread: every frame of a TIFF,
+// a damaged file refused by name while the others are added. The originals stay
+// byte for byte what they were through rename, turns and delete.
+void TestPageStore::addFiles_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QList<int>>("widths"); // of the pages listed; empty: refused
+    QTest::newRow("bmp") << "bmp" << QList<int>{64};
+    QTest::newRow("jpeg") << "jpg" << QList<int>{64};
+    QTest::newRow("png") << "png" << QList<int>{64};
+    QTest::newRow("tiff of two frames") << "tiff2" << QList<int>{30, 40};
+    QTest::newRow("jpeg cut short") << "cut jpg" << QList<int>{};
+    QTest::newRow("not an image") << "text" << QList<int>{};
+}
+
+void TestPageStore::addFiles()
+{
+    QFETCH(QString, kind);
+    QFETCH(QList<int>, widths);
+    const QString originals = m_dir.filePath(QStringLiteral("originals"));
+    QVERIFY(QDir().mkpath(originals));
+    const QString path =
+        QDir(originals).filePath(QStringLiteral("receipt.") + kind.section(' ', -1).remove('2'));
+    const QImage image = makePage(64, 48, qRgb(200, 30, 30));
+    if (kind == "tiff2") {
+        QVERIFY(writeTiffPages(path, 2));
+    } else if (kind == "text") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("not a picture\n") > 0);
+    } else {
+        QVERIFY(image.save(path));
+        if (kind.startsWith("cut")) {
+            QFile f(path);
+            QVERIFY(f.resize(f.size() / 3));
+        }
+    }
+    // A good file after it: one refusal does not stop the rest.
+    const QString other = QDir(originals).filePath(QStringLiteral("other.png"));
+    QVERIFY(image.save(other));
+    const QByteArray before = bytesOf(path);
+
+    PageStore store(m_temp, nullptr);
+    PageImporter importer;
+    QStringList refused;
+    connect(&importer, &PageImporter::pagesRead, &store, [&store](const QList<PageEntry> &pages) {
+        for (const PageEntry &page : pages) {
+            store.noteWorkingCopy(page.workingCopy);
+            store.add(page);
+        }
+    });
+    connect(&importer, &PageImporter::fileRefused, this,
+            [&refused](const QString &error) { refused.append(error); });
+    QSignalSpy finished(&importer, &PageImporter::finished);
+    QVERIFY(importer.start({path, other}, m_temp));
+    QVERIFY(finished.wait());
+
+    PageModel *model = store.model();
+    QCOMPARE(model->rowCount(), widths.size() + 1);
+    QCOMPARE(model->entry(model->rowCount() - 1).pageFile, other);
+    if (widths.isEmpty()) {
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused.first().contains(QStringLiteral("receipt.")), qPrintable(refused.first()));
+        // No working copy is left of the refused file.
+        QCOMPARE(filesIn(m_temp).filter(QStringLiteral("receipt")), QStringList());
+    } else {
+        QVERIFY2(refused.isEmpty(), qPrintable(refused.join('\n')));
+    }
+    for (int row = 0; row < widths.size(); ++row) {
+        const PageEntry &e = model->entry(row);
+        QCOMPARE(e.pageFile, path);
+        QVERIFY(e.added);
+        QCOMPARE(e.size.width(), widths.at(row));
+        QCOMPARE(QImage(e.workingCopy).width(), widths.at(row));
+        QVERIFY(e.workingCopy.startsWith(m_temp));
+    }
+    // Recovery after a crash would know them as added, not as pages to delete.
+    const QList<PageEntry> journalled = PageJournal::read(store.journalPath()).pages;
+    QCOMPARE(journalled.size(), model->rowCount());
+    QVERIFY(journalled.first().added);
+    if (widths.isEmpty())
+        return;
+
+    PageModel::Refusal why = PageModel::Refusal::None;
+    QCOMPARE(store.rename(0, QStringLiteral("Invoice.png"), &why),
+             PageModel::RenameResult::Refused);
+    QCOMPARE(why, PageModel::Refusal::Added);
+    const QString copy = model->entry(0).workingCopy;
+    QVERIFY(store.rotate(0, PageRotation::Right));
+    QCOMPARE(QImage(copy).height(), widths.at(0)); // the copy turned
+    QCOMPARE(model->entry(0).size.height(), widths.at(0));
+    store.remove({0});
+    QVERIFY(!QFile::exists(copy));
+    QCOMPARE(bytesOf(path), before);
+    QCOMPARE(filesIn(originals).size(), 2);
+    // At close the copies go; the originals stay.
+    store.close();
+    QCOMPARE(bytesOf(path), before);
+    QVERIFY(QFile::exists(other));
+    QDir(originals).removeRecursively();
 }
 
 QTEST_GUILESS_MAIN(TestPageStore)

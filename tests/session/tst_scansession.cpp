@@ -1,6 +1,7 @@
 #include "FakeTwainControl.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "pages/PageJournal.h"
 #include "pages/PageStore.h"
 #include "session/ScanSession.h"
 
@@ -25,6 +26,8 @@ private slots:
     void stopKeepsSheetsRead();
     void progressTexts_data();
     void progressTexts();
+    void twoPassDuplex_data();
+    void twoPassDuplex();
 
 private:
     struct Run;
@@ -120,11 +123,13 @@ void tst_ScanSession::settings_data()
         << true << 2 << 300 << 1 << true << true << false << false << QList<int>()
         << QStringList{"pixelType=2", "resolution=300", "pageSize=1", "feederAvailable?"} << true
         << false << 300;
-    QTest::newRow("feeder empty")
-        << true << 2 << 300 << 1 << true << false << true << false << QList<int>()
-        << QStringList{"pixelType=2",      "resolution=300",  "pageSize=1", "feederAvailable?",
-                       "feederEnabled=1", "duplexEnabled=0", "feederLoaded?"}
-        << false << true << 300;
+    QTest::newRow("feeder empty") << true << 2 << 300 << 1 << true << false << true << false
+                                  << QList<int>()
+                                  << QStringList{"pixelType=2",     "resolution=300",
+                                                 "pageSize=1",      "feederAvailable?",
+                                                 "feederEnabled=1", "duplexEnabled=0",
+                                                 "feederLoaded?"}
+                                  << false << true << 300;
     // The source settles on the nearest resolution it has; that one is kept.
     QTest::newRow("resolution read back")
         << true << 2 << 150 << 1 << false << false << false << false << QList<int>{75, 200, 600}
@@ -161,8 +166,7 @@ void tst_ScanSession::settings()
     request.duplex = duplex;
     request.print = [](const QImage &, int, int) { return QString(); };
 
-    const bool result =
-        forScan ? run.session.TwainScan(request) : run.session.TwainCopy(request);
+    const bool result = forScan ? run.session.TwainScan(request) : run.session.TwainCopy(request);
     QCOMPARE(result, started);
     // What the command writes after the fixed settings, up to Acquire.
     QStringList written = run.control.calls();
@@ -288,6 +292,116 @@ void tst_ScanSession::progressTexts()
     QCOMPARE(run.lastStatus(), expected);
     QCOMPARE(progress.size(), 1);
     QCOMPARE(progress.first().first().toInt(), 42);
+}
+
+// Duplex on a one-sided feeder: the fronts' pass, the question, the backs' pass
+// of the turned stack, and the list (and its journal) in sheet order. Sheets are
+// told apart by their width: fronts 100 + sheet, backs 200 + sheet.
+void tst_ScanSession::twoPassDuplex_data()
+{
+    QTest::addColumn<int>("fronts");
+    QTest::addColumn<QList<int>>("backs"); // sheet numbers in the order the feeder gives them
+    QTest::addColumn<QList<int>>("blankBacks");
+    QTest::addColumn<bool>("firstFirst");
+    QTest::addColumn<bool>("skipBlank");
+    QTest::addColumn<bool>("scanBacks");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("equal passes, turned stack") << 3 << QList<int>{3, 2, 1} << QList<int>{} << false
+                                                << false << true << "F1 B1 F2 B2 F3 B3";
+    QTest::newRow("feeder gives backs first-first")
+        << 3 << QList<int>{1, 2, 3} << QList<int>{} << true << false << true << "F1 B1 F2 B2 F3 B3";
+    QTest::newRow("unequal passes stay in scan order")
+        << 3 << QList<int>{3, 2} << QList<int>{} << false << false << true << "F1 F2 F3 B3 B2";
+    QTest::newRow("blank back skipped after the merge")
+        << 3 << QList<int>{3, 2, 1} << QList<int>{2} << false << true << true << "F1 B1 F2 F3 B3";
+    QTest::newRow("blank back kept without skipping")
+        << 2 << QList<int>{2, 1} << QList<int>{2} << false << false << true << "F1 B1 F2 B2";
+    QTest::newRow("backs skipped")
+        << 3 << QList<int>{3, 2, 1} << QList<int>{} << false << false << false << "F1 F2 F3";
+}
+
+void tst_ScanSession::twoPassDuplex()
+{
+    QFETCH(int, fronts);
+    QFETCH(QList<int>, backs);
+    QFETCH(QList<int>, blankBacks);
+    QFETCH(bool, firstFirst);
+    QFETCH(bool, skipBlank);
+    QFETCH(bool, scanBacks);
+    QFETCH(QString, expected);
+
+    Run run(m_dir->filePath(QStringLiteral("scans")));
+    QObject::connect(&run.session, &ScanSession::pageListed, &run.store, &PageStore::add);
+    run.control.setFeederAvailable(true);
+    // The one-sided feeder refuses duplex with the warning 39.
+    run.control.setPropertyError(QStringLiteral("duplexEnabled"), 39,
+                                 QStringLiteral("Duplex is not available"));
+    QList<FakeTwainControl::Step> frontSheets;
+    for (int sheet = 1; sheet <= fronts; ++sheet)
+        frontSheets.append(FakeTwainControl::page(FakeTwainControl::makePage(100 + sheet, 80)));
+    QList<FakeTwainControl::Step> backSheets;
+    for (int sheet : backs)
+        backSheets.append(FakeTwainControl::page(
+            FakeTwainControl::makePage(200 + sheet, 80, 100, blankBacks.contains(sheet))));
+    run.control.queueBatch(frontSheets);
+    run.control.queueBatch(backSheets);
+    run.session.setSkipBlank(skipBlank);
+    run.session.setBacksFirstFirst(firstFirst);
+    QSignalSpy asked(&run.session, &ScanSession::backsWanted);
+
+    ScanSession::Request request;
+    request.source = 0;
+    request.sizeIndex = 1;
+    request.feeder = true;
+    request.duplex = true;
+    QVERIFY(run.session.TwainScan(request));
+    QVERIFY(asked.wait());
+    QCOMPARE(asked.first().first().toInt(), fronts);
+    QVERIFY(run.session.awaitingBacks());
+    QVERIFY(run.session.busy()); // no other command between the passes
+    QVERIFY(run.listed.isEmpty());
+    QCOMPARE(run.lastStatus(), ScanSession::turnStackText());
+    if (scanBacks)
+        run.session.scanBacks();
+    else
+        run.session.skipBacks();
+    QTRY_COMPARE(run.session.state(), ScanSession::State::Idle);
+    QCOMPARE(asked.size(), 1);
+
+    QStringList listed;
+    for (const PageEntry &page : run.listed) {
+        const int w = page.size.width();
+        listed.append(w < 200 ? QStringLiteral("F%1").arg(w - 100)
+                              : QStringLiteral("B%1").arg(w - 200));
+        QVERIFY(QFileInfo(page.pageFile).size() > 0);
+    }
+    QCOMPARE(listed.join(' '), expected);
+    // A crash now brings the pages back in the list's order, not in scan order.
+    QStringList journalled;
+    for (const PageEntry &page : PageJournal::read(run.store.journalPath()).pages)
+        journalled.append(page.caption);
+    QStringList captions;
+    for (int row = 0; row < run.store.model()->rowCount(); ++row)
+        captions.append(run.store.model()->entry(row).caption);
+    QCOMPARE(captions.size(), run.listed.size());
+    QCOMPARE(journalled, captions);
+    // Every sheet is on disk, blank ones included.
+    const int sheets = fronts + (scanBacks ? int(backs.size()) : 0);
+    QCOMPARE(QDir(m_dir->filePath(QStringLiteral("scans"))).entryList(QDir::Files).size(), sheets);
+    // Two passes were asked for: the refused duplex is no error. Unequal passes
+    // are said in red, with both counts, after "Ready".
+    const bool unequal = scanBacks && fronts != backs.size();
+    for (const auto &status : run.statuses)
+        QVERIFY2(status.first != QLatin1String("Duplex is not available"),
+                 qPrintable(status.first));
+    QCOMPARE(run.statuses.last().second, unequal);
+    if (unequal) {
+        QVERIFY(run.lastStatus().contains(QString::number(fronts)));
+        QVERIFY(run.lastStatus().contains(QString::number(backs.size())));
+    } else {
+        QCOMPARE(run.lastStatus(), MessageTables::main().GetTextOrDefault("IDS_6"));
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_ScanSession)

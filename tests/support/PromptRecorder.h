@@ -23,6 +23,7 @@ public:
             UserPrompts::Answer a;
             a.button = p.buttons.testFlag(answer) ? answer : QMessageBox::Ok;
             a.path = path;
+            a.paths = paths;
             a.option = option;
             a.secondOption = secondOption;
             return a;
@@ -40,6 +41,7 @@ public:
 
     QMessageBox::StandardButton answer = QMessageBox::No;
     QString path;
+    QStringList paths;         // what a file chooser for several files answers
     bool option = false;       // a save dialog's check box
     bool secondOption = false; // and the one below it
     QList<UserPrompts::Prompt> prompts;

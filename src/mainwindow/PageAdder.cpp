@@ -1,0 +1,67 @@
+#include "mainwindow/PageAdder.h"
+
+#include "files/TempFolder.h"
+#include "pages/PageImporter.h"
+#include "pages/PageStore.h"
+#include "widgets/UserPrompts.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QProgressDialog>
+#include <QWidget>
+
+PageAdder::PageAdder(QWidget *window, PageStore *store)
+    : QObject(window), m_window(window), m_store(store), m_importer(new PageImporter(this))
+{
+    connect(m_importer, &PageImporter::pagesRead, this, [this](const QList<PageEntry> &pages) {
+        for (const PageEntry &page : pages) {
+            if (!m_store) {
+                QFile::remove(page.workingCopy);
+                continue;
+            }
+            // Made by this run: removed at close like a scanned page's copy.
+            m_store->noteWorkingCopy(page.workingCopy);
+            if (m_store->add(page))
+                ++m_added;
+        }
+    });
+    connect(m_importer, &PageImporter::fileRefused, this,
+            [this](const QString &error) { m_refused.append(error); });
+    connect(m_importer, &PageImporter::finished, this, &PageAdder::finished);
+}
+
+void PageAdder::run()
+{
+    const QStringList files = UserPrompts::openFiles(
+        m_window, tr("Add files", "addFilesTitle"),
+        tr("Images (*.bmp *.jpg *.jpeg *.png *.tif *.tiff);;All files (*)", "addFilesFilter"));
+    add(files);
+}
+
+void PageAdder::add(const QStringList &files)
+{
+    if (files.isEmpty() || !m_store || !m_importer->start(files, TempFolder::path())) {
+        deleteLater();
+        return;
+    }
+    m_progress =
+        new QProgressDialog(tr("Adding files…", "addFilesProgress"), tr("Cancel", "addFilesCancel"),
+                            0, int(files.size()), m_window);
+    m_progress->setWindowModality(Qt::WindowModal);
+    m_progress->setMinimumDuration(500);
+    m_progress->setAutoClose(false);
+    m_progress->setAutoReset(false);
+    connect(m_progress, &QProgressDialog::canceled, m_importer, &PageImporter::cancel);
+    connect(m_importer, &PageImporter::progress, m_progress, &QProgressDialog::setValue);
+}
+
+void PageAdder::finished(bool)
+{
+    if (m_progress)
+        m_progress->deleteLater();
+    if (!m_refused.isEmpty())
+        UserPrompts::message(m_window, QMessageBox::Warning, QApplication::applicationDisplayName(),
+                             m_refused.join(QLatin1Char('\n')));
+    emit done(m_added);
+    deleteLater();
+}

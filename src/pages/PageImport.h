@@ -1,0 +1,32 @@
+#pragma once
+
+#include "pages/PageEntry.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <functional>
+
+// Pages from image files already on disk (BMP, JPEG, PNG, every frame of a
+// TIFF). The file itself stays the page file and is never written: each page
+// gets a BMP working copy in the temporary folder, as a scanned page does, and
+// is marked as added so that rename, delete and turns leave the original alone.
+namespace PageImport {
+
+struct Result
+{
+    QList<PageEntry> pages; // in frame order
+    QString error;          // why the file was refused, naming it; empty when read
+};
+
+// The file's kind from its first bytes: "bmp", "jpeg", "png", "tiff", or empty
+// for anything else.
+QByteArray formatOf(const QString &path);
+
+// Reads every frame and writes its working copy into tempFolder; a file that
+// cannot be read whole is refused, with no working copy left behind. Called off
+// the UI thread; cancelled() is asked between frames.
+Result importFile(const QString &path, const QString &tempFolder,
+                  const std::function<bool()> &cancelled = {});
+
+} // namespace PageImport
