@@ -728,7 +728,7 @@ Turn the stack over and put it back in the feeder, without changing its order.</
     <message>
         <source>Turn pages upright</source>
         <comment>cb_Upright</comment>
-        <translation>Поворачивать страницы правильной стороной вверх</translation>
+        <translation>Поворачивать страницы текстом вверх</translation>
     </message>
     <message>
         <source>Straighten pages</source>
