@@ -5,9 +5,12 @@
 
 #include <QElapsedTimer>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <poll.h>
 #include <sane/sane.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -93,12 +96,57 @@ SanePageReader::SanePageReader(void *handle, StopFn stopRequested, qint64 maxPag
 {
 }
 
+namespace {
+
+// Threads of this process now, from /proc (-1 when it cannot be read).
+int threadCount()
+{
+    char buffer[1024];
+    const int fd = ::open("/proc/self/stat", O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    const ssize_t n = ::read(fd, buffer, sizeof buffer - 1);
+    ::close(fd);
+    if (n <= 0)
+        return -1;
+    buffer[n] = 0;
+    // Field 20, counted after the command name's closing parenthesis (field 2).
+    const char *p = std::strrchr(buffer, ')');
+    for (int field = 2; p && field < 20; ++field)
+        p = std::strchr(p + 1, ' ');
+    return p ? std::atoi(p + 1) : -1;
+}
+
+} // namespace
+
+void SanePageReader::noteThreadsBeforeStart()
+{
+    m_threadsBeforeStart = threadCount();
+}
+
+bool SanePageReader::pipeHolds(qint64 bytes) const
+{
+    int available = 0;
+    return m_selectIsPipe && bytes > 0 && ::ioctl(m_selectFd, FIONREAD, &available) == 0 &&
+           available >= bytes;
+}
+
+void SanePageReader::waitForReaderExit() const
+{
+    if (m_threadsBeforeStart < 0)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    while (threadCount() > m_threadsBeforeStart && clock.elapsed() < kReaderExitMs)
+        ::poll(nullptr, 0, 1);
+    qCDebug(lcScanner) << "backend reader"
+                       << (clock.elapsed() < kReaderExitMs ? "ended" : "still running") << "after"
+                       << clock.elapsed() << "ms";
+}
+
 bool SanePageReader::emptyPipe(qint64 bytes)
 {
-    if (m_selectFd < 0 || bytes <= 0)
-        return false;
-    struct stat st = {};
-    if (::fstat(m_selectFd, &st) != 0 || !S_ISFIFO(st.st_mode))
+    if (!m_selectIsPipe || bytes <= 0)
         return false;
     QElapsedTimer clock;
     clock.start();
@@ -123,6 +171,8 @@ void SanePageReader::prepareIo()
     auto *h = static_cast<SANE_Handle>(m_handle);
     SANE_Int fd = -1;
     m_selectFd = sane_get_select_fd(h, &fd) == SANE_STATUS_GOOD ? fd : -1;
+    struct stat st = {};
+    m_selectIsPipe = m_selectFd >= 0 && ::fstat(m_selectFd, &st) == 0 && S_ISFIFO(st.st_mode);
     // With a select fd the reads stay blocking and are made only once poll() says
     // data is there. The test backend's non-blocking mode takes a read that finds
     // no data yet for the end of the page and stops its reader thread as it starts.
@@ -201,6 +251,7 @@ SanePageReader::Result SanePageReader::read(double dpi)
         std::vector<uchar> line(size_t(params.bytes_per_line));
         qint64 lineFill = 0;
         qint64 frameRead = 0;
+        bool lastPieceSeen = false;
         int row = 0;
 
         for (;;) {
@@ -215,6 +266,12 @@ SanePageReader::Result SanePageReader::read(double dpi)
             }
             if (m_selectFd >= 0 && !waitForData())
                 continue;
+            if (!lastPieceSeen && frameBytes > 0 && pipeHolds(frameBytes - frameRead)) {
+                // The read that takes the last bytes stops the backend's reader thread:
+                // let it end by itself first.
+                lastPieceSeen = true;
+                waitForReaderExit();
+            }
             SANE_Int len = 0;
             status = sane_read(h, chunk.data(), SANE_Int(chunk.size()), &len);
             if (status == SANE_STATUS_EOF)
@@ -230,11 +287,11 @@ SanePageReader::Result SanePageReader::read(double dpi)
                     waitForData();
                 continue;
             }
+            frameRead += len;
             if (draining)
                 continue;
             const uchar *in = chunk.data();
             qint64 left = len;
-            frameRead += len;
             while (left > 0) {
                 const qint64 take = qMin<qint64>(left, params.bytes_per_line - lineFill);
                 const bool whole = lineFill == 0 && take == params.bytes_per_line;
@@ -277,6 +334,7 @@ SanePageReader::Result SanePageReader::read(double dpi)
         rowsRead = qMax(rowsRead, qMin(row, image.height()));
         if (params.last_frame)
             break;
+        noteThreadsBeforeStart();
         status = sane_start(h);
         if (status != SANE_STATUS_GOOD) {
             result.status = status;

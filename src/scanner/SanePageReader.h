@@ -42,6 +42,11 @@ public:
 
     SanePageReader(void *handle, StopFn stopRequested, qint64 maxPageBytes, ProgressFn progress);
 
+    static constexpr int kReaderExitMs = 50;
+
+    // Call right before sane_start: the backend's reader thread is told from the
+    // threads counted here.
+    void noteThreadsBeforeStart();
     // Call after sane_start returned SANE_STATUS_GOOD; dpi is stored in the image.
     Result read(double dpi);
 
@@ -52,6 +57,13 @@ private:
     // allocator's lock. The rest of the frame (bytes) is read from the pipe and thrown
     // away, kDrainMs at most; true when all of it came.
     bool emptyPipe(qint64 bytes);
+    // Whether the backend's pipe holds at least bytes: its reader has written them.
+    bool pipeHolds(qint64 bytes) const;
+    // Even at the end of a frame the test backend stops its reader thread with an
+    // asynchronous cancel, in the read that takes the last bytes; the thread may
+    // then still be freeing its buffer. Waits (kReaderExitMs at most) until the
+    // thread counted since noteThreadsBeforeStart() has ended.
+    void waitForReaderExit() const;
     // After every sane_start: non-blocking where offered, and the fd to wait on.
     void prepareIo();
     // Waits (at most kPollMs) until data may be there, so stops are seen in time;
@@ -63,5 +75,7 @@ private:
     qint64 m_maxPageBytes;
     ProgressFn m_progress;
     int m_selectFd = -1;
+    bool m_selectIsPipe = false;
+    int m_threadsBeforeStart = -1;
     bool m_nonBlocking = false;
 };

@@ -214,6 +214,7 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
 
     if (stopRequested(batchId))
         return;
+    reader.noteThreadsBeforeStart();
     int status = sane_start(h);
     if (status != SANE_STATUS_GOOD) {
         sane_cancel(h);
@@ -252,6 +253,7 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
         ScannedPage out;
         out.image = page.image;
         if (count < limit && !stopRequested(batchId)) {
+            reader.noteThreadsBeforeStart();
             status = sane_start(h);
             if (status == SANE_STATUS_GOOD)
                 out.more = true;
