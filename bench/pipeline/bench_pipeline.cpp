@@ -1,13 +1,15 @@
 // A 10-sheet A4 300 dpi colour feeder batch with JPEG pages: the time from the
 // scan command to the last page listed, against scanimage --batch of the same
 // sheets followed by cjpeg of each, in the same run. Prints both and the ratio.
-#include "pages/PageModel.h"
 #include "i18n/MessageTables.h"
+#include "mainwindow/ImageListPane.h"
+#include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "widgets/UserPrompts.h"
+#include "pages/PageModel.h"
 #include "scanner/PageImageWriter.h"
 #include "scanner/SaneTwainControl.h"
 #include "settings/SettingsStore.h"
+#include "widgets/UserPrompts.h"
 
 #include <QAction>
 #include <QApplication>
@@ -97,7 +99,7 @@ double runPipeline(const QString &folder)
     Tfrm_Main w(control);
     w.FormShow();
     // The device search runs on the control's worker; the commands wait for it.
-    if (!waitFor([&] { return w.ToolButtonScan->isEnabled(); }, 60000)) {
+    if (!waitFor([&] { return w.scanSettings()->ToolButtonScan->isEnabled(); }, 60000)) {
         std::fprintf(stderr, "the scanner search did not end\n");
         return -1;
     }
@@ -110,21 +112,21 @@ double runPipeline(const QString &folder)
         std::fprintf(stderr, "SANE's test backend is not in the source list\n");
         return -1;
     }
-    w.cmb_Sources->setCurrentIndex(test);
-    w.cmb_Mode->setCurrentIndex(2);
-    w.cmb_Resolution->setCurrentText(QStringLiteral("300"));
-    w.cmb_Size->setCurrentIndex(1);
-    w.cmb_Format->setCurrentIndex(1);
-    w.edt_Destination->setText(dest);
-    w.cb_ADF->setChecked(true);
-    w.cb_ADFClick();
+    w.scanSettings()->cmb_Sources->setCurrentIndex(test);
+    w.scanSettings()->cmb_Mode->setCurrentIndex(2);
+    w.scanSettings()->cmb_Resolution->setCurrentText(QStringLiteral("300"));
+    w.scanSettings()->cmb_Size->setCurrentIndex(1);
+    w.scanSettings()->cmb_Format->setCurrentIndex(1);
+    w.scanSettings()->edt_Destination->setText(dest);
+    w.scanSettings()->cb_ADF->setChecked(true);
+    w.scanSettings()->cb_ADFClick();
 
     QElapsedTimer timer;
     // With PAGORA_BENCH_VERBOSE set: when the command returned and each page was done.
     const bool verbose = qEnvironmentVariableIsSet("PAGORA_BENCH_VERBOSE");
     QObject::connect(control, &TTwainControl::OnPostScan, &w, [&](int) {
         if (verbose)
-            std::printf("  page %d handled at %.3f s\n", w.Pages->rowCount(),
+            std::printf("  page %d handled at %.3f s\n", w.imageList()->Pages->rowCount(),
                         timer.nsecsElapsed() / 1e9);
     });
     QElapsedTimer sinceTick;
@@ -142,13 +144,17 @@ double runPipeline(const QString &folder)
     if (verbose)
         std::printf("  command returned at %.3f s\n", timer.nsecsElapsed() / 1e9);
     const bool done = waitFor(
-        [&] { return w.ToolButtonScan->isEnabled() && w.Pages->rowCount() >= Sheets; }, 600000);
+        [&] {
+            return w.scanSettings()->ToolButtonScan->isEnabled() &&
+                   w.imageList()->Pages->rowCount() >= Sheets;
+        },
+        600000);
     const double seconds = timer.nsecsElapsed() / 1e9;
     tick.stop();
     g_longestStallMs = longestStall;
     if (!done || w.StatusIsError) {
-        std::fprintf(stderr, "pipeline failed: %d listed, status \"%s\"\n", w.Pages->rowCount(),
-                     qPrintable(w.StatusText));
+        std::fprintf(stderr, "pipeline failed: %d listed, status \"%s\"\n",
+                     w.imageList()->Pages->rowCount(), qPrintable(w.StatusText));
         return -1;
     }
     const int pages = int(QDir(dest).entryList(QDir::Files).size());

@@ -1,4 +1,5 @@
 #include "i18n/TLangDispatcher.h"
+#include "mainwindow/ScanAreaPane.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "scanner/NullTwainControl.h"
@@ -218,7 +219,7 @@ void tst_Preferences::okWritesAndApplies()
     QFETCH(bool, update);
 
     // The main window starts from the opposite state, so each change shows.
-    m_main->UnitsCode = units == 0 ? 2 : 1;
+    m_main->scanArea()->UnitsCode = units == 0 ? 2 : 1;
     m_main->session()->setSkipBlank(!skip);
 
     showDialog();
@@ -238,7 +239,7 @@ void tst_Preferences::okWritesAndApplies()
     QCOMPARE(stored.value("Update").toInt(), int(update));
 
     // The rulers, the size read-out and the next page read these.
-    QCOMPARE(m_main->UnitsCode, units + 1);
+    QCOMPARE(m_main->scanArea()->UnitsCode, units + 1);
     QCOMPARE(m_main->session()->gSkipBlank(), skip);
 
     // Unchanged and OK again: all five are written again.
@@ -298,23 +299,23 @@ void tst_Preferences::showLoadsStore()
 
 void tst_Preferences::unitsReachRulersAndReadout()
 {
-    m_main->DrawRuler(20.78f);
-    QCOMPARE(m_main->pnl_Spacer->text(), QStringLiteral("in"));
+    m_main->scanArea()->DrawRuler(20.78f);
+    QCOMPARE(m_main->scanArea()->pnl_Spacer->text(), QStringLiteral("in"));
     showDialog();
     m_dialog->cmb_Units->setCurrentIndex(1);
     QTest::mouseClick(m_dialog->btn_OK, Qt::LeftButton);
     // The dialog redraws nothing; the next drawing and read-out use millimetres.
-    QCOMPARE(m_main->pnl_Spacer->text(), QStringLiteral("in"));
-    m_main->DrawRuler(20.78f);
-    QCOMPARE(m_main->pnl_Spacer->text(), QStringLiteral("mm"));
-    m_main->cmb_SizeSelect(1);
+    QCOMPARE(m_main->scanArea()->pnl_Spacer->text(), QStringLiteral("in"));
+    m_main->scanArea()->DrawRuler(20.78f);
+    QCOMPARE(m_main->scanArea()->pnl_Spacer->text(), QStringLiteral("mm"));
+    m_main->scanArea()->cmb_SizeSelect(1);
     QVERIFY2(m_main->sb_Main->panelText(2).endsWith(QLatin1String(" mm")),
              qPrintable(m_main->sb_Main->panelText(2)));
 }
 
 void tst_Preferences::cancelWritesNothing()
 {
-    m_main->UnitsCode = 1;
+    m_main->scanArea()->UnitsCode = 1;
     m_main->session()->setSkipBlank(false);
     showDialog();
     m_dialog->cmb_Units->setCurrentIndex(1);
@@ -325,7 +326,7 @@ void tst_Preferences::cancelWritesNothing()
     QVERIFY(!m_dialog->isVisible());
     QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
     QVERIFY(storedValues(m_store).isEmpty());
-    QCOMPARE(m_main->UnitsCode, 1);
+    QCOMPARE(m_main->scanArea()->UnitsCode, 1);
     QCOMPARE(m_main->session()->gSkipBlank(), false);
 }
 
