@@ -64,38 +64,53 @@ echo "One line-art page alone (Group 4): dense, 34 lines of 10 pt, $(kb "$(size 
   "typical scanned letter, 28 lines of 11 pt, $(kb "$(size "$out/letter.pdf")") document"
 
 # The gray pages (5 to 7) are where the two differ in quality: Ghostscript re-encodes
-# them at its own JPEG quality. Estimated from its quantisation tables; the same pages
-# encoded at that quality by libjpeg with optimised Huffman tables, as the archival
-# writer does, show what our document would be at equal quality.
+# them at its own JPEG quality, estimated here from its quantisation tables. The same
+# pages encoded at that quality by libjpeg with optimised Huffman tables, as the
+# archival writer does, show what our document would be at equal quality.
 pdfimages -j -f 5 -l 7 "$out/searchable.pdf" "$out/ours"
 pdfimages -j -f 5 -l 7 "$out/ocrmypdf.pdf" "$out/theirs"
-/usr/bin/python3 - "$out" "$(size "$out/searchable.pdf")" "$(size "$out/ocrmypdf.pdf")" \
-  "${pages[4]}" "${pages[5]}" "${pages[6]}" <<'PY'
-import glob, io, os, sys
+/usr/bin/python3 - "$out" "${pages[4]}" "${pages[5]}" "${pages[6]}" <<'PY'
+import glob, io, os, re, subprocess, sys
 from PIL import Image
-out, ours_total, theirs_total, grays = sys.argv[1], int(sys.argv[2]), int(sys.argv[3]), sys.argv[4:]
+out, grays = sys.argv[1], sys.argv[2:]
 STD = [16, 11, 10, 16, 24, 40, 51, 61, 12, 12, 14, 19, 26, 58, 60, 55, 14, 13, 16, 24, 40, 57,
        69, 56, 14, 17, 22, 29, 51, 87, 80, 62, 18, 22, 37, 56, 68, 109, 103, 77, 24, 35, 55, 64,
        81, 104, 113, 92, 49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99]
 def quality(jpeg):
     scale = 100.0 * sum(Image.open(jpeg).quantization[0]) / sum(STD)
     return round((200 - scale) / 2 if scale <= 100 else 5000 / scale)
-ours = sorted(glob.glob(out + "/ours-*.jpg"))
-theirs = sorted(glob.glob(out + "/theirs-*.jpg"))
-if len(ours) != 3 or len(theirs) != 3:
-    sys.exit("gray pages: expected three JPEG streams each, got %d and %d" % (len(ours), len(theirs)))
-q = round(sum(quality(t) for t in theirs) / 3)
-ours_bytes = sum(os.path.getsize(f) for f in ours)
-theirs_bytes = sum(os.path.getsize(f) for f in theirs)
+def show(pdf, number):
+    return subprocess.run(["qpdf", "--show-object=%s" % number, pdf], capture_output=True,
+                          text=True).stdout
+def streams(pdf):
+    """The gray pages' image streams as stored: bytes, colour, filters."""
+    listing = subprocess.run(["pdfimages", "-list", "-f", "5", "-l", "7", pdf],
+                             capture_output=True, text=True).stdout.splitlines()[2:]
+    found = []
+    for row in listing:
+        fields = row.split()
+        dictionary = show(pdf, fields[10])
+        length = re.search(r"/Length (\d+)( 0 R)?", dictionary)
+        size = int(show(pdf, length.group(1)).strip() if length.group(2) else length.group(1))
+        filters = re.search(r"/Filter (\[[^\]]*\]|/\w+)", dictionary).group(1)
+        found.append((size, fields[5], " ".join(filters.strip("[]").split())))
+    return found
+ours, theirs = streams(out + "/searchable.pdf"), streams(out + "/ocrmypdf.pdf")
+ours_q = quality(sorted(glob.glob(out + "/ours-*.jpg"))[0])
+theirs_q = round(sum(quality(f) for f in glob.glob(out + "/theirs-*.jpg")) / 3)
+ours_bytes, theirs_bytes = sum(s[0] for s in ours), sum(s[0] for s in theirs)
 equal = 0
 for page in grays:
     buffer = io.BytesIO()
-    Image.open(page).convert("L").save(buffer, "JPEG", quality=q, optimize=True)
+    Image.open(page).convert("L").save(buffer, "JPEG", quality=theirs_q, optimize=True)
     equal += len(buffer.getvalue())
-print("Gray pages: ours quality %d, %d KB; OCRmyPDF (Ghostscript) quality about %d, %d KB"
-      % (quality(ours[0]), ours_bytes / 1024, q, theirs_bytes / 1024))
+ours_total = os.path.getsize(out + "/searchable.pdf")
+theirs_total = os.path.getsize(out + "/ocrmypdf.pdf")
+print("Gray pages: ours quality %d, %s %s, %d KB; OCRmyPDF quality about %d, %s %s, %d KB"
+      % (ours_q, ours[0][1], ours[0][2], ours_bytes / 1024, theirs_q, theirs[0][1],
+         theirs[0][2], theirs_bytes / 1024))
 print("  ours at quality %d: %d KB; --pdfa --ocr would be %d KB, %.2f x ocrmypdf -O1"
-      % (q, equal / 1024, (ours_total - ours_bytes + equal) / 1024,
+      % (theirs_q, equal / 1024, (ours_total - ours_bytes + equal) / 1024,
          (ours_total - ours_bytes + equal) / theirs_total))
 PY
 
