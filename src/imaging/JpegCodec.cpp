@@ -129,6 +129,14 @@ void termDestination(j_compress_ptr cinfo)
     dest->out->resize(dest->out->size() - qsizetype(dest->pub.free_in_buffer));
 }
 
+void attach(ByteArrayDestination &dest, QByteArray *out)
+{
+    dest.pub.init_destination = initDestination;
+    dest.pub.empty_output_buffer = emptyOutputBuffer;
+    dest.pub.term_destination = termDestination;
+    dest.out = out;
+}
+
 void setError(QString *error, const QString &text)
 {
     if (error)
@@ -152,10 +160,7 @@ QByteArray compress(int width, int height, J_COLOR_SPACE colorSpace, int compone
     jpeg_compress_struct cinfo;
     ErrorManager err;
     ByteArrayDestination dest;
-    dest.pub.init_destination = initDestination;
-    dest.pub.empty_output_buffer = emptyOutputBuffer;
-    dest.pub.term_destination = termDestination;
-    dest.out = &out;
+    attach(dest, &out);
 
     cinfo.err = &err.pub;
     setupErrors(err);
@@ -303,10 +308,7 @@ QByteArray optimizedCoding(const QByteArray &jpeg)
 {
     QByteArray out;
     ByteArrayDestination dest;
-    dest.pub.init_destination = initDestination;
-    dest.pub.empty_output_buffer = emptyOutputBuffer;
-    dest.pub.term_destination = termDestination;
-    dest.out = &out;
+    attach(dest, &out);
     ErrorManager err;
     setupErrors(err);
     // Zeroed: destroying a structure libjpeg never set up does nothing.
