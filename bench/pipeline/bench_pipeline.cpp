@@ -1,6 +1,8 @@
 // A 10-sheet A4 300 dpi colour feeder batch with JPEG pages: the time from the
 // scan command to the last page listed, against scanimage --batch of the same
 // sheets followed by cjpeg of each, in the same run. Prints both and the ratio.
+// With --corrections the preferences turn pages upright, straighten them and crop
+// them to the paper, so the batch also measures that work.
 #include "pages/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "mainwindow/Tfrm_Main.h"
@@ -169,12 +171,33 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("SANE_CONFIG_DIR"))
         qputenv("SANE_CONFIG_DIR", PAGORA_SOURCE_DIR "/data/sane");
     QApplication app(argc, argv);
-    const int runs = argc > 1 ? qMax(1, QByteArray(argv[1]).toInt()) : 3;
+    int runs = 3;
+    bool corrections = false;
+    for (const QString &argument : QCoreApplication::arguments().mid(1)) {
+        bool number = false;
+        const int n = argument.toInt(&number);
+        if (number && n > 0) {
+            runs = n;
+        } else if (argument == QLatin1String("--corrections")) {
+            corrections = true;
+        } else {
+            std::fprintf(stderr, "usage: bench_pipeline [--corrections] [RUNS]\n");
+            return 2;
+        }
+    }
 
     QTemporaryDir work;
     if (!work.isValid())
         return 1;
     SettingsStore::setDefaultFilePath(work.filePath(QStringLiteral("settings.conf")));
+    if (corrections) {
+        // As OK in Preferences stores them; the window reads them when it is shown.
+        SettingsStore store;
+        for (const char *name :
+             {SettingsStore::TurnUpright, SettingsStore::Straighten, SettingsStore::CropToPage})
+            store.WriteBool(QLatin1String(name), true);
+    }
+    std::printf("page corrections (upright, straighten, crop): %s\n", corrections ? "on" : "off");
     UserPrompts::setResponder([](const UserPrompts::Prompt &) { return UserPrompts::Answer{}; });
 
     QList<double> tools;
