@@ -6,13 +6,13 @@
 // no text, so the corrections find nothing to measure in them: --text-pages feeds
 // the same window and pipeline drawn text pages, fed turned and skewed, from a
 // scripted control instead (no comparison with the tools then).
-#include "pages/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "widgets/UserPrompts.h"
+#include "pages/PageModel.h"
 #include "scanner/PageImageWriter.h"
 #include "scanner/SaneTwainControl.h"
 #include "settings/SettingsStore.h"
+#include "widgets/UserPrompts.h"
 #ifdef PAGORA_BENCH_TEXT_PAGES
 #include "FakeTwainControl.h"
 #include "support/TextPage.h"
@@ -163,7 +163,11 @@ double runPipeline(const QString &folder, bool textPages)
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tick, &QTimer::timeout, &w, [&] {
-        longestStall = std::max(longestStall, sinceTick.nsecsElapsed() / 1e6);
+        const double gap = sinceTick.nsecsElapsed() / 1e6;
+        if (verbose && gap > 50)
+            std::printf("  UI stall of %.1f ms ending at %.3f s\n", gap,
+                        timer.nsecsElapsed() / 1e9);
+        longestStall = std::max(longestStall, gap);
         sinceTick.start();
     });
     timer.start();
