@@ -84,8 +84,8 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     cmb_OcrLang->setGeometry(168, 44, 159, cmb_OcrLang->sizeHint().height());
     cmb_OcrLang->setEnabled(false);
     Label3->setBuddy(cmb_OcrLang);
-    // At the right edge: the Russian caption is long. Applies to background
-    // recognition too, so it stays enabled with recognition off.
+    // At the right edge: the Russian caption is long. Stays enabled with recognition
+    // off: the save dialog's own searchable box uses the limit too.
     Label4 = new QLabel(GroupBox2);
     Label4->setObjectName(QStringLiteral("Label4"));
     Label4->move(16, 74);
