@@ -415,7 +415,7 @@ void Tfrm_Main::Action_PDFExecute()
             known.insert(page.workingCopy, page.text.words);
     }
     m_pdfExport = PdfExportJob::start(this, files, SaveDialog1->FileName(), languages, known,
-                                      SaveDialog1->Archival());
+                                      SaveDialog1->Archival(), PdfSaveDialog::preferredTimeLimit());
     connect(m_pdfExport, &PdfExportJob::finished, this,
             [this, pages](PdfExportJob::Outcome outcome, const QString &error) {
                 if (outcome == PdfExportJob::Outcome::Written && !error.isEmpty()) {

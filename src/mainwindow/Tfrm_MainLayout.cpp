@@ -82,7 +82,8 @@ Tfrm_Main::Tfrm_Main(TTwainControl *control, QWidget *parent) : QMainWindow(pare
     m_store = new PageStore(this);
     Pages = m_store->model();
     Recogniser = new PageRecogniser(Pages, this);
-    Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
+    Recogniser->setLanguages(PdfSaveDialog::preferredRecognition(),
+                             PdfSaveDialog::preferredTimeLimit());
 
     auto *central = new QWidget;
     auto *outer = new QVBoxLayout(central);
