@@ -725,6 +725,21 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <translation>PDF-файлы с поиском по тексту (распознавание)</translation>
     </message>
     <message>
+        <source>Recognition time limit per page:</source>
+        <comment>Label4</comment>
+        <translation>Лимит времени на страницу:</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <comment>spn_OcrTimeLimit.Suffix</comment>
+        <translation> с</translation>
+    </message>
+    <message>
+        <source>A page whose text takes longer to recognise is saved without it</source>
+        <comment>spn_OcrTimeLimit.Description</comment>
+        <translation>Страница, распознавание которой дольше, сохраняется без текста</translation>
+    </message>
+    <message>
         <source>Save PDF files as PDF/A (for archiving)</source>
         <comment>cb_PdfA</comment>
         <translation>Сохранять PDF в формате PDF/A (для архива)</translation>

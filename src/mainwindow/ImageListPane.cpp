@@ -55,7 +55,8 @@ ImageListPane::ImageListPane(PageStore *store, ScanSession *session, QWidget *pa
 {
     Pages = m_store->model();
     Recogniser = new PageRecogniser(Pages, this);
-    Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
+    Recogniser->setLanguages(PdfSaveDialog::preferredRecognition(),
+                             PdfSaveDialog::preferredTimeLimit());
     createToolBar();
     connectList();
     // A batch's end may make the pages exportable.
@@ -460,7 +461,7 @@ void ImageListPane::Action_PDFExecute()
             known.insert(page.workingCopy, page.text.words);
     }
     m_pdfExport = PdfExportJob::start(window(), files, SaveDialog1->FileName(), languages, known,
-                                      SaveDialog1->Archival());
+                                      SaveDialog1->Archival(), PdfSaveDialog::preferredTimeLimit());
     connect(m_pdfExport, &PdfExportJob::finished, this,
             [this, pages](PdfExportJob::Outcome outcome, const QString &error) {
                 if (outcome == PdfExportJob::Outcome::Written && !error.isEmpty()) {

@@ -239,7 +239,8 @@ void Tfrm_Main::setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Prev
                     m_scanArea->UnitsCode = unitsCode;
                     m_session->setSkipBlank(skipBlank);
                     applyPageCorrection();
-                    m_imageList->Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
+                    m_imageList->Recogniser->setLanguages(PdfSaveDialog::preferredRecognition(),
+                                                          PdfSaveDialog::preferredTimeLimit());
                 });
 }
 
