@@ -85,6 +85,9 @@ Result importFile(const QString &path, const QString &tempFolder,
             return result;
         const QImage image =
             format == "pdf" ? pdf.render(frame, &why) : ImageFileReader::read(path, &why, frame);
+        // A cancel while the frame was read: writing it would only delay the end.
+        if (cancelled && cancelled())
+            return result;
         if (image.isNull()) {
             dropCopies();
             result.error = refusal(path, why);
