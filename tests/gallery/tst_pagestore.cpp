@@ -899,9 +899,9 @@ void TestPageStore::cancelKeepsWholePages()
     const QString path = m_dir.filePath(QStringLiteral("long.pdf"));
     QVERIFY(PdfSamples::writePages(path, QList<QSizeF>(200, QSizeF(72, 48))));
 
-    int asked = 0;
-    const PageImport::Result r =
-        PageImport::importFile(path, m_temp, [&asked] { return ++asked > 3; });
+    bool stop = false;
+    const PageImport::Result r = PageImport::importFile(
+        path, m_temp, [&stop] { return stop; }, [&stop](int done, int) { stop = done == 3; });
     QVERIFY(r.error.isEmpty());
     QCOMPARE(r.pages.size(), 3);
     QStringList copies;
