@@ -7,6 +7,7 @@
 #include "gallery/Tfrm_Preview.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/PageAdder.h"
 #include "pages/FileNaming.h"
 #include "pages/GalleryLog.h"
 #include "pages/PageCorrectionJob.h"
@@ -93,7 +94,11 @@ void ImageListPane::createToolBar()
     for (QAction *a : {Action_Preview, Action_Rename, Action_Delete, Action_PDF})
         a->setEnabled(false);
 
-    lv_Images = new PageListView;
+    auto *pageList = new PageListView;
+    // Files dropped from a file manager take the way of "Add files...".
+    connect(pageList, &PageListView::filesDropped, this,
+            [this](const QStringList &files) { (new PageAdder(window(), m_store))->add(files); });
+    lv_Images = pageList;
     lv_Images->setObjectName(QStringLiteral("lv_Images"));
     lv_Images->setViewMode(QListView::IconMode);
     lv_Images->setIconSize(QSize(100, 75));
@@ -147,6 +152,9 @@ void ImageListPane::createListActions()
     lv_Images->setDropIndicatorShown(true);
     lv_Images->setDragDropMode(QAbstractItemView::InternalMove);
     lv_Images->setDefaultDropAction(Qt::MoveAction);
+    // Drags arrive at the viewport, and the view passes by those sent to itself;
+    // the drag-and-drop mode leaves the viewport closed to them.
+    lv_Images->viewport()->setAcceptDrops(true);
 
     const auto listAction = [this](const char *name, const QKeySequence &keys) {
         auto *a = new QAction(this);
@@ -301,7 +309,9 @@ void ImageListPane::Action_PreviewExecute()
     const PageEntry &page = Pages->entry(rows.first());
     m_preview->setFileName(page.caption);
     QString error;
-    if (!m_preview->LoadPicture(page.pageFile, &error)) {
+    // An added page's original may be a PDF or a TIFF of many frames: its working
+    // copy is the page, as turned in the list.
+    if (!m_preview->LoadPicture(page.added ? page.workingCopy : page.pageFile, &error)) {
         UserPrompts::showError(window(), error);
         return;
     }
@@ -359,7 +369,26 @@ void ImageListPane::Action_DeleteExecute()
     const QList<int> rows = selectedRows(lv_Images);
     if (rows.isEmpty())
         return;
-    if (UserPrompts::message(window(), QMessageBox::Warning, message("IDS_101"), message("IDS_100"),
+    // Pages added from the user's own files: the question says those files stay.
+    QStringList originals;
+    for (int row : rows) {
+        const PageEntry &page = Pages->entry(row);
+        if (page.added && !originals.contains(page.pageFile))
+            originals.append(page.pageFile);
+    }
+    QString question = message("IDS_100");
+    if (originals.size() == 1)
+        question += QLatin1Char('\n') +
+                    tr("The original file %1 stays untouched: only the list entry and this "
+                       "program's own copy are deleted.",
+                       "deleteAddedOne")
+                        .arg(QDir::toNativeSeparators(originals.first()));
+    else if (originals.size() > 1)
+        question += QLatin1Char('\n') + tr("The original files of the added pages stay untouched: "
+                                           "only the list entries and this program's own copies "
+                                           "are deleted.",
+                                           "deleteAddedMany");
+    if (UserPrompts::message(window(), QMessageBox::Warning, message("IDS_101"), question,
                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     m_store->remove(rows);
