@@ -41,6 +41,8 @@ for _ in $(seq 100); do
 done
 
 now_ms() { echo $(($(date +%s%N) / 1000000)); }
+# hh:mm:ss.zzz to milliseconds since midnight.
+day_ms() { awk -F'[:.]' '{print (($1 * 60 + $2) * 60 + $3) * 1000 + $4}' <<<"$1"; }
 
 painted_window() {
   local id
@@ -62,9 +64,11 @@ for run in $(seq "$runs"); do
     printf '[General]\nSave=1\nScannerDevice=%s\n' "$remembered" >"$home/config/Veldmark/Pagora Pro.conf"
   fi
   start=$(now_ms)
+  start_of_day=$(day_ms "$(date +%H:%M:%S.%3N)")
   DISPLAY="$display" QT_QPA_PLATFORM=xcb HOME="$home" XDG_CONFIG_HOME="$home/config" \
     TEMP="$home/tmp" SANE_CONFIG_DIR="$root/data/sane:" \
-    QT_LOGGING_RULES="pagora.scanner.debug=true;pagora.session.debug=true" "$app" 2>"$home/log" &
+    QT_LOGGING_RULES="pagora.scanner.debug=true;pagora.session.debug=true" \
+    QT_MESSAGE_PATTERN="%{time hh:mm:ss.zzz} %{category}: %{message}" "$app" 2>"$home/log" &
   app_pid=$!
   shown=""
   while (($(now_ms) - start < timeout_s * 1000)); do
@@ -75,15 +79,9 @@ for run in $(seq "$runs"); do
     sleep 0.01
   done
   listed=""
-  ready=""
   while [[ -n "$shown" ]] && (($(now_ms) - start < timeout_s * 1000)); do
-    # The session turns Idle once a source can be used: Scan is enabled.
-    if [[ -z "$ready" ]] && grep -q "state Idle" "$home/log" 2>/dev/null; then
-      ready=$(($(now_ms) - start))
-    fi
     if grep -q "source list read" "$home/log" 2>/dev/null; then
       listed=$(($(now_ms) - start))
-      [[ -n "$ready" ]] || ready="$listed"
       break
     fi
     kill -0 "$app_pid" 2>/dev/null || break
@@ -94,6 +92,12 @@ for run in $(seq "$runs"); do
   kill "$app_pid" 2>/dev/null || true
   wait "$app_pid" 2>/dev/null || true
   app_pid=""
+  # The session turns Idle once a source can be used: Scan is enabled. Taken from the
+  # time stamp of the program's log line, not from this loop, which looks only every
+  # few tens of milliseconds and only once the window is painted.
+  ready=""
+  stamp=$(awk '/state Idle/ {print $1; exit}' "$home/log" 2>/dev/null || true)
+  [[ -z "$stamp" ]] || ready=$(($(day_ms "$stamp") - start_of_day))
   [[ -n "$shown" ]] || { echo "run $run: no painted window within ${timeout_s}s" >&2; exit 1; }
   echo "run $run: window painted after ${shown} ms${ready:+, Scan enabled after ${ready} ms}${listed:+, source list filled after ${listed} ms}"
   results+=("$shown")

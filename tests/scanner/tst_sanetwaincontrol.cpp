@@ -121,6 +121,7 @@ private slots:
     void rememberedDeviceBeforeList_data();
     void listInSeparateProcess_data();
     void listInSeparateProcess();
+    void scanDuringSeparateSearch();
     void rememberedDeviceBeforeList();
     void flatbedPage_data();
     void flatbedPage();
@@ -285,6 +286,33 @@ void TestSaneTwainControl::listInSeparateProcess()
     // The list is the real one: its device opens.
     c.setSourceIndex(index);
     QCOMPARE(c.OpenDataSource(), 1);
+}
+
+void TestSaneTwainControl::scanDuringSeparateSearch()
+{
+    // A search that never ends (a network backend waiting): the remembered device
+    // scans meanwhile, and the control goes without waiting for the search.
+    SaneDeviceLister::setCommand(QStringLiteral("/bin/sh"), {"-c", "exec sleep 600"});
+    const auto reset = qScopeGuard([] { SaneDeviceLister::setCommand({}, {}); });
+    QElapsedTimer clock;
+    clock.start();
+    {
+        SaneTwainControl c;
+        Recorder r(&c);
+        QSignalSpy opened(&c, &TTwainControl::OnRememberedSourceOpened);
+        c.OpenRememberedSource(QStringLiteral("test:0"));
+        QVERIFY(opened.wait(30000));
+        QSignalSpy listed(&c, &TTwainControl::OnSourcesListed);
+        c.ListSources();
+        resetDevice(c);
+        QVERIFY(open(c, 20));
+        c.Acquire();
+        QTRY_VERIFY_WITH_TIMEOUT(r.finished(), kBatchTimeoutMs);
+        QCOMPARE(r.events.first().flag, 0);
+        QCOMPARE(listed.count(), 0);
+        QCOMPARE(c.GetSourceDeviceName(c.sourceIndex()), QStringLiteral("test:0"));
+    }
+    QVERIFY(clock.elapsed() < 60000);
 }
 
 void TestSaneTwainControl::flatbedPage_data()
