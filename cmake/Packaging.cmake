@@ -20,7 +20,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Loaded at run time, so dpkg-shlibdeps cannot see them: Qt's X11 and Wayland
 # platform plugins; the network scanner backend, Qt's own Russian texts and the
 # text recognition languages help.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Qt's PDF library (adding PDF pages) is named as well: dpkg-shlibdeps finds it, but
+# a package built without it in reach would install and then fail at start.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6pdf6")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "sane-airscan, qt6-translations-l10n, tesseract-ocr-eng, tesseract-ocr-rus")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "sane-utils")

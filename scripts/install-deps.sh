@@ -7,7 +7,7 @@ build_pkgs=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
   qt6-qpa-plugins libgl-dev qt6-translations-l10n
-  qt6-svg-dev
+  qt6-svg-dev qt6-pdf-dev
   libsane-dev libsane1 sane-utils
   sane-airscan
   librsvg2-bin

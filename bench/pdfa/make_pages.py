@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Ten A4 pages at 300 dpi as a scanner delivers them: four black-and-white text pages
 (1-bit TIFF and PNG), three gray scans with paper noise, a colour photograph, a colour
-drawing and a colour scan of a form, in the formats a scan folder holds.
+drawing and a colour scan of a form, in the formats a scan folder holds; beside
+them letter.tif, a typical scanned letter in black and white.
 Usage: make_pages.py FOLDER"""
 import os
 import random
@@ -25,6 +26,26 @@ def text_page(seed, lines=34, mode="1", ink=0, paper=255):
         words = " ".join(rnd.choice(WORDS) for _ in range(11))
         draw.text((240, 400 + row * 86), words.capitalize() + ".", fill=ink, font=font)
     return page
+
+
+def scanned_letter(seed, lines=28):
+    """A letter of 11 pt text (46 px at 300 dpi) at one and a half line spacing, as a
+    scanner's line-art mode delivers it: blurred by the optics, thresholded with sensor
+    noise (ragged edges), with dust specks."""
+    rnd = random.Random(seed)
+    page = Image.new("L", (W, H), 255)
+    draw = ImageDraw.Draw(page)
+    font = ImageFont.truetype("/usr/share/fonts/truetype/dejavu/DejaVuSerif.ttf", 46)
+    for row in range(lines):
+        words = " ".join(rnd.choice(WORDS) for _ in range(10))
+        draw.text((295, 350 + row * 100), words.capitalize() + ".", fill=0, font=font)
+    page = page.filter(ImageFilter.GaussianBlur(1.2))
+    noise = Image.effect_noise((W, H), 18).point(lambda v: v - 128).convert("L")
+    page = Image.blend(page, noise, 0.15).point(lambda v: 0 if v < 128 else 255)
+    pixels = page.load()
+    for _ in range(600):
+        pixels[rnd.randrange(W), rnd.randrange(H)] = 0
+    return page.convert("1", dither=Image.NONE)
 
 
 def noisy(page, amount, seed):
@@ -64,6 +85,8 @@ def main(folder):
     form = text_page(10, mode="RGB", ink=(20, 20, 90), paper=(250, 245, 225))
     form = noisy(form.filter(ImageFilter.BLUR), 30, 10)
     form.save(os.path.join(folder, "p09_form.jpg"), quality=85, dpi=DPI)
+    # Not one of the ten: a typical scanned letter, measured alone.
+    scanned_letter(11).save(os.path.join(folder, "letter.tif"), dpi=DPI, compression="group4")
 
 
 if __name__ == "__main__":

@@ -1,13 +1,22 @@
 // A 10-sheet A4 300 dpi colour feeder batch with JPEG pages: the time from the
 // scan command to the last page listed, against scanimage --batch of the same
 // sheets followed by cjpeg of each, in the same run. Prints both and the ratio.
-#include "pages/PageModel.h"
+// With --corrections the preferences turn pages upright, straighten them and crop
+// them to the paper, so the batch also measures that work. SANE's test pictures hold
+// no text, so the corrections find nothing to measure in them: --text-pages feeds
+// the same window and pipeline drawn text pages, fed turned and skewed, from a
+// scripted control instead (no comparison with the tools then).
 #include "i18n/MessageTables.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "widgets/UserPrompts.h"
+#include "pages/PageModel.h"
 #include "scanner/PageImageWriter.h"
 #include "scanner/SaneTwainControl.h"
 #include "settings/SettingsStore.h"
+#include "widgets/UserPrompts.h"
+#ifdef PAGORA_BENCH_TEXT_PAGES
+#include "FakeTwainControl.h"
+#include "support/TextPage.h"
+#endif
 
 #include <QAction>
 #include <QApplication>
@@ -84,8 +93,12 @@ double runTools(const QString &folder)
 // a 2 ms timer notes how late each tick comes.
 double g_longestStallMs = 0;
 
-// One batch through the main window. Returns seconds, or a negative value.
-double runPipeline(const QString &folder)
+// Ten A4 300 dpi pages of text, fed upright, turned and skewed.
+QList<QImage> g_textPages;
+
+// One batch through the main window, from SANE's test backend or, with text pages,
+// from the scripted control. Returns seconds, or a negative value.
+double runPipeline(const QString &folder, bool textPages)
 {
     const QString dest = folder + QStringLiteral("/scans");
     const QString temp = folder + QStringLiteral("/temp");
@@ -93,7 +106,26 @@ double runPipeline(const QString &folder)
     QDir().mkpath(temp);
     qputenv("TEMP", QFile::encodeName(temp));
 
-    auto *control = new SaneTwainControl;
+    TTwainControl *control = nullptr;
+    int source = -1;
+#ifdef PAGORA_BENCH_TEXT_PAGES
+    if (textPages) {
+        auto *fake = new FakeTwainControl;
+        fake->setSources({QStringLiteral("Text pages")});
+        fake->setFeederAvailable(true);
+        QList<FakeTwainControl::Step> steps;
+        for (const QImage &page : std::as_const(g_textPages))
+            steps.append(FakeTwainControl::page(page));
+        fake->queueBatch(steps);
+        control = fake;
+        source = 0;
+    }
+#else
+    Q_UNUSED(textPages);
+#endif
+    auto *sane = control ? nullptr : new SaneTwainControl;
+    if (sane)
+        control = sane;
     Tfrm_Main w(control);
     w.FormShow();
     // The device search runs on the control's worker; the commands wait for it.
@@ -101,16 +133,15 @@ double runPipeline(const QString &folder)
         std::fprintf(stderr, "the scanner search did not end\n");
         return -1;
     }
-    int test = -1;
-    for (int i = 0; i < control->sourceCount(); ++i) {
-        if (control->deviceName(i) == QLatin1String("test:0"))
-            test = i;
+    for (int i = 0; sane && i < sane->sourceCount(); ++i) {
+        if (sane->deviceName(i) == QLatin1String("test:0"))
+            source = i;
     }
-    if (test < 0) {
+    if (source < 0) {
         std::fprintf(stderr, "SANE's test backend is not in the source list\n");
         return -1;
     }
-    w.cmb_Sources->setCurrentIndex(test);
+    w.cmb_Sources->setCurrentIndex(source);
     w.cmb_Mode->setCurrentIndex(2);
     w.cmb_Resolution->setCurrentText(QStringLiteral("300"));
     w.cmb_Size->setCurrentIndex(1);
@@ -132,7 +163,11 @@ double runPipeline(const QString &folder)
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tick, &QTimer::timeout, &w, [&] {
-        longestStall = std::max(longestStall, sinceTick.nsecsElapsed() / 1e6);
+        const double gap = sinceTick.nsecsElapsed() / 1e6;
+        if (verbose && gap > 50)
+            std::printf("  UI stall of %.1f ms ending at %.3f s\n", gap,
+                        timer.nsecsElapsed() / 1e9);
+        longestStall = std::max(longestStall, gap);
         sinceTick.start();
     });
     timer.start();
@@ -169,12 +204,46 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("SANE_CONFIG_DIR"))
         qputenv("SANE_CONFIG_DIR", PAGORA_SOURCE_DIR "/data/sane");
     QApplication app(argc, argv);
-    const int runs = argc > 1 ? qMax(1, QByteArray(argv[1]).toInt()) : 3;
+    int runs = 3;
+    bool corrections = false;
+    bool textPages = false;
+    for (const QString &argument : QCoreApplication::arguments().mid(1)) {
+        bool number = false;
+        const int n = argument.toInt(&number);
+        if (number && n > 0) {
+            runs = n;
+        } else if (argument == QLatin1String("--corrections")) {
+            corrections = true;
+#ifdef PAGORA_BENCH_TEXT_PAGES
+        } else if (argument == QLatin1String("--text-pages")) {
+            textPages = true;
+#endif
+        } else {
+            std::fprintf(stderr, "usage: bench_pipeline [--corrections] [--text-pages] [RUNS]\n");
+            return 2;
+        }
+    }
+#ifdef PAGORA_BENCH_TEXT_PAGES
+    if (textPages) {
+        const QImage page = textPage(pageOfWords(), 2480, 3508).image;
+        const double turns[Sheets] = {0, 90, 180, 270, 2.5, -3, 91.5, 0, 180, -1.5};
+        for (double degrees : turns)
+            g_textPages.append(fedTurned(page, degrees));
+    }
+#endif
 
     QTemporaryDir work;
     if (!work.isValid())
         return 1;
     SettingsStore::setDefaultFilePath(work.filePath(QStringLiteral("settings.conf")));
+    if (corrections) {
+        // As OK in Preferences stores them; the window reads them when it is shown.
+        SettingsStore store;
+        for (const char *name :
+             {SettingsStore::TurnUpright, SettingsStore::Straighten, SettingsStore::CropToPage})
+            store.WriteBool(QLatin1String(name), true);
+    }
+    std::printf("page corrections (upright, straighten, crop): %s\n", corrections ? "on" : "off");
     UserPrompts::setResponder([](const UserPrompts::Prompt &) { return UserPrompts::Answer{}; });
 
     QList<double> tools;
@@ -185,27 +254,34 @@ int main(int argc, char **argv)
         const QString pipeDir = work.filePath(QStringLiteral("pipeline%1").arg(r));
         QDir().mkpath(toolsDir);
         QDir().mkpath(pipeDir);
-        const double t = runTools(toolsDir);
-        const double p = runPipeline(pipeDir);
+        const double t = textPages ? 0 : runTools(toolsDir);
+        const double p = runPipeline(pipeDir, textPages);
         if (t < 0 || p < 0)
             return 1;
         tools.append(t);
         pipeline.append(p);
         stalls.append(g_longestStallMs);
-        std::printf("run %d: pipeline %.3f s, scanimage+cjpeg %.3f s, ratio %.2f, "
-                    "longest UI stall %.1f ms\n",
-                    r + 1, p, t, p / t, g_longestStallMs);
+        if (textPages)
+            std::printf("run %d: pipeline %.3f s, longest UI stall %.1f ms\n", r + 1, p,
+                        g_longestStallMs);
+        else
+            std::printf("run %d: pipeline %.3f s, scanimage+cjpeg %.3f s, ratio %.2f, "
+                        "longest UI stall %.1f ms\n",
+                        r + 1, p, t, p / t, g_longestStallMs);
         std::fflush(stdout);
         // Each run writes about 0.5 GB; free it before the next.
         QDir(toolsDir).removeRecursively();
         QDir(pipeDir).removeRecursively();
     }
     QList<double> ratios;
-    for (int r = 0; r < runs; ++r)
+    for (int r = 0; r < runs && !textPages; ++r)
         ratios.append(pipeline.at(r) / tools.at(r));
-    std::printf("median of %d runs: pipeline %.3f s, scanimage+cjpeg %.3f s, "
-                "ratio %.2f (goal <= 1.0)\n",
-                runs, median(pipeline), median(tools), median(ratios));
+    if (textPages)
+        std::printf("median of %d runs: pipeline %.3f s\n", runs, median(pipeline));
+    else
+        std::printf("median of %d runs: pipeline %.3f s, scanimage+cjpeg %.3f s, "
+                    "ratio %.2f (goal <= 1.0)\n",
+                    runs, median(pipeline), median(tools), median(ratios));
     std::printf("longest UI stall: median %.1f ms, worst %.1f ms (goal <= 50 ms)\n", median(stalls),
                 *std::max_element(stalls.cbegin(), stalls.cend()));
     return 0;

@@ -2,6 +2,7 @@
 
 #include <QDropEvent>
 #include <QMimeData>
+#include <QUrl>
 #include <memory>
 
 PageListView::PageListView(QWidget *parent) : QListView(parent)
@@ -21,6 +22,26 @@ int PageListView::dropRowAt(const QPoint &pos) const
     return target.row() + (after ? 1 : 0);
 }
 
+QStringList PageListView::localFiles(const QMimeData *mime)
+{
+    QStringList files;
+    if (!mime || !mime->hasUrls())
+        return files;
+    for (const QUrl &url : mime->urls()) {
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            files.append(url.toLocalFile());
+    }
+    return files;
+}
+
+void PageListView::acceptFiles(QDropEvent *event)
+{
+    if (event->source() == this || localFiles(event->mimeData()).isEmpty())
+        return;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+}
+
 void PageListView::acceptOwnDrag(QDropEvent *event)
 {
     if (event->source() != this)
@@ -33,6 +54,7 @@ void PageListView::dragEnterEvent(QDragEnterEvent *event)
 {
     QListView::dragEnterEvent(event);
     acceptOwnDrag(event);
+    acceptFiles(event);
 }
 
 // The icon view accepts a move only over a page that takes drops; ours never do.
@@ -40,10 +62,23 @@ void PageListView::dragMoveEvent(QDragMoveEvent *event)
 {
     QListView::dragMoveEvent(event);
     acceptOwnDrag(event);
+    acceptFiles(event);
 }
 
 void PageListView::dropEvent(QDropEvent *event)
 {
+    if (event->source() != this) {
+        const QStringList files = localFiles(event->mimeData());
+        if (!files.isEmpty()) {
+            event->setDropAction(Qt::CopyAction);
+            event->accept();
+            stopAutoScroll();
+            setState(NoState);
+            viewport()->update();
+            emit filesDropped(files);
+            return;
+        }
+    }
     if (event->source() != this || !model()) {
         QListView::dropEvent(event);
         return;

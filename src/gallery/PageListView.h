@@ -1,10 +1,15 @@
 #pragma once
 
 #include <QListView>
+#include <QStringList>
+
+class QMimeData;
 
 // The image list. Pages dragged within it are put in their new place through the
 // model (its mime data and moveRows): the icon view on its own would only move
 // the pictures on the screen and leave the order, and the PDF, as they were.
+// Local files dragged in from elsewhere (a file manager) are handed on to be
+// added, as if chosen with "Add files...".
 class PageListView final : public QListView
 {
     Q_OBJECT
@@ -18,6 +23,13 @@ public:
     // the end on empty space.
     int dropRowAt(const QPoint &pos) const;
 
+    // The local files a drag carries, in its order; empty when it carries none
+    // (a drag of this list's own pages, text, remote addresses).
+    static QStringList localFiles(const QMimeData *mime);
+
+signals:
+    void filesDropped(const QStringList &files);
+
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
@@ -26,4 +38,6 @@ protected:
 private:
     // Pages of this list may be dropped anywhere in it.
     void acceptOwnDrag(QDropEvent *event);
+    // Files from elsewhere are copied in, never moved: the drag's source keeps them.
+    void acceptFiles(QDropEvent *event);
 };

@@ -11,15 +11,16 @@
 
 PdfExportJob *PdfExportJob::start(QWidget *owner, const QStringList &files, const QString &output,
                                   const QString &ocrLanguages,
-                                  const QHash<QString, PdfWords> &knownWords, bool archival)
+                                  const QHash<QString, PdfWords> &knownWords, bool archival,
+                                  int timeLimit)
 {
-    return new PdfExportJob(owner, files, output, ocrLanguages, knownWords, archival);
+    return new PdfExportJob(owner, files, output, ocrLanguages, knownWords, archival, timeLimit);
 }
 
 PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
                            const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords,
-                           bool archival)
-    : QObject(owner), m_progress(new QProgressDialog(owner))
+                           bool archival, int timeLimit)
+    : QObject(owner), m_timeLimit(timeLimit), m_progress(new QProgressDialog(owner))
 {
     QProgressDialog &progress = *m_progress;
     progress.setWindowModality(Qt::WindowModal);
@@ -63,7 +64,7 @@ PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QStri
     m_worker.reset(QThread::create([this, files, output, options, ocrLanguages]() mutable {
         std::unique_ptr<OcrEnginePool> engines;
         if (!ocrLanguages.isEmpty()) {
-            engines = std::make_unique<OcrEnginePool>(ocrLanguages);
+            engines = std::make_unique<OcrEnginePool>(ocrLanguages, m_timeLimit);
             // Loading the languages takes longer than writing pages whose words
             // are all known; then an engine is never needed.
             const bool allKnown = std::all_of(files.cbegin(), files.cend(), [&](const QString &f) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ocr/OcrEngine.h"
 #include "ocr/PdfWord.h"
 
 #include <QHash>
@@ -37,12 +38,15 @@ public:
     // With ocrLanguages ("rus+eng") every page's text is recognised as well, and a
     // language that cannot be loaded fails the export before any page is read.
     // knownWords: pages already recognised in those languages, not read again.
-    // archival: a PDF/A document.
+    // archival: a PDF/A document. timeLimit: seconds the recognition of one page
+    // may take (0: no limit).
     static PdfExportJob *start(QWidget *owner, const QStringList &files, const QString &output,
                                const QString &ocrLanguages = {},
                                const QHash<QString, PdfWords> &knownWords = {},
-                               bool archival = false);
+                               bool archival = false, int timeLimit = OcrEngine::DefaultTimeLimit);
     ~PdfExportJob() override;
+
+    int timeLimit() const { return m_timeLimit; }
 
     // Stops the export and waits for the worker: nothing is written then.
     void cancelAndWait();
@@ -55,9 +59,10 @@ signals:
 private:
     PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
                  const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords,
-                 bool archival);
+                 bool archival, int timeLimit);
     void onWorkerFinished();
 
+    const int m_timeLimit;
     std::atomic_bool m_cancel{false};
     std::atomic_int m_done{0};
     bool m_written = false;

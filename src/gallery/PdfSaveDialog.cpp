@@ -43,6 +43,14 @@ QString PdfSaveDialog::preferredRecognition()
     return dialog.RecognitionLanguages();
 }
 
+int PdfSaveDialog::preferredTimeLimit()
+{
+    int seconds = SettingsStore::OcrTimeLimitDefault;
+    SettingsStore().readIntegerInRange(SettingsStore::OcrTimeLimit, SettingsStore::OcrTimeLimitMin,
+                                       SettingsStore::OcrTimeLimitMax, seconds);
+    return seconds;
+}
+
 QString PdfSaveDialog::RecognitionLanguages() const
 {
     if (!m_searchable)

@@ -31,6 +31,8 @@ public:
 
     // The recognition languages the preferences ask for; empty when they do not.
     static QString preferredRecognition();
+    // Seconds the recognition of one page may take, as the preferences say.
+    static int preferredTimeLimit();
 
 private:
     QString m_fileName = QStringLiteral("pagora.pdf");

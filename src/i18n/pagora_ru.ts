@@ -464,6 +464,16 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <translation>Невозможно переименовать файл. %1 добавлен извне программы и сохраняет своё имя.</translation>
     </message>
     <message>
+        <source>The original file %1 stays untouched: only the list entry and this program&apos;s own copy are deleted.</source>
+        <comment>deleteAddedOne</comment>
+        <translation>Исходный файл %1 останется нетронутым: удаляются только запись в списке и собственная копия программы.</translation>
+    </message>
+    <message>
+        <source>The original files of the added pages stay untouched: only the list entries and this program&apos;s own copies are deleted.</source>
+        <comment>deleteAddedMany</comment>
+        <translation>Исходные файлы добавленных страниц останутся нетронутыми: удаляются только записи в списке и собственные копии программы.</translation>
+    </message>
+    <message>
         <source>Add files...</source>
         <comment>ActionAddFiles</comment>
         <translation>Добавить файлы...</translation>
@@ -714,6 +724,21 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <source>Make PDF files searchable (text recognition)</source>
         <comment>cb_Searchable</comment>
         <translation>PDF-файлы с поиском по тексту (распознавание)</translation>
+    </message>
+    <message>
+        <source>Recognition time limit per page:</source>
+        <comment>Label4</comment>
+        <translation>Лимит времени на страницу:</translation>
+    </message>
+    <message>
+        <source> s</source>
+        <comment>spn_OcrTimeLimit.Suffix</comment>
+        <translation> с</translation>
+    </message>
+    <message>
+        <source>A page whose text takes longer to recognise is saved without it</source>
+        <comment>spn_OcrTimeLimit.Description</comment>
+        <translation>Страница, распознавание которой дольше, сохраняется без текста</translation>
     </message>
     <message>
         <source>Save PDF files as PDF/A (for archiving)</source>
@@ -1189,9 +1214,9 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <translation>Добавить файлы</translation>
     </message>
     <message>
-        <source>Images (*.bmp *.jpg *.jpeg *.png *.tif *.tiff);;All files (*)</source>
+        <source>Images and PDF documents (*.bmp *.jpg *.jpeg *.png *.tif *.tiff *.pdf);;All files (*)</source>
         <comment>addFilesFilter</comment>
-        <translation>Изображения (*.bmp *.jpg *.jpeg *.png *.tif *.tiff);;Все файлы (*)</translation>
+        <translation>Изображения и документы PDF (*.bmp *.jpg *.jpeg *.png *.tif *.tiff *.pdf);;Все файлы (*)</translation>
     </message>
     <message>
         <source>Adding files…</source>
@@ -1217,9 +1242,39 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <translation>он не существует.</translation>
     </message>
     <message>
-        <source>it is not a BMP, JPEG, PNG or TIFF image.</source>
+        <source>it is not a BMP, JPEG, PNG or TIFF image nor a PDF document.</source>
         <comment>importUnknownKind</comment>
-        <translation>это не изображение BMP, JPEG, PNG или TIFF.</translation>
+        <translation>это не изображение BMP, JPEG, PNG или TIFF и не документ PDF.</translation>
+    </message>
+    <message>
+        <source>the PDF document has no pages.</source>
+        <comment>importPdfEmpty</comment>
+        <translation>в документе PDF нет страниц.</translation>
+    </message>
+    <message>
+        <source>the PDF document is protected by a password.</source>
+        <comment>importPdfPassword</comment>
+        <translation>документ PDF защищён паролем.</translation>
+    </message>
+    <message>
+        <source>the PDF document is encrypted in a way this program cannot read.</source>
+        <comment>importPdfSecurity</comment>
+        <translation>документ PDF зашифрован способом, который программа не умеет читать.</translation>
+    </message>
+    <message>
+        <source>it cannot be opened for reading.</source>
+        <comment>importPdfUnreadable</comment>
+        <translation>его нельзя открыть для чтения.</translation>
+    </message>
+    <message>
+        <source>the PDF document is damaged.</source>
+        <comment>importPdfDamaged</comment>
+        <translation>документ PDF повреждён.</translation>
+    </message>
+    <message>
+        <source>page %1 cannot be drawn.</source>
+        <comment>importPdfPage</comment>
+        <translation>страницу %1 не удаётся отрисовать.</translation>
     </message>
 </context>
 <context>

@@ -129,6 +129,14 @@ void termDestination(j_compress_ptr cinfo)
     dest->out->resize(dest->out->size() - qsizetype(dest->pub.free_in_buffer));
 }
 
+void attach(ByteArrayDestination &dest, QByteArray *out)
+{
+    dest.pub.init_destination = initDestination;
+    dest.pub.empty_output_buffer = emptyOutputBuffer;
+    dest.pub.term_destination = termDestination;
+    dest.out = out;
+}
+
 void setError(QString *error, const QString &text)
 {
     if (error)
@@ -152,10 +160,7 @@ QByteArray compress(int width, int height, J_COLOR_SPACE colorSpace, int compone
     jpeg_compress_struct cinfo;
     ErrorManager err;
     ByteArrayDestination dest;
-    dest.pub.init_destination = initDestination;
-    dest.pub.empty_output_buffer = emptyOutputBuffer;
-    dest.pub.term_destination = termDestination;
-    dest.out = &out;
+    attach(dest, &out);
 
     cinfo.err = &err.pub;
     setupErrors(err);
@@ -298,6 +303,45 @@ QImage decodeFrom(const std::function<void(j_decompress_ptr)> &setSource, QStrin
 } // namespace
 
 namespace JpegCodec {
+
+QByteArray optimizedCoding(const QByteArray &jpeg)
+{
+    QByteArray out;
+    ByteArrayDestination dest;
+    attach(dest, &out);
+    ErrorManager err;
+    setupErrors(err);
+    // Zeroed: destroying a structure libjpeg never set up does nothing.
+    jpeg_decompress_struct source = {};
+    jpeg_compress_struct target = {};
+    source.err = &err.pub;
+    target.err = &err.pub;
+    const auto destroy = [&] {
+        jpeg_destroy_compress(&target);
+        jpeg_destroy_decompress(&source);
+    };
+    if (setjmp(err.jump)) {
+        destroy();
+        qCDebug(lcImaging) << "Huffman optimisation skipped:" << err.message;
+        return jpeg;
+    }
+    jpeg_create_decompress(&source);
+    jpeg_create_compress(&target);
+    jpeg_mem_src(&source, reinterpret_cast<const unsigned char *>(jpeg.constData()),
+                 static_cast<unsigned long>(jpeg.size()));
+    jpeg_read_header(&source, TRUE);
+    jvirt_barray_ptr *coefficients = jpeg_read_coefficients(&source);
+    jpeg_copy_critical_parameters(&source, &target);
+    target.optimize_coding = TRUE;
+    target.dest = &dest.pub;
+    jpeg_write_coefficients(&target, coefficients);
+    jpeg_finish_compress(&target);
+    jpeg_finish_decompress(&source);
+    // Damaged data decodes differently from one decoder to the next: kept as it is.
+    const bool clean = err.pub.num_warnings == 0;
+    destroy();
+    return clean && out.size() < jpeg.size() ? out : jpeg;
+}
 
 QImage decode(const QByteArray &data, QString *error)
 {

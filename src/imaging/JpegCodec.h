@@ -41,6 +41,13 @@ QByteArray encodeRows(int width, int height, RowLayout layout,
                       const std::function<const uchar *(int y)> &row, const EncodeOptions &options,
                       QString *error = nullptr);
 
+// The same JPEG with Huffman tables made for it: the quantised coefficients are
+// copied, not decoded and encoded again, so every decoder shows exactly the pixels
+// the original shows. Only the JFIF or Adobe marker is kept (the PDF image
+// dictionary says the rest). The original when that is not smaller (a progressive
+// file often is already), when libjpeg warns about the data, or on any error.
+QByteArray optimizedCoding(const QByteArray &jpeg);
+
 // Decodes a JPEG held in memory; a null image and *error on failure.
 QImage decode(const QByteArray &data, QString *error = nullptr);
 // The same read from device in blocks, never further than the decoder needs.

@@ -10,6 +10,11 @@
 #include <QProgressDialog>
 #include <QWidget>
 
+namespace {
+// Steps of the progress bar for one file, shared among its pages.
+constexpr int kSteps = 1000;
+} // namespace
+
 PageAdder::PageAdder(QWidget *window, PageStore *store)
     : QObject(window), m_window(window), m_store(store), m_importer(new PageImporter(this))
 {
@@ -34,7 +39,8 @@ void PageAdder::run()
 {
     const QStringList files = UserPrompts::openFiles(
         m_window, tr("Add files", "addFilesTitle"),
-        tr("Images (*.bmp *.jpg *.jpeg *.png *.tif *.tiff);;All files (*)", "addFilesFilter"));
+        tr("Images and PDF documents (*.bmp *.jpg *.jpeg *.png *.tif *.tiff *.pdf);;All files (*)",
+           "addFilesFilter"));
     add(files);
 }
 
@@ -46,13 +52,19 @@ void PageAdder::add(const QStringList &files)
     }
     m_progress =
         new QProgressDialog(tr("Adding files…", "addFilesProgress"), tr("Cancel", "addFilesCancel"),
-                            0, int(files.size()), m_window);
+                            0, int(files.size()) * kSteps, m_window);
     m_progress->setWindowModality(Qt::WindowModal);
     m_progress->setMinimumDuration(500);
     m_progress->setAutoClose(false);
     m_progress->setAutoReset(false);
     connect(m_progress, &QProgressDialog::canceled, m_importer, &PageImporter::cancel);
-    connect(m_importer, &PageImporter::progress, m_progress, &QProgressDialog::setValue);
+    connect(m_importer, &PageImporter::progress, m_progress,
+            [this](int done) { m_progress->setValue(done * kSteps); });
+    // A long PDF moves the bar page by page.
+    connect(m_importer, &PageImporter::pageProgress, m_progress,
+            [this](int file, int done, int frames) {
+                m_progress->setValue(file * kSteps + int(qint64(done) * kSteps / qMax(1, frames)));
+            });
 }
 
 void PageAdder::finished(bool)

@@ -55,7 +55,8 @@ void Tfrm_Main::setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Prev
                     UnitsCode = unitsCode;
                     m_session->setSkipBlank(skipBlank);
                     applyPageCorrection();
-                    Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
+                    Recogniser->setLanguages(PdfSaveDialog::preferredRecognition(),
+                                             PdfSaveDialog::preferredTimeLimit());
                 });
 }
 

@@ -85,6 +85,9 @@ void Tfrm_Main::createPageListActions()
     lv_Images->setDropIndicatorShown(true);
     lv_Images->setDragDropMode(QAbstractItemView::InternalMove);
     lv_Images->setDefaultDropAction(Qt::MoveAction);
+    // Drags arrive at the viewport, and the view passes by those sent to itself;
+    // the drag-and-drop mode leaves the viewport closed to them.
+    lv_Images->viewport()->setAcceptDrops(true);
 
     const auto listAction = [this](const char *name, const QKeySequence &keys) {
         auto *a = new QAction(this);
@@ -158,12 +161,11 @@ void Tfrm_Main::createPageListActions()
     // The context menu is the list's actions; Delete is already one of them.
     lv_Images->setContextMenuPolicy(Qt::ActionsContextMenu);
     lv_Images->removeAction(Action_Delete);
-    lv_Images->addActions({Action_Preview, Action_Rename, Action_Delete, separator(),
-                           Action_RotateLeft, Action_RotateRight, Action_Rotate180,
-                           Action_TurnUpright, Action_Straighten, separator(), Action_MoveUp,
-                           Action_MoveDown, separator(), Action_Interleave,
-                           Action_InterleaveReversed, Action_Reverse, separator(),
-                           Action_SelectAll});
+    lv_Images->addActions(
+        {Action_Preview, Action_Rename, Action_Delete, separator(), Action_RotateLeft,
+         Action_RotateRight, Action_Rotate180, Action_TurnUpright, Action_Straighten, separator(),
+         Action_MoveUp, Action_MoveDown, separator(), Action_Interleave, Action_InterleaveReversed,
+         Action_Reverse, separator(), Action_SelectAll});
 }
 
 void Tfrm_Main::retranslatePageList()
@@ -255,7 +257,9 @@ void Tfrm_Main::Action_PreviewExecute()
     const PageEntry &page = Pages->entry(rows.first());
     m_preview->setFileName(page.caption);
     QString error;
-    if (!m_preview->LoadPicture(page.pageFile, &error)) {
+    // An added page's original may be a PDF or a TIFF of many frames: its working
+    // copy is the page, as turned in the list.
+    if (!m_preview->LoadPicture(page.added ? page.workingCopy : page.pageFile, &error)) {
         UserPrompts::showError(this, error);
         return;
     }
@@ -313,7 +317,26 @@ void Tfrm_Main::Action_DeleteExecute()
     const QList<int> rows = selectedRows(lv_Images);
     if (rows.isEmpty())
         return;
-    if (UserPrompts::message(this, QMessageBox::Warning, message("IDS_101"), message("IDS_100"),
+    // Pages added from the user's own files: the question says those files stay.
+    QStringList originals;
+    for (int row : rows) {
+        const PageEntry &page = Pages->entry(row);
+        if (page.added && !originals.contains(page.pageFile))
+            originals.append(page.pageFile);
+    }
+    QString question = message("IDS_100");
+    if (originals.size() == 1)
+        question += QLatin1Char('\n') +
+                    tr("The original file %1 stays untouched: only the list entry and this "
+                       "program's own copy are deleted.",
+                       "deleteAddedOne")
+                        .arg(QDir::toNativeSeparators(originals.first()));
+    else if (originals.size() > 1)
+        question += QLatin1Char('\n') + tr("The original files of the added pages stay untouched: "
+                                           "only the list entries and this program's own copies "
+                                           "are deleted.",
+                                           "deleteAddedMany");
+    if (UserPrompts::message(this, QMessageBox::Warning, message("IDS_101"), question,
                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     m_store->remove(rows);
@@ -415,7 +438,7 @@ void Tfrm_Main::Action_PDFExecute()
             known.insert(page.workingCopy, page.text.words);
     }
     m_pdfExport = PdfExportJob::start(this, files, SaveDialog1->FileName(), languages, known,
-                                      SaveDialog1->Archival());
+                                      SaveDialog1->Archival(), PdfSaveDialog::preferredTimeLimit());
     connect(m_pdfExport, &PdfExportJob::finished, this,
             [this, pages](PdfExportJob::Outcome outcome, const QString &error) {
                 if (outcome == PdfExportJob::Outcome::Written && !error.isEmpty()) {

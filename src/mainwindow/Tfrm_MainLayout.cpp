@@ -4,6 +4,7 @@
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/PageAdder.h"
 #include "mainwindow/PreviewPane.h"
 #include "mainwindow/RulerWidget.h"
 #include "mainwindow/SourceListLoader.h"
@@ -82,7 +83,8 @@ Tfrm_Main::Tfrm_Main(TTwainControl *control, QWidget *parent) : QMainWindow(pare
     m_store = new PageStore(this);
     Pages = m_store->model();
     Recogniser = new PageRecogniser(Pages, this);
-    Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
+    Recogniser->setLanguages(PdfSaveDialog::preferredRecognition(),
+                             PdfSaveDialog::preferredTimeLimit());
 
     auto *central = new QWidget;
     auto *outer = new QVBoxLayout(central);
@@ -315,7 +317,11 @@ void Tfrm_Main::createImagePane(QWidget *pane)
     for (QAction *a : {Action_Preview, Action_Rename, Action_Delete, Action_PDF})
         a->setEnabled(false);
 
-    lv_Images = new PageListView;
+    auto *pageList = new PageListView;
+    // Files dropped from a file manager take the way of "Add files...".
+    connect(pageList, &PageListView::filesDropped, this,
+            [this](const QStringList &files) { (new PageAdder(this, m_store))->add(files); });
+    lv_Images = pageList;
     lv_Images->setObjectName(QStringLiteral("lv_Images"));
     lv_Images->setViewMode(QListView::IconMode);
     lv_Images->setIconSize(QSize(100, 75));

@@ -1,6 +1,7 @@
 #include "pages/PageImport.h"
 
 #include "imaging/ImageFileReader.h"
+#include "pages/PdfPageRenderer.h"
 #include "pages/Thumbnail.h"
 #include "scanner/PageImageWriter.h"
 
@@ -27,7 +28,8 @@ QByteArray formatOf(const QString &path)
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray head = f.read(8);
+    // A PDF header may follow some bytes of other matter, within the first kilobyte.
+    const QByteArray head = f.read(1024);
     if (head.startsWith("BM"))
         return "bmp";
     if (head.startsWith("\xFF\xD8\xFF"))
@@ -36,11 +38,14 @@ QByteArray formatOf(const QString &path)
         return "png";
     if (head.startsWith(QByteArray("II*\0", 4)) || head.startsWith(QByteArray("MM\0*", 4)))
         return "tiff";
+    if (head.contains("%PDF-"))
+        return "pdf";
     return {};
 }
 
 Result importFile(const QString &path, const QString &tempFolder,
-                  const std::function<bool()> &cancelled)
+                  const std::function<bool()> &cancelled,
+                  const std::function<void(int done, int total)> &progress)
 {
     Result result;
     const QFileInfo info(path);
@@ -51,25 +56,38 @@ Result importFile(const QString &path, const QString &tempFolder,
     }
     const QByteArray format = formatOf(path);
     if (format.isEmpty()) {
-        result.error = refusal(path, QCoreApplication::translate(
-                                         "PageImport", "it is not a BMP, JPEG, PNG or TIFF image.",
-                                         "importUnknownKind"));
+        result.error = refusal(
+            path, QCoreApplication::translate(
+                      "PageImport", "it is not a BMP, JPEG, PNG or TIFF image nor a PDF document.",
+                      "importUnknownKind"));
         return result;
     }
     const QString original = QDir::cleanPath(info.absoluteFilePath());
-    const int frames = format == "tiff" ? ImageFileReader::frameCount(path) : 1;
+    // A PDF is drawn page by page here: its pages are pictures of their own, with
+    // the document as their original, like the frames of a TIFF.
+    PdfPageRenderer pdf;
+    QString why;
+    if (format == "pdf" && !pdf.open(path, &why)) {
+        result.error = refusal(path, why);
+        return result;
+    }
+    const int frames = format == "pdf"    ? pdf.pageCount()
+                       : format == "tiff" ? ImageFileReader::frameCount(path)
+                                          : 1;
     const auto dropCopies = [&result] {
         for (const PageEntry &page : std::as_const(result.pages))
             QFile::remove(page.workingCopy);
         result.pages.clear();
     };
     for (int frame = 0; frame < frames; ++frame) {
-        if (cancelled && cancelled()) {
-            dropCopies();
+        // Pages read so far are whole (their copies synced) and stay.
+        if (cancelled && cancelled())
             return result;
-        }
-        QString why;
-        const QImage image = ImageFileReader::read(path, &why, frame);
+        const QImage image =
+            format == "pdf" ? pdf.render(frame, &why) : ImageFileReader::read(path, &why, frame);
+        // A cancel while the frame was read: writing it would only delay the end.
+        if (cancelled && cancelled())
+            return result;
         if (image.isNull()) {
             dropCopies();
             result.error = refusal(path, why);
@@ -99,6 +117,8 @@ Result importFile(const QString &path, const QString &tempFolder,
         page.added = true;
         page.thumbnail = Thumbnail::fromImage(image, image.width(), image.height());
         result.pages.append(page);
+        if (progress)
+            progress(frame + 1, frames);
     }
     return result;
 }

@@ -7,10 +7,11 @@
 #include <QStringList>
 #include <functional>
 
-// Pages from image files already on disk (BMP, JPEG, PNG, every frame of a
-// TIFF). The file itself stays the page file and is never written: each page
-// gets a BMP working copy in the temporary folder, as a scanned page does, and
-// is marked as added so that rename, delete and turns leave the original alone.
+// Pages from files already on disk (BMP, JPEG, PNG, every frame of a TIFF,
+// every page of a PDF drawn at 300 dpi). The file itself stays the page file and
+// is never written: each page gets a BMP working copy in the temporary folder, as
+// a scanned page does, and is marked as added so that rename, delete and turns
+// leave the original alone.
 namespace PageImport {
 
 struct Result
@@ -19,14 +20,17 @@ struct Result
     QString error;          // why the file was refused, naming it; empty when read
 };
 
-// The file's kind from its first bytes: "bmp", "jpeg", "png", "tiff", or empty
-// for anything else.
+// The file's kind from its first bytes: "bmp", "jpeg", "png", "tiff", "pdf", or
+// empty for anything else.
 QByteArray formatOf(const QString &path);
 
 // Reads every frame and writes its working copy into tempFolder; a file that
 // cannot be read whole is refused, with no working copy left behind. Called off
-// the UI thread; cancelled() is asked between frames.
+// the UI thread; cancelled() is asked between frames, and when it says so the
+// frames read until then are returned (their copies are complete).
+// progress(done, total) follows each frame.
 Result importFile(const QString &path, const QString &tempFolder,
-                  const std::function<bool()> &cancelled = {});
+                  const std::function<bool()> &cancelled = {},
+                  const std::function<void(int done, int total)> &progress = {});
 
 } // namespace PageImport

@@ -2,7 +2,6 @@
 
 #include "pages/PageImport.h"
 
-#include <QFile>
 #include <QMetaObject>
 #include <QThread>
 
@@ -29,15 +28,16 @@ bool PageImporter::start(const QStringList &files, const QString &tempFolder)
         const auto cancelled = [cancelFlag] { return cancelFlag->load(); };
         const int total = int(files.size());
         for (int i = 0; i < total && !cancelled(); ++i) {
-            const PageImport::Result r = PageImport::importFile(files.at(i), tempFolder, cancelled);
+            const auto frameRead = [this, i](int done, int frames) {
+                QMetaObject::invokeMethod(
+                    this, [this, i, done, frames] { emit pageProgress(i, done, frames); });
+            };
+            const PageImport::Result r =
+                PageImport::importFile(files.at(i), tempFolder, cancelled, frameRead);
             // Results go to the importer's thread; the object waits for this one in its
-            // destructor, so it is alive while the worker runs.
-            QMetaObject::invokeMethod(this, [this, r, cancelFlag, i, total] {
-                if (cancelFlag->load()) {
-                    for (const PageEntry &page : r.pages)
-                        QFile::remove(page.workingCopy);
-                    return;
-                }
+            // destructor, so it is alive while the worker runs. Pages read before a
+            // cancel are whole and are handed on: what was added stays added.
+            QMetaObject::invokeMethod(this, [this, r, i, total] {
                 if (!r.error.isEmpty())
                     emit fileRefused(r.error);
                 else if (!r.pages.isEmpty())

@@ -9,10 +9,11 @@
 #include <atomic>
 #include <memory>
 
-// Adds image files to the list off the UI thread, one file after another:
-// pages come back in file and frame order, a damaged file is refused by name
-// and the others go on. Cancelling stops after the frame being read; pages of a
-// file not finished are not handed on and their working copies are removed.
+// Adds image files and PDF documents to the list off the UI thread, one file
+// after another: pages come back in file and frame order, a damaged file is
+// refused by name and the others go on. Cancelling stops after the frame being
+// read; the frames read until then are handed on, also those of the file that
+// was not finished.
 class PageImporter final : public QObject
 {
     Q_OBJECT
@@ -33,6 +34,8 @@ signals:
     void fileRefused(const QString &error);
     // files done out of total
     void progress(int done, int total);
+    // within the file at index file (from 0): frames (PDF pages) done out of frames
+    void pageProgress(int file, int done, int frames);
     void finished(bool cancelled);
 
 private:

@@ -33,15 +33,16 @@ void PageRecogniser::stop()
     m_pending = 0;
 }
 
-void PageRecogniser::setLanguages(const QString &languages)
+void PageRecogniser::setLanguages(const QString &languages, int timeLimit)
 {
-    if (languages == m_languages)
+    if (languages == m_languages && timeLimit == m_timeLimit)
         return;
     stop();
     m_languages = languages;
+    m_timeLimit = timeLimit;
     if (m_languages.isEmpty())
         return;
-    m_engines = std::make_shared<OcrEnginePool>(m_languages);
+    m_engines = std::make_shared<OcrEnginePool>(m_languages, m_timeLimit);
     m_cancel = std::make_shared<std::atomic_bool>(false);
     onRowsInserted(0, m_model->rowCount() - 1);
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ocr/OcrEngine.h"
+
 #include <QObject>
 #include <QString>
 #include <QThreadPool>
@@ -22,10 +24,12 @@ public:
     explicit PageRecogniser(PageModel *model, QObject *parent = nullptr);
     ~PageRecogniser() override;
 
-    // "rus+eng", or empty to switch off; a change drops the work in hand and
-    // reads every listed page in the new languages.
-    void setLanguages(const QString &languages);
+    // "rus+eng", or empty to switch off, and the seconds one page may take; a
+    // change drops the work in hand and reads every listed page not yet read in
+    // these languages.
+    void setLanguages(const QString &languages, int timeLimit = OcrEngine::DefaultTimeLimit);
     QString languages() const { return m_languages; }
+    int timeLimit() const { return m_timeLimit; }
     // Whether pages are being recognised; tests wait on it.
     bool busy() const { return m_pending > 0; }
 
@@ -36,6 +40,7 @@ private:
 
     PageModel *m_model;
     QString m_languages;
+    int m_timeLimit = OcrEngine::DefaultTimeLimit;
     QThreadPool m_pool;
     std::shared_ptr<OcrEnginePool> m_engines;
     std::shared_ptr<std::atomic_bool> m_cancel;

@@ -7,7 +7,8 @@
 
 // The pictures of an archival PDF, each stored in the smallest faithful way:
 // black-and-white pictures losslessly as CCITT Group 4, gray ones with one
-// component, JPEG files unchanged, and the rest as whichever is smaller of the
+// component, JPEG files with their own coefficients (the same pixels; Huffman
+// tables made for them), and the rest as whichever is smaller of the
 // page-quality JPEG and a lossless Flate stream. Pure functions of their input,
 // safe to call from several threads at once.
 namespace ArchivalPage {

@@ -381,11 +381,16 @@ void TPDF::WriteFont()
           num(font + 3) + " 0 R >>");
     write("endobj");
 
+    // An archival document compresses the program and the Unicode map too (the map
+    // alone is about 6 KB as text); other documents keep their known layout.
     const QByteArray program = GlyphlessFont::trueTypeProgram();
+    const QByteArray filter = m_archival ? "/Filter /FlateDecode " : "";
     begin(font + 3);
-    stream("/Length1 " + num(program.size()) + ' ', program);
+    stream(filter + "/Length1 " + num(program.size()) + ' ',
+           m_archival ? deflated(program) : program);
     begin(font + 4);
-    stream({}, GlyphlessFont::toUnicodeMap());
+    const QByteArray map = GlyphlessFont::toUnicodeMap();
+    stream(filter, m_archival ? deflated(map) : map);
     begin(font + 5);
     stream("/Filter /FlateDecode ", GlyphlessFont::cidToGidMap());
 }

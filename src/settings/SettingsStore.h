@@ -48,6 +48,12 @@ public:
     // Tesseract's codes ("rus+eng").
     static constexpr const char *SearchablePdf = "SearchablePdf";
     static constexpr const char *OcrLanguages = "OcrLanguages";
+    // Seconds the recognition of one page may take (OcrTimeLimitMin to
+    // OcrTimeLimitMax); absent or out of range means OcrTimeLimitDefault.
+    static constexpr const char *OcrTimeLimit = "OcrTimeLimit";
+    static constexpr int OcrTimeLimitDefault = 60;
+    static constexpr int OcrTimeLimitMin = 5;
+    static constexpr int OcrTimeLimitMax = 600;
     // Archival PDF/A documents from "Save all to PDF"; absent means off.
     static constexpr const char *ArchivalPdf = "ArchivalPdf";
     // Scanned pages turned upright and straightened before they are written;

@@ -10,9 +10,11 @@
 #include <QEvent>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QSpinBox>
 
 namespace {
 
@@ -27,7 +29,7 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(359, 397);
+    setFixedSize(359, 422);
     // The designed positions assume this small font; where Tahoma is missing a
     // sans-serif of the same size stands in.
     QFont designFont(QStringLiteral("Tahoma"));
@@ -70,7 +72,7 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     // Text recognition below, across the dialog: its captions are long.
     GroupBox2 = new QGroupBox(this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    GroupBox2->setGeometry(8, 191, 343, 98);
+    GroupBox2->setGeometry(8, 191, 343, 123);
     cb_Searchable = new QCheckBox(GroupBox2);
     cb_Searchable->setObjectName(QStringLiteral("cb_Searchable"));
     cb_Searchable->setGeometry(16, 20, 311, 17);
@@ -82,15 +84,26 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     cmb_OcrLang->setGeometry(168, 44, 159, cmb_OcrLang->sizeHint().height());
     cmb_OcrLang->setEnabled(false);
     Label3->setBuddy(cmb_OcrLang);
+    // At the right edge: the Russian caption is long. Stays enabled with recognition
+    // off: the save dialog's own searchable box uses the limit too.
+    Label4 = new QLabel(GroupBox2);
+    Label4->setObjectName(QStringLiteral("Label4"));
+    Label4->move(16, 74);
+    spn_OcrTimeLimit = new QSpinBox(GroupBox2);
+    spn_OcrTimeLimit->setObjectName(QStringLiteral("spn_OcrTimeLimit"));
+    spn_OcrTimeLimit->setRange(SettingsStore::OcrTimeLimitMin, SettingsStore::OcrTimeLimitMax);
+    spn_OcrTimeLimit->setValue(SettingsStore::OcrTimeLimitDefault);
+    spn_OcrTimeLimit->setGeometry(247, 71, 80, spn_OcrTimeLimit->sizeHint().height());
+    Label4->setBuddy(spn_OcrTimeLimit);
     // In the same group: both shape the PDF files "Save all to PDF" writes.
     cb_PdfA = new QCheckBox(GroupBox2);
     cb_PdfA->setObjectName(QStringLiteral("cb_PdfA"));
-    cb_PdfA->setGeometry(16, 72, 311, 17);
+    cb_PdfA->setGeometry(16, 97, 311, 17);
 
     // What happens to each scanned page before it is written.
     GroupBox3 = new QGroupBox(this);
     GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
-    GroupBox3->setGeometry(8, 295, 343, 94);
+    GroupBox3->setGeometry(8, 320, 343, 94);
     cb_Upright = new QCheckBox(GroupBox3);
     cb_Upright->setObjectName(QStringLiteral("cb_Upright"));
     cb_Upright->setGeometry(16, 20, 311, 17);
@@ -117,7 +130,8 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     setTabOrder(cmb_Lang, cb_Update);
     setTabOrder(cb_Update, cb_Searchable);
     setTabOrder(cb_Searchable, cmb_OcrLang);
-    setTabOrder(cmb_OcrLang, cb_PdfA);
+    setTabOrder(cmb_OcrLang, spn_OcrTimeLimit);
+    setTabOrder(spn_OcrTimeLimit, cb_PdfA);
     setTabOrder(cb_PdfA, cb_Upright);
     setTabOrder(cb_Upright, cb_Straighten);
     setTabOrder(cb_Straighten, cb_Crop);
@@ -149,6 +163,8 @@ void Tfrm_Settings::retranslateUi()
     GroupBox2->setTitle(tr("Text recognition", "GroupBox2"));
     cb_Searchable->setText(tr("Make PDF files searchable (text recognition)", "cb_Searchable"));
     Label3->setText(tr("Recognition language:", "Label3"));
+    Label4->setText(tr("Recognition time limit per page:", "Label4"));
+    spn_OcrTimeLimit->setSuffix(tr(" s", "spn_OcrTimeLimit.Suffix"));
     cb_PdfA->setText(tr("Save PDF files as PDF/A (for archiving)", "cb_PdfA"));
     GroupBox3->setTitle(tr("Scanned pages", "GroupBox3"));
     cb_Upright->setText(tr("Turn pages upright", "cb_Upright"));
@@ -164,9 +180,15 @@ void Tfrm_Settings::retranslateUi()
     set(cmb_Units, Label1->text(),
         tr("Units of the rulers and the size read-out", "cmb_Units.Description"));
     set(cmb_OcrLang, Label3->text());
+    // The box's own field takes the keys: it carries the name as well.
+    for (QWidget *field : {static_cast<QWidget *>(spn_OcrTimeLimit),
+                           static_cast<QWidget *>(spn_OcrTimeLimit->findChild<QLineEdit *>())})
+        set(field, Label4->text(),
+            tr("A page whose text takes longer to recognise is saved without it",
+               "spn_OcrTimeLimit.Description"));
     for (QCheckBox *box : {cb_Update, cb_Save, cb_SkipBlank, cb_Searchable, cb_PdfA})
         set(box, box->text());
-    for (QLabel *l : {Label1, Label2, Label3})
+    for (QLabel *l : {Label1, Label2, Label3, Label4})
         l->adjustSize();
     for (QCheckBox *box : {cb_Searchable, cb_PdfA, cb_Upright, cb_Straighten, cb_Crop}) {
         const QSize hint = box->sizeHint();
@@ -257,6 +279,10 @@ void Tfrm_Settings::FormShow()
         if (i >= 0)
             cmb_OcrLang->setCurrentIndex(i);
     }
+    int timeLimit = SettingsStore::OcrTimeLimitDefault;
+    store.readIntegerInRange(SettingsStore::OcrTimeLimit, SettingsStore::OcrTimeLimitMin,
+                             SettingsStore::OcrTimeLimitMax, timeLimit);
+    spn_OcrTimeLimit->setValue(timeLimit);
     cb_PdfA->setChecked(store.readBool(SettingsStore::ArchivalPdf, flag) && flag);
     cb_Upright->setChecked(store.readBool(SettingsStore::TurnUpright, flag) && flag);
     cb_Straighten->setChecked(store.readBool(SettingsStore::Straighten, flag) && flag);
@@ -285,6 +311,10 @@ void Tfrm_Settings::btn_OKClick()
                 store.WriteString(SettingsStore::OcrLanguages,
                                   cmb_OcrLang->currentData().toString());
         }
+        // Absent stays absent until another limit is chosen.
+        if (spn_OcrTimeLimit->value() != SettingsStore::OcrTimeLimitDefault ||
+            store.ValueExists(SettingsStore::OcrTimeLimit))
+            store.WriteInteger(SettingsStore::OcrTimeLimit, spn_OcrTimeLimit->value());
         // Likewise: absent stays absent until the box is first ticked.
         if (cb_PdfA->isChecked() || store.ValueExists(SettingsStore::ArchivalPdf))
             store.WriteBool(SettingsStore::ArchivalPdf, cb_PdfA->isChecked());

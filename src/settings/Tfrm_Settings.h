@@ -7,13 +7,14 @@ class QComboBox;
 class QGroupBox;
 class QLabel;
 class QPushButton;
+class QSpinBox;
 
 // The preferences dialog: language (switched as soon as it is picked), units,
-// three switches, text recognition for "Save all to PDF" (on or off, and the
-// languages, of those installed), whether it writes archival PDF/A documents, and whether
-// scanned pages are turned upright, straightened and cut to the paper. Every opening
-// reloads what the store holds; OK stores the values and applies units and blank skipping to the
-// main window.
+// three switches, text recognition for "Save all to PDF" (on or off, the
+// languages, of those installed, and the time one page may take), whether it
+// writes archival PDF/A documents, and whether scanned pages are turned upright,
+// straightened and cut to the paper. Every opening reloads what the store holds;
+// OK stores the values and applies units and blank skipping to the main window.
 class Tfrm_Settings final : public QDialog
 {
     Q_OBJECT
@@ -39,6 +40,10 @@ public:
     QLabel *Label3 = nullptr;
     // Items show the languages' names; their data are the codes ("rus+eng").
     QComboBox *cmb_OcrLang = nullptr;
+    QLabel *Label4 = nullptr;
+    // Seconds the recognition of one page may take, in the export and in the
+    // background; a page that takes longer gets no text.
+    QSpinBox *spn_OcrTimeLimit = nullptr;
     QCheckBox *cb_PdfA = nullptr; // "Save all to PDF" writes PDF/A
     QGroupBox *GroupBox3 = nullptr;
     QCheckBox *cb_Upright = nullptr;    // scanned pages turned upright

@@ -3,10 +3,16 @@
 #include "mainwindow/StatusPanelBar.h"
 #include "ocr/PageStraightener.h"
 #include "pages/Thumbnail.h"
+#include "support/PdfInspector.h"
+#include "support/PdfSamples.h"
 #include "support/TextPage.h"
 
 #include <QAction>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QTest>
+#include <QUrl>
 
 class TestImageList : public QObject
 {
@@ -273,40 +279,108 @@ private slots:
         QVERIFY(h.prompts.isEmpty());
     }
 
-    // File, "Add files...": the chosen files are listed in order, a damaged one is
-    // named in a warning, and deleting an added page leaves its original as it was.
-    void addFilesFromTheMenu()
+    // File, "Add files..." and files dropped on the list from a file manager take
+    // one way: the files are listed in order, every page of a PDF included, a
+    // damaged one is named in a warning, the delete question says the originals
+    // stay, and deleting added pages leaves their originals as they were.
+    void addFilesFromTheMenuOrADrop_data()
     {
+        QTest::addColumn<bool>("drop");
+        QTest::newRow("menu") << false;
+        QTest::newRow("drop on the list") << true;
+    }
+    void addFilesFromTheMenuOrADrop()
+    {
+        QFETCH(bool, drop);
         GalleryHarness h;
         const QString jpeg = h.scratch().filePath(QStringLiteral("receipt.jpg"));
         const QString png = h.scratch().filePath(QStringLiteral("note.png"));
+        const QString pdf = h.scratch().filePath(QStringLiteral("letter.pdf"));
         const QString broken = h.scratch().filePath(QStringLiteral("broken.jpg"));
         QVERIFY(GalleryHarness::page(60, 40, qRgb(200, 0, 0)).save(jpeg));
         QVERIFY(GalleryHarness::page(30, 50, qRgb(0, 0, 200)).save(png));
+        QVERIFY(PdfSamples::writePages(pdf, {{72, 72}, {72, 72}, {72, 72}}));
         QFile cut(broken);
         QVERIFY(cut.open(QIODevice::WriteOnly) && cut.write("\xFF\xD8\xFF\xE0", 4) == 4);
         cut.close();
-        QFile original(jpeg);
-        QVERIFY(original.open(QIODevice::ReadOnly));
-        const QByteArray before = original.readAll();
-        original.close();
+        const auto bytes = [](const QString &path) {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        };
+        const QByteArray jpegBefore = bytes(jpeg);
+        const QByteArray pdfBefore = bytes(pdf);
+        QVERIFY(h.addPage(QStringLiteral("scan.bmp"), GalleryHarness::page(40, 40, qRgb(9, 9, 9))));
 
-        h.recorder.paths = {jpeg, broken, png};
-        h.window->ActionAddFiles->trigger();
+        const QStringList files{jpeg, broken, pdf, png};
+        if (drop) {
+            QMimeData mime;
+            QList<QUrl> urls;
+            for (const QString &file : files)
+                urls.append(QUrl::fromLocalFile(file));
+            urls.append(QUrl(QStringLiteral("https://example.org/remote.jpg"))); // not local
+            mime.setUrls(urls);
+            const QPoint at = h.list()->viewport()->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                                  Qt::NoModifier);
+            QCoreApplication::sendEvent(h.list()->viewport(), &enter);
+            QVERIFY(enter.isAccepted());
+            QCOMPARE(enter.dropAction(), Qt::CopyAction);
+            QDropEvent dropped(at, Qt::CopyAction | Qt::MoveAction, &mime, Qt::LeftButton,
+                               Qt::NoModifier);
+            QCoreApplication::sendEvent(h.list()->viewport(), &dropped);
+            QVERIFY(dropped.isAccepted());
+        } else {
+            h.recorder.paths = files;
+            h.window->ActionAddFiles->trigger();
+        }
         QTRY_VERIFY(!h.prompts.isEmpty() && h.prompts.last().icon == QMessageBox::Warning);
-        QCOMPARE(h.prompts.first().kind, UserPrompts::Kind::OpenFiles);
+        if (!drop)
+            QCOMPARE(h.prompts.first().kind, UserPrompts::Kind::OpenFiles);
+        QCOMPARE(h.prompts.size(), drop ? 1 : 2); // a drop asks for nothing
         QVERIFY2(h.prompts.last().text.contains(QStringLiteral("broken.jpg")),
                  qPrintable(h.prompts.last().text));
-        QCOMPARE(h.count(), 2);
-        QCOMPARE(h.caption(0), QStringLiteral("receipt.jpg"));
-        QCOMPARE(h.caption(1), QStringLiteral("note.png"));
+        QStringList listed;
+        for (int row = 0; row < h.count(); ++row)
+            listed.append(h.caption(row));
+        QCOMPARE(listed, QStringList({"scan.bmp", "receipt.jpg", "letter.pdf (1)", "letter.pdf (2)",
+                                      "letter.pdf (3)", "note.png"}));
 
-        h.select(0);
+        // "Save all to PDF" takes the added pages with the scanned one.
+        h.savePath = h.scratch().filePath(QStringLiteral("all.pdf"));
+        QVERIFY(h.exportPdf());
+        QCOMPARE(PdfInspector::pageCount(h.savePath), 6);
+
+        // The question for a scanned page is as it always was; for added pages it
+        // says their originals stay.
+        h.button = QMessageBox::No;
+        const QString question = QStringLiteral("Do you want to delete this image?");
+        const QList<QPair<QList<int>, QString>> asked{
+            {{0}, question},
+            {{2, 3},
+             question + "\nThe original file " + QDir::toNativeSeparators(pdf) +
+                 " stays untouched: only the list entry and this program's own copy are deleted."},
+            {{0, 1, 4},
+             question + "\nThe original files of the added pages stay untouched: only the list "
+                        "entries and this program's own copies are deleted."}};
+        for (const auto &[rows, text] : asked) {
+            h.list()->clearSelection();
+            for (int row : rows)
+                h.select(row);
+            h.prompts.clear();
+            h.window->Action_DeleteExecute();
+            QCOMPARE(h.prompts.size(), 1);
+            QCOMPARE(h.prompts.first().text, text);
+            QCOMPARE(h.count(), 6);
+        }
+
+        h.list()->clearSelection();
+        for (int row : {1, 2, 3})
+            h.select(row);
         h.button = QMessageBox::Yes;
         h.window->Action_DeleteExecute();
-        QCOMPARE(h.count(), 1);
-        QVERIFY(original.open(QIODevice::ReadOnly));
-        QCOMPARE(original.readAll(), before);
+        QCOMPARE(h.count(), 3);
+        QCOMPARE(bytes(jpeg), jpegBefore);
+        QCOMPARE(bytes(pdf), pdfBefore);
     }
 
     // The closing message names every page whose working copy is all that is left

@@ -10,10 +10,12 @@
 #include "pages/PageRotation.h"
 #include "pages/PageStore.h"
 #include "scanner/PageImageWriter.h"
+#include "support/PdfSamples.h"
 
 #include <QDir>
 #include <QFile>
 #include <QMimeData>
+#include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -141,6 +143,7 @@ private slots:
     void arrange();
     void addFiles_data();
     void addFiles();
+    void cancelKeepsWholePages();
 
 private:
     // A listed page: page file (format by extension) in dest, BMP working copy in temp.
@@ -758,8 +761,9 @@ void TestPageStore::arrange()
 }
 
 // Files already on disk join the list off the UI thread: every frame of a TIFF,
-// a damaged file refused by name while the others are added. The originals stay
-// byte for byte what they were through rename, turns and delete.
+// every page of a PDF drawn at 300 dpi on white, a damaged or locked file refused
+// by name while the others are added. The originals stay byte for byte what they
+// were through rename, turns and delete.
 void TestPageStore::addFiles_data()
 {
     QTest::addColumn<QString>("kind");
@@ -770,6 +774,11 @@ void TestPageStore::addFiles_data()
     QTest::newRow("tiff of two frames") << "tiff2" << QList<int>{30, 40};
     QTest::newRow("jpeg cut short") << "cut jpg" << QList<int>{};
     QTest::newRow("not an image") << "text" << QList<int>{};
+    // 72, 96 and 120 points wide at 300 dpi.
+    QTest::newRow("pdf of three pages") << "pdf3" << QList<int>{300, 400, 500};
+    QTest::newRow("pdf of one page") << "pdf1" << QList<int>{300};
+    QTest::newRow("pdf damaged") << "damaged pdf" << QList<int>{};
+    QTest::newRow("pdf locked with a password") << "locked pdf" << QList<int>{};
 }
 
 void TestPageStore::addFiles()
@@ -777,12 +786,26 @@ void TestPageStore::addFiles()
     QFETCH(QString, kind);
     QFETCH(QList<int>, widths);
     const QString originals = m_dir.filePath(QStringLiteral("originals"));
-    QVERIFY(QDir().mkpath(originals));
-    const QString path =
-        QDir(originals).filePath(QStringLiteral("receipt.") + kind.section(' ', -1).remove('2'));
+    // A refused row before this one leaves its files behind.
+    QVERIFY(QDir(originals).removeRecursively() && QDir().mkpath(originals));
+    const QString path = QDir(originals).filePath(
+        QStringLiteral("receipt.") + kind.section(' ', -1).remove(QRegularExpression("\\d")));
     const QImage image = makePage(64, 48, qRgb(200, 30, 30));
+    const bool pdf = path.endsWith(QLatin1String(".pdf"));
     if (kind == "tiff2") {
         QVERIFY(writeTiffPages(path, 2));
+    } else if (kind == "damaged pdf") {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("%PDF-1.4\n1 0 obj <<>>\ngarbage\n") > 0);
+    } else if (kind == "locked pdf") {
+        const QString open = m_dir.filePath(QStringLiteral("open.pdf"));
+        QVERIFY(PdfSamples::writePages(open, {{72, 48}}));
+        QVERIFY(PdfSamples::lockWithPassword(open, path));
+    } else if (pdf) {
+        QList<QSizeF> sizes;
+        for (int width : widths)
+            sizes.append(QSizeF(width * 72 / 300, 48));
+        QVERIFY(PdfSamples::writePages(path, sizes));
     } else if (kind == "text") {
         QFile f(path);
         QVERIFY(f.open(QIODevice::WriteOnly) && f.write("not a picture\n") > 0);
@@ -831,6 +854,16 @@ void TestPageStore::addFiles()
         QCOMPARE(e.size.width(), widths.at(row));
         QCOMPARE(QImage(e.workingCopy).width(), widths.at(row));
         QVERIFY(e.workingCopy.startsWith(m_temp));
+        if (pdf) {
+            QCOMPARE(e.caption, widths.size() > 1 ? QStringLiteral("receipt.pdf (%1)").arg(row + 1)
+                                                  : QStringLiteral("receipt.pdf"));
+            QCOMPARE(e.dpi, 300);
+            // Ink where it was drawn, white paper elsewhere (not a transparent black).
+            const QImage copy(e.workingCopy);
+            QCOMPARE(copy.height(), 200);
+            QCOMPARE(copy.pixel(10, 10), qRgb(200, 30, 30));
+            QCOMPARE(copy.pixel(copy.width() - 5, copy.height() - 5), qRgb(255, 255, 255));
+        }
     }
     // Recovery after a crash would know them as added, not as pages to delete.
     const QList<PageEntry> journalled = PageJournal::read(store.journalPath()).pages;
@@ -856,6 +889,55 @@ void TestPageStore::addFiles()
     QCOMPARE(bytesOf(path), before);
     QVERIFY(QFile::exists(other));
     QDir(originals).removeRecursively();
+}
+
+// Cancelling keeps the pages read until then, whole, and leaves no other file:
+// the frames done in one file, and in the importer whatever had been read when
+// the cancel came (how many depends on timing; their state does not).
+void TestPageStore::cancelKeepsWholePages()
+{
+    const QString path = m_dir.filePath(QStringLiteral("long.pdf"));
+    QVERIFY(PdfSamples::writePages(path, QList<QSizeF>(200, QSizeF(72, 48))));
+
+    bool stop = false;
+    const PageImport::Result r = PageImport::importFile(
+        path, m_temp, [&stop] { return stop; }, [&stop](int done, int) { stop = done == 3; });
+    QVERIFY(r.error.isEmpty());
+    QCOMPARE(r.pages.size(), 3);
+    QStringList copies;
+    for (const PageEntry &page : r.pages) {
+        QCOMPARE(QImage(page.workingCopy).size(), QSize(300, 200));
+        copies.append(QFileInfo(page.workingCopy).fileName());
+        QVERIFY(QFile::remove(page.workingCopy));
+    }
+    QCOMPARE(copies, QStringList({"long-1.bmp", "long-2.bmp", "long-3.bmp"}));
+    QCOMPARE(filesIn(m_temp), QStringList());
+
+    PageStore store(m_temp, nullptr);
+    PageImporter importer;
+    connect(&importer, &PageImporter::pagesRead, &store, [&store](const QList<PageEntry> &pages) {
+        for (const PageEntry &page : pages) {
+            store.noteWorkingCopy(page.workingCopy);
+            store.add(page);
+        }
+    });
+    connect(&importer, &PageImporter::pageProgress, &importer, &PageImporter::cancel);
+    QSignalSpy finished(&importer, &PageImporter::finished);
+    QVERIFY(importer.start({path, path}, m_temp));
+    QVERIFY(finished.wait());
+    QCOMPARE(finished.first().first().toBool(), true);
+    PageModel *model = store.model();
+    QVERIFY(model->rowCount() >= 1);
+    QStringList listed;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        QCOMPARE(QImage(model->entry(row).workingCopy).size(), QSize(300, 200));
+        listed.append(QFileInfo(model->entry(row).workingCopy).fileName());
+    }
+    listed.sort();
+    QStringList present = filesIn(m_temp);
+    present.removeIf([](const QString &name) { return !name.endsWith(QLatin1String(".bmp")); });
+    QCOMPARE(present, listed);
+    store.close();
 }
 
 QTEST_GUILESS_MAIN(TestPageStore)

@@ -1,6 +1,9 @@
+#include "gallery/GalleryTestSupport.h"
+#include "gallery/PdfExportJob.h"
 #include "i18n/TLangDispatcher.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
+#include "pages/PageRecogniser.h"
 #include "scanner/NullTwainControl.h"
 #include "settings/SettingsStore.h"
 #include "settings/Tfrm_Settings.h"
@@ -16,6 +19,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QShowEvent>
+#include <QSpinBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -63,6 +67,8 @@ private slots:
     void recognitionPreferences();
     void offByDefaultSwitches_data();
     void offByDefaultSwitches();
+    void recognitionTimeLimit_data();
+    void recognitionTimeLimit();
 
 private:
     void showDialog();
@@ -115,7 +121,7 @@ void tst_Preferences::pickLanguage(const QString &name)
 void tst_Preferences::layout()
 {
     showDialog();
-    QCOMPARE(m_dialog->size(), QSize(359, 397));
+    QCOMPARE(m_dialog->size(), QSize(359, 422));
     QCOMPARE(m_dialog->minimumSize(), m_dialog->maximumSize());
     // Captions are never cut short, whatever the platform font.
     for (QCheckBox *box : {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank}) {
@@ -128,6 +134,10 @@ void tst_Preferences::layout()
         QVERIFY(box->geometry().right() < m_dialog->GroupBox2->width());
         QVERIFY(box->geometry().bottom() < m_dialog->GroupBox2->height());
     }
+    // The time limit's caption ends before its box; both inside the group.
+    QVERIFY(m_dialog->Label4->geometry().right() < m_dialog->spn_OcrTimeLimit->x());
+    QVERIFY(m_dialog->GroupBox2->rect().contains(m_dialog->spn_OcrTimeLimit->geometry()));
+    QVERIFY(m_dialog->spn_OcrTimeLimit->geometry().bottom() < m_dialog->cb_PdfA->y());
     for (QCheckBox *box : {m_dialog->cb_Upright, m_dialog->cb_Straighten, m_dialog->cb_Crop}) {
         QVERIFY(box->width() >= box->sizeHint().width());
         QVERIFY(box->geometry().right() < m_dialog->GroupBox3->width());
@@ -140,9 +150,11 @@ void tst_Preferences::layout()
     // Tab order: OK, Cancel, then the groups' controls (the recognition language
     // only while recognition is on).
     const QList<QWidget *> order = {
-        m_dialog->btn_OK,    m_dialog->btn_Cancel, m_dialog->cb_Save,       m_dialog->cb_SkipBlank,
-        m_dialog->cmb_Units, m_dialog->cmb_Lang,   m_dialog->cb_Update,     m_dialog->cb_Searchable,
-        m_dialog->cb_PdfA,   m_dialog->cb_Upright, m_dialog->cb_Straighten, m_dialog->cb_Crop};
+        m_dialog->btn_OK,       m_dialog->btn_Cancel,    m_dialog->cb_Save,
+        m_dialog->cb_SkipBlank, m_dialog->cmb_Units,     m_dialog->cmb_Lang,
+        m_dialog->cb_Update,    m_dialog->cb_Searchable, m_dialog->spn_OcrTimeLimit,
+        m_dialog->cb_PdfA,      m_dialog->cb_Upright,    m_dialog->cb_Straighten,
+        m_dialog->cb_Crop};
     m_dialog->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(m_dialog));
     m_dialog->btn_OK->setFocus();
@@ -568,6 +580,57 @@ void tst_Preferences::offByDefaultSwitches()
     QCOMPARE(after.contains(value), written.isValid());
     if (written.isValid())
         QCOMPARE(after.value(value).toString(), written.toString());
+}
+
+void tst_Preferences::recognitionTimeLimit_data()
+{
+    QTest::addColumn<QVariant>("stored");  // the value before showing; invalid: absent
+    QTest::addColumn<int>("shown");        // seconds in the box
+    QTest::addColumn<int>("chosen");       // seconds the user sets before OK; 0: none
+    QTest::addColumn<QVariant>("written"); // the value after OK; invalid: absent
+
+    QTest::newRow("absent: 60 s, stays absent") << QVariant() << 60 << 0 << QVariant();
+    QTest::newRow("stored 20 s: shown and kept") << QVariant(20) << 20 << 0 << QVariant(20);
+    QTest::newRow("absent, 300 s chosen: stored") << QVariant() << 60 << 300 << QVariant(300);
+    QTest::newRow("out of range: 60 s") << QVariant(5000) << 60 << 0 << QVariant(60);
+    QTest::newRow("unreadable: 60 s") << QVariant("abc") << 60 << 0 << QVariant(60);
+}
+
+void tst_Preferences::recognitionTimeLimit()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(int, shown);
+    QFETCH(int, chosen);
+    QFETCH(QVariant, written);
+    // A window with a page to export; it brings its own store, TEMP and destination.
+    GalleryHarness h;
+    const QString store = h.scratch().filePath(QStringLiteral("settings.conf"));
+    if (stored.isValid())
+        QSettings(store, QSettings::IniFormat).setValue(QStringLiteral("OcrTimeLimit"), stored);
+    auto *dialog = new Tfrm_Settings(h.window.get());
+    h.window->setWindows(nullptr, dialog, h.preview);
+
+    dialog->show();
+    QCOMPARE(dialog->spn_OcrTimeLimit->value(), shown);
+    if (chosen > 0)
+        dialog->spn_OcrTimeLimit->setValue(chosen);
+    QTest::mouseClick(dialog->btn_OK, Qt::LeftButton);
+    const QVariantMap after = storedValues(store);
+    QCOMPARE(after.contains(QStringLiteral("OcrTimeLimit")), written.isValid());
+    if (written.isValid())
+        QCOMPARE(after.value(QStringLiteral("OcrTimeLimit")).toString(), written.toString());
+
+    // Background recognition and "Save all to PDF" both take the limit at once.
+    const int limit = written.isValid() ? written.toInt() : 60;
+    QCOMPARE(h.window->Recogniser->timeLimit(), limit);
+    QVERIFY(h.addPage(QStringLiteral("a.bmp"), GalleryHarness::page(40, 30, qRgb(255, 255, 255))));
+    h.savePath = h.scratch().filePath(QStringLiteral("out.pdf"));
+    h.window->Action_PDFExecute();
+    const auto *job = h.window->findChild<PdfExportJob *>();
+    QVERIFY(job);
+    QCOMPARE(job->timeLimit(), limit);
+    QVERIFY(QTest::qWaitFor([&] { return !h.window->pdfExportRunning(); }, 60000));
+    QVERIFY(QFile::exists(h.savePath));
 }
 
 QTEST_MAIN(tst_Preferences)
