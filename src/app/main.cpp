@@ -5,13 +5,15 @@
 #include "app/UnixSignalWatcher.h"
 #include "gallery/Tfrm_Preview.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "widgets/UserPrompts.h"
+#include "scanner/SaneDeviceLister.h"
 #include "settings/Tfrm_Settings.h"
+#include "widgets/UserPrompts.h"
 
 #include <csignal>
-#include <exception>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <exception>
 
 namespace {
 
@@ -43,6 +45,10 @@ int runProgram(PagoraApplication &app, const QList<int> &closingSignals)
 
 int main(int argc, char *argv[])
 {
+    // The scanner search the program runs in a process of its own: no display, no
+    // application object, no exit handlers (a backend may hang in one).
+    if (argc == 2 && std::strcmp(argv[1], SaneDeviceLister::kOption) == 0)
+        std::_Exit(SaneDeviceLister::printDevices());
     // Before the application object: --version and --help need no display.
     const int status = CommandLine::handleInfoOptions(argc, argv);
     if (status >= 0)
@@ -51,6 +57,8 @@ int main(int argc, char *argv[])
     const QList<int> closingSignals{SIGTERM, SIGINT, SIGHUP};
     UnixSignalWatcher::blockInEveryThread(closingSignals);
     PagoraApplication app(argc, argv);
+    SaneDeviceLister::setCommand(QCoreApplication::applicationFilePath(),
+                                 {QString::fromLatin1(SaneDeviceLister::kOption)});
     const int result = runProgram(app, closingSignals);
     // The windows have closed and are gone: settings written, pages on disk, the
     // scanner closed or, if a backend never returned, left behind. Exit handlers are

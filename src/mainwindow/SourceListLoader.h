@@ -10,6 +10,11 @@ class TTwainControl;
 // for the device search, which takes seconds when SANE asks every backend (and
 // longer over a slow network). While the control searches, the list holds a single
 // disabled item saying so.
+//
+// With a remembered device the search does not hold the user up: the device is
+// opened by its name first and listed alone, finished() follows at once, and the
+// full search runs behind it, completing the list later without changing the
+// choice (the list is only replaced, the scanner in use is not touched).
 class SourceListLoader final : public QObject
 {
     Q_OBJECT
@@ -19,9 +24,15 @@ public:
     SourceListLoader(TTwainControl *control, QComboBox *list, QObject *parent = nullptr);
 
     // Starts a search; finished() follows, possibly before this returns. A call
-    // during a search is ignored: its answer is on its way.
-    void start();
+    // during a search is ignored: its answer is on its way. A call while the list
+    // is being completed turns that into a search of its own.
+    // rememberedDevice: the device name to open first (empty: search at once).
+    void start(const QString &rememberedDevice = QString());
     bool isSearching() const { return m_searching; }
+    // The list holds the remembered device alone; the full search still runs.
+    bool isCompleting() const { return m_completing; }
+    // The last start ended with the remembered device opened and chosen.
+    bool openedRemembered() const { return m_openedRemembered; }
     // The item chosen when the running search began (-1: none).
     int previousIndex() const { return m_previousIndex; }
     // The searching item's text in the current language.
@@ -34,7 +45,10 @@ signals:
     void finished();
 
 private:
+    void showSearching();
+    void onRememberedOpened(int result);
     void onListed(int result);
+    void fillList();
 
     TTwainControl *m_control;
     QComboBox *m_list;
@@ -42,4 +56,7 @@ private:
     QString m_previousChoice;
     int m_previousIndex = -1;
     bool m_searching = false;
+    bool m_openingRemembered = false;
+    bool m_completing = false;
+    bool m_openedRemembered = false;
 };

@@ -292,9 +292,10 @@ void Tfrm_Main::FormShow()
     m_scanArea->PreviewResolution = 20.78f;
 
     // Asking every scanner backend for its devices takes seconds: the window does
-    // not wait for it, and the stored scanner choice is applied when the list comes.
+    // not wait for it. The scanner used last time is opened by its name first; when
+    // it does not open, the stored choice is applied when the list comes.
     m_scannerChoicePending = true;
-    startSourceSearch();
+    startSourceSearch(rememberedDevice());
 
     RestoreParams();
     growPreview(); // a stored larger window brings its larger preview back
@@ -436,12 +437,19 @@ void Tfrm_Main::SaveParams()
 {
     SettingsStore store;
     // The searching item is no choice: closed before the first list came, the stored
-    // choice stands; during a later search, the one from before it.
-    if (!m_scannerChoicePending)
-        store.WriteInteger(SettingsStore::Scanner,
-                           m_sourceList->isSearching()
+    // choice stands; during a later search, the one from before it. Nor is the
+    // remembered device's position in its list of one: what is stored stays.
+    if (!m_scannerChoicePending && !m_sourceList->isCompleting()) {
+        const int source = m_sourceList->isSearching()
                                ? m_sourceList->previousIndex()
-                               : m_scanSettings->cmb_Sources->currentIndex());
+                               : m_scanSettings->cmb_Sources->currentIndex();
+        store.WriteInteger(SettingsStore::Scanner, source);
+        bool save = false;
+        store.readBool(SettingsStore::Save, save);
+        const QString device = TwainControl->GetSourceDeviceName(source);
+        if (save && !device.isEmpty())
+            store.WriteString(SettingsStore::ScannerDevice, device);
+    }
     store.WriteInteger(SettingsStore::Mode, m_scanSettings->cmb_Mode->currentIndex());
     store.WriteInteger(SettingsStore::Resolution, m_scanSettings->cmb_Resolution->currentIndex());
     store.WriteInteger(SettingsStore::Size, m_scanSettings->cmb_Size->currentIndex());
@@ -463,17 +471,30 @@ void Tfrm_Main::RefreshSourcesClick()
     startSourceSearch();
 }
 
-void Tfrm_Main::startSourceSearch()
+void Tfrm_Main::startSourceSearch(const QString &rememberedDevice)
 {
     m_session->beginSearch();
-    m_sourceList->start();
+    m_sourceList->start(rememberedDevice);
+}
+
+QString Tfrm_Main::rememberedDevice() const
+{
+    SettingsStore store;
+    bool restore = false;
+    QString device;
+    store.readBool(SettingsStore::Save, restore);
+    if (restore)
+        store.readString(SettingsStore::ScannerDevice, device);
+    return device;
 }
 
 void Tfrm_Main::sourcesListed()
 {
     if (m_scannerChoicePending) {
         m_scannerChoicePending = false;
-        restoreScannerChoice();
+        // The remembered device is the stored choice itself.
+        if (!m_sourceList->openedRemembered())
+            restoreScannerChoice();
     }
     m_session->endSearch();
     Mess(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")));

@@ -141,7 +141,9 @@ private:
     void CheckForUpdatesAtStartup();
     void printSetup();
     // The device search: commands wait for it, the stored choice follows it.
-    void startSourceSearch();
+    void startSourceSearch(const QString &rememberedDevice = QString());
+    // The device name stored with the scanner choice, when choices are restored.
+    QString rememberedDevice() const;
     void sourcesListed();
     void restoreScannerChoice();
     // The close's last step, once no page can come any more.

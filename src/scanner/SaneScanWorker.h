@@ -26,6 +26,9 @@ public:
     // Reads the list and answers with devicesListed; the caller goes on meanwhile.
     void listDevicesFor(int requestId);
     OpenResult openDevice(const QByteArray &name, const OptionOverrides &overrides);
+    // Opens and closes the device by its name, without reading the list, and
+    // answers with deviceProbed.
+    void probeDeviceFor(int requestId, const QByteArray &name);
     void closeDevice();
     // Closes the device and answers with stopped(stopId). Queued after a stop, it
     // runs once the stopped batch has ended.
@@ -54,6 +57,7 @@ signals:
     void acquisitionFailed(int batchId, int errorCode);
     void devicesListed(int requestId, bool ok, const QList<ScanRules::DeviceEntry> &devices);
     void stopped(int stopId);
+    void deviceProbed(int requestId, bool ok);
 
 private:
     int errorFor(int saneStatus);

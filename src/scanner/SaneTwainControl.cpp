@@ -2,6 +2,7 @@
 
 #include "scanner/BlankPageDetector.h"
 #include "scanner/PageImageWriter.h"
+#include "scanner/SaneDeviceLister.h"
 #include "scanner/SaneLibrary.h"
 #include "scanner/SaneScanWorker.h"
 #include "scanner/ScanErrors.h"
@@ -65,6 +66,8 @@ SaneTwainControl::SaneTwainControl(QObject *parent) : TTwainControl(parent)
             Qt::QueuedConnection);
     connect(m_worker, &SaneScanWorker::stopped, this, &SaneTwainControl::onStopped,
             Qt::QueuedConnection);
+    connect(m_worker, &SaneScanWorker::deviceProbed, this, &SaneTwainControl::onDeviceProbed,
+            Qt::QueuedConnection);
     m_progressTimer.setSingleShot(true);
     connect(&m_progressTimer, &QTimer::timeout, this, &SaneTwainControl::flushProgress);
 }
@@ -120,9 +123,59 @@ void SaneTwainControl::ListSources()
     if (m_open && !m_busy)
         closeQuietly();
     const int request = ++m_listRequest;
+    if (!SaneDeviceLister::hasCommand()) {
+        listOnWorker(request);
+        return;
+    }
+    if (!m_lister) {
+        m_lister = new SaneDeviceLister(this);
+        connect(m_lister, &SaneDeviceLister::listed, this,
+                [this](bool ok, bool started, const QList<ScanRules::DeviceEntry> &devices) {
+                    if (started)
+                        onDevicesListed(m_listerRequest, ok, devices);
+                    else
+                        listOnWorker(m_listerRequest);
+                });
+    }
+    m_listerRequest = request;
+    m_lister->start();
+}
+
+void SaneTwainControl::listOnWorker(int requestId)
+{
     SaneScanWorker *worker = m_worker;
     QMetaObject::invokeMethod(
-        worker, [worker, request] { worker->listDevicesFor(request); }, Qt::QueuedConnection);
+        worker, [worker, requestId] { worker->listDevicesFor(requestId); }, Qt::QueuedConnection);
+}
+
+void SaneTwainControl::OpenRememberedSource(const QString &deviceName)
+{
+    if (m_busy || deviceName.isEmpty()) {
+        TTwainControl::OpenRememberedSource(deviceName);
+        return;
+    }
+    if (m_open)
+        closeQuietly();
+    const int request = ++m_listRequest;
+    m_rememberedName = deviceName;
+    const QByteArray name = deviceName.toUtf8();
+    SaneScanWorker *worker = m_worker;
+    QMetaObject::invokeMethod(
+        worker, [worker, request, name] { worker->probeDeviceFor(request, name); },
+        Qt::QueuedConnection);
+}
+
+void SaneTwainControl::onDeviceProbed(int requestId, bool ok)
+{
+    // Overtaken by a list asked for later: that list decides.
+    if (requestId != m_listRequest || !ok) {
+        emit OnRememberedSourceOpened(0);
+        return;
+    }
+    takeDeviceList({ScanRules::DeviceEntry{m_rememberedName, QString(), QString()}});
+    TTwainControl::setSourceIndex(0);
+    m_keepRemembered = true;
+    emit OnRememberedSourceOpened(1);
 }
 
 void SaneTwainControl::onDevicesListed(int requestId, bool ok,
@@ -142,8 +195,29 @@ void SaneTwainControl::onDevicesListed(int requestId, bool ok,
 
 void SaneTwainControl::takeDeviceList(const QList<ScanRules::DeviceEntry> &devices)
 {
+    // The chosen source keeps its place by name: indexes change with the list.
+    const int chosen = sourceIndex();
+    const bool hadChoice = chosen >= 0 && chosen < m_devices.size();
+    const ScanRules::DeviceEntry current =
+        hadChoice ? m_devices.at(chosen) : ScanRules::DeviceEntry{};
     m_devices = devices;
-    m_names = ScanRules::displayNames(devices);
+    int found = -1;
+    for (int i = 0; hadChoice && i < m_devices.size(); ++i) {
+        if (m_devices.at(i).name == current.name) {
+            found = i;
+            break;
+        }
+    }
+    // A remembered source that opened is there, even when a search in a hurry (a
+    // network device slow to answer) missed it.
+    if (found < 0 && hadChoice && m_keepRemembered) {
+        m_devices.append(current);
+        found = int(m_devices.size()) - 1;
+    }
+    m_keepRemembered = false;
+    if (found >= 0)
+        TTwainControl::setSourceIndex(found);
+    m_names = ScanRules::displayNames(m_devices);
     m_listed = true;
 }
 

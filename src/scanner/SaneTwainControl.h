@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QTimer>
 
+class SaneDeviceLister;
 class SaneScanWorker;
 
 // The scanner control over SANE. The SANE handle belongs to a worker on the SANE
@@ -43,12 +44,19 @@ public:
     ~SaneTwainControl() override;
 
     int StartDevice() override;
-    // Reads the list on the worker; the answer comes as a queued OnSourcesListed.
-    // An open (idle) source is closed first, as the indexes may change.
+    // Reads the list in a separate process when the program provides one
+    // (SaneDeviceLister), so commands given meanwhile do not wait for it; otherwise,
+    // or when that process cannot be run, on the worker. The answer comes as a
+    // queued OnSourcesListed. An open (idle) source is closed first, as the
+    // indexes may change.
     void ListSources() override;
     void StopDevice() override;
     int sourceCount() const override;
     QString GetSourceProductName(int index) const override;
+    QString GetSourceDeviceName(int index) const override { return deviceName(index); }
+    // Probes the device on the worker; the product name shown until the next list
+    // is the device name, as opening tells nothing more.
+    void OpenRememberedSource(const QString &deviceName) override;
     int OpenDataSource() override;
     int dataSourceState() const override { return m_state; }
 
@@ -99,6 +107,8 @@ private:
     // Closes an idle source without the OnStopped of a StopDevice.
     void closeQuietly();
     void onDevicesListed(int requestId, bool ok, const QList<ScanRules::DeviceEntry> &devices);
+    void onDeviceProbed(int requestId, bool ok);
+    void listOnWorker(int requestId);
     void takeDeviceList(const QList<ScanRules::DeviceEntry> &devices);
     void onPageReady(int batchId, const ScannedPage &page);
     void onProgress(int batchId, int percent);
@@ -110,6 +120,8 @@ private:
     void endBatch();
 
     SaneScanWorker *m_worker = nullptr;
+    SaneDeviceLister *m_lister = nullptr;
+    int m_listerRequest = 0; // the ListSources its running search answers
     QList<ScanRules::DeviceEntry> m_devices;
     QStringList m_names;
     bool m_listed = false;
@@ -120,8 +132,10 @@ private:
     int m_stopsPending = 0;  // StopDevice calls not answered by OnStopped yet
     int m_stoppingBatch = 0; // its pages are still delivered until then
     int m_lastStopId = 0;
-    QElapsedTimer m_stopClock; // since the oldest unanswered stop
-    int m_listRequest = 0;     // only the newest ListSources is answered
+    QElapsedTimer m_stopClock;     // since the oldest unanswered stop
+    int m_listRequest = 0;         // only the newest ListSources is answered
+    QString m_rememberedName;      // probed by OpenRememberedSource
+    bool m_keepRemembered = false; // listed alone: the next list keeps it
     DeviceCaps m_caps;
     ScanSettings m_settings;
     int m_effectiveResolution = 0; // 0: not applied to a device yet

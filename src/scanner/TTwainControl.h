@@ -42,6 +42,20 @@ public:
     virtual void StopDevice() = 0;
     virtual int sourceCount() const = 0;
     virtual QString GetSourceProductName(int index) const = 0;
+    // The name the source is opened by ("test:0"), which outlives a change of the
+    // list; empty for a control without such names.
+    virtual QString GetSourceDeviceName(int index) const
+    {
+        Q_UNUSED(index)
+        return {};
+    }
+    // Opens the source chosen last time by its device name, without reading the
+    // list first (a full search can take seconds). OnRememberedSourceOpened follows,
+    // never from inside the call; on success the list holds that source alone, as
+    // source 0 and chosen, until the next ListSources answers. That answer keeps the
+    // source chosen by its device name, and keeps it in the list even when the
+    // search missed it. The default has no such shortcut and answers 0.
+    virtual void OpenRememberedSource(const QString &deviceName);
     virtual int sourceIndex() const { return m_sourceIndex; }
     virtual void setSourceIndex(int index) { m_sourceIndex = index; }
     virtual int OpenDataSource() = 0;
@@ -115,6 +129,8 @@ signals:
     void OnSourcesListed(int result);
     // The answer to StopDevice; see there.
     void OnStopped();
+    // The answer to OpenRememberedSource: non-zero when the source opened.
+    void OnRememberedSourceOpened(int result);
 
 protected:
     void setError(int code, const QString &text)

@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QLocale>
 #include <QLoggingCategory>
+#include <QMetaEnum>
 #include <QTimer>
 
 namespace {
@@ -79,6 +80,7 @@ void ScanSession::setState(State state)
     if (m_state == state)
         return;
     m_state = state;
+    qCDebug(lcSession).noquote() << "state" << QMetaEnum::fromType<State>().valueToKey(int(state));
     emit stateChanged(state);
 }
 

@@ -28,6 +28,9 @@ public:
     static constexpr const char *WWidth = "WWidth";
     static constexpr const char *WHeight = "WHeight";
     static constexpr const char *Scanner = "Scanner";
+    // The chosen scanner's device name ("test:0"), stored with Scanner while the
+    // choices are saved: opened at start before the full search has listed it.
+    static constexpr const char *ScannerDevice = "ScannerDevice";
     static constexpr const char *Mode = "Mode";
     static constexpr const char *Resolution = "Resolution";
     static constexpr const char *Size = "Size";

@@ -7,6 +7,7 @@
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "scanner/NullTwainControl.h"
+#include "session/ScanSession.h"
 #include "settings/SettingsStore.h"
 #include "widgets/UserPrompts.h"
 
@@ -47,6 +48,8 @@ private slots:
     void startsBeforeSlowSearchEnds_data();
     void startsBeforeSlowSearchEnds();
     void searchKeepsScannerChoice();
+    void rememberedScannerBeforeSearch_data();
+    void rememberedScannerBeforeSearch();
 
 private:
     static FakeTwainControl *slowControl(const QStringList &sources, int delayMs);
@@ -445,6 +448,108 @@ void TestMainWindow::searchKeepsScannerChoice()
         w.close();
     }
     QCOMPARE(storedScanner(), 2);
+}
+
+void TestMainWindow::rememberedScannerBeforeSearch_data()
+{
+    QTest::addColumn<QByteArray>("settings");
+    QTest::addColumn<QStringList>("found"); // what the full search finds
+    QTest::addColumn<bool>("opens");        // the remembered device opens
+    QTest::addColumn<bool>("scanMeanwhile");
+    QTest::addColumn<bool>("readyEarly"); // commands enabled before the search ends
+    QTest::addColumn<QStringList>("listed");
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("storedDevice");
+    QTest::addColumn<int>("storedScanner");
+    QTest::addColumn<bool>("closeEarly"); // closed before the search ends
+    const QStringList three = {"A", "B", "C"};
+    // "Scanner" points elsewhere: the device name decides, not the stored position.
+    const QByteArray rememberC = "Save=1\nScanner=0\nScannerDevice=C\n";
+    QTest::newRow("opens at once") << rememberC << three << true << false << true << three << "C"
+                                   << "C" << 2 << false;
+    QTest::newRow("scan running when the list comes")
+        << rememberC << three << true << true << true << three << "C"
+        << "C" << 2 << false;
+    QTest::newRow("missed by the search: kept")
+        << rememberC << QStringList{"A", "B"} << true << false << true << three << "C"
+        << "C" << 2 << false;
+    // Its place in a list of one is no choice to store: what was stored stays.
+    QTest::newRow("closed before the list is complete")
+        << QByteArray("Save=1\nScanner=1\nScannerDevice=C\n") << three << true << false << true
+        << QStringList{"C"} << "C"
+        << "C" << 1 << true;
+    QTest::newRow("does not open: search, then the stored position")
+        << QByteArray("Save=1\nScanner=1\nScannerDevice=C\n") << three << false << false << false
+        << three << "B"
+        << "B" << 1 << false;
+    QTest::newRow("choices not restored: search as before")
+        << QByteArray("Save=0\nScanner=1\nScannerDevice=C\n") << three << true << false << false
+        << three << "A"
+        << "C" << 0 << false;
+}
+
+void TestMainWindow::rememberedScannerBeforeSearch()
+{
+    QFETCH(QByteArray, settings);
+    QFETCH(QStringList, found);
+    QFETCH(bool, opens);
+    QFETCH(bool, scanMeanwhile);
+    QFETCH(bool, readyEarly);
+    QFETCH(QStringList, listed);
+    QFETCH(QString, chosen);
+    QFETCH(QString, storedDevice);
+    QFETCH(int, storedScanner);
+    QFETCH(bool, closeEarly);
+    writeSettings(settings);
+    FakeTwainControl *fake = slowControl(found, -1); // the search answers when told
+    fake->setRememberedOpenFails(!opens);
+    fake->setAutoPlay(false);
+    {
+        Tfrm_Main w(fake);
+        w.scanSettings()->edt_Destination->setText(m_dir.path());
+        w.show();
+        QTRY_VERIFY(fake->calls().contains(QStringLiteral("ListSources")));
+        if (readyEarly) {
+            QTRY_COMPARE(sourceCommandsEnabled(w), QList<bool>(6, true));
+            QCOMPARE(w.scanSettings()->cmb_Sources->count(), 1);
+            QCOMPARE(w.scanSettings()->cmb_Sources->currentText(), chosen);
+            QCOMPARE(w.StatusText, MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")));
+        } else {
+            QCOMPARE(sourceCommandsEnabled(w), QList<bool>(6, false));
+            QCOMPARE(w.StatusText, ScanSession::searchingText());
+        }
+        if (scanMeanwhile) {
+            fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
+            w.scanSettings()->Scan1Click();
+            QVERIFY(w.session()->busy());
+            fake->clearCalls();
+        }
+
+        if (!closeEarly) {
+            QVERIFY(fake->answerDiscovery());
+            if (readyEarly) // the control follows the device by its name
+                QCOMPARE(fake->GetSourceDeviceName(fake->sourceIndex()), chosen);
+        }
+        QCOMPARE(w.scanSettings()->cmb_Sources->count(), listed.size());
+        for (int i = 0; i < listed.size(); ++i)
+            QCOMPARE(w.scanSettings()->cmb_Sources->itemText(i), listed.at(i));
+        QCOMPARE(w.scanSettings()->cmb_Sources->currentText(), chosen);
+        if (scanMeanwhile) {
+            // The batch goes on with the device it opened, to its own end.
+            QVERIFY(w.session()->busy());
+            QVERIFY(!fake->calls().contains(QStringLiteral("OpenDataSource")));
+            QVERIFY(!fake->calls().contains(QStringLiteral("StopDevice")));
+            QVERIFY(fake->deliverNext());
+            QTRY_VERIFY(!w.session()->busy());
+        }
+        QTRY_COMPARE(sourceCommandsEnabled(w), QList<bool>(6, true));
+        QCOMPARE(w.scanSettings()->cmb_Sources->currentText(), chosen);
+        w.close();
+        QVERIFY(!w.isVisible());
+    }
+    QSettings stored(m_path, QSettings::IniFormat);
+    QCOMPARE(stored.value("ScannerDevice").toString(), storedDevice);
+    QCOMPARE(stored.value("Scanner").toInt(), storedScanner);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -59,19 +59,68 @@ void FakeTwainControl::wrote(const QString &property, int value)
 int FakeTwainControl::StartDevice()
 {
     record(QStringLiteral("StartDevice"));
-    if (m_startResult && (sourceIndex() < 0 || sourceIndex() >= m_sources.size()))
-        TTwainControl::setSourceIndex(m_sources.isEmpty() ? -1 : 0);
+    if (m_startResult && (sourceIndex() < 0 || sourceIndex() >= sourceCount()))
+        TTwainControl::setSourceIndex(sourceCount() == 0 ? -1 : 0);
     return m_startResult;
 }
 
 void FakeTwainControl::ListSources()
 {
     record(QStringLiteral("ListSources"));
-    if (m_discoveryDelay <= 0) {
-        TTwainControl::ListSources();
+    if (m_discoveryDelay < 0) {
+        ++m_heldListings;
         return;
     }
-    QTimer::singleShot(m_discoveryDelay, this, [this] { emit OnSourcesListed(StartDevice()); });
+    if (m_discoveryDelay == 0) {
+        emitListing();
+        return;
+    }
+    QTimer::singleShot(m_discoveryDelay, this, &FakeTwainControl::emitListing);
+}
+
+bool FakeTwainControl::answerDiscovery()
+{
+    if (m_heldListings == 0)
+        return false;
+    --m_heldListings;
+    emitListing();
+    return true;
+}
+
+void FakeTwainControl::emitListing()
+{
+    if (!m_remembered.isEmpty() && m_startResult) {
+        // As the real control: the remembered source keeps its choice by name and
+        // stays listed when the search missed it.
+        int index = int(m_sources.indexOf(m_remembered));
+        if (index < 0) {
+            m_sources.append(m_remembered);
+            index = int(m_sources.size()) - 1;
+        }
+        TTwainControl::setSourceIndex(index);
+    }
+    if (m_startResult)
+        m_remembered.clear();
+    emit OnSourcesListed(StartDevice());
+}
+
+void FakeTwainControl::OpenRememberedSource(const QString &deviceName)
+{
+    record(QStringLiteral("OpenRememberedSource(%1)").arg(deviceName));
+    QTimer::singleShot(0, this, [this, deviceName] {
+        if (m_rememberedFails) {
+            emit OnRememberedSourceOpened(0);
+            return;
+        }
+        m_remembered = deviceName;
+        TTwainControl::setSourceIndex(0);
+        emit OnRememberedSourceOpened(1);
+    });
+}
+
+int FakeTwainControl::sourceCount() const
+{
+    return m_remembered.isEmpty() ? int(m_sources.size()) : 1;
 }
 
 void FakeTwainControl::StopDevice()
@@ -113,6 +162,13 @@ void FakeTwainControl::continueStop()
 QString FakeTwainControl::GetSourceProductName(int index) const
 {
     record(QStringLiteral("GetSourceProductName(%1)").arg(index));
+    return GetSourceDeviceName(index);
+}
+
+QString FakeTwainControl::GetSourceDeviceName(int index) const
+{
+    if (!m_remembered.isEmpty())
+        return index == 0 ? m_remembered : QString();
     return m_sources.value(index);
 }
 
@@ -130,7 +186,7 @@ int FakeTwainControl::OpenDataSource()
         setError(m_openError, m_openErrorText);
         return 0;
     }
-    if (sourceIndex() < 0 || sourceIndex() >= m_sources.size()) {
+    if (sourceIndex() < 0 || sourceIndex() >= sourceCount()) {
         setError(1, QStringLiteral("No scanner is selected."));
         return 0;
     }

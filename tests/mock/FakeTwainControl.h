@@ -37,8 +37,14 @@ public:
     void setSources(const QStringList &names) { m_sources = names; }
     void setStartDeviceResult(int result) { m_startResult = result; }
     // Slow discovery: ListSources answers after this many milliseconds instead of at
-    // once, with the sources and start result set by then.
+    // once, with the sources and start result set by then. Negative: it answers only
+    // when answerDiscovery() is called.
     void setDiscoveryDelay(int ms) { m_discoveryDelay = ms; }
+    // Answers a held ListSources; false when none is waiting.
+    bool answerDiscovery();
+    // OpenRememberedSource fails, as for a scanner unplugged since the last run.
+    // Otherwise it opens any name (the device name of a source is its product name).
+    void setRememberedOpenFails(bool fails) { m_rememberedFails = fails; }
     void setOpenError(int code, const QString &text);
     // Writing this property (e.g. "resolution") sets the error; codes 39 and 45 included.
     void setPropertyError(const QString &property, int code, const QString &text);
@@ -63,8 +69,10 @@ public:
     int StartDevice() override;
     void ListSources() override;
     void StopDevice() override;
-    int sourceCount() const override { return int(m_sources.size()); }
+    int sourceCount() const override;
     QString GetSourceProductName(int index) const override;
+    QString GetSourceDeviceName(int index) const override;
+    void OpenRememberedSource(const QString &deviceName) override;
     void setSourceIndex(int index) override;
     int OpenDataSource() override;
     int dataSourceState() const override { return m_state; }
@@ -101,11 +109,15 @@ private:
     void wrote(const QString &property, int value);
     void scheduleNext();
     void continueStop();
+    void emitListing();
 
     mutable QStringList m_calls;
     QStringList m_sources;
     int m_startResult = 1;
     int m_discoveryDelay = 0;
+    int m_heldListings = 0;
+    bool m_rememberedFails = false;
+    QString m_remembered; // listed alone until the next list answers
     int m_openError = 0;
     QString m_openErrorText;
     QHash<QString, QPair<int, QString>> m_propertyErrors;

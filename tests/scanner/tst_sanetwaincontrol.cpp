@@ -1,8 +1,10 @@
+#include "scanner/SaneDeviceLister.h"
 #include "scanner/SaneTwainControl.h"
 #include "scanner/ScanErrors.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QtTest>
 #include <memory>
@@ -116,6 +118,11 @@ private slots:
     void initTestCase();
     void deviceListed();
     void sourcesListedWithoutWaiting();
+    void rememberedDeviceBeforeList_data();
+    void listInSeparateProcess_data();
+    void listInSeparateProcess();
+    void scanDuringSeparateSearch();
+    void rememberedDeviceBeforeList();
     void flatbedPage_data();
     void flatbedPage();
     void pageSizeClampedToBed();
@@ -186,6 +193,126 @@ void TestSaneTwainControl::sourcesListedWithoutWaiting()
     other->ListSources();
     delete other;
     QCOMPARE(otherListed.count(), 0);
+}
+
+void TestSaneTwainControl::rememberedDeviceBeforeList_data()
+{
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<bool>("opens");
+    QTest::newRow("the demo scanner") << "test:0" << true;
+    QTest::newRow("no such device of a backend") << "test:7" << false;
+    QTest::newRow("no such backend") << "gone:0" << false;
+}
+
+void TestSaneTwainControl::rememberedDeviceBeforeList()
+{
+    QFETCH(QString, device);
+    QFETCH(bool, opens);
+    SaneTwainControl c;
+    QSignalSpy opened(&c, &TTwainControl::OnRememberedSourceOpened);
+    c.OpenRememberedSource(device);
+    QCOMPARE(opened.count(), 0); // the worker answers, later
+    QVERIFY(opened.wait(30000));
+    QCOMPARE(opened.first().first().toInt() != 0, opens);
+    if (!opens) {
+        QCOMPARE(c.sourceCount(), 0);
+        return;
+    }
+    // Listed alone by its name, chosen, and ready for a command.
+    QCOMPARE(c.sourceCount(), 1);
+    QCOMPARE(c.sourceIndex(), 0);
+    QCOMPARE(c.GetSourceDeviceName(0), device);
+    QCOMPARE(c.GetSourceProductName(0), device);
+    QCOMPARE(c.StartDevice(), 1);
+    QCOMPARE(c.OpenDataSource(), 1);
+
+    // The full list keeps it chosen, now with its product name.
+    QSignalSpy listed(&c, &TTwainControl::OnSourcesListed);
+    c.ListSources();
+    QVERIFY(listed.wait(30000));
+    QCOMPARE(listed.first().first().toInt(), 1);
+    QCOMPARE(c.GetSourceDeviceName(c.sourceIndex()), device);
+    QVERIFY(c.GetSourceProductName(c.sourceIndex()).contains(QLatin1String("frontend-tester")));
+    QCOMPARE(c.OpenDataSource(), 1);
+}
+
+void TestSaneTwainControl::listInSeparateProcess_data()
+{
+    QTest::addColumn<QString>("program");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("product"); // of test:0; empty: not listed
+    const QString sh = QStringLiteral("/bin/sh");
+    QTest::newRow("the program itself")
+        << QStringLiteral(PAGORA_PRO) << QStringList{QString::fromLatin1(SaneDeviceLister::kOption)}
+        << 1 << "Noname frontend-tester";
+    QTest::newRow("names with spaces and quotes")
+        << sh
+        << QStringList{"-c",
+                       R"(printf '%s\n' '[{"name":"test:0","vendor":"A \"B\"","model":"C D"}]')"}
+        << 1 << "A \"B\" C D";
+    QTest::newRow("cannot be run: on the worker")
+        << QStringLiteral("/nonexistent/pagora") << QStringList() << 1 << "Noname frontend-tester";
+    QTest::newRow("fails") << sh << QStringList{"-c", "exit 3"} << 0 << QString();
+    QTest::newRow("killed") << sh << QStringList{"-c", "kill -9 $$"} << 0 << QString();
+    QTest::newRow("garbage") << sh << QStringList{"-c", "echo 'test:0 is a scanner'"} << 0
+                             << QString();
+    QTest::newRow("nameless device")
+        << sh << QStringList{"-c", R"(echo '[{"vendor":"A","model":"B"}]')"} << 0 << QString();
+}
+
+void TestSaneTwainControl::listInSeparateProcess()
+{
+    QFETCH(QString, program);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, result);
+    QFETCH(QString, product);
+    SaneDeviceLister::setCommand(program, arguments);
+    const auto reset = qScopeGuard([] { SaneDeviceLister::setCommand({}, {}); });
+    SaneTwainControl c;
+    QSignalSpy listed(&c, &TTwainControl::OnSourcesListed);
+    c.ListSources();
+    QCOMPARE(listed.count(), 0);
+    QVERIFY(listed.wait(30000));
+    QCOMPARE(listed.count(), 1);
+    QCOMPARE(listed.first().first().toInt(), result);
+    if (result == 0) {
+        QCOMPARE(c.sourceCount(), 0);
+        return;
+    }
+    const int index = testDevice(c);
+    QVERIFY(index >= 0);
+    QCOMPARE(c.GetSourceProductName(index), product);
+    // The list is the real one: its device opens.
+    c.setSourceIndex(index);
+    QCOMPARE(c.OpenDataSource(), 1);
+}
+
+void TestSaneTwainControl::scanDuringSeparateSearch()
+{
+    // A search that never ends (a network backend waiting): the remembered device
+    // scans meanwhile, and the control goes without waiting for the search.
+    SaneDeviceLister::setCommand(QStringLiteral("/bin/sh"), {"-c", "exec sleep 600"});
+    const auto reset = qScopeGuard([] { SaneDeviceLister::setCommand({}, {}); });
+    QElapsedTimer clock;
+    clock.start();
+    {
+        SaneTwainControl c;
+        Recorder r(&c);
+        QSignalSpy opened(&c, &TTwainControl::OnRememberedSourceOpened);
+        c.OpenRememberedSource(QStringLiteral("test:0"));
+        QVERIFY(opened.wait(30000));
+        QSignalSpy listed(&c, &TTwainControl::OnSourcesListed);
+        c.ListSources();
+        resetDevice(c);
+        QVERIFY(open(c, 20));
+        c.Acquire();
+        QTRY_VERIFY_WITH_TIMEOUT(r.finished(), kBatchTimeoutMs);
+        QCOMPARE(r.events.first().flag, 0);
+        QCOMPARE(listed.count(), 0);
+        QCOMPARE(c.GetSourceDeviceName(c.sourceIndex()), QStringLiteral("test:0"));
+    }
+    QVERIFY(clock.elapsed() < 60000);
 }
 
 void TestSaneTwainControl::flatbedPage_data()
