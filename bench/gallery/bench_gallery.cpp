@@ -2,11 +2,12 @@
 // reduce(47) on the same picture in the same run, and from the BMP file on
 // disk) and "Save all to PDF" of 20 such pages through the main window.
 #include "files/TempFolder.h"
-#include "pages/Thumbnail.h"
+#include "mainwindow/ImageListPane.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "widgets/UserPrompts.h"
+#include "pages/Thumbnail.h"
 #include "scanner/NullTwainControl.h"
 #include "settings/SettingsStore.h"
+#include "widgets/UserPrompts.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -108,7 +109,8 @@ int main(int argc, char *argv[])
     for (int i = 0; i < 20; ++i) {
         const QString copy = TempFolder::join(scratch.path(), QStringLiteral("p%1.bmp").arg(i));
         if (!a4Page(quint32(i + 2)).save(copy, "BMP") ||
-            !window.FillImageList(copy, PageWidth, PageHeight, QStringLiteral("p%1.bmp").arg(i)))
+            !window.imageList()->FillImageList(copy, PageWidth, PageHeight,
+                                               QStringLiteral("p%1.bmp").arg(i)))
             return 1;
     }
     const QString pdf = scratch.filePath(QStringLiteral("out.pdf"));
@@ -118,8 +120,8 @@ int main(int argc, char *argv[])
         return answer;
     });
     const double exportMs = medianMs(3, [&] {
-        window.Action_PDFExecute();
-        while (window.pdfExportRunning())
+        window.imageList()->Action_PDFExecute();
+        while (window.imageList()->pdfExportRunning())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     });
     std::printf("Save all to PDF, 20 pages: %8.2f s (%lld bytes, %d threads)\n", exportMs / 1000,

@@ -1,13 +1,14 @@
 // Times "Save all to PDF" of 10 A4 300 dpi text pages through the main window:
 // without recognition, and searchable after the pages were recognised in the
 // background as they were listed. Goal: searchable within 1.2 times the plain time.
-#include "pages/PageRecogniser.h"
-#include "gallery/PdfSaveDialog.h"
 #include "files/TempFolder.h"
+#include "gallery/PdfSaveDialog.h"
+#include "mainwindow/ImageListPane.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "widgets/UserPrompts.h"
+#include "pages/PageRecogniser.h"
 #include "scanner/NullTwainControl.h"
 #include "settings/SettingsStore.h"
+#include "widgets/UserPrompts.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -86,8 +87,8 @@ int main(int argc, char *argv[])
         return answer;
     });
     const auto saveAll = [&] {
-        window.Action_PDFExecute();
-        while (window.pdfExportRunning())
+        window.imageList()->Action_PDFExecute();
+        while (window.imageList()->pdfExportRunning())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     };
 
@@ -97,16 +98,17 @@ int main(int argc, char *argv[])
         store.WriteBool(SettingsStore::SearchablePdf, true);
         store.WriteString(SettingsStore::OcrLanguages, QStringLiteral("eng"));
     }
-    window.Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
+    window.imageList()->Recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
     QElapsedTimer background;
     background.start();
     for (int i = 0; i < 10; ++i) {
         const QString copy = TempFolder::join(scratch.path(), QStringLiteral("p%1.bmp").arg(i));
         if (!textPage(quint32(i + 1)).save(copy, "BMP") ||
-            !window.FillImageList(copy, PageWidth, PageHeight, QStringLiteral("p%1.bmp").arg(i)))
+            !window.imageList()->FillImageList(copy, PageWidth, PageHeight,
+                                               QStringLiteral("p%1.bmp").arg(i)))
             return 1;
     }
-    while (window.Recogniser->busy())
+    while (window.imageList()->Recogniser->busy())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
     const double backgroundMs = double(background.elapsed());
 

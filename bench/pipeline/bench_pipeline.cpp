@@ -7,6 +7,8 @@
 // the same window and pipeline drawn text pages, fed turned and skewed, from a
 // scripted control instead (no comparison with the tools then).
 #include "i18n/MessageTables.h"
+#include "mainwindow/ImageListPane.h"
+#include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "pages/PageModel.h"
 #include "scanner/PageImageWriter.h"
@@ -129,7 +131,7 @@ double runPipeline(const QString &folder, bool textPages)
     Tfrm_Main w(control);
     w.FormShow();
     // The device search runs on the control's worker; the commands wait for it.
-    if (!waitFor([&] { return w.ToolButtonScan->isEnabled(); }, 60000)) {
+    if (!waitFor([&] { return w.scanSettings()->ToolButtonScan->isEnabled(); }, 60000)) {
         std::fprintf(stderr, "the scanner search did not end\n");
         return -1;
     }
@@ -141,21 +143,21 @@ double runPipeline(const QString &folder, bool textPages)
         std::fprintf(stderr, "SANE's test backend is not in the source list\n");
         return -1;
     }
-    w.cmb_Sources->setCurrentIndex(source);
-    w.cmb_Mode->setCurrentIndex(2);
-    w.cmb_Resolution->setCurrentText(QStringLiteral("300"));
-    w.cmb_Size->setCurrentIndex(1);
-    w.cmb_Format->setCurrentIndex(1);
-    w.edt_Destination->setText(dest);
-    w.cb_ADF->setChecked(true);
-    w.cb_ADFClick();
+    w.scanSettings()->cmb_Sources->setCurrentIndex(source);
+    w.scanSettings()->cmb_Mode->setCurrentIndex(2);
+    w.scanSettings()->cmb_Resolution->setCurrentText(QStringLiteral("300"));
+    w.scanSettings()->cmb_Size->setCurrentIndex(1);
+    w.scanSettings()->cmb_Format->setCurrentIndex(1);
+    w.scanSettings()->edt_Destination->setText(dest);
+    w.scanSettings()->cb_ADF->setChecked(true);
+    w.scanSettings()->cb_ADFClick();
 
     QElapsedTimer timer;
     // With PAGORA_BENCH_VERBOSE set: when the command returned and each page was done.
     const bool verbose = qEnvironmentVariableIsSet("PAGORA_BENCH_VERBOSE");
     QObject::connect(control, &TTwainControl::OnPostScan, &w, [&](int) {
         if (verbose)
-            std::printf("  page %d handled at %.3f s\n", w.Pages->rowCount(),
+            std::printf("  page %d handled at %.3f s\n", w.imageList()->Pages->rowCount(),
                         timer.nsecsElapsed() / 1e9);
     });
     QElapsedTimer sinceTick;
@@ -177,13 +179,17 @@ double runPipeline(const QString &folder, bool textPages)
     if (verbose)
         std::printf("  command returned at %.3f s\n", timer.nsecsElapsed() / 1e9);
     const bool done = waitFor(
-        [&] { return w.ToolButtonScan->isEnabled() && w.Pages->rowCount() >= Sheets; }, 600000);
+        [&] {
+            return w.scanSettings()->ToolButtonScan->isEnabled() &&
+                   w.imageList()->Pages->rowCount() >= Sheets;
+        },
+        600000);
     const double seconds = timer.nsecsElapsed() / 1e9;
     tick.stop();
     g_longestStallMs = longestStall;
     if (!done || w.StatusIsError) {
-        std::fprintf(stderr, "pipeline failed: %d listed, status \"%s\"\n", w.Pages->rowCount(),
-                     qPrintable(w.StatusText));
+        std::fprintf(stderr, "pipeline failed: %d listed, status \"%s\"\n",
+                     w.imageList()->Pages->rowCount(), qPrintable(w.StatusText));
         return -1;
     }
     const int pages = int(QDir(dest).entryList(QDir::Files).size());

@@ -4,10 +4,6 @@
 <context>
     <name>Tfrm_Main</name>
     <message>
-        <source>The PDF document was written, but these pages have no searchable text:</source>
-        <translation>Документ PDF записан, но в этих страницах нет текста для поиска:</translation>
-    </message>
-    <message>
         <source>Pagora Pro</source>
         <comment>Tfrm_Main</comment>
         <translation>Pagora Pro</translation>
@@ -18,39 +14,14 @@
         <translation>Pagora Pro в интернете</translation>
     </message>
     <message>
-        <source>Autofeeder</source>
-        <comment>cb_ADF</comment>
-        <translation>Автоподатчик</translation>
-    </message>
-    <message>
         <source>E&amp;xit</source>
         <comment>FileExit1</comment>
         <translation>Выход</translation>
     </message>
     <message>
-        <source>File name:</source>
-        <comment>Label4</comment>
-        <translation>Имя файла:</translation>
-    </message>
-    <message>
-        <source>Source</source>
-        <comment>gb_Source</comment>
-        <translation>Источник</translation>
-    </message>
-    <message>
         <source>&amp;Select destination folder...</source>
         <comment>BrowseForFolder1</comment>
         <translation>Каталог назначения</translation>
-    </message>
-    <message>
-        <source>Destination:</source>
-        <comment>Label6</comment>
-        <translation>Каталог:</translation>
-    </message>
-    <message>
-        <source>Copy</source>
-        <comment>Copy1</comment>
-        <translation>Копировать</translation>
     </message>
     <message>
         <source>C&amp;opy to printer</source>
@@ -68,29 +39,9 @@
         <translation>Настройки</translation>
     </message>
     <message>
-        <source>File settings</source>
-        <comment>gb_FileSettings</comment>
-        <translation>Настройки файла</translation>
-    </message>
-    <message>
         <source>Ab&amp;out...</source>
         <comment>Action8</comment>
         <translation>О программе...</translation>
-    </message>
-    <message>
-        <source>Duplex</source>
-        <comment>cb_Duplex</comment>
-        <translation>Обе стороны</translation>
-    </message>
-    <message>
-        <source>Image settings</source>
-        <comment>gb_Params</comment>
-        <translation>Параметры изображения</translation>
-    </message>
-    <message>
-        <source>Rename</source>
-        <comment>Action_Rename</comment>
-        <translation>Переименовать</translation>
     </message>
     <message>
         <source>&amp;Preview</source>
@@ -103,69 +54,9 @@
         <translation>Просмотр</translation>
     </message>
     <message>
-        <source>Preview</source>
-        <comment>gb_Preview</comment>
-        <translation>Просмотр</translation>
-    </message>
-    <message>
-        <source>Preview</source>
-        <comment>Action_Preview</comment>
-        <translation>Просмотр</translation>
-    </message>
-    <message>
-        <source>Size:</source>
-        <comment>Label3</comment>
-        <translation>Размер:</translation>
-    </message>
-    <message>
-        <source>Resolution:</source>
-        <comment>Label2</comment>
-        <translation>Разрешение:</translation>
-    </message>
-    <message>
-        <source>Mode:</source>
-        <comment>Label1</comment>
-        <translation>Режим:</translation>
-    </message>
-    <message>
-        <source>Scan</source>
-        <comment>ToolButtonScan</comment>
-        <translation>Сканировать</translation>
-    </message>
-    <message>
-        <source>Scan</source>
-        <comment>Scan1</comment>
-        <translation>Сканировать</translation>
-    </message>
-    <message>
         <source>S&amp;can</source>
         <comment>Action1</comment>
         <translation>Сканировать</translation>
-    </message>
-    <message>
-        <source>Delete</source>
-        <comment>Action_Delete</comment>
-        <translation>Удалить</translation>
-    </message>
-    <message>
-        <source>File format:</source>
-        <comment>Label5</comment>
-        <translation>Формат:</translation>
-    </message>
-    <message>
-        <source>Preview selected image</source>
-        <comment>Action_Preview.Hint</comment>
-        <translation>Просмотр выбранного изображения</translation>
-    </message>
-    <message>
-        <source>Rename selected file</source>
-        <comment>Action_Rename.Hint</comment>
-        <translation>Переименовать выбранный файл</translation>
-    </message>
-    <message>
-        <source>Physically delete file </source>
-        <comment>Action_Delete.Hint</comment>
-        <translation>Удалить выбранный файл</translation>
     </message>
     <message>
         <source>Print Setup</source>
@@ -176,26 +67,6 @@
         <source>Exit|Quits the application</source>
         <comment>FileExit1.Hint</comment>
         <translation>Выход</translation>
-    </message>
-    <message>
-        <source>Select destination folder...</source>
-        <comment>BrowseForFolder1.DialogCaption</comment>
-        <translation>Выбор каталога назначения...</translation>
-    </message>
-    <message>
-        <source>Black &amp; White</source>
-        <comment>cmb_Mode.Items[0]</comment>
-        <translation>Черно-белое</translation>
-    </message>
-    <message>
-        <source>Gray</source>
-        <comment>cmb_Mode.Items[1]</comment>
-        <translation>Оттенки серого</translation>
-    </message>
-    <message>
-        <source>Color</source>
-        <comment>cmb_Mode.Items[2]</comment>
-        <translation>Цветное</translation>
     </message>
     <message>
         <source>&amp;File</source>
@@ -211,12 +82,6 @@
         <source>&amp;Help</source>
         <comment>ActionMainMenuBar.Items[2]</comment>
         <translation>Помощь</translation>
-    </message>
-    <message>
-        <source>35</source>
-        <comment>ToolBar_Main.Margins</comment>
-        <extracomment>Left and right margin of the scan toolbar in pixels: a number. Longer captions need smaller margins.</extracomment>
-        <translation>12</translation>
     </message>
     <message>
         <source>Ready</source>
@@ -338,11 +203,6 @@
         <translation> файл</translation>
     </message>
     <message>
-        <source>The preview image %1 cannot be read: %2</source>
-        <comment>PreviewNotReadable</comment>
-        <translation>Не удалось прочитать изображение предварительного просмотра %1: %2</translation>
-    </message>
-    <message>
         <source>The working copy %1 could not be read.</source>
         <comment>workingCopyNotRead</comment>
         <translation>Не удалось прочитать рабочую копию %1.</translation>
@@ -358,26 +218,6 @@
         <translation>Не удалось напечатать страницу на принтере %1.</translation>
     </message>
     <message>
-        <source>The file name must not contain &quot;/&quot; or &quot;\&quot;.</source>
-        <comment>prefixSeparator</comment>
-        <translation>Имя файла не должно содержать «/» или «\».</translation>
-    </message>
-    <message>
-        <source>The file name must not be &quot;.&quot; or &quot;..&quot;.</source>
-        <comment>prefixDots</comment>
-        <translation>Имя файла не может быть «.» или «..».</translation>
-    </message>
-    <message>
-        <source>The file name must not contain control characters.</source>
-        <comment>prefixControl</comment>
-        <translation>Имя файла не должно содержать управляющих символов.</translation>
-    </message>
-    <message>
-        <source>The file name must not be longer than %1 characters.</source>
-        <comment>prefixTooLong</comment>
-        <translation>Имя файла не должно быть длиннее %1 символов.</translation>
-    </message>
-    <message>
         <source>The page files of these pages could not be written or were removed. Their only copies stay here:
 
 %1</source>
@@ -385,26 +225,6 @@
         <translation>Файлы этих страниц не удалось записать или они были удалены. Их единственные копии остаются здесь:
 
 %1</translation>
-    </message>
-    <message>
-        <source>It is impossible to rename file. The new name is empty.</source>
-        <comment>renameBlank</comment>
-        <translation>Невозможно переименовать файл. Новое имя пустое.</translation>
-    </message>
-    <message>
-        <source>It is impossible to rename file. A file named %1 already exists.</source>
-        <comment>renameTaken</comment>
-        <translation>Невозможно переименовать файл. Файл с именем %1 уже существует.</translation>
-    </message>
-    <message>
-        <source>It is impossible to rename file. A file name cannot contain &quot;%1&quot;.</source>
-        <comment>renameSeparator</comment>
-        <translation>Невозможно переименовать файл. Имя файла не может содержать «%1».</translation>
-    </message>
-    <message>
-        <source>It is impossible to rename file: %1</source>
-        <comment>renameSystem</comment>
-        <translation>Невозможно переименовать файл: %1</translation>
     </message>
     <message>
         <source>Saving the pages to PDF...</source>
@@ -459,24 +279,253 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <translation>Обороты идут с первого листа</translation>
     </message>
     <message>
-        <source>It is impossible to rename file. %1 was added from outside the program and keeps its name.</source>
-        <comment>renameAdded</comment>
-        <translation>Невозможно переименовать файл. %1 добавлен извне программы и сохраняет своё имя.</translation>
-    </message>
-    <message>
-        <source>The original file %1 stays untouched: only the list entry and this program&apos;s own copy are deleted.</source>
-        <comment>deleteAddedOne</comment>
-        <translation>Исходный файл %1 останется нетронутым: удаляются только запись в списке и собственная копия программы.</translation>
-    </message>
-    <message>
-        <source>The original files of the added pages stay untouched: only the list entries and this program&apos;s own copies are deleted.</source>
-        <comment>deleteAddedMany</comment>
-        <translation>Исходные файлы добавленных страниц останутся нетронутыми: удаляются только записи в списке и собственные копии программы.</translation>
-    </message>
-    <message>
         <source>Add files...</source>
         <comment>ActionAddFiles</comment>
         <translation>Добавить файлы...</translation>
+    </message>
+</context>
+<context>
+    <name>ScanSettingsPane</name>
+    <message>
+        <source>Autofeeder</source>
+        <comment>cb_ADF</comment>
+        <translation>Автоподатчик</translation>
+    </message>
+    <message>
+        <source>File name:</source>
+        <comment>Label4</comment>
+        <translation>Имя файла:</translation>
+    </message>
+    <message>
+        <source>Source</source>
+        <comment>gb_Source</comment>
+        <translation>Источник</translation>
+    </message>
+    <message>
+        <source>Destination:</source>
+        <comment>Label6</comment>
+        <translation>Каталог:</translation>
+    </message>
+    <message>
+        <source>Copy</source>
+        <comment>Copy1</comment>
+        <translation>Копировать</translation>
+    </message>
+    <message>
+        <source>File settings</source>
+        <comment>gb_FileSettings</comment>
+        <translation>Настройки файла</translation>
+    </message>
+    <message>
+        <source>Duplex</source>
+        <comment>cb_Duplex</comment>
+        <translation>Обе стороны</translation>
+    </message>
+    <message>
+        <source>Image settings</source>
+        <comment>gb_Params</comment>
+        <translation>Параметры изображения</translation>
+    </message>
+    <message>
+        <source>Size:</source>
+        <comment>Label3</comment>
+        <translation>Размер:</translation>
+    </message>
+    <message>
+        <source>Resolution:</source>
+        <comment>Label2</comment>
+        <translation>Разрешение:</translation>
+    </message>
+    <message>
+        <source>Mode:</source>
+        <comment>Label1</comment>
+        <translation>Режим:</translation>
+    </message>
+    <message>
+        <source>Scan</source>
+        <comment>ToolButtonScan</comment>
+        <translation>Сканировать</translation>
+    </message>
+    <message>
+        <source>Scan</source>
+        <comment>Scan1</comment>
+        <translation>Сканировать</translation>
+    </message>
+    <message>
+        <source>File format:</source>
+        <comment>Label5</comment>
+        <translation>Формат:</translation>
+    </message>
+    <message>
+        <source>Select destination folder...</source>
+        <comment>BrowseForFolder1.DialogCaption</comment>
+        <translation>Выбор каталога назначения...</translation>
+    </message>
+    <message>
+        <source>Black &amp; White</source>
+        <comment>cmb_Mode.Items[0]</comment>
+        <translation>Черно-белое</translation>
+    </message>
+    <message>
+        <source>Gray</source>
+        <comment>cmb_Mode.Items[1]</comment>
+        <translation>Оттенки серого</translation>
+    </message>
+    <message>
+        <source>Color</source>
+        <comment>cmb_Mode.Items[2]</comment>
+        <translation>Цветное</translation>
+    </message>
+    <message>
+        <source>35</source>
+        <comment>ToolBar_Main.Margins</comment>
+        <extracomment>Left and right margin of the scan toolbar in pixels: a number. Longer captions need smaller margins.</extracomment>
+        <translation>12</translation>
+    </message>
+    <message>
+        <source>The file name must not contain &quot;/&quot; or &quot;\&quot;.</source>
+        <comment>prefixSeparator</comment>
+        <translation>Имя файла не должно содержать «/» или «\».</translation>
+    </message>
+    <message>
+        <source>The file name must not be &quot;.&quot; or &quot;..&quot;.</source>
+        <comment>prefixDots</comment>
+        <translation>Имя файла не может быть «.» или «..».</translation>
+    </message>
+    <message>
+        <source>The file name must not contain control characters.</source>
+        <comment>prefixControl</comment>
+        <translation>Имя файла не должно содержать управляющих символов.</translation>
+    </message>
+    <message>
+        <source>The file name must not be longer than %1 characters.</source>
+        <comment>prefixTooLong</comment>
+        <translation>Имя файла не должно быть длиннее %1 символов.</translation>
+    </message>
+    <message>
+        <source>The scanner that previews, scans and copies</source>
+        <comment>cmb_Sources.Description</comment>
+        <translation>Сканер для предпросмотра, сканирования и копирования</translation>
+    </message>
+    <message>
+        <source>Take the pages from the automatic document feeder</source>
+        <comment>cb_ADF.Description</comment>
+        <translation>Брать страницы из автоподатчика документов</translation>
+    </message>
+    <message>
+        <source>Scan both sides of each sheet</source>
+        <comment>cb_Duplex.Description</comment>
+        <translation>Сканировать обе стороны каждого листа</translation>
+    </message>
+    <message>
+        <source>Dots per inch</source>
+        <comment>cmb_Resolution.Description</comment>
+        <translation>Точек на дюйм</translation>
+    </message>
+    <message>
+        <source>The first part of each page file's name</source>
+        <comment>edt_FileName.Description</comment>
+        <translation>Начало имени каждого файла страницы</translation>
+    </message>
+    <message>
+        <source>The folder the page files are written to</source>
+        <comment>edt_Destination.Description</comment>
+        <translation>Папка, в которую записываются файлы страниц</translation>
+    </message>
+    <message>
+        <source>Select destination folder</source>
+        <comment>edt_DestinationButton</comment>
+        <translation>Выбрать папку назначения</translation>
+    </message>
+    <message>
+        <source>Scans; the arrow offers Scan and Copy</source>
+        <comment>ToolButtonScan.Description</comment>
+        <translation>Сканирует; стрелка предлагает сканирование или копирование</translation>
+    </message>
+</context>
+<context>
+    <name>ScanAreaPane</name>
+    <message>
+        <source>Preview</source>
+        <comment>gb_Preview</comment>
+        <translation>Просмотр</translation>
+    </message>
+    <message>
+        <source>The preview image %1 cannot be read: %2</source>
+        <comment>PreviewNotReadable</comment>
+        <translation>Не удалось прочитать изображение предварительного просмотра %1: %2</translation>
+    </message>
+    <message>
+        <source>Scan area</source>
+        <comment>I32_Preview.AccessibleName</comment>
+        <translation>Область сканирования</translation>
+    </message>
+    <message>
+        <source>Arrow keys move the scan area, Shift+arrow keys resize it.</source>
+        <comment>I32_Preview.Description</comment>
+        <translation>Стрелки перемещают область сканирования, Shift+стрелки меняют её размер.</translation>
+    </message>
+</context>
+<context>
+    <name>ImageListPane</name>
+    <message>
+        <source>The PDF document was written, but these pages have no searchable text:</source>
+        <translation>Документ PDF записан, но в этих страницах нет текста для поиска:</translation>
+    </message>
+    <message>
+        <source>Rename</source>
+        <comment>Action_Rename</comment>
+        <translation>Переименовать</translation>
+    </message>
+    <message>
+        <source>Preview</source>
+        <comment>Action_Preview</comment>
+        <translation>Просмотр</translation>
+    </message>
+    <message>
+        <source>Delete</source>
+        <comment>Action_Delete</comment>
+        <translation>Удалить</translation>
+    </message>
+    <message>
+        <source>Preview selected image</source>
+        <comment>Action_Preview.Hint</comment>
+        <translation>Просмотр выбранного изображения</translation>
+    </message>
+    <message>
+        <source>Rename selected file</source>
+        <comment>Action_Rename.Hint</comment>
+        <translation>Переименовать выбранный файл</translation>
+    </message>
+    <message>
+        <source>Physically delete file </source>
+        <comment>Action_Delete.Hint</comment>
+        <translation>Удалить выбранный файл</translation>
+    </message>
+    <message>
+        <source>It is impossible to rename file. The new name is empty.</source>
+        <comment>renameBlank</comment>
+        <translation>Невозможно переименовать файл. Новое имя пустое.</translation>
+    </message>
+    <message>
+        <source>It is impossible to rename file. A file named %1 already exists.</source>
+        <comment>renameTaken</comment>
+        <translation>Невозможно переименовать файл. Файл с именем %1 уже существует.</translation>
+    </message>
+    <message>
+        <source>It is impossible to rename file. A file name cannot contain &quot;%1&quot;.</source>
+        <comment>renameSeparator</comment>
+        <translation>Невозможно переименовать файл. Имя файла не может содержать «%1».</translation>
+    </message>
+    <message>
+        <source>It is impossible to rename file: %1</source>
+        <comment>renameSystem</comment>
+        <translation>Невозможно переименовать файл: %1</translation>
+    </message>
+    <message>
+        <source>It is impossible to rename file. %1 was added from outside the program and keeps its name.</source>
+        <comment>renameAdded</comment>
+        <translation>Невозможно переименовать файл. %1 добавлен извне программы и сохраняет своё имя.</translation>
     </message>
     <message>
         <source>Interleave</source>
@@ -544,56 +593,6 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <translation>Не удалось повернуть страницу %1: %2</translation>
     </message>
     <message>
-        <source>The scanner that previews, scans and copies</source>
-        <comment>cmb_Sources.Description</comment>
-        <translation>Сканер для предпросмотра, сканирования и копирования</translation>
-    </message>
-    <message>
-        <source>Take the pages from the automatic document feeder</source>
-        <comment>cb_ADF.Description</comment>
-        <translation>Брать страницы из автоподатчика документов</translation>
-    </message>
-    <message>
-        <source>Scan both sides of each sheet</source>
-        <comment>cb_Duplex.Description</comment>
-        <translation>Сканировать обе стороны каждого листа</translation>
-    </message>
-    <message>
-        <source>Dots per inch</source>
-        <comment>cmb_Resolution.Description</comment>
-        <translation>Точек на дюйм</translation>
-    </message>
-    <message>
-        <source>The first part of each page file's name</source>
-        <comment>edt_FileName.Description</comment>
-        <translation>Начало имени каждого файла страницы</translation>
-    </message>
-    <message>
-        <source>The folder the page files are written to</source>
-        <comment>edt_Destination.Description</comment>
-        <translation>Папка, в которую записываются файлы страниц</translation>
-    </message>
-    <message>
-        <source>Select destination folder</source>
-        <comment>edt_DestinationButton</comment>
-        <translation>Выбрать папку назначения</translation>
-    </message>
-    <message>
-        <source>Scans; the arrow offers Scan and Copy</source>
-        <comment>ToolButtonScan.Description</comment>
-        <translation>Сканирует; стрелка предлагает сканирование или копирование</translation>
-    </message>
-    <message>
-        <source>Scan area</source>
-        <comment>I32_Preview.AccessibleName</comment>
-        <translation>Область сканирования</translation>
-    </message>
-    <message>
-        <source>Arrow keys move the scan area, Shift+arrow keys resize it.</source>
-        <comment>I32_Preview.Description</comment>
-        <translation>Стрелки перемещают область сканирования, Shift+стрелки меняют её размер.</translation>
-    </message>
-    <message>
         <source>Image commands</source>
         <comment>ActionToolBar1.AccessibleName</comment>
         <translation>Команды изображений</translation>
@@ -607,6 +606,16 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <source>The menu key opens the image commands</source>
         <comment>lv_Images.Description</comment>
         <translation>Клавиша меню открывает команды изображений</translation>
+    </message>
+    <message>
+        <source>The original file %1 stays untouched: only the list entry and this program&apos;s own copy are deleted.</source>
+        <comment>deleteAddedOne</comment>
+        <translation>Исходный файл %1 останется нетронутым: удаляются только запись в списке и собственная копия программы.</translation>
+    </message>
+    <message>
+        <source>The original files of the added pages stay untouched: only the list entries and this program&apos;s own copies are deleted.</source>
+        <comment>deleteAddedMany</comment>
+        <translation>Исходные файлы добавленных страниц останутся нетронутыми: удаляются только записи в списке и собственные копии программы.</translation>
     </message>
 </context>
 <context>

@@ -1,78 +1,261 @@
 #include "mainwindow/Tfrm_Main.h"
 
-#include "gallery/PdfExportJob.h"
+#include "about/Tfrm_About.h"
+#include "about/UpdateChecker.h"
+#include "about/UpdateNotice.h"
 #include "gallery/PdfSaveDialog.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/ImageListPane.h"
+#include "mainwindow/PageAdder.h"
+#include "mainwindow/PagePrinter.h"
+#include "mainwindow/PageRecovery.h"
 #include "mainwindow/PreviewPane.h"
-#include "mainwindow/RulerWidget.h"
+#include "mainwindow/ScanAreaPane.h"
+#include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/SourceListLoader.h"
 #include "mainwindow/StatusPanelBar.h"
-#include "pages/PageModel.h"
-#include "pages/PagePipeline.h"
+#include "pages/GalleryLog.h"
 #include "pages/PageRecogniser.h"
 #include "pages/PageStore.h"
-#include "scanner/PageSizes.h"
 #include "scanner/TTwainControl.h"
 #include "scanner/TwainControlFactory.h"
+#include "session/PreviewRules.h"
 #include "settings/SettingsStore.h"
 #include "settings/Tfrm_Settings.h"
+#include "widgets/UserPrompts.h"
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QLabel>
+#include <QImage>
 #include <QLineEdit>
+#include <QListView>
+#include <QLoggingCategory>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
-#include <QStandardPaths>
 #include <QStyle>
 #include <QTimer>
-#include <QToolBar>
 #include <QToolButton>
+#include <QUrl>
 #include <QVBoxLayout>
 
-// A window gone without closing (tests do this) leaves no session to recover:
-// the store removes its journal as it goes.
+namespace {
+
+Q_LOGGING_CATEGORY(lcCommands, "pagora.mainwindow.commands", QtWarningMsg)
+
+constexpr int DesignClientWidth = 790;
+constexpr int DesignClientHeight = 552;
+constexpr int MinimumWidth = 790;
+constexpr int MinimumHeight = 570;
+
+QString message(const char *id)
+{
+    return MessageTables::main().GetTextOrDefault(QLatin1String(id));
+}
+
+} // namespace
+
+Tfrm_Main::Tfrm_Main(TTwainControl *control, QWidget *parent) : QMainWindow(parent)
+{
+    setObjectName(QStringLiteral("Tfrm_Main"));
+    TwainControl = control ? control : createTwainControl(this);
+    TwainControl->setParent(this);
+    TwainControl->setObjectName(QStringLiteral("TwainControl"));
+    m_store = new PageStore(this);
+    m_session = new ScanSession(TwainControl, m_store, this);
+
+    auto *central = new QWidget;
+    auto *outer = new QVBoxLayout(central);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    auto *panes = new QHBoxLayout;
+    panes->setContentsMargins(4, 4, 4, 4);
+    panes->setSpacing(4);
+
+    m_scanSettings = new ScanSettingsPane(TwainControl, m_session);
+    m_scanArea = new ScanAreaPane(m_session);
+    m_imageList = new ImageListPane(m_store, m_session);
+    panes->addWidget(m_scanSettings);
+    panes->addWidget(m_scanArea);
+    panes->addWidget(m_imageList, 1);
+    outer->addLayout(panes, 1);
+
+    pb_ScanProgress = new QProgressBar(this);
+    pb_ScanProgress->setObjectName(QStringLiteral("pb_ScanProgress"));
+    pb_ScanProgress->setRange(0, 100);
+    pb_ScanProgress->setValue(0);
+    pb_ScanProgress->hide(); // painted by the status bar, never shown as a window
+    sb_Main = new StatusPanelBar(pb_ScanProgress);
+    outer->addWidget(sb_Main);
+    setCentralWidget(central);
+
+    createMenus();
+    connectControl();
+    connectImageList();
+    connectScanArea();
+    setKeyboardOrder();
+    retranslateUi();
+
+    setMinimumSize(MinimumWidth, MinimumHeight);
+    m_designSize = QSize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
+    resize(m_designSize);
+}
+
+void Tfrm_Main::createMenus()
+{
+    menuFile = menuBar()->addMenu(QString());
+    menuFile->setObjectName(QStringLiteral("menuFile"));
+    Action2 = menuFile->addAction(QString(), this, &Tfrm_Main::ToolButtonPreviewClick);
+    Action2->setObjectName(QStringLiteral("Action2"));
+    Action2->setIcon(style()->standardIcon(QStyle::SP_FileDialogContentsView));
+    BrowseForFolder1 =
+        menuFile->addAction(QString(), m_scanSettings, &ScanSettingsPane::BrowseForFolder1Accept);
+    BrowseForFolder1->setObjectName(QStringLiteral("BrowseForFolder1"));
+    ActionAddFiles = menuFile->addAction(QString(), this, &Tfrm_Main::addFiles);
+    ActionAddFiles->setObjectName(QStringLiteral("ActionAddFiles"));
+    Action1 = menuFile->addAction(QString(), m_scanSettings, &ScanSettingsPane::Scan1Click);
+    Action1->setObjectName(QStringLiteral("Action1"));
+    Action3 = menuFile->addAction(QString(), m_scanSettings, &ScanSettingsPane::Copy1Click);
+    Action3->setObjectName(QStringLiteral("Action3"));
+    ActionStop = menuFile->addAction(QString(), this, &Tfrm_Main::StopScanningClick);
+    ActionStop->setObjectName(QStringLiteral("ActionStop"));
+    ActionStop->setShortcut(Qt::Key_Escape);
+    ActionStop->setEnabled(false);
+    ActionStop->setIcon(style()->standardIcon(QStyle::SP_MediaStop));
+    // One action per command: the tool buttons are its faces (they show its icon
+    // text), so menu, button and shortcut are enabled and run together.
+    m_scanSettings->ToolButtonPreview->setDefaultAction(Action2);
+    m_scanSettings->ToolButtonStop->setDefaultAction(ActionStop);
+    ActionRefreshSources = menuFile->addAction(QString(), this, &Tfrm_Main::RefreshSourcesClick);
+    ActionRefreshSources->setObjectName(QStringLiteral("ActionRefreshSources"));
+    ActionRefreshSources->setShortcut(QKeySequence::Refresh);
+    menuFile->addSeparator();
+    FilePrintSetup1 = menuFile->addAction(QString(), this, &Tfrm_Main::printSetup);
+    FilePrintSetup1->setObjectName(QStringLiteral("FilePrintSetup1"));
+    menuFile->addSeparator();
+    FileExit1 = menuFile->addAction(QString(), this, &QWidget::close);
+    FileExit1->setObjectName(QStringLiteral("FileExit1"));
+
+    menuSettings = menuBar()->addMenu(QString());
+    menuSettings->setObjectName(QStringLiteral("menuSettings"));
+    Action4 = menuSettings->addAction(QString(), this, &Tfrm_Main::showPreferences);
+    Action4->setObjectName(QStringLiteral("Action4"));
+    ActionBacksFirstFirst = menuSettings->addAction(QString());
+    ActionBacksFirstFirst->setObjectName(QStringLiteral("ActionBacksFirstFirst"));
+    ActionBacksFirstFirst->setCheckable(true);
+    connect(ActionBacksFirstFirst, &QAction::toggled, this, [this](bool on) {
+        m_session->setBacksFirstFirst(on);
+        SettingsStore().WriteBool(SettingsStore::BacksFirstFirst, on);
+    });
+
+    menuHelp = menuBar()->addMenu(QString());
+    menuHelp->setObjectName(QStringLiteral("menuHelp"));
+    Action5 = menuHelp->addAction(QString(), this, &Tfrm_Main::openHomepage);
+    Action5->setObjectName(QStringLiteral("Action5"));
+    Action8 = menuHelp->addAction(QString(), this, &Tfrm_Main::showAbout);
+    Action8->setObjectName(QStringLiteral("Action8"));
+}
+
+void Tfrm_Main::retranslateUi()
+{
+    setWindowTitle(tr("Pagora Pro", "Tfrm_Main"));
+    Action2->setIconText(tr("Preview   ", "ToolButtonPreview"));
+    ActionStop->setIconText(tr("Stop", "ToolButtonStop"));
+    m_scanSettings->retranslateUi();
+    m_scanArea->retranslateUi();
+    m_imageList->retranslateUi();
+
+    menuFile->setTitle(tr("&File", "ActionMainMenuBar.Items[0]"));
+    menuSettings->setTitle(tr("&Settings", "ActionMainMenuBar.Items[1]"));
+    menuHelp->setTitle(tr("&Help", "ActionMainMenuBar.Items[2]"));
+    ActionBacksFirstFirst->setText(tr("Backs come first-first", "ActionBacksFirstFirst"));
+    Action2->setText(tr("&Preview", "Action2"));
+    BrowseForFolder1->setText(tr("&Select destination folder...", "BrowseForFolder1"));
+    ActionAddFiles->setText(tr("Add files...", "ActionAddFiles"));
+    Action1->setText(tr("S&can", "Action1"));
+    Action3->setText(tr("C&opy to printer", "Action3"));
+    ActionRefreshSources->setText(tr("&Refresh scanner list", "ActionRefreshSources"));
+    ActionStop->setText(tr("S&top scanning", "ActionStop"));
+    m_sourceList->setSearchingText(ScanSession::searchingText());
+    FilePrintSetup1->setText(tr("Print Set&up...", "FilePrintSetup1"));
+    FilePrintSetup1->setToolTip(tr("Print Setup", "FilePrintSetup1.Hint"));
+    FileExit1->setText(tr("E&xit", "FileExit1"));
+    // "Short|long" hint: the short part is the tool tip, the long one the status tip.
+    const QString exitHint = tr("Exit|Quits the application", "FileExit1.Hint");
+    FileExit1->setToolTip(exitHint.section(QLatin1Char('|'), 0, 0));
+    FileExit1->setStatusTip(exitHint.section(QLatin1Char('|'), -1));
+    Action4->setText(tr("&Preferences...", "Action4"));
+    Action5->setText(tr("&Pagora Pro homepage", "Action5"));
+    Action8->setText(tr("Ab&out...", "Action8"));
+
+    retranslateAccessible();
+
+    // The file count is composed in the current language; refresh it once shown.
+    if (!sb_Main->panelText(3).isEmpty())
+        m_imageList->lv_ImagesChange();
+}
+
+void Tfrm_Main::setKeyboardOrder()
+{
+    // The image commands are reachable by Tab too, not only by mouse: a toolbar
+    // keeps its buttons out of the focus chain unless told otherwise.
+    const QList<QWidget *> imageTools = m_imageList->toolWidgets();
+    for (QWidget *tool : imageTools)
+        tool->setFocusPolicy(Qt::TabFocus);
+    // Left to right, top to bottom, as the panes are laid out.
+    QList<QWidget *> order = m_scanSettings->tabOrder();
+    order << m_scanArea->I32_Preview;
+    order << imageTools << m_imageList->lv_Images;
+    for (int i = 1; i < order.size(); ++i)
+        setTabOrder(order.at(i - 1), order.at(i));
+}
+
+void Tfrm_Main::retranslateAccessible()
+{
+    m_scanSettings->retranslateAccessible();
+    m_scanArea->retranslateAccessible();
+    m_imageList->retranslateAccessible();
+}
+
 Tfrm_Main::~Tfrm_Main() = default;
 
 void Tfrm_Main::setWindows(Tfrm_About *about, Tfrm_Settings *settings, Tfrm_Preview *preview)
 {
     m_about = about;
     m_settings = settings;
-    m_preview = preview;
+    m_imageList->setPreviewWindow(preview);
     if (m_settings)
         connect(m_settings, &Tfrm_Settings::preferencesApplied, this,
                 [this](int unitsCode, bool skipBlank) {
-                    UnitsCode = unitsCode;
+                    m_scanArea->UnitsCode = unitsCode;
                     m_session->setSkipBlank(skipBlank);
                     applyPageCorrection();
-                    Recogniser->setLanguages(PdfSaveDialog::preferredRecognition(),
-                                             PdfSaveDialog::preferredTimeLimit());
+                    m_imageList->Recogniser->setLanguages(PdfSaveDialog::preferredRecognition(),
+                                                          PdfSaveDialog::preferredTimeLimit());
                 });
 }
 
 void Tfrm_Main::connectControl()
 {
-    m_session = new ScanSession(TwainControl, m_store, this);
     connect(m_session, &ScanSession::stateChanged, this, &Tfrm_Main::updateCommands);
     connect(m_session, &ScanSession::status, this, &Tfrm_Main::Mess);
     connect(m_session, &ScanSession::progress, pb_ScanProgress, &QProgressBar::setValue);
-    connect(m_session, &ScanSession::pageListed, this,
-            qOverload<const PageEntry &>(&Tfrm_Main::FillImageList));
+    connect(m_session, &ScanSession::pageListed, m_imageList,
+            qOverload<const PageEntry &>(&ImageListPane::FillImageList));
     // Asked once the session's own call has returned: the question runs its own loop.
     connect(m_session, &ScanSession::backsWanted, this, &Tfrm_Main::askForBacks,
             Qt::QueuedConnection);
-    connect(m_session, &ScanSession::previewSaved, this,
-            [this](const QString &path) { LoadPreview(path); });
+    connect(m_session, &ScanSession::previewSaved, m_scanArea,
+            [this](const QString &path) { m_scanArea->LoadPreview(path); });
     // A close that waited for the running batch goes on once it has ended.
     connect(
         m_session, &ScanSession::closed, this,
@@ -81,11 +264,10 @@ void Tfrm_Main::connectControl()
                 close();
         },
         Qt::QueuedConnection);
-    for (QLineEdit *field : {edt_FileName, edt_Destination})
-        connect(field, &QLineEdit::textChanged, this, &Tfrm_Main::syncNaming);
-    connect(cmb_Format, &QComboBox::currentIndexChanged, this, &Tfrm_Main::syncNaming);
-    syncNaming();
-    m_sourceList = new SourceListLoader(TwainControl, cmb_Sources, this);
+    connect(m_scanSettings, &ScanSettingsPane::statusMessage, this, &Tfrm_Main::Mess);
+    connect(m_scanSettings, &ScanSettingsPane::scanChosen, this, &Tfrm_Main::TwainScan);
+    connect(m_scanSettings, &ScanSettingsPane::copyChosen, this, &Tfrm_Main::TwainCopy);
+    m_sourceList = new SourceListLoader(TwainControl, m_scanSettings->cmb_Sources, this);
     connect(m_sourceList, &SourceListLoader::finished, this, &Tfrm_Main::sourcesListed);
 }
 
@@ -107,7 +289,7 @@ void Tfrm_Main::FormShow()
 {
     // Once: a window prepared by a direct call must not search again when shown.
     m_shown = true;
-    PreviewResolution = 20.78f;
+    m_scanArea->PreviewResolution = 20.78f;
 
     // Asking every scanner backend for its devices takes seconds: the window does
     // not wait for it. The scanner used last time is opened by its name first; when
@@ -118,8 +300,8 @@ void Tfrm_Main::FormShow()
     RestoreParams();
     growPreview(); // a stored larger window brings its larger preview back
 
-    I32_Preview->createLayers();
-    DrawRuler(20.78f);
+    m_scanArea->I32_Preview->createLayers();
+    m_scanArea->DrawRuler(20.78f);
     Mess(m_sourceList->isSearching()
              ? ScanSession::searchingText()
              : MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")));
@@ -149,8 +331,7 @@ void Tfrm_Main::FormClose()
         SaveParams();
         // An export still reading working copies ends first (the progress dialog
         // keeps the user from closing, a signal to quit does not).
-        if (m_pdfExport)
-            m_pdfExport->cancelAndWait();
+        m_imageList->cancelPdfExport();
         m_session->close();
     }
     if (!m_session->busy())
@@ -188,6 +369,7 @@ void Tfrm_Main::applyPageCorrection()
 void Tfrm_Main::RestoreParams()
 {
     SettingsStore store;
+    int &UnitsCode = m_scanArea->UnitsCode;
     UnitsCode = 1;
     bool restore = false;
     store.readBool(SettingsStore::Save, restore);
@@ -222,28 +404,33 @@ void Tfrm_Main::RestoreParams()
 
     // The scanner choice waits for the source list (restoreScannerChoice).
     int index = 0;
-    if (store.readIntegerInRange(SettingsStore::Mode, 0, cmb_Mode->count() - 1, index))
-        cmb_Mode->setCurrentIndex(index);
-    if (store.readIntegerInRange(SettingsStore::Resolution, 0, cmb_Resolution->count() - 1, index))
-        cmb_Resolution->setCurrentIndex(index);
-    if (store.readIntegerInRange(SettingsStore::Size, 0, cmb_Size->count() - 1, index))
-        cmb_Size->setCurrentIndex(index);
-    if (store.readIntegerInRange(SettingsStore::Format, 0, cmb_Format->count() - 1, index))
-        cmb_Format->setCurrentIndex(index);
+    if (store.readIntegerInRange(SettingsStore::Mode, 0, m_scanSettings->cmb_Mode->count() - 1,
+                                 index))
+        m_scanSettings->cmb_Mode->setCurrentIndex(index);
+    if (store.readIntegerInRange(SettingsStore::Resolution, 0,
+                                 m_scanSettings->cmb_Resolution->count() - 1, index))
+        m_scanSettings->cmb_Resolution->setCurrentIndex(index);
+    if (store.readIntegerInRange(SettingsStore::Size, 0, m_scanSettings->cmb_Size->count() - 1,
+                                 index))
+        m_scanSettings->cmb_Size->setCurrentIndex(index);
+    if (store.readIntegerInRange(SettingsStore::Format, 0, m_scanSettings->cmb_Format->count() - 1,
+                                 index))
+        m_scanSettings->cmb_Format->setCurrentIndex(index);
     QString text;
     if (store.readString(SettingsStore::FileName, text))
-        edt_FileName->setText(text);
+        m_scanSettings->edt_FileName->setText(text);
     if (store.readString(SettingsStore::Destination, text))
-        edt_Destination->setText(text);
+        m_scanSettings->edt_Destination->setText(text);
     bool checked = false;
     // A change of the feeder box acts like a click, so it comes before Duplex.
-    if (store.readBool(SettingsStore::ADF, checked) && checked != cb_ADF->isChecked()) {
-        cb_ADF->setChecked(checked);
-        cb_ADFClick();
+    if (store.readBool(SettingsStore::ADF, checked) &&
+        checked != m_scanSettings->cb_ADF->isChecked()) {
+        m_scanSettings->cb_ADF->setChecked(checked);
+        m_scanSettings->cb_ADFClick();
     }
     // Duplex means nothing without the feeder; a hand-edited file may say otherwise.
     if (store.readBool(SettingsStore::Duplex, checked))
-        cb_Duplex->setChecked(checked && cb_ADF->isChecked());
+        m_scanSettings->cb_Duplex->setChecked(checked && m_scanSettings->cb_ADF->isChecked());
 }
 
 void Tfrm_Main::SaveParams()
@@ -253,8 +440,9 @@ void Tfrm_Main::SaveParams()
     // choice stands; during a later search, the one from before it. Nor is the
     // remembered device's position in its list of one: what is stored stays.
     if (!m_scannerChoicePending && !m_sourceList->isCompleting()) {
-        const int source = m_sourceList->isSearching() ? m_sourceList->previousIndex()
-                                                       : cmb_Sources->currentIndex();
+        const int source = m_sourceList->isSearching()
+                               ? m_sourceList->previousIndex()
+                               : m_scanSettings->cmb_Sources->currentIndex();
         store.WriteInteger(SettingsStore::Scanner, source);
         bool save = false;
         store.readBool(SettingsStore::Save, save);
@@ -262,21 +450,16 @@ void Tfrm_Main::SaveParams()
         if (save && !device.isEmpty())
             store.WriteString(SettingsStore::ScannerDevice, device);
     }
-    store.WriteInteger(SettingsStore::Mode, cmb_Mode->currentIndex());
-    store.WriteInteger(SettingsStore::Resolution, cmb_Resolution->currentIndex());
-    store.WriteInteger(SettingsStore::Size, cmb_Size->currentIndex());
-    store.WriteInteger(SettingsStore::Format, cmb_Format->currentIndex());
-    store.WriteString(SettingsStore::FileName, edt_FileName->text());
-    store.WriteString(SettingsStore::Destination, edt_Destination->text());
-    store.WriteBool(SettingsStore::ADF, cb_ADF->isChecked());
-    store.WriteBool(SettingsStore::Duplex, cb_Duplex->isChecked());
+    store.WriteInteger(SettingsStore::Mode, m_scanSettings->cmb_Mode->currentIndex());
+    store.WriteInteger(SettingsStore::Resolution, m_scanSettings->cmb_Resolution->currentIndex());
+    store.WriteInteger(SettingsStore::Size, m_scanSettings->cmb_Size->currentIndex());
+    store.WriteInteger(SettingsStore::Format, m_scanSettings->cmb_Format->currentIndex());
+    store.WriteString(SettingsStore::FileName, m_scanSettings->edt_FileName->text());
+    store.WriteString(SettingsStore::Destination, m_scanSettings->edt_Destination->text());
+    store.WriteBool(SettingsStore::ADF, m_scanSettings->cb_ADF->isChecked());
+    store.WriteBool(SettingsStore::Duplex, m_scanSettings->cb_Duplex->isChecked());
     store.WriteInteger(SettingsStore::WWidth, width());
     store.WriteInteger(SettingsStore::WHeight, height());
-}
-
-void Tfrm_Main::cmb_SourcesChange(int index)
-{
-    TwainControl->setSourceIndex(index);
 }
 
 void Tfrm_Main::RefreshSourcesClick()
@@ -325,16 +508,9 @@ void Tfrm_Main::restoreScannerChoice()
     // Setting a position runs no change handler: the control's source index
     // stays as the control reported it.
     int index = 0;
-    if (restore &&
-        store.readIntegerInRange(SettingsStore::Scanner, 0, cmb_Sources->count() - 1, index))
-        cmb_Sources->setCurrentIndex(index);
-}
-
-void Tfrm_Main::cb_ADFClick()
-{
-    cb_Duplex->setEnabled(cb_ADF->isChecked());
-    if (!cb_ADF->isChecked())
-        cb_Duplex->setChecked(false);
+    if (restore && store.readIntegerInRange(SettingsStore::Scanner, 0,
+                                            m_scanSettings->cmb_Sources->count() - 1, index))
+        m_scanSettings->cmb_Sources->setCurrentIndex(index);
 }
 
 void Tfrm_Main::updateCommands()
@@ -344,13 +520,209 @@ void Tfrm_Main::updateCommands()
     const bool running = m_session->busy();
     for (QAction *command : {Action2, Action1, Action3, ActionRefreshSources})
         command->setEnabled(idle);
-    ToolButtonScan->setEnabled(idle);
+    m_scanSettings->ToolButtonScan->setEnabled(idle);
     // The Scan button turns into Stop while a command runs (a swap in place: the
     // Scan button keeps its menu and its face for the next command).
-    ToolButtonScan->setVisible(!running);
-    ToolButtonStop->setVisible(running);
+    m_scanSettings->ToolButtonScan->setVisible(!running);
+    m_scanSettings->ToolButtonStop->setVisible(running);
     const bool stoppable = state == ScanSession::State::Acquiring;
     ActionStop->setEnabled(stoppable);
-    // No export while a batch runs: it would miss the pages still coming.
-    Action_PDF->setEnabled(!running && Pages->rowCount() > 0);
+}
+
+void Tfrm_Main::connectImageList()
+{
+    connect(m_store, &PageStore::journalFailed, this, &Tfrm_Main::journalFailed);
+    connect(m_imageList, &ImageListPane::countChanged, this,
+            [this](const QString &text) { sb_Main->setPanelText(3, text); });
+    // Pages listed by file name are taken from the folder the field names now.
+    m_imageList->setDestination(m_scanSettings->edt_Destination->text());
+    connect(m_scanSettings->edt_Destination, &QLineEdit::textChanged, m_imageList,
+            &ImageListPane::setDestination);
+    // Some desktops also bind Refresh to Ctrl+R; two actions on one key would
+    // both stay silent.
+    QList<QKeySequence> refreshKeys = ActionRefreshSources->shortcuts();
+    refreshKeys.removeAll(m_imageList->Action_RotateRight->shortcut());
+    ActionRefreshSources->setShortcuts(refreshKeys);
+}
+
+void Tfrm_Main::journalFailed(const QString &path, const QString &reason)
+{
+    const QString text = tr("The page journal %1 could not be written: %2", "journalNotWritten")
+                             .arg(QDir::toNativeSeparators(path), reason);
+    qCWarning(lcGallery) << text;
+    Mess(text, true);
+}
+
+void Tfrm_Main::offerRecovery()
+{
+    if (!m_closed)
+        (new PageRecovery(this, m_store))->offer();
+}
+
+void Tfrm_Main::cleanUpWorkingCopies()
+{
+    const QStringList kept = m_store->close();
+    if (kept.isEmpty())
+        return;
+    QStringList lines;
+    for (const QString &path : kept)
+        lines.append(QDir::toNativeSeparators(path));
+    UserPrompts::message(
+        this, QMessageBox::Warning, QApplication::applicationDisplayName(),
+        tr("The page files of these pages could not be written or were removed. Their only "
+           "copies stay here:\n\n%1",
+           "pagesOnlyInTemp")
+            .arg(lines.join(QLatin1Char('\n'))),
+        QMessageBox::Ok);
+}
+
+void Tfrm_Main::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    growPreview();
+}
+
+void Tfrm_Main::growPreview()
+{
+    m_scanArea->growPreview(PreviewRules::grownPane(size(), m_designSize));
+}
+
+void Tfrm_Main::connectScanArea()
+{
+    connect(m_scanSettings->cmb_Size, qOverload<int>(&QComboBox::activated), m_scanArea,
+            &ScanAreaPane::cmb_SizeSelect);
+    connect(m_scanArea, &ScanAreaPane::areaResized, this,
+            [this](const QString &sizeText, bool customSize) {
+                sb_Main->setPanelText(2, sizeText);
+                if (customSize)
+                    m_scanSettings->cmb_Size->setCurrentIndex(0);
+            });
+}
+
+void Tfrm_Main::ToolButtonPreviewClick()
+{
+    m_session->preview(m_scanSettings->cmb_Sources->currentIndex());
+}
+void Tfrm_Main::StopScanningClick()
+{
+    m_session->stop();
+}
+
+ScanSession::Request Tfrm_Main::scanRequest() const
+{
+    return m_scanSettings->scanRequest(m_scanArea->areaInInches());
+}
+
+void Tfrm_Main::TwainScan()
+{
+    // The menu's shortcut may still come here while a command runs or the
+    // scanners are being searched for.
+    if (m_session->state() != ScanSession::State::Idle || !m_scanSettings->prefixAccepted() ||
+        !m_scanSettings->destinationReady())
+        return;
+    m_scanSettings->syncNaming();
+    m_session->TwainScan(scanRequest());
+}
+
+void Tfrm_Main::TwainCopy()
+{
+    if (m_session->state() != ScanSession::State::Idle || !m_scanSettings->prefixAccepted())
+        return;
+    m_scanSettings->syncNaming();
+    ScanSession::Request request = scanRequest();
+    const QSize printable = GetPrinterInfo();
+    request.printableWidth = printable.width();
+    request.printableHeight = printable.height();
+    // A copy of the printer's settings: the job runs on the pipeline's thread.
+    const PagePrinter printer(*currentPrinter());
+    const QString title = message("IDS_98");
+    request.print = [printer, printable, title](const QImage &image, int width, int height) {
+        return printer.print(image, width, height, printable.width(), printable.height(), title);
+    };
+    m_session->TwainCopy(request);
+}
+
+QPrinter *Tfrm_Main::currentPrinter()
+{
+    if (!m_printer)
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return m_printer.get();
+}
+
+void Tfrm_Main::printSetup()
+{
+    QPrintDialog dialog(currentPrinter(), this);
+    dialog.exec();
+}
+
+QSize Tfrm_Main::GetPrinterInfo()
+{
+    QPrinter *printer = currentPrinter();
+    // The painter's origin is the top-left of this rectangle (not full page).
+    const QRect printable = printer->pageLayout().paintRectPixels(printer->resolution());
+    qCDebug(lcCommands) << "printer" << printer->printerName() << printer->resolution() << "dpi"
+                        << printable.size();
+    return printable.size();
+}
+
+void Tfrm_Main::addFiles()
+{
+    (new PageAdder(this, m_store))->run();
+}
+
+void Tfrm_Main::askForBacks(int fronts)
+{
+    const QString text =
+        tr("The fronts of %1 sheets are scanned.\nTurn the stack over and put it back in the "
+           "feeder, without changing its order.",
+           "backsQuestion")
+            .arg(fronts);
+    const QMessageBox::StandardButton answer =
+        UserPrompts::message(this, QMessageBox::Question, QApplication::applicationDisplayName(),
+                             text, QMessageBox::Yes | QMessageBox::No,
+                             {{QMessageBox::Yes, tr("Scan the backs", "backsScan")},
+                              {QMessageBox::No, tr("Skip", "backsSkip")}});
+    if (answer == QMessageBox::Yes)
+        m_session->scanBacks();
+    else
+        m_session->skipBacks();
+}
+
+void Tfrm_Main::showPreferences()
+{
+    if (m_settings)
+        m_settings->exec();
+}
+
+void Tfrm_Main::showAbout()
+{
+    if (m_about)
+        m_about->exec();
+}
+
+void Tfrm_Main::openHomepage()
+{
+    // A browser that fails to start is not reported.
+    QDesktopServices::openUrl(
+        QUrl(MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_89"))));
+}
+
+void Tfrm_Main::CheckForUpdatesAtStartup()
+{
+    bool wanted = false;
+    if (!SettingsStore().readBool(SettingsStore::Update, wanted) || !wanted)
+        return;
+
+    // Nobody asked for this check, so it speaks only when there is news: every
+    // failure, even a local file that cannot be written, passes in silence.
+    auto *checker = new UpdateChecker(this);
+    checker->setObjectName(QStringLiteral("startupUpdateCheck"));
+    connect(checker, &UpdateChecker::finished, this,
+            [this, checker](UpdateChecker::Outcome outcome) {
+                checker->deleteLater();
+                if (outcome == UpdateChecker::Outcome::Newer)
+                    UpdateNotice::askToDownload(this);
+            });
+    if (!checker->start())
+        checker->deleteLater();
 }

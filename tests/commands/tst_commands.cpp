@@ -3,14 +3,16 @@
 // the feeder and error paths, failed writes.
 #include "FakeTwainControl.h"
 #include "app/SignalShutdown.h"
-#include "pages/PageModel.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/ImageListPane.h"
+#include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "widgets/UserPrompts.h"
+#include "pages/PageModel.h"
 #include "settings/SettingsStore.h"
 #include "support/PromptRecorder.h"
 #include "support/TestFolders.h"
+#include "widgets/UserPrompts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,11 +22,11 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QProgressBar>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
-#include <QSignalSpy>
 
 namespace {
 
@@ -121,25 +123,26 @@ void TestCommands::startWindow()
     m_fake->setSources({QStringLiteral("Fake scanner")});
     m_w = std::make_unique<Tfrm_Main>(m_fake);
     m_w->FormShow();
-    m_w->edt_FileName->setText(QStringLiteral("Pagora"));
-    m_w->cmb_Format->setCurrentIndex(1); // JPG
-    m_w->edt_Destination->setText(m_folders.dest);
+    m_w->scanSettings()->edt_FileName->setText(QStringLiteral("Pagora"));
+    m_w->scanSettings()->cmb_Format->setCurrentIndex(1); // JPG
+    m_w->scanSettings()->edt_Destination->setText(m_folders.dest);
     m_w->session()->setSkipBlank(false);
     m_fake->clearCalls();
 }
 
 bool TestCommands::waitForEnd()
 {
-    return QTest::qWaitFor([this] { return m_w->ToolButtonScan->isEnabled(); }, 5000);
+    return QTest::qWaitFor([this] { return m_w->scanSettings()->ToolButtonScan->isEnabled(); },
+                           5000);
 }
 
 void TestCommands::scanCallsInOrder()
 {
     m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
-    m_w->Scan1Click();
+    m_w->scanSettings()->Scan1Click();
     QCOMPARE(int(m_w->session()->ScanMode()), 2);
-    QVERIFY(!m_w->ToolButtonScan->isEnabled());
-    QVERIFY(!m_w->ToolButtonPreview->isEnabled());
+    QVERIFY(!m_w->scanSettings()->ToolButtonScan->isEnabled());
+    QVERIFY(!m_w->scanSettings()->ToolButtonPreview->isEnabled());
     QCOMPARE(m_w->StatusText, text("IDS_41"));
     QVERIFY(inOrder(m_fake->calls(),
                     {"sourceIndex=0", "StartDevice", "sourceIndex=0", "OpenDataSource",
@@ -156,10 +159,10 @@ void TestCommands::scanCallsInOrder()
              qPrintable(pages.at(0)));
     QVERIFY(QFile::exists(m_folders.temp + '/' + QFileInfo(pages.at(0)).completeBaseName() +
                           QStringLiteral(".bmp")));
-    QCOMPARE(m_w->Pages->rowCount(), 1);
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), 1);
     QCOMPARE(m_w->StatusText, text("IDS_6"));
     QVERIFY(!m_w->StatusIsError);
-    QVERIFY(m_w->ToolButtonPreview->isEnabled());
+    QVERIFY(m_w->scanSettings()->ToolButtonPreview->isEnabled());
     // A flatbed page is never tested for blankness.
     QVERIFY(m_fake->calls().filter(QStringLiteral("IsBlankImage")).isEmpty());
 }
@@ -167,9 +170,9 @@ void TestCommands::scanCallsInOrder()
 void TestCommands::copyNeedsNoDestinationAndSendsArea()
 {
     QVERIFY(QDir(m_folders.dest).removeRecursively());
-    m_w->cmb_Size->setCurrentIndex(0); // Custom
+    m_w->scanSettings()->cmb_Size->setCurrentIndex(0); // Custom
     m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
-    m_w->Copy1Click();
+    m_w->scanSettings()->Copy1Click();
     QCOMPARE(int(m_w->session()->ScanMode()), 3);
     QCOMPARE(m_w->StatusText, text("IDS_43"));
     QVERIFY(m_recorder->prompts.isEmpty());
@@ -210,7 +213,7 @@ void TestCommands::destinationQuestion()
     QFETCH(bool, warned);
     m_recorder->answer = QMessageBox::StandardButton(answer);
     const QString path = folder.isEmpty() ? QString() : m_folders.dir->filePath(folder);
-    m_w->edt_Destination->setText(path);
+    m_w->scanSettings()->edt_Destination->setText(path);
     m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
     m_w->TwainScan();
 
@@ -230,7 +233,7 @@ void TestCommands::destinationQuestion()
     QCOMPARE(int(m_w->session()->ScanMode()), created ? 2 : 0);
     if (!created) {
         QVERIFY(m_fake->calls().isEmpty());
-        QVERIFY(m_w->ToolButtonScan->isEnabled());
+        QVERIFY(m_w->scanSettings()->ToolButtonScan->isEnabled());
     }
     QVERIFY(waitForEnd());
 }
@@ -240,7 +243,8 @@ void TestCommands::destinationWithBlanks()
     // The folder created is the one the page files go to, whatever blanks surround it.
     m_recorder->answer = QMessageBox::Yes;
     const QString path = m_folders.dir->filePath(QStringLiteral("typed"));
-    m_w->edt_Destination->setText(QStringLiteral("  ") + path + QStringLiteral(" "));
+    m_w->scanSettings()->edt_Destination->setText(QStringLiteral("  ") + path +
+                                                  QStringLiteral(" "));
     m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
     m_w->TwainScan();
     QCOMPARE(m_recorder->prompts.size(), 1);
@@ -301,17 +305,17 @@ void TestCommands::prefixAndDestinationRules()
     const QByteArray oldHome = qgetenv("HOME");
     qputenv("HOME", QFile::encodeName(m_folders.dir->path()));
     QDir(m_folders.dir->path()).mkdir(QStringLiteral("rel"));
-    m_w->edt_FileName->setText(prefix);
-    m_w->edt_Destination->setText(destination);
+    m_w->scanSettings()->edt_FileName->setText(prefix);
+    m_w->scanSettings()->edt_Destination->setText(destination);
     m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
     m_w->TwainScan();
     const bool refused = !problem.isEmpty();
     if (refused) {
         QVERIFY(m_w->StatusIsError);
         QVERIFY2(m_w->StatusText.contains(problem), qPrintable(m_w->StatusText));
-        QCOMPARE(m_w->focusWidget(), m_w->edt_FileName);
+        QCOMPARE(m_w->focusWidget(), m_w->scanSettings()->edt_FileName);
         QVERIFY(m_fake->calls().isEmpty()); // nothing scanned
-        QVERIFY(m_w->ToolButtonScan->isEnabled());
+        QVERIFY(m_w->scanSettings()->ToolButtonScan->isEnabled());
     }
     QVERIFY(waitForEnd());
     qputenv("HOME", oldHome);
@@ -329,20 +333,21 @@ void TestCommands::prefixAndDestinationRules()
     }
     QCOMPARE(written.size(), 1);
     QVERIFY2(written.at(0).startsWith(folder + QLatin1Char('/')), qPrintable(written.at(0)));
-    QCOMPARE(m_w->edt_Destination->text(), QDir(m_folders.dir->path()).filePath(folder));
+    QCOMPARE(m_w->scanSettings()->edt_Destination->text(),
+             QDir(m_folders.dir->path()).filePath(folder));
 }
 
 void TestCommands::feederEmptyEndsCommand()
 {
     m_fake->setFeederAvailable(true);
     m_fake->setFeederLoaded(false);
-    m_w->cb_ADF->setChecked(true);
-    m_w->cb_ADFClick();
+    m_w->scanSettings()->cb_ADF->setChecked(true);
+    m_w->scanSettings()->cb_ADFClick();
     m_w->TwainScan();
     QCOMPARE(m_w->StatusText, text("IDS_42"));
     QVERIFY(m_w->StatusIsError);
-    QVERIFY(m_w->ToolButtonScan->isEnabled());
-    QVERIFY(m_w->ToolButtonPreview->isEnabled());
+    QVERIFY(m_w->scanSettings()->ToolButtonScan->isEnabled());
+    QVERIFY(m_w->scanSettings()->ToolButtonPreview->isEnabled());
     QCOMPARE(int(m_w->session()->ScanMode()), 2);
     QVERIFY(!m_fake->calls().contains(QStringLiteral("Acquire")));
     QVERIFY(!m_fake->calls().contains(QStringLiteral("xferCount=-1")));
@@ -371,7 +376,7 @@ void TestCommands::errorAfterConfiguring()
     QCOMPARE(m_w->StatusText, reason);
     QVERIFY(m_w->StatusIsError);
     if (!acquires) {
-        QVERIFY(m_w->ToolButtonScan->isEnabled());
+        QVERIFY(m_w->scanSettings()->ToolButtonScan->isEnabled());
         QCOMPARE(int(m_w->session()->ScanMode()), 2);
     }
     QVERIFY(waitForEnd());
@@ -393,16 +398,16 @@ void TestCommands::pageFileNotWritable()
     QVERIFY2(m_w->StatusText.contains(QLatin1String("Pagora_")), qPrintable(m_w->StatusText));
     QVERIFY(m_w->StatusText.contains(QLatin1String(".jpg")));
     QVERIFY(m_w->StatusText.contains(QLatin1String("No such file or directory")));
-    QVERIFY(!m_w->ToolButtonScan->isEnabled()); // the batch goes on
+    QVERIFY(!m_w->scanSettings()->ToolButtonScan->isEnabled()); // the batch goes on
     QVERIFY(m_fake->deliverNext());
-    QTRY_VERIFY(m_w->ToolButtonScan->isEnabled());
+    QTRY_VERIFY(m_w->scanSettings()->ToolButtonScan->isEnabled());
     // The pages say what is missing.
-    QVERIFY(!m_w->Pages->entry(0).pageFileWritten);
-    QVERIFY(m_w->Pages->index(0).data(Qt::ToolTipRole).toString().contains(".jpg"));
+    QVERIFY(!m_w->imageList()->Pages->entry(0).pageFileWritten);
+    QVERIFY(m_w->imageList()->Pages->index(0).data(Qt::ToolTipRole).toString().contains(".jpg"));
     // Nothing is lost: both pages are listed from their working copies, and the
     // end of the batch still shows what went wrong.
     QCOMPARE(QDir(m_folders.temp).entryList({QStringLiteral("*.bmp")}, QDir::Files).size(), 2);
-    QCOMPARE(m_w->Pages->rowCount(), 2);
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), 2);
     QVERIFY(m_w->StatusIsError);
     QVERIFY(m_w->StatusText.contains(QLatin1String("Pagora_")));
 }
@@ -413,15 +418,16 @@ void TestCommands::workingCopyNotWritable()
     m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100)),
                         FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
     m_fake->setFeederAvailable(true);
-    m_w->cb_ADF->setChecked(true);
-    m_w->cb_ADFClick();
+    m_w->scanSettings()->cb_ADF->setChecked(true);
+    m_w->scanSettings()->cb_ADFClick();
     m_w->TwainScan();
     QVERIFY(waitForEnd());
     // The page files stay and are listed from themselves; the batch ends
     // normally with the error in red.
     QCOMPARE(entriesOf(m_folders.dest).size(), 2);
-    QCOMPARE(m_w->Pages->rowCount(), 2);
-    QCOMPARE(m_w->Pages->entry(0).workingCopy, m_w->Pages->entry(0).pageFile);
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), 2);
+    QCOMPARE(m_w->imageList()->Pages->entry(0).workingCopy,
+             m_w->imageList()->Pages->entry(0).pageFile);
     QVERIFY(m_w->StatusIsError);
     QVERIFY2(m_w->StatusText.contains(QLatin1String("no-such-folder")),
              qPrintable(m_w->StatusText));
@@ -431,14 +437,14 @@ void TestCommands::workingCopyNotWritable()
 void TestCommands::failureNotification()
 {
     m_fake->setFeederAvailable(true);
-    m_w->cb_ADF->setChecked(true);
-    m_w->cb_ADFClick();
+    m_w->scanSettings()->cb_ADF->setChecked(true);
+    m_w->scanSettings()->cb_ADFClick();
     m_fake->queueBatch({FakeTwainControl::failure(4, QStringLiteral("Paper jam in the feeder."))});
     m_w->TwainScan();
     QVERIFY(waitForEnd());
     QCOMPARE(m_w->StatusText, QStringLiteral("Paper jam in the feeder."));
     QVERIFY(m_w->StatusIsError);
-    QVERIFY(m_w->ToolButtonPreview->isEnabled());
+    QVERIFY(m_w->scanSettings()->ToolButtonPreview->isEnabled());
     QVERIFY(m_fake->calls().contains(QStringLiteral("StopDevice")));
     QVERIFY(entriesOf(m_folders.dest).isEmpty());
 
@@ -473,7 +479,7 @@ void TestCommands::menuCommandDuringBatchIgnored()
     QCOMPARE(int(m_w->session()->ScanMode()), 2);
     QVERIFY(m_fake->calls().isEmpty());
     QVERIFY(m_fake->deliverNext());
-    QTRY_VERIFY(m_w->ToolButtonScan->isEnabled());
+    QTRY_VERIFY(m_w->scanSettings()->ToolButtonScan->isEnabled());
     QCOMPARE(entriesOf(m_folders.dest).size(), 1);
 }
 
@@ -482,17 +488,17 @@ void TestCommands::faceRepeatsLastCommand()
     // Failures end each batch at once: nothing is printed or saved.
     for (int i = 0; i < 4; ++i)
         m_fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
-    m_w->Copy1->trigger();
+    m_w->scanSettings()->Copy1->trigger();
     QVERIFY(waitForEnd());
-    QCOMPARE(m_w->ToolButtonScan->text(), m_w->Copy1->text());
-    m_w->ToolButtonScan->click();
+    QCOMPARE(m_w->scanSettings()->ToolButtonScan->text(), m_w->scanSettings()->Copy1->text());
+    m_w->scanSettings()->ToolButtonScan->click();
     QCOMPARE(int(m_w->session()->ScanMode()), 3);
     QVERIFY(waitForEnd());
     m_w->Action1->trigger(); // File, "S&can"
     QCOMPARE(int(m_w->session()->ScanMode()), 2);
-    QCOMPARE(m_w->ToolButtonScan->text(), m_w->Scan1->text());
+    QCOMPARE(m_w->scanSettings()->ToolButtonScan->text(), m_w->scanSettings()->Scan1->text());
     QVERIFY(waitForEnd());
-    m_w->ToolButtonScan->click();
+    m_w->scanSettings()->ToolButtonScan->click();
     QCOMPARE(int(m_w->session()->ScanMode()), 2);
     QVERIFY(waitForEnd());
 }
@@ -500,8 +506,8 @@ void TestCommands::faceRepeatsLastCommand()
 void TestCommands::copyWithoutPrinter()
 {
     m_fake->setFeederAvailable(true);
-    m_w->cb_ADF->setChecked(true);
-    m_w->cb_ADFClick();
+    m_w->scanSettings()->cb_ADF->setChecked(true);
+    m_w->scanSettings()->cb_ADFClick();
     m_fake->setAutoPlay(false);
     m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100)),
                         FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
@@ -511,15 +517,15 @@ void TestCommands::copyWithoutPrinter()
     QTRY_VERIFY(m_w->StatusIsError);
     const QString error = m_w->StatusText;
     QVERIFY(!error.isEmpty());
-    QVERIFY(!m_w->ToolButtonScan->isEnabled());
+    QVERIFY(!m_w->scanSettings()->ToolButtonScan->isEnabled());
     QVERIFY(m_fake->deliverNext());
-    QTRY_VERIFY(m_w->ToolButtonScan->isEnabled());
+    QTRY_VERIFY(m_w->scanSettings()->ToolButtonScan->isEnabled());
     QCOMPARE(m_fake->calls().filter(QStringLiteral("StopDevice")).size(), 1);
     QCOMPARE(m_w->StatusText, error);
     QVERIFY(m_w->StatusIsError);
     // Nothing in the destination, nothing listed; the working copies stay.
     QVERIFY(entriesOf(m_folders.dest).isEmpty());
-    QCOMPARE(m_w->Pages->rowCount(), 0);
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), 0);
     QVERIFY(!entriesOf(m_folders.temp).isEmpty());
 }
 
@@ -541,11 +547,12 @@ void TestCommands::chooseDestination()
     if (menu)
         m_w->BrowseForFolder1->trigger();
     else
-        m_w->edt_DestinationButton->trigger();
+        m_w->scanSettings()->edt_DestinationButton->trigger();
     QCOMPARE(m_recorder->prompts.size(), 1);
     QCOMPARE(m_recorder->prompts.first().kind, UserPrompts::Kind::ExistingFolder);
     QCOMPARE(m_recorder->prompts.first().title, text("IDS_97"));
-    QCOMPARE(m_w->edt_Destination->text(), chosen.isEmpty() ? m_folders.dest : chosen);
+    QCOMPARE(m_w->scanSettings()->edt_Destination->text(),
+             chosen.isEmpty() ? m_folders.dest : chosen);
 }
 
 void TestCommands::tempUnsetIsNeverRoot()
@@ -554,8 +561,8 @@ void TestCommands::tempUnsetIsNeverRoot()
     m_fake->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(80, 100))});
     m_w->TwainScan();
     QVERIFY(waitForEnd());
-    QCOMPARE(m_w->Pages->rowCount(), 1);
-    const QString copy = m_w->Pages->entry(0).workingCopy;
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), 1);
+    const QString copy = m_w->imageList()->Pages->entry(0).workingCopy;
     QVERIFY2(QFileInfo(copy).isFile(), qPrintable(copy));
     const QString folder = QFileInfo(copy).absolutePath();
     QVERIFY2(folder != QDir::rootPath(), qPrintable(copy));
@@ -583,7 +590,7 @@ void TestCommands::signalEndsBatchKeepingPages()
     QTRY_VERIFY(!m_w->isVisible());
     QVERIFY(stopped.count() >= 1);
     QCOMPARE(entriesOf(m_folders.dest).size(), 2);
-    QCOMPARE(m_w->Pages->rowCount(), 2);
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), 2);
     QCOMPARE(entriesOf(m_folders.temp), QStringList()); // working copies removed
     QVERIFY(SettingsStore().ValueExists(QString::fromLatin1(SettingsStore::WWidth)));
 }

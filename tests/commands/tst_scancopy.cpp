@@ -3,7 +3,10 @@
 // cups-pdf. Scans run at 75 dpi to stay quick.
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/ImageListPane.h"
 #include "mainwindow/PreviewPane.h"
+#include "mainwindow/ScanAreaPane.h"
+#include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "pages/PageModel.h"
 #include "scanner/SaneTwainControl.h"
@@ -147,7 +150,8 @@ bool TestScanCopy::startWindow()
     m_w = std::make_unique<Tfrm_Main>(m_control);
     m_w->FormShow();
     // The device search ends on its own; the commands wait for it.
-    if (!QTest::qWaitFor([this] { return m_w->ToolButtonScan->isEnabled(); }, 60000))
+    if (!QTest::qWaitFor([this] { return m_w->scanSettings()->ToolButtonScan->isEnabled(); },
+                         60000))
         return false;
     int test = -1;
     for (int i = 0; i < m_control->sourceCount(); ++i) {
@@ -156,26 +160,26 @@ bool TestScanCopy::startWindow()
     }
     if (test < 0)
         return false;
-    m_w->cmb_Sources->setCurrentIndex(test);
-    m_w->cmb_Resolution->setCurrentIndex(0); // 75 dpi
-    m_w->cmb_Mode->setCurrentIndex(2);
-    m_w->cmb_Size->setCurrentIndex(1);   // A4
-    m_w->cmb_Format->setCurrentIndex(1); // JPG
-    m_w->edt_FileName->setText(QStringLiteral("Pagora"));
-    m_w->edt_Destination->setText(m_folders.dest);
+    m_w->scanSettings()->cmb_Sources->setCurrentIndex(test);
+    m_w->scanSettings()->cmb_Resolution->setCurrentIndex(0); // 75 dpi
+    m_w->scanSettings()->cmb_Mode->setCurrentIndex(2);
+    m_w->scanSettings()->cmb_Size->setCurrentIndex(1);   // A4
+    m_w->scanSettings()->cmb_Format->setCurrentIndex(1); // JPG
+    m_w->scanSettings()->edt_FileName->setText(QStringLiteral("Pagora"));
+    m_w->scanSettings()->edt_Destination->setText(m_folders.dest);
     m_w->session()->setSkipBlank(false);
     return true;
 }
 
 bool TestScanCopy::waitForEnd(int ms)
 {
-    return QTest::qWaitFor([this] { return m_w->ToolButtonScan->isEnabled(); }, ms);
+    return QTest::qWaitFor([this] { return m_w->scanSettings()->ToolButtonScan->isEnabled(); }, ms);
 }
 
 void TestScanCopy::useFeeder(bool on)
 {
-    m_w->cb_ADF->setChecked(on);
-    m_w->cb_ADFClick();
+    m_w->scanSettings()->cb_ADF->setChecked(on);
+    m_w->scanSettings()->cb_ADFClick();
 }
 
 void TestScanCopy::flatbedScan()
@@ -197,8 +201,8 @@ void TestScanCopy::flatbedScan()
     QCOMPARE(copies, QStringList{pages.first().chopped(4) + QStringLiteral(".bmp")});
     QCOMPARE(QImageReader(m_folders.temp + QLatin1Char('/') + copies.first()).format(),
              QByteArray("bmp"));
-    QCOMPARE(m_w->Pages->rowCount(), 1);
-    QCOMPARE(m_w->Pages->entry(0).caption, pages.first());
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), 1);
+    QCOMPARE(m_w->imageList()->Pages->entry(0).caption, pages.first());
 }
 
 // The message says why the page file is missing; the page is still listed from
@@ -208,15 +212,15 @@ void TestScanCopy::pageFileOnFullDisk()
     FullDisk disk(m_folders.dest + QStringLiteral("/full"));
     if (!disk.isMounted())
         QSKIP("no small file system can be mounted here (needs root)");
-    m_w->edt_Destination->setText(m_folders.dest + QStringLiteral("/full"));
-    m_w->cmb_Format->setCurrentIndex(0); // BMP: far larger than the disk
+    m_w->scanSettings()->edt_Destination->setText(m_folders.dest + QStringLiteral("/full"));
+    m_w->scanSettings()->cmb_Format->setCurrentIndex(0); // BMP: far larger than the disk
     m_w->Action1->trigger();
     QVERIFY(waitForEnd());
     QVERIFY(m_w->StatusIsError);
     QVERIFY2(
         m_w->StatusText.contains(QLatin1String("could not be written: No space left on device")),
         qPrintable(m_w->StatusText));
-    QCOMPARE(m_w->Pages->rowCount(), 1);
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), 1);
 }
 
 void TestScanCopy::feederBatchOfTen()
@@ -226,7 +230,7 @@ void TestScanCopy::feederBatchOfTen()
     // The page work runs on a worker: "Ready" must not come before the last page
     // is listed, and pages are listed in the order they were scanned.
     QStringList statusAtEachPage;
-    connect(m_w->Pages, &QAbstractItemModel::rowsInserted, this,
+    connect(m_w->imageList()->Pages, &QAbstractItemModel::rowsInserted, this,
             [this, &statusAtEachPage] { statusAtEachPage.append(m_w->StatusText); });
     m_w->Action1->trigger();
     QVERIFY(m_w->session()->gADF());
@@ -235,14 +239,14 @@ void TestScanCopy::feederBatchOfTen()
     QVERIFY(!m_w->StatusIsError);
     QCOMPARE(statusAtEachPage.size(), 10);
     QVERIFY(!statusAtEachPage.contains(text("IDS_6")));
-    for (int i = 1; i < m_w->Pages->rowCount(); ++i)
-        QVERIFY(QFileInfo(m_w->Pages->entry(i - 1).pageFile).lastModified() <=
-                QFileInfo(m_w->Pages->entry(i).pageFile).lastModified());
+    for (int i = 1; i < m_w->imageList()->Pages->rowCount(); ++i)
+        QVERIFY(QFileInfo(m_w->imageList()->Pages->entry(i - 1).pageFile).lastModified() <=
+                QFileInfo(m_w->imageList()->Pages->entry(i).pageFile).lastModified());
 
     const QStringList pages = filesIn(m_folders.dest);
     QCOMPARE(pages.size(), 10);
     QCOMPARE(filesIn(m_folders.temp, {QStringLiteral("*.bmp")}).size(), 10);
-    QCOMPARE(m_w->Pages->rowCount(), 10);
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), 10);
     // Pagora_<stamp>.jpg, then Pagora_<stamp>_1.jpg and on within one second.
     const QRegularExpression name(QStringLiteral("^Pagora_([^_]+)(_([1-9][0-9]*))?\\.jpg$"));
     QSet<QString> stamps;
@@ -295,7 +299,7 @@ void TestScanCopy::blankSheets()
     // Saved either way; only the list leaves them out.
     QCOMPARE(filesIn(m_folders.dest).size(), sheets);
     QCOMPARE(filesIn(m_folders.temp, {QStringLiteral("*.bmp")}).size(), sheets);
-    QCOMPARE(m_w->Pages->rowCount(), listed);
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), listed);
     QCOMPARE(m_w->StatusText, text("IDS_6"));
 }
 
@@ -307,8 +311,8 @@ void TestScanCopy::jammedFeeder()
     QVERIFY(waitForEnd());
     QVERIFY(m_w->StatusIsError);
     QVERIFY(!m_w->StatusText.isEmpty());
-    QVERIFY(m_w->ToolButtonPreview->isEnabled());
-    QCOMPARE(m_w->Pages->rowCount(), 0);
+    QVERIFY(m_w->scanSettings()->ToolButtonPreview->isEnabled());
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), 0);
 
     // Still usable: with the jam cleared the next batch runs.
     m_control->setDeviceOptionOverride("read-return-value", QStringLiteral("Default"));
@@ -324,7 +328,7 @@ void TestScanCopy::jammedFeeder()
 void TestScanCopy::twoPassDuplex()
 {
     useFeeder(true);
-    m_w->cb_Duplex->setChecked(true);
+    m_w->scanSettings()->cb_Duplex->setChecked(true);
     m_recorder->answer = QMessageBox::Yes;
     m_w->Action1->trigger();
     QVERIFY(waitForEnd(120000));
@@ -349,8 +353,8 @@ void TestScanCopy::twoPassDuplex()
     for (int i = 0; i < 10; ++i)
         expected << written.at(i) << written.at(19 - i);
     QStringList listed;
-    for (int row = 0; row < m_w->Pages->rowCount(); ++row)
-        listed.append(m_w->Pages->entry(row).caption);
+    for (int row = 0; row < m_w->imageList()->Pages->rowCount(); ++row)
+        listed.append(m_w->imageList()->Pages->entry(row).caption);
     QCOMPARE(listed, expected);
 }
 
@@ -402,9 +406,10 @@ void TestScanCopy::stopFeederBatch()
     m_w->show();
     QVERIFY(QTest::qWaitForWindowActive(m_w.get()));
     m_w->Action1->trigger();
-    QVERIFY(m_w->ToolButtonStop->isVisible() && m_w->ToolButtonStop->isEnabled());
-    QVERIFY(!m_w->ToolButtonScan->isVisible());
-    QVERIFY(QTest::qWaitFor([this] { return m_w->Pages->rowCount() >= 3; }, 60000));
+    QVERIFY(m_w->scanSettings()->ToolButtonStop->isVisible() &&
+            m_w->scanSettings()->ToolButtonStop->isEnabled());
+    QVERIFY(!m_w->scanSettings()->ToolButtonScan->isVisible());
+    QVERIFY(QTest::qWaitFor([this] { return m_w->imageList()->Pages->rowCount() >= 3; }, 60000));
 
     if (how == QLatin1String("close")) {
         QElapsedTimer clock;
@@ -413,7 +418,7 @@ void TestScanCopy::stopFeederBatch()
         m_w->close();
         QTRY_VERIFY_WITH_TIMEOUT(!m_w->isVisible(), 10000);
         QVERIFY2(clock.elapsed() < 10000, qPrintable(QString::number(clock.elapsed())));
-        const int listed = m_w->Pages->rowCount();
+        const int listed = m_w->imageList()->Pages->rowCount();
         QVERIFY2(listed >= 3 && listed < 10, qPrintable(QString::number(listed)));
         QCOMPARE(filesIn(m_folders.dest).size(), listed);
         // No working copy left behind.
@@ -423,12 +428,13 @@ void TestScanCopy::stopFeederBatch()
     if (how == QLatin1String("escape"))
         QTest::keyClick(m_w.get(), Qt::Key_Escape);
     else
-        m_w->ToolButtonStop->click();
+        m_w->scanSettings()->ToolButtonStop->click();
     QVERIFY(waitForEnd(30000));
     QCOMPARE(m_w->StatusText, QStringLiteral("Scanning stopped"));
     QVERIFY(!m_w->StatusIsError);
-    QVERIFY(m_w->ToolButtonScan->isVisible() && !m_w->ToolButtonStop->isVisible());
-    const int listed = m_w->Pages->rowCount();
+    QVERIFY(m_w->scanSettings()->ToolButtonScan->isVisible() &&
+            !m_w->scanSettings()->ToolButtonStop->isVisible());
+    const int listed = m_w->imageList()->Pages->rowCount();
     QVERIFY2(listed >= 3 && listed < 10, qPrintable(QString::number(listed)));
     QCOMPARE(filesIn(m_folders.dest).size(), listed);
     // One working copy per listed page (the page journal lives there too).
@@ -439,7 +445,7 @@ void TestScanCopy::stopFeederBatch()
     m_w->TwainScan();
     QVERIFY(waitForEnd());
     QCOMPARE(m_w->StatusText, text("IDS_6"));
-    QCOMPARE(m_w->Pages->rowCount(), listed + 1);
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), listed + 1);
     QCOMPARE(filesIn(m_folders.dest).size(), listed + 1);
 }
 
@@ -462,7 +468,7 @@ void TestScanCopy::copyPrintsOneJobPerSheet()
     // Nothing in the destination, nothing listed, and each working copy is gone
     // once its job was handed to the printing system.
     QVERIFY(filesIn(m_folders.dest).isEmpty());
-    QCOMPARE(m_w->Pages->rowCount(), 0);
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), 0);
     QVERIFY2(filesIn(m_folders.temp).isEmpty(), qPrintable(filesIn(m_folders.temp).join(", ")));
 
     QStringList jobs;
@@ -497,8 +503,8 @@ void TestScanCopy::copyPrintsTheCustomArea()
     const QStringList before = filesIn(out, {QStringLiteral("*.pdf")});
     // (1, 2)-(3, 5) inches at the preview's 20.78 pixels per inch: 2 x 3 inches.
     const double r = 20.78;
-    m_w->cmb_Size->setCurrentIndex(0); // Custom
-    m_w->I32_Preview->setAreaRect(QRectF(QPointF(1 * r, 2 * r), QPointF(3 * r, 5 * r)));
+    m_w->scanSettings()->cmb_Size->setCurrentIndex(0); // Custom
+    m_w->scanArea()->I32_Preview->setAreaRect(QRectF(QPointF(1 * r, 2 * r), QPointF(3 * r, 5 * r)));
     // The delivered page is the printed picture: 2 x 3 inches at 75 dpi.
     QSize printed;
     TTwainControl *control = m_w->TwainControl;

@@ -4,15 +4,17 @@
 // page files written into a scratch destination folder, BMP working copies into
 // the test's TEMP, then FillImageList. Questions and dialogs are answered here.
 
-#include "pages/PageModel.h"
 #include "files/TempFolder.h"
 #include "gallery/Tfrm_Preview.h"
+#include "mainwindow/ImageListPane.h"
+#include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "widgets/UserPrompts.h"
+#include "pages/PageModel.h"
 #include "scanner/NullTwainControl.h"
 #include "settings/SettingsStore.h"
 #include "support/PromptRecorder.h"
 #include "support/TestFolders.h"
+#include "widgets/UserPrompts.h"
 
 #include <QDir>
 #include <QFile>
@@ -33,7 +35,7 @@ public:
         window = std::make_unique<Tfrm_Main>(new NullTwainControl);
         preview = new Tfrm_Preview(window.get());
         window->setWindows(nullptr, nullptr, preview);
-        window->edt_Destination->setText(destination);
+        window->scanSettings()->edt_Destination->setText(destination);
         recorder.answer = QMessageBox::Yes;
     }
     ~GalleryHarness() { window.reset(); }
@@ -66,18 +68,19 @@ public:
     {
         return image.save(pageFile(caption), format.constData()) &&
                image.save(workingCopy(caption), "BMP") &&
-               window->FillImageList(workingCopy(caption), image.width(), image.height(), caption);
+               window->imageList()->FillImageList(workingCopy(caption), image.width(),
+                                                  image.height(), caption);
     }
 
-    QListView *list() const { return window->lv_Images; }
-    int count() const { return window->Pages->rowCount(); }
-    QModelIndex index(int row) const { return window->Pages->index(row); }
-    QString caption(int row) const { return window->Pages->entry(row).caption; }
+    QListView *list() const { return window->imageList()->lv_Images; }
+    int count() const { return window->imageList()->Pages->rowCount(); }
+    QModelIndex index(int row) const { return window->imageList()->Pages->index(row); }
+    QString caption(int row) const { return window->imageList()->Pages->entry(row).caption; }
     // "Save all to PDF" and the wait for its end; false if it did not end.
     bool exportPdf() const
     {
-        window->Action_PDFExecute();
-        return QTest::qWaitFor([this] { return !window->pdfExportRunning(); }, 60000);
+        window->imageList()->Action_PDFExecute();
+        return QTest::qWaitFor([this] { return !window->imageList()->pdfExportRunning(); }, 60000);
     }
     void select(int row) const
     {

@@ -3,16 +3,18 @@
 // "Save all to PDF" writes every page in list order, Delete removes them all.
 // With PAGORA_SHOTS set to a folder (and a real X display) the screen is saved
 // there at the interesting moments.
-#include "pages/PageModel.h"
 #include "files/TempFolder.h"
 #include "gallery/Tfrm_Preview.h"
+#include "mainwindow/ImageListPane.h"
+#include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "widgets/UserPrompts.h"
+#include "pages/PageModel.h"
 #include "scanner/SaneTwainControl.h"
 #include "settings/SettingsStore.h"
 #include "support/PdfInspector.h"
 #include "support/PromptRecorder.h"
+#include "widgets/UserPrompts.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -63,36 +65,36 @@ private slots:
         w.show();
         QVERIFY(QTest::qWaitForWindowExposed(&w));
         // The device search ends on its own; the commands wait for it.
-        QTRY_VERIFY_WITH_TIMEOUT(w.ToolButtonScan->isEnabled(), Timeout);
+        QTRY_VERIFY_WITH_TIMEOUT(w.scanSettings()->ToolButtonScan->isEnabled(), Timeout);
         int demo = -1;
-        for (int i = 0; i < w.cmb_Sources->count(); ++i) {
+        for (int i = 0; i < w.scanSettings()->cmb_Sources->count(); ++i) {
             if (control->deviceName(i) == QLatin1String("test:0"))
                 demo = i;
         }
         QVERIFY2(demo >= 0, "SANE test backend not found");
-        w.cmb_Sources->setCurrentIndex(demo);
-        w.cmb_SourcesChange(demo);
+        w.scanSettings()->cmb_Sources->setCurrentIndex(demo);
+        w.scanSettings()->cmb_SourcesChange(demo);
         const QString destination = scratch.filePath("Scans");
         QVERIFY(QDir().mkpath(destination));
-        w.edt_Destination->setText(destination);
-        w.cmb_Resolution->setCurrentIndex(0); // 75 dpi keeps it quick
+        w.scanSettings()->edt_Destination->setText(destination);
+        w.scanSettings()->cmb_Resolution->setCurrentIndex(0); // 75 dpi keeps it quick
 
         // Three pages of two sizes from the flatbed.
         for (int size : {5, 1, 5}) {
-            w.cmb_Size->setCurrentIndex(size);
-            w.Scan1->trigger();
-            QTRY_VERIFY_WITH_TIMEOUT(w.ToolButtonScan->isEnabled(), Timeout);
+            w.scanSettings()->cmb_Size->setCurrentIndex(size);
+            w.scanSettings()->Scan1->trigger();
+            QTRY_VERIFY_WITH_TIMEOUT(w.scanSettings()->ToolButtonScan->isEnabled(), Timeout);
             QVERIFY2(!w.StatusIsError, qPrintable(w.StatusText));
         }
-        QListView *list = w.lv_Images;
-        PageModel *pages = w.Pages;
+        QListView *list = w.imageList()->lv_Images;
+        PageModel *pages = w.imageList()->Pages;
         QCOMPARE(pages->rowCount(), 3);
         QCOMPARE(w.sb_Main->panelText(3), QStringLiteral("3 files"));
         QVERIFY(QFile::exists(destination + '/' + pages->entry(2).caption));
         // The thumbnail is not blank paper: the colour pattern shows.
         QVERIFY(!pages->entry(0).thumbnail.allGray());
-        QVERIFY(!w.Action_Preview->isEnabled()); // nothing selected yet
-        QVERIFY(w.Action_PDF->isEnabled());
+        QVERIFY(!w.imageList()->Action_Preview->isEnabled()); // nothing selected yet
+        QVERIFY(w.imageList()->Action_PDF->isEnabled());
         screenshot("list");
 
         // F2 renames the page file on disk.
@@ -116,12 +118,12 @@ private slots:
             screenshot("preview");
             preview.reject();
         });
-        w.Action_PreviewExecute();
+        w.imageList()->Action_PreviewExecute();
         QCOMPARE(shownSize, QSize(520, 640));
 
         // Save all to PDF: one page per entry, in list order, from the working copies.
-        w.Action_PDF->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(!w.pdfExportRunning(), Timeout);
+        w.imageList()->Action_PDF->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!w.imageList()->pdfExportRunning(), Timeout);
         QVERIFY(QFile::exists(pdf));
         QVERIFY(PdfInspector::qpdfClean(pdf));
         QCOMPARE(PdfInspector::pageCount(pdf), 3);
@@ -141,7 +143,7 @@ private slots:
         QVERIFY(QDir(destination).entryList(QDir::Files).isEmpty());
         for (const QString &copy : copies)
             QVERIFY(!QFile::exists(copy));
-        QVERIFY(!w.Action_PDF->isEnabled());
+        QVERIFY(!w.imageList()->Action_PDF->isEnabled());
         // The save dialog and the delete question, nothing else.
         QCOMPARE(recorder.prompts.size(), 2);
         w.close();

@@ -31,16 +31,17 @@ private slots:
                           GalleryHarness::page(400, 300, qRgb(40, 200, 40))));
         QCOMPARE(h.count(), 2);
         QCOMPARE(h.caption(1), QStringLiteral("Pagora_2.bmp"));
-        QCOMPARE(h.window->Pages->entry(1).workingCopy,
+        QCOMPARE(h.window->imageList()->Pages->entry(1).workingCopy,
                  h.workingCopy(QStringLiteral("Pagora_2.bmp")));
-        QCOMPARE(h.window->Pages->entry(1).pageFile, h.pageFile(QStringLiteral("Pagora_2.bmp")));
+        QCOMPARE(h.window->imageList()->Pages->entry(1).pageFile,
+                 h.pageFile(QStringLiteral("Pagora_2.bmp")));
         const QImage first = h.index(0).data(Qt::DecorationRole).value<QImage>();
         QCOMPARE(first.convertToFormat(QImage::Format_RGB32),
                  Thumbnail::fromImage(GalleryHarness::page(248, 351, qRgb(200, 40, 40)), 248, 351));
 
         // An unreadable working copy adds nothing.
-        QVERIFY(!h.window->FillImageList(h.workingCopy(QStringLiteral("missing.bmp")), 10, 10,
-                                         QStringLiteral("missing.bmp")));
+        QVERIFY(!h.window->imageList()->FillImageList(h.workingCopy(QStringLiteral("missing.bmp")),
+                                                      10, 10, QStringLiteral("missing.bmp")));
         QCOMPARE(h.count(), 2);
     }
 
@@ -63,21 +64,21 @@ private slots:
         QFETCH(QStringList, texts);
         GalleryHarness h;
         QVERIFY(TLangDispatcher::instance().setLanguage(language) || language == "English");
-        QVERIFY(!h.window->Action_PDF->isEnabled());
+        QVERIFY(!h.window->imageList()->Action_PDF->isEnabled());
         for (int i = 0; i < 3; ++i) {
             QVERIFY(h.addPage(QStringLiteral("p%1.bmp").arg(i),
                               GalleryHarness::page(20, 20, qRgb(9, 9, 9))));
             QCOMPARE(h.window->sb_Main->panelText(3), texts.at(i));
-            QVERIFY(h.window->Action_PDF->isEnabled());
+            QVERIFY(h.window->imageList()->Action_PDF->isEnabled());
         }
         h.select(0);
         h.select(2);
-        h.window->Action_DeleteExecute();
+        h.window->imageList()->Action_DeleteExecute();
         QCOMPARE(h.window->sb_Main->panelText(3), texts.at(3));
         h.select(0);
-        h.window->Action_DeleteExecute();
+        h.window->imageList()->Action_DeleteExecute();
         QCOMPARE(h.window->sb_Main->panelText(3), texts.at(4));
-        QVERIFY(!h.window->Action_PDF->isEnabled());
+        QVERIFY(!h.window->imageList()->Action_PDF->isEnabled());
 
         // The count follows a language switch.
         TLangDispatcher::instance().setLanguage(language == "English" ? "Russian" : "English");
@@ -92,9 +93,9 @@ private slots:
             QVERIFY(h.addPage(QStringLiteral("p%1.bmp").arg(i),
                               GalleryHarness::page(20, 20, qRgb(9, 9, 9))));
         const auto enabled = [&h] {
-            const bool preview = h.window->Action_Preview->isEnabled();
-            if (h.window->Action_Rename->isEnabled() != preview ||
-                h.window->Action_Delete->isEnabled() != preview)
+            const bool preview = h.window->imageList()->Action_Preview->isEnabled();
+            if (h.window->imageList()->Action_Rename->isEnabled() != preview ||
+                h.window->imageList()->Action_Delete->isEnabled() != preview)
                 qFatal("the three actions disagree");
             return preview;
         };
@@ -170,13 +171,13 @@ private slots:
         if (setup == "subfolder")
             QVERIFY(QDir(h.destination).mkdir("sub"));
         if (setup == "blanks")
-            h.window->edt_Destination->setText(QStringLiteral(" ") + h.destination +
-                                               QStringLiteral("  "));
+            h.window->scanSettings()->edt_Destination->setText(QStringLiteral(" ") + h.destination +
+                                                               QStringLiteral("  "));
         if (setup == "other destination")
-            h.window->edt_Destination->setText(h.scratch().path());
+            h.window->scanSettings()->edt_Destination->setText(h.scratch().path());
 
         QString text = newName;
-        h.window->lv_ImagesEdited(h.index(0), text);
+        h.window->imageList()->lv_ImagesEdited(h.index(0), text);
         const bool warned = !h.prompts.isEmpty();
         QCOMPARE(text, renamed ? newName : old);
         QCOMPARE(QFile::exists(h.pageFile(newName)) && !QFile::exists(h.pageFile(old)), renamed);
@@ -222,7 +223,7 @@ private slots:
         // Refused: the caption stays.
         h.select(0);
         h.select(1);
-        h.window->Action_RenameExecute();
+        h.window->imageList()->Action_RenameExecute();
         QTRY_VERIFY(h.list()->findChild<QLineEdit *>());
         editor = h.list()->findChild<QLineEdit *>();
         QCOMPARE(editor->text(), QStringLiteral("a.bmp"));
@@ -242,20 +243,20 @@ private slots:
             h.select(row);
 
         h.button = QMessageBox::No;
-        h.window->Action_DeleteExecute();
+        h.window->imageList()->Action_DeleteExecute();
         QCOMPARE(h.count(), 4);
         QVERIFY(QFile::exists(h.pageFile("a.bmp")));
 
         // A file of the same name in the folder the field names now is not touched.
         const QString decoy = h.scratch().filePath(QStringLiteral("a.bmp"));
         QVERIFY(QFile::copy(h.pageFile("a.bmp"), decoy));
-        h.window->edt_Destination->setText(h.scratch().path());
+        h.window->scanSettings()->edt_Destination->setText(h.scratch().path());
 
         // The middle page file was removed outside the program.
         QVERIFY(QFile::remove(h.pageFile("b.bmp")));
         h.button = QMessageBox::Yes;
         h.prompts.clear();
-        h.window->Action_DeleteExecute();
+        h.window->imageList()->Action_DeleteExecute();
         QCOMPARE(h.prompts.size(), 1); // one question for the whole selection
         QCOMPARE(h.prompts.at(0).text, QStringLiteral("Do you want to delete this image?"));
         QCOMPARE(h.prompts.at(0).title, QStringLiteral("Image deleting"));
@@ -271,11 +272,11 @@ private slots:
         QVERIFY(QFile::exists(h.pageFile("d.bmp")));
         QVERIFY(QFile::exists(decoy));
         QCOMPARE(h.window->sb_Main->panelText(3), QStringLiteral("1 file"));
-        QVERIFY(!h.window->Action_Delete->isEnabled()); // nothing is selected now
+        QVERIFY(!h.window->imageList()->Action_Delete->isEnabled()); // nothing is selected now
 
         // Nothing selected: no question.
         h.prompts.clear();
-        h.window->Action_DeleteExecute();
+        h.window->imageList()->Action_DeleteExecute();
         QVERIFY(h.prompts.isEmpty());
     }
 
@@ -367,7 +368,7 @@ private slots:
             for (int row : rows)
                 h.select(row);
             h.prompts.clear();
-            h.window->Action_DeleteExecute();
+            h.window->imageList()->Action_DeleteExecute();
             QCOMPARE(h.prompts.size(), 1);
             QCOMPARE(h.prompts.first().text, text);
             QCOMPARE(h.count(), 6);
@@ -377,7 +378,7 @@ private slots:
         for (int row : {1, 2, 3})
             h.select(row);
         h.button = QMessageBox::Yes;
-        h.window->Action_DeleteExecute();
+        h.window->imageList()->Action_DeleteExecute();
         QCOMPARE(h.count(), 3);
         QCOMPARE(bytes(jpeg), jpegBefore);
         QCOMPARE(bytes(pdf), pdfBefore);
@@ -406,10 +407,11 @@ private slots:
         const QImage page = fedTurned(drawn, fed).convertToFormat(QImage::Format_Grayscale8);
         QVERIFY(h.addPage(QStringLiteral("fed.bmp"), page));
         const QString pageFile = h.pageFile(QStringLiteral("fed.bmp"));
-        const QString copy = h.window->Pages->entry(0).workingCopy;
+        const QString copy = h.window->imageList()->Pages->entry(0).workingCopy;
         QVERIFY(copy != pageFile);
         h.select(0);
-        QAction *command = upright ? h.window->Action_TurnUpright : h.window->Action_Straighten;
+        QAction *command = upright ? h.window->imageList()->Action_TurnUpright
+                                   : h.window->imageList()->Action_Straighten;
         QVERIFY(command->isEnabled());
         command->trigger();
         // The window takes events while the pages are measured.
@@ -418,7 +420,7 @@ private slots:
         QVERIFY(h.prompts.isEmpty());
 
         const QSize size = text ? drawn.size() : page.size();
-        QCOMPARE(h.window->Pages->entry(0).size, size);
+        QCOMPARE(h.window->imageList()->Pages->entry(0).size, size);
         PageStraightener straightener;
         QVERIFY(straightener.init());
         for (const QString &file : {pageFile, copy}) {
@@ -453,8 +455,8 @@ private slots:
             failed.pageFileWritten = false;
             failed.pageFileError = QStringLiteral("disk full");
             QVERIFY(GalleryHarness::page(30, 20, qRgb(1, 2, 3)).save(failed.workingCopy, "BMP"));
-            h.window->Pages->noteWorkingCopy(failed.workingCopy);
-            h.window->FillImageList(failed);
+            h.window->imageList()->Pages->noteWorkingCopy(failed.workingCopy);
+            h.window->imageList()->FillImageList(failed);
             QCOMPARE(h.index(2).data(Qt::ToolTipRole).toString(), QStringLiteral("disk full"));
         } else {
             QVERIFY(QFile::remove(h.pageFile("b.jpg")));

@@ -35,7 +35,7 @@ private slots:
         QVERIFY(h.addPage("c.bmp", GalleryHarness::page(100, 100, qRgb(0, 0, 200))));
         // A renamed entry still exports its working copy; its page file plays no part.
         QString name = QStringLiteral("renamed.bmp");
-        h.window->lv_ImagesEdited(h.index(2), name);
+        h.window->imageList()->lv_ImagesEdited(h.index(2), name);
         QVERIFY(QFile::remove(h.pageFile(name)));
 
         const QString out = h.scratch().filePath("out.pdf");
@@ -71,7 +71,7 @@ private slots:
         h.list()->setCurrentIndex(h.index(0));
         QTest::keyClick(h.list(), Qt::Key_Down, Qt::ControlModifier);
         QCOMPARE(h.caption(1), QStringLiteral("a.bmp"));
-        QCOMPARE(h.window->Pages->entry(1).pageFile, h.pageFile("a.bmp"));
+        QCOMPARE(h.window->imageList()->Pages->entry(1).pageFile, h.pageFile("a.bmp"));
         h.savePath = h.scratch().filePath("moved.pdf");
         QVERIFY(h.exportPdf());
         QCOMPARE(pageSizes(h.savePath), (QList<QSize>{{150, 250}, {300, 200}, {100, 100}}));
@@ -255,7 +255,7 @@ private slots:
             store.WriteBool(SettingsStore::SearchablePdf, true);
             store.WriteString(SettingsStore::OcrLanguages, QStringLiteral("eng"));
         }
-        PageRecogniser *recogniser = h.window->Recogniser;
+        PageRecogniser *recogniser = h.window->imageList()->Recogniser;
         recogniser->setLanguages(PdfSaveDialog::preferredRecognition());
         QCOMPARE(recogniser->languages(), QStringLiteral("eng"));
         QVERIFY(
@@ -263,7 +263,7 @@ private slots:
                       textPage(QStringLiteral("Searchable pages help everyone"), 1600, 500).image));
         QVERIFY(h.addPage("plain.bmp", GalleryHarness::page(300, 200, qRgb(200, 0, 0))));
         QTRY_VERIFY_WITH_TIMEOUT(!recogniser->busy(), 60000);
-        const PageModel &pages = *h.window->Pages;
+        const PageModel &pages = *h.window->imageList()->Pages;
         QStringList read;
         for (const PdfWord &word : pages.entry(0).text.words)
             read << word.text;
@@ -275,7 +275,7 @@ private slots:
         const QString plain = pages.entry(1).workingCopy;
         PageText kept = PageText::of(plain, QStringLiteral("eng"));
         kept.words = {{QStringLiteral("Zebra"), QRect(10, 10, 100, 40)}};
-        h.window->Pages->setText(plain, kept);
+        h.window->imageList()->Pages->setText(plain, kept);
         const auto exportedText = [&h] {
             h.savePath = h.scratch().filePath("background.pdf");
             h.option = true;

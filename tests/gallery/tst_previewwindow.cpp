@@ -57,7 +57,7 @@ Shown preview(GalleryHarness &h, const QSize &resizeTo = QSize())
             h.preview->resize(resizeTo);
         QTest::keyClick(h.preview, Qt::Key_Escape);
     });
-    h.window->Action_PreviewExecute();
+    h.window->imageList()->Action_PreviewExecute();
     return shown;
 }
 
@@ -93,7 +93,8 @@ private slots:
         if (writer == "TIFF") {
             QVERIFY(page.save(h.workingCopy(caption), "BMP"));
             QVERIFY(writeTiff(h.pageFile(caption), page));
-            QVERIFY(h.window->FillImageList(h.workingCopy(caption), 400, 300, caption));
+            QVERIFY(
+                h.window->imageList()->FillImageList(h.workingCopy(caption), 400, 300, caption));
         } else {
             QVERIFY(h.addPage(caption, page, writer.toLatin1()));
         }
@@ -155,7 +156,7 @@ private slots:
             QVERIFY(page.save(h.pageFile(caption), "BMP"));
         if (writer == "cut BMP")
             QVERIFY(QFile::resize(h.pageFile(caption), 1000));
-        QVERIFY(h.window->FillImageList(h.workingCopy(caption), 40, 30, caption));
+        QVERIFY(h.window->imageList()->FillImageList(h.workingCopy(caption), 40, 30, caption));
         h.select(0);
         const Shown shown = preview(h);
         QVERIFY(!shown.visible);
@@ -203,7 +204,7 @@ private slots:
         GalleryHarness h;
         QVERIFY(h.addPage("a.bmp", GalleryHarness::page(30, 40, qRgb(9, 90, 9))));
         QTimer::singleShot(0, h.preview, [&h] { h.preview->reject(); }); // should it open
-        h.window->Action_PreviewExecute();
+        h.window->imageList()->Action_PreviewExecute();
         QCoreApplication::processEvents();
         QVERIFY(h.prompts.isEmpty());
         QCOMPARE(SettingsStore().ValueExists(SettingsStore::PWidth), false); // never shown

@@ -3,12 +3,14 @@
 // working copies or leaves them for later. The killed session is this test
 // program started again as a child, driving the window with the fake scanner.
 #include "FakeTwainControl.h"
-#include "pages/PageJournal.h"
-#include "pages/PageModel.h"
+#include "mainwindow/ImageListPane.h"
+#include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
-#include "widgets/UserPrompts.h"
+#include "pages/PageJournal.h"
+#include "pages/PageModel.h"
 #include "settings/SettingsStore.h"
+#include "widgets/UserPrompts.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -42,9 +44,10 @@ std::unique_ptr<Tfrm_Main> startWindow(const QString &destination, bool feeder)
     fake->setAutoPlay(false);
     auto w = std::make_unique<Tfrm_Main>(fake);
     w->show();
-    w->edt_FileName->setText(QStringLiteral("Pagora"));
-    w->cmb_Format->setCurrentIndex(1); // JPG: page files apart from their working copies
-    w->edt_Destination->setText(destination);
+    w->scanSettings()->edt_FileName->setText(QStringLiteral("Pagora"));
+    w->scanSettings()->cmb_Format->setCurrentIndex(
+        1); // JPG: page files apart from their working copies
+    w->scanSettings()->edt_Destination->setText(destination);
     return w;
 }
 
@@ -57,16 +60,16 @@ int killedSession(int argc, char *argv[])
     UserPrompts::setResponder([](const UserPrompts::Prompt &) { return UserPrompts::Answer(); });
     auto w = startWindow(QString::fromLocal8Bit(argv[2]), true);
     auto *fake = static_cast<FakeTwainControl *>(w->TwainControl);
-    if (!QTest::qWaitFor([&] { return w->ToolButtonScan->isEnabled(); }, 10000))
+    if (!QTest::qWaitFor([&] { return w->scanSettings()->ToolButtonScan->isEnabled(); }, 10000))
         return 2;
-    w->cb_ADF->setChecked(true);
-    w->cb_ADFClick();
+    w->scanSettings()->cb_ADF->setChecked(true);
+    w->scanSettings()->cb_ADFClick();
     const auto sheet = FakeTwainControl::page(FakeTwainControl::makePage(240, 320));
     fake->queueBatch({sheet, sheet, sheet, sheet, sheet});
     w->TwainScan();
     for (int i = 0; i < 3; ++i)
         fake->deliverNext();
-    if (!QTest::qWaitFor([&] { return w->Pages->rowCount() == 3; }, 10000))
+    if (!QTest::qWaitFor([&] { return w->imageList()->Pages->rowCount() == 3; }, 10000))
         return 3;
     std::printf("listed 3\n");
     std::fflush(stdout);
@@ -148,28 +151,33 @@ void TestRecovery::killedSessionOffered()
              QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Cancel);
 
     if (answer == QMessageBox::Yes) {
-        QTRY_COMPARE(w->Pages->rowCount(), 3);
+        QTRY_COMPARE(w->imageList()->Pages->rowCount(), 3);
         QCOMPARE(w->sb_Main->panelText(3), QStringLiteral("3 files"));
         for (int row = 0; row < 3; ++row) {
-            const PageEntry &e = w->Pages->entry(row);
+            const PageEntry &e = w->imageList()->Pages->entry(row);
             QCOMPARE(e.caption, pageFiles.at(row));
             QCOMPARE(e.pageFile, QDir(dest).filePath(pageFiles.at(row)));
             QCOMPARE(QDir(temp).filePath(QFileInfo(e.workingCopy).fileName()), e.workingCopy);
             QVERIFY(!e.thumbnail.isNull());
             QCOMPARE(e.pageFileWritten, row != 1);
         }
-        QVERIFY2(w->Pages->index(1).data(Qt::ToolTipRole).toString().contains("does not exist"),
-                 qPrintable(w->Pages->index(1).data(Qt::ToolTipRole).toString()));
+        QVERIFY2(w->imageList()
+                     ->Pages->index(1)
+                     .data(Qt::ToolTipRole)
+                     .toString()
+                     .contains("does not exist"),
+                 qPrintable(w->imageList()->Pages->index(1).data(Qt::ToolTipRole).toString()));
         // The killed session's journal is gone; this run's journal holds the pages.
         const QStringList now = filesIn(temp, PageJournal::nameFilter());
         QCOMPARE(now.size(), 1);
         QVERIFY(now.first() != journals.first());
         QCOMPARE(PageJournal::read(QDir(temp).filePath(now.first())).pages.size(), 3);
         // A delete keeps the journal true: a crash now would offer two pages.
-        const QString onlyCopy = QFileInfo(w->Pages->entry(1).workingCopy).fileName();
-        w->lv_Images->selectionModel()->select(w->Pages->index(0), QItemSelectionModel::Select);
-        w->Action_DeleteExecute();
-        QCOMPARE(w->Pages->rowCount(), 2);
+        const QString onlyCopy = QFileInfo(w->imageList()->Pages->entry(1).workingCopy).fileName();
+        w->imageList()->lv_Images->selectionModel()->select(w->imageList()->Pages->index(0),
+                                                            QItemSelectionModel::Select);
+        w->imageList()->Action_DeleteExecute();
+        QCOMPARE(w->imageList()->Pages->rowCount(), 2);
         QCOMPARE(PageJournal::read(QDir(temp).filePath(now.first())).pages.size(), 2);
         // A normal close: the working copies go, except the only copy of the missing page.
         w->close();
@@ -177,12 +185,12 @@ void TestRecovery::killedSessionOffered()
     } else if (answer == QMessageBox::Discard) {
         QCOMPARE(prompts.size(), 2); // the confirmation
         QCOMPARE(prompts.at(1).icon, QMessageBox::Warning);
-        QCOMPARE(w->Pages->rowCount(), 0);
+        QCOMPARE(w->imageList()->Pages->rowCount(), 0);
         QCOMPARE(filesIn(temp), QStringList());
         QCOMPARE(filesIn(dest).size(), 2); // page files are never touched
     } else {
         QTest::qWait(200);
-        QCOMPARE(w->Pages->rowCount(), 0);
+        QCOMPARE(w->imageList()->Pages->rowCount(), 0);
         QCOMPARE(filesIn(temp, QStringLiteral("*.bmp")), workingCopies);
         // Asked again at the next start.
         prompts.clear();

@@ -1,6 +1,8 @@
 #include "about/Tfrm_About.h"
 #include "gallery/Tfrm_Preview.h"
 #include "i18n/TLangDispatcher.h"
+#include "mainwindow/ImageListPane.h"
+#include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "pages/PageModel.h"
 #include "scanner/NullTwainControl.h"
@@ -193,39 +195,42 @@ void TestWindowLanguages::texts()
 
 void TestWindowLanguages::listSelectionsKept()
 {
-    m_main->cmb_Mode->setCurrentIndex(0);
+    m_main->scanSettings()->cmb_Mode->setCurrentIndex(0);
     m_settings->cmb_Units->setCurrentIndex(1);
     TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
-    QCOMPARE(m_main->cmb_Mode->currentIndex(), 0);
-    QCOMPARE(m_main->cmb_Mode->currentText(), QStringLiteral("Черно-белое"));
+    QCOMPARE(m_main->scanSettings()->cmb_Mode->currentIndex(), 0);
+    QCOMPARE(m_main->scanSettings()->cmb_Mode->currentText(), QStringLiteral("Черно-белое"));
     QCOMPARE(m_settings->cmb_Units->currentIndex(), 1);
     TLangDispatcher::instance().setLanguage(QStringLiteral("English"));
-    QCOMPARE(m_main->cmb_Mode->currentIndex(), 0);
+    QCOMPARE(m_main->scanSettings()->cmb_Mode->currentIndex(), 0);
     QCOMPARE(m_settings->cmb_Units->currentIndex(), 1);
     QCOMPARE(m_settings->cmb_Units->currentText(), QStringLiteral("(mm) millimeter"));
 }
 
 void TestWindowLanguages::excludedPropertiesUntouched()
 {
-    m_main->edt_FileName->setText(QStringLiteral("My scans"));
-    m_main->edt_Destination->setText(QStringLiteral("/tmp/somewhere "));
-    m_main->cmb_Resolution->setCurrentIndex(7);
-    m_main->cmb_Format->setCurrentIndex(2);
-    m_main->cmb_Size->setCurrentIndex(5);
+    m_main->scanSettings()->edt_FileName->setText(QStringLiteral("My scans"));
+    m_main->scanSettings()->edt_Destination->setText(QStringLiteral("/tmp/somewhere "));
+    m_main->scanSettings()->cmb_Resolution->setCurrentIndex(7);
+    m_main->scanSettings()->cmb_Format->setCurrentIndex(2);
+    m_main->scanSettings()->cmb_Size->setCurrentIndex(5);
     m_about->lbl_Copyright->setProperty("text", QStringLiteral("notice"));
     TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
-    QCOMPARE(m_main->edt_FileName->text(), QStringLiteral("My scans"));
-    QCOMPARE(m_main->edt_Destination->text(), QStringLiteral("/tmp/somewhere "));
-    QCOMPARE(m_main->cmb_Resolution->currentText(), QStringLiteral("800"));
-    QCOMPARE(m_main->cmb_Format->currentText(), QStringLiteral("TIFF (Tag Image File Format)"));
-    QCOMPARE(m_main->cmb_Size->currentText(), QStringLiteral("A5 "));
+    QCOMPARE(m_main->scanSettings()->edt_FileName->text(), QStringLiteral("My scans"));
+    QCOMPARE(m_main->scanSettings()->edt_Destination->text(), QStringLiteral("/tmp/somewhere "));
+    QCOMPARE(m_main->scanSettings()->cmb_Resolution->currentText(), QStringLiteral("800"));
+    QCOMPARE(m_main->scanSettings()->cmb_Format->currentText(),
+             QStringLiteral("TIFF (Tag Image File Format)"));
+    QCOMPARE(m_main->scanSettings()->cmb_Size->currentText(), QStringLiteral("A5 "));
     QCOMPARE(m_about->lbl_Copyright->property("text").toString(), QStringLiteral("notice"));
     QCOMPARE(m_settings->cmb_Lang->itemText(0), QStringLiteral("English"));
 }
 
 void TestWindowLanguages::toolbarMargins()
 {
-    auto margins = [this] { return m_main->ToolBar_Main->layout()->contentsMargins(); };
+    auto margins = [this] {
+        return m_main->scanSettings()->ToolBar_Main->layout()->contentsMargins();
+    };
     QCOMPARE(margins().left(), 35);
     QCOMPARE(margins().right(), 35);
     TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
@@ -292,15 +297,15 @@ void TestWindowLanguages::accessibleNames()
     const bool russian = language == QLatin1String("Russian");
 
     QWidget *w = window(win);
-    if (win == QLatin1String("main") && m_main->Pages->rowCount() == 0) {
+    if (win == QLatin1String("main") && m_main->imageList()->Pages->rowCount() == 0) {
         PageEntry saved;
         saved.caption = QStringLiteral("Pagora_1.jpg");
         saved.pageFile = QStringLiteral("/tmp/Pagora_1.jpg");
         PageEntry lost = saved;
         lost.caption = QStringLiteral("Pagora_2.jpg");
         lost.pageFileWritten = false;
-        m_main->Pages->append(saved);
-        m_main->Pages->append(lost);
+        m_main->imageList()->Pages->append(saved);
+        m_main->imageList()->Pages->append(lost);
     }
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
@@ -348,7 +353,8 @@ void TestWindowLanguages::accessibleNames()
     }
     if (win == QLatin1String("main")) {
         // The pages: caption, and that the page file is missing.
-        QAccessibleInterface *list = QAccessible::queryAccessibleInterface(m_main->lv_Images);
+        QAccessibleInterface *list =
+            QAccessible::queryAccessibleInterface(m_main->imageList()->lv_Images);
         QVERIFY(list && list->childCount() >= 2);
         QCOMPARE(list->child(0)->text(QAccessible::Name), QStringLiteral("Pagora_1.jpg"));
         QCOMPARE(list->child(1)->text(QAccessible::Name),

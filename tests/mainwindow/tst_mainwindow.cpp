@@ -2,6 +2,8 @@
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/ScanAreaPane.h"
+#include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "scanner/NullTwainControl.h"
@@ -108,7 +110,7 @@ void TestMainWindow::startsReadyInGreen()
     auto w = start();
     QCOMPARE(w->StatusText, QStringLiteral("Ready"));
     QVERIFY(!w->StatusIsError);
-    QCOMPARE(w->cmb_Sources->count(), 0);
+    QCOMPARE(w->scanSettings()->cmb_Sources->count(), 0);
     const QImage shot = w->sb_Main->grab().toImage();
     const QRect panel0 = w->sb_Main->panelRect(0);
     QVERIFY(countPixels(shot, panel0, StatusPanelBar::PlainColor) > 10);
@@ -230,17 +232,18 @@ void TestMainWindow::restore()
     // Window size, units and blank skipping come back whatever Save holds.
     QCOMPARE(w->width(), 1000);
     QCOMPARE(w->height(), 700);
-    QCOMPARE(w->UnitsCode, 2);
+    QCOMPARE(w->scanArea()->UnitsCode, 2);
     QCOMPARE(w->session()->gSkipBlank(), true);
-    QCOMPARE(w->cmb_Mode->currentIndex(), save ? 0 : 2);
-    QCOMPARE(w->cmb_Resolution->currentIndex(), save ? 2 : 4);
-    QCOMPARE(w->cmb_Size->currentIndex(), save ? 3 : 1);
-    QCOMPARE(w->cmb_Format->currentIndex(), save ? 1 : 0);
-    QCOMPARE(w->edt_FileName->text(), save ? QStringLiteral("  scan ") : QStringLiteral("Pagora"));
+    QCOMPARE(w->scanSettings()->cmb_Mode->currentIndex(), save ? 0 : 2);
+    QCOMPARE(w->scanSettings()->cmb_Resolution->currentIndex(), save ? 2 : 4);
+    QCOMPARE(w->scanSettings()->cmb_Size->currentIndex(), save ? 3 : 1);
+    QCOMPARE(w->scanSettings()->cmb_Format->currentIndex(), save ? 1 : 0);
+    QCOMPARE(w->scanSettings()->edt_FileName->text(),
+             save ? QStringLiteral("  scan ") : QStringLiteral("Pagora"));
     if (save)
-        QCOMPARE(w->edt_Destination->text(), QStringLiteral("/tmp/pages"));
+        QCOMPARE(w->scanSettings()->edt_Destination->text(), QStringLiteral("/tmp/pages"));
     else
-        QVERIFY(w->edt_Destination->text() != QStringLiteral("/tmp/pages"));
+        QVERIFY(w->scanSettings()->edt_Destination->text() != QStringLiteral("/tmp/pages"));
 }
 
 void TestMainWindow::feederBoxesRestoredInOrder_data()
@@ -264,9 +267,9 @@ void TestMainWindow::feederBoxesRestoredInOrder()
     QFETCH(bool, duplexChecked);
     writeSettings("Save=1\n" + lines);
     auto w = start();
-    QCOMPARE(w->cb_ADF->isChecked(), adf);
-    QCOMPARE(w->cb_Duplex->isEnabled(), duplexEnabled);
-    QCOMPARE(w->cb_Duplex->isChecked(), duplexChecked);
+    QCOMPARE(w->scanSettings()->cb_ADF->isChecked(), adf);
+    QCOMPARE(w->scanSettings()->cb_Duplex->isEnabled(), duplexEnabled);
+    QCOMPARE(w->scanSettings()->cb_Duplex->isChecked(), duplexChecked);
 }
 
 void TestMainWindow::badSettingsFileTolerated()
@@ -280,18 +283,18 @@ void TestMainWindow::badSettingsFileTolerated()
     }
     auto w = start();
     QCOMPARE(w->StatusText, QStringLiteral("Ready"));
-    QCOMPARE(w->UnitsCode, 1);
+    QCOMPARE(w->scanArea()->UnitsCode, 1);
     QCOMPARE(w->session()->gSkipBlank(), false);
     QVERIFY(w->width() >= 790);
     QVERIFY(w->height() >= 570);
     QCOMPARE(TLangDispatcher::instance().Language(), QStringLiteral("English"));
-    QCOMPARE(w->cmb_Sources->currentIndex(), -1);
-    QCOMPARE(w->cmb_Mode->currentIndex(), 2);
-    QCOMPARE(w->cmb_Resolution->currentIndex(), 4);
-    QCOMPARE(w->cmb_Size->currentIndex(), 1);
-    QCOMPARE(w->cmb_Format->currentIndex(), 0);
-    QCOMPARE(w->edt_FileName->text(), QStringLiteral("Pagora"));
-    QCOMPARE(w->cb_ADF->isChecked(), false);
+    QCOMPARE(w->scanSettings()->cmb_Sources->currentIndex(), -1);
+    QCOMPARE(w->scanSettings()->cmb_Mode->currentIndex(), 2);
+    QCOMPARE(w->scanSettings()->cmb_Resolution->currentIndex(), 4);
+    QCOMPARE(w->scanSettings()->cmb_Size->currentIndex(), 1);
+    QCOMPARE(w->scanSettings()->cmb_Format->currentIndex(), 0);
+    QCOMPARE(w->scanSettings()->edt_FileName->text(), QStringLiteral("Pagora"));
+    QCOMPARE(w->scanSettings()->cb_ADF->isChecked(), false);
 }
 
 void TestMainWindow::storedLanguageAppliesAtStart_data()
@@ -315,20 +318,20 @@ void TestMainWindow::storedLanguageAppliesAtStart()
     writeSettings("Lang=" + lang + "\n");
     auto w = start();
     QCOMPARE(w->StatusText, status);
-    QCOMPARE(w->gb_Source->title(), group);
+    QCOMPARE(w->scanSettings()->gb_Source->title(), group);
 }
 
 void TestMainWindow::feederBoxEnablesDuplex()
 {
     auto w = start();
-    QVERIFY(!w->cb_Duplex->isEnabled());
-    w->cb_ADF->click();
-    QVERIFY(w->cb_Duplex->isEnabled());
-    w->cb_Duplex->click();
-    QVERIFY(w->cb_Duplex->isChecked());
-    w->cb_ADF->click();
-    QVERIFY(!w->cb_Duplex->isEnabled());
-    QVERIFY(!w->cb_Duplex->isChecked());
+    QVERIFY(!w->scanSettings()->cb_Duplex->isEnabled());
+    w->scanSettings()->cb_ADF->click();
+    QVERIFY(w->scanSettings()->cb_Duplex->isEnabled());
+    w->scanSettings()->cb_Duplex->click();
+    QVERIFY(w->scanSettings()->cb_Duplex->isChecked());
+    w->scanSettings()->cb_ADF->click();
+    QVERIFY(!w->scanSettings()->cb_Duplex->isEnabled());
+    QVERIFY(!w->scanSettings()->cb_Duplex->isChecked());
 }
 
 FakeTwainControl *TestMainWindow::slowControl(const QStringList &sources, int delayMs)
@@ -342,9 +345,12 @@ FakeTwainControl *TestMainWindow::slowControl(const QStringList &sources, int de
 // Preview, Scan, the menu's Preview, Scan and Copy, and Refresh.
 QList<bool> TestMainWindow::sourceCommandsEnabled(const Tfrm_Main &w)
 {
-    return {w.ToolButtonPreview->isEnabled(), w.ToolButtonScan->isEnabled(),
-            w.Action2->isEnabled(),           w.Action1->isEnabled(),
-            w.Action3->isEnabled(),           w.ActionRefreshSources->isEnabled()};
+    return {w.scanSettings()->ToolButtonPreview->isEnabled(),
+            w.scanSettings()->ToolButtonScan->isEnabled(),
+            w.Action2->isEnabled(),
+            w.Action1->isEnabled(),
+            w.Action3->isEnabled(),
+            w.ActionRefreshSources->isEnabled()};
 }
 
 void TestMainWindow::startsBeforeSlowSearchEnds_data()
@@ -385,22 +391,22 @@ void TestMainWindow::startsBeforeSlowSearchEnds()
 
     // Shown at once, saying what it waits for, with nothing to pick and no command to run.
     QVERIFY(w.isVisible());
-    QCOMPARE(w.cmb_Sources->count(), 1);
-    QCOMPARE(w.cmb_Sources->currentText(), searching);
+    QCOMPARE(w.scanSettings()->cmb_Sources->count(), 1);
+    QCOMPARE(w.scanSettings()->cmb_Sources->currentText(), searching);
     QCOMPARE(w.StatusText, searching);
-    const auto *model = qobject_cast<QStandardItemModel *>(w.cmb_Sources->model());
+    const auto *model = qobject_cast<QStandardItemModel *>(w.scanSettings()->cmb_Sources->model());
     QVERIFY(model && !(model->item(0)->flags() & Qt::ItemIsEnabled));
     QCOMPARE(sourceCommandsEnabled(w), QList<bool>(6, false));
-    w.Scan1Click();
+    w.scanSettings()->Scan1Click();
     QVERIFY(!fake->calls().contains(QStringLiteral("OpenDataSource")));
 
     const QString ready = MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6"));
     QTRY_COMPARE_WITH_TIMEOUT(w.StatusText, ready, 5000);
     QVERIFY(!w.StatusIsError);
-    QCOMPARE(w.cmb_Sources->count(), startResult ? sources.size() : 0);
-    QCOMPARE(w.cmb_Sources->currentIndex(), selected);
+    QCOMPARE(w.scanSettings()->cmb_Sources->count(), startResult ? sources.size() : 0);
+    QCOMPARE(w.scanSettings()->cmb_Sources->currentIndex(), selected);
     if (selected >= 0)
-        QCOMPARE(w.cmb_Sources->currentText(), sources.at(selected));
+        QCOMPARE(w.scanSettings()->cmb_Sources->currentText(), sources.at(selected));
     QCOMPARE(sourceCommandsEnabled(w), QList<bool>(6, true));
 }
 
@@ -422,23 +428,23 @@ void TestMainWindow::searchKeepsScannerChoice()
         FakeTwainControl *fake = slowControl({"A", "B"}, 50);
         Tfrm_Main w(fake);
         w.show();
-        QTRY_VERIFY(w.ToolButtonScan->isEnabled());
-        QCOMPARE(w.cmb_Sources->currentText(), QStringLiteral("B"));
+        QTRY_VERIFY(w.scanSettings()->ToolButtonScan->isEnabled());
+        QCOMPARE(w.scanSettings()->cmb_Sources->currentText(), QStringLiteral("B"));
 
         // A new scanner ahead of the chosen one: the choice follows the name.
         fake->setSources({"New", "A", "B"});
         w.ActionRefreshSources->trigger();
-        QCOMPARE(w.cmb_Sources->count(), 1);
-        QVERIFY(!w.ToolButtonScan->isEnabled());
-        QTRY_VERIFY(w.ToolButtonScan->isEnabled());
-        QCOMPARE(w.cmb_Sources->count(), 3);
-        QCOMPARE(w.cmb_Sources->currentText(), QStringLiteral("B"));
+        QCOMPARE(w.scanSettings()->cmb_Sources->count(), 1);
+        QVERIFY(!w.scanSettings()->ToolButtonScan->isEnabled());
+        QTRY_VERIFY(w.scanSettings()->ToolButtonScan->isEnabled());
+        QCOMPARE(w.scanSettings()->cmb_Sources->count(), 3);
+        QCOMPARE(w.scanSettings()->cmb_Sources->currentText(), QStringLiteral("B"));
         QCOMPARE(fake->sourceIndex(), 2);
 
         // Closed during a refresh: the choice from before it is stored.
         fake->setDiscoveryDelay(60000);
         w.ActionRefreshSources->trigger();
-        QCOMPARE(w.cmb_Sources->count(), 1);
+        QCOMPARE(w.scanSettings()->cmb_Sources->count(), 1);
         w.close();
     }
     QCOMPARE(storedScanner(), 2);
@@ -500,13 +506,13 @@ void TestMainWindow::rememberedScannerBeforeSearch()
     fake->setAutoPlay(false);
     {
         Tfrm_Main w(fake);
-        w.edt_Destination->setText(m_dir.path());
+        w.scanSettings()->edt_Destination->setText(m_dir.path());
         w.show();
         QTRY_VERIFY(fake->calls().contains(QStringLiteral("ListSources")));
         if (readyEarly) {
             QTRY_COMPARE(sourceCommandsEnabled(w), QList<bool>(6, true));
-            QCOMPARE(w.cmb_Sources->count(), 1);
-            QCOMPARE(w.cmb_Sources->currentText(), chosen);
+            QCOMPARE(w.scanSettings()->cmb_Sources->count(), 1);
+            QCOMPARE(w.scanSettings()->cmb_Sources->currentText(), chosen);
             QCOMPARE(w.StatusText, MessageTables::main().GetTextOrDefault(QStringLiteral("IDS_6")));
         } else {
             QCOMPARE(sourceCommandsEnabled(w), QList<bool>(6, false));
@@ -514,7 +520,7 @@ void TestMainWindow::rememberedScannerBeforeSearch()
         }
         if (scanMeanwhile) {
             fake->queueBatch({FakeTwainControl::failure(12, QStringLiteral("Cancelled."))});
-            w.Scan1Click();
+            w.scanSettings()->Scan1Click();
             QVERIFY(w.session()->busy());
             fake->clearCalls();
         }
@@ -524,10 +530,10 @@ void TestMainWindow::rememberedScannerBeforeSearch()
             if (readyEarly) // the control follows the device by its name
                 QCOMPARE(fake->GetSourceDeviceName(fake->sourceIndex()), chosen);
         }
-        QCOMPARE(w.cmb_Sources->count(), listed.size());
+        QCOMPARE(w.scanSettings()->cmb_Sources->count(), listed.size());
         for (int i = 0; i < listed.size(); ++i)
-            QCOMPARE(w.cmb_Sources->itemText(i), listed.at(i));
-        QCOMPARE(w.cmb_Sources->currentText(), chosen);
+            QCOMPARE(w.scanSettings()->cmb_Sources->itemText(i), listed.at(i));
+        QCOMPARE(w.scanSettings()->cmb_Sources->currentText(), chosen);
         if (scanMeanwhile) {
             // The batch goes on with the device it opened, to its own end.
             QVERIFY(w.session()->busy());
@@ -537,7 +543,7 @@ void TestMainWindow::rememberedScannerBeforeSearch()
             QTRY_VERIFY(!w.session()->busy());
         }
         QTRY_COMPARE(sourceCommandsEnabled(w), QList<bool>(6, true));
-        QCOMPARE(w.cmb_Sources->currentText(), chosen);
+        QCOMPARE(w.scanSettings()->cmb_Sources->currentText(), chosen);
         w.close();
         QVERIFY(!w.isVisible());
     }

@@ -1,7 +1,9 @@
 #include "gallery/GalleryTestSupport.h"
 #include "gallery/PdfExportJob.h"
 #include "i18n/TLangDispatcher.h"
+#include "mainwindow/ScanAreaPane.h"
 #include "mainwindow/StatusPanelBar.h"
+#include "mainwindow/ImageListPane.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "pages/PageRecogniser.h"
 #include "scanner/NullTwainControl.h"
@@ -230,7 +232,7 @@ void tst_Preferences::okWritesAndApplies()
     QFETCH(bool, update);
 
     // The main window starts from the opposite state, so each change shows.
-    m_main->UnitsCode = units == 0 ? 2 : 1;
+    m_main->scanArea()->UnitsCode = units == 0 ? 2 : 1;
     m_main->session()->setSkipBlank(!skip);
 
     showDialog();
@@ -250,7 +252,7 @@ void tst_Preferences::okWritesAndApplies()
     QCOMPARE(stored.value("Update").toInt(), int(update));
 
     // The rulers, the size read-out and the next page read these.
-    QCOMPARE(m_main->UnitsCode, units + 1);
+    QCOMPARE(m_main->scanArea()->UnitsCode, units + 1);
     QCOMPARE(m_main->session()->gSkipBlank(), skip);
 
     // Unchanged and OK again: all five are written again.
@@ -310,23 +312,23 @@ void tst_Preferences::showLoadsStore()
 
 void tst_Preferences::unitsReachRulersAndReadout()
 {
-    m_main->DrawRuler(20.78f);
-    QCOMPARE(m_main->pnl_Spacer->text(), QStringLiteral("in"));
+    m_main->scanArea()->DrawRuler(20.78f);
+    QCOMPARE(m_main->scanArea()->pnl_Spacer->text(), QStringLiteral("in"));
     showDialog();
     m_dialog->cmb_Units->setCurrentIndex(1);
     QTest::mouseClick(m_dialog->btn_OK, Qt::LeftButton);
     // The dialog redraws nothing; the next drawing and read-out use millimetres.
-    QCOMPARE(m_main->pnl_Spacer->text(), QStringLiteral("in"));
-    m_main->DrawRuler(20.78f);
-    QCOMPARE(m_main->pnl_Spacer->text(), QStringLiteral("mm"));
-    m_main->cmb_SizeSelect(1);
+    QCOMPARE(m_main->scanArea()->pnl_Spacer->text(), QStringLiteral("in"));
+    m_main->scanArea()->DrawRuler(20.78f);
+    QCOMPARE(m_main->scanArea()->pnl_Spacer->text(), QStringLiteral("mm"));
+    m_main->scanArea()->cmb_SizeSelect(1);
     QVERIFY2(m_main->sb_Main->panelText(2).endsWith(QLatin1String(" mm")),
              qPrintable(m_main->sb_Main->panelText(2)));
 }
 
 void tst_Preferences::cancelWritesNothing()
 {
-    m_main->UnitsCode = 1;
+    m_main->scanArea()->UnitsCode = 1;
     m_main->session()->setSkipBlank(false);
     showDialog();
     m_dialog->cmb_Units->setCurrentIndex(1);
@@ -337,7 +339,7 @@ void tst_Preferences::cancelWritesNothing()
     QVERIFY(!m_dialog->isVisible());
     QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
     QVERIFY(storedValues(m_store).isEmpty());
-    QCOMPARE(m_main->UnitsCode, 1);
+    QCOMPARE(m_main->scanArea()->UnitsCode, 1);
     QCOMPARE(m_main->session()->gSkipBlank(), false);
 }
 
@@ -622,14 +624,14 @@ void tst_Preferences::recognitionTimeLimit()
 
     // Background recognition and "Save all to PDF" both take the limit at once.
     const int limit = written.isValid() ? written.toInt() : 60;
-    QCOMPARE(h.window->Recogniser->timeLimit(), limit);
+    QCOMPARE(h.window->imageList()->Recogniser->timeLimit(), limit);
     QVERIFY(h.addPage(QStringLiteral("a.bmp"), GalleryHarness::page(40, 30, qRgb(255, 255, 255))));
     h.savePath = h.scratch().filePath(QStringLiteral("out.pdf"));
-    h.window->Action_PDFExecute();
+    h.window->imageList()->Action_PDFExecute();
     const auto *job = h.window->findChild<PdfExportJob *>();
     QVERIFY(job);
     QCOMPARE(job->timeLimit(), limit);
-    QVERIFY(QTest::qWaitFor([&] { return !h.window->pdfExportRunning(); }, 60000));
+    QVERIFY(QTest::qWaitFor([&] { return !h.window->imageList()->pdfExportRunning(); }, 60000));
     QVERIFY(QFile::exists(h.savePath));
 }
 

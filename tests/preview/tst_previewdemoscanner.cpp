@@ -2,6 +2,8 @@
 #include "PreviewTestSupport.h"
 #include "files/TempFolder.h"
 #include "mainwindow/PreviewPane.h"
+#include "mainwindow/ScanAreaPane.h"
+#include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "scanner/SaneTwainControl.h"
 
@@ -38,12 +40,13 @@ struct DemoWindow
     bool selectDemoScanner()
     {
         // The device search ends on its own; the commands wait for it.
-        if (!QTest::qWaitFor([this] { return w->ToolButtonScan->isEnabled(); }, Timeout))
+        if (!QTest::qWaitFor([this] { return w->scanSettings()->ToolButtonScan->isEnabled(); },
+                             Timeout))
             return false;
-        for (int i = 0; i < w->cmb_Sources->count(); ++i) {
+        for (int i = 0; i < w->scanSettings()->cmb_Sources->count(); ++i) {
             if (control->deviceName(i) == QLatin1String("test:0")) {
-                w->cmb_Sources->setCurrentIndex(i);
-                w->cmb_SourcesChange(i);
+                w->scanSettings()->cmb_Sources->setCurrentIndex(i);
+                w->scanSettings()->cmb_SourcesChange(i);
                 return true;
             }
         }
@@ -72,11 +75,11 @@ void tst_PreviewDemoScanner::previewShowsWholeBed()
     QFile::remove(previewFile());
     DemoWindow t;
     QVERIFY2(t.selectDemoScanner(), "SANE test backend not found");
-    t.w->cmb_Resolution->setCurrentIndex(0); // the preview ignores it
-    t.w->cmb_Mode->setCurrentIndex(1);
+    t.w->scanSettings()->cmb_Resolution->setCurrentIndex(0); // the preview ignores it
+    t.w->scanSettings()->cmb_Mode->setCurrentIndex(1);
 
     t.w->Action2->trigger(); // File, "&Preview"
-    QTRY_VERIFY_WITH_TIMEOUT(t.w->ToolButtonPreview->isEnabled(), Timeout);
+    QTRY_VERIFY_WITH_TIMEOUT(t.w->scanSettings()->ToolButtonPreview->isEnabled(), Timeout);
     QVERIFY2(!t.w->StatusIsError, qPrintable(t.w->StatusText));
     QCOMPARE(t.w->StatusText, QStringLiteral("Ready"));
 
@@ -90,13 +93,13 @@ void tst_PreviewDemoScanner::previewShowsWholeBed()
     QCOMPARE(qRound(page.dotsPerMeterX() * 0.0254), 100);
     QCOMPARE(t.w->session()->ScanResolution(), 100);
 
-    PreviewPane *pane = t.w->I32_Preview;
+    PreviewPane *pane = t.w->scanArea()->I32_Preview;
     const QImage shown = pane->layerImage();
     QVERIFY(qAbs(pane->layerRect().width() - 279) < 0.01);
     QCOMPARE(shown.size(), QSize(279, 394));
     QCOMPARE(pane->areaRect(), pane->layerRect());
     QCOMPARE(pane->rubberRect(), pane->layerRect());
-    QVERIFY(qAbs(t.w->PreviewResolution - 100.0f * 279.0f / page.width()) < 1e-3f);
+    QVERIFY(qAbs(t.w->scanArea()->PreviewResolution - 100.0f * 279.0f / page.width()) < 1e-3f);
     // The pane really paints the reduced page at its top-left.
     const QImage grab = pane->grab().toImage();
     QCOMPARE(grab.pixelColor(shown.width() / 2, shown.height() / 2),
@@ -110,13 +113,13 @@ void tst_PreviewDemoScanner::standardSizeScan()
     const QString destination = QDir(qEnvironmentVariable("HOME")).filePath("scans");
     QDir(destination).removeRecursively(); // pages of an earlier run
     QVERIFY(QDir().mkpath(destination));
-    t.w->edt_Destination->setText(destination);
-    t.w->cmb_Format->setCurrentIndex(0);     // BMP
-    t.w->cmb_Resolution->setCurrentIndex(0); // 75
-    t.w->cmb_Size->setCurrentIndex(5);       // A5
+    t.w->scanSettings()->edt_Destination->setText(destination);
+    t.w->scanSettings()->cmb_Format->setCurrentIndex(0);     // BMP
+    t.w->scanSettings()->cmb_Resolution->setCurrentIndex(0); // 75
+    t.w->scanSettings()->cmb_Size->setCurrentIndex(5);       // A5
 
-    t.w->Scan1->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(t.w->ToolButtonScan->isEnabled(), Timeout);
+    t.w->scanSettings()->Scan1->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(t.w->scanSettings()->ToolButtonScan->isEnabled(), Timeout);
     QVERIFY2(!t.w->StatusIsError, qPrintable(t.w->StatusText));
     QCOMPARE(t.w->session()->ScanResolution(), 75);
 

@@ -2,17 +2,19 @@
 #include "PreviewTestSupport.h"
 #include "files/TempFolder.h"
 #include "mainwindow/PreviewPane.h"
-#include "session/PreviewRules.h"
+#include "mainwindow/ScanAreaPane.h"
+#include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
+#include "session/PreviewRules.h"
 
-#include <QLineEdit>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QImageReader>
 #include <QLabel>
+#include <QLineEdit>
 #include <QToolButton>
 #include <QtTest>
 #include <memory>
@@ -40,14 +42,14 @@ struct Window
     QString panel2() const { return w->sb_Main->panelText(2); }
     void selectSize(int index)
     {
-        w->cmb_Size->setCurrentIndex(index);
-        emit w->cmb_Size->activated(index);
+        w->scanSettings()->cmb_Size->setCurrentIndex(index);
+        emit w->scanSettings()->cmb_Size->activated(index);
     }
     // A preview of one page, answered by the fake control through the page pipeline.
     void preview(const QImage &page)
     {
         control->queueBatch({FakeTwainControl::page(page)});
-        w->ToolButtonPreview->click();
+        w->scanSettings()->ToolButtonPreview->click();
     }
 };
 
@@ -86,19 +88,19 @@ private slots:
 void tst_PreviewWindow::previewShowsPageAndResetsArea()
 {
     Window t;
-    t.w->UnitsCode = 1;
-    t.w->cmb_Mode->setCurrentIndex(0);       // ignored by the preview
-    t.w->cmb_Resolution->setCurrentIndex(9); // 2400, ignored too
+    t.w->scanArea()->UnitsCode = 1;
+    t.w->scanSettings()->cmb_Mode->setCurrentIndex(0);       // ignored by the preview
+    t.w->scanSettings()->cmb_Resolution->setCurrentIndex(9); // 2400, ignored too
     t.selectSize(5);
     const QString sizeText = t.panel2();
-    QVERIFY(isBlack(t.w->img_TopRuler, 20, 14)); // one inch at 20.78
+    QVERIFY(isBlack(t.w->scanArea()->img_TopRuler, 20, 14)); // one inch at 20.78
 
     t.preview(FakeTwainControl::makePage(850, 1170));
     QCOMPARE(int(t.w->session()->ScanMode()), 1);
     QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
     QVERIFY(!t.w->StatusIsError);
-    QVERIFY(t.w->ToolButtonPreview->isEnabled());
-    QVERIFY(t.w->ToolButtonScan->isEnabled());
+    QVERIFY(t.w->scanSettings()->ToolButtonPreview->isEnabled());
+    QVERIFY(t.w->scanSettings()->ToolButtonScan->isEnabled());
 
     // Colour at 100 dpi; no page size, area or feeder; the page saved as the preview.
     const QStringList expected = {"sourceIndex=0",
@@ -118,17 +120,17 @@ void tst_PreviewWindow::previewShowsPageAndResetsArea()
     QCOMPARE(t.control->calls(), expected);
     QCOMPARE(QImageReader(previewFile()).size(), QSize(850, 1170));
 
-    PreviewPane *pane = t.w->I32_Preview;
+    PreviewPane *pane = t.w->scanArea()->I32_Preview;
     QVERIFY(nearRect(pane->layerRect(), QRectF(0, 0, 279, 384.0353)));
     QCOMPARE(pane->layerImage().size(), QSize(279, 384));
     QCOMPARE(pane->areaRect(), pane->layerRect());
     QCOMPARE(pane->rubberRect(), pane->layerRect());
-    QVERIFY(qAbs(t.w->PreviewResolution - 32.8235f) < 1e-3f);
+    QVERIFY(qAbs(t.w->scanArea()->PreviewResolution - 32.8235f) < 1e-3f);
     // Rulers redrawn at the new resolution: one inch is now 32 pixels in.
-    QVERIFY(isBlack(t.w->img_TopRuler, 32, 14));
-    QVERIFY(!isBlack(t.w->img_TopRuler, 20, 14));
+    QVERIFY(isBlack(t.w->scanArea()->img_TopRuler, 32, 14));
+    QVERIFY(!isBlack(t.w->scanArea()->img_TopRuler, 20, 14));
     // The size item and its read-out stay.
-    QCOMPARE(t.w->cmb_Size->currentIndex(), 5);
+    QCOMPARE(t.w->scanSettings()->cmb_Size->currentIndex(), 5);
     QCOMPARE(t.panel2(), sizeText);
 }
 
@@ -137,22 +139,22 @@ void tst_PreviewWindow::previewRefusedKeepsPrevious()
     Window t;
     t.preview(FakeTwainControl::makePage(850, 1170));
     QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
-    const QImage image = t.w->I32_Preview->layerImage();
-    const QRectF area = t.w->I32_Preview->areaRect();
-    const QImage ruler = t.w->img_LeftRuler->canvasImage();
+    const QImage image = t.w->scanArea()->I32_Preview->layerImage();
+    const QRectF area = t.w->scanArea()->I32_Preview->areaRect();
+    const QImage ruler = t.w->scanArea()->img_LeftRuler->canvasImage();
 
     t.control->setPropertyError(QStringLiteral("resolution"), 9, QStringLiteral("Device busy"));
     t.control->clearCalls();
     t.preview(FakeTwainControl::makePage(100, 100));
     QCOMPARE(t.w->StatusText, QStringLiteral("Device busy"));
     QVERIFY(t.w->StatusIsError);
-    QVERIFY(t.w->ToolButtonPreview->isEnabled());
-    QVERIFY(t.w->ToolButtonScan->isEnabled());
+    QVERIFY(t.w->scanSettings()->ToolButtonPreview->isEnabled());
+    QVERIFY(t.w->scanSettings()->ToolButtonScan->isEnabled());
     QVERIFY(!t.control->calls().contains(QStringLiteral("Acquire")));
     QTest::qWait(20); // nothing may arrive
-    QCOMPARE(t.w->I32_Preview->layerImage(), image);
-    QCOMPARE(t.w->I32_Preview->areaRect(), area);
-    QCOMPARE(t.w->img_LeftRuler->canvasImage(), ruler);
+    QCOMPARE(t.w->scanArea()->I32_Preview->layerImage(), image);
+    QCOMPARE(t.w->scanArea()->I32_Preview->areaRect(), area);
+    QCOMPARE(t.w->scanArea()->img_LeftRuler->canvasImage(), ruler);
 }
 
 void tst_PreviewWindow::previewMenuIgnoredWhileBusy()
@@ -161,7 +163,7 @@ void tst_PreviewWindow::previewMenuIgnoredWhileBusy()
     // A scan batch is running: its page has not come yet.
     t.control->setAutoPlay(false);
     t.control->queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(100, 100))});
-    t.w->edt_Destination->setText(QDir::tempPath());
+    t.w->scanSettings()->edt_Destination->setText(QDir::tempPath());
     t.w->TwainScan();
     QVERIFY(t.w->busy());
     t.control->clearCalls();
@@ -175,17 +177,17 @@ void tst_PreviewWindow::previewNotSavedKeepsPrevious()
     Window t;
     t.preview(FakeTwainControl::makePage(850, 1170));
     QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
-    const QImage image = t.w->I32_Preview->layerImage();
-    const float resolution = t.w->PreviewResolution;
+    const QImage image = t.w->scanArea()->I32_Preview->layerImage();
+    const float resolution = t.w->scanArea()->PreviewResolution;
 
     // The old Pagora.bmp is still on disk; it must not be shown as the new preview.
     t.control->setSaveFails(true);
     t.preview(FakeTwainControl::makePage(1200, 600));
     QTRY_VERIFY(t.w->StatusIsError);
     QVERIFY(t.w->StatusText.contains(previewFile()));
-    QVERIFY(t.w->ToolButtonPreview->isEnabled());
-    QCOMPARE(t.w->I32_Preview->layerImage(), image);
-    QCOMPARE(t.w->PreviewResolution, resolution);
+    QVERIFY(t.w->scanSettings()->ToolButtonPreview->isEnabled());
+    QCOMPARE(t.w->scanArea()->I32_Preview->layerImage(), image);
+    QCOMPARE(t.w->scanArea()->PreviewResolution, resolution);
 }
 
 void tst_PreviewWindow::unreadablePreviewKeepsPrevious()
@@ -193,11 +195,11 @@ void tst_PreviewWindow::unreadablePreviewKeepsPrevious()
     Window t;
     t.preview(FakeTwainControl::makePage(850, 1170));
     QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
-    const QImage image = t.w->I32_Preview->layerImage();
-    const QRectF layer = t.w->I32_Preview->layerRect();
-    const QRectF area = t.w->I32_Preview->areaRect();
-    const float resolution = t.w->PreviewResolution;
-    const QImage ruler = t.w->img_TopRuler->canvasImage();
+    const QImage image = t.w->scanArea()->I32_Preview->layerImage();
+    const QRectF layer = t.w->scanArea()->I32_Preview->layerRect();
+    const QRectF area = t.w->scanArea()->I32_Preview->areaRect();
+    const float resolution = t.w->scanArea()->PreviewResolution;
+    const QImage ruler = t.w->scanArea()->img_TopRuler->canvasImage();
 
     const QString broken = QDir(qEnvironmentVariable("TEMP")).filePath("broken.bmp");
     QFile f(broken);
@@ -208,15 +210,15 @@ void tst_PreviewWindow::unreadablePreviewKeepsPrevious()
 
     for (const QString &path : {broken, missing}) {
         PromptRecorder prompts;
-        QVERIFY(!t.w->LoadPreview(path));
+        QVERIFY(!t.w->scanArea()->LoadPreview(path));
         QCOMPARE(prompts.prompts.size(), 1);
         QCOMPARE(prompts.prompts.first().icon, QMessageBox::Critical);
         QVERIFY(prompts.prompts.first().text.contains(path));
-        QCOMPARE(t.w->I32_Preview->layerImage(), image);
-        QCOMPARE(t.w->I32_Preview->layerRect(), layer);
-        QCOMPARE(t.w->I32_Preview->areaRect(), area);
-        QCOMPARE(t.w->PreviewResolution, resolution);
-        QCOMPARE(t.w->img_TopRuler->canvasImage(), ruler);
+        QCOMPARE(t.w->scanArea()->I32_Preview->layerImage(), image);
+        QCOMPARE(t.w->scanArea()->I32_Preview->layerRect(), layer);
+        QCOMPARE(t.w->scanArea()->I32_Preview->areaRect(), area);
+        QCOMPARE(t.w->scanArea()->PreviewResolution, resolution);
+        QCOMPARE(t.w->scanArea()->img_TopRuler->canvasImage(), ruler);
     }
 }
 
@@ -242,13 +244,13 @@ void tst_PreviewWindow::sizeSelect()
     QFETCH(QRectF, area);
 
     Window t;
-    t.w->UnitsCode = units;
+    t.w->scanArea()->UnitsCode = units;
     t.selectSize(index);
-    QVERIFY2(nearRect(t.w->I32_Preview->areaRect(), area),
-             qPrintable(describe(t.w->I32_Preview->areaRect())));
-    QCOMPARE(t.w->I32_Preview->rubberRect(), t.w->I32_Preview->areaRect());
+    QVERIFY2(nearRect(t.w->scanArea()->I32_Preview->areaRect(), area),
+             qPrintable(describe(t.w->scanArea()->I32_Preview->areaRect())));
+    QCOMPARE(t.w->scanArea()->I32_Preview->rubberRect(), t.w->scanArea()->I32_Preview->areaRect());
     QTEST(t.panel2(), "readout");
-    QCOMPARE(t.w->cmb_Size->currentIndex(), index);
+    QCOMPARE(t.w->scanSettings()->cmb_Size->currentIndex(), index);
 }
 
 void tst_PreviewWindow::customKeepsArea()
@@ -257,9 +259,9 @@ void tst_PreviewWindow::customKeepsArea()
     t.selectSize(5);
     const QString text = t.panel2();
     t.selectSize(0);
-    QVERIFY(nearRect(t.w->I32_Preview->areaRect(), A5AtStart));
+    QVERIFY(nearRect(t.w->scanArea()->I32_Preview->areaRect(), A5AtStart));
     QCOMPARE(t.panel2(), text);
-    QCOMPARE(t.w->cmb_Size->currentIndex(), 0);
+    QCOMPARE(t.w->scanSettings()->cmb_Size->currentIndex(), 0);
 }
 
 void tst_PreviewWindow::standardSizeAfterPreview()
@@ -267,12 +269,13 @@ void tst_PreviewWindow::standardSizeAfterPreview()
     Window t;
     t.preview(FakeTwainControl::makePage(850, 1100)); // 8.5 x 11 in
     QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
-    t.w->UnitsCode = 2;
+    t.w->scanArea()->UnitsCode = 2;
     t.selectSize(1);
     // From the image's top-left, even though 11.7 in is taller than the image.
-    const float r = t.w->PreviewResolution;
-    QVERIFY(nearRect(t.w->I32_Preview->areaRect(), QRectF(0, 0, 8.3f * r, 11.7f * r)));
-    QVERIFY(t.w->I32_Preview->areaRect().bottom() > t.w->I32_Preview->layerRect().bottom());
+    const float r = t.w->scanArea()->PreviewResolution;
+    QVERIFY(nearRect(t.w->scanArea()->I32_Preview->areaRect(), QRectF(0, 0, 8.3f * r, 11.7f * r)));
+    QVERIFY(t.w->scanArea()->I32_Preview->areaRect().bottom() >
+            t.w->scanArea()->I32_Preview->layerRect().bottom());
     QCOMPARE(t.panel2(), QStringLiteral("211 x 297 mm"));
 }
 
@@ -328,9 +331,9 @@ void tst_PreviewWindow::dragArea()
     QFETCH(QRectF, expected);
 
     Window t;
-    t.w->UnitsCode = 2;
+    t.w->scanArea()->UnitsCode = 2;
     t.selectSize(5);
-    PreviewPane *pane = t.w->I32_Preview;
+    PreviewPane *pane = t.w->scanArea()->I32_Preview;
 
     // The cursor says what a drag from there would do.
     mouse(pane, QEvent::MouseMove, from, Qt::NoButton);
@@ -339,7 +342,7 @@ void tst_PreviewWindow::dragArea()
     drag(pane, from, to, shift ? Qt::ShiftModifier : Qt::NoModifier);
     QVERIFY2(nearRect(pane->areaRect(), expected), qPrintable(describe(pane->areaRect())));
     QCOMPARE(pane->rubberRect(), pane->areaRect());
-    QTEST(t.w->cmb_Size->currentIndex(), "sizeIndex");
+    QTEST(t.w->scanSettings()->cmb_Size->currentIndex(), "sizeIndex");
     // The read-out follows the area.
     const QRectF a = pane->areaRect();
     const QString readout = QStringLiteral("%1 x %2 mm")
@@ -393,15 +396,15 @@ void tst_PreviewWindow::keyboardArea()
     QFETCH(QRectF, expected);
 
     Window t;
-    t.w->UnitsCode = 2;
+    t.w->scanArea()->UnitsCode = 2;
     t.selectSize(5);
-    PreviewPane *pane = t.w->I32_Preview;
+    PreviewPane *pane = t.w->scanArea()->I32_Preview;
     pane->setFocus();
     QTRY_VERIFY(pane->hasFocus());
     for (int i = 0; i < presses; ++i)
         QTest::keyClick(pane, Qt::Key(key), shift ? Qt::ShiftModifier : Qt::NoModifier);
     QVERIFY2(nearRect(pane->areaRect(), expected), qPrintable(describe(pane->areaRect())));
-    QTEST(t.w->cmb_Size->currentIndex(), "sizeIndex");
+    QTEST(t.w->scanSettings()->cmb_Size->currentIndex(), "sizeIndex");
     const QRectF a = pane->areaRect();
     const QString readout = QStringLiteral("%1 x %2 mm")
                                 .arg(qRound64(a.width() / 20.78 * 25.4))
@@ -428,23 +431,23 @@ void tst_PreviewWindow::rulers()
     QFETCH(QPoint, leftTick);
 
     Window t;
-    t.w->UnitsCode = units;
-    t.w->DrawRuler(20.78f);
-    QTEST(t.w->pnl_Spacer->text(), "caption");
-    QCOMPARE(t.w->img_TopRuler->canvasImage().size(), QSize(279, 15));
-    QCOMPARE(t.w->img_LeftRuler->canvasImage().size(), QSize(15, 422));
-    QVERIFY(isBlack(t.w->img_TopRuler, 0, 14));
-    QVERIFY(isBlack(t.w->img_TopRuler, topTick.x(), topTick.y()));
-    QVERIFY(!isBlack(t.w->img_TopRuler, topTick.x() + 1, topTick.y()));
-    QVERIFY(isBlack(t.w->img_LeftRuler, leftTick.x(), leftTick.y()));
-    QVERIFY(!isBlack(t.w->img_LeftRuler, leftTick.x(), leftTick.y() + 1));
+    t.w->scanArea()->UnitsCode = units;
+    t.w->scanArea()->DrawRuler(20.78f);
+    QTEST(t.w->scanArea()->pnl_Spacer->text(), "caption");
+    QCOMPARE(t.w->scanArea()->img_TopRuler->canvasImage().size(), QSize(279, 15));
+    QCOMPARE(t.w->scanArea()->img_LeftRuler->canvasImage().size(), QSize(15, 422));
+    QVERIFY(isBlack(t.w->scanArea()->img_TopRuler, 0, 14));
+    QVERIFY(isBlack(t.w->scanArea()->img_TopRuler, topTick.x(), topTick.y()));
+    QVERIFY(!isBlack(t.w->scanArea()->img_TopRuler, topTick.x() + 1, topTick.y()));
+    QVERIFY(isBlack(t.w->scanArea()->img_LeftRuler, leftTick.x(), leftTick.y()));
+    QVERIFY(!isBlack(t.w->scanArea()->img_LeftRuler, leftTick.x(), leftTick.y() + 1));
 
     // Any other units code leaves both rulers blank and the caption as it was.
-    t.w->UnitsCode = 3;
-    t.w->DrawRuler(20.78f);
-    QVERIFY(isBlank(t.w->img_TopRuler));
-    QVERIFY(isBlank(t.w->img_LeftRuler));
-    QTEST(t.w->pnl_Spacer->text(), "caption");
+    t.w->scanArea()->UnitsCode = 3;
+    t.w->scanArea()->DrawRuler(20.78f);
+    QVERIFY(isBlank(t.w->scanArea()->img_TopRuler));
+    QVERIFY(isBlank(t.w->scanArea()->img_LeftRuler));
+    QTEST(t.w->scanArea()->pnl_Spacer->text(), "caption");
 }
 
 // A larger window gives a larger preview with rulers to match; the scan area
@@ -455,24 +458,26 @@ void tst_PreviewWindow::growingWindow()
     const QSize design = t.w->size();
     t.preview(FakeTwainControl::makePage(850, 1170));
     QTRY_COMPARE(t.w->StatusText, QStringLiteral("Ready"));
-    PreviewPane *pane = t.w->I32_Preview;
+    PreviewPane *pane = t.w->scanArea()->I32_Preview;
     pane->setRubberRect(QRectF(20, 30, 100, 150));
-    const QRectF inches = PreviewRules::areaInInches(pane->areaRect(), t.w->PreviewResolution);
+    const QRectF inches =
+        PreviewRules::areaInInches(pane->areaRect(), t.w->scanArea()->PreviewResolution);
     const auto sameInches = [&] {
-        const QRectF now = PreviewRules::areaInInches(pane->areaRect(), t.w->PreviewResolution);
+        const QRectF now =
+            PreviewRules::areaInInches(pane->areaRect(), t.w->scanArea()->PreviewResolution);
         return nearRect(now, inches, 1e-3);
     };
 
     t.w->resize(1300, 900);
     QTRY_VERIFY(pane->height() > 422);
     QVERIFY(pane->width() > 279);
-    QCOMPARE(t.w->img_TopRuler->canvasImage().width(), pane->width());
-    QCOMPARE(t.w->img_LeftRuler->canvasImage().height(), pane->height());
+    QCOMPARE(t.w->scanArea()->img_TopRuler->canvasImage().width(), pane->width());
+    QCOMPARE(t.w->scanArea()->img_LeftRuler->canvasImage().height(), pane->height());
     // The image refitted: it fills the pane in one direction.
     const QSize shown = pane->layerImage().size();
     QVERIFY(shown.width() == pane->width() || shown.height() == pane->height());
     QVERIFY(shown.width() > 279 && shown.height() > 384);
-    QVERIFY(t.w->PreviewResolution > 32.83f);
+    QVERIFY(t.w->scanArea()->PreviewResolution > 32.83f);
     QVERIFY(sameInches());
     QCOMPARE(pane->rubberRect(), pane->areaRect());
     // All of it inside the window, above the status bar.
@@ -482,7 +487,7 @@ void tst_PreviewWindow::growingWindow()
     t.w->resize(design);
     QTRY_COMPARE(pane->size(), QSize(279, 422));
     QCOMPARE(pane->layerImage().size(), QSize(279, 384));
-    QVERIFY(qAbs(t.w->PreviewResolution - 32.8235f) < 1e-3f);
+    QVERIFY(qAbs(t.w->scanArea()->PreviewResolution - 32.8235f) < 1e-3f);
     QVERIFY(sameInches());
 }
 

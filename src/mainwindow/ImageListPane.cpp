@@ -1,21 +1,23 @@
-// The image list and its commands: a view of the page model.
-#include "files/TempFolder.h"
+#include "mainwindow/ImageListPane.h"
+
 #include "gallery/CaptionEditDelegate.h"
+#include "gallery/PageListView.h"
 #include "gallery/PdfExportJob.h"
 #include "gallery/PdfSaveDialog.h"
 #include "gallery/Tfrm_Preview.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
-#include "mainwindow/PageRecovery.h"
-#include "mainwindow/StatusPanelBar.h"
-#include "mainwindow/Tfrm_Main.h"
+#include "mainwindow/PageAdder.h"
 #include "pages/FileNaming.h"
 #include "pages/GalleryLog.h"
 #include "pages/PageCorrectionJob.h"
 #include "pages/PageModel.h"
+#include "pages/PageRecogniser.h"
 #include "pages/PageRotation.h"
 #include "pages/PageStore.h"
 #include "pages/Thumbnail.h"
+#include "session/ScanSession.h"
+#include "widgets/AccessibleText.h"
 #include "widgets/UserPrompts.h"
 
 #include <QAction>
@@ -23,12 +25,12 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QImage>
-#include <QLineEdit>
 #include <QListView>
 #include <QMenu>
 #include <QStyle>
 #include <QToolBar>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -49,7 +51,73 @@ QString message(const char *id)
 
 } // namespace
 
-void Tfrm_Main::connectImageList()
+ImageListPane::ImageListPane(PageStore *store, ScanSession *session, QWidget *parent)
+    : QWidget(parent), m_store(store), m_session(session)
+{
+    Pages = m_store->model();
+    Recogniser = new PageRecogniser(Pages, this);
+    Recogniser->setLanguages(PdfSaveDialog::preferredRecognition(),
+                             PdfSaveDialog::preferredTimeLimit());
+    createToolBar();
+    connectList();
+    // A batch's end may make the pages exportable.
+    connect(m_session, &ScanSession::stateChanged, this, &ImageListPane::updateExportCommand);
+}
+
+void ImageListPane::createToolBar()
+{
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(2);
+    ActionToolBar1 = new QToolBar;
+    ActionToolBar1->setObjectName(QStringLiteral("ActionToolBar1"));
+    ActionToolBar1->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    Action_Preview = ActionToolBar1->addAction(
+        style()->standardIcon(QStyle::SP_FileDialogContentsView), QString());
+    Action_Preview->setObjectName(QStringLiteral("Action_Preview"));
+    Action_Rename = ActionToolBar1->addAction(
+        style()->standardIcon(QStyle::SP_FileDialogDetailedView), QString());
+    Action_Rename->setObjectName(QStringLiteral("Action_Rename"));
+    Action_Delete =
+        ActionToolBar1->addAction(style()->standardIcon(QStyle::SP_TrashIcon), QString());
+    Action_Delete->setObjectName(QStringLiteral("Action_Delete"));
+    Action_Delete->setShortcut(QKeySequence::Delete);
+    Action_Delete->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    ActionToolBar1->addSeparator();
+    Action_PDF =
+        ActionToolBar1->addAction(style()->standardIcon(QStyle::SP_DialogSaveButton), QString());
+    Action_PDF->setObjectName(QStringLiteral("Action_PDF"));
+    // Not translated: reads the same in every language.
+    Action_PDF->setText(QStringLiteral("Save all to PDF"));
+    Action_PDF->setIconText(QStringLiteral("&Save all to PDF"));
+    Action_PDF->setToolTip(QStringLiteral("Save all images as PDF"));
+    for (QAction *a : {Action_Preview, Action_Rename, Action_Delete, Action_PDF})
+        a->setEnabled(false);
+
+    auto *pageList = new PageListView;
+    // Files dropped from a file manager take the way of "Add files...".
+    connect(pageList, &PageListView::filesDropped, this,
+            [this](const QStringList &files) { (new PageAdder(window(), m_store))->add(files); });
+    lv_Images = pageList;
+    lv_Images->setObjectName(QStringLiteral("lv_Images"));
+    lv_Images->setViewMode(QListView::IconMode);
+    lv_Images->setIconSize(QSize(100, 75));
+    lv_Images->setResizeMode(QListView::Adjust);
+    lv_Images->setMovement(QListView::Static);
+    lv_Images->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lv_Images->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    lv_Images->setWordWrap(true);
+    lv_Images->addAction(Action_Delete);
+    layout->addWidget(ActionToolBar1);
+    layout->addWidget(lv_Images, 1);
+
+    connect(Action_Preview, &QAction::triggered, this, &ImageListPane::Action_PreviewExecute);
+    connect(Action_Rename, &QAction::triggered, this, &ImageListPane::Action_RenameExecute);
+    connect(Action_Delete, &QAction::triggered, this, &ImageListPane::Action_DeleteExecute);
+    connect(Action_PDF, &QAction::triggered, this, &ImageListPane::Action_PDFExecute);
+}
+
+void ImageListPane::connectList()
 {
     lv_Images->setModel(Pages);
     lv_Images->setItemDelegate(new CaptionEditDelegate(
@@ -69,15 +137,14 @@ void Tfrm_Main::connectImageList()
     connect(Pages, &QAbstractItemModel::dataChanged, this, [this] { lv_ImagesChange(); });
     connect(Pages, &QAbstractItemModel::rowsInserted, this, [this] { lv_ImagesChange(); });
     connect(Pages, &QAbstractItemModel::rowsRemoved, this, [this] { lv_ImagesChange(); });
-    connect(m_store, &PageStore::journalFailed, this, &Tfrm_Main::journalFailed);
     // A double click on empty space selects nothing, so the preview does nothing.
     connect(lv_Images, &QListView::doubleClicked, this, [this] { Action_PreviewExecute(); });
 
     SaveDialog1 = new PdfSaveDialog(this);
-    createPageListActions();
+    createListActions();
 }
 
-void Tfrm_Main::createPageListActions()
+void ImageListPane::createListActions()
 {
     // Pages are put in order by dragging them; the model moves the rows.
     lv_Images->setDragEnabled(true);
@@ -112,11 +179,6 @@ void Tfrm_Main::createPageListActions()
     Action_Interleave = listAction("Action_Interleave", QKeySequence());
     Action_InterleaveReversed = listAction("Action_InterleaveReversed", QKeySequence());
     Action_Reverse = listAction("Action_Reverse", QKeySequence());
-    // Some desktops also bind Refresh to Ctrl+R; two actions on one key would
-    // both stay silent.
-    QList<QKeySequence> refreshKeys = ActionRefreshSources->shortcuts();
-    refreshKeys.removeAll(Action_RotateRight->shortcut());
-    ActionRefreshSources->setShortcuts(refreshKeys);
     Action_RotateLeft->setIcon(QIcon::fromTheme(QStringLiteral("object-rotate-left"),
                                                 style()->standardIcon(QStyle::SP_ArrowBack)));
     Action_RotateRight->setIcon(QIcon::fromTheme(QStringLiteral("object-rotate-right"),
@@ -168,8 +230,14 @@ void Tfrm_Main::createPageListActions()
          Action_Reverse, separator(), Action_SelectAll});
 }
 
-void Tfrm_Main::retranslatePageList()
+void ImageListPane::retranslateUi()
 {
+    Action_Preview->setText(tr("Preview", "Action_Preview"));
+    Action_Preview->setToolTip(tr("Preview selected image", "Action_Preview.Hint"));
+    Action_Rename->setText(tr("Rename", "Action_Rename"));
+    Action_Rename->setToolTip(tr("Rename selected file", "Action_Rename.Hint"));
+    Action_Delete->setText(tr("Delete", "Action_Delete"));
+    Action_Delete->setToolTip(tr("Physically delete file ", "Action_Delete.Hint"));
     Action_MoveUp->setText(tr("Move up", "Action_MoveUp"));
     Action_MoveDown->setText(tr("Move down", "Action_MoveDown"));
     Action_SelectAll->setText(tr("Select all", "Action_SelectAll"));
@@ -185,27 +253,13 @@ void Tfrm_Main::retranslatePageList()
     ToolButtonRotate->setToolTip(tr("Rotate", "ToolButtonRotate"));
 }
 
-void Tfrm_Main::FillImageList(const PageEntry &page)
+void ImageListPane::FillImageList(const PageEntry &page)
 {
     m_store->add(page);
 }
 
-void Tfrm_Main::journalFailed(const QString &path, const QString &reason)
-{
-    const QString text = tr("The page journal %1 could not be written: %2", "journalNotWritten")
-                             .arg(QDir::toNativeSeparators(path), reason);
-    qCWarning(lcGallery) << text;
-    Mess(text, true);
-}
-
-void Tfrm_Main::offerRecovery()
-{
-    if (!m_closed)
-        (new PageRecovery(this, m_store))->offer();
-}
-
-bool Tfrm_Main::FillImageList(const QString &tempfilename, int w, int h,
-                              const QString &ImageCaption)
+bool ImageListPane::FillImageList(const QString &tempfilename, int w, int h,
+                                  const QString &ImageCaption)
 {
     QString error;
     const QImage cell = Thumbnail::fromFile(tempfilename, w, h, &error);
@@ -214,7 +268,7 @@ bool Tfrm_Main::FillImageList(const QString &tempfilename, int w, int h,
         return false;
     }
     PageEntry page;
-    page.pageFile = QDir(FileNaming::resolveDestination(edt_Destination->text(), QDir::homePath()))
+    page.pageFile = QDir(FileNaming::resolveDestination(m_destination, QDir::homePath()))
                         .filePath(ImageCaption);
     page.workingCopy = tempfilename;
     page.caption = ImageCaption;
@@ -225,7 +279,7 @@ bool Tfrm_Main::FillImageList(const QString &tempfilename, int w, int h,
     return m_store->add(page);
 }
 
-void Tfrm_Main::lv_ImagesSelectItem(const QModelIndex &, bool selected)
+void ImageListPane::lv_ImagesSelectItem(const QModelIndex &, bool selected)
 {
     Action_Preview->setEnabled(selected);
     Action_Rename->setEnabled(selected);
@@ -238,18 +292,16 @@ void Tfrm_Main::lv_ImagesSelectItem(const QModelIndex &, bool selected)
     ToolButtonRotate->setEnabled(any);
 }
 
-void Tfrm_Main::lv_ImagesChange()
+void ImageListPane::lv_ImagesChange()
 {
     const int n = Pages->rowCount();
-    sb_Main->setPanelText(3, QString::number(n) + message(n == 1 ? "IDS_106" : "IDS_105"));
-    // Pages handled while an export runs must not slip into it: no export
-    // starts during a batch.
-    Action_PDF->setEnabled(n > 0 && !busy());
+    emit countChanged(QString::number(n) + message(n == 1 ? "IDS_106" : "IDS_105"));
+    updateExportCommand();
     for (QAction *a : {Action_Interleave, Action_InterleaveReversed, Action_Reverse})
         a->setEnabled(n > 1);
 }
 
-void Tfrm_Main::Action_PreviewExecute()
+void ImageListPane::Action_PreviewExecute()
 {
     const QList<int> rows = selectedRows(lv_Images);
     if (rows.isEmpty() || !m_preview)
@@ -260,20 +312,20 @@ void Tfrm_Main::Action_PreviewExecute()
     // An added page's original may be a PDF or a TIFF of many frames: its working
     // copy is the page, as turned in the list.
     if (!m_preview->LoadPicture(page.added ? page.workingCopy : page.pageFile, &error)) {
-        UserPrompts::showError(this, error);
+        UserPrompts::showError(window(), error);
         return;
     }
     m_preview->exec();
 }
 
-void Tfrm_Main::Action_RenameExecute()
+void ImageListPane::Action_RenameExecute()
 {
     const QList<int> rows = selectedRows(lv_Images);
     if (!rows.isEmpty())
         lv_Images->edit(Pages->index(rows.first()));
 }
 
-void Tfrm_Main::lv_ImagesEdited(const QModelIndex &item, QString &S)
+void ImageListPane::lv_ImagesEdited(const QModelIndex &item, QString &S)
 {
     const QString oldCaption = item.data(Qt::EditRole).toString();
     PageModel::Refusal why = PageModel::Refusal::None;
@@ -308,11 +360,11 @@ void Tfrm_Main::lv_ImagesEdited(const QModelIndex &item, QString &S)
         text = message("IDS_103");
         break;
     }
-    UserPrompts::message(this, QMessageBox::Warning, message("IDS_104"), text, QMessageBox::Ok);
+    UserPrompts::message(window(), QMessageBox::Warning, message("IDS_104"), text, QMessageBox::Ok);
     S = oldCaption;
 }
 
-void Tfrm_Main::Action_DeleteExecute()
+void ImageListPane::Action_DeleteExecute()
 {
     const QList<int> rows = selectedRows(lv_Images);
     if (rows.isEmpty())
@@ -336,14 +388,14 @@ void Tfrm_Main::Action_DeleteExecute()
                                            "only the list entries and this program's own copies "
                                            "are deleted.",
                                            "deleteAddedMany");
-    if (UserPrompts::message(this, QMessageBox::Warning, message("IDS_101"), question,
+    if (UserPrompts::message(window(), QMessageBox::Warning, message("IDS_101"), question,
                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
     m_store->remove(rows);
     lv_ImagesChange();
 }
 
-void Tfrm_Main::Action_MoveExecute(int step)
+void ImageListPane::Action_MoveExecute(int step)
 {
     const QList<int> rows = selectedRows(lv_Images);
     if (rows.isEmpty())
@@ -353,14 +405,14 @@ void Tfrm_Main::Action_MoveExecute(int step)
     lv_Images->scrollTo(lv_Images->currentIndex());
 }
 
-void Tfrm_Main::Action_ArrangeExecute(PageOrder::Arrangement arrangement)
+void ImageListPane::Action_ArrangeExecute(PageOrder::Arrangement arrangement)
 {
     // The selection and the current entry follow their pages to their new places.
     m_store->arrange(selectedRows(lv_Images), arrangement);
     lv_Images->scrollTo(lv_Images->currentIndex());
 }
 
-void Tfrm_Main::Action_RotateExecute(int quarterTurns)
+void ImageListPane::Action_RotateExecute(int quarterTurns)
 {
     const QList<int> rows = selectedRows(lv_Images);
     if (rows.isEmpty())
@@ -375,10 +427,10 @@ void Tfrm_Main::Action_RotateExecute(int quarterTurns)
     }
     QApplication::restoreOverrideCursor();
     if (!failures.isEmpty())
-        UserPrompts::showError(this, failures.join(QLatin1String("\n\n")));
+        UserPrompts::showError(window(), failures.join(QLatin1String("\n\n")));
 }
 
-void Tfrm_Main::Action_CorrectExecute(bool upright)
+void ImageListPane::Action_CorrectExecute(bool upright)
 {
     const QList<int> rows = selectedRows(lv_Images);
     if (rows.isEmpty() || m_correction)
@@ -416,18 +468,18 @@ void Tfrm_Main::Action_CorrectExecute(bool upright)
                                         .arg(caption, why));
             }
             if (!failures.isEmpty())
-                UserPrompts::showError(this, failures.join(QLatin1String("\n\n")));
+                UserPrompts::showError(window(), failures.join(QLatin1String("\n\n")));
         });
     m_correction->start();
 }
 
-void Tfrm_Main::Action_PDFExecute()
+void ImageListPane::Action_PDFExecute()
 {
-    if (Pages->rowCount() == 0 || busy() || m_pdfExport)
+    if (Pages->rowCount() == 0 || m_session->busy() || m_pdfExport)
         return;
     // The pages as they are now, in list order: the export works on these values.
     const QList<PageEntry> pages = Pages->snapshot();
-    if (!SaveDialog1->Execute(this))
+    if (!SaveDialog1->Execute(window()))
         return;
     const QString languages = SaveDialog1->RecognitionLanguages();
     QStringList files;
@@ -437,14 +489,14 @@ void Tfrm_Main::Action_PDFExecute()
         if (page.text.holdsFor(page.workingCopy, languages))
             known.insert(page.workingCopy, page.text.words);
     }
-    m_pdfExport = PdfExportJob::start(this, files, SaveDialog1->FileName(), languages, known,
+    m_pdfExport = PdfExportJob::start(window(), files, SaveDialog1->FileName(), languages, known,
                                       SaveDialog1->Archival(), PdfSaveDialog::preferredTimeLimit());
     connect(m_pdfExport, &PdfExportJob::finished, this,
             [this, pages](PdfExportJob::Outcome outcome, const QString &error) {
                 if (outcome == PdfExportJob::Outcome::Written && !error.isEmpty()) {
-                    UserPrompts::showError(this, tr("The PDF document was written, but these "
-                                                    "pages have no searchable text:") +
-                                                     QLatin1String("\n\n") + error);
+                    UserPrompts::showError(window(), tr("The PDF document was written, but these "
+                                                        "pages have no searchable text:") +
+                                                         QLatin1String("\n\n") + error);
                     return;
                 }
                 if (outcome != PdfExportJob::Outcome::Failed)
@@ -457,28 +509,50 @@ void Tfrm_Main::Action_PDFExecute()
                         break;
                     }
                 }
-                UserPrompts::showError(this, text);
+                UserPrompts::showError(window(), text);
             });
 }
 
-bool Tfrm_Main::pdfExportRunning() const
+bool ImageListPane::pdfExportRunning() const
 {
     return !m_pdfExport.isNull();
 }
 
-void Tfrm_Main::cleanUpWorkingCopies()
+void ImageListPane::updateExportCommand()
 {
-    const QStringList kept = m_store->close();
-    if (kept.isEmpty())
-        return;
-    QStringList lines;
-    for (const QString &path : kept)
-        lines.append(QDir::toNativeSeparators(path));
-    UserPrompts::message(
-        this, QMessageBox::Warning, QApplication::applicationDisplayName(),
-        tr("The page files of these pages could not be written or were removed. Their only "
-           "copies stay here:\n\n%1",
-           "pagesOnlyInTemp")
-            .arg(lines.join(QLatin1Char('\n'))),
-        QMessageBox::Ok);
+    // Pages handled while an export runs must not slip into it: no export
+    // starts during a batch.
+    Action_PDF->setEnabled(Pages->rowCount() > 0 && !m_session->busy());
+}
+
+void ImageListPane::cancelPdfExport()
+{
+    if (m_pdfExport)
+        m_pdfExport->cancelAndWait();
+}
+
+QList<QWidget *> ImageListPane::toolWidgets() const
+{
+    QList<QWidget *> tools;
+    for (QAction *a : ActionToolBar1->actions()) {
+        QWidget *tool = ActionToolBar1->widgetForAction(a);
+        if (tool && !a->isSeparator())
+            tools << tool;
+    }
+    return tools;
+}
+
+void ImageListPane::retranslateAccessible()
+{
+    // On Linux screen readers name a list box by its label and ignore the name
+    // set here; other platforms use it.
+    using AccessibleText::set;
+    set(ActionToolBar1, tr("Image commands", "ActionToolBar1.AccessibleName"));
+    for (QAction *a : ActionToolBar1->actions()) {
+        if (QWidget *tool = ActionToolBar1->widgetForAction(a); tool && !a->isSeparator())
+            set(tool, a->text(), a->toolTip() == a->text() ? QString() : a->toolTip());
+    }
+    set(ToolButtonRotate, ToolButtonRotate->toolTip());
+    set(lv_Images, tr("Scanned images", "lv_Images.AccessibleName"),
+        tr("The menu key opens the image commands", "lv_Images.Description"));
 }

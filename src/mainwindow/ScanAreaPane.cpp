@@ -1,23 +1,22 @@
-// The preview command, the rulers and the scan area.
-#include "pages/BoxResampler.h"
-#include "i18n/MessageTables.h"
-#include "i18n/TLangTranslator.h"
-#include "mainwindow/PreviewPane.h"
-#include "session/PreviewRules.h"
-#include "mainwindow/RulerWidget.h"
-#include "mainwindow/StatusPanelBar.h"
-#include "mainwindow/Tfrm_Main.h"
-#include "widgets/UserPrompts.h"
-#include "scanner/PageSizes.h"
+#include "mainwindow/ScanAreaPane.h"
 
-#include <QComboBox>
+#include "mainwindow/PreviewPane.h"
+#include "mainwindow/RulerWidget.h"
+#include "pages/BoxResampler.h"
+#include "scanner/PageSizes.h"
+#include "session/PreviewRules.h"
+#include "session/ScanSession.h"
+#include "widgets/AccessibleText.h"
+#include "widgets/UserPrompts.h"
+
 #include <QFontMetrics>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QImageReader>
 #include <QLabel>
 #include <QLoggingCategory>
 #include <QPainter>
-#include <QToolButton>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -26,6 +25,7 @@ Q_LOGGING_CATEGORY(lcPreview, "pagora.mainwindow.preview", QtWarningMsg)
 constexpr int RulerFontHeight = 12; // text cell height in pixels
 // The middle pane is this much wider than the preview pane (rulers, frame).
 constexpr int MiddlePaneMargin = 61;
+constexpr int MiddlePaneWidth = 344; // as designed, with its 4 pixel gap
 
 // The largest font of the ruler's family whose text cell fits the cell height.
 QFont rulerFont(const QFont &base)
@@ -62,12 +62,48 @@ void paintRuler(RulerWidget *ruler, const PreviewRules::RulerMarks &marks)
 
 } // namespace
 
-void Tfrm_Main::ToolButtonPreviewClick()
+ScanAreaPane::ScanAreaPane(ScanSession *session, QWidget *parent)
+    : QWidget(parent), m_session(session)
 {
-    m_session->preview(cmb_Sources->currentIndex());
+    setFixedWidth(MiddlePaneWidth - 4);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    gb_Preview = new QGroupBox;
+    gb_Preview->setObjectName(QStringLiteral("gb_Preview"));
+    auto *grid = new QGridLayout(gb_Preview);
+    grid->setSpacing(0);
+    pnl_Spacer = new QLabel;
+    pnl_Spacer->setObjectName(QStringLiteral("pnl_Spacer"));
+    pnl_Spacer->setFixedSize(17, 17);
+    pnl_Spacer->setAlignment(Qt::AlignCenter);
+    QFont small = pnl_Spacer->font();
+    small.setPixelSize(9);
+    pnl_Spacer->setFont(small);
+    img_TopRuler = new RulerWidget(Qt::Horizontal);
+    img_TopRuler->setObjectName(QStringLiteral("img_TopRuler"));
+    img_LeftRuler = new RulerWidget(Qt::Vertical);
+    img_LeftRuler->setObjectName(QStringLiteral("img_LeftRuler"));
+    I32_Preview = new PreviewPane;
+    // The design size: the example fit of a preview (279 x 422) relies on it. A
+    // larger window makes it larger (growPreview).
+    I32_Preview->setFixedSize(PreviewRules::PaneWidth, PreviewRules::PaneHeight);
+    img_TopRuler->setFixedWidth(PreviewRules::PaneWidth);
+    img_LeftRuler->setFixedHeight(PreviewRules::PaneHeight);
+    grid->addWidget(pnl_Spacer, 0, 0, Qt::AlignBottom | Qt::AlignRight);
+    grid->addWidget(img_TopRuler, 0, 1, Qt::AlignBottom);
+    grid->addWidget(img_LeftRuler, 1, 0, Qt::AlignTop | Qt::AlignRight);
+    grid->addWidget(I32_Preview, 1, 1, Qt::AlignTop | Qt::AlignLeft);
+    grid->setRowStretch(2, 1);
+    grid->setColumnStretch(2, 1);
+    layout->addWidget(gb_Preview);
+
+    I32_Preview->setResizeHook(
+        [this](const QRectF &oldRect, QRectF &newRect, int dragState, bool shift) {
+            RBResize(oldRect, newRect, dragState, shift);
+        });
 }
 
-bool Tfrm_Main::LoadPreview(const QString &fname)
+bool ScanAreaPane::LoadPreview(const QString &fname)
 {
     QImageReader reader(fname);
     const QImage image = reader.read();
@@ -75,7 +111,7 @@ bool Tfrm_Main::LoadPreview(const QString &fname)
     if (image.isNull() || !PreviewRules::fitPreview(image.size(), I32_Preview->size(), &fit)) {
         // The previous image, area and rulers stay as they were.
         qCWarning(lcPreview) << "preview not readable:" << fname << reader.errorString();
-        UserPrompts::showError(this,
+        UserPrompts::showError(window(),
                                tr("The preview image %1 cannot be read: %2", "PreviewNotReadable")
                                    .arg(fname, reader.errorString()));
         return false;
@@ -93,21 +129,14 @@ bool Tfrm_Main::LoadPreview(const QString &fname)
     return true;
 }
 
-void Tfrm_Main::resizeEvent(QResizeEvent *event)
+void ScanAreaPane::growPreview(const QSize &pane)
 {
-    QMainWindow::resizeEvent(event);
-    growPreview();
-}
-
-void Tfrm_Main::growPreview()
-{
-    const QSize pane = PreviewRules::grownPane(size(), m_designSize);
     if (pane == I32_Preview->size())
         return;
     const float oldResolution = PreviewResolution;
     const QRectF area = I32_Preview->areaRect();
     const QRectF rubber = I32_Preview->rubberRect();
-    gb_Preview->parentWidget()->setFixedWidth(pane.width() + MiddlePaneMargin);
+    setFixedWidth(pane.width() + MiddlePaneMargin);
     I32_Preview->setFixedSize(pane);
     img_TopRuler->setFixedWidth(pane.width());
     img_LeftRuler->setFixedHeight(pane.height());
@@ -123,7 +152,7 @@ void Tfrm_Main::growPreview()
     DrawRuler(PreviewResolution);
 }
 
-void Tfrm_Main::DrawRuler(float OurResolution)
+void ScanAreaPane::DrawRuler(float OurResolution)
 {
     paintRuler(img_TopRuler,
                PreviewRules::topRuler(UnitsCode, OurResolution, img_TopRuler->length()));
@@ -134,7 +163,7 @@ void Tfrm_Main::DrawRuler(float OurResolution)
         pnl_Spacer->setText(caption);
 }
 
-void Tfrm_Main::cmb_SizeSelect(int index)
+void ScanAreaPane::cmb_SizeSelect(int index)
 {
     if (index < 1 || index >= PageSizes::Count)
         return; // "Custom" keeps the area drawn
@@ -147,11 +176,27 @@ void Tfrm_Main::cmb_SizeSelect(int index)
     RBResize(area, proposed, PreviewPane::NoDrag, true);
 }
 
-void Tfrm_Main::RBResize(const QRectF &OldLocation, QRectF &NewLocation, int DragState, bool Shift)
+void ScanAreaPane::RBResize(const QRectF &OldLocation, QRectF &NewLocation, int DragState,
+                            bool Shift)
 {
     NewLocation =
         PreviewRules::limitScanArea(OldLocation, NewLocation, DragState, I32_Preview->layerRect());
-    sb_Main->setPanelText(2, PreviewRules::sizeReadout(NewLocation, PreviewResolution, UnitsCode));
-    if (!Shift)
-        cmb_Size->setCurrentIndex(0);
+    emit areaResized(PreviewRules::sizeReadout(NewLocation, PreviewResolution, UnitsCode), !Shift);
+}
+
+QRectF ScanAreaPane::areaInInches() const
+{
+    return PreviewRules::areaInInches(I32_Preview->areaRect(), PreviewResolution);
+}
+
+void ScanAreaPane::retranslateUi()
+{
+    gb_Preview->setTitle(tr("Preview", "gb_Preview"));
+}
+
+void ScanAreaPane::retranslateAccessible()
+{
+    AccessibleText::set(I32_Preview, tr("Scan area", "I32_Preview.AccessibleName"),
+                        tr("Arrow keys move the scan area, Shift+arrow keys resize it.",
+                           "I32_Preview.Description"));
 }
