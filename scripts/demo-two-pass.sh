@@ -50,6 +50,9 @@ key Return
 for i in $(seq 240); do [ "$(pages)" -ge 20 ] && break; sleep 0.5; done
 sleep 3; shot listed
 echo "after the backs: $(pages) page files"
+# The end of the list: click the first entry, then End.
+eval "$(xdotool getwindowgeometry --shell "$W")"
+xdotool mousemove $((X + 654)) $((Y + 104)) click 1; sleep 1; key End; shot listed-end
 /usr/bin/python3 - "$D" <<'PY'
 import os, sys
 from PIL import Image
