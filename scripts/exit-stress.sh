@@ -79,7 +79,7 @@ start_program() {
 scan_until_pages() {
   local pid=$1 dir=$2 pages=$3 wid
   wid=$(xdotool search --sync --onlyvisible --name "Pagora Pro" | head -1)
-  for n in $(seq 1 120); do
+  for n in $(seq 1 600); do
     running "$pid" || return 1
     if (($(find "$dir/out" -type f | wc -l) >= pages)); then
       echo "$wid"
