@@ -7,6 +7,7 @@
 #include "pages/PageModel.h"
 #include "scanner/NullTwainControl.h"
 #include "settings/Tfrm_Settings.h"
+#include "support/FourWindows.h"
 #include "widgets/AccessibleText.h"
 
 #include <QAbstractButton>
@@ -42,44 +43,25 @@ private slots:
     void accessibleNames();
 
 private:
-    QWidget *window(const QString &name) const;
     QString read(const QString &windowName, const QString &object, const QString &property) const;
 
-    Tfrm_Main *m_main = nullptr;
-    Tfrm_About *m_about = nullptr;
-    Tfrm_Settings *m_settings = nullptr;
-    Tfrm_Preview *m_preview = nullptr;
+    std::unique_ptr<FourWindows> m_windows;
 };
 
 void TestWindowLanguages::initTestCase()
 {
-    m_main = new Tfrm_Main(new NullTwainControl);
-    m_about = new Tfrm_About(m_main);
-    m_settings = new Tfrm_Settings(m_main);
-    m_preview = new Tfrm_Preview(m_main);
-    m_main->setWindows(m_about, m_settings, m_preview);
+    m_windows = std::make_unique<FourWindows>();
 }
 
 void TestWindowLanguages::cleanupTestCase()
 {
-    delete m_main;
-}
-
-QWidget *TestWindowLanguages::window(const QString &name) const
-{
-    if (name == QLatin1String("main"))
-        return m_main;
-    if (name == QLatin1String("about"))
-        return m_about;
-    if (name == QLatin1String("settings"))
-        return m_settings;
-    return m_preview;
+    m_windows.reset();
 }
 
 QString TestWindowLanguages::read(const QString &windowName, const QString &object,
                                   const QString &property) const
 {
-    QWidget *w = window(windowName);
+    QWidget *w = m_windows->byName(windowName);
     QObject *o = object.isEmpty() ? w : w->findChild<QObject *>(object);
     if (!o)
         return QStringLiteral("<no %1>").arg(object);
@@ -195,41 +177,44 @@ void TestWindowLanguages::texts()
 
 void TestWindowLanguages::listSelectionsKept()
 {
-    m_main->scanSettings()->cmb_Mode->setCurrentIndex(0);
-    m_settings->cmb_Units->setCurrentIndex(1);
+    m_windows->main->scanSettings()->cmb_Mode->setCurrentIndex(0);
+    m_windows->settings->cmb_Units->setCurrentIndex(1);
     TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
-    QCOMPARE(m_main->scanSettings()->cmb_Mode->currentIndex(), 0);
-    QCOMPARE(m_main->scanSettings()->cmb_Mode->currentText(), QStringLiteral("Черно-белое"));
-    QCOMPARE(m_settings->cmb_Units->currentIndex(), 1);
+    QCOMPARE(m_windows->main->scanSettings()->cmb_Mode->currentIndex(), 0);
+    QCOMPARE(m_windows->main->scanSettings()->cmb_Mode->currentText(),
+             QStringLiteral("Черно-белое"));
+    QCOMPARE(m_windows->settings->cmb_Units->currentIndex(), 1);
     TLangDispatcher::instance().setLanguage(QStringLiteral("English"));
-    QCOMPARE(m_main->scanSettings()->cmb_Mode->currentIndex(), 0);
-    QCOMPARE(m_settings->cmb_Units->currentIndex(), 1);
-    QCOMPARE(m_settings->cmb_Units->currentText(), QStringLiteral("(mm) millimeter"));
+    QCOMPARE(m_windows->main->scanSettings()->cmb_Mode->currentIndex(), 0);
+    QCOMPARE(m_windows->settings->cmb_Units->currentIndex(), 1);
+    QCOMPARE(m_windows->settings->cmb_Units->currentText(), QStringLiteral("(mm) millimeter"));
 }
 
 void TestWindowLanguages::excludedPropertiesUntouched()
 {
-    m_main->scanSettings()->edt_FileName->setText(QStringLiteral("My scans"));
-    m_main->scanSettings()->edt_Destination->setText(QStringLiteral("/tmp/somewhere "));
-    m_main->scanSettings()->cmb_Resolution->setCurrentIndex(7);
-    m_main->scanSettings()->cmb_Format->setCurrentIndex(2);
-    m_main->scanSettings()->cmb_Size->setCurrentIndex(5);
-    m_about->lbl_Copyright->setProperty("text", QStringLiteral("notice"));
+    m_windows->main->scanSettings()->edt_FileName->setText(QStringLiteral("My scans"));
+    m_windows->main->scanSettings()->edt_Destination->setText(QStringLiteral("/tmp/somewhere "));
+    m_windows->main->scanSettings()->cmb_Resolution->setCurrentIndex(7);
+    m_windows->main->scanSettings()->cmb_Format->setCurrentIndex(2);
+    m_windows->main->scanSettings()->cmb_Size->setCurrentIndex(5);
+    m_windows->about->lbl_Copyright->setProperty("text", QStringLiteral("notice"));
     TLangDispatcher::instance().setLanguage(QStringLiteral("Russian"));
-    QCOMPARE(m_main->scanSettings()->edt_FileName->text(), QStringLiteral("My scans"));
-    QCOMPARE(m_main->scanSettings()->edt_Destination->text(), QStringLiteral("/tmp/somewhere "));
-    QCOMPARE(m_main->scanSettings()->cmb_Resolution->currentText(), QStringLiteral("800"));
-    QCOMPARE(m_main->scanSettings()->cmb_Format->currentText(),
+    QCOMPARE(m_windows->main->scanSettings()->edt_FileName->text(), QStringLiteral("My scans"));
+    QCOMPARE(m_windows->main->scanSettings()->edt_Destination->text(),
+             QStringLiteral("/tmp/somewhere "));
+    QCOMPARE(m_windows->main->scanSettings()->cmb_Resolution->currentText(), QStringLiteral("800"));
+    QCOMPARE(m_windows->main->scanSettings()->cmb_Format->currentText(),
              QStringLiteral("TIFF (Tag Image File Format)"));
-    QCOMPARE(m_main->scanSettings()->cmb_Size->currentText(), QStringLiteral("A5 "));
-    QCOMPARE(m_about->lbl_Copyright->property("text").toString(), QStringLiteral("notice"));
-    QCOMPARE(m_settings->cmb_Lang->itemText(0), QStringLiteral("English"));
+    QCOMPARE(m_windows->main->scanSettings()->cmb_Size->currentText(), QStringLiteral("A5 "));
+    QCOMPARE(m_windows->about->lbl_Copyright->property("text").toString(),
+             QStringLiteral("notice"));
+    QCOMPARE(m_windows->settings->cmb_Lang->itemText(0), QStringLiteral("English"));
 }
 
 void TestWindowLanguages::toolbarMargins()
 {
     auto margins = [this] {
-        return m_main->scanSettings()->ToolBar_Main->layout()->contentsMargins();
+        return m_windows->main->scanSettings()->ToolBar_Main->layout()->contentsMargins();
     };
     QCOMPARE(margins().left(), 35);
     QCOMPARE(margins().right(), 35);
@@ -296,16 +281,16 @@ void TestWindowLanguages::accessibleNames()
     QVERIFY(TLangDispatcher::instance().setLanguage(language));
     const bool russian = language == QLatin1String("Russian");
 
-    QWidget *w = window(win);
-    if (win == QLatin1String("main") && m_main->imageList()->Pages->rowCount() == 0) {
+    QWidget *w = m_windows->byName(win);
+    if (win == QLatin1String("main") && m_windows->main->imageList()->Pages->rowCount() == 0) {
         PageEntry saved;
         saved.caption = QStringLiteral("Pagora_1.jpg");
         saved.pageFile = QStringLiteral("/tmp/Pagora_1.jpg");
         PageEntry lost = saved;
         lost.caption = QStringLiteral("Pagora_2.jpg");
         lost.pageFileWritten = false;
-        m_main->imageList()->Pages->append(saved);
-        m_main->imageList()->Pages->append(lost);
+        m_windows->main->imageList()->Pages->append(saved);
+        m_windows->main->imageList()->Pages->append(lost);
     }
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
@@ -354,7 +339,7 @@ void TestWindowLanguages::accessibleNames()
     if (win == QLatin1String("main")) {
         // The pages: caption, and that the page file is missing.
         QAccessibleInterface *list =
-            QAccessible::queryAccessibleInterface(m_main->imageList()->lv_Images);
+            QAccessible::queryAccessibleInterface(m_windows->main->imageList()->lv_Images);
         QVERIFY(list && list->childCount() >= 2);
         QCOMPARE(list->child(0)->text(QAccessible::Name), QStringLiteral("Pagora_1.jpg"));
         QCOMPARE(list->child(1)->text(QAccessible::Name),

@@ -4,6 +4,7 @@
 #include "mainwindow/Tfrm_Main.h"
 #include "scanner/NullTwainControl.h"
 #include "settings/Tfrm_Settings.h"
+#include "support/FourWindows.h"
 
 #include <QAbstractButton>
 #include <QAbstractScrollArea>
@@ -17,6 +18,7 @@
 #include <QStyle>
 #include <QTest>
 #include <QToolButton>
+#include <memory>
 
 // The four windows on a screen of twice the usual density (QT_SCALE_FACTOR=2),
 // in both languages: no caption cut short, no picture drawn blurred from a
@@ -32,38 +34,18 @@ private slots:
     void nothingCut();
 
 private:
-    QWidget *window(const QString &name) const;
-
-    Tfrm_Main *m_main = nullptr;
-    Tfrm_About *m_about = nullptr;
-    Tfrm_Settings *m_settings = nullptr;
-    Tfrm_Preview *m_preview = nullptr;
+    std::unique_ptr<FourWindows> m_windows;
 };
 
 void TestWindowLayout::initTestCase()
 {
-    m_main = new Tfrm_Main(new NullTwainControl);
-    m_about = new Tfrm_About(m_main);
-    m_settings = new Tfrm_Settings(m_main);
-    m_preview = new Tfrm_Preview(m_main);
-    m_main->setWindows(m_about, m_settings, m_preview);
+    m_windows = std::make_unique<FourWindows>();
 }
 
 void TestWindowLayout::cleanupTestCase()
 {
     TLangDispatcher::instance().setLanguage(QStringLiteral("English"));
-    delete m_main;
-}
-
-QWidget *TestWindowLayout::window(const QString &name) const
-{
-    if (name == QLatin1String("main"))
-        return m_main;
-    if (name == QLatin1String("about"))
-        return m_about;
-    if (name == QLatin1String("settings"))
-        return m_settings;
-    return m_preview;
+    m_windows.reset();
 }
 
 // What a button's caption and icon take, without the style's cosmetic padding
@@ -104,12 +86,12 @@ void TestWindowLayout::nothingCut()
     QFETCH(QString, win);
     QFETCH(QString, language);
     QVERIFY(TLangDispatcher::instance().setLanguage(language));
-    QWidget *w = window(win);
+    QWidget *w = m_windows->byName(win);
     w->show();
     QVERIFY(QTest::qWaitForWindowExposed(w));
     // The device search ends on its own thread and its status text changes the
     // layout: measure what the user sees once it has settled, not a layout in flux.
-    QTRY_VERIFY(m_main->session()->state() != ScanSession::State::Searching);
+    QTRY_VERIFY(m_windows->main->session()->state() != ScanSession::State::Searching);
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
     QCOMPARE(w->devicePixelRatio(), 2.0);
 
