@@ -70,9 +70,13 @@ QImage BoxResampler::resample(int width, int height, Layout layout, const RowRea
     if (width <= 0 || height <= 0 || target.isEmpty())
         return QImage();
 
-    const int bytesPerPixel = layout == Layout::Bgr24 ? 3 : 4;
-    const int redIndex = layout == Layout::Rgbx32 ? 0 : 2;
-    const int blueIndex = 2 - redIndex;
+    const bool gray = layout == Layout::Gray8;
+    const int bytesPerPixel =
+        gray ? 1 : (layout == Layout::Bgr24 || layout == Layout::Rgb24 ? 3 : 4);
+    const int redIndex = gray || layout == Layout::Rgbx32 || layout == Layout::Rgb24 ? 0 : 2;
+    const int blueIndex = gray ? 0 : 2 - redIndex;
+    const int greenIndex = gray ? 0 : 1;
+    const int channels = gray ? 1 : 3;
     const int rowBytes = width * bytesPerPixel;
     const std::vector<Span> rows = spans(height, target.height());
     const std::vector<Span> columns = spans(width, target.width());
@@ -114,13 +118,13 @@ QImage BoxResampler::resample(int width, int height, Layout layout, const RowRea
             quint64 channel[3] = {0, 0, 0};
             const uint32_t *pixel = sums.data() + size_t(columnSpan.first) * bytesPerPixel;
             for (uint32_t weight : columnSpan.weights) {
-                for (int c = 0; c < 3; ++c)
+                for (int c = 0; c < channels; ++c)
                     channel[c] += quint64(pixel[c]) * weight;
                 pixel += bytesPerPixel;
             }
-            out[x] =
-                qRgb(int((channel[redIndex] + half) / divisor), int((channel[1] + half) / divisor),
-                     int((channel[blueIndex] + half) / divisor));
+            out[x] = qRgb(int((channel[redIndex] + half) / divisor),
+                          int((channel[greenIndex] + half) / divisor),
+                          int((channel[blueIndex] + half) / divisor));
         }
     }
     return result;
@@ -132,14 +136,34 @@ QImage BoxResampler::resample(const QImage &source, const QSize &target)
         return QImage();
     // Format_RGB32 is 0xffRRGGBB in a 32-bit word: blue first in memory on
     // little-endian machines. Other formats are converted once.
+    // Scanned pages (24-bit colour, 8-bit gray) are read as they are: a copy of
+    // an A4 300 dpi page would cost more than the averaging itself.
     QImage image = source;
     Layout layout = Layout::Rgbx32;
-    if (QSysInfo::ByteOrder == QSysInfo::LittleEndian &&
-        (image.format() == QImage::Format_RGB32 || image.format() == QImage::Format_ARGB32)) {
-        layout = Layout::Bgrx32;
-    } else if (image.format() != QImage::Format_RGBX8888 &&
-               image.format() != QImage::Format_RGBA8888) {
+    switch (image.format()) {
+    case QImage::Format_BGR888:
+        layout = Layout::Bgr24;
+        break;
+    case QImage::Format_RGB888:
+        layout = Layout::Rgb24;
+        break;
+    case QImage::Format_Grayscale8:
+        layout = Layout::Gray8;
+        break;
+    case QImage::Format_RGB32:
+    case QImage::Format_ARGB32:
+        if (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+            layout = Layout::Bgrx32;
+            break;
+        }
         image = image.convertToFormat(QImage::Format_RGBX8888);
+        break;
+    case QImage::Format_RGBX8888:
+    case QImage::Format_RGBA8888:
+        break;
+    default:
+        image = image.convertToFormat(QImage::Format_RGBX8888);
+        break;
     }
     return resample(
         image.width(), image.height(), layout, [&image](int y) { return image.constScanLine(y); },

@@ -16,8 +16,10 @@ public:
     enum class Layout
     {
         Bgr24,
+        Rgb24,
         Bgrx32,
-        Rgbx32
+        Rgbx32,
+        Gray8
     };
 
     // Source row y (0 = top), at least width pixels of layout.
