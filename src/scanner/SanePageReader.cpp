@@ -1,5 +1,6 @@
 #include "scanner/SanePageReader.h"
 
+#include "imaging/PageMemory.h"
 #include "scanner/ScanRules.h"
 #include "scanner/ScannerLog.h"
 
@@ -231,7 +232,7 @@ SanePageReader::Result SanePageReader::read(double dpi)
                 result.readerDone = emptyPipe(pageBytes);
                 return result;
             }
-            image = QImage(width, int(rows), f.format);
+            image = PageMemory::allocate(width, int(rows), f.format);
             if (image.isNull()) {
                 result.status = SANE_STATUS_NO_MEM;
                 result.readerDone = emptyPipe(pageBytes);
