@@ -8,25 +8,14 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 pages_dir="${PAGORA_BENCH_DIR:-/dev/shm/pagora-bench-ocr}"
 runs="${PAGORA_BENCH_RUNS:-3}"
 
-tool="${1:-}"
-if [[ -z "$tool" ]]; then
-  build="$root/build-pdf-bench"
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPAGORA_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$build" --target pagora-pdf >/dev/null
-  tool="$build/src/tools/pagora-pdf"
-fi
-for program in tesseract pdftotext /usr/bin/python3; do
-  command -v "$program" >/dev/null || { echo "run.sh: $program is missing" >&2; exit 1; }
-done
+source "$root/bench/common.sh"
+tool="$(pagora_pdf "${1:-}")"
+require tesseract pdftotext /usr/bin/python3
 
 /usr/bin/python3 "$root/bench/ocr/make_text_pages.py" "$pages_dir" 10
 mapfile -t pages < <(ls "$pages_dir"/page*.png | sort)
 out="$(mktemp -d /dev/shm/pagora-bench-out.XXXXXX)"
 trap 'rm -rf "$out"' EXIT
-
-now() { date +%s.%N; }
-best() { sort -g | head -1; }
-since() { awk -v a="$(now)" -v b="$1" 'BEGIN { printf "%.3f", a - b }'; }
 
 pagora_times=()
 tess_times=()

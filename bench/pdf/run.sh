@@ -7,26 +7,15 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 pages_dir="${PAGORA_BENCH_DIR:-/dev/shm/pagora-bench-pdf}"
 runs="${PAGORA_BENCH_RUNS:-3}"
 
-tool="${1:-}"
-if [[ -z "$tool" ]]; then
-  build="$root/build-pdf-bench"
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPAGORA_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$build" --target pagora-pdf >/dev/null
-  tool="$build/src/tools/pagora-pdf"
-fi
-for program in cjpeg /usr/bin/time /usr/bin/python3; do
-  command -v "$program" >/dev/null || { echo "run.sh: $program is missing" >&2; exit 1; }
-done
+source "$root/bench/common.sh"
+tool="$(pagora_pdf "${1:-}")"
+require cjpeg /usr/bin/time /usr/bin/python3
 
 # 20 A4 colour pages at 300 dpi, made once.
 /usr/bin/python3 "$root/bench/pdf/make_pages.py" "$pages_dir" 20
 mapfile -t pages < <(ls "$pages_dir"/page*.bmp | sort)
 out="$(mktemp -d /dev/shm/pagora-bench-out.XXXXXX)"
 trap 'rm -rf "$out"' EXIT
-
-now() { date +%s.%N; }
-best() { sort -g | head -1; }
-since() { awk -v a="$(now)" -v b="$1" 'BEGIN { printf "%.3f", a - b }'; }
 
 pagora_times=()
 cjpeg_times=()

@@ -10,16 +10,9 @@ root="$(cd "$(dirname "$0")/../.." && pwd)"
 pages_dir="${PAGORA_BENCH_DIR:-/dev/shm/pagora-bench-pdfa}"
 many="${PAGORA_BENCH_PAGES:-500}"
 
-tool="${1:-}"
-if [[ -z "$tool" ]]; then
-  build="$root/build-pdf-bench"
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPAGORA_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$build" --target pagora-pdf >/dev/null
-  tool="$build/src/tools/pagora-pdf"
-fi
-for program in ocrmypdf qpdf gs pdfinfo pdfimages /usr/bin/time /usr/bin/python3; do
-  command -v "$program" >/dev/null || { echo "run.sh: $program is missing" >&2; exit 1; }
-done
+source "$root/bench/common.sh"
+tool="$(pagora_pdf "${1:-}")"
+require ocrmypdf qpdf gs pdfinfo pdfimages /usr/bin/time /usr/bin/python3
 
 /usr/bin/python3 "$root/bench/pdfa/make_pages.py" "$pages_dir"
 mapfile -t pages < <(ls "$pages_dir"/p* | sort)

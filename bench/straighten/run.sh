@@ -10,16 +10,9 @@ here="$root/bench/straighten"
 pages_dir="${PAGORA_BENCH_DIR:-/dev/shm/pagora-bench-straighten}"
 langs="${PAGORA_BENCH_LANGS:-eng+rus}"
 
-tool="${1:-}"
-if [[ -z "$tool" ]]; then
-  build="$root/build-pdf-bench"
-  cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPAGORA_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$build" --target pagora-pdf >/dev/null
-  tool="$build/src/tools/pagora-pdf"
-fi
-for program in pdftotext pdfimages /usr/bin/python3 /usr/bin/time; do
-  command -v "$program" >/dev/null || { echo "run.sh: $program is missing" >&2; exit 1; }
-done
+source "$root/bench/common.sh"
+tool="$(pagora_pdf "${1:-}")"
+require pdftotext pdfimages /usr/bin/python3 /usr/bin/time
 
 /usr/bin/python3 "$here/make_fed_pages.py" "$pages_dir"
 mapfile -t pages < <(ls "$pages_dir"/page*.png | sort)
