@@ -1,6 +1,7 @@
 // Times the thumbnail of an A4 300 dpi page (from memory, against Pillow's
 // reduce(47) on the same picture in the same run, and from the BMP file on
 // disk) and "Save all to PDF" of 20 such pages through the main window.
+#include "GalleryBench.h"
 #include "files/TempFolder.h"
 #include "mainwindow/ImageListPane.h"
 #include "mainwindow/Tfrm_Main.h"
@@ -22,10 +23,9 @@
 #include <functional>
 #include <vector>
 
-namespace {
+using namespace GalleryBench;
 
-constexpr int PageWidth = 2480; // A4 at 300 dots per inch
-constexpr int PageHeight = 3508;
+namespace {
 
 // Text-like content: white paper with dark strokes and some colour, so neither
 // side profits from a uniform picture.
@@ -41,19 +41,6 @@ QImage a4Page(quint32 seed)
         }
     }
     return page;
-}
-
-double medianMs(int runs, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 // Pillow's reduce(47) on the same BMP, loaded into memory first: median in ms.

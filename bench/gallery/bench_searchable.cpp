@@ -1,6 +1,7 @@
 // Times "Save all to PDF" of 10 A4 300 dpi text pages through the main window:
 // without recognition, and searchable after the pages were recognised in the
 // background as they were listed. Goal: searchable within 1.2 times the plain time.
+#include "GalleryBench.h"
 #include "files/TempFolder.h"
 #include "gallery/PdfSaveDialog.h"
 #include "mainwindow/ImageListPane.h"
@@ -23,10 +24,9 @@
 #include <functional>
 #include <vector>
 
-namespace {
+using namespace GalleryBench;
 
-constexpr int PageWidth = 2480; // A4 at 300 dots per inch
-constexpr int PageHeight = 3508;
+namespace {
 
 // Lines of ordinary words in a 10-point serif, as a printed letter.
 QImage textPage(quint32 seed)
@@ -51,19 +51,6 @@ QImage textPage(quint32 seed)
         painter.drawText(200, y, line.trimmed());
     }
     return page;
-}
-
-double medianMs(int runs, const std::function<void()> &work)
-{
-    std::vector<double> times;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        times.push_back(double(timer.nsecsElapsed()) / 1e6);
-    }
-    std::sort(times.begin(), times.end());
-    return times[times.size() / 2];
 }
 
 } // namespace

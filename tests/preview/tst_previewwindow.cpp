@@ -51,6 +51,25 @@ struct Window
         control->queueBatch({FakeTwainControl::page(page)});
         w->scanSettings()->ToolButtonPreview->click();
     }
+    // The A5 area in millimetres, where the area tests start.
+    PreviewPane *startA5InMillimetres()
+    {
+        w->scanArea()->UnitsCode = 2;
+        selectSize(5);
+        return w->scanArea()->I32_Preview;
+    }
+    // The area where the row expects it, the size list as the row says, and the
+    // read-out following the area.
+    void compareArea(const QRectF &expected) const
+    {
+        const QRectF a = w->scanArea()->I32_Preview->areaRect();
+        QVERIFY2(nearRect(a, expected), qPrintable(describe(a)));
+        QTEST(w->scanSettings()->cmb_Size->currentIndex(), "sizeIndex");
+        const QString readout = QStringLiteral("%1 x %2 mm")
+                                    .arg(qRound64(a.width() / 20.78 * 25.4))
+                                    .arg(qRound64(a.height() / 20.78 * 25.4));
+        QCOMPARE(panel2(), readout);
+    }
 };
 
 QString previewFile()
@@ -331,24 +350,15 @@ void tst_PreviewWindow::dragArea()
     QFETCH(QRectF, expected);
 
     Window t;
-    t.w->scanArea()->UnitsCode = 2;
-    t.selectSize(5);
-    PreviewPane *pane = t.w->scanArea()->I32_Preview;
+    PreviewPane *pane = t.startA5InMillimetres();
 
     // The cursor says what a drag from there would do.
     mouse(pane, QEvent::MouseMove, from, Qt::NoButton);
     QCOMPARE(int(pane->cursor().shape()), cursor);
 
     drag(pane, from, to, shift ? Qt::ShiftModifier : Qt::NoModifier);
-    QVERIFY2(nearRect(pane->areaRect(), expected), qPrintable(describe(pane->areaRect())));
     QCOMPARE(pane->rubberRect(), pane->areaRect());
-    QTEST(t.w->scanSettings()->cmb_Size->currentIndex(), "sizeIndex");
-    // The read-out follows the area.
-    const QRectF a = pane->areaRect();
-    const QString readout = QStringLiteral("%1 x %2 mm")
-                                .arg(qRound64(a.width() / 20.78 * 25.4))
-                                .arg(qRound64(a.height() / 20.78 * 25.4));
-    QCOMPARE(t.panel2(), readout);
+    t.compareArea(expected);
 }
 
 void tst_PreviewWindow::keyboardArea_data()
@@ -396,20 +406,12 @@ void tst_PreviewWindow::keyboardArea()
     QFETCH(QRectF, expected);
 
     Window t;
-    t.w->scanArea()->UnitsCode = 2;
-    t.selectSize(5);
-    PreviewPane *pane = t.w->scanArea()->I32_Preview;
+    PreviewPane *pane = t.startA5InMillimetres();
     pane->setFocus();
     QTRY_VERIFY(pane->hasFocus());
     for (int i = 0; i < presses; ++i)
         QTest::keyClick(pane, Qt::Key(key), shift ? Qt::ShiftModifier : Qt::NoModifier);
-    QVERIFY2(nearRect(pane->areaRect(), expected), qPrintable(describe(pane->areaRect())));
-    QTEST(t.w->scanSettings()->cmb_Size->currentIndex(), "sizeIndex");
-    const QRectF a = pane->areaRect();
-    const QString readout = QStringLiteral("%1 x %2 mm")
-                                .arg(qRound64(a.width() / 20.78 * 25.4))
-                                .arg(qRound64(a.height() / 20.78 * 25.4));
-    QCOMPARE(t.panel2(), readout);
+    t.compareArea(expected);
 }
 
 void tst_PreviewWindow::rulers_data()
