@@ -220,12 +220,12 @@ void tst_PreviewWindow::unreadablePreviewKeepsPrevious()
     const float resolution = t.w->scanArea()->PreviewResolution;
     const QImage ruler = t.w->scanArea()->img_TopRuler->canvasImage();
 
-    const QString broken = QDir(qEnvironmentVariable("TEMP")).filePath("broken.bmp");
+    const QString broken = TempFolder::join(TempFolder::path(), QStringLiteral("broken.bmp"));
     QFile f(broken);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write("BM this is not a bitmap");
     f.close();
-    const QString missing = QDir(qEnvironmentVariable("TEMP")).filePath("missing.bmp");
+    const QString missing = TempFolder::join(TempFolder::path(), QStringLiteral("missing.bmp"));
 
     for (const QString &path : {broken, missing}) {
         PromptRecorder prompts;
@@ -239,6 +239,7 @@ void tst_PreviewWindow::unreadablePreviewKeepsPrevious()
         QCOMPARE(t.w->scanArea()->PreviewResolution, resolution);
         QCOMPARE(t.w->scanArea()->img_TopRuler->canvasImage(), ruler);
     }
+    f.remove();
 }
 
 void tst_PreviewWindow::sizeSelect_data()
