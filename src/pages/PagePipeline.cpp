@@ -4,8 +4,6 @@
 #include "pages/PageStages.h"
 #include "pages/PageStore.h"
 
-#include <QCoreApplication>
-
 namespace {
 
 std::function<void(const PageJob &)> &settleHook()
@@ -93,8 +91,6 @@ void PagePipeline::submit(const PageJob &job)
 
 void PagePipeline::deliver(const PageResult &result)
 {
-    if (m_pending == 0)
-        return; // already delivered by finishAll
     --m_pending;
     emit pageDone(result);
     // Listed (or not) now: the files hold their names from here on.
@@ -102,20 +98,6 @@ void PagePipeline::deliver(const PageResult &result)
         m_reservations->release(path);
     if (m_pending == 0)
         emit idle();
-}
-
-void PagePipeline::finishAll()
-{
-    if (m_pending == 0)
-        return;
-    // Returns once each worker has run every job queued before it: the writer's
-    // pages are with the settler before it is asked.
-    QMetaObject::invokeMethod(
-        m_writer, [] {}, Qt::BlockingQueuedConnection);
-    QMetaObject::invokeMethod(
-        m_settler, [] {}, Qt::BlockingQueuedConnection);
-    // Their answers are queued to this thread: hand them over now, in order.
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 PageResult PagePipeline::process(const PageJob &job, PageReservations *reservations,

@@ -88,9 +88,6 @@ public:
     // Pages submitted and not yet reported.
     int pending() const { return m_pending; }
     bool isReserved(const QString &path) const;
-    // Blocks until every submitted page is handled and reported (at close: a page
-    // in flight is finished, not dropped).
-    void finishAll();
 
     // One page's work, on the calling thread; names are reserved in
     // reservations (or not at all) and the line written ahead to journal.
