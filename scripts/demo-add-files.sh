@@ -7,8 +7,8 @@
 set -u
 root="$(cd "$(dirname "$0")/.." && pwd)"
 B="${1:-$root/build}/src/app/pagora-pro"
-D="$(mktemp -d)"; mkdir -p "$D/config/Veldmark" "$D/temp" "$D/scans" "$D/in"
-echo "run folder: $D"
+source "$root/scripts/demo-common.sh"
+demo_folder in
 /usr/bin/python3 - "$D/in" <<'PY'
 import sys
 from PIL import Image, ImageDraw
@@ -34,15 +34,8 @@ Resolution=0
 Update=0
 Destination=$D/scans
 CONF
-export XDG_CONFIG_HOME=$D/config TEMP=$D/temp SANE_CONFIG_DIR=$root/data/sane: LC_ALL=C.UTF-8 DISPLAY=:178
-Xvfb :178 -screen 0 1280x1024x24 >/dev/null 2>&1 & XVFB=$!
-sleep 2
 (cd "$D/in" && sha256sum letter.pdf two.tif receipt.jpg) > "$D/sums-before.txt"
-"$B" >"$D/run.log" 2>&1 & PID=$!
-for i in $(seq 60); do W=$(xdotool search --name "Pagora Pro" 2>/dev/null | head -1); [ -n "$W" ] && break; sleep 0.5; done
-sleep 8   # the scanner search
-shot() { import -window root "$D/$1.png"; }
-key() { xdotool key --clearmodifiers "$@"; sleep 0.7; }
+demo_start 178 "$root/data/sane:" "$B"
 bmps() { ls "$D/temp" | grep -c '\.bmp$'; }
 xdotool windowfocus --sync "$W"
 # File, Scan: one page from the flatbed.

@@ -6,8 +6,8 @@
 set -u
 root="$(cd "$(dirname "$0")/.." && pwd)"
 B="${1:-$root/build}/src/app/pagora-pro"
-D="$(mktemp -d)"; mkdir -p "$D/config/Veldmark" "$D/temp" "$D/scans" "$D/in"
-echo "run folder: $D"
+source "$root/scripts/demo-common.sh"
+demo_folder in
 /usr/bin/python3 - "$D/in/long.pdf" <<'PY'
 import sys
 from PIL import Image, ImageDraw
@@ -20,13 +20,7 @@ for i in range(500):
 pages[0].save(sys.argv[1], save_all=True, append_images=pages[1:], resolution=150)
 PY
 printf '[General]\nUpdate=0\nDestination=%s\n' "$D/scans" > "$D/config/Veldmark/Pagora Pro.conf"
-export XDG_CONFIG_HOME=$D/config TEMP=$D/temp SANE_CONFIG_DIR=$root/data/sane: LC_ALL=C.UTF-8 DISPLAY=:179
-Xvfb :179 -screen 0 1280x1024x24 >/dev/null 2>&1 & XVFB=$!
-sleep 2
-"$B" >"$D/run.log" 2>&1 & PID=$!
-for i in $(seq 60); do W=$(xdotool search --name "Pagora Pro" 2>/dev/null | head -1); [ -n "$W" ] && break; sleep 0.5; done
-sleep 8
-key() { xdotool key --clearmodifiers "$@"; sleep 0.7; }
+demo_start 179 "$root/data/sane:" "$B"
 xdotool windowfocus --sync "$W"
 key alt+f; key Down; key Down; key Return; sleep 2
 xdotool type --delay 20 "$D/in/long.pdf"; key Return

@@ -14,8 +14,8 @@
 set -u
 root="$(cd "$(dirname "$0")/.." && pwd)"
 B="${1:-$root/build}/src/app/pagora-pro"
-D="$(mktemp -d)"; mkdir -p "$D/config/Veldmark" "$D/temp" "$D/scans"
-echo "run folder: $D"
+source "$root/scripts/demo-common.sh"
+demo_folder
 cat > "$D/config/Veldmark/Pagora Pro.conf" <<CONF
 [General]
 Save=1
@@ -28,14 +28,7 @@ Update=0
 FileName=Pagora
 Destination=$D/scans
 CONF
-export XDG_CONFIG_HOME=$D/config TEMP=$D/temp SANE_CONFIG_DIR=$root/data/sane: LC_ALL=C.UTF-8 DISPLAY=:179
-Xvfb :179 -screen 0 1280x1024x24 >/dev/null 2>&1 & XVFB=$!
-sleep 2
-"$B" >"$D/run.log" 2>&1 & PID=$!
-for i in $(seq 60); do W=$(xdotool search --name "Pagora Pro" 2>/dev/null | head -1); [ -n "$W" ] && break; sleep 0.5; done
-sleep 8   # the scanner search
-shot() { import -window root "$D/$1.png"; }
-key() { xdotool key --clearmodifiers "$@"; sleep 0.7; }
+demo_start 179 "$root/data/sane:" "$B"
 pages() { ls "$D/scans" | wc -l; }
 windows() { xdotool search --onlyvisible --name "Pagora Pro" 2>/dev/null | wc -l; }
 xdotool windowfocus --sync "$W"
