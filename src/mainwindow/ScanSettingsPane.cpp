@@ -5,6 +5,7 @@
 #include "pages/FileNaming.h"
 #include "scanner/PageSizes.h"
 #include "scanner/TTwainControl.h"
+#include "settings/SettingsStore.h"
 #include "widgets/AccessibleText.h"
 #include "widgets/UserPrompts.h"
 
@@ -375,4 +376,43 @@ QList<QWidget *> ScanSettingsPane::tabOrder() const
     return {cmb_Sources,    cb_ADF,        cb_Duplex,  cmb_Mode,        cmb_Resolution,
             cmb_Size,       edt_FileName,  cmb_Format, edt_Destination, ToolButtonPreview,
             ToolButtonScan, ToolButtonStop};
+}
+
+void ScanSettingsPane::restoreFields(const SettingsStore &store)
+{
+    const auto restoreIndex = [&store](const char *name, QComboBox *list) {
+        int index = 0;
+        if (store.readIntegerInRange(QLatin1String(name), 0, list->count() - 1, index))
+            list->setCurrentIndex(index);
+    };
+    restoreIndex(SettingsStore::Mode, cmb_Mode);
+    restoreIndex(SettingsStore::Resolution, cmb_Resolution);
+    restoreIndex(SettingsStore::Size, cmb_Size);
+    restoreIndex(SettingsStore::Format, cmb_Format);
+    QString text;
+    if (store.readString(SettingsStore::FileName, text))
+        edt_FileName->setText(text);
+    if (store.readString(SettingsStore::Destination, text))
+        edt_Destination->setText(text);
+    bool checked = false;
+    // A change of the feeder box acts like a click, so it comes before Duplex.
+    if (store.readBool(SettingsStore::ADF, checked) && checked != cb_ADF->isChecked()) {
+        cb_ADF->setChecked(checked);
+        cb_ADFClick();
+    }
+    // Duplex means nothing without the feeder; a hand-edited file may say otherwise.
+    if (store.readBool(SettingsStore::Duplex, checked))
+        cb_Duplex->setChecked(checked && cb_ADF->isChecked());
+}
+
+void ScanSettingsPane::saveFields(SettingsStore &store) const
+{
+    store.WriteInteger(SettingsStore::Mode, cmb_Mode->currentIndex());
+    store.WriteInteger(SettingsStore::Resolution, cmb_Resolution->currentIndex());
+    store.WriteInteger(SettingsStore::Size, cmb_Size->currentIndex());
+    store.WriteInteger(SettingsStore::Format, cmb_Format->currentIndex());
+    store.WriteString(SettingsStore::FileName, edt_FileName->text());
+    store.WriteString(SettingsStore::Destination, edt_Destination->text());
+    store.WriteBool(SettingsStore::ADF, cb_ADF->isChecked());
+    store.WriteBool(SettingsStore::Duplex, cb_Duplex->isChecked());
 }

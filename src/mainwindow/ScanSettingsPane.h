@@ -13,6 +13,7 @@ class QLineEdit;
 class QMenu;
 class QToolButton;
 
+class SettingsStore;
 class TTwainControl;
 
 // The left-hand pane: the scanner and feeder choices, the image settings, the
@@ -47,6 +48,11 @@ public:
     // The page name choices as the fields show them, for the next page.
     void syncNaming();
     QString Check(const QString &str);
+
+    // The stored scan and file settings shown in the fields (the scanner waits
+    // for the source list); values out of range count as absent.
+    void restoreFields(const SettingsStore &store);
+    void saveFields(SettingsStore &store) const;
 
     void retranslateUi();
     void retranslateAccessible();

@@ -403,34 +403,7 @@ void Tfrm_Main::RestoreParams()
         return;
 
     // The scanner choice waits for the source list (restoreScannerChoice).
-    int index = 0;
-    if (store.readIntegerInRange(SettingsStore::Mode, 0, m_scanSettings->cmb_Mode->count() - 1,
-                                 index))
-        m_scanSettings->cmb_Mode->setCurrentIndex(index);
-    if (store.readIntegerInRange(SettingsStore::Resolution, 0,
-                                 m_scanSettings->cmb_Resolution->count() - 1, index))
-        m_scanSettings->cmb_Resolution->setCurrentIndex(index);
-    if (store.readIntegerInRange(SettingsStore::Size, 0, m_scanSettings->cmb_Size->count() - 1,
-                                 index))
-        m_scanSettings->cmb_Size->setCurrentIndex(index);
-    if (store.readIntegerInRange(SettingsStore::Format, 0, m_scanSettings->cmb_Format->count() - 1,
-                                 index))
-        m_scanSettings->cmb_Format->setCurrentIndex(index);
-    QString text;
-    if (store.readString(SettingsStore::FileName, text))
-        m_scanSettings->edt_FileName->setText(text);
-    if (store.readString(SettingsStore::Destination, text))
-        m_scanSettings->edt_Destination->setText(text);
-    bool checked = false;
-    // A change of the feeder box acts like a click, so it comes before Duplex.
-    if (store.readBool(SettingsStore::ADF, checked) &&
-        checked != m_scanSettings->cb_ADF->isChecked()) {
-        m_scanSettings->cb_ADF->setChecked(checked);
-        m_scanSettings->cb_ADFClick();
-    }
-    // Duplex means nothing without the feeder; a hand-edited file may say otherwise.
-    if (store.readBool(SettingsStore::Duplex, checked))
-        m_scanSettings->cb_Duplex->setChecked(checked && m_scanSettings->cb_ADF->isChecked());
+    m_scanSettings->restoreFields(store);
 }
 
 void Tfrm_Main::SaveParams()
@@ -450,14 +423,7 @@ void Tfrm_Main::SaveParams()
         if (save && !device.isEmpty())
             store.WriteString(SettingsStore::ScannerDevice, device);
     }
-    store.WriteInteger(SettingsStore::Mode, m_scanSettings->cmb_Mode->currentIndex());
-    store.WriteInteger(SettingsStore::Resolution, m_scanSettings->cmb_Resolution->currentIndex());
-    store.WriteInteger(SettingsStore::Size, m_scanSettings->cmb_Size->currentIndex());
-    store.WriteInteger(SettingsStore::Format, m_scanSettings->cmb_Format->currentIndex());
-    store.WriteString(SettingsStore::FileName, m_scanSettings->edt_FileName->text());
-    store.WriteString(SettingsStore::Destination, m_scanSettings->edt_Destination->text());
-    store.WriteBool(SettingsStore::ADF, m_scanSettings->cb_ADF->isChecked());
-    store.WriteBool(SettingsStore::Duplex, m_scanSettings->cb_Duplex->isChecked());
+    m_scanSettings->saveFields(store);
     store.WriteInteger(SettingsStore::WWidth, width());
     store.WriteInteger(SettingsStore::WHeight, height());
 }
