@@ -51,14 +51,7 @@ for i in $(seq 120); do [ "$(bmps)" -ge 7 ] && break; sleep 0.5; done
 sleep 2; shot listed
 echo "working copies in TEMP after adding: $(bmps) (1 scanned + 6 added expected)"
 echo "page files in the destination: $(ls "$D/scans" | wc -l)"
-# "Save all to PDF": the tool button at the right of the list's toolbar.
-eval "$(xdotool getwindowgeometry --shell "$W")"
-xdotool mousemove $((X + 760)) $((Y + 42)) click 1; sleep 2; shot save-dialog
-key ctrl+a
-xdotool type --delay 20 "$D/all.pdf"
-key Return
-for i in $(seq 240); do [ -s "$D/all.pdf" ] && pdfinfo "$D/all.pdf" >/dev/null 2>&1 && break; sleep 0.5; done
-sleep 2; shot saved
+demo_save_all_pdf "$D/all.pdf"
 echo "Save all to PDF: $(pdfinfo "$D/all.pdf" 2>/dev/null | grep Pages)"
 # The third PDF page: rename (refused), rotate right, then delete.
 xdotool mousemove $((X + 642)) $((Y + 385)) click 1; sleep 1

@@ -32,3 +32,17 @@ demo_start() {
 # A screenshot into the run folder; keys pressed as a user would, with time to act.
 shot() { import -window root "$D/$1.png"; }
 key() { xdotool key --clearmodifiers "$@"; sleep 0.7; }
+
+# demo_save_all_pdf FILE: "Save all to PDF" (the tool button at the right of the
+# list's toolbar) into FILE, waiting until it is a readable PDF; screenshots of
+# the dialog and of the window afterwards.
+demo_save_all_pdf() {
+  eval "$(xdotool getwindowgeometry --shell "$W")"
+  xdotool mousemove $((X + 760)) $((Y + 42)) click 1; sleep 2; shot save-dialog
+  key ctrl+a
+  xdotool type --delay 20 "$1"
+  key Return
+  local i
+  for i in $(seq 240); do [ -s "$1" ] && pdfinfo "$1" >/dev/null 2>&1 && break; sleep 0.5; done
+  sleep 2; shot saved
+}

@@ -59,14 +59,7 @@ for i, n in enumerate(files):
     im.save(copy, "BMP")
 print("marked %d working copies" % len(files))
 PY
-# "Save all to PDF": the tool button at the right of the list's toolbar.
-eval "$(xdotool getwindowgeometry --shell "$W")"
-xdotool mousemove $((X + 760)) $((Y + 42)) click 1; sleep 2; shot save-dialog
-key ctrl+a
-xdotool type --delay 20 "$D/both-sides.pdf"
-key Return
-for i in $(seq 240); do [ -s "$D/both-sides.pdf" ] && pdfinfo "$D/both-sides.pdf" >/dev/null 2>&1 && break; sleep 0.5; done
-sleep 2; shot saved
+demo_save_all_pdf "$D/both-sides.pdf"
 echo "Save all to PDF: $(pdfinfo "$D/both-sides.pdf" 2>/dev/null | grep Pages)"
 mkdir -p "$D/embedded"; pdfimages -png "$D/both-sides.pdf" "$D/embedded/p"
 /usr/bin/python3 - "$D" <<'PY'
