@@ -665,6 +665,11 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <comment>ScanningStopped</comment>
         <translation>Сканирование остановлено</translation>
     </message>
+    <message>
+        <source>Scanning stopped. The sheet the scanner was sending when you stopped was not received: scan it again.</source>
+        <comment>ScanningStoppedSheetDropped</comment>
+        <translation>Сканирование остановлено. Лист, который сканер передавал в момент остановки, не получен: отсканируйте его ещё раз.</translation>
+    </message>
 </context>
 <context>
     <name>Tfrm_Settings</name>

@@ -12,7 +12,9 @@ class QThread;
 // SANE for the whole process. Backends are not required to be reentrant, and some
 // (the test backend among them) tear down their reader threads in ways that are safe
 // only from the thread that started them: one thread, the SANE thread, makes every
-// sane_* call, sane_init and sane_exit included. Scanner controls attach to it while
+// sane_* call, sane_init and sane_exit included. The one exception is sane_cancel
+// of a call that has blocked on the device for a while (SaneBlockingCalls), which
+// the SANE standard allows from any thread. Scanner controls attach to it while
 // they exist; the last one to detach shuts SANE down on it and stops it.
 class SaneLibrary final
 {

@@ -274,7 +274,11 @@ SanePageReader::Result SanePageReader::read(double dpi)
                 waitForReaderExit();
             }
             SANE_Int len = 0;
-            status = sane_read(h, chunk.data(), SANE_Int(chunk.size()), &len);
+            {
+                const bool blocking = m_selectFd < 0 && !m_nonBlocking;
+                SaneBlockingCall mark(blocking ? m_calls : nullptr, m_handle, m_cancellable);
+                status = sane_read(h, chunk.data(), SANE_Int(chunk.size()), &len);
+            }
             if (status == SANE_STATUS_EOF)
                 break;
             if (status != SANE_STATUS_GOOD) {
@@ -289,8 +293,6 @@ SanePageReader::Result SanePageReader::read(double dpi)
                 continue;
             }
             frameRead += len;
-            if (draining)
-                continue;
             const uchar *in = chunk.data();
             qint64 left = len;
             while (left > 0) {
@@ -326,17 +328,22 @@ SanePageReader::Result SanePageReader::read(double dpi)
                 m_progress(
                     int((doneBefore + qMin(frameRead, frameBytes)) * 100 / (frameBytes * frames)));
         }
+        rowsRead = qMax(rowsRead, qMin(row, image.height()));
+        if (params.last_frame)
+            break;
         if (draining) {
+            // A stop between the frames of a three-pass colour sheet: the sheet
+            // is not whole and no further frame is started.
             result.stopped = true;
             result.drained = true;
             result.status = SANE_STATUS_CANCELLED;
             return result;
         }
-        rowsRead = qMax(rowsRead, qMin(row, image.height()));
-        if (params.last_frame)
-            break;
         noteThreadsBeforeStart();
-        status = sane_start(h);
+        {
+            SaneBlockingCall mark(m_calls, m_handle, m_cancellable);
+            status = sane_start(h);
+        }
         if (status != SANE_STATUS_GOOD) {
             result.status = status;
             return result;
@@ -360,5 +367,8 @@ SanePageReader::Result SanePageReader::read(double dpi)
     image.setDotsPerMeterY(dpm);
     result.status = SANE_STATUS_GOOD;
     result.image = image;
+    // Read to its end although a stop came: the sheet has left the scanner.
+    result.stopped = draining;
+    result.drained = draining;
     return result;
 }

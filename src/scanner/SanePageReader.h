@@ -1,5 +1,7 @@
 #pragma once
 
+#include "scanner/SaneBlockingCalls.h"
+
 #include <QImage>
 #include <atomic>
 #include <functional>
@@ -13,12 +15,13 @@
 // Where the backend offers a select fd, reads wait in poll() on it (non-blocking
 // reads where it offers only those), so a stop is seen within kPollMs while no
 // data comes.
-// After a stop the rest of the sheet is read and thrown away rather than cancelled:
-// backends that produce the page in a reader thread (SANE's test backend) end it with
-// an asynchronous pthread_cancel, which is safe only once that thread has written
-// its last byte; cancelled while it starts or while a write fails, it can die holding
-// the allocator's or the locale lock and hang the process. Only a sheet that does not
-// end within kDrainMs is left to sane_cancel.
+// After a stop the rest of the sheet is read rather than cancelled: backends that
+// produce the page in a reader thread (SANE's test backend) end it with an
+// asynchronous pthread_cancel, which is safe only once that thread has written its
+// last byte; cancelled while it starts or while a write fails, it can die holding
+// the allocator's or the locale lock and hang the process. A sheet that ends within
+// kDrainMs has left the scanner and is kept; only one that does not is left to
+// sane_cancel.
 class SanePageReader final
 {
 public:
@@ -27,8 +30,11 @@ public:
         int status = 0; // SANE_Status of the transfer
         QImage image;
         bool tooLarge = false; // the page would not fit in the memory limit
-        bool stopped = false;  // a stop came: no page; drained tells how it ended
-        bool drained = false;  // the sheet was read to its end: no reader is left
+        // A stop came. With status SANE_STATUS_GOOD the sheet was still read to its
+        // end and is in image; otherwise there is no page and drained tells whether
+        // the backend's reader is gone (read to the end of a frame).
+        bool stopped = false;
+        bool drained = false;
         // After a failure: the backend's data pipe was emptied, its reader thread has
         // written its last byte and ends by itself.
         bool readerDone = false;
@@ -49,6 +55,13 @@ public:
     void noteThreadsBeforeStart();
     // Call after sane_start returned SANE_STATUS_GOOD; dpi is stored in the image.
     Result read(double dpi);
+    // Reads that block on the device (no select fd, no non-blocking mode) and the
+    // start of further frames are marked in calls, so that a stop can cancel them.
+    void markBlockingCalls(SaneBlockingCalls *calls, bool cancellable)
+    {
+        m_calls = calls;
+        m_cancellable = cancellable;
+    }
 
 private:
     // A transfer that failed leaves the backend's reader thread (if it streams through
@@ -78,4 +91,6 @@ private:
     bool m_selectIsPipe = false;
     int m_threadsBeforeStart = -1;
     bool m_nonBlocking = false;
+    SaneBlockingCalls *m_calls = nullptr;
+    bool m_cancellable = false;
 };

@@ -15,8 +15,8 @@
 #include <sane/saneopts.h>
 #include <unistd.h>
 
-SaneScanWorker::SaneScanWorker(QObject *parent)
-    : QObject(parent), m_maxPageBytes(defaultMaxPageBytes())
+SaneScanWorker::SaneScanWorker(std::shared_ptr<SaneBlockingCalls> calls, QObject *parent)
+    : QObject(parent), m_calls(std::move(calls)), m_maxPageBytes(defaultMaxPageBytes())
 {
 }
 
@@ -76,6 +76,7 @@ OpenResult SaneScanWorker::openDevice(const QByteArray &name, const OptionOverri
     }
     m_handle = handle;
     m_deviceName = name;
+    m_cancellable = !name.startsWith("net:");
     SaneOptions options(m_handle);
     for (const auto &o : overrides) {
         const int st = options.setFromVariant(o.first, o.second);
@@ -116,6 +117,7 @@ void SaneScanWorker::closeDevice()
         SaneLibrary::instance().close(m_handle);
         m_handle = nullptr;
     }
+    m_cancellable = false;
     m_caps = DeviceCaps();
 }
 
@@ -187,11 +189,16 @@ void SaneScanWorker::pageHandled()
 
 void SaneScanWorker::waitForSlot(int batchId)
 {
-    // A stop ends the wait: the page has left the scanner and is announced anyway.
+    // A stop ends the wait; no sheet follows then.
     QMutexLocker lock(&m_flowMutex);
-    while (m_inFlight >= kMaxPagesInFlight && !stopRequested(batchId))
+    while (m_inFlight > kMaxPagesInFlight && !stopRequested(batchId))
         m_flow.wait(&m_flowMutex, 100);
-    ++m_inFlight;
+}
+
+int SaneScanWorker::startSheet(void *handle)
+{
+    SaneBlockingCall mark(m_calls.get(), handle, m_cancellable);
+    return sane_start(static_cast<SANE_Handle>(handle));
 }
 
 void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
@@ -226,35 +233,55 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
     SanePageReader reader(
         m_handle, [this, batchId] { return stopRequested(batchId); }, m_maxPageBytes.load(),
         report);
+    reader.markBlockingCalls(m_calls.get(), m_cancellable);
 
-    if (stopRequested(batchId))
-        return;
-    reader.noteThreadsBeforeStart();
-    int status = sane_start(h);
-    if (status != SANE_STATUS_GOOD) {
-        sane_cancel(h);
-        if (!stopRequested(batchId))
-            emit acquisitionFailed(batchId, errorFor(status));
-        return;
-    }
     for (int count = 1;; ++count) {
-        report(0);
-        SanePageReader::Result page = reader.read(applied.resolution);
-        if (page.stopped) {
-            // Read to its end, the sheet left no reader behind; cut short, it is
-            // the backend's to stop.
+        if (stopRequested(batchId)) {
             sane_cancel(h);
-            qCDebug(lcScanner) << "batch" << batchId << "stopped at sheet" << count
-                               << (page.drained ? "(read to its end)" : "(cancelled)");
             return;
         }
+        reader.noteThreadsBeforeStart();
+        const int status = startSheet(m_handle);
+        if (status != SANE_STATUS_GOOD) {
+            sane_cancel(h); // ends the scan cycle
+            if (stopRequested(batchId)) {
+                // Cut short while the scanner fed or sent it (cancelled from outside).
+                if (status == SANE_STATUS_CANCELLED)
+                    emit sheetDropped(batchId);
+            } else if (count == 1) {
+                emit acquisitionFailed(batchId, errorFor(status));
+            } else {
+                // An empty feeder ends the batch; anything else ends it with a reason.
+                const bool empty = status == SANE_STATUS_NO_DOCS || status == SANE_STATUS_CANCELLED;
+                emit batchEnded(batchId, empty ? 0 : errorFor(status));
+            }
+            return;
+        }
+        lastPercent = -1;
+        report(0);
+        SanePageReader::Result page = reader.read(applied.resolution);
         if (page.status != SANE_STATUS_GOOD) {
+            if (page.stopped) {
+                // Read to the end of a frame, the sheet left no reader behind; cut
+                // short, it is the backend's to stop.
+                sane_cancel(h);
+                emit sheetDropped(batchId);
+                qCDebug(lcScanner) << "batch" << batchId << "stopped in sheet" << count
+                                   << (page.drained ? "(read to a frame's end)" : "(cancelled)");
+                return;
+            }
             if (!page.readerDone && !stopRequested(batchId))
                 settleBeforeCancel();
             sane_cancel(h);
-            if (!stopRequested(batchId))
-                emit acquisitionFailed(batchId, page.tooLarge ? int(ScanError::OutOfMemory)
-                                                              : errorFor(page.status));
+            if (stopRequested(batchId)) {
+                emit sheetDropped(batchId);
+            } else {
+                const int code = page.tooLarge ? int(ScanError::OutOfMemory) : errorFor(page.status);
+                if (count == 1)
+                    emit acquisitionFailed(batchId, code);
+                else
+                    emit batchEnded(batchId, code);
+            }
             return;
         }
         report(100);
@@ -263,24 +290,27 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
         else if (applied.conversion == PageConversion::ToGray)
             page.image = page.image.convertToFormat(QImage::Format_Grayscale8);
 
-        // Start the next sheet before announcing this one, so the page's event can
-        // tell whether it is the last. After a stop no sheet is started.
+        // The page goes to the program before anything else happens: the next sheet
+        // may take seconds to arrive, and a stop or close meanwhile must find this
+        // page already handed over.
         ScannedPage out;
         out.image = page.image;
-        if (count < limit && !stopRequested(batchId)) {
-            reader.noteThreadsBeforeStart();
-            status = sane_start(h);
-            if (status == SANE_STATUS_GOOD)
-                out.more = true;
-            else if (status != SANE_STATUS_NO_DOCS && status != SANE_STATUS_CANCELLED)
-                out.errorCode = errorFor(status);
-        }
-        if (!out.more)
+        out.more = count < limit && !stopRequested(batchId);
+        if (out.more) {
+            // Counted before the program can answer it.
+            QMutexLocker lock(&m_flowMutex);
+            ++m_inFlight;
+        } else {
             sane_cancel(h); // ends the scan cycle
-        waitForSlot(batchId);
+        }
         emit pageReady(batchId, out);
-        if (!out.more)
+        if (!out.more) {
+            if (page.stopped)
+                qCDebug(lcScanner) << "batch" << batchId << "stopped after sheet" << count
+                                   << "read to its end";
             return;
-        lastPercent = -1;
+        }
+        // The next sheet starts once the program has room for it.
+        waitForSlot(batchId);
     }
 }

@@ -11,6 +11,8 @@
 #include <QDeadlineTimer>
 #include <QPointer>
 #include <QSemaphore>
+#include <QThread>
+#include <atomic>
 #include <climits>
 #include <memory>
 
@@ -54,7 +56,7 @@ SaneTwainControl::SaneTwainControl(QObject *parent) : TTwainControl(parent)
 {
     qRegisterMetaType<ScannedPage>();
     qRegisterMetaType<QList<ScanRules::DeviceEntry>>();
-    m_worker = new SaneScanWorker;
+    m_worker = new SaneScanWorker(m_calls);
     m_worker->moveToThread(SaneLibrary::instance().attach());
     connect(m_worker, &SaneScanWorker::pageReady, this, &SaneTwainControl::onPageReady,
             Qt::QueuedConnection);
@@ -62,6 +64,11 @@ SaneTwainControl::SaneTwainControl(QObject *parent) : TTwainControl(parent)
             Qt::QueuedConnection);
     connect(m_worker, &SaneScanWorker::acquisitionFailed, this, &SaneTwainControl::onFailed,
             Qt::QueuedConnection);
+    connect(m_worker, &SaneScanWorker::batchEnded, this, &SaneTwainControl::onBatchEnded,
+            Qt::QueuedConnection);
+    connect(
+        m_worker, &SaneScanWorker::sheetDropped, this, [this] { ++m_droppedSheets; },
+        Qt::QueuedConnection);
     connect(m_worker, &SaneScanWorker::devicesListed, this, &SaneTwainControl::onDevicesListed,
             Qt::QueuedConnection);
     connect(m_worker, &SaneScanWorker::stopped, this, &SaneTwainControl::onStopped,
@@ -70,6 +77,8 @@ SaneTwainControl::SaneTwainControl(QObject *parent) : TTwainControl(parent)
             Qt::QueuedConnection);
     m_progressTimer.setSingleShot(true);
     connect(&m_progressTimer, &QTimer::timeout, this, &SaneTwainControl::flushProgress);
+    m_cancelTimer.setInterval(kCancelCheckMs);
+    connect(&m_cancelTimer, &QTimer::timeout, this, &SaneTwainControl::cancelBlockedCall);
 }
 
 SaneTwainControl::~SaneTwainControl()
@@ -81,17 +90,38 @@ SaneTwainControl::~SaneTwainControl()
     m_worker->requestStop(INT_MAX);
     disconnect(m_worker, nullptr, this, nullptr);
     SaneScanWorker *worker = m_worker;
+    auto closed = std::make_shared<std::atomic_bool>(false);
     QMetaObject::invokeMethod(
         worker,
-        [worker] {
+        [worker, closed] {
             worker->closeDevice();
             worker->deleteLater();
+            *closed = true;
         },
         Qt::QueuedConnection);
     const qint64 waited = m_stopsPending > 0 && m_stopClock.isValid() ? m_stopClock.elapsed() : 0;
     const qint64 budget = qMax<qint64>(200, kShutdownMs - waited);
-    if (!SaneLibrary::instance().detach(QDeadlineTimer(budget)))
+    // A driver waiting for a sheet is told to stop once its call has blocked a
+    // while, so that the device is closed within the budget.
+    QElapsedTimer clock;
+    clock.start();
+    while (!*closed && clock.elapsed() < budget) {
+        m_calls->cancelIfLonger(SaneScanWorker::kBlockedCancelMs);
+        QThread::msleep(kCancelCheckMs / 10);
+    }
+    const qint64 rest = qMax<qint64>(100, budget - clock.elapsed());
+    if (!SaneLibrary::instance().detach(QDeadlineTimer(rest)))
         qCWarning(lcScanner) << "scanner worker left behind after" << budget << "ms";
+}
+
+void SaneTwainControl::cancelBlockedCall()
+{
+    // Every call the worker makes until the stop is answered: one may start after
+    // the stop was asked for.
+    if (m_stopsPending == 0)
+        m_cancelTimer.stop();
+    else
+        m_calls->cancelIfLonger(SaneScanWorker::kBlockedCancelMs);
 }
 
 int SaneTwainControl::StartDevice()
@@ -239,6 +269,8 @@ void SaneTwainControl::StopDevice()
     m_pendingPercent = -1;
     m_caps = DeviceCaps();
     m_effectiveResolution = 0;
+    m_cancelTimer.start();
+    cancelBlockedCall();
     const int stopId = ++m_lastStopId;
     SaneScanWorker *worker = m_worker;
     QMetaObject::invokeMethod(
@@ -249,6 +281,7 @@ void SaneTwainControl::onStopped(int stopId)
 {
     Q_UNUSED(stopId)
     if (--m_stopsPending == 0) {
+        m_cancelTimer.stop();
         m_stoppingBatch = 0;
         m_stopClock.invalidate();
         if (!m_busy)
@@ -319,6 +352,7 @@ int SaneTwainControl::OpenDataSource()
     m_state = kStateOpen;
     m_caps = result.caps;
     m_buffer.clear();
+    m_droppedSheets = 0;
     // Page size, area and feeder belong to one command: a preview sends none of
     // them, and a flatbed scan after a feeder batch must not feed again.
     m_settings.pageSize = -1;
@@ -479,8 +513,6 @@ void SaneTwainControl::onPageReady(int batchId, const ScannedPage &page)
     } else {
         endBatch();
     }
-    if (page.errorCode != 0)
-        setError(page.errorCode, ScanError::text(page.errorCode));
     QPointer<SaneTwainControl> self(this);
     emit OnPostScan(0);
     if (self && batchId == m_batchId && !m_manualRelease)
@@ -500,6 +532,17 @@ void SaneTwainControl::onFailed(int batchId, int code)
     endBatch();
     setError(code, ScanError::text(code));
     emit OnPostScan(1);
+}
+
+void SaneTwainControl::onBatchEnded(int batchId, int code)
+{
+    if (batchId != m_batchId || !m_busy)
+        return;
+    flushProgress();
+    endBatch();
+    if (code != 0)
+        setError(code, ScanError::text(code));
+    emit OnSourceFinished();
 }
 
 void SaneTwainControl::endBatch()

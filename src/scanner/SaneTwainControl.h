@@ -1,11 +1,13 @@
 #pragma once
 
 #include "scanner/PageBuffer.h"
+#include "scanner/SaneBlockingCalls.h"
 #include "scanner/SaneWorkerTypes.h"
 #include "scanner/TTwainControl.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
+#include <memory>
 
 class SaneDeviceLister;
 class SaneScanWorker;
@@ -22,9 +24,17 @@ class SaneScanWorker;
 // - pageSize: 1..15 are the sizes of the size list at the top-left of the bed,
 //   clamped to it; 0 is the whole bed unless SetImageLayout gave an area. Without
 //   either since OpenDataSource the device scans its own default area.
-// - Feeder batch: the next sheet is started before a page is announced, so
-//   dataSourceState reads 0 exactly during the last page's OnPostScan. A failure
-//   on a later sheet ends the batch with the error set on the last good page.
+// - Feeder batch: each page is announced as soon as it is read, and the next
+//   sheet is started after it (a network scanner sends the next sheet's image
+//   only with it), so dataSourceState reads 6 during every feeder page's
+//   OnPostScan and OnSourceFinished ends the batch; a failure on a later sheet
+//   comes with it as errorCode. A single-page batch (flatbed, preview) reads 0
+//   during its page's OnPostScan.
+// - Stop: a sheet read to its end before or during the stop is delivered. A call
+//   into the driver that has blocked for SaneScanWorker::kBlockedCancelMs (a
+//   network scanner waiting for the next sheet) is cancelled from the UI thread,
+//   so the scanner is told at once; the sheet it was sending is dropped and
+//   counted in droppedSheets().
 // - dataSourceState: 0 closed or finished, 4 open, 5 acquiring, 6 a page is being
 //   handled and another follows. After StopDevice during a batch it stays non-zero
 //   (pages read before the stop may still arrive) until OnStopped.
@@ -78,6 +88,7 @@ public:
     QImage GetImage(int index) const override { return m_buffer.at(index); }
     void setManualPageRelease(bool on) override { m_manualRelease = on; }
     void releasePage() override;
+    int droppedSheets() const override { return m_droppedSheets; }
     int GetImageWidth(int index) const override;
     int GetImageHeight(int index) const override;
     int IsBlankImage(int index, float maxNoiseLevel, float &currentNoiseLevel) override;
@@ -97,6 +108,7 @@ public:
     static constexpr int kAnswerMs = 5000;
     static constexpr int kListAnswerMs = 15000;
     static constexpr int kShutdownMs = 1500;
+    static constexpr int kCancelCheckMs = 100;
 
 private:
     // Runs f on the worker and waits for its result, timeoutMs at most; false (and
@@ -113,12 +125,16 @@ private:
     void onPageReady(int batchId, const ScannedPage &page);
     void onProgress(int batchId, int percent);
     void onFailed(int batchId, int code);
+    void onBatchEnded(int batchId, int code);
+    // While a stop is unanswered: cancels a driver call that blocks.
+    void cancelBlockedCall();
     void emitProgress(int percent);
     void flushProgress();
     void applyToDevice();
     void noteError(int code);
     void endBatch();
 
+    std::shared_ptr<SaneBlockingCalls> m_calls = std::make_shared<SaneBlockingCalls>();
     SaneScanWorker *m_worker = nullptr;
     SaneDeviceLister *m_lister = nullptr;
     int m_listerRequest = 0; // the ListSources its running search answers
@@ -145,4 +161,6 @@ private:
     QTimer m_progressTimer;
     int m_pendingPercent = -1;
     bool m_manualRelease = false;
+    int m_droppedSheets = 0;
+    QTimer m_cancelTimer; // runs while a stop is unanswered
 };

@@ -64,8 +64,9 @@ struct ApplyResult
 struct ScannedPage
 {
     QImage image;
-    bool more = false; // another sheet is already on its way
-    int errorCode = 0; // the next sheet failed: the batch ends with this page
+    // The batch may go on: a feeder batch's next sheet is started only after the
+    // page is handed over, so its end comes as a separate batchEnded.
+    bool more = false;
 };
 
 Q_DECLARE_METATYPE(ScannedPage)

@@ -36,10 +36,13 @@ public:
     virtual void ListSources() { emit OnSourcesListed(StartDevice()); }
     // Ends a running batch and closes the source. Returns at once; OnStopped follows,
     // exactly once per call and never from inside it, once the batch has ended and the
-    // source is closed. Pages read completely before the stop still arrive through
-    // OnPostScan(0) before OnStopped (only the sheet being read is dropped); none
-    // comes after it. dataSourceState reads 0 again by OnStopped at the latest.
+    // source is closed. Pages read completely before or during the stop still arrive
+    // through OnPostScan(0) before OnStopped (only a sheet still being transferred is
+    // dropped, and droppedSheets() counts it); none comes after it. dataSourceState
+    // reads 0 again by OnStopped at the latest.
     virtual void StopDevice() = 0;
+    // Sheets a stop cut short since the source was opened.
+    virtual int droppedSheets() const { return 0; }
     virtual int sourceCount() const = 0;
     virtual QString GetSourceProductName(int index) const = 0;
     // The name the source is opened by ("test:0"), which outlives a change of the
@@ -123,7 +126,13 @@ public:
 
 signals:
     // flag 0: a page arrived (the newest image). flag != 0: no page; see errorCode.
+    // dataSourceState reads 0 during a page's event when it is known to be the last.
     void OnPostScan(int flag);
+    // A batch whose last page came while dataSourceState read non-zero has ended
+    // (a feeder ran empty; a control learns that only after the page is handed
+    // over): dataSourceState reads 0 now. errorCode is set when a further sheet
+    // failed (a jam); the pages before it came whole.
+    void OnSourceFinished();
     void OnProgress(int action, int percentComplete, bool canInterrupt);
     // The answer to ListSources: non-zero when the list could be read.
     void OnSourcesListed(int result);

@@ -44,6 +44,7 @@ ScanSession::ScanSession(TTwainControl *control, PageStore *store, QObject *pare
     connect(m_control, &TTwainControl::OnPostScan, this, &ScanSession::onPostScan);
     connect(m_control, &TTwainControl::OnProgress, this, &ScanSession::onProgress);
     connect(m_control, &TTwainControl::OnStopped, this, &ScanSession::onStopped);
+    connect(m_control, &TTwainControl::OnSourceFinished, this, &ScanSession::onSourceFinished);
     // The scanner reads ahead only while the pipeline keeps up (see submitPage).
     m_control->setManualPageRelease(true);
 }
@@ -53,6 +54,17 @@ ScanSession::~ScanSession() = default;
 QString ScanSession::stoppedText()
 {
     return tr("Scanning stopped", "ScanningStopped");
+}
+
+QString ScanSession::stoppedReport() const
+{
+    // A sheet cut short in the scanner exists nowhere: the user must know to scan
+    // it again.
+    if (m_control->droppedSheets() > 0)
+        return tr("Scanning stopped. The sheet the scanner was sending when you stopped was "
+                  "not received: scan it again.",
+                  "ScanningStoppedSheetDropped");
+    return stoppedText();
 }
 
 QString ScanSession::searchingText()
@@ -375,6 +387,17 @@ void ScanSession::onProgress(int action, int percent, bool)
     emit progress(qBound(0, percent, 100));
 }
 
+void ScanSession::onSourceFinished()
+{
+    if (m_state != State::Acquiring || m_sourceDone)
+        return; // stopped meanwhile: OnStopped ends the batch
+    // A sheet after the last page failed: the pages before it are kept, and the
+    // error is shown again once they are written.
+    if (m_control->errorCode() != 0)
+        reportBatchError(m_control->errorString());
+    endOfBatchTest();
+}
+
 void ScanSession::onStopped()
 {
     if (m_stopsPending > 0)
@@ -494,7 +517,7 @@ void ScanSession::finishWhenDone()
         listHeldPages(!m_stopRequested && !m_passFailed);
     }
     if (!m_quietEnd)
-        report(m_stopRequested ? stoppedText() : message("IDS_6"));
+        report(m_stopRequested ? stoppedReport() : message("IDS_6"));
     const QString batchError = m_batchError;
     m_batchError.clear();
     setState(State::Idle);

@@ -163,6 +163,9 @@ private:
     void onPostScan(int flag);
     void onProgress(int action, int percent, bool canInterrupt);
     void onStopped();
+    void onSourceFinished();
+    // "Scanning stopped", and whether a sheet was lost in the scanner.
+    QString stoppedReport() const;
     void onPageDone(const PageResult &result);
     void submitPage();
     void savePreview();
