@@ -35,7 +35,10 @@ struct SimEvent
     QString name;
     QMap<QString, QString> fields;
     qint64 ms = 0;
-    int sheet() const { return fields.value(QStringLiteral("sheet"), QStringLiteral("-1")).toInt(); }
+    int sheet() const
+    {
+        return fields.value(QStringLiteral("sheet"), QStringLiteral("-1")).toInt();
+    }
 };
 
 // One simulator for the whole run: SANE reads the device address once per
@@ -57,9 +60,8 @@ public:
     QString start()
     {
         QStringList pythons;
-        for (const QString &candidate :
-             {QStandardPaths::findExecutable(QStringLiteral("python3")),
-              QStringLiteral("/usr/bin/python3")}) {
+        for (const QString &candidate : {QStandardPaths::findExecutable(QStringLiteral("python3")),
+                                         QStringLiteral("/usr/bin/python3")}) {
             if (!candidate.isEmpty() && QFileInfo(candidate).isExecutable() &&
                 !pythons.contains(candidate))
                 pythons.append(candidate);
@@ -71,8 +73,7 @@ public:
             m_process.start(python,
                             {QStringLiteral(PAGORA_SOURCE_DIR "/tests/scanner/escl-sim.py")});
             (void)QTest::qWaitFor(
-                [this] { return m_port > 0 || m_process.state() == QProcess::NotRunning; },
-                            10000);
+                [this] { return m_port > 0 || m_process.state() == QProcess::NotRunning; }, 10000);
             if (m_port > 0)
                 return {};
             m_process.kill();
@@ -199,8 +200,8 @@ public:
                 return;
             }
             const QImage image = m_c->GetImage(m_c->numImages() - 1);
-            pages.append({sheetOf(image), image.size(), image.format(), m_c->dataSourceState(),
-                          nowMs()});
+            pages.append(
+                {sheetOf(image), image.size(), image.format(), m_c->dataSourceState(), nowMs()});
             if (onPage)
                 onPage();
         });
@@ -289,11 +290,11 @@ constexpr int kBatchTimeoutMs = 60000;
 
 // Without the simulator the cases cannot run: a developer's machine may lack
 // Python's imaging module, the build machine must not.
-#define SKIP_OR_FAIL(why)                                                                        \
-    do {                                                                                         \
-        if (qgetenv("CI") == "true")                                                             \
-            QFAIL(qPrintable(why));                                                              \
-        QSKIP(qPrintable(why));                                                                  \
+#define SKIP_OR_FAIL(why)                                                                          \
+    do {                                                                                           \
+        if (qgetenv("CI") == "true")                                                               \
+            QFAIL(qPrintable(why));                                                                \
+        QSKIP(qPrintable(why));                                                                    \
     } while (false)
 
 class TestAirscan : public QObject
@@ -340,6 +341,10 @@ void TestAirscan::initTestCase()
                       .toUtf8());
     airscan.close();
     qputenv("SANE_CONFIG_DIR", QFile::encodeName(config));
+    // Working copies and the page journal go with the test's folder.
+    const QString temp = m_dir.filePath(QStringLiteral("temp"));
+    QVERIFY(QDir().mkpath(temp));
+    qputenv("TEMP", QFile::encodeName(temp));
 
     SaneTwainControl c;
     if (!c.StartDevice() || simDevice(c) < 0)
@@ -352,7 +357,7 @@ void TestAirscan::flatbedPage_data()
     QTest::addColumn<int>("pageSize");
     QTest::addColumn<QRectF>("layout");
     QTest::addColumn<QSize>("size");
-    QTest::addColumn<int>("kind"); // 0 black and white, 1 gray, 2 colour
+    QTest::addColumn<int>("kind");           // 0 black and white, 1 gray, 2 colour
     QTest::addColumn<QString>("deviceMode"); // what the scanner is asked for
     // 100 dpi. The size list counts A4 as 8.3 x 11.7 in and A5 as 5.8 x 8.3 in; the
     // bed is 297 mm (1169 pixels) tall.
@@ -423,7 +428,8 @@ void TestAirscan::feederBatch()
 {
     QFETCH(int, sheetCount);
     QFETCH(double, seconds);
-    QVERIFY(m_sim->configure(QStringLiteral("--sheets %1 --seconds %2").arg(sheetCount).arg(seconds)));
+    QVERIFY(
+        m_sim->configure(QStringLiteral("--sheets %1 --seconds %2").arg(sheetCount).arg(seconds)));
     SaneTwainControl c;
     Recorder r(&c);
     QVERIFY(startFeeder(c));
@@ -467,8 +473,8 @@ void TestAirscan::feederFailure_data()
         << "--sheets 5 --jam-at 3 --jam-status 409" << int(ScanError::Jammed);
     QTest::newRow("jam at sheet 3, 503")
         << "--sheets 5 --jam-at 3 --jam-status 503" << int(ScanError::Jammed);
-    QTest::newRow("connection closed in sheet 3") << "--sheets 5 --drop-at 3"
-                                                  << int(ScanError::IoError);
+    QTest::newRow("connection closed in sheet 3")
+        << "--sheets 5 --drop-at 3" << int(ScanError::IoError);
 }
 
 // A feeder failure on the third sheet: the first two pages are kept, and the user
@@ -569,8 +575,8 @@ void TestAirscan::exitDuringBatch()
     delete control; // as the window goes
     const qint64 closedIn = closing.elapsed();
     const QList<SimEvent> sent = m_sim->events(QStringLiteral("sent"));
-    qInfo("closed in %lld ms; listed %lld page(s), sheets sent %s", closedIn,
-          qint64(listed.size()), qPrintable(QDebug::toString(sheets(sent))));
+    qInfo("closed in %lld ms; listed %lld page(s), sheets sent %s", closedIn, qint64(listed.size()),
+          qPrintable(QDebug::toString(sheets(sent))));
 
     QVERIFY2(closedIn <= 2000, qPrintable(QString::number(closedIn)));
     QCOMPARE(listed.size(), sent.size());
