@@ -30,3 +30,9 @@ bool SaneBlockingCalls::cancelIfLonger(int minMs)
     sane_cancel(static_cast<SANE_Handle>(m_handle));
     return true;
 }
+
+bool SaneBlockingCalls::lastCallCancelled()
+{
+    QMutexLocker lock(&m_mutex);
+    return m_cancelled;
+}

@@ -17,6 +17,8 @@ public:
     // way for at least minMs. The call stays marked until it returns, so the handle
     // cannot be closed meanwhile.
     bool cancelIfLonger(int minMs);
+    // SANE thread: the last call was cancelled from outside.
+    bool lastCallCancelled();
 
 private:
     QMutex m_mutex;

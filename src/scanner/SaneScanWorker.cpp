@@ -257,6 +257,13 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
             }
             return;
         }
+        if (stopRequested(batchId) && m_calls->lastCallCancelled()) {
+            // sane-airscan answers a cancel of a feeder job it is waiting on by
+            // starting a new job in the same call: end that one before it feeds.
+            sane_cancel(h);
+            emit sheetDropped(batchId);
+            return;
+        }
         lastPercent = -1;
         report(0);
         SanePageReader::Result page = reader.read(applied.resolution);
