@@ -1,8 +1,9 @@
-// A scanner shared by saned, reached through SANE's network backend: a saned of
-// the test's own exports the test backend, and the control scans from it as
-// net:<address>:test:0. The network backend refuses every option call until the
-// frontend has fetched the descriptors again after a reload; settings that never
-// arrive show here as pages of the device's default kind.
+// Scanners shared by saned, reached through SANE's network backend: a saned of the
+// test's own exports SANE's test backend and a device whose feeder cannot be chosen
+// (sane-stucksource.cpp), and the control scans from them as net:<address>:<device>.
+// The network backend refuses every option call until the frontend has fetched the
+// descriptors again after a reload; settings that never arrive show here as pages
+// of the device's default kind, a feeder never chosen as a batch without end.
 #include "scanner/PageSizes.h"
 #include "scanner/SaneTwainControl.h"
 #include "scanner/ScanErrors.h"
@@ -65,6 +66,10 @@ bool TestSaneNet::startSaned(const QString &saned)
     const QString serverConfig = m_dir.filePath(QStringLiteral("server"));
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("SANE_CONFIG_DIR"), serverConfig); // no ':': this folder alone
+    const QString libraries = env.value(QStringLiteral("LD_LIBRARY_PATH"));
+    env.insert(QStringLiteral("LD_LIBRARY_PATH"),
+               QStringLiteral(PAGORA_TEST_BACKENDS) +
+                   (libraries.isEmpty() ? QString() : QLatin1Char(':') + libraries));
     m_saned.setProcessEnvironment(env);
     m_saned.setProgram(saned);
     // A session of its own: the children serving each connection go with it.
@@ -107,13 +112,13 @@ void TestSaneNet::initTestCase()
     if (saned.isEmpty())
         SKIP_OR_FAIL_IN_CI("saned (sane-utils) is not installed");
 
-    // The server: the demo scanner's test backend alone. Loopback peers are always
+    // The server: the demo scanner's test backend and ours. Loopback peers are always
     // let in; saned.conf names them anyway, as a real set-up would.
     const QString server = m_dir.filePath(QStringLiteral("server"));
     QVERIFY(QDir().mkpath(server));
     QVERIFY(QFile::copy(QStringLiteral(PAGORA_SOURCE_DIR "/data/sane/test.conf"),
                         server + QStringLiteral("/test.conf")));
-    QVERIFY(writeFile(server + QStringLiteral("/dll.conf"), "test\n"));
+    QVERIFY(writeFile(server + QStringLiteral("/dll.conf"), "test\nstucksource\n"));
     QVERIFY(writeFile(server + QStringLiteral("/saned.conf"), "127.0.0.0/8\nlocalhost\n"));
     if (!startSaned(saned)) {
         QFile log(m_dir.filePath(QStringLiteral("saned.log")));
@@ -149,29 +154,39 @@ void TestSaneNet::cleanupTestCase()
 
 void TestSaneNet::scanThroughNet_data()
 {
+    QTest::addColumn<QString>("device");
     QTest::addColumn<bool>("feeder");
     QTest::addColumn<int>("pixelType");
     QTest::addColumn<int>("dpi");
     QTest::addColumn<int>("pageSize");
     QTest::addColumn<int>("pages");
     QTest::addColumn<int>("depth"); // bits per pixel: colour 24, gray 8, line art 1
-    // The device's own defaults are colour, 50 dpi, the flatbed and an area of
+    QTest::addColumn<int>("error"); // after the settings, and then for the batch
+    // The test device's own defaults are colour, 50 dpi, the flatbed and an area of
     // 210 x 297 mm. Page size 1 is A4, 5 is A5.
-    QTest::newRow("flatbed colour 300 dpi A4") << false << 2 << 300 << 1 << 1 << 24;
-    QTest::newRow("flatbed gray 150 dpi A5") << false << 1 << 150 << 5 << 1 << 8;
-    QTest::newRow("flatbed line art 100 dpi A5") << false << 0 << 100 << 5 << 1 << 1;
+    const QString test = QStringLiteral("test:0");
+    QTest::newRow("flatbed colour 300 dpi A4") << test << false << 2 << 300 << 1 << 1 << 24 << 0;
+    QTest::newRow("flatbed gray 150 dpi A5") << test << false << 1 << 150 << 5 << 1 << 8 << 0;
+    QTest::newRow("flatbed line art 100 dpi A5") << test << false << 0 << 100 << 5 << 1 << 1 << 0;
     // The test backend's feeder holds 10 sheets, then reports it is empty.
-    QTest::newRow("feeder colour 300 dpi A5, every sheet") << true << 2 << 300 << 5 << 10 << 24;
+    QTest::newRow("feeder colour 300 dpi A5, every sheet")
+        << test << true << 2 << 300 << 5 << 10 << 24 << 0;
+    // Refused: scanning the flatbed instead would never end.
+    QTest::newRow("feeder that cannot be chosen")
+        << QStringLiteral("stucksource:stuck") << true << 2 << 300 << 5 << 0 << 24
+        << int(ScanError::FeederNotSelected);
 }
 
 void TestSaneNet::scanThroughNet()
 {
+    QFETCH(QString, device);
     QFETCH(bool, feeder);
     QFETCH(int, pixelType);
     QFETCH(int, dpi);
     QFETCH(int, pageSize);
     QFETCH(int, pages);
     QFETCH(int, depth);
+    QFETCH(int, error);
     // The paper at the resolution; the device sets its area in whole millimetres.
     const PageSizes::PageSize &paper = PageSizes::at(pageSize);
     const QSize size(qRound(paper.width * dpi), qRound(paper.height * dpi));
@@ -179,13 +194,13 @@ void TestSaneNet::scanThroughNet()
 
     SaneTwainControl c;
     QCOMPARE(c.StartDevice(), 1);
-    const QString device = QStringLiteral("net:%1:test:0").arg(m_address);
+    const QString name = QStringLiteral("net:%1:%2").arg(m_address, device);
     int index = -1;
     for (int i = 0; i < c.sourceCount(); ++i) {
-        if (c.deviceName(i) == device)
+        if (c.deviceName(i) == name)
             index = i;
     }
-    QVERIFY2(index >= 0, qPrintable(device + QStringLiteral(" is not listed")));
+    QVERIFY2(index >= 0, qPrintable(name + QStringLiteral(" is not listed")));
     c.setSourceIndex(index);
     QVERIFY2(c.OpenDataSource(), qPrintable(c.errorString()));
     // The program's order of commands.
@@ -205,29 +220,32 @@ void TestSaneNet::scanThroughNet()
         c.setXferCount(-1);
         c.setAutoFeed(1);
     }
-    QVERIFY2(c.errorCode() == 0, qPrintable(c.errorString()));
+    QVERIFY2(c.errorCode() == error, qPrintable(c.errorString()));
+    if (error != 0)
+        QCOMPARE(c.errorString(), ScanError::text(error));
     QCOMPARE(c.resolution(), dpi);
 
     QList<Page> received;
-    QStringList failures;
+    QList<int> failures;
     connect(&c, &TTwainControl::OnPostScan, this, [&](int flag) {
         if (flag != 0) {
             // An empty feeder ends a batch; anything else is a failure.
             if (c.errorCode() != 0 && !(feeder && c.errorCode() == ScanError::NoDocuments))
-                failures << c.errorString();
+                failures << c.errorCode();
             return;
         }
         const QImage image = c.GetImage(c.numImages() - 1);
         received.append({image.size(), image.depth(), qRound(image.dotsPerMeterX() * 0.0254)});
     });
     c.Acquire();
-    // However the end of the batch is announced, the source is closed after it; a
-    // batch that never ends (the feeder never chosen, every start a flatbed page)
-    // stops the wait once it has gone past the count.
+    // Even refused settings are tried by a caller that scans on regardless. However
+    // the end of the batch is announced, the source is closed after it; a batch that
+    // never ends (the feeder never chosen, every start a flatbed page) stops the
+    // wait once it has gone past the count.
     QTRY_VERIFY2_WITH_TIMEOUT(c.dataSourceState() == 0 || received.size() > pages,
                               qPrintable(QStringLiteral("%1 pages so far").arg(received.size())),
                               kBatchTimeoutMs);
-    QVERIFY2(failures.isEmpty(), qPrintable(failures.join(QLatin1Char('\n'))));
+    QCOMPARE(failures, error != 0 ? QList<int>{error} : QList<int>());
     QCOMPARE(received.size(), pages);
     QCOMPARE(c.numImages(), pages);
     for (const Page &p : received) {
