@@ -48,9 +48,11 @@ int SaneOptions::control(int index, int action, void *value) const
 
 int SaneOptions::optionCount() const
 {
+    // Descriptor 0 first: a backend that caches the descriptors (net) fetches them
+    // here and refuses the value until it has.
     const SANE_Option_Descriptor *d = descriptor(m_handle, 0);
     m_fetchNeeded = false;
-    if (!d || d->type != SANE_TYPE_INT)
+    if (!d)
         return 0;
     SANE_Int count = 0;
     if (control(0, SANE_ACTION_GET_VALUE, &count) != SANE_STATUS_GOOD)
