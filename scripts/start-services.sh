@@ -8,7 +8,8 @@
 # script sets it to /var/spool/cups-pdf/${USER} (so a root job lands in
 # /var/spool/cups-pdf/root) and labels every job with its id, so each job gets
 # a file of its own ("<title>...-job_<id>.pdf", e.g. Pagora_Pro_document...-job_12.pdf)
-# instead of overwriting the previous job of the same title.
+# instead of overwriting the previous job of the same title. The user's folder is
+# made here too, so it is there before the first job.
 set -euo pipefail
 
 queue=PagoraPDF
@@ -47,6 +48,14 @@ set_pdf_key Out "${spool}/\${USER}"
 set_pdf_key Label 2
 $SUDO mkdir -p "$spool"
 $SUDO chmod 0755 "$spool"
+# cups-pdf makes a user's folder at that user's first job only, and the print
+# tests look for it before printing: make it now for whoever runs the tests (the
+# caller, and the user behind sudo), owned and private as cups-pdf makes it.
+users=("$(id -un)")
+[[ -n "${SUDO_USER:-}" && "${SUDO_USER}" != "$(id -un)" ]] && users+=("$SUDO_USER")
+for user in "${users[@]}"; do
+  $SUDO install -d -m 0700 -o "$user" -g "$(id -gn "$user")" "${spool}/${user}"
+done
 
 # "lpstat -r" exits 0 either way: its text tells.
 running() { LC_ALL=C lpstat -r 2>/dev/null | grep -q '^scheduler is running'; }

@@ -1013,6 +1013,11 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <translation>Сканер не отвечает. Выключите и снова включите его или перезапустите программу.</translation>
     </message>
     <message>
+        <source>The scanner did not switch to its document feeder, so nothing was scanned. Check the scanner, or scan from the flatbed.</source>
+        <comment></comment>
+        <translation>Сканер не переключился на автоподатчик документов, поэтому ничего не отсканировано. Проверьте сканер или сканируйте со стекла.</translation>
+    </message>
+    <message>
         <source>The scanner cannot scan both sides; only the front sides are scanned.</source>
         <comment></comment>
         <translation>Сканер не может сканировать обе стороны; сканируются только лицевые стороны.</translation>

@@ -2,7 +2,9 @@
 
 #include "scanner/SaneOptions.h"
 #include "scanner/ScanErrors.h"
+#include "scanner/ScannerLog.h"
 
+#include <algorithm>
 #include <cmath>
 #include <sane/sane.h>
 #include <sane/saneopts.h>
@@ -66,11 +68,12 @@ int applyGeometry(void *handle, const ScanSettings &s, int dpi)
         area = bed;
     }
     // Setting the top-left first keeps the area valid on devices that check br > tl.
+    const std::pair<const char *, double> corners[] = {{SANE_NAME_SCAN_TL_X, area.left()},
+                                                       {SANE_NAME_SCAN_TL_Y, area.top()},
+                                                       {SANE_NAME_SCAN_BR_X, area.right()},
+                                                       {SANE_NAME_SCAN_BR_Y, area.bottom()}};
     int status = SANE_STATUS_GOOD;
-    for (const auto &[name, value] :
-         {std::pair{SANE_NAME_SCAN_TL_X, area.left()}, std::pair{SANE_NAME_SCAN_TL_Y, area.top()},
-          std::pair{SANE_NAME_SCAN_BR_X, area.right()},
-          std::pair{SANE_NAME_SCAN_BR_Y, area.bottom()}}) {
+    for (const auto &[name, value] : corners) {
         const int st = o.setNumber(name, value / toMm);
         if (st != SANE_STATUS_GOOD && status == SANE_STATUS_GOOD)
             status = st;
@@ -78,9 +81,40 @@ int applyGeometry(void *handle, const ScanSettings &s, int dpi)
     if (status != SANE_STATUS_GOOD)
         return ScanError::fromSaneStatus(status);
     constexpr double kToleranceMm = 0.5;
-    const bool clamped = std::abs(wanted.width() - area.width()) > kToleranceMm ||
-                         std::abs(wanted.height() - area.height()) > kToleranceMm;
-    return clamped ? ScanError::ValueAdjusted : 0;
+    bool adjusted = std::abs(wanted.width() - area.width()) > kToleranceMm ||
+                    std::abs(wanted.height() - area.height()) > kToleranceMm;
+    // What the device keeps may differ again (its own steps, a later option moving
+    // the area): the page comes out as the device has it.
+    for (const auto &[name, value] : corners) {
+        double stored = 0;
+        if (o.number(name, &stored) &&
+            std::abs(stored * toMm - value) > std::max(kToleranceMm, o.quant(name) * toMm)) {
+            qCWarning(lcScanner) << name << "is" << stored * toMm << "mm, asked" << value;
+            adjusted = true;
+        }
+    }
+    return adjusted ? ScanError::ValueAdjusted : 0;
+}
+
+// Chooses the source at `index` of the device's list and reads it back: a backend
+// may refuse it or keep another one. SANE_STATUS_INVAL when another one stays.
+int selectSource(SaneOptions &o, const DeviceCaps &caps, int index)
+{
+    const QString wanted = caps.sourceNames.at(index);
+    if (o.string(SANE_NAME_SCAN_SOURCE) == wanted)
+        return SANE_STATUS_GOOD;
+    if (!o.isSettable(SANE_NAME_SCAN_SOURCE)) {
+        // A device with a single source often leaves the option inactive.
+        return caps.sourceNames.size() == 1 ? SANE_STATUS_GOOD : SANE_STATUS_UNSUPPORTED;
+    }
+    const int status = o.setString(SANE_NAME_SCAN_SOURCE, wanted);
+    if (status != SANE_STATUS_GOOD)
+        return status;
+    const QString stored = o.string(SANE_NAME_SCAN_SOURCE);
+    if (stored == wanted)
+        return SANE_STATUS_GOOD;
+    qCWarning(lcScanner) << "source" << wanted << "asked," << stored << "kept";
+    return SANE_STATUS_INVAL;
 }
 
 } // namespace
@@ -154,19 +188,19 @@ ApplyResult apply(void *handle, const DeviceCaps &caps, const ScanSettings &s)
     };
 
     // The source first: a backend may offer other modes or another bed per source.
-    if (o.isSettable(SANE_NAME_SCAN_SOURCE)) {
-        const ScanRules::SourceKinds &k = caps.sources;
-        int index = k.flatbed;
-        if (s.feeder && caps.feederAvailable()) {
-            if (s.duplex && k.duplex >= 0)
-                index = k.duplex;
-            else
-                index = k.feeder >= 0 ? k.feeder : k.duplex;
-            if (s.duplex && k.duplex < 0)
-                warning = ScanError::FeatureUnavailable;
-        }
-        if (index >= 0 && o.string(SANE_NAME_SCAN_SOURCE) != caps.sourceNames.at(index))
-            fail(o.setString(SANE_NAME_SCAN_SOURCE, caps.sourceNames.at(index)));
+    const ScanRules::SourceKinds &k = caps.sources;
+    if (s.feeder && caps.feederAvailable()) {
+        int index = k.feeder >= 0 ? k.feeder : k.duplex;
+        if (s.duplex && k.duplex >= 0)
+            index = k.duplex;
+        if (s.duplex && k.duplex < 0)
+            warning = ScanError::FeatureUnavailable;
+        // Never the flatbed instead: it gives a page at every start, so a batch
+        // "until the feeder is empty" would never end.
+        if (selectSource(o, caps, index) != SANE_STATUS_GOOD)
+            result.errorCode = ScanError::FeederNotSelected;
+    } else if (k.flatbed >= 0 && o.isSettable(SANE_NAME_SCAN_SOURCE)) {
+        fail(selectSource(o, caps, k.flatbed));
     }
 
     // The mode for the pixel type, and what the control does itself where the device
@@ -199,18 +233,28 @@ ApplyResult apply(void *handle, const DeviceCaps &caps, const ScanSettings &s)
         break;
     }
     if (!mode.isEmpty() && o.isSettable(SANE_NAME_SCAN_MODE) &&
-        o.string(SANE_NAME_SCAN_MODE) != mode)
-        fail(o.setString(SANE_NAME_SCAN_MODE, mode));
+        o.string(SANE_NAME_SCAN_MODE) != mode) {
+        const int status = o.setString(SANE_NAME_SCAN_MODE, mode);
+        fail(status);
+        if (status == SANE_STATUS_GOOD && o.string(SANE_NAME_SCAN_MODE) != mode) {
+            qCWarning(lcScanner) << "mode" << mode << "asked," << o.string(SANE_NAME_SCAN_MODE)
+                                 << "kept";
+            fail(SANE_STATUS_INVAL);
+        }
+    }
     if (o.isSettable(SANE_NAME_BIT_DEPTH)) {
         const QList<double> depths = o.wordList(SANE_NAME_BIT_DEPTH);
         if (depths.isEmpty() || depths.contains(double(depth)))
             fail(o.setNumber(SANE_NAME_BIT_DEPTH, depth));
     }
 
+    // Read back whatever the set answered: the device may round (SANE_INFO_INEXACT),
+    // and the page's size and dots per inch follow what it really uses.
     double dpi = s.resolution;
     if (o.isSettable(SANE_NAME_SCAN_RESOLUTION)) {
         fail(o.setNumber(SANE_NAME_SCAN_RESOLUTION, s.resolution));
-        o.number(SANE_NAME_SCAN_RESOLUTION, &dpi);
+        if (!o.number(SANE_NAME_SCAN_RESOLUTION, &dpi))
+            qCWarning(lcScanner) << "resolution cannot be read back";
     }
     result.resolution = qRound(dpi);
 

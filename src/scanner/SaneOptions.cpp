@@ -1,6 +1,7 @@
 #include "scanner/SaneOptions.h"
 
 #include "scanner/ScanRules.h"
+#include "scanner/ScannerLog.h"
 
 #include <cstring>
 #include <sane/sane.h>
@@ -25,21 +26,43 @@ SANE_Word toWord(const SANE_Option_Descriptor *d, double v)
 
 } // namespace
 
-int SaneOptions::control(int index, int action, void *value, int *info) const
+int SaneOptions::control(int index, int action, void *value) const
 {
-    SANE_Int saneInfo = 0;
+    if (m_fetchNeeded) {
+        // Any descriptor call fetches the whole set where the backend caches it.
+        descriptor(m_handle, 0);
+        m_fetchNeeded = false;
+    }
+    SANE_Int info = 0;
     const SANE_Status status = sane_control_option(static_cast<SANE_Handle>(m_handle), index,
-                                                   SANE_Action(action), value, &saneInfo);
-    if (info)
-        *info = saneInfo;
+                                                   SANE_Action(action), value, &info);
+    if (status != SANE_STATUS_GOOD) {
+        qCDebug(lcScanner) << "option" << index << "action" << action
+                           << "failed:" << sane_strstatus(status);
+    } else if (info & SANE_INFO_RELOAD_OPTIONS) {
+        // Descriptor pointers taken before this call are not to be used any more.
+        m_fetchNeeded = true;
+    }
     return status;
+}
+
+int SaneOptions::optionCount() const
+{
+    // Descriptor 0 first: a backend that caches the descriptors (net) fetches them
+    // here and refuses the value until it has.
+    const SANE_Option_Descriptor *d = descriptor(m_handle, 0);
+    m_fetchNeeded = false;
+    if (!d)
+        return 0;
+    SANE_Int count = 0;
+    if (control(0, SANE_ACTION_GET_VALUE, &count) != SANE_STATUS_GOOD)
+        return 0;
+    return count;
 }
 
 int SaneOptions::find(const char *name) const
 {
-    SANE_Int count = 0;
-    if (control(0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD)
-        return -1;
+    const int count = optionCount();
     for (int i = 1; i < count; ++i) {
         const SANE_Option_Descriptor *d = descriptor(m_handle, i);
         if (d && d->name && std::strcmp(d->name, name) == 0)
@@ -86,7 +109,7 @@ QString SaneOptions::string(const char *name) const
     if (d->type != SANE_TYPE_STRING || !SANE_OPTION_IS_ACTIVE(d->cap) || d->size <= 0)
         return {};
     std::vector<char> buffer(size_t(d->size) + 1, '\0');
-    if (control(i, SANE_ACTION_GET_VALUE, buffer.data(), nullptr) != SANE_STATUS_GOOD)
+    if (control(i, SANE_ACTION_GET_VALUE, buffer.data()) != SANE_STATUS_GOOD)
         return {};
     return QString::fromUtf8(buffer.data());
 }
@@ -104,7 +127,7 @@ int SaneOptions::setString(const char *name, const QString &value)
     if (bytes.size() >= d->size)
         return SANE_STATUS_INVAL;
     bytes.append(QByteArray(d->size - bytes.size(), '\0'));
-    return control(i, SANE_ACTION_SET_VALUE, bytes.data(), nullptr);
+    return control(i, SANE_ACTION_SET_VALUE, bytes.data());
 }
 
 bool SaneOptions::number(const char *name, double *value) const
@@ -117,7 +140,7 @@ bool SaneOptions::number(const char *name, double *value) const
         !SANE_OPTION_IS_ACTIVE(d->cap) || d->size < int(sizeof(SANE_Word)))
         return false;
     std::vector<SANE_Word> words(size_t(d->size) / sizeof(SANE_Word), 0);
-    if (control(i, SANE_ACTION_GET_VALUE, words.data(), nullptr) != SANE_STATUS_GOOD)
+    if (control(i, SANE_ACTION_GET_VALUE, words.data()) != SANE_STATUS_GOOD)
         return false;
     *value = fromWord(d, words.front());
     return true;
@@ -141,7 +164,7 @@ int SaneOptions::setNumber(const char *name, double value)
     // Array options (a value per channel) take the same value everywhere.
     std::vector<SANE_Word> words(std::max<size_t>(1, size_t(d->size) / sizeof(SANE_Word)),
                                  toWord(d, value));
-    return control(i, SANE_ACTION_SET_VALUE, words.data(), nullptr);
+    return control(i, SANE_ACTION_SET_VALUE, words.data());
 }
 
 bool SaneOptions::range(const char *name, double *min, double *max) const
@@ -155,6 +178,17 @@ bool SaneOptions::range(const char *name, double *min, double *max) const
     *min = fromWord(d, d->constraint.range->min);
     *max = fromWord(d, d->constraint.range->max);
     return true;
+}
+
+double SaneOptions::quant(const char *name) const
+{
+    const int i = find(name);
+    if (i <= 0)
+        return 0;
+    const SANE_Option_Descriptor *d = descriptor(m_handle, i);
+    if (d->constraint_type != SANE_CONSTRAINT_RANGE)
+        return 0;
+    return fromWord(d, d->constraint.range->quant);
 }
 
 QList<double> SaneOptions::wordList(const char *name) const
@@ -187,7 +221,7 @@ bool SaneOptions::boolValue(const char *name, bool *value) const
     if (d->type != SANE_TYPE_BOOL || !SANE_OPTION_IS_ACTIVE(d->cap))
         return false;
     SANE_Bool b = SANE_FALSE;
-    if (control(i, SANE_ACTION_GET_VALUE, &b, nullptr) != SANE_STATUS_GOOD)
+    if (control(i, SANE_ACTION_GET_VALUE, &b) != SANE_STATUS_GOOD)
         return false;
     *value = b == SANE_TRUE;
     return true;
@@ -196,9 +230,7 @@ bool SaneOptions::boolValue(const char *name, bool *value) const
 QList<QByteArray> SaneOptions::sensorNames() const
 {
     QList<QByteArray> names;
-    SANE_Int count = 0;
-    if (control(0, SANE_ACTION_GET_VALUE, &count, nullptr) != SANE_STATUS_GOOD)
-        return names;
+    const int count = optionCount();
     for (int i = 1; i < count; ++i) {
         const SANE_Option_Descriptor *d = descriptor(m_handle, i);
         if (d && d->name && d->type == SANE_TYPE_BOOL && (d->cap & SANE_CAP_SOFT_DETECT) &&
@@ -217,7 +249,7 @@ int SaneOptions::setFromVariant(const QByteArray &name, const QVariant &value)
     switch (d->type) {
     case SANE_TYPE_BOOL: {
         SANE_Bool b = value.toBool() ? SANE_TRUE : SANE_FALSE;
-        return control(i, SANE_ACTION_SET_VALUE, &b, nullptr);
+        return control(i, SANE_ACTION_SET_VALUE, &b);
     }
     case SANE_TYPE_INT:
     case SANE_TYPE_FIXED:
@@ -225,7 +257,7 @@ int SaneOptions::setFromVariant(const QByteArray &name, const QVariant &value)
     case SANE_TYPE_STRING:
         return setString(name.constData(), value.toString());
     case SANE_TYPE_BUTTON:
-        return control(i, SANE_ACTION_SET_VALUE, nullptr, nullptr);
+        return control(i, SANE_ACTION_SET_VALUE, nullptr);
     default:
         return SANE_STATUS_UNSUPPORTED;
     }

@@ -83,6 +83,10 @@ QString text(int code)
     case NotResponding:
         return QCoreApplication::translate(ctx, "The scanner does not respond. Switch it off and "
                                                 "on, or restart the program.");
+    case FeederNotSelected:
+        return QCoreApplication::translate(ctx, "The scanner did not switch to its document "
+                                                "feeder, so nothing was scanned. Check the "
+                                                "scanner, or scan from the flatbed.");
     case FeatureUnavailable:
         return QCoreApplication::translate(ctx, "The scanner cannot scan both sides; only the "
                                                 "front sides are scanned.");

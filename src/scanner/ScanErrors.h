@@ -21,6 +21,8 @@
 //  14  any other scanner failure
 //  15  a page file could not be written (SaveImage; the text names the file)
 //  16  the scanner did not answer in time (its driver is stuck); restart the program
+//  17  a feeder batch was asked for, but the scanner kept another source (the
+//      flatbed would give a page at every start); nothing is scanned
 //  39  warning: a requested feature is not available and was left out
 //      (duplex on a single-sided feeder); the command goes on
 //  45  warning: a value was adjusted to what the scanner accepts
@@ -48,6 +50,7 @@ enum Code
     Other = 14,
     WriteFailed = 15,
     NotResponding = 16,
+    FeederNotSelected = 17,
     FeatureUnavailable = 39,
     ValueAdjusted = 45,
 };

@@ -14,6 +14,7 @@
 #include "settings/SettingsStore.h"
 #include "support/FullDisk.h"
 #include "support/PdfInspector.h"
+#include "support/Prerequisite.h"
 #include "support/PromptRecorder.h"
 #include "support/TestFolders.h"
 #include "widgets/UserPrompts.h"
@@ -456,7 +457,7 @@ void TestScanCopy::copyPrintsOneJobPerSheet()
     QString why;
     const QString out = printedJobsFolder(&why);
     if (out.isEmpty())
-        QSKIP(qPrintable(why));
+        SKIP_OR_FAIL_IN_CI(why);
     const QStringList before = filesIn(out, {QStringLiteral("*.pdf")});
 
     // A fresh window: its printer is the default one as it is now.
@@ -501,7 +502,7 @@ void TestScanCopy::copyPrintsTheCustomArea()
     QString why;
     const QString out = printedJobsFolder(&why);
     if (out.isEmpty())
-        QSKIP(qPrintable(why));
+        SKIP_OR_FAIL_IN_CI(why);
     const QStringList before = filesIn(out, {QStringLiteral("*.pdf")});
     // (1, 2)-(3, 5) inches at the preview's 20.78 pixels per inch: 2 x 3 inches.
     const double r = 20.78;

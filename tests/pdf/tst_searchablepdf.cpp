@@ -1,5 +1,6 @@
 #include "PdfTestSupport.h"
 #include "ocr/OcrEngine.h"
+#include "support/Prerequisite.h"
 #include "support/TextPage.h"
 
 #include <QDir>
@@ -69,7 +70,7 @@ private slots:
     void initTestCase()
     {
         if (!haveTool(QStringLiteral("pdftotext")) || !haveTool(QStringLiteral("qpdf")))
-            QSKIP("qpdf or poppler-utils not installed");
+            SKIP_OR_FAIL_IN_CI("qpdf or poppler-utils not installed");
     }
 
     // pagora-pdf --ocr finds at least 95% of the words where they were drawn, in
@@ -204,7 +205,7 @@ private slots:
     void cancelWithinASecond()
     {
         if (!OcrEngine::installedLanguages().contains(QStringLiteral("eng")))
-            QSKIP("English recognition data not installed");
+            SKIP_OR_FAIL_IN_CI("English recognition data (tesseract-ocr-eng) not installed");
         OcrEngine engine;
         QVERIFY(engine.init(QStringLiteral("eng")));
         engine.setTimeLimit(0);

@@ -3,6 +3,7 @@
 #include "pdf/JpegHeader.h"
 #include "ocr/PdfWord.h"
 #include "pdf/TPDF.h"
+#include "support/Prerequisite.h"
 
 #include <QDir>
 #include <QImage>
@@ -196,7 +197,7 @@ private slots:
         QCOMPARE(doc.count("/ColorSpace /DeviceGray\n"), pages / 3);
 
         if (!haveTool(QStringLiteral("qpdf")) || !haveTool(QStringLiteral("pdfinfo")))
-            QSKIP("qpdf or poppler-utils not installed");
+            SKIP_OR_FAIL_IN_CI("qpdf or poppler-utils not installed");
         const ToolResult check = runTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), out});
         QVERIFY2(check.exitCode == 0, check.out + check.err);
         QVERIFY2(!check.out.contains("WARNING") && check.err.isEmpty(), check.out + check.err);
@@ -256,7 +257,7 @@ private slots:
         QCOMPARE(doc.count("/ColorSpace /DeviceRGB\n"), 3);
 
         if (!haveTool(QStringLiteral("pdfimages")))
-            QSKIP("poppler-utils not installed");
+            SKIP_OR_FAIL_IN_CI("poppler-utils not installed");
         const QList<ListedImage> listed = listImages(out);
         QCOMPARE(listed.size(), 3);
         for (int i = 0; i < listed.size(); ++i) {
@@ -314,7 +315,7 @@ private slots:
             return;
         }
         if (!haveTool(QStringLiteral("qpdf")) || !haveTool(QStringLiteral("pdftotext")))
-            QSKIP("qpdf or poppler-utils not installed");
+            SKIP_OR_FAIL_IN_CI("qpdf or poppler-utils not installed");
         const ToolResult check = runTool(QStringLiteral("qpdf"), {QStringLiteral("--check"), out});
         QVERIFY2(check.exitCode == 0 && !check.out.contains("WARNING"), check.out + check.err);
         const ToolResult render =
