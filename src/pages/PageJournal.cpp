@@ -156,11 +156,29 @@ bool PageJournal::appendLine(const PageEntry &page)
         m_error = SystemErrorText::text(errno);
         return false;
     }
-    const bool ok = writeAndSync(fd, line(page));
-    if (!ok)
+    struct stat before = {};
+    if (::fstat(fd, &before) != 0) {
         m_error = SystemErrorText::text(errno);
+        ::close(fd);
+        return false;
+    }
+    QByteArray data = line(page);
+    // A fragment that could not be taken back ends without a line break: this
+    // line starts on a line of its own, and the fragment alone is lost.
+    if (m_cutTail)
+        data.prepend('\n');
+    if (!writeAndSync(fd, data)) {
+        const int error = errno;
+        // Nothing of a failed line may stay: the next line would be glued to it
+        // and both pages lost at recovery.
+        m_cutTail = ::ftruncate(fd, before.st_size) != 0 || ::fsync(fd) != 0;
+        m_error = SystemErrorText::text(error);
+        ::close(fd);
+        return false;
+    }
+    m_cutTail = false;
     ::close(fd);
-    return ok;
+    return true;
 }
 
 bool PageJournal::rewrite(const QList<PageEntry> &pages)

@@ -1,15 +1,21 @@
 // The page journal on its own: what goes in comes back whatever the paths hold,
-// damaged lines are skipped and counted, and only journals whose program is
-// gone are claimed, by one claimer at a time.
+// damaged lines are skipped and counted, a line that fails leaves nothing
+// behind, and only journals whose program is gone are claimed, by one claimer
+// at a time.
 #include "pages/PageJournal.h"
 #include "pages/StaleJournals.h"
+#include "support/FullDisk.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,6 +43,62 @@ QStringList describe(const QList<PageEntry> &pages)
     return out;
 }
 
+QByteArray contentsOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Files of this process may grow to bytes at most; a write past it is cut
+// short, then refused (EFBIG) instead of killing the process.
+class SizeLimit
+{
+public:
+    explicit SizeLimit(qint64 bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = rlim_t(bytes);
+        m_set = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~SizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    Q_DISABLE_COPY_MOVE(SizeLimit)
+    bool isSet() const { return m_set; }
+
+private:
+    rlimit m_old = {};
+    void (*m_handler)(int) = nullptr;
+    bool m_set = false;
+};
+
+// Writes to folder until the file system refuses; the filler goes with the object.
+class Filler
+{
+public:
+    explicit Filler(const QString &path) : m_path(path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return;
+        const QByteArray block(512, 'f');
+        while (f.write(block) == block.size()) {
+        }
+        m_full = true;
+    }
+    ~Filler() { QFile::remove(m_path); }
+    Q_DISABLE_COPY_MOVE(Filler)
+    bool isFull() const { return m_full; }
+
+private:
+    QString m_path;
+    bool m_full = false;
+};
+
 int modeOf(const QString &path)
 {
     struct stat st = {};
@@ -55,6 +117,8 @@ private slots:
     void onlyJournalsOfGoneSessions_data();
     void onlyJournalsOfGoneSessions();
     void failureSaysWhy();
+    void failedLineLeavesNothing_data();
+    void failedLineLeavesNothing();
 };
 
 void TestPageJournal::roundTrip_data()
@@ -183,6 +247,78 @@ void TestPageJournal::failureSaysWhy()
     QVERIFY(!journal.append(page("/s/a.jpg", "/t/a.bmp")));
     QVERIFY2(journal.errorString().contains(QLatin1String("No such file or directory")),
              qPrintable(journal.errorString()));
+}
+
+void TestPageJournal::failedLineLeavesNothing_data()
+{
+    QTest::addColumn<QString>("trouble");
+    QTest::newRow("size limit at the end of a line") << "limit at end";
+    QTest::newRow("size limit inside a line") << "limit inside";
+    QTest::newRow("full disk") << "full disk";
+}
+
+// Every page reported as written comes back, whatever the failed line left.
+void TestPageJournal::failedLineLeavesNothing()
+{
+    QFETCH(QString, trouble);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    std::unique_ptr<FullDisk> disk;
+    QString folder = dir.path();
+    if (trouble == "full disk") {
+        folder = dir.filePath(QStringLiteral("full"));
+        disk = std::make_unique<FullDisk>(folder);
+        if (!disk->isMounted())
+            QSKIP("mounting a small file system needs root");
+    }
+    PageJournal journal(folder);
+    QList<PageEntry> written;
+    int made = 0;
+    const auto next = [&made] {
+        ++made;
+        return page(QStringLiteral("/home/u/Scans/Pagora_%1.jpg").arg(made),
+                    QStringLiteral("/tmp/p/Pagora_%1.bmp").arg(made));
+    };
+    for (int i = 0; i < 2; ++i) {
+        written.append(next());
+        QVERIFY2(journal.append(written.last()), qPrintable(journal.errorString()));
+    }
+    const QString path = journal.path();
+
+    QByteArray before;
+    bool failed = false;
+    {
+        std::unique_ptr<SizeLimit> limit;
+        std::unique_ptr<Filler> filler;
+        if (trouble == "full disk") {
+            filler = std::make_unique<Filler>(disk->filePath(QStringLiteral("filler")));
+            QVERIFY(filler->isFull());
+        } else {
+            const qint64 room =
+                trouble == "limit inside" ? PageJournal::line(page("/a.jpg", "/a.bmp")).size() / 2 : 0;
+            limit = std::make_unique<SizeLimit>(QFileInfo(path).size() + room);
+            QVERIFY(limit->isSet());
+        }
+        // Lines until one fails: on the full disk the last bytes of its last block go first.
+        for (int i = 0; i < 1000 && !failed; ++i) {
+            before = contentsOf(path);
+            const PageEntry e = next();
+            if (journal.append(e))
+                written.append(e);
+            else
+                failed = true;
+        }
+    }
+    QVERIFY(failed);
+    QVERIFY(!journal.errorString().isEmpty());
+    QCOMPARE(contentsOf(path), before);
+
+    // Room again: the next line is whole and every reported page is read back.
+    written.append(next());
+    QVERIFY2(journal.append(written.last()), qPrintable(journal.errorString()));
+    const PageJournal::Contents contents = PageJournal::read(path);
+    QCOMPARE(describe(contents.pages), describe(written));
+    QCOMPARE(contents.damagedLines, 0);
 }
 
 QTEST_GUILESS_MAIN(TestPageJournal)
