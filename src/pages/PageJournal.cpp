@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QLockFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -61,6 +62,16 @@ QString PageJournal::nameFilter()
 QString PageJournal::lockPath(const QString &journalPath)
 {
     return journalPath + QStringLiteral(".lock");
+}
+
+bool PageJournal::isRewriteName(const QByteArray &fileName)
+{
+    // Latin-1 keeps every byte as one character: names need not be UTF-8.
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(QLatin1String(Prefix)) + QStringLiteral("[0-9]+-[0-9a-f]{8}") +
+        QRegularExpression::escape(QLatin1String(Suffix)) +
+        QStringLiteral("\\.[0-9a-f]{8}\\.part")));
+    return form.match(QString::fromLatin1(fileName)).hasMatch();
 }
 
 bool PageJournal::create()

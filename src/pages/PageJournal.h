@@ -66,6 +66,8 @@ public:
     // The file names journals have, for QDir::entryList.
     static QString nameFilter();
     static QString lockPath(const QString &journalPath);
+    // The name a rewrite gives the new journal until it takes the old one's place.
+    static bool isRewriteName(const QByteArray &fileName);
 
 private:
     bool create();
