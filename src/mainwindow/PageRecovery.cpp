@@ -1,18 +1,33 @@
 #include "mainwindow/PageRecovery.h"
 
+#include "pages/LeftoverSweep.h"
 #include "pages/PageStore.h"
 #include "widgets/UserPrompts.h"
 
 #include <QApplication>
 #include <QWidget>
 
-PageRecovery::PageRecovery(QWidget *window, PageStore *store)
-    : QObject(window), m_window(window), m_store(store)
+PageRecovery::PageRecovery(QWidget *window, PageStore *store, LeftoverSweep *leftovers)
+    : QObject(window), m_window(window), m_store(store), m_leftovers(leftovers)
 {
 }
 
 void PageRecovery::offer()
 {
+    // The clean-up claims the journals for a moment to find the folders they
+    // name: the question waits for it.
+    if (m_leftovers && !m_leftovers->isFinished())
+        connect(m_leftovers, &LeftoverSweep::finished, this, &PageRecovery::ask);
+    else
+        ask();
+}
+
+void PageRecovery::ask()
+{
+    if (!m_store) {
+        deleteLater();
+        return;
+    }
     const PageStore::StaleSummary stale = m_store->claimStale();
     const int pages = stale.pages;
     const int damaged = stale.damagedLines;

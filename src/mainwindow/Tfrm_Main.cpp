@@ -3,6 +3,7 @@
 #include "about/Tfrm_About.h"
 #include "about/UpdateChecker.h"
 #include "about/UpdateNotice.h"
+#include "files/TempFolder.h"
 #include "gallery/PdfSaveDialog.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
@@ -17,6 +18,7 @@
 #include "mainwindow/SourceListLoader.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "pages/GalleryLog.h"
+#include "pages/LeftoverSweep.h"
 #include "pages/PageRecogniser.h"
 #include "pages/PageStore.h"
 #include "scanner/TTwainControl.h"
@@ -71,6 +73,9 @@ Tfrm_Main::Tfrm_Main(TTwainControl *control, QWidget *parent) : QMainWindow(pare
     TwainControl->setParent(this);
     TwainControl->setObjectName(QStringLiteral("TwainControl"));
     m_store = new PageStore(this);
+    // Before anything of this run is written: what ended sessions left goes.
+    m_leftovers = new LeftoverSweep(TempFolder::path(), this);
+    m_leftovers->start();
     m_session = new ScanSession(TwainControl, m_store, this);
 
     auto *central = new QWidget;
@@ -522,7 +527,7 @@ void Tfrm_Main::journalFailed(const QString &path, const QString &reason)
 void Tfrm_Main::offerRecovery()
 {
     if (!m_closed)
-        (new PageRecovery(this, m_store))->offer();
+        (new PageRecovery(this, m_store, m_leftovers))->offer();
 }
 
 void Tfrm_Main::cleanUpWorkingCopies()

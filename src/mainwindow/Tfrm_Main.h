@@ -20,6 +20,7 @@ class ScanSettingsPane;
 class SourceListLoader;
 class StatusPanelBar;
 class PageStore;
+class LeftoverSweep;
 
 // The main window: the scan settings pane on the left, the preview with its
 // rulers in the middle, the list of scanned pages on the right, the status bar
@@ -176,4 +177,5 @@ private:
     bool m_closeWaiting = false; // a close waits for the running batch to end
     // The pages, their journal, the clean-up at close and recovery.
     PageStore *m_store = nullptr;
+    LeftoverSweep *m_leftovers = nullptr; // holds the temporary folder while the window lives
 };

@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QLockFile>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -61,6 +62,16 @@ QString PageJournal::nameFilter()
 QString PageJournal::lockPath(const QString &journalPath)
 {
     return journalPath + QStringLiteral(".lock");
+}
+
+bool PageJournal::isRewriteName(const QByteArray &fileName)
+{
+    // Latin-1 keeps every byte as one character: names need not be UTF-8.
+    static const QRegularExpression form(QRegularExpression::anchoredPattern(
+        QRegularExpression::escape(QLatin1String(Prefix)) + QStringLiteral("[0-9]+-[0-9a-f]{8}") +
+        QRegularExpression::escape(QLatin1String(Suffix)) +
+        QStringLiteral("\\.[0-9a-f]{8}\\.part")));
+    return form.match(QString::fromLatin1(fileName)).hasMatch();
 }
 
 bool PageJournal::create()
@@ -156,11 +167,29 @@ bool PageJournal::appendLine(const PageEntry &page)
         m_error = SystemErrorText::text(errno);
         return false;
     }
-    const bool ok = writeAndSync(fd, line(page));
-    if (!ok)
+    struct stat before = {};
+    if (::fstat(fd, &before) != 0) {
         m_error = SystemErrorText::text(errno);
+        ::close(fd);
+        return false;
+    }
+    QByteArray data = line(page);
+    // A fragment that could not be taken back ends without a line break: this
+    // line starts on a line of its own, and the fragment alone is lost.
+    if (m_cutTail)
+        data.prepend('\n');
+    if (!writeAndSync(fd, data)) {
+        const int error = errno;
+        // Nothing of a failed line may stay: the next line would be glued to it
+        // and both pages lost at recovery.
+        m_cutTail = ::ftruncate(fd, before.st_size) != 0 || ::fsync(fd) != 0;
+        m_error = SystemErrorText::text(error);
+        ::close(fd);
+        return false;
+    }
+    m_cutTail = false;
     ::close(fd);
-    return ok;
+    return true;
 }
 
 bool PageJournal::rewrite(const QList<PageEntry> &pages)

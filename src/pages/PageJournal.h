@@ -32,7 +32,8 @@ public:
     ~PageJournal();
 
     // One line for the page, flushed to the disk. The journal and its lock are
-    // created the first time.
+    // created the first time. A line that fails (a full disk, a size limit) is
+    // taken back whole: the journal stays as it was.
     bool append(const PageEntry &page);
     // The same for a page written but not listed yet (on the page worker): its
     // line stays through rewrites until listed() takes it into the list.
@@ -65,6 +66,8 @@ public:
     // The file names journals have, for QDir::entryList.
     static QString nameFilter();
     static QString lockPath(const QString &journalPath);
+    // The name a rewrite gives the new journal until it takes the old one's place.
+    static bool isRewriteName(const QByteArray &fileName);
 
 private:
     bool create();
@@ -73,6 +76,7 @@ private:
     mutable QMutex m_mutex;
     QList<PageEntry> m_ahead; // written, not listed yet
     bool m_ended = false;
+    bool m_cutTail = false; // a failed line's fragment could not be removed
     QString m_folder;
     QString m_path;
     QString m_error;

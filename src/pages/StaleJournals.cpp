@@ -58,8 +58,12 @@ void StaleJournals::remove()
         const QFileInfo info(claim.path);
         const QDir dir = info.dir();
         for (const QString &part :
-             dir.entryList({info.fileName() + QStringLiteral(".*.part")}, QDir::Files))
-            QFile::remove(dir.filePath(part));
+             dir.entryList({info.fileName() + QStringLiteral(".*.part")}, QDir::Files)) {
+            // Only the rewrite's own name, and never a link planted under it.
+            if (PageJournal::isRewriteName(part.toLatin1()) &&
+                !QFileInfo(dir.filePath(part)).isSymLink())
+                QFile::remove(dir.filePath(part));
+        }
         claim.lock.reset();
     }
     m_claims.clear();

@@ -1,15 +1,25 @@
 // The page journal on its own: what goes in comes back whatever the paths hold,
-// damaged lines are skipped and counted, and only journals whose program is
-// gone are claimed, by one claimer at a time.
+// damaged lines are skipped and counted, a line that fails leaves nothing
+// behind, and only journals whose program is gone are claimed, by one claimer
+// at a time. And the clean-up at start of what such sessions left behind.
+#include "files/AtomicFile.h"
+#include "pages/LeftoverSweep.h"
 #include "pages/PageJournal.h"
 #include "pages/StaleJournals.h"
+#include "support/FileAge.h"
+#include "support/FullDisk.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -37,6 +47,68 @@ QStringList describe(const QList<PageEntry> &pages)
     return out;
 }
 
+QByteArray contentsOf(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList entriesOf(const QString &folder)
+{
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
+}
+
+// Files of this process may grow to bytes at most; a write past it is cut
+// short, then refused (EFBIG) instead of killing the process.
+class SizeLimit
+{
+public:
+    explicit SizeLimit(qint64 bytes)
+    {
+        ::getrlimit(RLIMIT_FSIZE, &m_old);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = m_old;
+        limit.rlim_cur = rlim_t(bytes);
+        m_set = ::setrlimit(RLIMIT_FSIZE, &limit) == 0;
+    }
+    ~SizeLimit()
+    {
+        ::setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    Q_DISABLE_COPY_MOVE(SizeLimit)
+    bool isSet() const { return m_set; }
+
+private:
+    rlimit m_old = {};
+    void (*m_handler)(int) = nullptr;
+    bool m_set = false;
+};
+
+// Writes to folder until the file system refuses; the filler goes with the object.
+class Filler
+{
+public:
+    explicit Filler(const QString &path) : m_path(path)
+    {
+        QFile f(path);
+        if (!f.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return;
+        const QByteArray block(512, 'f');
+        while (f.write(block) == block.size()) {
+        }
+        m_full = true;
+    }
+    ~Filler() { QFile::remove(m_path); }
+    Q_DISABLE_COPY_MOVE(Filler)
+    bool isFull() const { return m_full; }
+
+private:
+    QString m_path;
+    bool m_full = false;
+};
+
 int modeOf(const QString &path)
 {
     struct stat st = {};
@@ -55,6 +127,10 @@ private slots:
     void onlyJournalsOfGoneSessions_data();
     void onlyJournalsOfGoneSessions();
     void failureSaysWhy();
+    void failedLineLeavesNothing_data();
+    void failedLineLeavesNothing();
+    void leftoversRemoved_data();
+    void leftoversRemoved();
 };
 
 void TestPageJournal::roundTrip_data()
@@ -183,6 +259,236 @@ void TestPageJournal::failureSaysWhy()
     QVERIFY(!journal.append(page("/s/a.jpg", "/t/a.bmp")));
     QVERIFY2(journal.errorString().contains(QLatin1String("No such file or directory")),
              qPrintable(journal.errorString()));
+}
+
+void TestPageJournal::failedLineLeavesNothing_data()
+{
+    QTest::addColumn<QString>("trouble");
+    QTest::newRow("size limit at the end of a line") << "limit at end";
+    QTest::newRow("size limit inside a line") << "limit inside";
+    QTest::newRow("full disk") << "full disk";
+}
+
+// Every page reported as written comes back, whatever the failed line left.
+void TestPageJournal::failedLineLeavesNothing()
+{
+    QFETCH(QString, trouble);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    std::unique_ptr<FullDisk> disk;
+    QString folder = dir.path();
+    if (trouble == "full disk") {
+        folder = dir.filePath(QStringLiteral("full"));
+        disk = std::make_unique<FullDisk>(folder);
+        if (!disk->isMounted())
+            QSKIP("mounting a small file system needs root");
+    }
+    PageJournal journal(folder);
+    QList<PageEntry> written;
+    int made = 0;
+    const auto next = [&made] {
+        ++made;
+        return page(QStringLiteral("/home/u/Scans/Pagora_%1.jpg").arg(made),
+                    QStringLiteral("/tmp/p/Pagora_%1.bmp").arg(made));
+    };
+    for (int i = 0; i < 2; ++i) {
+        written.append(next());
+        QVERIFY2(journal.append(written.last()), qPrintable(journal.errorString()));
+    }
+    const QString path = journal.path();
+
+    QByteArray before;
+    bool failed = false;
+    {
+        std::unique_ptr<SizeLimit> limit;
+        std::unique_ptr<Filler> filler;
+        if (trouble == "full disk") {
+            filler = std::make_unique<Filler>(disk->filePath(QStringLiteral("filler")));
+            QVERIFY(filler->isFull());
+        } else {
+            const qint64 room = trouble == "limit inside"
+                                    ? PageJournal::line(page("/a.jpg", "/a.bmp")).size() / 2
+                                    : 0;
+            limit = std::make_unique<SizeLimit>(QFileInfo(path).size() + room);
+            QVERIFY(limit->isSet());
+        }
+        // Lines until one fails: on the full disk the last bytes of its last block go first.
+        for (int i = 0; i < 1000 && !failed; ++i) {
+            before = contentsOf(path);
+            const PageEntry e = next();
+            if (journal.append(e))
+                written.append(e);
+            else
+                failed = true;
+        }
+    }
+    QVERIFY(failed);
+    QVERIFY(!journal.errorString().isEmpty());
+    QCOMPARE(contentsOf(path), before);
+
+    // Room again: the next line is whole and every reported page is read back.
+    written.append(next());
+    QVERIFY2(journal.append(written.last()), qPrintable(journal.errorString()));
+    const PageJournal::Contents contents = PageJournal::read(path);
+    QCOMPARE(describe(contents.pages), describe(written));
+    QCOMPARE(contents.damagedLines, 0);
+}
+
+void TestPageJournal::leftoversRemoved_data()
+{
+    QTest::addColumn<QString>("folder");  // temp, scans (named by the ended session), other
+    QTest::addColumn<QString>("name");    // empty: a file the writer has not finished; %j: journal
+    QTest::addColumn<QString>("kind");    // file, link, folder, foreign
+    QTest::addColumn<QString>("running"); // another run: none, holding the folder, its journal
+    QTest::addColumn<bool>("removed");
+
+    for (const QString folder : {"temp", "scans"}) {
+        const QString ext = folder == "temp" ? "bmp" : "jpg";
+        const auto row = [&](const char *what) -> QTestData & {
+            return QTest::addRow("%s in %s", what, qPrintable(folder));
+        };
+        row("unfinished file") << folder << ""
+                               << "file"
+                               << "none" << true;
+        row("unfinished PDF") << folder << ".Scans.pdf.1f2e3.part"
+                              << "file"
+                              << "none" << true;
+        row("turned copy") << folder << ".a.turning." + ext << "file"
+                           << "none" << true;
+        row("original set aside") << folder << ".a.original." + ext << "file"
+                                  << "none" << true;
+        row("link") << folder << ".a." + ext + ".0a1b2c3d.part"
+                    << "link"
+                    << "none" << false;
+        row("running session's unfinished file") << folder << ""
+                                                 << "file"
+                                                 << "holding" << false;
+    }
+    QTest::newRow("journal rewrite") << "temp"
+                                     << "%j.0a1b2c3d.part"
+                                     << "file"
+                                     << "none" << true;
+    QTest::newRow("journal look-alike") << "temp"
+                                        << "%j.part"
+                                        << "file"
+                                        << "none" << false;
+    for (const char *name :
+         {"x.part", ".x.part", ".a.jpg.part", ".a.jpg.0A1B2C3D.part", ".a.jpg.0a1b2c3d9.part",
+          ".notes.txt.1f2e3.part", "a.turning.jpg", ".a.turning.jpg.bak"})
+        QTest::addRow("user's %s", name) << "scans" << name << "file"
+                                         << "none" << false;
+    // Without its page file, a set-aside original may be all that is left of the page.
+    QTest::newRow("original of a page gone") << "scans"
+                                             << ".b.original.jpg"
+                                             << "file"
+                                             << "none" << false;
+    QTest::newRow("folder") << "scans"
+                            << ".a.jpg.0a1b2c3d.part"
+                            << "folder"
+                            << "none" << false;
+    QTest::newRow("someone else's") << "scans"
+                                    << ".a.jpg.0a1b2c3d.part"
+                                    << "foreign"
+                                    << "none" << false;
+    QTest::newRow("folder no journal names") << "other"
+                                             << ""
+                                             << "file"
+                                             << "none" << false;
+    QTest::newRow("running session's journal") << "scans"
+                                               << ""
+                                               << "file"
+                                               << "journal" << false;
+}
+
+void TestPageJournal::leftoversRemoved()
+{
+    QFETCH(QString, folder);
+    QFETCH(QString, name);
+    QFETCH(QString, kind);
+    QFETCH(QString, running);
+    QFETCH(bool, removed);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString temp = dir.filePath(QStringLiteral("temp"));
+    const QString scans = dir.filePath(QStringLiteral("scans"));
+    const QString where = dir.filePath(folder);
+    QVERIFY(QDir().mkpath(temp) && QDir().mkpath(scans) && QDir().mkpath(where));
+    const QString pageFile = QDir(scans).filePath(QStringLiteral("a.jpg"));
+    const QString workingCopy = QDir(temp).filePath(QStringLiteral("a.bmp"));
+    QString journalName;
+    {
+        // A session that ended without closing: its journal stays, its lock is gone.
+        PageJournal ended(temp);
+        QVERIFY(ended.append(page(pageFile, workingCopy)));
+        journalName = QFileInfo(ended.path()).fileName();
+    }
+    for (const QString &file : {pageFile, workingCopy, QDir(where).filePath("a.jpg")}) {
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("page") == 4);
+    }
+
+    std::unique_ptr<LeftoverSweep> otherRun;
+    std::unique_ptr<PageJournal> otherJournal;
+    if (running == "holding") {
+        otherRun = std::make_unique<LeftoverSweep>(temp, nullptr);
+        QSignalSpy done(otherRun.get(), &LeftoverSweep::finished);
+        otherRun->start();
+        QVERIFY(done.wait());
+    } else if (running == "journal") {
+        otherJournal = std::make_unique<PageJournal>(temp);
+        QVERIFY(otherJournal->append(page(QDir(scans).filePath("b.jpg"), temp + "/b.bmp")));
+    }
+
+    std::unique_ptr<AtomicFile> unfinished;
+    if (name.isEmpty()) {
+        const QStringList without = entriesOf(where);
+        unfinished = std::make_unique<AtomicFile>(QDir(where).filePath("b.jpg"));
+        QVERIFY(unfinished->open());
+        QVERIFY(unfinished->file().write("half a page") > 0);
+        QStringList with = entriesOf(where);
+        for (const QString &entry : without)
+            with.removeOne(entry);
+        QCOMPARE(with.size(), 1);
+        name = with.first();
+    }
+    name.replace(QLatin1String("%j"), journalName);
+    const QString leftover = QDir(where).filePath(name);
+    const QByteArray encoded = QFile::encodeName(leftover);
+    if (kind == "link") {
+        QCOMPARE(::symlink("a.jpg", encoded.constData()), 0);
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkdir(leftover));
+    } else if (!unfinished) {
+        QFile f(leftover);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("leftover") == 8);
+    }
+    if (kind == "foreign") {
+        if (::geteuid() != 0)
+            QSKIP("giving a file to another user needs root");
+        QCOMPARE(::chown(encoded.constData(), 65534, 65534), 0);
+    }
+
+    // Left before the start, as a crash leaves them.
+    QVERIFY(QTest::qWaitFor([&] { return changedBeforeThisTick(leftover); }, 5000));
+    const QStringList tempBefore = entriesOf(temp);
+    const QStringList scansBefore = entriesOf(scans);
+    const QStringList whereBefore = entriesOf(where);
+    LeftoverSweep sweep(temp, nullptr);
+    QSignalSpy done(&sweep, &LeftoverSweep::finished);
+    sweep.start();
+    QVERIFY(done.wait());
+    QCOMPARE(done.first().first().toStringList(), removed ? QStringList{leftover} : QStringList());
+    QStringList whereAfter = whereBefore;
+    if (removed)
+        whereAfter.removeOne(name);
+    QCOMPARE(entriesOf(where), whereAfter);
+    // Nothing else anywhere: the journal, the page files, the link's target.
+    if (folder != "temp")
+        QCOMPARE(entriesOf(temp), tempBefore);
+    if (folder != "scans")
+        QCOMPARE(entriesOf(scans), scansBefore);
+    QCOMPARE(contentsOf(pageFile), QByteArray("page"));
 }
 
 QTEST_GUILESS_MAIN(TestPageJournal)

@@ -1,15 +1,18 @@
 // A session killed with SIGKILL after three sheets of a feeder batch, and the
-// next start: it offers the three pages, and lists them again, deletes their
-// working copies or leaves them for later. The killed session is this test
+// next start: it removes the unfinished files the session left, offers the
+// three pages, and lists them again, deletes their working copies or leaves
+// them for later. The killed session is this test
 // program started again as a child, driving the window with the fake scanner.
 #include "FakeTwainControl.h"
 #include "mainwindow/ImageListPane.h"
 #include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "mainwindow/Tfrm_Main.h"
+#include "pages/LeftoverSweep.h"
 #include "pages/PageJournal.h"
 #include "pages/PageModel.h"
 #include "settings/SettingsStore.h"
+#include "support/FileAge.h"
 #include "widgets/UserPrompts.h"
 
 #include <QApplication>
@@ -20,6 +23,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QProcess>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
@@ -114,11 +118,30 @@ void TestRecovery::killedSessionOffered()
     QVERIFY(session.waitForStarted(10000));
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += session.readAllStandardOutput()).contains("listed 3"), 30000);
+    // Files the running session is still writing, and a file of the user's own
+    // that only looks like one.
+    const QStringList unfinished{QDir(temp).filePath(".Pagora.bmp.0a1b2c3d.part"),
+                                 QDir(dest).filePath(".Pagora.jpg.0a1b2c3d.part")};
+    const QString usersFile = QDir(dest).filePath("Pagora.jpg.part");
+    for (const QString &path : unfinished + QStringList{usersFile}) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("part") == 4);
+    }
+    for (const QString &path : unfinished)
+        QVERIFY(QTest::qWaitFor([&] { return changedBeforeThisTick(path); }, 5000));
+    {
+        // A start while the session runs removes none of them.
+        LeftoverSweep otherStart(temp, nullptr);
+        QSignalSpy swept(&otherStart, &LeftoverSweep::finished);
+        otherStart.start();
+        QVERIFY(swept.wait());
+        QCOMPARE(swept.first().first().toStringList(), QStringList());
+    }
     QCOMPARE(::kill(pid_t(session.processId()), SIGKILL), 0);
     QVERIFY(session.waitForFinished(10000));
     QCOMPARE(session.exitStatus(), QProcess::CrashExit);
 
-    const QStringList pageFiles = filesIn(dest);
+    const QStringList pageFiles = filesIn(dest, QStringLiteral("*.jpg"));
     QCOMPARE(pageFiles.size(), 3);
     const QStringList workingCopies = filesIn(temp, QStringLiteral("*.bmp"));
     QCOMPARE(workingCopies.size(), 3);
@@ -149,6 +172,10 @@ void TestRecovery::killedSessionOffered()
              qPrintable(prompts.first().text));
     QCOMPARE(prompts.first().buttons,
              QMessageBox::Yes | QMessageBox::Discard | QMessageBox::Cancel);
+    // Asked once the killed session's leftovers are gone; the user's file stays.
+    for (const QString &path : unfinished)
+        QVERIFY2(!QFileInfo::exists(path), qPrintable(path));
+    QVERIFY(QFile::remove(usersFile));
 
     if (answer == QMessageBox::Yes) {
         QTRY_COMPARE(w->imageList()->Pages->rowCount(), 3);
