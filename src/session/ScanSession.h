@@ -164,6 +164,8 @@ private:
     void onProgress(int action, int percent, bool canInterrupt);
     void onStopped();
     void onPageDone(const PageResult &result);
+    // A page's file could not be written: which one, in which folder, and why.
+    static QString writeFailureText(const QString &path, const QString &reason);
     void submitPage();
     void savePreview();
     void endOfBatchTest();
