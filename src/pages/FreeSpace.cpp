@@ -112,12 +112,12 @@ QString shortfall(const QString &destination, qint64 pageFile, const QString &te
             continue;
         return QCoreApplication::translate(
                    "FreeSpace",
-                   "There is not enough free space in the folder %1: %2 pages need about %3, "
-                   "%4 are free, %5 are missing. Free some space or choose another folder.",
+                   "There is not enough free space in the folder %1 for the pages: about %2 "
+                   "is needed, %3 is free, %4 is missing. Free some space or choose another "
+                   "folder.",
                    "notEnoughSpace")
-            .arg(QDir::toNativeSeparators(room.folder))
-            .arg(pages)
-            .arg(sizeText(room.needed), sizeText(free), sizeText(room.needed - free));
+            .arg(QDir::toNativeSeparators(room.folder), sizeText(room.needed), sizeText(free),
+                 sizeText(room.needed - free));
     }
     return QString();
 }
