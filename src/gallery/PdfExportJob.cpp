@@ -1,7 +1,7 @@
 #include "gallery/PdfExportJob.h"
 
-#include "pages/GalleryLog.h"
 #include "ocr/OcrEnginePool.h"
+#include "pages/GalleryLog.h"
 #include "pdf/PdfExport.h"
 
 #include <QApplication>

@@ -187,9 +187,9 @@ void ImageListPane::createListActions()
                                                  style()->standardIcon(QStyle::SP_ArrowForward)));
     Action_Rotate180->setIcon(QIcon::fromTheme(QStringLiteral("object-flip-vertical"),
                                                style()->standardIcon(QStyle::SP_BrowserReload)));
-    for (QAction *a : {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight,
-                       Action_Rotate180, Action_TurnUpright, Action_Straighten,
-                       Action_SaveToFolder})
+    for (QAction *a :
+         {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight, Action_Rotate180,
+          Action_TurnUpright, Action_Straighten, Action_SaveToFolder})
         a->setEnabled(false);
     connect(Action_SaveToFolder, &QAction::triggered, this,
             &ImageListPane::Action_SaveToFolderExecute);
@@ -228,12 +228,12 @@ void ImageListPane::createListActions()
     // The context menu is the list's actions; Delete is already one of them.
     lv_Images->setContextMenuPolicy(Qt::ActionsContextMenu);
     lv_Images->removeAction(Action_Delete);
-    lv_Images->addActions(
-        {Action_Preview, Action_Rename, Action_Delete, Action_SaveToFolder, separator(),
-         Action_RotateLeft,
-         Action_RotateRight, Action_Rotate180, Action_TurnUpright, Action_Straighten, separator(),
-         Action_MoveUp, Action_MoveDown, separator(), Action_Interleave, Action_InterleaveReversed,
-         Action_Reverse, separator(), Action_SelectAll});
+    lv_Images->addActions({Action_Preview, Action_Rename, Action_Delete, Action_SaveToFolder,
+                           separator(), Action_RotateLeft, Action_RotateRight, Action_Rotate180,
+                           Action_TurnUpright, Action_Straighten, separator(), Action_MoveUp,
+                           Action_MoveDown, separator(), Action_Interleave,
+                           Action_InterleaveReversed, Action_Reverse, separator(),
+                           Action_SelectAll});
 }
 
 void ImageListPane::retranslateUi()
@@ -293,9 +293,9 @@ void ImageListPane::lv_ImagesSelectItem(const QModelIndex &, bool selected)
     Action_Delete->setEnabled(selected);
     // The order commands act on the whole selection, so they follow it rather than the event.
     const bool any = lv_Images->selectionModel()->hasSelection();
-    for (QAction *a : {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight,
-                       Action_Rotate180, Action_TurnUpright, Action_Straighten,
-                       Action_SaveToFolder})
+    for (QAction *a :
+         {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight, Action_Rotate180,
+          Action_TurnUpright, Action_Straighten, Action_SaveToFolder})
         a->setEnabled(any);
     ToolButtonRotate->setEnabled(any);
 }
@@ -324,9 +324,8 @@ void ImageListPane::Action_PreviewExecute()
     }
     // An added page's original may be a PDF or a TIFF of many frames: its working
     // copy is the page, as turned in the list; so it is for a page file never written.
-    if (!m_preview->LoadPicture(page.added || !page.pageFileWritten ? page.workingCopy
-                                                                    : page.pageFile,
-                                &error)) {
+    if (!m_preview->LoadPicture(
+            page.added || !page.pageFileWritten ? page.workingCopy : page.pageFile, &error)) {
         UserPrompts::showError(window(), error);
         return;
     }
@@ -506,11 +505,10 @@ bool ImageListPane::saveToFolder(const QList<int> &rows, const QString &folder)
     QApplication::restoreOverrideCursor();
     if (failures.isEmpty())
         return true;
-    UserPrompts::showError(window(),
-                           tr("These pages could not be saved in the folder %1:",
-                              "saveToFolderFailed")
-                                   .arg(QDir::toNativeSeparators(folder)) +
-                               QLatin1String("\n\n") + failures.join(QLatin1Char('\n')));
+    UserPrompts::showError(
+        window(), tr("These pages could not be saved in the folder %1:", "saveToFolderFailed")
+                          .arg(QDir::toNativeSeparators(folder)) +
+                      QLatin1String("\n\n") + failures.join(QLatin1Char('\n')));
     return false;
 }
 
@@ -533,9 +531,9 @@ void ImageListPane::Action_PDFExecute()
         if (page.text.holdsFor(page.workingCopy, languages))
             known.insert(page.workingCopy, page.text.words);
     }
-    m_pdfExport = PdfExportJob::start(window(), files, SaveDialog1->FileName(), languages, known,
-                                      SaveDialog1->Archival(), PdfSaveDialog::preferredTimeLimit(),
-                                      held);
+    m_pdfExport =
+        PdfExportJob::start(window(), files, SaveDialog1->FileName(), languages, known,
+                            SaveDialog1->Archival(), PdfSaveDialog::preferredTimeLimit(), held);
     connect(m_pdfExport, &PdfExportJob::finished, this,
             [this, pages](PdfExportJob::Outcome outcome, const QString &error) {
                 if (outcome == PdfExportJob::Outcome::Written && !error.isEmpty()) {

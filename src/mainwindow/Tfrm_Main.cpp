@@ -3,6 +3,7 @@
 #include "about/Tfrm_About.h"
 #include "about/UpdateChecker.h"
 #include "about/UpdateNotice.h"
+#include "files/TempFolder.h"
 #include "gallery/PdfSaveDialog.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
@@ -16,7 +17,6 @@
 #include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/SourceListLoader.h"
 #include "mainwindow/StatusPanelBar.h"
-#include "files/TempFolder.h"
 #include "pages/FreeSpace.h"
 #include "pages/GalleryLog.h"
 #include "pages/PageModel.h"
@@ -647,8 +647,8 @@ bool Tfrm_Main::roomForPages(const ScanSession::Request &request, bool copy)
 {
     QSizeF inches = request.areaInches.size();
     if (request.sizeIndex > 0)
-        inches = QSizeF(PageSizes::at(request.sizeIndex).width,
-                        PageSizes::at(request.sizeIndex).height);
+        inches =
+            QSizeF(PageSizes::at(request.sizeIndex).width, PageSizes::at(request.sizeIndex).height);
     const QSize pixels = FreeSpace::pixelsOf(inches.width(), inches.height(), request.resolution);
     const ScanSession::Naming &naming = m_session->naming();
     // A feeder batch should get a few sheets in before the disk is full; a

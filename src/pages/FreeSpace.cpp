@@ -105,9 +105,8 @@ QString shortfall(const QString &destination, qint64 pageFile, const QString &te
     need(destination, pageFile * pages);
     need(tempFolder, workingCopy * pages);
     for (const Room &room : std::as_const(rooms)) {
-        const qint64 free = room.storage.isValid() && room.storage.isReady()
-                                ? room.storage.bytesAvailable()
-                                : -1;
+        const qint64 free =
+            room.storage.isValid() && room.storage.isReady() ? room.storage.bytesAvailable() : -1;
         if (free < 0 || free >= room.needed)
             continue;
         return QCoreApplication::translate(

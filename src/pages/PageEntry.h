@@ -24,8 +24,8 @@ struct PageEntry
     // The page itself when neither of its files could be written: it lives in
     // memory alone until "Save to folder..." writes it, and is lost at close.
     QImage image;
-    QImage thumbnail;      // the 100 x 75 cell
-    PageText text;         // recognised in the background, when switched on
+    QImage thumbnail; // the 100 x 75 cell
+    PageText text;    // recognised in the background, when switched on
 
     bool heldInMemory() const { return !image.isNull(); }
 };

@@ -432,9 +432,8 @@ bool PageModel::saveToFolder(int row, const QString &folder, const NameTaken &ta
         const QFileInfo info(clashed);
         const QString base = QFileInfo(clashed).completeBaseName();
         for (qint64 n = 1;; ++n) {
-            const QString candidate =
-                info.dir().filePath(base + QLatin1Char('_') + QString::number(n) +
-                                    QLatin1Char('.') + info.suffix());
+            const QString candidate = info.dir().filePath(
+                base + QLatin1Char('_') + QString::number(n) + QLatin1Char('.') + info.suffix());
             if (!FileNaming::pathTaken(candidate) && !(taken && taken(candidate)))
                 return candidate;
         }
@@ -443,7 +442,8 @@ bool PageModel::saveToFolder(int row, const QString &folder, const NameTaken &ta
     if (FileNaming::pathTaken(path) || (taken && taken(path)))
         path = nextName(path);
 
-    const bool pageFileThere = !e.heldInMemory() && e.pageFileWritten && QFileInfo::exists(e.pageFile);
+    const bool pageFileThere =
+        !e.heldInMemory() && e.pageFileWritten && QFileInfo::exists(e.pageFile);
     QString finalPath;
     QImage page; // what a page not saved before is written from
     if (pageFileThere) {
@@ -459,8 +459,8 @@ bool PageModel::saveToFolder(int row, const QString &folder, const NameTaken &ta
             source.error() != QFileDevice::NoError) {
             if (error)
                 *error = source.error() != QFileDevice::NoError ? source.errorString()
-                         : copy.errorString().isEmpty()       ? copy.file().errorString()
-                                                              : copy.errorString();
+                         : copy.errorString().isEmpty()         ? copy.file().errorString()
+                                                                : copy.errorString();
             return false;
         }
         bool committed = copy.commitNew();

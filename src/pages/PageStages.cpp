@@ -1,9 +1,8 @@
 #include "pages/PageStages.h"
 
+#include "files/AtomicFile.h"
 #include "imaging/PageCrop.h"
 #include "ocr/PageStraightener.h"
-
-#include "files/AtomicFile.h"
 #include "pages/PageJournal.h"
 #include "pages/PageReservations.h"
 #include "pages/Thumbnail.h"

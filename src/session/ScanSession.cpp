@@ -459,9 +459,10 @@ void ScanSession::onPageDone(const PageResult &r)
                 tr("The page file %1 could not be written: %2", "pageFileNotWritten")
                     .arg(QDir::toNativeSeparators(page.pageFile), r.pageFileReason);
             if (page.heldInMemory())
-                page.pageFileError += QLatin1Char('\n') + tr(
-                    "The page is held in memory only: save it to a folder before closing.",
-                    "pageHeldInMemory");
+                page.pageFileError +=
+                    QLatin1Char('\n') +
+                    tr("The page is held in memory only: save it to a folder before closing.",
+                       "pageHeldInMemory");
         } else if (!r.workingCopyWritten) {
             error = writeFailureText(r.workingCopyPath, r.workingCopyReason);
         }
@@ -473,7 +474,9 @@ void ScanSession::onPageDone(const PageResult &r)
             emit pageListed(page);
         }
     }
-    const bool writeFailed = !error.isEmpty() && error != r.printError;
+    const bool writeFailed = r.kind == PageJob::Kind::Copy
+                                 ? !r.workingCopyWritten
+                                 : !r.pageFileWritten || !r.workingCopyWritten;
     if (error.isEmpty() && !r.correctionReason.isEmpty())
         error = tr("The page was kept as scanned: %1", "pageNotCorrected").arg(r.correctionReason);
     // A page that could not be written stops the batch as a jam does: the next

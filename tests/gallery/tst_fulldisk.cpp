@@ -115,15 +115,15 @@ private slots:
         const auto &size = PageSizes::at(request.sizeIndex);
         const QSize pixels = FreeSpace::pixelsOf(size.width, size.height, request.resolution);
         const qint64 page =
-            FreeSpace::pageFileBytes(pixels, 2, format == 0 ? QStringLiteral("bmp")
-                                                            : QStringLiteral("jpg")) +
+            FreeSpace::pageFileBytes(pixels, 2,
+                                     format == 0 ? QStringLiteral("bmp") : QStringLiteral("jpg")) +
             FreeSpace::workingCopyBytes(pixels, 2);
         QVERIFY(leaveFree(root, qint64(roomInPages * double(page))));
         // Sheets told apart by their width.
         QList<FakeTwainControl::Step> sheets;
         for (int i = 0; i < Sheets; ++i)
-            sheets.append(FakeTwainControl::page(
-                FakeTwainControl::makePage(pixels.width() + i, pixels.height(), request.resolution)));
+            sheets.append(FakeTwainControl::page(FakeTwainControl::makePage(
+                pixels.width() + i, pixels.height(), request.resolution)));
         fake->queueBatch(sheets);
 
         w->TwainScan();
@@ -151,8 +151,7 @@ private slots:
         for (int i = 0; i < fed; ++i) {
             const PageEntry &e = pages->entry(i);
             QCOMPARE(e.size.width(), pixels.width() + i);
-            const bool pageFile = e.pageFileWritten && QImageReader(e.pageFile).size() ==
-                                                           e.size;
+            const bool pageFile = e.pageFileWritten && QImageReader(e.pageFile).size() == e.size;
             // A page without a working copy of its own is listed from its page file.
             const bool copy =
                 e.workingCopy != e.pageFile && QImageReader(e.workingCopy).size() == e.size;
@@ -244,8 +243,7 @@ private slots:
         QCOMPARE(w->close(), closes);
         QVERIFY(!recorder.prompts.isEmpty());
         const UserPrompts::Prompt &question = recorder.prompts.first();
-        QCOMPARE(question.buttons,
-                 QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+        QCOMPARE(question.buttons, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
         QCOMPARE(QImageReader(folder + QStringLiteral("/Held.jpg")).size(),
                  written ? QSize(60, 40) : QSize());
         QCOMPARE(w->isVisible(), !closes);
