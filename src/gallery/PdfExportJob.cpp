@@ -1,7 +1,7 @@
 #include "gallery/PdfExportJob.h"
 
-#include "pages/GalleryLog.h"
 #include "ocr/OcrEnginePool.h"
+#include "pages/GalleryLog.h"
 #include "pdf/PdfExport.h"
 
 #include <QApplication>
@@ -12,16 +12,19 @@
 PdfExportJob *PdfExportJob::start(QWidget *owner, const QStringList &files, const QString &output,
                                   const QString &ocrLanguages,
                                   const QHash<QString, PdfWords> &knownWords, bool archival,
-                                  int timeLimit)
+                                  int timeLimit, const QHash<QString, QImage> &held)
 {
-    return new PdfExportJob(owner, files, output, ocrLanguages, knownWords, archival, timeLimit);
+    return new PdfExportJob(owner, files, output, ocrLanguages, knownWords, archival, timeLimit,
+                            held);
 }
 
 PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
                            const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords,
-                           bool archival, int timeLimit)
+                           bool archival, int timeLimit, const QHash<QString, QImage> &held)
     : QObject(owner), m_timeLimit(timeLimit), m_progress(new QProgressDialog(owner))
 {
+    for (auto it = held.cbegin(); it != held.cend(); ++it)
+        m_held.push_back(std::make_unique<PdfPageSource::HeldPage>(it.key(), it.value()));
     QProgressDialog &progress = *m_progress;
     progress.setWindowModality(Qt::WindowModal);
     progress.setWindowTitle(QApplication::applicationDisplayName());
@@ -102,6 +105,7 @@ void PdfExportJob::onWorkerFinished()
     if (m_ended)
         return;
     m_ended = true;
+    m_held.clear(); // the worker has ended: nobody reads them any more
     QApplication::restoreOverrideCursor();
     // hide(), not close(): closing the dialog would count as a Cancel.
     if (m_progress)

@@ -2,14 +2,17 @@
 
 #include "ocr/OcrEngine.h"
 #include "ocr/PdfWord.h"
+#include "pdf/PdfPageSource.h"
 
 #include <QHash>
+#include <QImage>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class QProgressDialog;
 class QThread;
@@ -39,11 +42,13 @@ public:
     // language that cannot be loaded fails the export before any page is read.
     // knownWords: pages already recognised in those languages, not read again.
     // archival: a PDF/A document. timeLimit: seconds the recognition of one page
-    // may take (0: no limit).
+    // may take (0: no limit). held: pages that exist only in memory, by the name
+    // files gives them.
     static PdfExportJob *start(QWidget *owner, const QStringList &files, const QString &output,
                                const QString &ocrLanguages = {},
                                const QHash<QString, PdfWords> &knownWords = {},
-                               bool archival = false, int timeLimit = OcrEngine::DefaultTimeLimit);
+                               bool archival = false, int timeLimit = OcrEngine::DefaultTimeLimit,
+                               const QHash<QString, QImage> &held = {});
     ~PdfExportJob() override;
 
     int timeLimit() const { return m_timeLimit; }
@@ -59,7 +64,7 @@ signals:
 private:
     PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
                  const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords,
-                 bool archival, int timeLimit);
+                 bool archival, int timeLimit, const QHash<QString, QImage> &held);
     void onWorkerFinished();
 
     const int m_timeLimit;
@@ -71,4 +76,6 @@ private:
     QStringList m_warnings;
     QPointer<QProgressDialog> m_progress; // a child of the owner, which may go first
     std::unique_ptr<QThread> m_worker;
+    // Readable by the worker under their names until it has ended.
+    std::vector<std::unique_ptr<PdfPageSource::HeldPage>> m_held;
 };

@@ -283,6 +283,31 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <comment>ActionAddFiles</comment>
         <translation>Добавить файлы...</translation>
     </message>
+    <message>
+        <source>Pages not saved: %1. They could not be written to the disk and exist only in memory: closing the window loses them.</source>
+        <comment>unsavedPagesQuestion</comment>
+        <translation>Несохранённых страниц: %1. Их не удалось записать на диск, они есть только в памяти: при закрытии окна они будут потеряны.</translation>
+    </message>
+    <message>
+        <source>Save to folder…</source>
+        <comment>unsavedPagesSave</comment>
+        <translation>Сохранить в папку…</translation>
+    </message>
+    <message>
+        <source>Discard</source>
+        <comment>unsavedPagesDiscard</comment>
+        <translation>Не сохранять</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <comment>unsavedPagesCancel</comment>
+        <translation>Отмена</translation>
+    </message>
+    <message>
+        <source>Save the pages not saved to folder</source>
+        <comment>unsavedPagesFolder</comment>
+        <translation>Сохранить несохранённые страницы в папку</translation>
+    </message>
 </context>
 <context>
     <name>ScanSettingsPane</name>
@@ -617,6 +642,21 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <comment>deleteAddedMany</comment>
         <translation>Исходные файлы добавленных страниц останутся нетронутыми: удаляются только записи в списке и собственные копии программы.</translation>
     </message>
+    <message>
+        <source>Save to folder…</source>
+        <comment>Action_SaveToFolder</comment>
+        <translation>Сохранить в папку…</translation>
+    </message>
+    <message>
+        <source>Save to folder</source>
+        <comment>saveToFolderTitle</comment>
+        <translation>Сохранить в папку</translation>
+    </message>
+    <message>
+        <source>These pages could not be saved in the folder %1:</source>
+        <comment>saveToFolderFailed</comment>
+        <translation>Не удалось сохранить эти страницы в папку %1:</translation>
+    </message>
 </context>
 <context>
     <name>ScanSession</name>
@@ -669,6 +709,16 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <source>Scanning stopped. The sheet the scanner was sending when you stopped was not received: scan it again.</source>
         <comment>ScanningStoppedSheetDropped</comment>
         <translation>Сканирование остановлено. Лист, который сканер передавал в момент остановки, не получен: отсканируйте его ещё раз.</translation>
+    </message>
+    <message>
+        <source>The page %1 could not be written to the folder %2: %3</source>
+        <comment>pageNotWritten</comment>
+        <translation>Не удалось записать страницу %1 в папку %2: %3</translation>
+    </message>
+    <message>
+        <source>The page is held in memory only: save it to a folder before closing.</source>
+        <comment>pageHeldInMemory</comment>
+        <translation>Страница хранится только в памяти: сохраните её в папку до закрытия программы.</translation>
     </message>
 </context>
 <context>
@@ -1217,6 +1267,16 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <comment>AccessibleText.NotSaved</comment>
         <translation>%1, не сохранено</translation>
     </message>
+    <message>
+        <source>%1 (not saved)</source>
+        <comment>NotSavedCaption</comment>
+        <translation>%1 (не сохранено)</translation>
+    </message>
+    <message>
+        <source>it is not saved yet. Save it to a folder first.</source>
+        <comment>turnNotSaved</comment>
+        <translation>она ещё не сохранена. Сначала сохраните её в папку.</translation>
+    </message>
 </context>
 <context>
     <name>PageStraightener</name>
@@ -1302,6 +1362,14 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <source>it is an added file and has no copy of its own to turn.</source>
         <comment>rotateAddedOriginal</comment>
         <translation>это добавленный файл, и у него нет собственной копии для поворота.</translation>
+    </message>
+</context>
+<context>
+    <name>FreeSpace</name>
+    <message>
+        <source>There is not enough free space in the folder %1 for the pages: about %2 is needed, %3 is free, %4 is missing. Free some space or choose another folder.</source>
+        <comment>notEnoughSpace</comment>
+        <translation>В папке %1 недостаточно свободного места для страниц: нужно около %2, свободно %3, не хватает %4. Освободите место или выберите другую папку.</translation>
     </message>
 </context>
 </TS>

@@ -4,6 +4,7 @@
 #include "gallery/PageListView.h"
 #include "gallery/PdfExportJob.h"
 #include "gallery/PdfSaveDialog.h"
+#include "gallery/PreviewImage.h"
 #include "gallery/Tfrm_Preview.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
@@ -179,15 +180,19 @@ void ImageListPane::createListActions()
     Action_Interleave = listAction("Action_Interleave", QKeySequence());
     Action_InterleaveReversed = listAction("Action_InterleaveReversed", QKeySequence());
     Action_Reverse = listAction("Action_Reverse", QKeySequence());
+    Action_SaveToFolder = listAction("Action_SaveToFolder", QKeySequence());
     Action_RotateLeft->setIcon(QIcon::fromTheme(QStringLiteral("object-rotate-left"),
                                                 style()->standardIcon(QStyle::SP_ArrowBack)));
     Action_RotateRight->setIcon(QIcon::fromTheme(QStringLiteral("object-rotate-right"),
                                                  style()->standardIcon(QStyle::SP_ArrowForward)));
     Action_Rotate180->setIcon(QIcon::fromTheme(QStringLiteral("object-flip-vertical"),
                                                style()->standardIcon(QStyle::SP_BrowserReload)));
-    for (QAction *a : {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight,
-                       Action_Rotate180, Action_TurnUpright, Action_Straighten})
+    for (QAction *a :
+         {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight, Action_Rotate180,
+          Action_TurnUpright, Action_Straighten, Action_SaveToFolder})
         a->setEnabled(false);
+    connect(Action_SaveToFolder, &QAction::triggered, this,
+            &ImageListPane::Action_SaveToFolderExecute);
     connect(Action_TurnUpright, &QAction::triggered, this, [this] { Action_CorrectExecute(true); });
     connect(Action_Straighten, &QAction::triggered, this, [this] { Action_CorrectExecute(false); });
     connect(Action_RotateLeft, &QAction::triggered, this,
@@ -223,11 +228,12 @@ void ImageListPane::createListActions()
     // The context menu is the list's actions; Delete is already one of them.
     lv_Images->setContextMenuPolicy(Qt::ActionsContextMenu);
     lv_Images->removeAction(Action_Delete);
-    lv_Images->addActions(
-        {Action_Preview, Action_Rename, Action_Delete, separator(), Action_RotateLeft,
-         Action_RotateRight, Action_Rotate180, Action_TurnUpright, Action_Straighten, separator(),
-         Action_MoveUp, Action_MoveDown, separator(), Action_Interleave, Action_InterleaveReversed,
-         Action_Reverse, separator(), Action_SelectAll});
+    lv_Images->addActions({Action_Preview, Action_Rename, Action_Delete, Action_SaveToFolder,
+                           separator(), Action_RotateLeft, Action_RotateRight, Action_Rotate180,
+                           Action_TurnUpright, Action_Straighten, separator(), Action_MoveUp,
+                           Action_MoveDown, separator(), Action_Interleave,
+                           Action_InterleaveReversed, Action_Reverse, separator(),
+                           Action_SelectAll});
 }
 
 void ImageListPane::retranslateUi()
@@ -250,6 +256,7 @@ void ImageListPane::retranslateUi()
     Action_InterleaveReversed->setText(
         tr("Interleave, second half reversed", "Action_InterleaveReversed"));
     Action_Reverse->setText(tr("Reverse order", "Action_Reverse"));
+    Action_SaveToFolder->setText(tr("Save to folder…", "Action_SaveToFolder"));
     ToolButtonRotate->setToolTip(tr("Rotate", "ToolButtonRotate"));
 }
 
@@ -286,8 +293,9 @@ void ImageListPane::lv_ImagesSelectItem(const QModelIndex &, bool selected)
     Action_Delete->setEnabled(selected);
     // The order commands act on the whole selection, so they follow it rather than the event.
     const bool any = lv_Images->selectionModel()->hasSelection();
-    for (QAction *a : {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight,
-                       Action_Rotate180, Action_TurnUpright, Action_Straighten})
+    for (QAction *a :
+         {Action_MoveUp, Action_MoveDown, Action_RotateLeft, Action_RotateRight, Action_Rotate180,
+          Action_TurnUpright, Action_Straighten, Action_SaveToFolder})
         a->setEnabled(any);
     ToolButtonRotate->setEnabled(any);
 }
@@ -309,9 +317,15 @@ void ImageListPane::Action_PreviewExecute()
     const PageEntry &page = Pages->entry(rows.first());
     m_preview->setFileName(page.caption);
     QString error;
+    if (page.heldInMemory()) {
+        m_preview->Image->setPicture(page.image);
+        m_preview->exec();
+        return;
+    }
     // An added page's original may be a PDF or a TIFF of many frames: its working
-    // copy is the page, as turned in the list.
-    if (!m_preview->LoadPicture(page.added ? page.workingCopy : page.pageFile, &error)) {
+    // copy is the page, as turned in the list; so it is for a page file never written.
+    if (!m_preview->LoadPicture(
+            page.added || !page.pageFileWritten ? page.workingCopy : page.pageFile, &error)) {
         UserPrompts::showError(window(), error);
         return;
     }
@@ -473,6 +487,31 @@ void ImageListPane::Action_CorrectExecute(bool upright)
     m_correction->start();
 }
 
+void ImageListPane::Action_SaveToFolderExecute()
+{
+    const QList<int> rows = selectedRows(lv_Images);
+    if (rows.isEmpty())
+        return;
+    const QString folder =
+        UserPrompts::existingFolder(window(), tr("Save to folder", "saveToFolderTitle"));
+    if (!folder.isEmpty())
+        saveToFolder(rows, folder);
+}
+
+bool ImageListPane::saveToFolder(const QList<int> &rows, const QString &folder)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QStringList failures = m_store->saveToFolder(rows, folder);
+    QApplication::restoreOverrideCursor();
+    if (failures.isEmpty())
+        return true;
+    UserPrompts::showError(
+        window(), tr("These pages could not be saved in the folder %1:", "saveToFolderFailed")
+                          .arg(QDir::toNativeSeparators(folder)) +
+                      QLatin1String("\n\n") + failures.join(QLatin1Char('\n')));
+    return false;
+}
+
 void ImageListPane::Action_PDFExecute()
 {
     if (Pages->rowCount() == 0 || m_session->busy() || m_pdfExport)
@@ -484,13 +523,17 @@ void ImageListPane::Action_PDFExecute()
     const QString languages = SaveDialog1->RecognitionLanguages();
     QStringList files;
     QHash<QString, PdfWords> known; // recognised in the background, still current
+    QHash<QString, QImage> held;    // pages with no file: read from memory
     for (const PageEntry &page : pages) {
         files.append(page.workingCopy);
+        if (page.heldInMemory())
+            held.insert(page.workingCopy, page.image);
         if (page.text.holdsFor(page.workingCopy, languages))
             known.insert(page.workingCopy, page.text.words);
     }
-    m_pdfExport = PdfExportJob::start(window(), files, SaveDialog1->FileName(), languages, known,
-                                      SaveDialog1->Archival(), PdfSaveDialog::preferredTimeLimit());
+    m_pdfExport =
+        PdfExportJob::start(window(), files, SaveDialog1->FileName(), languages, known,
+                            SaveDialog1->Archival(), PdfSaveDialog::preferredTimeLimit(), held);
     connect(m_pdfExport, &PdfExportJob::finished, this,
             [this, pages](PdfExportJob::Outcome outcome, const QString &error) {
                 if (outcome == PdfExportJob::Outcome::Written && !error.isEmpty()) {

@@ -56,6 +56,12 @@ public:
     // Measures the selected pages off this thread, then turns them upright
     // (upright) or straightens them, both files or neither.
     void Action_CorrectExecute(bool upright);
+    // Writes the selected pages' files into a folder the user picks; pages not
+    // saved before become ordinary saved pages there.
+    void Action_SaveToFolderExecute();
+    // The same for the given rows and folder; failures are shown. False when a
+    // page could not be written.
+    bool saveToFolder(const QList<int> &rows, const QString &folder);
     // Starts the export and returns; it runs on behind its progress dialog.
     void Action_PDFExecute();
     bool pdfExportRunning() const;
@@ -82,6 +88,7 @@ public:
     QAction *Action_MoveUp = nullptr;    // Ctrl+Up
     QAction *Action_MoveDown = nullptr;  // Ctrl+Down
     QAction *Action_SelectAll = nullptr; // Ctrl+A
+    QAction *Action_SaveToFolder = nullptr;
     // Order of a two-sided stack scanned in two passes; on the selection, or all.
     QAction *Action_Interleave = nullptr;
     QAction *Action_InterleaveReversed = nullptr;

@@ -1,6 +1,7 @@
 #include "mainwindow/PageAdder.h"
 
 #include "files/TempFolder.h"
+#include "pages/FreeSpace.h"
 #include "pages/PageImporter.h"
 #include "pages/PageStore.h"
 #include "widgets/UserPrompts.h"
@@ -46,7 +47,20 @@ void PageAdder::run()
 
 void PageAdder::add(const QStringList &files)
 {
-    if (files.isEmpty() || !m_store || !m_importer->start(files, TempFolder::path())) {
+    if (files.isEmpty() || !m_store) {
+        deleteLater();
+        return;
+    }
+    // Every added page gets a working copy: a full temporary folder is said now.
+    const int pages = int(qMin(qsizetype(3), files.size()));
+    const QString shortage = FreeSpace::shortfall(
+        QString(), 0, TempFolder::path(), FreeSpace::importBytes(files, pages) / pages, pages);
+    if (!shortage.isEmpty()) {
+        UserPrompts::showError(m_window, shortage);
+        deleteLater();
+        return;
+    }
+    if (!m_importer->start(files, TempFolder::path())) {
         deleteLater();
         return;
     }

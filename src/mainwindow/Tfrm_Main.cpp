@@ -17,10 +17,13 @@
 #include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/SourceListLoader.h"
 #include "mainwindow/StatusPanelBar.h"
+#include "pages/FreeSpace.h"
 #include "pages/GalleryLog.h"
 #include "pages/LeftoverSweep.h"
+#include "pages/PageModel.h"
 #include "pages/PageRecogniser.h"
 #include "pages/PageStore.h"
+#include "scanner/PageSizes.h"
 #include "scanner/TTwainControl.h"
 #include "scanner/TwainControlFactory.h"
 #include "session/PreviewRules.h"
@@ -318,6 +321,13 @@ void Tfrm_Main::FormShow()
 
 void Tfrm_Main::closeEvent(QCloseEvent *event)
 {
+    // Asked while the close can still be taken back; a batch the close stops
+    // may hold more pages, asked about once it has ended (the scanner is closed
+    // then: no Cancel).
+    if (!(m_closing && m_session->busy()) && !settleUnsavedPages(!m_closing)) {
+        event->ignore();
+        return;
+    }
     FormClose();
     // A running batch is stopped first; its pages already read are written and
     // listed, and the window closes once the session says it has ended.
@@ -341,6 +351,45 @@ void Tfrm_Main::FormClose()
     }
     if (!m_session->busy())
         finishClose();
+}
+
+bool Tfrm_Main::settleUnsavedPages(bool cancellable)
+{
+    for (;;) {
+        QList<int> rows;
+        const PageModel *pages = m_store->model();
+        for (int row = 0; row < pages->rowCount(); ++row) {
+            if (pages->entry(row).heldInMemory())
+                rows.append(row);
+        }
+        if (rows.isEmpty())
+            return true;
+        QMessageBox::StandardButtons buttons = QMessageBox::Save | QMessageBox::Discard;
+        if (cancellable)
+            buttons |= QMessageBox::Cancel;
+        const QMessageBox::StandardButton answer = UserPrompts::message(
+            this, QMessageBox::Warning, QApplication::applicationDisplayName(),
+            tr("Pages not saved: %1. They could not be written to the disk and exist only in "
+               "memory: closing the window loses them.",
+               "unsavedPagesQuestion")
+                .arg(rows.size()),
+            buttons,
+            {{QMessageBox::Save, tr("Save to folder…", "unsavedPagesSave")},
+             {QMessageBox::Discard, tr("Discard", "unsavedPagesDiscard")},
+             {QMessageBox::Cancel, tr("Cancel", "unsavedPagesCancel")}});
+        if (answer == QMessageBox::Cancel)
+            return false;
+        // Discard, or nobody there to answer (a close on a signal): the window goes.
+        if (answer != QMessageBox::Save)
+            return true;
+        const QString folder = UserPrompts::existingFolder(
+            this, tr("Save the pages not saved to folder", "unsavedPagesFolder"));
+        if (folder.isEmpty() && cancellable)
+            return false;
+        // A page that could not be written is named, and the question comes again.
+        if (!folder.isEmpty() && m_imageList->saveToFolder(rows, folder))
+            return true;
+    }
 }
 
 void Tfrm_Main::finishClose()
@@ -592,7 +641,31 @@ void Tfrm_Main::TwainScan()
         !m_scanSettings->destinationReady())
         return;
     m_scanSettings->syncNaming();
-    m_session->TwainScan(scanRequest());
+    const ScanSession::Request request = scanRequest();
+    if (!roomForPages(request, false))
+        return;
+    m_session->TwainScan(request);
+}
+
+bool Tfrm_Main::roomForPages(const ScanSession::Request &request, bool copy)
+{
+    QSizeF inches = request.areaInches.size();
+    if (request.sizeIndex > 0)
+        inches =
+            QSizeF(PageSizes::at(request.sizeIndex).width, PageSizes::at(request.sizeIndex).height);
+    const QSize pixels = FreeSpace::pixelsOf(inches.width(), inches.height(), request.resolution);
+    const ScanSession::Naming &naming = m_session->naming();
+    // A feeder batch should get a few sheets in before the disk is full; a
+    // flatbed page is one page.
+    const QString shortage = FreeSpace::shortfall(
+        naming.destination,
+        copy ? 0 : FreeSpace::pageFileBytes(pixels, request.pixelType, naming.extension),
+        TempFolder::path(), FreeSpace::workingCopyBytes(pixels, request.pixelType),
+        request.feeder ? 3 : 1);
+    if (shortage.isEmpty())
+        return true;
+    Mess(shortage, true);
+    return false;
 }
 
 void Tfrm_Main::TwainCopy()
@@ -601,6 +674,8 @@ void Tfrm_Main::TwainCopy()
         return;
     m_scanSettings->syncNaming();
     ScanSession::Request request = scanRequest();
+    if (!roomForPages(request, true))
+        return;
     const QSize printable = GetPrinterInfo();
     request.printableWidth = printable.width();
     request.printableHeight = printable.height();

@@ -149,6 +149,12 @@ private:
     void restoreScannerChoice();
     // The close's last step, once no page can come any more.
     void finishClose();
+    // Pages held in memory only are lost with the window: save them to a folder,
+    // discard them, or (when cancellable) keep the window open. True: close.
+    bool settleUnsavedPages(bool cancellable);
+    // Room on the disks for the first pages of the command (a few of a feeder
+    // batch); otherwise said at once, and false.
+    bool roomForPages(const ScanSession::Request &request, bool copy);
     // Removes the working copies this run made, except the only copies of pages
     // whose page file is missing; those are named to the user.
     void cleanUpWorkingCopies();

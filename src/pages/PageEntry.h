@@ -21,8 +21,13 @@ struct PageEntry
     // so it is never renamed, deleted or rewritten; turns act on the working copy.
     bool added = false;
     QString pageFileError; // why the page file is missing, for the tooltip
-    QImage thumbnail;      // the 100 x 75 cell
-    PageText text;         // recognised in the background, when switched on
+    // The page itself when neither of its files could be written: it lives in
+    // memory alone until "Save to folder..." writes it, and is lost at close.
+    QImage image;
+    QImage thumbnail; // the 100 x 75 cell
+    PageText text;    // recognised in the background, when switched on
+
+    bool heldInMemory() const { return !image.isNull(); }
 };
 
 Q_DECLARE_METATYPE(PageEntry)

@@ -1,16 +1,20 @@
 #include "pages/PageModel.h"
 
+#include "files/AtomicFile.h"
 #include "files/FileCommit.h"
 #include "i18n/SystemErrorText.h"
+#include "pages/FileNaming.h"
 #include "pages/GalleryRules.h"
 #include "pages/PageRotation.h"
 #include "pages/Thumbnail.h"
+#include "scanner/PageImageWriter.h"
 
 #include <QCoreApplication>
 #include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QMimeData>
 #include <QPainter>
 #include <QPainterPath>
@@ -46,6 +50,9 @@ QVariant PageModel::data(const QModelIndex &index, int role) const
     const PageEntry &e = m_entries.at(index.row());
     switch (role) {
     case Qt::DisplayRole:
+        // A page held in memory says so under its picture: closing loses it.
+        return e.heldInMemory() ? tr("%1 (not saved)", "NotSavedCaption").arg(e.caption)
+                                : e.caption;
     case Qt::EditRole:
         return e.caption;
     case Qt::DecorationRole:
@@ -282,6 +289,16 @@ PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Re
     if (!GalleryRules::isPlainFileName(newCaption))
         return refuse(Refusal::Taken);
     const QString target = QFileInfo(e.pageFile).dir().filePath(newCaption);
+    if (e.heldInMemory()) {
+        // No file yet: only the name it will be saved under changes.
+        if (QFileInfo::exists(target))
+            return refuse(Refusal::Taken);
+        e.pageFile = target;
+        e.caption = newCaption;
+        const QModelIndex i = index(row);
+        emit dataChanged(i, i);
+        return RenameResult::Renamed;
+    }
     if (const int error = FileCommit::moveNoReplace(e.pageFile, target)) {
         if (error == EEXIST)
             return refuse(Refusal::Taken);
@@ -314,6 +331,8 @@ void PageModel::deletePages(QList<int> rows)
         // could not be deleted keeps its copy. One that was never written or was
         // removed from outside leaves nothing to keep the copy for.
         // A page file never written is not ours: whatever holds its name now stays.
+        if (e.heldInMemory())
+            continue; // no file of it exists; the names it was given are not its own
         if (e.added) {
             // The original stays; only this program's copy goes with the entry.
             if (samePath(e.workingCopy) != samePath(e.pageFile))
@@ -362,6 +381,12 @@ bool PageModel::replaceFiles(int row,
     if (row < 0 || row >= m_entries.size())
         return false;
     PageEntry &e = m_entries[row];
+    if (e.heldInMemory()) {
+        if (error)
+            *error = QCoreApplication::translate(
+                "PageModel", "it is not saved yet. Save it to a folder first.", "turnNotSaved");
+        return false;
+    }
     if (e.added && samePath(e.workingCopy) == samePath(e.pageFile)) {
         if (error)
             *error = QCoreApplication::translate(
@@ -384,6 +409,101 @@ bool PageModel::replaceFiles(int row,
     const QImage cell = Thumbnail::fromFile(e.workingCopy, e.size.width(), e.size.height(), &why);
     if (!cell.isNull())
         e.thumbnail = e.pageFileWritten ? cell : markMissing(cell);
+    const QModelIndex i = index(row);
+    emit dataChanged(i, i);
+    return true;
+}
+
+int PageModel::heldCount() const
+{
+    return int(std::count_if(m_entries.cbegin(), m_entries.cend(),
+                             [](const PageEntry &e) { return e.heldInMemory(); }));
+}
+
+bool PageModel::saveToFolder(int row, const QString &folder, const NameTaken &taken,
+                             QString *written, QString *error)
+{
+    if (row < 0 || row >= m_entries.size())
+        return false;
+    PageEntry &e = m_entries[row];
+    const QString target = QDir(folder).filePath(e.caption);
+    // A clash gives "name_1.ext" and on: nothing in the folder is ever replaced.
+    const PageImageWriter::NextName nextName = [&taken](const QString &clashed) {
+        const QFileInfo info(clashed);
+        const QString base = QFileInfo(clashed).completeBaseName();
+        for (qint64 n = 1;; ++n) {
+            const QString candidate = info.dir().filePath(
+                base + QLatin1Char('_') + QString::number(n) + QLatin1Char('.') + info.suffix());
+            if (!FileNaming::pathTaken(candidate) && !(taken && taken(candidate)))
+                return candidate;
+        }
+    };
+    QString path = target;
+    if (FileNaming::pathTaken(path) || (taken && taken(path)))
+        path = nextName(path);
+
+    const bool pageFileThere =
+        !e.heldInMemory() && e.pageFileWritten && QFileInfo::exists(e.pageFile);
+    QString finalPath;
+    QImage page; // what a page not saved before is written from
+    if (pageFileThere) {
+        // The page file itself, byte for byte.
+        QFile source(e.pageFile);
+        if (!source.open(QIODevice::ReadOnly)) {
+            if (error)
+                *error = source.errorString();
+            return false;
+        }
+        AtomicFile copy(path);
+        if (!copy.open() || copy.file().write(source.readAll()) < 0 ||
+            source.error() != QFileDevice::NoError) {
+            if (error)
+                *error = source.error() != QFileDevice::NoError ? source.errorString()
+                         : copy.errorString().isEmpty()         ? copy.file().errorString()
+                                                                : copy.errorString();
+            return false;
+        }
+        bool committed = copy.commitNew();
+        while (!committed && copy.clashed())
+            committed = copy.commitAs(nextName(copy.finalPath()));
+        if (!committed) {
+            if (error)
+                *error = copy.errorString();
+            return false;
+        }
+        finalPath = copy.finalPath();
+    } else {
+        if (e.heldInMemory()) {
+            page = e.image;
+        } else {
+            QImageReader reader(e.workingCopy);
+            page = reader.read();
+            if (page.isNull()) {
+                if (error)
+                    *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(e.workingCopy),
+                                                          reader.errorString());
+                return false;
+            }
+        }
+        if (!PageImageWriter::saveNew(page, path, nextName, &finalPath, error))
+            return false;
+    }
+    if (written)
+        *written = finalPath;
+    if (e.pageFileWritten || e.added)
+        return true;
+    // Saved now: an ordinary page whose page file is the one just written.
+    const bool wasHeld = e.heldInMemory();
+    e.pageFile = finalPath;
+    e.caption = QFileInfo(finalPath).fileName();
+    e.pageFileWritten = true;
+    e.pageFileError.clear();
+    if (wasHeld)
+        e.workingCopy = finalPath;
+    e.image = QImage();
+    const QImage cell = Thumbnail::fromImage(page, e.size.width(), e.size.height());
+    if (!cell.isNull())
+        e.thumbnail = cell;
     const QModelIndex i = index(row);
     emit dataChanged(i, i);
     return true;

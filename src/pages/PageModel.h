@@ -98,6 +98,17 @@ public:
     // copy; an entry deleted meanwhile is no longer there to take them.
     void setText(const QString &workingCopy, const PageText &text);
 
+    // Writes the row's page into folder under its caption (the next free
+    // "name_N.ext" when taken says the name is held): a copy of the page file, or
+    // the page in its caption's format from the working copy or the image held in
+    // memory. A page not saved before becomes an ordinary saved page there. False,
+    // with the reason in *error; *written gets the file written.
+    using NameTaken = std::function<bool(const QString &path)>;
+    bool saveToFolder(int row, const QString &folder, const NameTaken &taken,
+                      QString *written = nullptr, QString *error = nullptr);
+    // Pages held in memory only: lost at close unless saved.
+    int heldCount() const;
+
     // A working copy this run wrote into the temporary folder.
     void noteWorkingCopy(const QString &path);
     // At close: removes every noted working copy that is not a page file of an

@@ -1,9 +1,8 @@
 #include "pages/PageStages.h"
 
+#include "files/AtomicFile.h"
 #include "imaging/PageCrop.h"
 #include "ocr/PageStraightener.h"
-
-#include "files/AtomicFile.h"
 #include "pages/PageJournal.h"
 #include "pages/PageReservations.h"
 #include "pages/Thumbnail.h"
@@ -200,20 +199,26 @@ PageResult settle(WrittenPage &page, PageReservations *reservations, PageJournal
 
     // A blank page is left out only when its page file is safely on disk: one
     // whose page file failed is listed, so its only copy is not lost at close.
-    if ((r.blank && r.pageFileWritten) || (!r.pageFileWritten && !r.workingCopyWritten))
+    if (r.blank && r.pageFileWritten)
         return r;
 
+    // Written nowhere (a full disk): the page stays listed with its image held
+    // in memory, under the working copy name it was given, until it is saved.
+    const bool held = !r.pageFileWritten && !r.workingCopyWritten;
     // Without a working copy the page file serves the thumbnail, the PDF and the
     // printer: the page is on disk and must not vanish from the list.
-    e.workingCopy = r.workingCopyWritten ? names.workingCopy : names.pageFile;
+    e.workingCopy = r.workingCopyWritten || held ? names.workingCopy : names.pageFile;
     e.dpi = qRound(image.dotsPerMeterX() * 0.0254);
     e.pageFileWritten = r.pageFileWritten;
+    if (held)
+        e.image = image;
     if (!page.thumbnailMade)
         e.thumbnail = thumbnailOf(image);
     r.listed = !e.thumbnail.isNull();
     // Its line on the disk before the page is listed; a failure here is tried
-    // again, and reported, when the store lists the page.
-    if (r.listed && journal)
+    // again, and reported, when the store lists the page. A page in memory has
+    // nothing on the disk to bring back after a crash.
+    if (r.listed && journal && !held)
         journal->appendAhead(e);
     qCDebug(lcPipeline) << "page" << e.caption << "listed" << r.listed << "blank" << r.blank;
     return r;

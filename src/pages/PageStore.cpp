@@ -55,8 +55,9 @@ bool PageStore::add(const PageEntry &entry)
 {
     if (m_closed)
         return false;
-    // On the disk before the list shows it: after a crash it can come back.
-    if (!m_journal->listed(entry) && !m_journal->append(entry))
+    // On the disk before the list shows it: after a crash it can come back. A
+    // page held in memory has no file a journal could bring back.
+    if (!entry.heldInMemory() && !m_journal->listed(entry) && !m_journal->append(entry))
         reportJournalFailure();
     m_model->append(entry);
     release(entry.pageFile);
@@ -145,6 +146,22 @@ QList<int> PageStore::arrange(const QList<int> &rows, PageOrder::Arrangement arr
     return places;
 }
 
+QStringList PageStore::saveToFolder(const QList<int> &rows, const QString &folder)
+{
+    QStringList failures;
+    m_quiet = true;
+    for (int row : rows) {
+        QString error;
+        if (!m_model->saveToFolder(
+                row, folder, [this](const QString &path) { return isReserved(path); }, nullptr,
+                &error))
+            failures.append(QStringLiteral("%1: %2").arg(m_model->entry(row).caption, error));
+    }
+    m_quiet = false;
+    journalAll();
+    return failures;
+}
+
 bool PageStore::rotate(int row, int quarterTurns, QString *error)
 {
     return m_model->rotate(row, quarterTurns, error);
@@ -167,7 +184,9 @@ void PageStore::journalAll()
     // Nothing listed yet and no journal: nothing to write.
     if (m_journal->path().isEmpty() && m_model->rowCount() == 0)
         return;
-    if (!m_journal->rewrite(m_model->snapshot()))
+    QList<PageEntry> pages = m_model->snapshot();
+    pages.removeIf([](const PageEntry &page) { return page.heldInMemory(); });
+    if (!m_journal->rewrite(pages))
         reportJournalFailure();
 }
 

@@ -67,6 +67,10 @@ public:
     QList<int> move(const QList<int> &rows, int step);
     // Interleaves or reverses the rows (all rows when fewer than two are given).
     QList<int> arrange(const QList<int> &rows, PageOrder::Arrangement arrangement);
+    // "Save to folder...": the rows' pages written into folder (see
+    // PageModel::saveToFolder), never over a file or a name a page being written
+    // holds. Returns one line per page that failed, naming it and the reason.
+    QStringList saveToFolder(const QList<int> &rows, const QString &folder);
     bool rotate(int row, int quarterTurns, QString *error = nullptr);
     bool straighten(int row, double degrees, QString *error = nullptr);
     // The journal in the list's order again, after pages written ahead in one

@@ -11,9 +11,31 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QMutex>
 #include <cerrno>
 
 namespace {
+
+// Held pages by key; several exports (and their workers) may read at once.
+struct HeldPages
+{
+    QMutex mutex;
+    QHash<QString, QImage> images;
+};
+
+HeldPages &held()
+{
+    static HeldPages pages;
+    return pages;
+}
+
+QImage heldImage(const QString &path)
+{
+    HeldPages &h = held();
+    const QMutexLocker lock(&h.mutex);
+    return h.images.value(path);
+}
 
 void setError(QString *error, const QString &text)
 {
@@ -83,14 +105,33 @@ JpegCodec::EncodeOptions pageOptions()
 
 namespace PdfPageSource {
 
+HeldPage::HeldPage(const QString &key, const QImage &image) : m_key(key)
+{
+    HeldPages &h = held();
+    const QMutexLocker lock(&h.mutex);
+    h.images.insert(key, image);
+}
+
+HeldPage::~HeldPage()
+{
+    HeldPages &h = held();
+    const QMutexLocker lock(&h.mutex);
+    h.images.remove(m_key);
+}
+
 bool readFile(const QString &path, QByteArray &data, QString *error)
 {
+    // A held page reads as the JPEG of its page: what a bitmap page becomes anyway.
+    if (const QImage image = heldImage(path); !image.isNull())
+        return imagePage(image, path, data, error);
     QFile file;
     return openRegular(file, path, error) && readAll(file, path, data, error);
 }
 
 bool bitmapPage(const QString &path, QByteArray &jpeg, QString *error, int frame)
 {
+    if (const QImage image = heldImage(path); !image.isNull())
+        return imagePage(image, path, jpeg, error);
     const JpegCodec::EncodeOptions options = pageOptions();
     QString reason;
 
@@ -124,6 +165,8 @@ bool bitmapPage(const QString &path, QByteArray &jpeg, QString *error, int frame
 
 bool page(const QString &path, QByteArray &jpeg, QString *error, int frame)
 {
+    if (const QImage image = heldImage(path); !image.isNull())
+        return imagePage(image, path, jpeg, error);
     QFile file;
     if (!openRegular(file, path, error))
         return false;
@@ -141,6 +184,10 @@ bool page(const QString &path, QByteArray &jpeg, QString *error, int frame)
 bool pageWithImage(const QString &path, QByteArray &jpeg, QImage &image, QString *error, int frame,
                    bool encodeBitmap)
 {
+    if (const QImage page = heldImage(path); !page.isNull()) {
+        image = page;
+        return !encodeBitmap || imagePage(image, path, jpeg, error);
+    }
     QFile file;
     if (!openRegular(file, path, error))
         return false;

@@ -8,6 +8,21 @@
 // contents, safe to call from several threads at once.
 namespace PdfPageSource {
 
+// A page that exists only in memory (its files could not be written), read by
+// every function below under key as if key were its file, while this lives.
+// The key is what the caller passes as the page's path; errors name it.
+class HeldPage
+{
+public:
+    HeldPage(const QString &key, const QImage &image);
+    ~HeldPage();
+    HeldPage(const HeldPage &) = delete;
+    HeldPage &operator=(const HeldPage &) = delete;
+
+private:
+    QString m_key;
+};
+
 // The whole file. False with "Unable to open file '<path>': <reason>" (or a read
 // error) on failure; anything but a regular file (a FIFO, a device) is refused.
 bool readFile(const QString &path, QByteArray &data, QString *error = nullptr);

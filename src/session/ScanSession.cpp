@@ -11,6 +11,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QLoggingCategory>
 #include <QMetaEnum>
@@ -470,20 +471,23 @@ void ScanSession::onPageDone(const PageResult &r)
         m_control->releasePage();
     }
     QString error;
-    const auto workingCopyError = [&r] {
-        return tr("The working copy %1 could not be written: %2", "workingCopyNotWritten")
-            .arg(QDir::toNativeSeparators(r.workingCopyPath), r.workingCopyReason);
-    };
     if (r.kind == PageJob::Kind::Copy) {
-        error = r.workingCopyWritten ? r.printError : workingCopyError();
+        error = r.workingCopyWritten ? r.printError
+                                     : writeFailureText(r.workingCopyPath, r.workingCopyReason);
     } else {
         PageEntry page = r.entry;
         if (!r.pageFileWritten) {
-            error = tr("The page file %1 could not be written: %2", "pageFileNotWritten")
-                        .arg(QDir::toNativeSeparators(page.pageFile), r.pageFileReason);
-            page.pageFileError = error;
+            error = writeFailureText(page.pageFile, r.pageFileReason);
+            page.pageFileError =
+                tr("The page file %1 could not be written: %2", "pageFileNotWritten")
+                    .arg(QDir::toNativeSeparators(page.pageFile), r.pageFileReason);
+            if (page.heldInMemory())
+                page.pageFileError +=
+                    QLatin1Char('\n') +
+                    tr("The page is held in memory only: save it to a folder before closing.",
+                       "pageHeldInMemory");
         } else if (!r.workingCopyWritten) {
-            error = workingCopyError();
+            error = writeFailureText(r.workingCopyPath, r.workingCopyReason);
         }
         if (m_pass == Pass::Fronts || m_pass == Pass::Backs) {
             PageResult held = r;
@@ -493,11 +497,25 @@ void ScanSession::onPageDone(const PageResult &r)
             emit pageListed(page);
         }
     }
+    const bool writeFailed = r.kind == PageJob::Kind::Copy
+                                 ? !r.workingCopyWritten
+                                 : !r.pageFileWritten || !r.workingCopyWritten;
     if (error.isEmpty() && !r.correctionReason.isEmpty())
         error = tr("The page was kept as scanned: %1", "pageNotCorrected").arg(r.correctionReason);
+    // A page that could not be written stops the batch as a jam does: the next
+    // sheets would fail the same way (a full disk) and be fed for nothing.
+    if (writeFailed)
+        stop();
     if (!error.isEmpty())
         reportBatchError(error);
     finishWhenDone();
+}
+
+QString ScanSession::writeFailureText(const QString &path, const QString &reason)
+{
+    const QFileInfo file(path);
+    return tr("The page %1 could not be written to the folder %2: %3", "pageNotWritten")
+        .arg(file.fileName(), QDir::toNativeSeparators(file.absolutePath()), reason);
 }
 
 void ScanSession::finishWhenDone()

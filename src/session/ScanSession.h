@@ -167,6 +167,8 @@ private:
     // "Scanning stopped", and whether a sheet was lost in the scanner.
     QString stoppedReport() const;
     void onPageDone(const PageResult &result);
+    // A page's file could not be written: which one, in which folder, and why.
+    static QString writeFailureText(const QString &path, const QString &reason);
     void submitPage();
     void savePreview();
     void endOfBatchTest();

@@ -1,8 +1,9 @@
 #pragma once
 
 // A tiny file system that fills up at once, for the "disk full" paths: a tmpfs
-// mounted on a folder of the test's own. Mounting needs root (or the
-// capability); where it is refused the tests that need it skip.
+// mounted on a folder of the test's own (16 KiB unless a size such as "8m" is
+// given). Mounting needs root (or the capability); where it is refused the
+// tests that need it skip.
 
 #include <QDir>
 #include <QFile>
@@ -13,11 +14,12 @@
 class FullDisk
 {
 public:
-    explicit FullDisk(const QString &folder) : m_folder(folder)
+    explicit FullDisk(const QString &folder, const QByteArray &size = "16k") : m_folder(folder)
     {
         QDir().mkpath(folder);
+        const QByteArray options = "size=" + size + ",mode=0777";
         m_mounted = ::mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs",
-                            MS_NOSUID | MS_NODEV, "size=16k,mode=0777") == 0;
+                            MS_NOSUID | MS_NODEV, options.constData()) == 0;
     }
     ~FullDisk()
     {
