@@ -1068,6 +1068,11 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <translation>Сканер не переключился на автоподатчик документов, поэтому ничего не отсканировано. Проверьте сканер или сканируйте со стекла.</translation>
     </message>
     <message>
+        <source>The scanner kept sending pages without saying its feeder was empty, so the batch was stopped. Pages already received are kept.</source>
+        <comment></comment>
+        <translation>Сканер продолжал присылать страницы, не сообщая, что автоподатчик пуст, поэтому сканирование остановлено. Уже полученные страницы сохранены.</translation>
+    </message>
+    <message>
         <source>The scanner cannot scan both sides; only the front sides are scanned.</source>
         <comment></comment>
         <translation>Сканер не может сканировать обе стороны; сканируются только лицевые стороны.</translation>

@@ -221,7 +221,8 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
     }
     auto *h = static_cast<SANE_Handle>(m_handle);
     const bool feeder = settings.feeder && m_caps.feederAvailable();
-    const int limit = !feeder ? 1 : settings.xferCount < 0 ? INT_MAX : qMax(1, settings.xferCount);
+    const bool untilEmpty = feeder && settings.xferCount < 0;
+    const int limit = !feeder ? 1 : untilEmpty ? kMaxFeederSheets : qMax(1, settings.xferCount);
 
     int lastPercent = -1;
     auto report = [&](int percent) {
@@ -302,7 +303,8 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
         // page already handed over.
         ScannedPage out;
         out.image = page.image;
-        out.more = count < limit && !stopRequested(batchId);
+        // A batch that reaches the limit still ends with batchEnded, which says why.
+        out.more = (count < limit || untilEmpty) && !stopRequested(batchId);
         if (out.more) {
             // Counted before the program can answer it.
             QMutexLocker lock(&m_flowMutex);
@@ -315,6 +317,11 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
             if (page.stopped)
                 qCDebug(lcScanner) << "batch" << batchId << "stopped after sheet" << count
                                    << "read to its end";
+            return;
+        }
+        if (count >= limit) {
+            sane_cancel(h);
+            emit batchEnded(batchId, ScanError::FeederNeverEmpty);
             return;
         }
         // The next sheet starts once the program has room for it.

@@ -58,6 +58,10 @@ public:
     // not yet handled by the UI, so a slow UI holds the transfer back instead of
     // letting pages pile up in memory.
     static constexpr int kMaxPagesInFlight = 1;
+    // A feeder batch "until the feeder is empty" ends here at the latest: a device
+    // that never says so (a source that is no feeder after all) must not scan on
+    // for ever.
+    static constexpr int kMaxFeederSheets = 1000;
     // How long a call must have blocked before a stop cancels it from outside.
     static constexpr int kBlockedCancelMs = 200;
     // The default memory limit for one page: 1 GiB, or a quarter of the RAM if less.

@@ -87,6 +87,10 @@ QString text(int code)
         return QCoreApplication::translate(ctx, "The scanner did not switch to its document "
                                                 "feeder, so nothing was scanned. Check the "
                                                 "scanner, or scan from the flatbed.");
+    case FeederNeverEmpty:
+        return QCoreApplication::translate(ctx, "The scanner kept sending pages without saying "
+                                                "its feeder was empty, so the batch was stopped. "
+                                                "Pages already received are kept.");
     case FeatureUnavailable:
         return QCoreApplication::translate(ctx, "The scanner cannot scan both sides; only the "
                                                 "front sides are scanned.");

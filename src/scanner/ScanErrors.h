@@ -23,6 +23,8 @@
 //  16  the scanner did not answer in time (its driver is stuck); restart the program
 //  17  a feeder batch was asked for, but the scanner kept another source (the
 //      flatbed would give a page at every start); nothing is scanned
+//  18  a feeder batch reached SaneScanWorker::kMaxFeederSheets without the scanner
+//      saying its feeder was empty; the pages received are kept
 //  39  warning: a requested feature is not available and was left out
 //      (duplex on a single-sided feeder); the command goes on
 //  45  warning: a value was adjusted to what the scanner accepts
@@ -51,6 +53,7 @@ enum Code
     WriteFailed = 15,
     NotResponding = 16,
     FeederNotSelected = 17,
+    FeederNeverEmpty = 18,
     FeatureUnavailable = 39,
     ValueAdjusted = 45,
 };
