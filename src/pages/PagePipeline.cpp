@@ -88,6 +88,13 @@ void PagePipeline::submit(const PageJob &job)
         [this, job, reservations = m_reservations, journal = m_journal] {
             m_unsettledSlots.acquire();
             auto page = std::make_shared<PageStages::WrittenPage>(PageStages::write(job));
+            // Said before the page settles: a scan stops feeding sheets a full disk
+            // cannot take while the pages ahead of this one are still synced.
+            const bool failed = job.kind == PageJob::Kind::Copy
+                                    ? !page->workingCopy
+                                    : !page->pageFile || (!page->oneFile && !page->workingCopy);
+            if (failed)
+                QMetaObject::invokeMethod(this, &PagePipeline::writeFailed, Qt::QueuedConnection);
             QMetaObject::invokeMethod(
                 m_settler,
                 [this, page, reservations, journal] {

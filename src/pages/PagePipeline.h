@@ -100,6 +100,8 @@ public:
 
 signals:
     void pageDone(const PageResult &result);
+    // A submitted page's file could not be written (its pageDone follows).
+    void writeFailed();
     // The last submitted page has been reported.
     void idle();
 

@@ -42,6 +42,12 @@ ScanSession::ScanSession(TTwainControl *control, PageStore *store, QObject *pare
 {
     m_pipeline->setStore(store);
     connect(m_pipeline, &PagePipeline::pageDone, this, &ScanSession::onPageDone);
+    // A page that cannot be written stops the batch at once, before the sheets
+    // behind it are fed for nothing; its message comes with the page.
+    connect(m_pipeline, &PagePipeline::writeFailed, this, [this] {
+        if (m_mode == ::ScanMode::Scan || m_mode == ::ScanMode::Copy)
+            stop();
+    });
     connect(m_control, &TTwainControl::OnPostScan, this, &ScanSession::onPostScan);
     connect(m_control, &TTwainControl::OnProgress, this, &ScanSession::onProgress);
     connect(m_control, &TTwainControl::OnStopped, this, &ScanSession::onStopped);
@@ -279,8 +285,8 @@ void ScanSession::stop()
     m_sourceDone = true;
     m_owedReleases = 0;
     setState(State::Stopping);
-    // The sheet being read is dropped; sheets read before it still come, then
-    // OnStopped says the scanner is closed and ready for the next command.
+    // A sheet still being transferred is dropped; sheets read to their end still
+    // come, then OnStopped says the scanner is closed and ready for the next command.
     ++m_stopsPending;
     m_control->StopDevice();
     report(stoppedText());

@@ -114,8 +114,8 @@ public:
     bool TwainScan(const Request &request);
     bool TwainCopy(const Request &request);
     bool preview(int source);
-    // The sheet being read is dropped; pages already read are written and
-    // listed, then "Scanning stopped".
+    // A sheet still being transferred is dropped; pages already read are written
+    // and listed, then "Scanning stopped" (saying so when a sheet was dropped).
     void stop();
     // Two-pass duplex, after backsWanted(): scan the turned stack and merge, or
     // list the fronts alone in scan order.

@@ -106,6 +106,7 @@ private slots:
     void flatbedScan();
     void pageFileOnFullDisk();
     void feederBatchOfTen();
+    void feederBatchFillsTheDisk();
     void blankSheets_data();
     void blankSheets();
     void jammedFeeder();
@@ -222,6 +223,52 @@ void TestScanCopy::pageFileOnFullDisk()
              qPrintable(m_w->StatusText));
     QCOMPARE(m_w->imageList()->Pages->rowCount(), 0);
     QVERIFY(filesIn(m_folders.temp, {QStringLiteral("*.bmp")}).isEmpty());
+}
+
+// The demo feeder's ten sheets onto one small file system that holds the temporary
+// folder and the destination: the batch stops soon after the first page that cannot
+// be written, every sheet fed is listed (as files or held in memory), and once there
+// is space again the PDF holds them all.
+void TestScanCopy::feederBatchFillsTheDisk()
+{
+    const QString root = m_folders.dir->filePath(QStringLiteral("small"));
+    FullDisk disk(root, "3m");
+    if (!disk.isMounted())
+        QSKIP("no small file system can be mounted here (needs root)");
+    const QString scans = root + QStringLiteral("/scans");
+    const QString temp = root + QStringLiteral("/temp");
+    QVERIFY(QDir().mkpath(scans) && QDir().mkpath(temp));
+    qputenv("TEMP", QFile::encodeName(temp));
+    m_w->scanSettings()->edt_Destination->setText(scans);
+    m_w->scanSettings()->cmb_Size->setCurrentIndex(5); // A5: a few pages fit
+    useFeeder(true);
+    m_w->TwainScan();
+    QVERIFY(waitForEnd());
+    QVERIFY(m_w->StatusIsError);
+
+    const PageModel *pages = m_w->imageList()->Pages;
+    const int fed = m_control->numImages();
+    int firstFailed = -1;
+    for (int i = 0; i < pages->rowCount() && firstFailed < 0; ++i) {
+        const PageEntry &e = pages->entry(i);
+        if (!e.pageFileWritten || e.workingCopy == e.pageFile || e.heldInMemory())
+            firstFailed = i;
+    }
+    qInfo("%d sheets fed, %d listed, %d held in memory, %d dropped; the first page not written "
+          "whole was sheet %d",
+          fed, int(pages->rowCount()), pages->heldCount(), m_control->droppedSheets(),
+          firstFailed + 1);
+    QCOMPARE(pages->rowCount(), fed);
+    QVERIFY(firstFailed >= 0);
+    QVERIFY2(fed - 1 - firstFailed <= 2, qPrintable(QString::number(fed - 1 - firstFailed)));
+    QVERIFY(fed < 10);
+
+    QVERIFY(disk.grow("64m"));
+    const QString pdf = root + QStringLiteral("/all.pdf");
+    m_recorder->path = pdf;
+    m_w->imageList()->Action_PDFExecute();
+    QTRY_VERIFY_WITH_TIMEOUT(!m_w->imageList()->pdfExportRunning(), 60000);
+    QCOMPARE(PdfInspector::pageSizes(pdf).size(), fed);
 }
 
 void TestScanCopy::feederBatchOfTen()

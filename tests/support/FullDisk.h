@@ -30,6 +30,13 @@ public:
     FullDisk &operator=(const FullDisk &) = delete;
 
     bool isMounted() const { return m_mounted; }
+    // Space comes back: the same file system, files kept, made larger.
+    bool grow(const QByteArray &size)
+    {
+        const QByteArray options = "size=" + size + ",mode=0777";
+        return m_mounted && ::mount("tmpfs", QFile::encodeName(m_folder).constData(), "tmpfs",
+                                    MS_REMOUNT | MS_NOSUID | MS_NODEV, options.constData()) == 0;
+    }
     // A file in it: anything larger than a few kilobytes does not fit.
     QString filePath(const QString &name) const { return m_folder + QLatin1Char('/') + name; }
 
