@@ -284,7 +284,8 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
             if (stopRequested(batchId)) {
                 emit sheetDropped(batchId);
             } else {
-                const int code = page.tooLarge ? int(ScanError::OutOfMemory) : errorFor(page.status);
+                const int code =
+                    page.tooLarge ? int(ScanError::OutOfMemory) : errorFor(page.status);
                 if (count == 1)
                     emit acquisitionFailed(batchId, code);
                 else
@@ -315,8 +316,8 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
         emit pageReady(batchId, out);
         if (!out.more) {
             if (page.stopped)
-                qCDebug(lcScanner) << "batch" << batchId << "stopped after sheet" << count
-                                   << "read to its end";
+                qCDebug(lcScanner)
+                    << "batch" << batchId << "stopped after sheet" << count << "read to its end";
             return;
         }
         if (count >= limit) {

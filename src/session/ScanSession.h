@@ -206,8 +206,8 @@ private:
     bool m_turnUpright = false;
     bool m_straighten = false;
     bool m_cropToPage = false;
-    bool m_sourceDone = false;  // the control finished; pages may still be in the pipeline
-    bool m_quietEnd = false;    // the end's message stands alone: no "Ready" after it
+    bool m_sourceDone = false; // the control finished; pages may still be in the pipeline
+    bool m_quietEnd = false;   // the end's message stands alone: no "Ready" after it
     bool m_stopRequested = false;
     bool m_closed = false;
     bool m_backsFirstFirst = false;

@@ -480,7 +480,8 @@ void TestScanCopy::stopFeederBatch()
     QVERIFY(waitForEnd(30000));
     // A sheet cut short in the scanner is owned up to.
     QVERIFY(m_w->StatusText.startsWith(QStringLiteral("Scanning stopped")));
-    QCOMPARE(m_w->StatusText == QStringLiteral("Scanning stopped"), m_control->droppedSheets() == 0);
+    QCOMPARE(m_w->StatusText == QStringLiteral("Scanning stopped"),
+             m_control->droppedSheets() == 0);
     QVERIFY(!m_w->StatusIsError);
     QVERIFY(m_w->scanSettings()->ToolButtonScan->isVisible() &&
             !m_w->scanSettings()->ToolButtonStop->isVisible());

@@ -1,7 +1,7 @@
 #include "PdfTestSupport.h"
 #include "imaging/JpegCodec.h"
-#include "pdf/JpegHeader.h"
 #include "ocr/PdfWord.h"
+#include "pdf/JpegHeader.h"
 #include "pdf/TPDF.h"
 #include "support/Prerequisite.h"
 

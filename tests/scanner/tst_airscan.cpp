@@ -1,9 +1,9 @@
-#include "support/Prerequisite.h"
 #include "pages/PageStore.h"
 #include "scanner/SaneLibrary.h"
 #include "scanner/SaneTwainControl.h"
 #include "scanner/ScanErrors.h"
 #include "session/ScanSession.h"
+#include "support/Prerequisite.h"
 
 #include <QDateTime>
 #include <QDir>
