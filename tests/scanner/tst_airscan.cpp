@@ -4,6 +4,7 @@
 #include "scanner/ScanErrors.h"
 #include "session/ScanSession.h"
 #include "support/Prerequisite.h"
+#include "support/ScannerOpen.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -218,32 +219,19 @@ private:
     SaneTwainControl *m_c;
 };
 
-int simDevice(const TTwainControl &c)
+bool isSim(const QString &name)
 {
-    for (int i = 0; i < c.sourceCount(); ++i) {
-        const QString name = c.GetSourceDeviceName(i);
-        if (name.startsWith(QLatin1String("airscan:")) && name.endsWith(QLatin1String(":Sim")))
-            return i;
-    }
-    return -1;
+    return name.startsWith(QLatin1String("airscan:")) && name.endsWith(QLatin1String(":Sim"));
 }
 
-// The command order of the program: start, source, open, fixed settings.
+int simDevice(const TTwainControl &c)
+{
+    return ScannerOpen::find(c, isSim);
+}
+
 bool open(SaneTwainControl &c, int dpi, int pixelType = 2)
 {
-    if (!c.StartDevice())
-        return false;
-    c.setSourceIndex(simDevice(c));
-    if (!c.OpenDataSource())
-        return false;
-    c.setTransferMode(1);
-    c.setShowUI(0);
-    c.setShowIndicators(0);
-    c.setDisableAfterAcquire(1);
-    c.setUnitOfMeasure(0);
-    c.setPixelType(pixelType);
-    c.setResolution(dpi);
-    return c.errorCode() == 0;
+    return ScannerOpen::open(c, isSim, dpi, pixelType) && c.errorCode() == 0;
 }
 
 bool startFeeder(SaneTwainControl &c)

@@ -8,6 +8,7 @@
 #include "scanner/SaneTwainControl.h"
 #include "scanner/ScanErrors.h"
 #include "support/Prerequisite.h"
+#include "support/ScannerOpen.h"
 
 #include <QDir>
 #include <QFile>
@@ -193,24 +194,10 @@ void TestSaneNet::scanThroughNet()
     const int tolerance = qCeil(dpi / 25.4) + 1;
 
     SaneTwainControl c;
-    QCOMPARE(c.StartDevice(), 1);
     const QString name = QStringLiteral("net:%1:%2").arg(m_address, device);
-    int index = -1;
-    for (int i = 0; i < c.sourceCount(); ++i) {
-        if (c.deviceName(i) == name)
-            index = i;
-    }
-    QVERIFY2(index >= 0, qPrintable(name + QStringLiteral(" is not listed")));
-    c.setSourceIndex(index);
-    QVERIFY2(c.OpenDataSource(), qPrintable(c.errorString()));
-    // The program's order of commands.
-    c.setTransferMode(1);
-    c.setShowUI(0);
-    c.setShowIndicators(0);
-    c.setDisableAfterAcquire(1);
-    c.setUnitOfMeasure(0);
-    c.setPixelType(pixelType);
-    c.setResolution(dpi);
+    QVERIFY2(ScannerOpen::open(
+                 c, [&](const QString &listed) { return listed == name; }, dpi, pixelType),
+             qPrintable(name + QStringLiteral(": ") + c.errorString()));
     c.setPageSize(pageSize);
     if (feeder) {
         QCOMPARE(c.feederAvailable(), 1);

@@ -1,6 +1,7 @@
 #include "scanner/SaneDeviceLister.h"
 #include "scanner/SaneTwainControl.h"
 #include "scanner/ScanErrors.h"
+#include "support/ScannerOpen.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -103,22 +104,10 @@ void resetDevice(SaneTwainControl &c)
     c.setDeviceOptionOverride("hand-scanner", false);
 }
 
-// The command order of the program: start, source, open, fixed settings.
 bool open(SaneTwainControl &c, int dpi = 50, int pixelType = 2)
 {
-    if (!c.StartDevice())
-        return false;
-    c.setSourceIndex(testDevice(c));
-    if (!c.OpenDataSource())
-        return false;
-    c.setTransferMode(1);
-    c.setShowUI(0);
-    c.setShowIndicators(0);
-    c.setDisableAfterAcquire(1);
-    c.setUnitOfMeasure(0);
-    c.setPixelType(pixelType);
-    c.setResolution(dpi);
-    return true;
+    return ScannerOpen::open(
+        c, [](const QString &name) { return name == QLatin1String("test:0"); }, dpi, pixelType);
 }
 
 constexpr int kBatchTimeoutMs = 30000;
