@@ -260,7 +260,9 @@ void TestScanCopy::feederBatchFillsTheDisk()
           firstFailed + 1);
     QCOMPARE(pages->rowCount(), fed);
     QVERIFY(firstFailed >= 0);
-    QVERIFY2(fed - 1 - firstFailed <= 2, qPrintable(QString::number(fed - 1 - firstFailed)));
+    // Fed before the failure was known, at worst: the two pages the pipeline holds
+    // ahead and the sheet the scanner reads meanwhile (the demo feeder is instant).
+    QVERIFY2(fed - 1 - firstFailed <= 3, qPrintable(QString::number(fed - 1 - firstFailed)));
     QVERIFY(fed < 10);
 
     QVERIFY(disk.grow("64m"));
