@@ -11,6 +11,7 @@ build_pkgs=(
   libsane-dev libsane1 sane-utils
   sane-airscan
   librsvg2-bin
+  dpkg-dev
   libjpeg62-turbo-dev libturbojpeg0-dev libtiff-dev
   fonts-dejavu-core
   libtesseract-dev libleptonica-dev

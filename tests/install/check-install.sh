@@ -2,7 +2,8 @@
 # Installs the build into a throw-away prefix and checks what a desktop and a
 # packager find there: the programs (and that they answer --version and --help without
 # a display), the desktop entry and AppStream file as their validators judge them,
-# the icon in every size the entry's Icon= names, the manual page, and that the
+# the icon in every size the entry's Icon= names, the manual pages, the package's
+# copyright and changelog (compressed as Debian's checker wants them), and that the
 # installed program finds its translations.
 #
 #   check-install.sh BUILD_DIR VERSION
@@ -29,8 +30,10 @@ rm -f "$prefix.log"
 
 desktop=share/applications/$id.desktop
 metainfo=share/metainfo/$id.metainfo.xml
+doc=share/doc/pagora-pro
+manpages=(share/man/man1/pagora-pro.1.gz share/man/man1/pagora-pdf.1.gz)
 expected=(bin/pagora-pro bin/pagora-pdf "$desktop" "$metainfo"
-  share/icons/hicolor/scalable/apps/$id.svg share/man/man1/pagora-pdf.1)
+  share/icons/hicolor/scalable/apps/$id.svg "${manpages[@]}" "$doc/copyright" "$doc/changelog.gz")
 for size in 48 128 256; do
   expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
 done
@@ -58,9 +61,30 @@ if [[ -f "$prefix/$metainfo" ]]; then
   grep -q "<release version=\"$version\"" "$prefix/$metainfo" ||
     fail "the metainfo's release is not $version"
 fi
-if [[ -f "$prefix/share/man/man1/pagora-pdf.1" ]]; then
-  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/share/man/man1/pagora-pdf.1" 2>&1 >/dev/null)
-  [[ -z "$warnings" ]] || fail "the manual page has warnings: $warnings"
+for page in "${manpages[@]}"; do
+  [[ -f "$prefix/$page" ]] || continue
+  warnings=$(LC_ALL=C.UTF-8 MANWIDTH=80 man --warnings -l "$prefix/$page" 2>&1 >/dev/null)
+  [[ -z "$warnings" ]] || fail "$page has warnings: $warnings"
+done
+# Debian's checker refuses a gzip file that is not at the highest level or that keeps
+# the file's name and time (the package would differ from build to build).
+for f in "${manpages[@]}" "$doc/changelog.gz"; do
+  [[ -f "$prefix/$f" ]] || continue
+  kind=$(file -b "$prefix/$f")
+  [[ "$kind" == "gzip compressed data, max compression,"* ]] ||
+    fail "$f is not gzip at the highest level without name and time: $kind"
+done
+if [[ -f "$prefix/$doc/changelog.gz" ]]; then
+  out=$(dpkg-parsechangelog -l "$prefix/$doc/changelog.gz" -S Version 2>&1)
+  [[ "$out" == "$version" ]] || fail "the changelog's latest entry is not $version: $out"
+fi
+if [[ -f "$prefix/$doc/copyright" ]]; then
+  head -n1 "$prefix/$doc/copyright" |
+    grep -qx 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    fail "the copyright file is not in the machine-readable format"
+  # Every file paragraph names its holders and a licence.
+  bad=$(awk -v RS= '/^Files:/ && !(/\nCopyright:/ && /\nLicense:/) { print $2 }' "$prefix/$doc/copyright")
+  [[ -z "$bad" ]] || fail "copyright paragraphs without Copyright or License: $bad"
 fi
 
 # No display: the answers must not need one.
