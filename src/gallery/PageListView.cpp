@@ -1,5 +1,7 @@
 #include "gallery/PageListView.h"
 
+#include "files/LocalFileName.h"
+
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -28,8 +30,13 @@ QStringList PageListView::localFiles(const QMimeData *mime)
     if (!mime || !mime->hasUrls())
         return files;
     for (const QUrl &url : mime->urls()) {
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            files.append(url.toLocalFile());
+        // From the URL's own bytes: toLocalFile() turns a name that is not UTF-8
+        // into U+FFFD, and such a file could then not be opened.
+        if (!url.isLocalFile() || url.toLocalFile().isEmpty())
+            continue;
+        files.append(url.host().isEmpty() ? LocalFileName::decode(QByteArray::fromPercentEncoding(
+                                                url.path(QUrl::FullyEncoded).toLatin1()))
+                                          : url.toLocalFile());
     }
     return files;
 }

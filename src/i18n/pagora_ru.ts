@@ -548,6 +548,11 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <translation>Невозможно переименовать файл: %1</translation>
     </message>
     <message>
+        <source>It is impossible to rename file. A name beginning with a dot would hide the file and leave it without a name.</source>
+        <comment>renameHidden</comment>
+        <translation>Невозможно переименовать файл. Имя, начинающееся с точки, скрыло бы файл и оставило бы его без имени.</translation>
+    </message>
+    <message>
         <source>It is impossible to rename file. %1 was added from outside the program and keeps its name.</source>
         <comment>renameAdded</comment>
         <translation>Невозможно переименовать файл. %1 добавлен извне программы и сохраняет своё имя.</translation>
@@ -1324,6 +1329,26 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <source>it does not exist.</source>
         <comment>importMissing</comment>
         <translation>он не существует.</translation>
+    </message>
+    <message>
+        <source>you are not allowed to read it.</source>
+        <comment>importDenied</comment>
+        <translation>нет прав на его чтение.</translation>
+    </message>
+    <message>
+        <source>it is a folder, not a file.</source>
+        <comment>importFolder</comment>
+        <translation>это папка, а не файл.</translation>
+    </message>
+    <message>
+        <source>it is a pipe (FIFO), not a file.</source>
+        <comment>importFifo</comment>
+        <translation>это канал (FIFO), а не файл.</translation>
+    </message>
+    <message>
+        <source>it is a device or other special file, not a file.</source>
+        <comment>importSpecial</comment>
+        <translation>это устройство или другой специальный файл, а не обычный файл.</translation>
     </message>
     <message>
         <source>it is not a BMP, JPEG, PNG or TIFF image nor a PDF document.</source>

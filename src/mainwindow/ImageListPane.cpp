@@ -369,6 +369,11 @@ void ImageListPane::lv_ImagesEdited(const QModelIndex &item, QString &S)
                   "renameAdded")
                    .arg(QDir::toNativeSeparators(Pages->entry(item.row()).pageFile));
         break;
+    case PageModel::Refusal::Hidden:
+        text = tr("It is impossible to rename file. A name beginning with a dot would hide the "
+                  "file and leave it without a name.",
+                  "renameHidden");
+        break;
     case PageModel::Refusal::Gone:
     case PageModel::Refusal::None:
         text = message("IDS_103");

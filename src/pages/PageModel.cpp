@@ -288,6 +288,9 @@ PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Re
     // "." and ".." name folders that are always there.
     if (!GalleryRules::isPlainFileName(newCaption))
         return refuse(Refusal::Taken);
+    // ".jpg" would hide the page from every file manager and leave it nameless.
+    if (newCaption.trimmed().startsWith(QLatin1Char('.')))
+        return refuse(Refusal::Hidden);
     const QString target = QFileInfo(e.pageFile).dir().filePath(newCaption);
     if (e.heldInMemory()) {
         // No file yet: only the name it will be saved under changes.

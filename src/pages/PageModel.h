@@ -77,6 +77,7 @@ public:
         Separator, // the name holds a folder separator
         Gone,      // the page file is not there any more
         Added,     // an added file: the user's original keeps its name
+        Hidden,    // begins with a dot: a hidden file, with no name before its extension
         System     // the system's reason says why
     };
     // Renames the entry's page file inside its own folder; never over an existing

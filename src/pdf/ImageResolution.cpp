@@ -5,7 +5,9 @@
 #include <QFile>
 #include <QtEndian>
 #include <cstdarg>
+#include <fcntl.h>
 #include <tiffio.h>
+#include <unistd.h>
 
 namespace {
 
@@ -66,10 +68,63 @@ QSizeF pngResolution(const QByteArray &head)
     return {};
 }
 
+// The resolution tags of an Exif block's first directory (a TIFF structure of its
+// own, in either byte order).
+QSizeF exifResolution(const QByteArray &tiff)
+{
+    const auto *p = reinterpret_cast<const uchar *>(tiff.constData());
+    const qsizetype size = tiff.size();
+    if (size < 8)
+        return {};
+    const bool little = tiff.startsWith("II");
+    if (!little && !tiff.startsWith("MM"))
+        return {};
+    const auto u16 = [&](qsizetype at) -> quint32 {
+        return little ? qFromLittleEndian<quint16>(p + at) : qFromBigEndian<quint16>(p + at);
+    };
+    const auto u32 = [&](qsizetype at) -> quint32 {
+        return little ? qFromLittleEndian<quint32>(p + at) : qFromBigEndian<quint32>(p + at);
+    };
+    const auto rational = [&](qsizetype entry) -> double {
+        const qsizetype at = u32(entry + 8);
+        if (u16(entry + 2) != 5 || at < 8 || at + 8 > size || u32(at + 4) == 0)
+            return 0;
+        return double(u32(at)) / u32(at + 4);
+    };
+    const qsizetype ifd = u32(4);
+    if (ifd < 8 || ifd + 2 > size)
+        return {};
+    double x = 0, y = 0;
+    quint32 unit = 2; // inches unless the file says otherwise
+    const quint32 count = u16(ifd);
+    for (quint32 i = 0; i < count && ifd + 2 + 12 * (i + 1) <= size; ++i) {
+        const qsizetype entry = ifd + 2 + 12 * i;
+        switch (u16(entry)) {
+        case 0x011A:
+            x = rational(entry);
+            break;
+        case 0x011B:
+            y = rational(entry);
+            break;
+        case 0x0128:
+            unit = u16(entry + 8);
+            break;
+        }
+    }
+    if (unit == 2)
+        return plausible(x, y);
+    if (unit == 3)
+        return plausible(x * 2.54, y * 2.54);
+    return {};
+}
+
+// JFIF density first, as every JPEG decoder reads it; Exif when JFIF is absent or
+// gives only an aspect ratio (cameras and phones write Exif alone).
 QSizeF jpegResolution(const QByteArray &head)
 {
     const auto *p = reinterpret_cast<const uchar *>(head.constData());
     qsizetype at = 2;
+    QSizeF exif;
     while (at + 4 <= head.size() && p[at] == 0xFF) {
         const uchar marker = p[at + 1];
         const quint16 length = be16(p + at + 2);
@@ -83,11 +138,13 @@ QSizeF jpegResolution(const QByteArray &head)
                 return plausible(x, y);
             if (units == 2)
                 return plausible(x * 2.54, y * 2.54);
-            return {};
         }
+        if (marker == 0xE1 && exif.isEmpty() && length >= 16 &&
+            head.mid(at + 4, 6) == QByteArray("Exif\0\0", 6))
+            exif = exifResolution(head.mid(at + 10, length - 8));
         at += 2 + length;
     }
-    return {};
+    return exif;
 }
 
 int quiet(TIFF *, void *, const char *, const char *, va_list)
@@ -145,9 +202,15 @@ QSizeF fromHeader(const QByteArray &head)
 
 QSizeF ofFile(const QString &path, int frame)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // By the name's exact bytes, as the page itself is read.
+    QFile file;
+    const int fd = LocalFileName::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
         return {};
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return {};
+    }
     const QByteArray head = file.read(64 * 1024);
     if (isTiff(head)) {
         file.close();

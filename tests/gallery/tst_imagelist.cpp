@@ -1,4 +1,5 @@
 #include "GalleryTestSupport.h"
+#include "files/LocalFileName.h"
 #include "i18n/TLangDispatcher.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "ocr/PageStraightener.h"
@@ -11,8 +12,11 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QScopeGuard>
 #include <QTest>
 #include <QUrl>
+#include <cstdio>
+#include <unistd.h>
 
 class TestImageList : public QObject
 {
@@ -308,16 +312,27 @@ private slots:
             QFile f(path);
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         };
+        // A name the file system holds that is not UTF-8 (from an older system).
+        const QByteArray latinName = QFile::encodeName(h.scratch().path()) + "/caf\xe9.jpg";
+        const QString latin = LocalFileName::decode(latinName);
+        QVERIFY(GalleryHarness::page(20, 20, qRgb(0, 200, 0))
+                    .save(h.scratch().filePath(QStringLiteral("plain.jpg"))));
+        QCOMPARE(::rename(QFile::encodeName(h.scratch().filePath(QStringLiteral("plain.jpg"))),
+                          latinName.constData()),
+                 0);
+        const auto removeLatin = qScopeGuard([&latinName] { ::unlink(latinName.constData()); });
         const QByteArray jpegBefore = bytes(jpeg);
         const QByteArray pdfBefore = bytes(pdf);
         QVERIFY(h.addPage(QStringLiteral("scan.bmp"), GalleryHarness::page(40, 40, qRgb(9, 9, 9))));
 
-        const QStringList files{jpeg, broken, pdf, png};
+        const QStringList files{jpeg, broken, pdf, png, latin};
         if (drop) {
             QMimeData mime;
             QList<QUrl> urls;
-            for (const QString &file : files)
+            for (const QString &file : files.mid(0, 4))
                 urls.append(QUrl::fromLocalFile(file));
+            // As a file manager sends it: the name's bytes, percent-encoded.
+            urls.append(QUrl::fromEncoded("file://" + latinName.toPercentEncoding("/")));
             urls.append(QUrl(QStringLiteral("https://example.org/remote.jpg"))); // not local
             mime.setUrls(urls);
             const QPoint at = h.list()->viewport()->rect().center();
@@ -344,12 +359,12 @@ private slots:
         for (int row = 0; row < h.count(); ++row)
             listed.append(h.caption(row));
         QCOMPARE(listed, QStringList({"scan.bmp", "receipt.jpg", "letter.pdf (1)", "letter.pdf (2)",
-                                      "letter.pdf (3)", "note.png"}));
+                                      "letter.pdf (3)", "note.png", latin.section('/', -1)}));
 
         // "Save all to PDF" takes the added pages with the scanned one.
         h.savePath = h.scratch().filePath(QStringLiteral("all.pdf"));
         QVERIFY(h.exportPdf());
-        QCOMPARE(PdfInspector::pageCount(h.savePath), 6);
+        QCOMPARE(PdfInspector::pageCount(h.savePath), 7);
 
         // The question for a scanned page is as it always was; for added pages it
         // says their originals stay.
@@ -371,7 +386,7 @@ private slots:
             h.window->imageList()->Action_DeleteExecute();
             QCOMPARE(h.prompts.size(), 1);
             QCOMPARE(h.prompts.first().text, text);
-            QCOMPARE(h.count(), 6);
+            QCOMPARE(h.count(), 7);
         }
 
         h.list()->clearSelection();
@@ -379,7 +394,7 @@ private slots:
             h.select(row);
         h.button = QMessageBox::Yes;
         h.window->imageList()->Action_DeleteExecute();
-        QCOMPARE(h.count(), 3);
+        QCOMPARE(h.count(), 4);
         QCOMPARE(bytes(jpeg), jpegBefore);
         QCOMPARE(bytes(pdf), pdfBefore);
     }

@@ -2,6 +2,8 @@
 // commits that never replace a file; turns that put both files back when a step
 // fails; the clean-up at close; renames refused with their reason.
 #include "files/FileCommit.h"
+#include "files/LocalFileName.h"
+#include "imaging/JpegCodec.h"
 #include "pages/PageImport.h"
 #include "pages/PageImporter.h"
 #include "pages/PageJournal.h"
@@ -9,7 +11,9 @@
 #include "pages/PagePipeline.h"
 #include "pages/PageRotation.h"
 #include "pages/PageStore.h"
+#include "pdf/PdfExport.h"
 #include "scanner/PageImageWriter.h"
+#include "support/PdfInspector.h"
 #include "support/PdfSamples.h"
 
 #include <QDir>
@@ -22,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <algorithm>
+#include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -114,6 +119,75 @@ bool writeTiffPages(const QString &path, int pages)
     return true;
 }
 
+// An A4 page at dpi (a gradient, so that its JPEG data is more than headers).
+QImage a4Page(int dpi)
+{
+    QImage image(qRound(210 / 25.4 * dpi), qRound(297 / 25.4 * dpi), QImage::Format_RGB32);
+    for (int y = 0; y < image.height(); ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x)
+            line[x] = qRgb(x & 0xff, y & 0xff, (x + y) & 0xff);
+    }
+    return image;
+}
+
+// A JPEG whose only resolution is an Exif block, as cameras and phones write it:
+// JFIF (if any) gives an aspect ratio only.
+QByteArray withExifResolution(QByteArray jpeg, int dpi)
+{
+    QByteArray tiff("MM\0\x2a\0\0\0\x08", 8);
+    const auto u16 = [&tiff](int v) { tiff.append(char(v >> 8)).append(char(v & 0xff)); };
+    const auto u32 = [&](quint32 v) { u16(int(v >> 16)), u16(int(v & 0xffff)); };
+    u16(3);
+    u16(0x011A), u16(5), u32(1), u32(50); // X resolution: the rational at 50
+    u16(0x011B), u16(5), u32(1), u32(58);
+    u16(0x0128), u16(3), u32(1), u16(2), u16(0); // in inches
+    u32(0);
+    u32(quint32(dpi)), u32(1), u32(quint32(dpi)), u32(1);
+    QByteArray app1("\xff\xe1", 2);
+    const int length = 2 + 6 + int(tiff.size());
+    app1.append(char(length >> 8)).append(char(length & 0xff));
+    app1.append(QByteArray("Exif\0\0", 6)).append(tiff);
+    // After the JFIF segment, where cameras put it.
+    const int at = jpeg.startsWith("\xff\xd8\xff\xe0")
+                       ? 4 + ((uchar(jpeg.at(4)) << 8) | uchar(jpeg.at(5)))
+                       : 2;
+    return jpeg.insert(at, app1);
+}
+
+// A gray TIFF page at dpi through libtiff, the way a scanner's program writes one.
+bool writeTiffAt(const QString &path, const QImage &page, int dpi)
+{
+    TIFF *tif = TIFFOpen(QFile::encodeName(path).constData(), "w");
+    if (!tif)
+        return false;
+    const QImage gray = page.convertToFormat(QImage::Format_Grayscale8);
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(gray.width()));
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(gray.height()));
+    TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(dpi));
+    TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(dpi));
+    TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    bool ok = true;
+    for (int y = 0; y < gray.height() && ok; ++y)
+        ok = TIFFWriteScanline(tif, const_cast<uchar *>(gray.constScanLine(y)), uint32_t(y)) == 1;
+    TIFFClose(tif);
+    return ok;
+}
+
+bool writeBytes(const QString &path, const QByteArray &bytes)
+{
+    // By the name's exact bytes: some names here are not UTF-8.
+    const int fd = LocalFileName::open(path, O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return false;
+    const bool ok = ::write(fd, bytes.constData(), size_t(bytes.size())) == bytes.size();
+    return ::close(fd) == 0 && ok;
+}
+
 } // namespace
 
 class TestPageStore : public QObject
@@ -144,6 +218,8 @@ private slots:
     void addFiles_data();
     void addFiles();
     void cancelKeepsWholePages();
+    void addedFilesKeepWhatTheyRecord_data();
+    void addedFilesKeepWhatTheyRecord();
 
 private:
     // A listed page: page file (format by extension) in dest, BMP working copy in temp.
@@ -649,6 +725,10 @@ void TestPageStore::renameRefusal_data()
                                       << "subfolder" << int(R::Separator);
     QTest::newRow("file gone") << "Invoice.jpg"
                                << "gone" << int(R::Gone);
+    QTest::newRow("nothing before the extension") << ".jpg"
+                                                  << "" << int(R::Hidden);
+    QTest::newRow("hidden name") << ".Invoice.jpg"
+                                 << "" << int(R::Hidden);
     QTest::newRow("folder not writable") << "Invoice.jpg"
                                          << "read-only" << int(R::System);
 }
@@ -937,6 +1017,126 @@ void TestPageStore::cancelKeepsWholePages()
     QStringList present = filesIn(m_temp);
     present.removeIf([](const QString &name) { return !name.endsWith(QLatin1String(".bmp")); });
     QCOMPARE(present, listed);
+    store.close();
+}
+
+// An added file keeps the resolution it records, so its page in a PDF and a PDF/A
+// has the paper's size (A4 here, whatever the dpi); a file that cannot be a page
+// is refused, naming it, for its true reason, and the other files still come in.
+void TestPageStore::addedFilesKeepWhatTheyRecord_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<int>("dpi"); // 0: refused
+    QTest::newRow("jpeg, JFIF density") << "jfif" << 200;
+    QTest::newRow("jpeg, Exif resolution") << "exif" << 300;
+    QTest::newRow("tiff") << "tiff" << 100;
+    QTest::newRow("bmp") << "bmp" << 150;
+    QTest::newRow("name not UTF-8") << "latin-1 name" << 200;
+    QTest::newRow("jpeg cut short") << "cut" << 0;
+    QTest::newRow("folder") << "folder" << 0;
+    QTest::newRow("fifo") << "fifo" << 0;
+    QTest::newRow("not readable") << "unreadable" << 0;
+}
+
+void TestPageStore::addedFilesKeepWhatTheyRecord()
+{
+    QFETCH(QString, kind);
+    QFETCH(int, dpi);
+    const QString originals = m_dir.filePath(QStringLiteral("originals"));
+    QVERIFY(QDir(originals).removeRecursively() && QDir().mkpath(originals));
+    QString path = QDir(originals).filePath(kind == "tiff"  ? "scan.tif"
+                                            : kind == "bmp" ? "scan.bmp"
+                                                            : "scan.jpg");
+    if (kind == "latin-1 name")
+        path = QDir(originals).filePath(LocalFileName::decode("scan-caf\xe9.jpg"));
+    const auto cleanUp = qScopeGuard([&originals, &path] {
+        // By its bytes: Qt could not name a file whose name is not UTF-8.
+        ::unlink(LocalFileName::encode(path).constData());
+        QDir(originals).removeRecursively();
+    });
+    const QImage page = a4Page(qMax(dpi, 100));
+    JpegCodec::EncodeOptions options;
+    options.dotsPerInch = kind == "exif" ? 0 : dpi;
+    const QByteArray jpeg = JpegCodec::encode(page, options);
+    if (kind == "jfif" || kind == "latin-1 name" || kind == "unreadable") {
+        QVERIFY(writeBytes(path, jpeg));
+    } else if (kind == "exif") {
+        QVERIFY(writeBytes(path, withExifResolution(jpeg, dpi)));
+    } else if (kind == "cut") {
+        QVERIFY(writeBytes(path, jpeg.left(jpeg.size() * 3 / 5)));
+    } else if (kind == "tiff") {
+        QVERIFY(writeTiffAt(path, page, dpi));
+    } else if (kind == "bmp") {
+        QImage bmp = page;
+        bmp.setDotsPerMeterX(qRound(dpi / 0.0254));
+        bmp.setDotsPerMeterY(qRound(dpi / 0.0254));
+        QVERIFY(bmp.save(path, "BMP"));
+    } else if (kind == "folder") {
+        QVERIFY(QDir().mkpath(path));
+    } else if (kind == "fifo") {
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
+    }
+    if (kind == "unreadable") {
+        if (::geteuid() == 0)
+            QSKIP("root reads any file");
+        QVERIFY(QFile::setPermissions(path, QFile::WriteOwner));
+    }
+    const QString other = QDir(originals).filePath(QStringLiteral("other.png"));
+    QVERIFY(makePage(64, 48, qRgb(200, 30, 30)).save(other));
+
+    PageStore store(m_temp, nullptr);
+    PageImporter importer;
+    QStringList refused;
+    connect(&importer, &PageImporter::pagesRead, &store, [&store](const QList<PageEntry> &pages) {
+        for (const PageEntry &entry : pages) {
+            store.noteWorkingCopy(entry.workingCopy);
+            store.add(entry);
+        }
+    });
+    connect(&importer, &PageImporter::fileRefused, this,
+            [&refused](const QString &error) { refused.append(error); });
+    QSignalSpy finished(&importer, &PageImporter::finished);
+    QVERIFY(importer.start({path, other}, m_temp));
+    QVERIFY(finished.wait()); // a FIFO without a writer must not hold it up
+    PageModel *model = store.model();
+    QCOMPARE(model->entry(model->rowCount() - 1).pageFile, other);
+
+    if (dpi == 0) {
+        QCOMPARE(model->rowCount(), 1);
+        QCOMPARE(refused.size(), 1);
+        QVERIFY2(refused.first().contains(QDir::toNativeSeparators(path)),
+                 qPrintable(refused.first()));
+        // Not the words for a file that is not there: this one is.
+        const QString nowhere = QDir(originals).filePath(QStringLiteral("nowhere.jpg"));
+        const QString missing = PageImport::importFile(nowhere, m_temp).error;
+        QVERIFY(!missing.isEmpty());
+        const QString missingReason = missing.mid(missing.indexOf(nowhere) + nowhere.size());
+        QVERIFY2(!refused.first().endsWith(missingReason), qPrintable(refused.first()));
+        QCOMPARE(filesIn(m_temp).filter(QStringLiteral("scan")), QStringList());
+        return;
+    }
+    QVERIFY2(refused.isEmpty(), qPrintable(refused.join('\n')));
+    QCOMPARE(model->rowCount(), 2);
+    const PageEntry added = model->entry(0);
+    QCOMPARE(added.pageFile, path);
+    QCOMPARE(added.caption, path.section('/', -1));
+    QCOMPARE(added.size, page.size());
+    QCOMPARE(added.dpi, dpi);
+    // The listed page and the file itself give the same page, PDF or PDF/A; a
+    // PDF/A page has the paper's size.
+    const auto pageSize = [this](const QString &file, bool archival) {
+        const QString pdf = m_dir.filePath(QStringLiteral("added.pdf"));
+        PdfExportOptions exportOptions;
+        exportOptions.archival = archival;
+        QString error;
+        const bool written = PdfExport::run({file}, pdf, exportOptions, &error);
+        const QList<QSize> sizes = PdfInspector::pageSizes(pdf);
+        QFile::remove(pdf);
+        return written && sizes.size() == 1 ? sizes.first() : QSize();
+    };
+    QCOMPARE(pageSize(added.workingCopy, true), QSize(595, 842));
+    QCOMPARE(pageSize(added.workingCopy, true), pageSize(path, true));
+    QCOMPARE(pageSize(added.workingCopy, false), pageSize(path, false));
     store.close();
 }
 
