@@ -135,12 +135,13 @@ RulerMarks rulerMarks(bool horizontal, int unitsCode, float resolution, int leng
         const QString text = QString::number(index / 2 * scale.unitsPerMajor);
         const int w = widthOf(text);
         QRect cell;
+        // At the outer edge, as on the top ruler, so the tick shows on towards the image.
         if (horizontal)
             cell = QRect(pos - w / 2, 0, w, RulerLabelHeight);
         else if (rotated)
-            cell = QRect((RulerThickness - RulerLabelHeight) / 2, pos - w / 2, RulerLabelHeight, w);
+            cell = QRect(0, pos - w / 2, RulerLabelHeight, w);
         else
-            cell = QRect((RulerThickness - w) / 2, pos - RulerLabelHeight / 2, w, RulerLabelHeight);
+            cell = QRect(0, pos - RulerLabelHeight / 2, w, RulerLabelHeight);
         // A number cut by the ruler's end would read as another one.
         const int end = horizontal ? cell.right() : cell.bottom();
         if (end >= length)
