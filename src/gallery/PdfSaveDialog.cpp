@@ -31,9 +31,9 @@ bool PdfSaveDialog::Execute(QWidget *owner, const QString &startFolder)
     }
     // The filter reads the same in every language, like the command itself.
     const QString chosen = UserPrompts::saveFile(
-        owner, suggested, QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"),
-        &m_searchable, tr("Searchable PDF (text recognition)", "SaveDialog1.Searchable"),
-        &m_archival, tr("PDF/A (for archiving)", "SaveDialog1.Archival"));
+        owner, suggested, QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"), &m_searchable,
+        tr("Searchable PDF (text recognition)", "SaveDialog1.Searchable"), &m_archival,
+        tr("PDF/A (for archiving)", "SaveDialog1.Archival"));
     if (chosen.isEmpty())
         return false;
     m_fileName = chosen;

@@ -5,7 +5,6 @@
 #include <QSize>
 #include <QString>
 #include <QVector>
-
 #include <functional>
 
 // The rules of the preview pane, free of widgets: ruler marks, fitting a preview
@@ -49,8 +48,7 @@ struct RulerMarks
 // than inches or millimetres, or a resolution that is not a positive number,
 // gives no marks (a blank ruler). Without textWidth digits count 7 pixels each.
 RulerMarks topRuler(int unitsCode, float resolution, int width, const TextWidth &textWidth = {});
-RulerMarks leftRuler(int unitsCode, float resolution, int height,
-                     const TextWidth &textWidth = {});
+RulerMarks leftRuler(int unitsCode, float resolution, int height, const TextWidth &textWidth = {});
 // "in", "mm", or empty for any other code.
 QString unitCaption(int unitsCode);
 

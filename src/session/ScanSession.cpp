@@ -552,9 +552,10 @@ void ScanSession::finishWhenDone()
     if (!m_quietEnd)
         report(m_stopRequested ? stoppedReport() : message("IDS_6"));
     if (!m_quietEnd && m_blankLeftOut > 0)
-        report(tr("Blank pages left out of the list: %1. Their files are in %2", "blankPagesLeftOut")
-                   .arg(m_blankLeftOut)
-                   .arg(m_blankFolders.join(QStringLiteral(", "))));
+        report(
+            tr("Blank pages left out of the list: %1. Their files are in %2", "blankPagesLeftOut")
+                .arg(m_blankLeftOut)
+                .arg(m_blankFolders.join(QStringLiteral(", "))));
     const QString batchError = m_batchError;
     m_batchError.clear();
     setState(State::Idle);

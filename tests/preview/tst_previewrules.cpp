@@ -92,9 +92,10 @@ void tst_PreviewRules::rulers()
                                     .arg(label.text)
                                     .arg(middle)
                                     .arg(tickAt)));
-            const bool longTick = std::any_of(m.ticks.cbegin(), m.ticks.cend(), [&](const QRect &t) {
-                return along(t) == tickAt && across(t).first <= 1;
-            });
+            const bool longTick =
+                std::any_of(m.ticks.cbegin(), m.ticks.cend(), [&](const QRect &t) {
+                    return along(t) == tickAt && across(t).first <= 1;
+                });
             QVERIFY2(longTick, qPrintable(label.text));
             QVERIFY(along(cell) >= 0 && alongEnd(cell) < length);
             QVERIFY(across(cell).first >= 0 && across(cell).second < 15);
