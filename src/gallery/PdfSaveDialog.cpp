@@ -5,13 +5,20 @@
 #include "ocr/OcrLanguageChoice.h"
 #include "settings/SettingsStore.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 PdfSaveDialog::PdfSaveDialog(QObject *parent) : QObject(parent)
 {
     setObjectName(QStringLiteral("SaveDialog1"));
 }
 
-bool PdfSaveDialog::Execute(QWidget *owner)
+bool PdfSaveDialog::Execute(QWidget *owner, const QString &startFolder)
 {
+    // Not wherever the program happened to be started.
+    QString suggested = m_fileName;
+    if (QFileInfo(m_fileName).isRelative() && !startFolder.isEmpty())
+        suggested = QDir(startFolder).filePath(m_fileName);
     // The preference, where stored, sets the check box at every opening; without
     // one the box stays as last chosen in this session.
     bool preferred = false;
@@ -24,9 +31,9 @@ bool PdfSaveDialog::Execute(QWidget *owner)
     }
     // The filter reads the same in every language, like the command itself.
     const QString chosen = UserPrompts::saveFile(
-        owner, m_fileName, QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"),
-        &m_searchable, tr("Searchable PDF (text recognition)", "SaveDialog1.Searchable"),
-        &m_archival, tr("PDF/A (for archiving)", "SaveDialog1.Archival"));
+        owner, suggested, QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"), &m_searchable,
+        tr("Searchable PDF (text recognition)", "SaveDialog1.Searchable"), &m_archival,
+        tr("PDF/A (for archiving)", "SaveDialog1.Archival"));
     if (chosen.isEmpty())
         return false;
     m_fileName = chosen;

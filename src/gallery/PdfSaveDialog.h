@@ -19,8 +19,9 @@ class PdfSaveDialog final : public QObject
 public:
     explicit PdfSaveDialog(QObject *parent = nullptr);
 
-    // True when the user confirmed a name; FileName() is that name then.
-    bool Execute(QWidget *owner);
+    // True when the user confirmed a name; FileName() is that name then. Until a
+    // name is chosen the dialog opens in startFolder (the destination folder).
+    bool Execute(QWidget *owner, const QString &startFolder = {});
     QString FileName() const { return m_fileName; }
     bool Searchable() const { return m_searchable; }
     bool Archival() const { return m_archival; }

@@ -686,6 +686,11 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <translation>Страница оставлена как отсканирована: %1</translation>
     </message>
     <message>
+        <source>Blank pages left out of the list: %1. Their files are in %2</source>
+        <comment>blankPagesLeftOut</comment>
+        <translation>Пустые страницы не включены в список: %1. Их файлы в папке %2</translation>
+    </message>
+    <message>
         <source>The working copy %1 could not be written: %2</source>
         <comment>workingCopyNotWritten</comment>
         <translation>Не удалось записать рабочую копию %1: %2</translation>

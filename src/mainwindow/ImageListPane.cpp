@@ -523,7 +523,8 @@ void ImageListPane::Action_PDFExecute()
         return;
     // The pages as they are now, in list order: the export works on these values.
     const QList<PageEntry> pages = Pages->snapshot();
-    if (!SaveDialog1->Execute(window()))
+    const QString folder = FileNaming::resolveDestination(m_destination, QDir::homePath());
+    if (!SaveDialog1->Execute(window(), QFileInfo(folder).isDir() ? folder : QDir::homePath()))
         return;
     const QString languages = SaveDialog1->RecognitionLanguages();
     QStringList files;

@@ -7,7 +7,9 @@
 #include "widgets/UserPrompts.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProgressDialog>
 #include <QWidget>
 
@@ -36,12 +38,14 @@ PageAdder::PageAdder(QWidget *window, PageStore *store)
     connect(m_importer, &PageImporter::finished, this, &PageAdder::finished);
 }
 
-void PageAdder::run()
+void PageAdder::run(const QString &startFolder)
 {
+    const QString folder = QFileInfo(startFolder).isDir() ? startFolder : QDir::homePath();
     const QStringList files = UserPrompts::openFiles(
         m_window, tr("Add files", "addFilesTitle"),
         tr("Images and PDF documents (*.bmp *.jpg *.jpeg *.png *.tif *.tiff *.pdf);;All files (*)",
-           "addFilesFilter"));
+           "addFilesFilter"),
+        folder);
     add(files);
 }
 

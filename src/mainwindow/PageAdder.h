@@ -20,8 +20,9 @@ class PageAdder final : public QObject
 public:
     PageAdder(QWidget *window, PageStore *store);
 
-    // Asks for the files; with none chosen it ends at once.
-    void run();
+    // Asks for the files, the chooser opening in startFolder (the home folder
+    // when that is not a folder); with none chosen it ends at once.
+    void run(const QString &startFolder);
     // The files given, without asking (a drop on the list).
     void add(const QStringList &files);
 

@@ -39,22 +39,36 @@ QFont rulerFont(const QFont &base)
     return font;
 }
 
-void paintRuler(RulerWidget *ruler, const PreviewRules::RulerMarks &marks)
+void paintRuler(RulerWidget *ruler, int unitsCode, float resolution)
 {
+    const QFont font = rulerFont(ruler->font());
+    const QFontMetrics fm(font);
+    const auto width = [&fm](const QString &text) { return fm.horizontalAdvance(text); };
+    const PreviewRules::RulerMarks marks =
+        ruler->orientation() == Qt::Horizontal
+            ? PreviewRules::topRuler(unitsCode, resolution, ruler->length(), width)
+            : PreviewRules::leftRuler(unitsCode, resolution, ruler->length(), width);
     QImage &canvas = ruler->canvas();
     const QColor face = ruler->palette().button().color();
     canvas.fill(face);
     QPainter p(&canvas);
     for (const QRect &tick : marks.ticks)
         p.fillRect(tick, Qt::black);
-    p.setFont(rulerFont(ruler->font()));
+    p.setFont(font);
     p.setPen(Qt::black);
-    const QFontMetrics fm(p.font());
     for (const PreviewRules::RulerLabel &label : marks.labels) {
         // Numbers are written on an opaque cell, covering the tick beneath them.
-        const QRect cell(label.at, QSize(fm.horizontalAdvance(label.text), RulerFontHeight));
-        p.fillRect(cell, face);
-        p.drawText(cell, Qt::AlignLeft | Qt::AlignVCenter, label.text);
+        p.fillRect(label.cell, face);
+        if (!label.rotated) {
+            p.drawText(label.cell, Qt::AlignCenter, label.text);
+            continue;
+        }
+        p.save();
+        p.translate(label.cell.left(), label.cell.bottom() + 1);
+        p.rotate(-90);
+        p.drawText(QRect(0, 0, label.cell.height(), label.cell.width()), Qt::AlignCenter,
+                   label.text);
+        p.restore();
     }
     p.end();
     ruler->update();
@@ -154,10 +168,8 @@ void ScanAreaPane::growPreview(const QSize &pane)
 
 void ScanAreaPane::DrawRuler(float OurResolution)
 {
-    paintRuler(img_TopRuler,
-               PreviewRules::topRuler(UnitsCode, OurResolution, img_TopRuler->length()));
-    paintRuler(img_LeftRuler,
-               PreviewRules::leftRuler(UnitsCode, OurResolution, img_LeftRuler->length()));
+    paintRuler(img_TopRuler, UnitsCode, OurResolution);
+    paintRuler(img_LeftRuler, UnitsCode, OurResolution);
     const QString caption = PreviewRules::unitCaption(UnitsCode);
     if (!caption.isEmpty())
         pnl_Spacer->setText(caption);

@@ -271,7 +271,11 @@ bool ScanSettingsPane::destinationReady()
     if (QFileInfo(folder).isDir())
         return true;
     const QString title = message("IDS_38");
-    if (UserPrompts::message(window(), QMessageBox::Question, title, message("IDS_37"),
+    // The question names the folder it would create.
+    QString question = message("IDS_37");
+    if (!folder.isEmpty())
+        question += QLatin1Char('\n') + QDir::toNativeSeparators(folder);
+    if (UserPrompts::message(window(), QMessageBox::Question, title, question,
                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return false;
     // One level only: a missing parent is the user's to fix, not ours to invent.

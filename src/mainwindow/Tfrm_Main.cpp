@@ -17,6 +17,7 @@
 #include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/SourceListLoader.h"
 #include "mainwindow/StatusPanelBar.h"
+#include "pages/FileNaming.h"
 #include "pages/FreeSpace.h"
 #include "pages/GalleryLog.h"
 #include "pages/LeftoverSweep.h"
@@ -713,7 +714,9 @@ QSize Tfrm_Main::GetPrinterInfo()
 
 void Tfrm_Main::addFiles()
 {
-    (new PageAdder(this, m_store))->run();
+    (new PageAdder(this, m_store))
+        ->run(FileNaming::resolveDestination(m_scanSettings->edt_Destination->text(),
+                                             QDir::homePath()));
 }
 
 void Tfrm_Main::askForBacks(int fronts)

@@ -10,9 +10,7 @@ namespace PreviewRules {
 
 namespace {
 
-constexpr double InchesPerCentimetre = 0.39370078740157477;
 constexpr double MillimetresPerInch = 25.4;
-constexpr double CentimetresPerInch = 2.54;
 // Ruler thickness in pixels; ticks end at its far edge.
 constexpr int RulerThickness = 15;
 // Far more steps than any ruler can show apart: keeps a tiny resolution from
@@ -55,67 +53,116 @@ double roundHalfEven(double v)
 
 } // namespace
 
-RulerMarks topRuler(int unitsCode, float resolution, int width)
+namespace {
+
+// A tick every minor step: half an inch, or 5 millimetres. Every second one is
+// long and may carry a number.
+struct RulerScale
+{
+    double minorPixels = 0;
+    int unitsPerMajor = 0; // the number written at the first long tick
+};
+
+bool rulerScale(int unitsCode, double resolution, RulerScale *scale)
+{
+    if (unitsCode == Inches) {
+        *scale = {resolution * 0.5, 1};
+        return true;
+    }
+    if (unitsCode == Millimetres) {
+        *scale = {resolution * 5 / MillimetresPerInch, 10};
+        return true;
+    }
+    return false;
+}
+
+// Ticks closer than this would run into a black band.
+constexpr double MinTickGap = 3;
+// Free pixels between two labels.
+constexpr int LabelGap = 3;
+constexpr int DefaultDigitWidth = 7;
+
+// Steps of 1, 2, 5, 10, 20, 50 ... times the base, the first whose pixels reach minPixels.
+qint64 niceMultiple(double basePixels, double minPixels)
+{
+    for (qint64 decade = 1;; decade *= 10) {
+        for (const int m : {1, 2, 5}) {
+            if (basePixels * double(decade * m) >= minPixels || decade > 1'000'000'000)
+                return decade * m;
+        }
+    }
+}
+
+RulerMarks rulerMarks(bool horizontal, int unitsCode, float resolution, int length,
+                      const TextWidth &textWidth)
 {
     RulerMarks m;
-    if (!usable(resolution))
+    RulerScale scale;
+    if (!usable(resolution) || length <= 0 || !rulerScale(unitsCode, resolution, &scale))
         return m;
-    const double r = resolution;
-    if (unitsCode == Inches) {
-        const double s = r * 0.5; // half an inch
-        const int count = stepCount(2 * std::trunc(width / r + 1));
-        for (int i = 0; i < count; i += 2) {
-            m.ticks.append(span(cut(i * s), 1, cut(i * s + 1), RulerThickness));
-            if (i > 0) {
-                const int k = i / 2;
-                const int p = k > 9 ? 4 : 2;
-                m.labels.append({QPoint(cut(i * s - p), 0), QString::number(k)});
-            }
-        }
-    } else if (unitsCode == Millimetres) {
-        const double c = r * InchesPerCentimetre; // one centimetre
-        const int count = stepCount((width / r + 1) * CentimetresPerInch);
-        for (int i = 0; i < count; ++i) {
-            const bool odd = i % 2 == 1;
-            m.ticks.append(span(cut(i * c), odd ? 8 : 1, cut(i * c + 1), RulerThickness));
-            if (odd) {
-                const int n = i + 1;
-                const int p = n > 9 ? 4 : 2;
-                m.labels.append({QPoint(cut(i * c - p), 0), QString::number(n)});
-            }
-        }
+    const auto widthOf = [&](const QString &text) {
+        return textWidth ? textWidth(text) : DefaultDigitWidth * int(text.size());
+    };
+    const double minor = scale.minorPixels;
+    const auto at = [&](qint64 minorIndex) { return cut(double(minorIndex) * minor); };
+
+    // Ticks: every minor step, or fewer while they would crowd.
+    const qint64 tickStep = niceMultiple(minor, MinTickGap);
+    const int tickCount = stepCount(length / (minor * double(tickStep)) + 1);
+    for (qint64 j = 0; j < tickCount; ++j) {
+        const qint64 index = j * tickStep;
+        const int pos = at(index);
+        if (pos >= length)
+            break;
+        const int from = index % 2 == 0 ? 1 : 8; // long ticks at whole units
+        m.ticks.append(horizontal ? span(pos, from, pos + 1, RulerThickness)
+                                  : span(from, pos, RulerThickness, pos + 1));
+    }
+
+    // Labels on long ticks, each the number of units at its tick, as many as
+    // fit apart. The widest number is the longest one the ruler reaches.
+    const qint64 lastMajor = qint64(std::min(length / (2 * minor), MaxRulerSteps));
+    if (lastMajor < 1)
+        return m;
+    const QString widest = QString::number(lastMajor * scale.unitsPerMajor);
+    const int widestWidth = std::max(widthOf(widest), widthOf(QString(widest.size(), u'8')));
+    // A vertical ruler turns its numbers when they do not fit across it upright.
+    const bool rotated = !horizontal && widestWidth > RulerThickness - 1;
+    const int extent = horizontal || rotated ? widestWidth : RulerLabelHeight;
+    const qint64 labelStep = 2 * niceMultiple(2 * minor, extent + LabelGap);
+    for (qint64 index = labelStep; index <= 2 * lastMajor; index += labelStep) {
+        const int pos = at(index);
+        const QString text = QString::number(index / 2 * scale.unitsPerMajor);
+        const int w = widthOf(text);
+        QRect cell;
+        // At the outer edge, as on the top ruler, so the tick shows on towards the image.
+        if (horizontal)
+            cell = QRect(pos - w / 2, 0, w, RulerLabelHeight);
+        else if (rotated)
+            cell = QRect(0, pos - w / 2, RulerLabelHeight, w);
+        else
+            cell = QRect(0, pos - RulerLabelHeight / 2, w, RulerLabelHeight);
+        // A number cut by the ruler's end would read as another one.
+        const int end = horizontal ? cell.right() : cell.bottom();
+        if (end >= length)
+            break;
+        if ((horizontal ? cell.left() : cell.top()) < 0)
+            continue;
+        m.labels.append({cell, text, rotated});
     }
     return m;
 }
 
-RulerMarks leftRuler(int unitsCode, float resolution, int height)
+} // namespace
+
+RulerMarks topRuler(int unitsCode, float resolution, int width, const TextWidth &textWidth)
 {
-    RulerMarks m;
-    if (!usable(resolution))
-        return m;
-    const double r = resolution;
-    double step = 0;
-    int count = 0;
-    if (unitsCode == Inches) {
-        step = r * 0.5;
-        count = stepCount(2 * std::trunc(height / r + 1));
-    } else if (unitsCode == Millimetres) {
-        step = r * InchesPerCentimetre;
-        count = stepCount((height / r + 1) * CentimetresPerInch);
-    } else {
-        return m;
-    }
-    for (int i = 0; i < count; ++i) {
-        const bool odd = i % 2 == 1;
-        m.ticks.append(span(odd ? 8 : 1, cut(i * step), RulerThickness, cut(i * step + 1)));
-        if (odd) {
-            // Inches name the inch whose middle this is; centimetres the next mark.
-            const int n = unitsCode == Inches ? (i + 1) / 2 : i + 1;
-            const int p = n > 9 ? 1 : 4;
-            m.labels.append({QPoint(p, cut(i * step - 6)), QString::number(n)});
-        }
-    }
-    return m;
+    return rulerMarks(true, unitsCode, resolution, width, textWidth);
+}
+
+RulerMarks leftRuler(int unitsCode, float resolution, int height, const TextWidth &textWidth)
+{
+    return rulerMarks(false, unitsCode, resolution, height, textWidth);
 }
 
 QString unitCaption(int unitsCode)
@@ -212,10 +259,14 @@ QString sizeReadout(const QRectF &area, float resolution, int unitsCode)
         const auto h = qint64(roundHalfEven(heightInches * MillimetresPerInch));
         return QStringLiteral("%1 x %2 mm").arg(w).arg(h);
     }
-    // To the hundredth first, so 7.996 in reads 8; then the whole inches.
-    const auto w = qint64(roundHalfEven(widthInches * 100)) / 100;
-    const auto h = qint64(roundHalfEven(heightInches * 100)) / 100;
-    return QStringLiteral("%1 x %2 in").arg(w).arg(h);
+    // To the hundredth, so 7.996 in reads 8; whole inches are written without decimals.
+    const auto inches = [](double v) {
+        const auto hundredths = qint64(roundHalfEven(v * 100));
+        if (hundredths % 100 == 0)
+            return QString::number(hundredths / 100);
+        return QString::number(double(hundredths) / 100, 'f', 2);
+    };
+    return QStringLiteral("%1 x %2 in").arg(inches(widthInches), inches(heightInches));
 }
 
 QRectF standardSizeArea(int sizeIndex, float resolution)

@@ -5,6 +5,7 @@
 #include <QSize>
 #include <QString>
 #include <QVector>
+#include <functional>
 
 // The rules of the preview pane, free of widgets: ruler marks, fitting a preview
 // image into the pane, limiting the scan area and the size read-out. All
@@ -23,9 +24,17 @@ constexpr int PreviewDpi = 100;
 
 struct RulerLabel
 {
-    QPoint at; // top-left of the text cell
+    QRect cell; // where the text is written, inside the ruler
     QString text;
+    // Written bottom to top: a vertical ruler is too narrow for its numbers upright.
+    bool rotated = false;
 };
+
+// Height of a label's text cell in pixels.
+constexpr int RulerLabelHeight = 12;
+
+// Width in pixels of a label's text; the rulers space their labels by it.
+using TextWidth = std::function<int(const QString &)>;
 
 struct RulerMarks
 {
@@ -34,10 +43,12 @@ struct RulerMarks
 };
 
 // Marks of the horizontal ruler of the given width and of the vertical ruler of
-// the given height. Any units code other than inches or millimetres, or a
-// resolution that is not a positive number, gives no marks (a blank ruler).
-RulerMarks topRuler(int unitsCode, float resolution, int width);
-RulerMarks leftRuler(int unitsCode, float resolution, int height);
+// the given height: the number of each labelled inch or millimetre centred on
+// its tick, as few labels left out as keeps them apart. Any units code other
+// than inches or millimetres, or a resolution that is not a positive number,
+// gives no marks (a blank ruler). Without textWidth digits count 7 pixels each.
+RulerMarks topRuler(int unitsCode, float resolution, int width, const TextWidth &textWidth = {});
+RulerMarks leftRuler(int unitsCode, float resolution, int height, const TextWidth &textWidth = {});
 // "in", "mm", or empty for any other code.
 QString unitCaption(int unitsCode);
 
@@ -63,8 +74,9 @@ float previewResolution(int scanResolution, float scale);
 QRectF limitScanArea(const QRectF &oldRect, const QRectF &newRect, int dragState,
                      const QRectF &bound);
 
-// Status text of the scan area size, "211 x 297 mm" or "8 x 11 in". Empty when
-// the resolution is not a positive number.
+// Status text of the scan area size, "211 x 297 mm" or "8.30 x 11 in" (inches to
+// the hundredth, whole inches without decimals). Empty when the resolution is
+// not a positive number.
 QString sizeReadout(const QRectF &area, float resolution, int unitsCode);
 
 // The area of a standard size item from the top-left corner; empty for

@@ -136,6 +136,8 @@ bool ScanSession::startCommand(::ScanMode mode, const Request &request)
     m_mode = mode;
     m_request = request;
     m_batchError.clear();
+    m_blankLeftOut = 0;
+    m_blankFolders.clear();
     m_pass = Pass::None;
     m_fronts.clear();
     m_backs.clear();
@@ -495,6 +497,13 @@ void ScanSession::onPageDone(const PageResult &r)
         } else if (!r.workingCopyWritten) {
             error = writeFailureText(r.workingCopyPath, r.workingCopyReason);
         }
+        if (r.blank && !r.listed) {
+            ++m_blankLeftOut;
+            const QString folder =
+                QDir::toNativeSeparators(QFileInfo(page.pageFile).absolutePath());
+            if (!m_blankFolders.contains(folder))
+                m_blankFolders.append(folder);
+        }
         if (m_pass == Pass::Fronts || m_pass == Pass::Backs) {
             PageResult held = r;
             held.entry = page;
@@ -542,6 +551,11 @@ void ScanSession::finishWhenDone()
     }
     if (!m_quietEnd)
         report(m_stopRequested ? stoppedReport() : message("IDS_6"));
+    if (!m_quietEnd && m_blankLeftOut > 0)
+        report(
+            tr("Blank pages left out of the list: %1. Their files are in %2", "blankPagesLeftOut")
+                .arg(m_blankLeftOut)
+                .arg(m_blankFolders.join(QStringLiteral(", "))));
     const QString batchError = m_batchError;
     m_batchError.clear();
     setState(State::Idle);

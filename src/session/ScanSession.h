@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <QRectF>
+#include <QStringList>
 #include <functional>
 
 class PageStore;
@@ -198,6 +199,10 @@ private:
     Naming m_naming;
     Request m_request;
     QString m_batchError;
+    // Feeder pages left out of the list as blank in this batch, and the folders
+    // their files went to: told at the end, so no page goes unaccounted for.
+    int m_blankLeftOut = 0;
+    QStringList m_blankFolders;
     int m_scanResolution = 0;
     int m_owedReleases = 0; // pages the scanner waits to hear were taken
     int m_stopsPending = 0; // StopDevice calls whose OnStopped is still to come

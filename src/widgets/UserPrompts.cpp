@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 
 namespace UserPrompts {
@@ -64,16 +65,18 @@ QString existingFolder(QWidget *parent, const QString &title)
     return QFileDialog::getExistingDirectory(parent, title, QString(), QFileDialog::ShowDirsOnly);
 }
 
-QStringList openFiles(QWidget *parent, const QString &title, const QString &filter)
+QStringList openFiles(QWidget *parent, const QString &title, const QString &filter,
+                      const QString &startFolder)
 {
     if (responder()) {
         Prompt p;
         p.kind = Kind::OpenFiles;
         p.title = title;
         p.filter = filter;
+        p.startFolder = startFolder;
         return responder()(p).paths;
     }
-    return QFileDialog::getOpenFileNames(parent, title, QString(), filter);
+    return QFileDialog::getOpenFileNames(parent, title, startFolder, filter);
 }
 
 QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &filter,
@@ -107,6 +110,9 @@ QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &f
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilter(filter);
     dialog.setDefaultSuffix(defaultSuffix);
+    const QFileInfo suggested(suggestedPath);
+    if (suggested.isAbsolute())
+        dialog.setDirectory(suggested.absolutePath());
     dialog.selectFile(suggestedPath);
     const auto addBox = [&dialog](bool *state, const QString &text) -> QCheckBox * {
         // A platform's own chooser takes no extra widgets.

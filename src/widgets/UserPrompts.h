@@ -31,6 +31,8 @@ struct Prompt
     QMap<QMessageBox::StandardButton, QString> buttonTexts;
     // SaveFile: the name offered and the filter.
     QString suggestedPath;
+    // OpenFiles: the folder the chooser opens in.
+    QString startFolder;
     QString filter;
     // SaveFile: the text of a check box under the chooser (none when empty), and
     // whether it is ticked when the chooser opens.
@@ -61,8 +63,9 @@ QMessageBox::StandardButton message(QWidget *parent, QMessageBox::Icon icon, con
 
 // The folder browser; an empty string when cancelled.
 QString existingFolder(QWidget *parent, const QString &title);
-// Existing files to open; empty when cancelled.
-QStringList openFiles(QWidget *parent, const QString &title, const QString &filter);
+// Existing files to open, the chooser opening in startFolder; empty when cancelled.
+QStringList openFiles(QWidget *parent, const QString &title, const QString &filter,
+                      const QString &startFolder = {});
 
 // A save dialog that asks before overwriting; an empty string when cancelled.
 // With an optionText, a check box under the chooser shows and returns *option;

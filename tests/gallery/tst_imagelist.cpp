@@ -350,8 +350,10 @@ private slots:
             h.window->ActionAddFiles->trigger();
         }
         QTRY_VERIFY(!h.prompts.isEmpty() && h.prompts.last().icon == QMessageBox::Warning);
-        if (!drop)
+        if (!drop) {
             QCOMPARE(h.prompts.first().kind, UserPrompts::Kind::OpenFiles);
+            QCOMPARE(h.prompts.first().startFolder, h.destination);
+        }
         QCOMPARE(h.prompts.size(), drop ? 1 : 2); // a drop asks for nothing
         QVERIFY2(h.prompts.last().text.contains(QStringLiteral("broken.jpg")),
                  qPrintable(h.prompts.last().text));

@@ -1,6 +1,7 @@
 #include "session/PreviewRules.h"
 
 #include <QtTest>
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -40,65 +41,76 @@ private slots:
 
 void tst_PreviewRules::rulers_data()
 {
-    QTest::addColumn<bool>("top");
     QTest::addColumn<int>("units");
     QTest::addColumn<float>("resolution");
-    QTest::addColumn<int>("length");
-    QTest::addColumn<int>("tickCount");
-    QTest::addColumn<QRect>("secondTick");
-    QTest::addColumn<QRect>("lastTick");
-    QTest::addColumn<int>("labelCount");
-    QTest::addColumn<QString>("firstText");
-    QTest::addColumn<QPoint>("firstAt");
-    QTest::addColumn<QString>("lastText");
-    QTest::addColumn<QPoint>("lastAt");
+    QTest::addColumn<int>("digitWidth");
+    QTest::addColumn<double>("pixelsPerUnit");
 
-    // Inches: full ticks every inch on top, numbers on them; the left ruler ticks
-    // every half inch and writes each inch's number in its middle.
-    QTest::newRow("top in 20.78") << true << 1 << 20.78f << 279 << 14 << QRect(20, 1, 1, 14)
-                                  << QRect(270, 1, 1, 14) << 13 << "1" << QPoint(18, 0) << "13"
-                                  << QPoint(266, 0);
-    QTest::newRow("left in 20.78")
-        << false << 1 << 20.78f << 422 << 42 << QRect(8, 10, 7, 1) << QRect(8, 425, 7, 1) << 21
-        << "1" << QPoint(4, 4) << "21" << QPoint(1, 419);
-    QTest::newRow("top mm 20.78") << true << 2 << 20.78f << 279 << 36 << QRect(8, 8, 1, 7)
-                                  << QRect(286, 8, 1, 7) << 18 << "2" << QPoint(6, 0) << "36"
-                                  << QPoint(282, 0);
-    QTest::newRow("left mm 20.78")
-        << false << 2 << 20.78f << 422 << 54 << QRect(8, 8, 7, 1) << QRect(8, 433, 7, 1) << 27
-        << "2" << QPoint(4, 2) << "54" << QPoint(1, 427);
-    QTest::newRow("top in 32.8235")
-        << true << 1 << ExampleResolution << 279 << 9 << QRect(32, 1, 1, 14) << QRect(262, 1, 1, 14)
-        << 8 << "1" << QPoint(30, 0) << "8" << QPoint(260, 0);
-    QTest::newRow("left in 32.8235")
-        << false << 1 << ExampleResolution << 422 << 26 << QRect(8, 16, 7, 1) << QRect(8, 410, 7, 1)
-        << 13 << "1" << QPoint(4, 10) << "13" << QPoint(1, 404);
-    QTest::newRow("top mm 32.8235")
-        << true << 2 << ExampleResolution << 279 << 24 << QRect(12, 8, 1, 7) << QRect(297, 8, 1, 7)
-        << 12 << "2" << QPoint(10, 0) << "24" << QPoint(293, 0);
-    QTest::newRow("left mm 32.8235")
-        << false << 2 << ExampleResolution << 422 << 35 << QRect(8, 12, 7, 1)
-        << QRect(1, 439, 14, 1) << 17 << "2" << QPoint(4, 6) << "34" << QPoint(1, 420);
+    // From a whole scanner bed squeezed into the pane to a close-up, with a
+    // narrow and a wide font.
+    for (const float r : {4.0f, StartResolution, ExampleResolution, 150.0f}) {
+        for (const int digit : {7, 11}) {
+            QTest::addRow("in %g digit %d", r, digit) << 1 << r << digit << double(r);
+            QTest::addRow("mm %g digit %d", r, digit) << 2 << r << digit << r / 25.4;
+        }
+    }
 }
 
+// Each number sits on the tick of that many units, inside the ruler, and no
+// two numbers touch, whatever the zoom and the font.
 void tst_PreviewRules::rulers()
 {
-    QFETCH(bool, top);
     QFETCH(int, units);
     QFETCH(float, resolution);
-    QFETCH(int, length);
+    QFETCH(int, digitWidth);
+    QFETCH(double, pixelsPerUnit);
+    const TextWidth width = [digitWidth](const QString &t) { return digitWidth * int(t.size()); };
 
-    const RulerMarks m =
-        top ? topRuler(units, resolution, length) : leftRuler(units, resolution, length);
-    QTEST(int(m.ticks.size()), "tickCount");
-    QCOMPARE(m.ticks.first(), top ? QRect(0, 1, 1, 14) : QRect(1, 0, 14, 1));
-    QTEST(m.ticks.at(1), "secondTick");
-    QTEST(m.ticks.last(), "lastTick");
-    QTEST(int(m.labels.size()), "labelCount");
-    QTEST(m.labels.first().text, "firstText");
-    QTEST(m.labels.first().at, "firstAt");
-    QTEST(m.labels.last().text, "lastText");
-    QTEST(m.labels.last().at, "lastAt");
+    for (const bool top : {true, false}) {
+        const int length = top ? 279 : 422;
+        const RulerMarks m = top ? topRuler(units, resolution, length, width)
+                                 : leftRuler(units, resolution, length, width);
+        const auto along = [top](const QRect &r) { return top ? r.left() : r.top(); };
+        const auto alongEnd = [top](const QRect &r) { return top ? r.right() : r.bottom(); };
+        const auto across = [top](const QRect &r) {
+            return top ? qMakePair(r.top(), r.bottom()) : qMakePair(r.left(), r.right());
+        };
+        QVERIFY(!m.ticks.isEmpty());
+        QVERIFY(!m.labels.isEmpty());
+        int previousEnd = -1;
+        int previousValue = 0;
+        int step = 0;
+        for (const RulerLabel &label : m.labels) {
+            bool ok = false;
+            const int value = label.text.toInt(&ok);
+            QVERIFY2(ok && value > 0, qPrintable(label.text));
+            const int tickAt = int(std::trunc(value * pixelsPerUnit));
+            const QRect &cell = label.cell;
+            const double middle = (along(cell) + alongEnd(cell) + 1) / 2.0;
+            QVERIFY2(std::abs(middle - tickAt) <= 1.0,
+                     qPrintable(QStringLiteral("%1 at %2, tick at %3")
+                                    .arg(label.text)
+                                    .arg(middle)
+                                    .arg(tickAt)));
+            const bool longTick =
+                std::any_of(m.ticks.cbegin(), m.ticks.cend(), [&](const QRect &t) {
+                    return along(t) == tickAt && across(t).first <= 1;
+                });
+            QVERIFY2(longTick, qPrintable(label.text));
+            QVERIFY(along(cell) >= 0 && alongEnd(cell) < length);
+            QVERIFY(across(cell).first >= 0 && across(cell).second < 15);
+            QVERIFY2(along(cell) > previousEnd,
+                     qPrintable(QStringLiteral("%1 runs into the number before").arg(label.text)));
+            // Evenly thinned: the same count of units between neighbours.
+            if (previousValue > 0) {
+                if (step == 0)
+                    step = value - previousValue;
+                QCOMPARE(value - previousValue, step);
+            }
+            previousEnd = alongEnd(cell);
+            previousValue = value;
+        }
+    }
 }
 
 void tst_PreviewRules::blankRulers_data()
@@ -206,16 +218,22 @@ void tst_PreviewRules::sizeReadout_data()
 
     const QRectF a4 = standardSizeArea(1, StartResolution);
     QTest::newRow("A4 at start, mm") << a4 << StartResolution << 2 << "211 x 297 mm";
-    QTest::newRow("A4 at start, in") << a4 << StartResolution << 1 << "8 x 11 in";
-    QTest::newRow("A4 at start, other units") << a4 << StartResolution << 7 << "8 x 11 in";
+    // Inches to the hundredth; whole inches without decimals.
+    QTest::newRow("A4 at start, in") << a4 << StartResolution << 1 << "8.30 x 11.70 in";
+    QTest::newRow("A4 at start, other units") << a4 << StartResolution << 7 << "8.30 x 11.70 in";
+    QTest::newRow("B5 after preview, in")
+        << standardSizeArea(2, ExampleResolution) << ExampleResolution << 1 << "6.90 x 9.80 in";
+    QTest::newRow("US Letter after preview, in")
+        << standardSizeArea(3, ExampleResolution) << ExampleResolution << 1 << "8.50 x 11 in";
+    QTest::newRow("JIS B5 drawn, in") << QRectF(0, 0, 693, 984) << 100.0f << 1 << "6.93 x 9.84 in";
     QTest::newRow("A5 after preview, mm")
         << standardSizeArea(5, ExampleResolution) << ExampleResolution << 2 << "147 x 211 mm";
     // The area's offset does not count, only its size.
     QTest::newRow("offset area, mm") << QRectF(50, 60, 102, 100) << 100.0f << 2 << "26 x 25 mm";
-    // Inches go to the hundredth first: 7.996 in reads 8, 7.994 in reads 7.
-    QTest::newRow("7.996 in") << QRectF(0, 0, 799.6, 799.4) << 100.0f << 1 << "8 x 7 in";
+    // 7.996 in reads 8, 7.994 in 7.99.
+    QTest::newRow("7.996 in") << QRectF(0, 0, 799.6, 799.4) << 100.0f << 1 << "8 x 7.99 in";
     QTest::newRow("whole pane at start, in")
-        << QRectF(0, 0, 279, 422) << StartResolution << 1 << "13 x 20 in";
+        << QRectF(0, 0, 279, 422) << StartResolution << 1 << "13.43 x 20.31 in";
     QTest::newRow("no resolution") << a4 << 0.0f << 2 << "";
 }
 

@@ -250,7 +250,7 @@ void tst_PreviewWindow::sizeSelect_data()
     QTest::addColumn<QString>("readout");
 
     QTest::newRow("A4 mm") << 2 << 1 << QRectF(0, 0, 172.474, 243.126) << "211 x 297 mm";
-    QTest::newRow("A4 in") << 1 << 1 << QRectF(0, 0, 172.474, 243.126) << "8 x 11 in";
+    QTest::newRow("A4 in") << 1 << 1 << QRectF(0, 0, 172.474, 243.126) << "8.30 x 11.70 in";
     QTest::newRow("A5 mm") << 2 << 5 << A5AtStart << "147 x 211 mm";
     // Wider than the pane: kept as large, not limited.
     QTest::newRow("B3 mm") << 2 << 11 << QRectF(0, 0, 13.9f * 20.78f, 19.7f * 20.78f)
