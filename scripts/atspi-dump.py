@@ -119,6 +119,30 @@ def find_all(node, role):
     return found
 
 
+def screenshot(suffix):
+    """With ATSPI_SCREENSHOT set, keeps the screen as that file (plus suffix)."""
+    path = os.environ.get("ATSPI_SCREENSHOT")
+    if path:
+        root, ext = os.path.splitext(path)
+        subprocess.run(["import", "-window", "root", root + suffix + ext], check=False)
+
+
+def whole_on_click(app, status, faults):
+    """A click on an error cut to its panel shows the whole text."""
+    click(status)
+    # Its title may be the program's name: found as the one shown message box.
+    shown = until(lambda: next((w for w in app if w is not None
+                                and w.getRole() in (pyatspi.ROLE_ALERT, pyatspi.ROLE_DIALOG)
+                                and w.getState().contains(pyatspi.STATE_SHOWING)), None))
+    labels = find_all(shown, pyatspi.ROLE_LABEL) if shown else []
+    if not any(status.name in (label.name or "") for label in labels):
+        faults.append("a click on the error does not show it whole")
+        return
+    print(f"A click on it opens \"{shown.name}\" with the whole text")
+    screenshot("-whole")
+    close(shown)
+
+
 def status_changes(app, window, faults):
     """Drives the program to the texts the status line shows most: ready, a file
     count after a scan, an error; each must be heard on the status bar."""
@@ -151,8 +175,8 @@ def status_changes(app, window, faults):
     click(scan, 3)
     if until(lambda: bar[0].name != before and bar[0].description, 60):
         print(f"Error: \"{bar[0].name}\" - {bar[0].description}")
-        if os.environ.get("ATSPI_SCREENSHOT"):
-            subprocess.run(["import", "-window", "root", os.environ["ATSPI_SCREENSHOT"]], check=False)
+        screenshot("")
+        whole_on_click(app, bar[0], faults)
     else:
         faults.append(f"no error heard on the status line (it says \"{bar[0].name}\")")
 
