@@ -27,6 +27,7 @@ test_pkgs=(
   libbenchmark-dev python3-pil
   imagemagick tesseract-ocr
   desktop-file-utils appstream file man-db
+  qt6-base-private-dev
 )
 
 pkgs=("${build_pkgs[@]}")

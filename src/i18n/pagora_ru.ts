@@ -494,6 +494,11 @@ Turn the stack over and put it back in the feeder, without changing its order.</
 <context>
     <name>ImageListPane</name>
     <message>
+        <source>More image commands</source>
+        <comment>ActionToolBar1.Extension</comment>
+        <translation>Другие команды для изображений</translation>
+    </message>
+    <message>
         <source>The PDF document was written, but these pages have no searchable text:</source>
         <translation>Документ PDF записан, но в этих страницах нет текста для поиска:</translation>
     </message>
@@ -985,6 +990,29 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <source>The settings could not be saved to %1.</source>
         <comment>settingsNotSaved</comment>
         <translation>Не удалось сохранить настройки в %1.</translation>
+    </message>
+</context>
+<context>
+    <name>StatusPanelBar</name>
+    <message>
+        <source>Status bar</source>
+        <comment>sb_Main</comment>
+        <translation>Строка состояния</translation>
+    </message>
+    <message>
+        <source>Scan progress</source>
+        <comment>pb_ScanProgress</comment>
+        <translation>Ход сканирования</translation>
+    </message>
+    <message>
+        <source>Error</source>
+        <comment>sb_Main.Error</comment>
+        <translation>Ошибка</translation>
+    </message>
+    <message>
+        <source>Click to read the whole message</source>
+        <comment>sb_Main.Hint</comment>
+        <translation>Щёлкните, чтобы прочитать сообщение целиком</translation>
     </message>
 </context>
 <context>

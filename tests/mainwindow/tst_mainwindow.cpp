@@ -2,6 +2,7 @@
 #include "i18n/MessageTables.h"
 #include "i18n/TLangDispatcher.h"
 #include "i18n/TLangTranslator.h"
+#include "mainwindow/ImageListPane.h"
 #include "mainwindow/ScanAreaPane.h"
 #include "mainwindow/ScanSettingsPane.h"
 #include "mainwindow/StatusPanelBar.h"
@@ -11,18 +12,63 @@
 #include "settings/SettingsStore.h"
 #include "widgets/UserPrompts.h"
 
+#include <QAccessible>
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/qpa/qplatformaccessibility.h>
+#include <QtGui/qpa/qplatformintegration.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <memory>
+
+namespace {
+
+// What a screen reader was told: the event, whom it is about, and that one's name then.
+struct Heard
+{
+    QAccessible::Event type;
+    QAccessible::Id id;
+    QString name;
+};
+QList<Heard> heard;
+
+void hear(QAccessibleEvent *event)
+{
+    QAccessibleInterface *iface = event->accessibleInterface();
+    if (iface)
+        heard.append({event->type(), QAccessible::uniqueId(iface), iface->text(QAccessible::Name)});
+}
+
+void collect(QAccessibleInterface *iface, QList<QAccessibleInterface *> &out)
+{
+    out << iface;
+    for (int i = 0; i < iface->childCount(); ++i)
+        if (QAccessibleInterface *child = iface->child(i))
+            collect(child, out);
+}
+
+bool told(QAccessible::Event type, QAccessibleInterface *about, const QString &name)
+{
+    const QAccessible::Id id = QAccessible::uniqueId(about);
+    return std::any_of(heard.cbegin(), heard.cend(), [&](const Heard &h) {
+        return h.type == type && h.id == id && (name.isNull() || h.name == name);
+    });
+}
+
+} // namespace
 
 class TestMainWindow : public QObject
 {
@@ -34,6 +80,8 @@ private slots:
     void startsReadyInGreen();
     void errorsPaintRed();
     void longErrorReadable();
+    void statusHeardByScreenReaders_data();
+    void statusHeardByScreenReaders();
     void countPanelFitsThreeDigits_data();
     void countPanelFitsThreeDigits();
     void firstCloseWritesElevenValues();
@@ -154,7 +202,8 @@ void TestMainWindow::longErrorReadable()
     QVERIFY2(drawn.endsWith(QChar(0x2026)) && drawn.size() < error.size(), qPrintable(drawn));
     QVERIFY(error.startsWith(drawn.chopped(1)));
     QVERIFY(bar->fontMetrics().horizontalAdvance(drawn) < panel0.width());
-    QCOMPARE(bar->toolTipAt(panel0.center()), error);
+    const QString tip = bar->toolTipAt(panel0.center());
+    QVERIFY2(tip.startsWith(error) && tip.size() > error.size(), qPrintable(tip)); // and the hint
     QCOMPARE(bar->toolTipAt(bar->panelRect(2).center()), QString());
 
     // A click on the error shows it whole; on a plain status, nothing.
@@ -164,6 +213,95 @@ void TestMainWindow::longErrorReadable()
     QTest::mouseClick(bar, Qt::LeftButton, {}, panel0.center());
     QCOMPARE(shown.size(), 1);
     UserPrompts::setResponder({});
+}
+
+void TestMainWindow::statusHeardByScreenReaders_data()
+{
+    QTest::addColumn<QByteArray>("lang");
+    QTest::addColumn<QString>("ready");
+    QTest::addColumn<QString>("letters"); // names are spoken in the window's language
+    QTest::newRow("English") << QByteArray("English") << "Ready" << "^[A-Za-z ]+$";
+    QTest::newRow("Russian") << QByteArray("Russian") << "Ожидание" << "^[А-Яа-яЁё ]+$";
+}
+
+void TestMainWindow::statusHeardByScreenReaders()
+{
+    QFETCH(QByteArray, lang);
+    QFETCH(QString, ready);
+    QFETCH(QString, letters);
+    const QRegularExpression spoken(letters);
+    writeSettings("Lang=" + lang + "\n");
+    // As when a screen reader listens: the program tells, the handler hears.
+    QPlatformAccessibility *platform = QGuiApplicationPrivate::platformIntegration()->accessibility();
+    QVERIFY(platform);
+    const QAccessible::UpdateHandler before = QAccessible::installUpdateHandler(hear);
+    platform->setActive(true);
+    heard.clear();
+    const auto restore = qScopeGuard([before, platform] {
+        platform->setActive(false);
+        QAccessible::installUpdateHandler(before);
+        heard.clear();
+    });
+    auto w = start();
+
+    QList<QAccessibleInterface *> nodes;
+    collect(QAccessible::queryAccessibleInterface(w.get()), nodes);
+    const auto barAt = std::find_if(nodes.cbegin(), nodes.cend(), [](QAccessibleInterface *i) {
+        return i->role() == QAccessible::StatusBar;
+    });
+    QVERIFY(barAt != nodes.cend());
+    QAccessibleInterface *bar = *barAt;
+    QVERIFY(!bar->state().invisible);
+    QVERIFY2(spoken.match(bar->text(QAccessible::Name)).hasMatch(),
+             qPrintable(bar->text(QAccessible::Name)));
+    const auto panelNamed = [bar](QAccessible::Role role, const QString &name) {
+        for (int i = 0; i < bar->childCount(); ++i) {
+            QAccessibleInterface *c = bar->child(i);
+            if (c && c->role() == role && !c->state().invisible &&
+                (name.isNull() || c->text(QAccessible::Name) == name))
+                return c;
+        }
+        return static_cast<QAccessibleInterface *>(nullptr);
+    };
+    QVERIFY(panelNamed(QAccessible::StaticText, ready));
+
+    // The file count, as the image list words it.
+    QSignalSpy counted(w->imageList(), &ImageListPane::countChanged);
+    w->imageList()->lv_ImagesChange();
+    QCOMPARE(counted.size(), 1);
+    const QString count = counted.at(0).at(0).toString();
+    QVERIFY(count.contains(QLatin1Char('0')));
+    QVERIFY(panelNamed(QAccessible::StaticText, count));
+
+    // An error is told whole, although the panel shows only its start.
+    const QString error = QStringLiteral(
+        "Paper jam in the document feeder. Remove the jammed sheet, then press Scan again.");
+    QTest::ignoreMessage(QtWarningMsg, qPrintable(error));
+    heard.clear();
+    w->Mess(error, true);
+    QVERIFY(w->sb_Main->displayedText(0) != error);
+    QAccessibleInterface *status = panelNamed(QAccessible::StaticText, error);
+    QVERIFY(status);
+    QVERIFY(told(QAccessible::NameChanged, status, error));
+    QVERIFY(spoken.match(status->text(QAccessible::Description)).hasMatch());
+    heard.clear();
+    w->Mess(ready);
+    QVERIFY(told(QAccessible::NameChanged, status, ready));
+    QVERIFY(status->text(QAccessible::Description).isEmpty());
+
+    // The progress bar on the screen: named, with its value, its changes told.
+    QAccessibleInterface *progress = panelNamed(QAccessible::ProgressBar, QString());
+    QVERIFY(progress);
+    QVERIFY2(spoken.match(progress->text(QAccessible::Name)).hasMatch(),
+             qPrintable(progress->text(QAccessible::Name)));
+    QVERIFY(progress->valueInterface());
+    w->pb_ScanProgress->setValue(42);
+    QCOMPARE(progress->valueInterface()->currentValue().toInt(), 42);
+    QVERIFY(told(QAccessible::ValueChanged, progress, QString()));
+    // Every progress bar of the window, shown or not, has a name.
+    for (QAccessibleInterface *i : std::as_const(nodes))
+        if (i->role() == QAccessible::ProgressBar)
+            QVERIFY(spoken.match(i->text(QAccessible::Name)).hasMatch());
 }
 
 void TestMainWindow::countPanelFitsThreeDigits_data()
