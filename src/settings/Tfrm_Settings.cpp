@@ -81,7 +81,8 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     Label3->move(16, 47);
     cmb_OcrLang = new QComboBox(GroupBox2);
     cmb_OcrLang->setObjectName(QStringLiteral("cmb_OcrLang"));
-    cmb_OcrLang->setGeometry(168, 44, 159, cmb_OcrLang->sizeHint().height());
+    // Wide enough for "Русский + Английский" whole.
+    cmb_OcrLang->setGeometry(156, 44, 171, cmb_OcrLang->sizeHint().height());
     cmb_OcrLang->setEnabled(false);
     Label3->setBuddy(cmb_OcrLang);
     // At the right edge: the Russian caption is long. Stays enabled with recognition
