@@ -2,6 +2,7 @@
 
 #include "i18n/TLangTranslator.h"
 
+#include <QCoreApplication>
 #include <QtGlobal>
 
 // Each entry is marked for lupdate: context, English text, and the id as
@@ -79,6 +80,18 @@ const TLangTranslator &preview()
                             QT_TRANSLATE_NOOP3("Tfrm_Preview", "Previewing... ", "IDS_0"),
                         });
     return table;
+}
+
+QString fileCount(int n)
+{
+    // English keeps its two suffixes of the table; a language with more plural
+    // forms translates the numerus entry, which Qt picks by the language's rules.
+    const QString translated =
+        QCoreApplication::translate("Tfrm_Main", "%n file(s)", "FileCount", n);
+    if (translated != QStringLiteral("%1 file(s)").arg(n))
+        return translated;
+    return QString::number(n) +
+           main().GetTextOrDefault(QLatin1String(n == 1 ? "IDS_106" : "IDS_105"));
 }
 
 } // namespace MessageTables

@@ -11,42 +11,42 @@
     <message>
         <source>&amp;Pagora Pro homepage</source>
         <comment>Action5</comment>
-        <translation>Pagora Pro в интернете</translation>
+        <translation>Pagora Pro в &amp;интернете</translation>
     </message>
     <message>
         <source>E&amp;xit</source>
         <comment>FileExit1</comment>
-        <translation>Выход</translation>
+        <translation>&amp;Выход</translation>
     </message>
     <message>
         <source>&amp;Select destination folder...</source>
         <comment>BrowseForFolder1</comment>
-        <translation>Каталог назначения</translation>
+        <translation>Катало&amp;г назначения</translation>
     </message>
     <message>
         <source>C&amp;opy to printer</source>
         <comment>Action3</comment>
-        <translation>Копировать на принтер</translation>
+        <translation>&amp;Копировать на принтер</translation>
     </message>
     <message>
         <source>Print Set&amp;up...</source>
         <comment>FilePrintSetup1</comment>
-        <translation>Настройка принтера...</translation>
+        <translation>&amp;Настройка принтера...</translation>
     </message>
     <message>
         <source>&amp;Preferences...</source>
         <comment>Action4</comment>
-        <translation>Настройки</translation>
+        <translation>&amp;Настройки</translation>
     </message>
     <message>
         <source>Ab&amp;out...</source>
         <comment>Action8</comment>
-        <translation>О программе...</translation>
+        <translation>&amp;О программе...</translation>
     </message>
     <message>
         <source>&amp;Preview</source>
         <comment>Action2</comment>
-        <translation>Просмотр</translation>
+        <translation>&amp;Просмотр</translation>
     </message>
     <message>
         <source>Preview   </source>
@@ -56,7 +56,7 @@
     <message>
         <source>S&amp;can</source>
         <comment>Action1</comment>
-        <translation>Сканировать</translation>
+        <translation>&amp;Сканировать</translation>
     </message>
     <message>
         <source>Print Setup</source>
@@ -71,17 +71,17 @@
     <message>
         <source>&amp;File</source>
         <comment>ActionMainMenuBar.Items[0]</comment>
-        <translation>Файл</translation>
+        <translation>&amp;Файл</translation>
     </message>
     <message>
         <source>&amp;Settings</source>
         <comment>ActionMainMenuBar.Items[1]</comment>
-        <translation>Настройки</translation>
+        <translation>&amp;Настройки</translation>
     </message>
     <message>
         <source>&amp;Help</source>
         <comment>ActionMainMenuBar.Items[2]</comment>
-        <translation>Помощь</translation>
+        <translation>&amp;Помощь</translation>
     </message>
     <message>
         <source>Ready</source>
@@ -239,7 +239,7 @@
     <message>
         <source>&amp;Refresh scanner list</source>
         <comment>ActionRefreshSources</comment>
-        <translation>Обновить список сканеров</translation>
+        <translation>О&amp;бновить список сканеров</translation>
     </message>
     <message>
         <source>The page journal %1 could not be written: %2</source>
@@ -254,7 +254,7 @@
     <message>
         <source>S&amp;top scanning</source>
         <comment>ActionStop</comment>
-        <translation>О&amp;становить сканирование</translation>
+        <translation>&amp;Остановить сканирование</translation>
     </message>
     <message>
         <source>The fronts of %1 sheets are scanned.
@@ -274,14 +274,29 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <translation>Пропустить</translation>
     </message>
     <message>
-        <source>Backs come first-first</source>
+        <source>Second pass feeds the &amp;backs from the first sheet</source>
         <comment>ActionBacksFirstFirst</comment>
-        <translation>Обороты идут с первого листа</translation>
+        <translation>Второй проход: &amp;обороты начиная с первого листа</translation>
     </message>
     <message>
-        <source>Add files...</source>
+        <source>Two-pass duplex: the feeder gives the turned stack's backs first sheet first, not last sheet first</source>
+        <comment>ActionBacksFirstFirst.Hint</comment>
+        <translation>Двусторонняя съёмка в два прохода: устройство подачи выдаёт обороты перевёрнутой стопки начиная с первого листа, а не с последнего</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n file(s)</source>
+        <comment>FileCount</comment>
+        <extracomment>The file count in the status line.</extracomment>
+        <translation>
+            <numerusform>%n файл</numerusform>
+            <numerusform>%n файла</numerusform>
+            <numerusform>%n файлов</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>&amp;Add files...</source>
         <comment>ActionAddFiles</comment>
-        <translation>Добавить файлы...</translation>
+        <translation>&amp;Добавить файлы...</translation>
     </message>
     <message>
         <source>Pages not saved: %1. They could not be written to the disk and exist only in memory: closing the window loses them.</source>
@@ -823,6 +838,11 @@ Turn the stack over and put it back in the feeder, without changing its order.</
         <source>Save PDF files as PDF/A (for archiving)</source>
         <comment>cb_PdfA</comment>
         <translation>Сохранять PDF в формате PDF/A (для архива)</translation>
+    </message>
+    <message>
+        <source>PDF files</source>
+        <comment>GroupBox4</comment>
+        <translation>Файлы PDF</translation>
     </message>
     <message>
         <source>Scanned pages</source>

@@ -303,7 +303,7 @@ void ImageListPane::lv_ImagesSelectItem(const QModelIndex &, bool selected)
 void ImageListPane::lv_ImagesChange()
 {
     const int n = Pages->rowCount();
-    emit countChanged(QString::number(n) + message(n == 1 ? "IDS_106" : "IDS_105"));
+    emit countChanged(MessageTables::fileCount(n));
     updateExportCommand();
     for (QAction *a : {Action_Interleave, Action_InterleaveReversed, Action_Reverse})
         a->setEnabled(n > 1);

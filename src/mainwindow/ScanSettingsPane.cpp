@@ -14,6 +14,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
@@ -116,19 +119,32 @@ ScanSettingsPane::ScanSettingsPane(TTwainControl *control, ScanSession *session,
     cmb_Format->setCurrentIndex(0);
     edt_Destination = new QLineEdit(defaultDestination());
     edt_Destination->setObjectName(QStringLiteral("edt_Destination"));
-    edt_DestinationButton = edt_Destination->addAction(
-        style()->standardIcon(QStyle::SP_DirOpenIcon), QLineEdit::TrailingPosition);
+    edt_DestinationButton =
+        new QAction(style()->standardIcon(QStyle::SP_DirOpenIcon), QString(), this);
     edt_DestinationButton->setObjectName(QStringLiteral("edt_DestinationButton"));
+    // A button of its own beside the field, not one drawn inside it: Tab reaches
+    // it and shows where the focus is.
+    btn_DestinationBrowse = new QToolButton;
+    btn_DestinationBrowse->setObjectName(QStringLiteral("btn_DestinationBrowse"));
+    btn_DestinationBrowse->setDefaultAction(edt_DestinationButton);
+    btn_DestinationBrowse->setFocusPolicy(Qt::StrongFocus);
+    btn_DestinationBrowse->setIconSize(QSize(16, 16));
     Label4 = label("Label4", edt_FileName);
     Label5 = label("Label5", cmb_Format);
     Label6 = label("Label6", edt_Destination);
     auto *files = new QGridLayout(gb_FileSettings);
     files->addWidget(Label4, 0, 0);
     files->addWidget(edt_FileName, 0, 1);
-    files->addWidget(Label5, 1, 0);
-    files->addWidget(cmb_Format, 1, 1);
-    files->addWidget(Label6, 2, 0, 1, 2);
-    files->addWidget(edt_Destination, 3, 0, 1, 2);
+    // The format names are long ("TIFF (Tag Image File Format)"): the box gets a
+    // row of its own, as wide as the group, so none is cut in any language.
+    files->addWidget(Label5, 1, 0, 1, 2);
+    files->addWidget(cmb_Format, 2, 0, 1, 2);
+    files->addWidget(Label6, 3, 0, 1, 2);
+    auto *destinationRow = new QHBoxLayout;
+    destinationRow->setSpacing(2);
+    destinationRow->addWidget(edt_Destination, 1);
+    destinationRow->addWidget(btn_DestinationBrowse);
+    files->addLayout(destinationRow, 4, 0, 1, 2);
     files->setColumnStretch(1, 1);
     layout->addWidget(gb_FileSettings);
 
@@ -154,6 +170,8 @@ ScanSettingsPane::ScanSettingsPane(TTwainControl *control, ScanSession *session,
     ToolButtonScan->setMenu(PopupMenu_ScanCopy);
     ToolButtonScan->setIcon(Scan1->icon());
     ToolButtonScanItem = Scan1;
+    // Its arrow opens the menu by mouse only; Alt+Down and the Menu key open it too.
+    ToolButtonScan->installEventFilter(this);
     ToolButtonStop = new QToolButton;
     ToolButtonStop->setObjectName(QStringLiteral("ToolButtonStop"));
     ToolButtonStop->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
@@ -180,6 +198,27 @@ ScanSettingsPane::ScanSettingsPane(TTwainControl *control, ScanSession *session,
         connect(field, &QLineEdit::textChanged, this, &ScanSettingsPane::syncNaming);
     connect(cmb_Format, &QComboBox::currentIndexChanged, this, &ScanSettingsPane::syncNaming);
     syncNaming();
+}
+
+bool ScanSettingsPane::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == ToolButtonScan && ToolButtonScan->isEnabled()) {
+        bool open = false;
+        if (event->type() == QEvent::KeyPress) {
+            const auto *key = static_cast<QKeyEvent *>(event);
+            open = key->key() == Qt::Key_Menu ||
+                   (key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier));
+        } else if (event->type() == QEvent::ContextMenu) {
+            // Shift+F10, or the Menu key when the platform turns it into this event.
+            open = static_cast<QContextMenuEvent *>(event)->reason() ==
+                   QContextMenuEvent::Keyboard;
+        }
+        if (open) {
+            ToolButtonScan->showMenu();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void ScanSettingsPane::cmb_SourcesChange(int index)
@@ -378,8 +417,8 @@ void ScanSettingsPane::retranslateAccessible()
 QList<QWidget *> ScanSettingsPane::tabOrder() const
 {
     return {cmb_Sources,    cb_ADF,        cb_Duplex,  cmb_Mode,        cmb_Resolution,
-            cmb_Size,       edt_FileName,  cmb_Format, edt_Destination, ToolButtonPreview,
-            ToolButtonScan, ToolButtonStop};
+            cmb_Size,       edt_FileName,  cmb_Format, edt_Destination, btn_DestinationBrowse,
+            ToolButtonPreview, ToolButtonScan, ToolButtonStop};
 }
 
 void ScanSettingsPane::restoreFields(const SettingsStore &store)

@@ -79,6 +79,7 @@ public:
     QLabel *Label6 = nullptr;
     QLineEdit *edt_Destination = nullptr;
     QAction *edt_DestinationButton = nullptr;
+    QToolButton *btn_DestinationBrowse = nullptr; // the face of edt_DestinationButton
     QWidget *ToolBar_Main = nullptr; // a plain row: it must never fold buttons away
     QToolButton *ToolButtonPreview = nullptr;
     QToolButton *ToolButtonScan = nullptr;
@@ -93,6 +94,9 @@ signals:
     void copyChosen();
     // A refusal for the status line.
     void statusMessage(const QString &text, bool error);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     TTwainControl *m_control;

@@ -48,6 +48,7 @@
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QTimer>
 #include <QToolButton>
@@ -172,6 +173,14 @@ void Tfrm_Main::createMenus()
     Action5->setObjectName(QStringLiteral("Action5"));
     Action8 = menuHelp->addAction(QString(), this, &Tfrm_Main::showAbout);
     Action8->setObjectName(QStringLiteral("Action8"));
+
+    // F10 opens the first menu, as on the desktop; the arrow keys walk on from
+    // there, whatever letters the language's mnemonics use.
+    auto *menuBarKey = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(menuBarKey, &QShortcut::activated, this, [this] {
+        if (menuBar()->isEnabled())
+            menuBar()->setActiveAction(menuFile->menuAction());
+    });
 }
 
 void Tfrm_Main::retranslateUi()
@@ -186,10 +195,15 @@ void Tfrm_Main::retranslateUi()
     menuFile->setTitle(tr("&File", "ActionMainMenuBar.Items[0]"));
     menuSettings->setTitle(tr("&Settings", "ActionMainMenuBar.Items[1]"));
     menuHelp->setTitle(tr("&Help", "ActionMainMenuBar.Items[2]"));
-    ActionBacksFirstFirst->setText(tr("Backs come first-first", "ActionBacksFirstFirst"));
+    ActionBacksFirstFirst->setText(
+        tr("Second pass feeds the &backs from the first sheet", "ActionBacksFirstFirst"));
+    ActionBacksFirstFirst->setStatusTip(
+        tr("Two-pass duplex: the feeder gives the turned stack's backs first sheet first, "
+           "not last sheet first",
+           "ActionBacksFirstFirst.Hint"));
     Action2->setText(tr("&Preview", "Action2"));
     BrowseForFolder1->setText(tr("&Select destination folder...", "BrowseForFolder1"));
-    ActionAddFiles->setText(tr("Add files...", "ActionAddFiles"));
+    ActionAddFiles->setText(tr("&Add files...", "ActionAddFiles"));
     Action1->setText(tr("S&can", "Action1"));
     Action3->setText(tr("C&opy to printer", "Action3"));
     ActionRefreshSources->setText(tr("&Refresh scanner list", "ActionRefreshSources"));

@@ -29,7 +29,7 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
                    Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setModal(true);
-    setFixedSize(359, 422);
+    setFixedSize(359, 456);
     // The designed positions assume this small font; where Tahoma is missing a
     // sans-serif of the same size stands in.
     QFont designFont(QStringLiteral("Tahoma"));
@@ -72,7 +72,7 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     // Text recognition below, across the dialog: its captions are long.
     GroupBox2 = new QGroupBox(this);
     GroupBox2->setObjectName(QStringLiteral("GroupBox2"));
-    GroupBox2->setGeometry(8, 191, 343, 123);
+    GroupBox2->setGeometry(8, 191, 343, 102);
     cb_Searchable = new QCheckBox(GroupBox2);
     cb_Searchable->setObjectName(QStringLiteral("cb_Searchable"));
     cb_Searchable->setGeometry(16, 20, 311, 17);
@@ -81,7 +81,8 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     Label3->move(16, 47);
     cmb_OcrLang = new QComboBox(GroupBox2);
     cmb_OcrLang->setObjectName(QStringLiteral("cmb_OcrLang"));
-    cmb_OcrLang->setGeometry(168, 44, 159, cmb_OcrLang->sizeHint().height());
+    // Wide enough for "Русский + Английский" whole.
+    cmb_OcrLang->setGeometry(156, 44, 171, cmb_OcrLang->sizeHint().height());
     cmb_OcrLang->setEnabled(false);
     Label3->setBuddy(cmb_OcrLang);
     // At the right edge: the Russian caption is long. Stays enabled with recognition
@@ -95,15 +96,19 @@ Tfrm_Settings::Tfrm_Settings(QWidget *parent) : QDialog(parent)
     spn_OcrTimeLimit->setValue(SettingsStore::OcrTimeLimitDefault);
     spn_OcrTimeLimit->setGeometry(247, 71, 80, spn_OcrTimeLimit->sizeHint().height());
     Label4->setBuddy(spn_OcrTimeLimit);
-    // In the same group: both shape the PDF files "Save all to PDF" writes.
-    cb_PdfA = new QCheckBox(GroupBox2);
+    // A group of its own: archiving is not text recognition, though both shape
+    // the PDF files "Save all to PDF" writes.
+    GroupBox4 = new QGroupBox(this);
+    GroupBox4->setObjectName(QStringLiteral("GroupBox4"));
+    GroupBox4->setGeometry(8, 299, 343, 46);
+    cb_PdfA = new QCheckBox(GroupBox4);
     cb_PdfA->setObjectName(QStringLiteral("cb_PdfA"));
-    cb_PdfA->setGeometry(16, 97, 311, 17);
+    cb_PdfA->setGeometry(16, 20, 311, 17);
 
     // What happens to each scanned page before it is written.
     GroupBox3 = new QGroupBox(this);
     GroupBox3->setObjectName(QStringLiteral("GroupBox3"));
-    GroupBox3->setGeometry(8, 320, 343, 94);
+    GroupBox3->setGeometry(8, 351, 343, 94);
     cb_Upright = new QCheckBox(GroupBox3);
     cb_Upright->setObjectName(QStringLiteral("cb_Upright"));
     cb_Upright->setGeometry(16, 20, 311, 17);
@@ -166,6 +171,7 @@ void Tfrm_Settings::retranslateUi()
     Label4->setText(tr("Recognition time limit per page:", "Label4"));
     spn_OcrTimeLimit->setSuffix(tr(" s", "spn_OcrTimeLimit.Suffix"));
     cb_PdfA->setText(tr("Save PDF files as PDF/A (for archiving)", "cb_PdfA"));
+    GroupBox4->setTitle(tr("PDF files", "GroupBox4"));
     GroupBox3->setTitle(tr("Scanned pages", "GroupBox3"));
     cb_Upright->setText(tr("Turn pages upright", "cb_Upright"));
     cb_Straighten->setText(tr("Straighten pages", "cb_Straighten"));

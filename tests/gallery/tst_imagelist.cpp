@@ -58,8 +58,8 @@ private slots:
                                                 "0 files"};
         QTest::newRow("Russian") << "Russian"
                                  << QStringList{
-                                        QString::fromUtf8("1 файл"), QString::fromUtf8("2 файлов"),
-                                        QString::fromUtf8("3 файлов"), QString::fromUtf8("1 файл"),
+                                        QString::fromUtf8("1 файл"), QString::fromUtf8("2 файла"),
+                                        QString::fromUtf8("3 файла"), QString::fromUtf8("1 файл"),
                                         QString::fromUtf8("0 файлов")};
     }
     void fileCount()

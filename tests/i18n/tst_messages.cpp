@@ -26,7 +26,46 @@ private slots:
     void scannerErrorsFollowLanguage();
     void systemReasons_data();
     void systemReasons();
+    void fileCountPlurals_data();
+    void fileCountPlurals();
 };
+
+void TestMessages::fileCountPlurals_data()
+{
+    // Russian has three forms: 1, 21, 101 ... take one; 2-4, 22-24 another; 5-20,
+    // 25-30, 111-114 the third. English has two.
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<int>("n");
+    QTest::addColumn<QString>("text");
+    const auto ru = [](int n, const char *word) {
+        QTest::addRow("Russian %d", n) << "Russian" << n << QString::number(n) + QString::fromUtf8(word);
+    };
+    ru(0, " файлов");
+    ru(1, " файл");
+    ru(2, " файла");
+    ru(4, " файла");
+    ru(5, " файлов");
+    ru(11, " файлов");
+    ru(12, " файлов");
+    ru(21, " файл");
+    ru(22, " файла");
+    ru(25, " файлов");
+    ru(101, " файл");
+    ru(111, " файлов");
+    QTest::addRow("English 0") << "English" << 0 << "0 files";
+    QTest::addRow("English 1") << "English" << 1 << "1 file";
+    QTest::addRow("English 2") << "English" << 2 << "2 files";
+    QTest::addRow("English 21") << "English" << 21 << "21 files";
+}
+
+void TestMessages::fileCountPlurals()
+{
+    QFETCH(QString, language);
+    QFETCH(int, n);
+    QFETCH(QString, text);
+    QVERIFY(TLangDispatcher::instance().setLanguage(language) || language == "English");
+    QCOMPARE(MessageTables::fileCount(n), text);
+}
 
 void TestMessages::systemReasons_data()
 {

@@ -49,7 +49,8 @@ void TestTranslationCoverage::everyTrCallIsTranslated()
             source = xml.readElementText();
         else if (xml.name() == QLatin1String("comment"))
             comment = xml.readElementText();
-        else if (xml.name() == QLatin1String("translation") && !xml.readElementText().isEmpty())
+        else if (xml.name() == QLatin1String("translation") &&
+                 !xml.readElementText(QXmlStreamReader::IncludeChildElements).trimmed().isEmpty())
             translated.insert(source + QChar(0x1f) + comment);
     }
     QVERIFY(!xml.hasError());

@@ -10,12 +10,14 @@
 #include <QAbstractScrollArea>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QStyle>
+#include <QStyleOptionComboBox>
 #include <QTest>
 #include <QToolButton>
 #include <memory>
@@ -124,6 +126,18 @@ void TestWindowLayout::nothingCut()
             if (!button->text().isEmpty() && !iconOnly &&
                 !qobject_cast<QLineEdit *>(child->parentWidget()))
                 needed = room(button);
+        } else if (auto *combo = qobject_cast<QComboBox *>(child)) {
+            // The closed box shows its longest entry whole, not only the open list.
+            int widest = 0;
+            for (int i = 0; i < combo->count(); ++i)
+                widest = qMax(widest, combo->fontMetrics().horizontalAdvance(combo->itemText(i)));
+            QStyleOptionComboBox option;
+            option.initFrom(combo);
+            option.editable = combo->isEditable();
+            const QSize contents(widest, combo->fontMetrics().height());
+            needed = QSize(
+                combo->style()->sizeFromContents(QStyle::CT_ComboBox, &option, contents, combo).width(),
+                0);
         } else if (auto *group = qobject_cast<QGroupBox *>(child)) {
             // The title needs its text's width inside the frame.
             needed = QSize(group->fontMetrics().horizontalAdvance(group->title()), 0);

@@ -123,7 +123,7 @@ void tst_Preferences::pickLanguage(const QString &name)
 void tst_Preferences::layout()
 {
     showDialog();
-    QCOMPARE(m_dialog->size(), QSize(359, 422));
+    QCOMPARE(m_dialog->size(), QSize(359, 456));
     QCOMPARE(m_dialog->minimumSize(), m_dialog->maximumSize());
     // Captions are never cut short, whatever the platform font.
     for (QCheckBox *box : {m_dialog->cb_Update, m_dialog->cb_Save, m_dialog->cb_SkipBlank}) {
@@ -131,21 +131,22 @@ void tst_Preferences::layout()
         QVERIFY(box->width() >= box->sizeHint().width());
         QVERIFY(box->geometry().right() < m_dialog->GroupBox1->width());
     }
-    for (QCheckBox *box : {m_dialog->cb_Searchable, m_dialog->cb_PdfA}) {
+    for (auto [box, group] : {std::pair{m_dialog->cb_Searchable, m_dialog->GroupBox2},
+                              std::pair{m_dialog->cb_PdfA, m_dialog->GroupBox4}}) {
         QVERIFY(box->width() >= box->sizeHint().width());
-        QVERIFY(box->geometry().right() < m_dialog->GroupBox2->width());
-        QVERIFY(box->geometry().bottom() < m_dialog->GroupBox2->height());
+        QVERIFY(box->geometry().right() < group->width());
+        QVERIFY(box->geometry().bottom() < group->height());
     }
     // The time limit's caption ends before its box; both inside the group.
     QVERIFY(m_dialog->Label4->geometry().right() < m_dialog->spn_OcrTimeLimit->x());
     QVERIFY(m_dialog->GroupBox2->rect().contains(m_dialog->spn_OcrTimeLimit->geometry()));
-    QVERIFY(m_dialog->spn_OcrTimeLimit->geometry().bottom() < m_dialog->cb_PdfA->y());
+    QVERIFY(m_dialog->GroupBox2->geometry().bottom() < m_dialog->GroupBox4->y());
     for (QCheckBox *box : {m_dialog->cb_Upright, m_dialog->cb_Straighten, m_dialog->cb_Crop}) {
         QVERIFY(box->width() >= box->sizeHint().width());
         QVERIFY(box->geometry().right() < m_dialog->GroupBox3->width());
         QVERIFY(box->geometry().bottom() < m_dialog->GroupBox3->height());
     }
-    QVERIFY(m_dialog->GroupBox2->geometry().bottom() < m_dialog->GroupBox3->y());
+    QVERIFY(m_dialog->GroupBox4->geometry().bottom() < m_dialog->GroupBox3->y());
     QVERIFY(m_dialog->GroupBox3->geometry().bottom() < m_dialog->height());
     QVERIFY(m_dialog->btn_OK->isDefault());
 
@@ -380,7 +381,7 @@ void tst_Preferences::pickedLanguageSwitchesAtOnce()
         QVERIFY(box->width() >= box->sizeHint().width());
     QVERIFY(m_dialog->Label3->geometry().right() < m_dialog->cmb_OcrLang->x());
     // Every window at once.
-    QCOMPARE(m_main->Action4->text(), QString::fromUtf8("Настройки"));
+    QCOMPARE(m_main->Action4->text(), QString::fromUtf8("&Настройки"));
     QVERIFY(storedValues(m_store).isEmpty());
 
     pickLanguage(QStringLiteral("English"));
@@ -411,7 +412,7 @@ void tst_Preferences::cancelledLanguageStaysActive()
     pickLanguage(QStringLiteral("Russian"));
     QTest::mouseClick(m_dialog->btn_Cancel, Qt::LeftButton);
     QCOMPARE(TLangDispatcher::instance().Language(), QStringLiteral("Russian"));
-    QCOMPARE(m_main->Action4->text(), QString::fromUtf8("Настройки"));
+    QCOMPARE(m_main->Action4->text(), QString::fromUtf8("&Настройки"));
     QCOMPARE(storedValues(m_store).value("Lang").toString(), storedBefore);
 
     showDialog();
