@@ -22,7 +22,8 @@ PageListView::PageListView(QWidget *parent) : QListView(parent)
         a->setShortcut(keys);
         a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
         connect(a, &QAction::triggered, this, [this, steps] {
-            setThumbnailCell(steps == 0 ? Thumbnail::defaultCell() : Thumbnail::zoomed(m_cell, steps));
+            setThumbnailCell(steps == 0 ? Thumbnail::defaultCell()
+                                        : Thumbnail::zoomed(m_cell, steps));
         });
         return a;
     };

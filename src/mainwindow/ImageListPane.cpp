@@ -233,8 +233,9 @@ void ImageListPane::createListActions()
                            Action_TurnUpright, Action_Straighten, separator(), Action_MoveUp,
                            Action_MoveDown, separator(), Action_Interleave,
                            Action_InterleaveReversed, Action_Reverse, separator(),
-                           Action_SelectAll, separator(),
-                           static_cast<PageListView *>(lv_Images)->thumbnailSizeMenu()});
+                           Action_SelectAll});
+    lv_Images->addActions(
+        {separator(), static_cast<PageListView *>(lv_Images)->thumbnailSizeMenu()});
 }
 
 void ImageListPane::retranslateUi()

@@ -22,8 +22,8 @@
 #include <QPromise>
 #include <QThreadPool>
 #include <algorithm>
-#include <memory>
 #include <cerrno>
+#include <memory>
 
 namespace {
 
@@ -36,8 +36,7 @@ QString samePath(const QString &path)
 
 } // namespace
 
-PageModel::PageModel(QObject *parent)
-    : QAbstractListModel(parent), m_cell(Thumbnail::defaultCell())
+PageModel::PageModel(QObject *parent) : QAbstractListModel(parent), m_cell(Thumbnail::defaultCell())
 {
     qRegisterMetaType<PageEntry>();
 }
@@ -593,15 +592,16 @@ QSize PageModel::cellPixels() const
 
 bool PageModel::thumbnailFits(const QImage &thumbnail) const
 {
-    return thumbnail.size() == cellPixels() && qFuzzyCompare(thumbnail.devicePixelRatio(), m_pixelRatio);
+    return thumbnail.size() == cellPixels() &&
+           qFuzzyCompare(thumbnail.devicePixelRatio(), m_pixelRatio);
 }
 
 QImage PageModel::makeThumbnail(const PageEntry &e, const QSize &pixels, qreal pixelRatio)
 {
-    QImage cell = e.heldInMemory()
-                      ? Thumbnail::fromImage(e.image, e.size.width(), e.size.height(), pixels)
-                      : Thumbnail::fromFile(e.workingCopy, e.size.width(), e.size.height(),
-                                            nullptr, pixels);
+    QImage cell =
+        e.heldInMemory()
+            ? Thumbnail::fromImage(e.image, e.size.width(), e.size.height(), pixels)
+            : Thumbnail::fromFile(e.workingCopy, e.size.width(), e.size.height(), nullptr, pixels);
     if (cell.isNull()) {
         // The working copy is gone or damaged: the picture the list had, only larger.
         cell = e.thumbnail.isNull()

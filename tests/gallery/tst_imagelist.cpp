@@ -10,12 +10,12 @@
 
 #include <QAction>
 #include <QDragEnterEvent>
-#include <QMenu>
-#include <QWheelEvent>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QTest>
 #include <QUrl>
+#include <QWheelEvent>
 
 class TestImageList : public QObject
 {
@@ -449,22 +449,22 @@ private slots:
         const QSize usual(100, 75);
         QTest::newRow("usual size by default") << "keys" << QList<int>{} << usual << "" << usual;
         QTest::newRow("none smaller") << "keys" << QList<int>{-1} << usual << "" << usual;
-        QTest::newRow("one wheel notch") << "wheel" << QList<int>{1} << QSize(160, 120) << ""
-                                         << QSize(160, 120);
-        QTest::newRow("Ctrl++ twice") << "keys" << QList<int>{1, 1} << QSize(200, 150) << ""
-                                      << QSize(200, 150);
-        QTest::newRow("menu past the largest") << "menu" << QList<int>{1, 1, 1, 1, 1, 1}
-                                               << QSize(400, 300) << "" << QSize(400, 300);
-        QTest::newRow("wheel up and one back") << "wheel" << QList<int>{5, -1} << QSize(300, 225)
-                                               << "" << QSize(300, 225);
+        QTest::newRow("one wheel notch")
+            << "wheel" << QList<int>{1} << QSize(160, 120) << "" << QSize(160, 120);
+        QTest::newRow("Ctrl++ twice")
+            << "keys" << QList<int>{1, 1} << QSize(200, 150) << "" << QSize(200, 150);
+        QTest::newRow("menu past the largest")
+            << "menu" << QList<int>{1, 1, 1, 1, 1, 1} << QSize(400, 300) << "" << QSize(400, 300);
+        QTest::newRow("wheel up and one back")
+            << "wheel" << QList<int>{5, -1} << QSize(300, 225) << "" << QSize(300, 225);
         QTest::newRow("Ctrl+0 to the usual size")
             << "keys" << QList<int>{1, 1, 1, 0} << usual << "" << usual;
-        QTest::newRow("edited between steps") << "menu" << QList<int>{} << usual << "270"
-                                              << QSize(300, 225);
-        QTest::newRow("edited too large") << "menu" << QList<int>{1} << QSize(160, 120) << "9000"
-                                          << usual;
-        QTest::newRow("edited not a number") << "wheel" << QList<int>{1} << QSize(160, 120)
-                                             << "big" << usual;
+        QTest::newRow("edited between steps")
+            << "menu" << QList<int>{} << usual << "270" << QSize(300, 225);
+        QTest::newRow("edited too large")
+            << "menu" << QList<int>{1} << QSize(160, 120) << "9000" << usual;
+        QTest::newRow("edited not a number")
+            << "wheel" << QList<int>{1} << QSize(160, 120) << "big" << usual;
     }
     void thumbnailSize()
     {
