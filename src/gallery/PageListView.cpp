@@ -2,13 +2,127 @@
 
 #include "files/LocalFileName.h"
 
+#include "pages/PageModel.h"
+#include "pages/Thumbnail.h"
+#include "settings/SettingsStore.h"
+
+#include <QAction>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QUrl>
+#include <QWheelEvent>
 #include <memory>
 
 PageListView::PageListView(QWidget *parent) : QListView(parent)
 {
+    m_sizeMenu = new QMenu(this);
+    m_sizeMenu->menuAction()->setObjectName(QStringLiteral("Action_ThumbnailSize"));
+    const auto command = [this](const char *name, const QKeySequence &keys, int steps) {
+        auto *a = m_sizeMenu->addAction(QString());
+        a->setObjectName(QLatin1String(name));
+        a->setShortcut(keys);
+        a->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+        connect(a, &QAction::triggered, this, [this, steps] {
+            setThumbnailCell(steps == 0 ? Thumbnail::defaultCell()
+                                        : Thumbnail::zoomed(m_cell, steps));
+        });
+        return a;
+    };
+    Action_ZoomIn = command("Action_ZoomIn", QKeySequence::ZoomIn, 1);
+    Action_ZoomOut = command("Action_ZoomOut", QKeySequence::ZoomOut, -1);
+    Action_ZoomReset = command("Action_ZoomReset", QKeySequence(Qt::CTRL | Qt::Key_0), 0);
+    // Ctrl+= too: the plus sign needs Shift on most keyboards.
+    Action_ZoomIn->setShortcuts({QKeySequence::ZoomIn, QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    retranslateUi();
+
+    QSize cell = Thumbnail::defaultCell();
+    int width = 0;
+    const QList<QSize> steps = Thumbnail::cellSteps();
+    if (SettingsStore().readIntegerInRange(QLatin1String(SettingsStore::ThumbnailWidth),
+                                           steps.first().width(), steps.last().width(), width))
+        cell = Thumbnail::cellForWidth(width);
+    applyCell(cell);
+}
+
+QAction *PageListView::thumbnailSizeMenu() const
+{
+    return m_sizeMenu->menuAction();
+}
+
+void PageListView::retranslateUi()
+{
+    m_sizeMenu->setTitle(tr("Thumbnail size", "Action_ThumbnailSize"));
+    Action_ZoomIn->setText(tr("Larger thumbnails", "Action_ZoomIn"));
+    Action_ZoomOut->setText(tr("Smaller thumbnails", "Action_ZoomOut"));
+    Action_ZoomReset->setText(tr("Usual size", "Action_ZoomReset"));
+}
+
+void PageListView::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::LanguageChange)
+        retranslateUi();
+    QListView::changeEvent(event);
+}
+
+void PageListView::applyCell(const QSize &cell)
+{
+    m_cell = cell;
+    setIconSize(cell);
+    Action_ZoomIn->setEnabled(Thumbnail::zoomed(cell, 1) != cell);
+    Action_ZoomOut->setEnabled(Thumbnail::zoomed(cell, -1) != cell);
+    Action_ZoomReset->setEnabled(cell != Thumbnail::defaultCell());
+    if (auto *pages = qobject_cast<PageModel *>(model()))
+        pages->setThumbnailCell(cell, devicePixelRatioF());
+}
+
+void PageListView::setThumbnailCell(const QSize &cell)
+{
+    const QSize step = Thumbnail::cellForWidth(cell.width());
+    if (step == m_cell)
+        return;
+    applyCell(step);
+    SettingsStore().WriteInteger(QLatin1String(SettingsStore::ThumbnailWidth), step.width());
+}
+
+void PageListView::zoom(int steps)
+{
+    setThumbnailCell(Thumbnail::zoomed(m_cell, steps));
+}
+
+void PageListView::setModel(QAbstractItemModel *model)
+{
+    if (auto *old = qobject_cast<PageModel *>(this->model()))
+        disconnect(old, &PageModel::thumbnailsRemade, this, nullptr);
+    QListView::setModel(model);
+    if (auto *pages = qobject_cast<PageModel *>(model)) {
+        // Cells follow their new pictures.
+        connect(pages, &PageModel::thumbnailsRemade, this,
+                [this] { scheduleDelayedItemsLayout(); });
+        applyCell(m_cell);
+    }
+}
+
+void PageListView::showEvent(QShowEvent *event)
+{
+    QListView::showEvent(event);
+    // The screen, and with it the pixel ratio, is known once the window is shown.
+    applyCell(m_cell);
+}
+
+void PageListView::wheelEvent(QWheelEvent *event)
+{
+    if (!(event->modifiers() & Qt::ControlModifier)) {
+        QListView::wheelEvent(event);
+        return;
+    }
+    // One step per notch (120 eighths of a degree), however finely the wheel reports.
+    m_wheelDelta += event->angleDelta().y();
+    const int steps = m_wheelDelta / 120;
+    m_wheelDelta -= steps * 120;
+    if (steps != 0)
+        zoom(steps);
+    event->accept();
 }
 
 int PageListView::dropRowAt(const QPoint &pos) const

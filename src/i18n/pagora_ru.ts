@@ -507,6 +507,29 @@ Turn the stack over and put it back in the feeder, without changing its order.</
     </message>
 </context>
 <context>
+    <name>PageListView</name>
+    <message>
+        <source>Thumbnail size</source>
+        <comment>Action_ThumbnailSize</comment>
+        <translation>Размер миниатюр</translation>
+    </message>
+    <message>
+        <source>Larger thumbnails</source>
+        <comment>Action_ZoomIn</comment>
+        <translation>Крупнее</translation>
+    </message>
+    <message>
+        <source>Smaller thumbnails</source>
+        <comment>Action_ZoomOut</comment>
+        <translation>Мельче</translation>
+    </message>
+    <message>
+        <source>Usual size</source>
+        <comment>Action_ZoomReset</comment>
+        <translation>Обычный размер</translation>
+    </message>
+</context>
+<context>
     <name>ImageListPane</name>
     <message>
         <source>More image commands</source>

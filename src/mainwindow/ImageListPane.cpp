@@ -234,6 +234,8 @@ void ImageListPane::createListActions()
                            Action_MoveDown, separator(), Action_Interleave,
                            Action_InterleaveReversed, Action_Reverse, separator(),
                            Action_SelectAll});
+    lv_Images->addActions(
+        {separator(), static_cast<PageListView *>(lv_Images)->thumbnailSizeMenu()});
 }
 
 void ImageListPane::retranslateUi()

@@ -6,18 +6,28 @@ namespace GalleryRules {
 
 QSize thumbnailSize(int w, int h)
 {
+    return thumbnailSize(w, h, QSize(CellWidth, CellHeight));
+}
+
+QSize thumbnailSize(int w, int h, const QSize &cell)
+{
     if (w <= 0 || h <= 0)
         return QSize(0, 0);
-    // 64-bit products: a page side times 100 must not overflow.
+    // 64-bit products: a page side times the cell side must not overflow.
     if (w > h)
-        return QSize(CellWidth, int(qint64(h) * CellWidth / w));
-    return QSize(int(qint64(w) * CellHeight / h), CellHeight);
+        return QSize(cell.width(), int(qint64(h) * cell.width() / w));
+    return QSize(int(qint64(w) * cell.height() / h), cell.height());
 }
 
 QPoint thumbnailOffset(const QSize &size)
 {
+    return thumbnailOffset(size, QSize(CellWidth, CellHeight));
+}
+
+QPoint thumbnailOffset(const QSize &size, const QSize &cell)
+{
     // C++ integer division truncates toward zero, as the cell rule wants (-15 / 2 == -7).
-    return QPoint((CellWidth - size.width()) / 2, (CellHeight - size.height()) / 2);
+    return QPoint((cell.width() - size.width()) / 2, (cell.height() - size.height()) / 2);
 }
 
 QSize fitProportional(const QSize &picture, const QSize &box)

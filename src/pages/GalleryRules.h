@@ -15,10 +15,13 @@ constexpr int CellHeight = 75;
 // reported: landscape pages get the full width, portrait and square pages the
 // full height. Integer arithmetic, multiply first: 2480 x 3508 gives 53 x 75.
 QSize thumbnailSize(int w, int h);
+// The same rule for a cell of another size (a zoomed list, a high-density screen).
+QSize thumbnailSize(int w, int h, const QSize &cell);
 
 // Where the resampled page goes in the cell: centred, halves truncated toward
 // zero, so a picture taller than the cell gets a negative top (cut off).
 QPoint thumbnailOffset(const QSize &size);
+QPoint thumbnailOffset(const QSize &size, const QSize &cell);
 
 // The largest size of picture that fits box with its aspect ratio kept. Wide
 // pictures are fitted to the width first, the others to the height first;

@@ -19,8 +19,11 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPersistentModelIndex>
+#include <QPromise>
+#include <QThreadPool>
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 
 namespace {
 
@@ -33,7 +36,7 @@ QString samePath(const QString &path)
 
 } // namespace
 
-PageModel::PageModel(QObject *parent) : QAbstractListModel(parent)
+PageModel::PageModel(QObject *parent) : QAbstractListModel(parent), m_cell(Thumbnail::defaultCell())
 {
     qRegisterMetaType<PageEntry>();
 }
@@ -252,6 +255,9 @@ void PageModel::append(const PageEntry &entry)
     beginInsertRows({}, row, row);
     m_entries.append(e);
     endInsertRows();
+    // Pages come with thumbnails of the usual size: a zoomed list needs its own.
+    if (!thumbnailFits(e.thumbnail))
+        remakeThumbnails();
 }
 
 void PageModel::setText(const QString &workingCopy, const PageText &text)
@@ -409,9 +415,12 @@ bool PageModel::replaceFiles(int row,
     if (sidesSwap)
         e.size.transpose();
     QString why;
-    const QImage cell = Thumbnail::fromFile(e.workingCopy, e.size.width(), e.size.height(), &why);
-    if (!cell.isNull())
+    QImage cell =
+        Thumbnail::fromFile(e.workingCopy, e.size.width(), e.size.height(), &why, cellPixels());
+    if (!cell.isNull()) {
+        cell.setDevicePixelRatio(m_pixelRatio);
         e.thumbnail = e.pageFileWritten ? cell : markMissing(cell);
+    }
     const QModelIndex i = index(row);
     emit dataChanged(i, i);
     return true;
@@ -504,9 +513,11 @@ bool PageModel::saveToFolder(int row, const QString &folder, const NameTaken &ta
     if (wasHeld)
         e.workingCopy = finalPath;
     e.image = QImage();
-    const QImage cell = Thumbnail::fromImage(page, e.size.width(), e.size.height());
-    if (!cell.isNull())
+    QImage cell = Thumbnail::fromImage(page, e.size.width(), e.size.height(), cellPixels());
+    if (!cell.isNull()) {
+        cell.setDevicePixelRatio(m_pixelRatio);
         e.thumbnail = cell;
+    }
     const QModelIndex i = index(row);
     emit dataChanged(i, i);
     return true;
@@ -555,9 +566,15 @@ QImage PageModel::markMissing(const QImage &thumbnail)
     if (thumbnail.isNull())
         marked.fill(Qt::white);
     // A small warning triangle at the bottom-right: this page's file is missing.
+    // Drawn in the usual cell's units, so it grows with a zoomed list.
     QPainter p(&marked);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF box(marked.width() - 22, marked.height() - 20, 20, 18);
+    const qreal unit = qMax<qreal>(1, qreal(thumbnail.deviceIndependentSize().height()) /
+                                          GalleryRules::CellHeight);
+    p.scale(unit, unit);
+    const qreal width = marked.deviceIndependentSize().width() / unit;
+    const qreal height = marked.deviceIndependentSize().height() / unit;
+    const QRectF box(width - 22, height - 20, 20, 18);
     QPainterPath triangle;
     triangle.moveTo(box.center().x(), box.top());
     triangle.lineTo(box.bottomRight());
@@ -569,4 +586,105 @@ QImage PageModel::markMissing(const QImage &thumbnail)
     p.fillRect(QRectF(box.center().x() - 1, box.top() + 5, 2, 7), Qt::black);
     p.fillRect(QRectF(box.center().x() - 1, box.top() + 14, 2, 2), Qt::black);
     return marked;
+}
+
+QSize PageModel::cellPixels() const
+{
+    return Thumbnail::devicePixels(m_cell, m_pixelRatio);
+}
+
+bool PageModel::thumbnailFits(const QImage &thumbnail) const
+{
+    return thumbnail.size() == cellPixels() &&
+           qFuzzyCompare(thumbnail.devicePixelRatio(), m_pixelRatio);
+}
+
+QImage PageModel::makeThumbnail(const PageEntry &e, const QSize &pixels, qreal pixelRatio)
+{
+    QImage cell =
+        e.heldInMemory()
+            ? Thumbnail::fromImage(e.image, e.size.width(), e.size.height(), pixels)
+            : Thumbnail::fromFile(e.workingCopy, e.size.width(), e.size.height(), nullptr, pixels);
+    if (cell.isNull()) {
+        // The working copy is gone or damaged: the picture the list had, only larger.
+        cell = e.thumbnail.isNull()
+                   ? Thumbnail::cell(QImage(), pixels)
+                   : e.thumbnail.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                         .convertToFormat(QImage::Format_RGB32);
+        cell.setDevicePixelRatio(pixelRatio);
+        return cell;
+    }
+    cell.setDevicePixelRatio(pixelRatio);
+    return e.pageFileWritten ? cell : markMissing(cell);
+}
+
+void PageModel::setThumbnailCell(const QSize &cell, qreal pixelRatio)
+{
+    if (cell.isEmpty() || pixelRatio <= 0)
+        return;
+    if (cell == m_cell && qFuzzyCompare(pixelRatio, m_pixelRatio))
+        return;
+    m_cell = cell;
+    m_pixelRatio = pixelRatio;
+    // Work for the old size is wasted now.
+    if (m_remake) {
+        m_remake->disconnect(this);
+        m_remake->cancel();
+        m_remake->deleteLater();
+        m_remake = nullptr;
+    }
+    remakeThumbnails();
+}
+
+void PageModel::remakeThumbnails()
+{
+    // A round under way for this size looks again when it ends.
+    if (m_remake)
+        return;
+    QList<PageEntry> pages;
+    for (const PageEntry &e : std::as_const(m_entries)) {
+        if (!thumbnailFits(e.thumbnail))
+            pages.append(e);
+    }
+    if (pages.isEmpty())
+        return;
+    const QSize pixels = cellPixels();
+    const qreal ratio = m_pixelRatio;
+    // Reading and resampling many working copies takes seconds: not on the window's thread.
+    auto promise = std::make_shared<QPromise<Remade>>();
+    m_remake = new QFutureWatcher<Remade>(this);
+    connect(m_remake, &QFutureWatcher<Remade>::finished, this, [this] {
+        QFutureWatcher<Remade> *done = m_remake;
+        m_remake = nullptr;
+        done->deleteLater();
+        if (!done->isCanceled() && done->future().resultCount() > 0)
+            applyRemade(done->result());
+    });
+    m_remake->setFuture(promise->future());
+    promise->start();
+    QThreadPool::globalInstance()->start([promise, pages, pixels, ratio] {
+        Remade remade;
+        for (const PageEntry &e : pages) {
+            if (promise->isCanceled())
+                break;
+            remade.insert(e.thumbnail.cacheKey(), makeThumbnail(e, pixels, ratio));
+        }
+        promise->addResult(remade);
+        promise->finish();
+    });
+}
+
+void PageModel::applyRemade(const Remade &remade)
+{
+    for (int row = 0; row < m_entries.size(); ++row) {
+        const auto made = remade.constFind(m_entries.at(row).thumbnail.cacheKey());
+        if (made == remade.cend() || !thumbnailFits(*made))
+            continue;
+        m_entries[row].thumbnail = *made;
+        const QModelIndex i = index(row);
+        emit dataChanged(i, i, {Qt::DecorationRole});
+    }
+    emit thumbnailsRemade();
+    // Pages listed meanwhile.
+    remakeThumbnails();
 }

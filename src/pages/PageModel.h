@@ -4,6 +4,8 @@
 #include "pages/PageOrder.h"
 
 #include <QAbstractListModel>
+#include <QFutureWatcher>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QStringList>
@@ -123,7 +125,28 @@ public:
     // must never be removed as a working copy.
     bool isPageFile(const QString &path) const;
 
+    // The thumbnails' cell as the list shows it and the screen's pixel ratio;
+    // every thumbnail not made for them is made again, from its working copy or
+    // held image, off this thread. thumbnailsRemade() follows each round.
+    void setThumbnailCell(const QSize &cell, qreal pixelRatio);
+    QSize thumbnailCell() const { return m_cell; }
+    bool remakingThumbnails() const { return m_remake != nullptr; }
+
+signals:
+    void thumbnailsRemade();
+
 private:
+    // A thumbnail made new, by the cache key of the one it replaces: a page turned
+    // or saved meanwhile has a new thumbnail already and keeps it.
+    using Remade = QHash<qint64, QImage>;
+    QSize cellPixels() const;
+    bool thumbnailFits(const QImage &thumbnail) const;
+    // From the held image, or else from the working copy (the page as it is
+    // listed now); the old thumbnail scaled when neither can be read.
+    static QImage makeThumbnail(const PageEntry &e, const QSize &pixels, qreal pixelRatio);
+    void remakeThumbnails();
+    void applyRemade(const Remade &remade);
+
     static QImage markMissing(const QImage &thumbnail);
     // Both files of the row replaced by replace (all or none), then its size
     // (swapped when sidesSwap) and thumbnail.
@@ -133,4 +156,7 @@ private:
 
     QList<PageEntry> m_entries;
     QSet<QString> m_workingCopies;
+    QSize m_cell;
+    qreal m_pixelRatio = 1;
+    QFutureWatcher<Remade> *m_remake = nullptr;
 };

@@ -38,14 +38,50 @@ bool resampleMappedBmp(const uchar *data, qint64 size, const QSize &target, QIma
 
 namespace Thumbnail {
 
-QImage cell(const QImage &scaled)
+QSize defaultCell()
 {
-    QImage result(GalleryRules::CellWidth, GalleryRules::CellHeight, QImage::Format_RGB32);
+    return QSize(GalleryRules::CellWidth, GalleryRules::CellHeight);
+}
+
+QList<QSize> cellSteps()
+{
+    // Up to four times the usual cell: a page's layout is readable there.
+    return {defaultCell(), QSize(160, 120), QSize(200, 150), QSize(300, 225), QSize(400, 300)};
+}
+
+QSize cellForWidth(int width)
+{
+    const QList<QSize> steps = cellSteps();
+    QSize best = steps.first();
+    for (const QSize &s : steps) {
+        if (qAbs(s.width() - width) < qAbs(best.width() - width))
+            best = s;
+    }
+    return best;
+}
+
+QSize zoomed(const QSize &cell, int steps)
+{
+    const QList<QSize> all = cellSteps();
+    const int at = int(all.indexOf(cellForWidth(cell.width())));
+    return all.at(qBound(0, at + steps, int(all.size()) - 1));
+}
+
+QSize devicePixels(const QSize &cell, qreal pixelRatio)
+{
+    if (pixelRatio <= 0)
+        return cell;
+    return QSize(qRound(cell.width() * pixelRatio), qRound(cell.height() * pixelRatio));
+}
+
+QImage cell(const QImage &scaled, const QSize &cellSize)
+{
+    QImage result(cellSize, QImage::Format_RGB32);
     result.fill(Qt::white);
     if (scaled.isNull())
         return result;
     const QImage source = scaled.convertToFormat(QImage::Format_RGB32);
-    const QPoint at = GalleryRules::thumbnailOffset(source.size());
+    const QPoint at = GalleryRules::thumbnailOffset(source.size(), cellSize);
     // Copied opaquely, clipped to the cell.
     const int left = qMax(0, at.x());
     const int right = qMin(result.width(), at.x() + source.width());
@@ -61,14 +97,15 @@ QImage cell(const QImage &scaled)
     return result;
 }
 
-QImage fromImage(const QImage &page, int w, int h)
+QImage fromImage(const QImage &page, int w, int h, const QSize &cellSize)
 {
-    return cell(BoxResampler::resample(page, GalleryRules::thumbnailSize(w, h)));
+    return cell(BoxResampler::resample(page, GalleryRules::thumbnailSize(w, h, cellSize)),
+                cellSize);
 }
 
-QImage fromFile(const QString &path, int w, int h, QString *error)
+QImage fromFile(const QString &path, int w, int h, QString *error, const QSize &cellSize)
 {
-    const QSize target = GalleryRules::thumbnailSize(w, h);
+    const QSize target = GalleryRules::thumbnailSize(w, h, cellSize);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         setError(error, QStringLiteral("Unable to open file '%1'").arg(path));
@@ -86,7 +123,7 @@ QImage fromFile(const QString &path, int w, int h, QString *error)
             BmpLayout::parse(data, file.size(), std::numeric_limits<qint64>::max(), &layout);
         file.unmap(data);
         if (handled)
-            return cell(scaled);
+            return cell(scaled, cellSize);
         if (truncated) {
             setError(error, QStringLiteral("The picture in '%1' is damaged: the file ends "
                                            "before its last row")
@@ -105,7 +142,7 @@ QImage fromFile(const QString &path, int w, int h, QString *error)
                             .arg(path, reader.errorString()));
         return QImage();
     }
-    return cell(BoxResampler::resample(page, target));
+    return cell(BoxResampler::resample(page, target), cellSize);
 }
 
 } // namespace Thumbnail

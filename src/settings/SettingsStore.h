@@ -62,6 +62,9 @@ public:
     static constexpr const char *Straighten = "Straighten";
     // Flatbed scans cut to the paper; absent means off.
     static constexpr const char *CropToPage = "CropToPage";
+    // Width of the image list's thumbnails (100 to 400, height 3/4 of it);
+    // absent means the usual 100 x 75.
+    static constexpr const char *ThumbnailWidth = "ThumbnailWidth";
 
     SettingsStore();
     explicit SettingsStore(const QString &filePath);

@@ -1,5 +1,6 @@
 #include "GalleryTestSupport.h"
 #include "files/LocalFileName.h"
+#include "gallery/PageListView.h"
 #include "i18n/TLangDispatcher.h"
 #include "mainwindow/StatusPanelBar.h"
 #include "ocr/PageStraightener.h"
@@ -11,12 +12,14 @@
 #include <QAction>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QMenu>
 #include <QMimeData>
 #include <QScopeGuard>
 #include <QTest>
 #include <QUrl>
 #include <cstdio>
 #include <unistd.h>
+#include <QWheelEvent>
 
 class TestImageList : public QObject
 {
@@ -448,6 +451,118 @@ private slots:
             QCOMPARE(PageStraightener::turnsToApply(left), 0);
             QVERIFY2(qAbs(left.skewDegrees) < 0.3, qPrintable(QString::number(left.skewDegrees)));
         }
+    }
+
+    // Thumbnail sizes: how the user asks (wheel, keys, context menu), a sequence
+    // of steps (0: back to the usual size), the cell shown; then a value edited
+    // by hand into the settings and what the next run shows.
+    void thumbnailSize_data()
+    {
+        QTest::addColumn<QString>("input");
+        QTest::addColumn<QList<int>>("steps");
+        QTest::addColumn<QSize>("cell");
+        QTest::addColumn<QString>("edited"); // written over the stored value; "" = none
+        QTest::addColumn<QSize>("restored");
+        const QSize usual(100, 75);
+        QTest::newRow("usual size by default") << "keys" << QList<int>{} << usual << "" << usual;
+        QTest::newRow("none smaller") << "keys" << QList<int>{-1} << usual << "" << usual;
+        QTest::newRow("one wheel notch")
+            << "wheel" << QList<int>{1} << QSize(160, 120) << "" << QSize(160, 120);
+        QTest::newRow("Ctrl++ twice")
+            << "keys" << QList<int>{1, 1} << QSize(200, 150) << "" << QSize(200, 150);
+        QTest::newRow("menu past the largest")
+            << "menu" << QList<int>{1, 1, 1, 1, 1, 1} << QSize(400, 300) << "" << QSize(400, 300);
+        QTest::newRow("wheel up and one back")
+            << "wheel" << QList<int>{5, -1} << QSize(300, 225) << "" << QSize(300, 225);
+        QTest::newRow("Ctrl+0 to the usual size")
+            << "keys" << QList<int>{1, 1, 1, 0} << usual << "" << usual;
+        QTest::newRow("edited between steps")
+            << "menu" << QList<int>{} << usual << "270" << QSize(300, 225);
+        QTest::newRow("edited too large")
+            << "menu" << QList<int>{1} << QSize(160, 120) << "9000" << usual;
+        QTest::newRow("edited not a number")
+            << "wheel" << QList<int>{1} << QSize(160, 120) << "big" << usual;
+    }
+    void thumbnailSize()
+    {
+        QFETCH(QString, input);
+        QFETCH(QList<int>, steps);
+        QFETCH(QSize, cell);
+        QFETCH(QString, edited);
+        QFETCH(QSize, restored);
+        GalleryHarness h;
+        const QImage picture = GalleryHarness::page(248, 351, qRgb(200, 40, 40));
+        QVERIFY(h.addPage(QStringLiteral("Pagora_1.bmp"), picture));
+        // A page neither of whose files could be written: its picture is the held image.
+        PageEntry held;
+        held.caption = QStringLiteral("held.png");
+        held.pageFile = h.pageFile(held.caption);
+        held.size = QSize(400, 300);
+        held.image = GalleryHarness::page(400, 300, qRgb(40, 40, 200));
+        held.pageFileWritten = false;
+        held.thumbnail = Thumbnail::fromImage(held.image, 400, 300);
+        h.window->imageList()->FillImageList(held);
+        QCOMPARE(h.count(), 2);
+
+        h.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+        auto *list = qobject_cast<PageListView *>(h.list());
+        QVERIFY(list);
+        list->setFocus();
+        QAction *sizeMenu = nullptr;
+        for (QAction *a : list->actions()) {
+            if (a->menu() && a->menu()->actions().contains(list->Action_ZoomIn))
+                sizeMenu = a;
+        }
+        QVERIFY(sizeMenu); // in the list's context menu
+        for (int step : steps) {
+            if (input == "wheel" && step != 0) {
+                QWheelEvent wheel(QPointF(10, 10), list->viewport()->mapToGlobal(QPointF(10, 10)),
+                                  {}, QPoint(0, 120 * step), Qt::NoButton, Qt::ControlModifier,
+                                  Qt::NoScrollPhase, false);
+                QApplication::sendEvent(list->viewport(), &wheel);
+            } else if (input == "menu" || input == "wheel") {
+                QAction *a = step > 0   ? list->Action_ZoomIn
+                             : step < 0 ? list->Action_ZoomOut
+                                        : list->Action_ZoomReset;
+                a->trigger();
+            } else {
+                QTest::keyClick(list,
+                                step > 0   ? Qt::Key_Plus
+                                : step < 0 ? Qt::Key_Minus
+                                           : Qt::Key_0,
+                                Qt::ControlModifier);
+            }
+        }
+        QCOMPARE(list->thumbnailCell(), cell);
+        QCOMPARE(list->iconSize(), cell);
+
+        // Both pages made again at the new size, sharp for this screen.
+        const qreal ratio = list->devicePixelRatioF();
+        const QSize pixels = Thumbnail::devicePixels(cell, ratio);
+        QTRY_VERIFY(!h.window->imageList()->Pages->remakingThumbnails());
+        const QImage made = h.index(0).data(Qt::DecorationRole).value<QImage>();
+        QCOMPARE(made.devicePixelRatio(), ratio);
+        QCOMPARE(made.convertToFormat(QImage::Format_RGB32),
+                 Thumbnail::fromImage(picture, 248, 351, pixels));
+        const QImage heldMade = h.index(1).data(Qt::DecorationRole).value<QImage>();
+        QCOMPARE(heldMade.size(), pixels);
+        // The middle of a landscape page fills the cell's middle.
+        QCOMPARE(heldMade.pixel(pixels.width() / 2, pixels.height() / 2), qRgb(40, 40, 200));
+        // The cells follow: the picture fits, and there is no room for the next size.
+        QTRY_VERIFY(list->visualRect(h.index(0)).width() >= cell.width());
+        QVERIFY(list->visualRect(h.index(0)).width() < cell.width() + 60);
+
+        // Stored only when the user changed it: the usual size leaves no value behind.
+        int stored = 0;
+        const bool changed = cell != QSize(100, 75) || steps.contains(0);
+        QCOMPARE(SettingsStore().readInteger(SettingsStore::ThumbnailWidth, stored), changed);
+        if (changed)
+            QCOMPARE(stored, cell.width());
+        if (!edited.isEmpty())
+            SettingsStore().WriteString(SettingsStore::ThumbnailWidth, edited);
+        PageListView nextRun;
+        QCOMPARE(nextRun.thumbnailCell(), restored);
     }
 
     void closeCleanUp_data()
