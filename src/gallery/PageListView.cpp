@@ -1,7 +1,6 @@
 #include "gallery/PageListView.h"
 
 #include "files/LocalFileName.h"
-
 #include "pages/PageModel.h"
 #include "pages/Thumbnail.h"
 #include "settings/SettingsStore.h"
