@@ -1,9 +1,9 @@
 #include "gallery/PdfSaveDialog.h"
 
 #include "i18n/TLangDispatcher.h"
-#include "widgets/UserPrompts.h"
 #include "ocr/OcrLanguageChoice.h"
 #include "settings/SettingsStore.h"
+#include "widgets/UserPrompts.h"
 
 #include <QDir>
 #include <QFileInfo>

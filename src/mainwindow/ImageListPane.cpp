@@ -605,7 +605,8 @@ void ImageListPane::retranslateAccessible()
     }
     set(ToolButtonRotate, ToolButtonRotate->toolTip());
     // The tool bar's own button for the commands a narrow window has no room for.
-    if (auto *more = ActionToolBar1->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
+    if (auto *more =
+            ActionToolBar1->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
         set(more, tr("More image commands", "ActionToolBar1.Extension"));
     set(lv_Images, tr("Scanned images", "lv_Images.AccessibleName"),
         tr("The menu key opens the image commands", "lv_Images.Description"));

@@ -12,13 +12,13 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
-#include <QHBoxLayout>
-#include <QKeyEvent>
-#include <QContextMenuEvent>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -210,8 +210,7 @@ bool ScanSettingsPane::eventFilter(QObject *watched, QEvent *event)
                    (key->key() == Qt::Key_Down && (key->modifiers() & Qt::AltModifier));
         } else if (event->type() == QEvent::ContextMenu) {
             // Shift+F10, or the Menu key when the platform turns it into this event.
-            open = static_cast<QContextMenuEvent *>(event)->reason() ==
-                   QContextMenuEvent::Keyboard;
+            open = static_cast<QContextMenuEvent *>(event)->reason() == QContextMenuEvent::Keyboard;
         }
         if (open) {
             ToolButtonScan->showMenu();
@@ -416,9 +415,10 @@ void ScanSettingsPane::retranslateAccessible()
 
 QList<QWidget *> ScanSettingsPane::tabOrder() const
 {
-    return {cmb_Sources,    cb_ADF,        cb_Duplex,  cmb_Mode,        cmb_Resolution,
-            cmb_Size,       edt_FileName,  cmb_Format, edt_Destination, btn_DestinationBrowse,
-            ToolButtonPreview, ToolButtonScan, ToolButtonStop};
+    return {
+        cmb_Sources,       cb_ADF,         cb_Duplex,     cmb_Mode,        cmb_Resolution,
+        cmb_Size,          edt_FileName,   cmb_Format,    edt_Destination, btn_DestinationBrowse,
+        ToolButtonPreview, ToolButtonScan, ToolButtonStop};
 }
 
 void ScanSettingsPane::restoreFields(const SettingsStore &store)

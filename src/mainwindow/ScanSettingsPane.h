@@ -80,7 +80,7 @@ public:
     QLineEdit *edt_Destination = nullptr;
     QAction *edt_DestinationButton = nullptr;
     QToolButton *btn_DestinationBrowse = nullptr; // the face of edt_DestinationButton
-    QWidget *ToolBar_Main = nullptr; // a plain row: it must never fold buttons away
+    QWidget *ToolBar_Main = nullptr;              // a plain row: it must never fold buttons away
     QToolButton *ToolButtonPreview = nullptr;
     QToolButton *ToolButtonScan = nullptr;
     QAction *ToolButtonScanItem = nullptr; // Scan1 or Copy1: what the face shows and runs

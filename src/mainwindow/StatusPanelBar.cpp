@@ -39,10 +39,7 @@ public:
 
     bool isValid() const override { return !m_bar.isNull(); }
     QObject *object() const override { return nullptr; }
-    QWindow *window() const override
-    {
-        return m_bar ? m_bar->window()->windowHandle() : nullptr;
-    }
+    QWindow *window() const override { return m_bar ? m_bar->window()->windowHandle() : nullptr; }
     QList<QPair<QAccessibleInterface *, QAccessible::Relation>>
     relations(QAccessible::Relation) const override
     {
@@ -274,7 +271,8 @@ QString StatusPanelBar::toolTipAt(const QPoint &pos) const
         return QString();
     // Tell that a click shows the cut error whole, where it can also be copied.
     if (errorCut())
-        return m_texts[0] + QLatin1Char('\n') + tr("Click to read the whole message", "sb_Main.Hint");
+        return m_texts[0] + QLatin1Char('\n') +
+               tr("Click to read the whole message", "sb_Main.Hint");
     return m_texts[0];
 }
 

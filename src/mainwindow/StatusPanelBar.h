@@ -10,8 +10,8 @@ class QProgressBar;
 // status line in dark green, or red for errors; panel 1 paints the (hidden)
 // progress bar; panels 2 and 3 show plain texts (scan area size, file count).
 // A text too long for its panel ends in "…"; panel 0's tool tip holds the whole
-// status (and says a click shows a cut error whole), and a click on it while it shows an error opens the whole error in a
-// message box. Errors also go to the log (category pagora.status).
+// status (and says a click shows a cut error whole), and a click on it while it shows an error
+// opens the whole error in a message box. Errors also go to the log (category pagora.status).
 // Screen readers meet the bar as a status bar whose children are the panels'
 // texts and the named progress bar; every change is announced to them.
 class StatusPanelBar final : public QWidget

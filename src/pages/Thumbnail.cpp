@@ -1,10 +1,10 @@
 #include "pages/Thumbnail.h"
 
+#include "imaging/BmpLayout.h"
+#include "imaging/PageLimits.h"
 #include "pages/BoxResampler.h"
 #include "pages/GalleryLog.h"
 #include "pages/GalleryRules.h"
-#include "imaging/BmpLayout.h"
-#include "imaging/PageLimits.h"
 
 #include <QFile>
 #include <QImageReader>

@@ -46,7 +46,7 @@ public:
     QSpinBox *spn_OcrTimeLimit = nullptr;
     QCheckBox *cb_PdfA = nullptr; // "Save all to PDF" writes PDF/A
     QGroupBox *GroupBox3 = nullptr;
-    QGroupBox *GroupBox4 = nullptr; // PDF files: archiving
+    QGroupBox *GroupBox4 = nullptr;     // PDF files: archiving
     QCheckBox *cb_Upright = nullptr;    // scanned pages turned upright
     QCheckBox *cb_Straighten = nullptr; // scanned pages straightened
     QCheckBox *cb_Crop = nullptr;       // flatbed pages cut to the paper

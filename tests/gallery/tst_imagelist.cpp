@@ -17,9 +17,9 @@
 #include <QScopeGuard>
 #include <QTest>
 #include <QUrl>
+#include <QWheelEvent>
 #include <cstdio>
 #include <unistd.h>
-#include <QWheelEvent>
 
 class TestImageList : public QObject
 {

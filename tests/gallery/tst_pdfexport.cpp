@@ -1,6 +1,6 @@
 #include "GalleryTestSupport.h"
-#include "pages/PageRecogniser.h"
 #include "gallery/PdfSaveDialog.h"
+#include "pages/PageRecogniser.h"
 #include "support/PdfInspector.h"
 #include "support/TextPage.h"
 

@@ -38,7 +38,8 @@ void TestMessages::fileCountPlurals_data()
     QTest::addColumn<int>("n");
     QTest::addColumn<QString>("text");
     const auto ru = [](int n, const char *word) {
-        QTest::addRow("Russian %d", n) << "Russian" << n << QString::number(n) + QString::fromUtf8(word);
+        QTest::addRow("Russian %d", n)
+            << "Russian" << n << QString::number(n) + QString::fromUtf8(word);
     };
     ru(0, " файлов");
     ru(1, " файл");

@@ -21,12 +21,12 @@
 #include <QListView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
-#include <QMessageBox>
-#include <QTest>
 #include <memory>
 
 // Every window switches English -> Russian -> English at once, shown or not.

@@ -135,9 +135,10 @@ void TestWindowLayout::nothingCut()
             option.initFrom(combo);
             option.editable = combo->isEditable();
             const QSize contents(widest, combo->fontMetrics().height());
-            needed = QSize(
-                combo->style()->sizeFromContents(QStyle::CT_ComboBox, &option, contents, combo).width(),
-                0);
+            needed = QSize(combo->style()
+                               ->sizeFromContents(QStyle::CT_ComboBox, &option, contents, combo)
+                               .width(),
+                           0);
         } else if (auto *group = qobject_cast<QGroupBox *>(child)) {
             // The title needs its text's width inside the frame.
             needed = QSize(group->fontMetrics().horizontalAdvance(group->title()), 0);

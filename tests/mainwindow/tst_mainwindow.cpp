@@ -13,9 +13,6 @@
 #include "widgets/UserPrompts.h"
 
 #include <QAccessible>
-#include <QtGui/private/qguiapplication_p.h>
-#include <QtGui/qpa/qplatformaccessibility.h>
-#include <QtGui/qpa/qplatformintegration.h>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -31,6 +28,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
+#include <QtGui/private/qguiapplication_p.h>
+#include <QtGui/qpa/qplatformaccessibility.h>
+#include <QtGui/qpa/qplatformintegration.h>
 #include <algorithm>
 #include <memory>
 
@@ -220,8 +220,10 @@ void TestMainWindow::statusHeardByScreenReaders_data()
     QTest::addColumn<QByteArray>("lang");
     QTest::addColumn<QString>("ready");
     QTest::addColumn<QString>("letters"); // names are spoken in the window's language
-    QTest::newRow("English") << QByteArray("English") << "Ready" << "^[A-Za-z ]+$";
-    QTest::newRow("Russian") << QByteArray("Russian") << "Ожидание" << "^[А-Яа-яЁё ]+$";
+    QTest::newRow("English") << QByteArray("English") << "Ready"
+                             << "^[A-Za-z ]+$";
+    QTest::newRow("Russian") << QByteArray("Russian") << "Ожидание"
+                             << "^[А-Яа-яЁё ]+$";
 }
 
 void TestMainWindow::statusHeardByScreenReaders()
@@ -232,7 +234,8 @@ void TestMainWindow::statusHeardByScreenReaders()
     const QRegularExpression spoken(letters);
     writeSettings("Lang=" + lang + "\n");
     // As when a screen reader listens: the program tells, the handler hears.
-    QPlatformAccessibility *platform = QGuiApplicationPrivate::platformIntegration()->accessibility();
+    QPlatformAccessibility *platform =
+        QGuiApplicationPrivate::platformIntegration()->accessibility();
     QVERIFY(platform);
     const QAccessible::UpdateHandler before = QAccessible::installUpdateHandler(hear);
     platform->setActive(true);
