@@ -426,10 +426,13 @@ void TestCommands::workingCopyNotWritable()
     m_w->scanSettings()->cb_ADFClick();
     m_w->TwainScan();
     QVERIFY(waitForEnd());
-    // The page files stay and are listed from themselves; the batch ends
-    // normally with the error in red.
-    QCOMPARE(entriesOf(m_folders.dest).size(), 2);
-    QCOMPARE(m_w->imageList()->Pages->rowCount(), 2);
+    // A working copy that cannot be written stops the batch; the pages delivered by
+    // then (the second may already have come) keep their page files and are
+    // listed from them, and the error is shown in red.
+    const int delivered = m_fake->numImages();
+    QVERIFY(delivered >= 1);
+    QCOMPARE(entriesOf(m_folders.dest).size(), delivered);
+    QCOMPARE(m_w->imageList()->Pages->rowCount(), delivered);
     QCOMPARE(m_w->imageList()->Pages->entry(0).workingCopy,
              m_w->imageList()->Pages->entry(0).pageFile);
     QVERIFY(m_w->StatusIsError);
