@@ -213,7 +213,7 @@ void TestScanCopy::pageFileOnFullDisk()
 {
     FullDisk disk(m_folders.dest + QStringLiteral("/full"));
     if (!disk.isMounted())
-        QSKIP("no small file system can be mounted here (needs root)");
+        SKIP_OR_FAIL_IN_CI("no small file system can be mounted here (needs root)");
     m_w->scanSettings()->edt_Destination->setText(m_folders.dest + QStringLiteral("/full"));
     m_w->scanSettings()->cmb_Format->setCurrentIndex(0); // BMP: far larger than the disk
     m_w->Action1->trigger();
@@ -234,7 +234,7 @@ void TestScanCopy::feederBatchFillsTheDisk()
     const QString root = m_folders.dir->filePath(QStringLiteral("small"));
     FullDisk disk(root, "3m");
     if (!disk.isMounted())
-        QSKIP("no small file system can be mounted here (needs root)");
+        SKIP_OR_FAIL_IN_CI("no small file system can be mounted here (needs root)");
     const QString scans = root + QStringLiteral("/scans");
     const QString temp = root + QStringLiteral("/temp");
     QVERIFY(QDir().mkpath(scans) && QDir().mkpath(temp));

@@ -6,6 +6,7 @@
 #include "pages/LeftoverSweep.h"
 #include "pages/PageJournal.h"
 #include "pages/StaleJournals.h"
+#include "support/Prerequisite.h"
 #include "support/FileAge.h"
 #include "support/FullDisk.h"
 
@@ -281,7 +282,7 @@ void TestPageJournal::failedLineLeavesNothing()
         folder = dir.filePath(QStringLiteral("full"));
         disk = std::make_unique<FullDisk>(folder);
         if (!disk->isMounted())
-            QSKIP("mounting a small file system needs root");
+            SKIP_OR_FAIL_IN_CI("mounting a small file system needs root");
     }
     PageJournal journal(folder);
     QList<PageEntry> written;
@@ -465,7 +466,7 @@ void TestPageJournal::leftoversRemoved()
     }
     if (kind == "foreign") {
         if (::geteuid() != 0)
-            QSKIP("giving a file to another user needs root");
+            SKIP_OR_FAIL_IN_CI("giving a file to another user needs root");
         QCOMPARE(::chown(encoded.constData(), 65534, 65534), 0);
     }
 

@@ -1,10 +1,11 @@
 #pragma once
 
 // For tests that need a tool or service of the machine (CUPS with its PDF queue,
-// saned, qpdf, cjpeg, recognition data, Qt's own translations). On a developer's
-// machine a missing one skips the test with the reason; in CI (CI=true), where
-// scripts/test.sh installs and starts all of them, it fails instead: a skip there
-// would hide a broken set-up behind "100% tests passed".
+// saned, qpdf, cjpeg, recognition data, Qt's own translations) or root's rights
+// (a small file system mounted, a file given to another user). On a developer's
+// machine a missing one skips the test with the reason; in CI (CI=true), which
+// runs as root and where scripts/test.sh installs and starts all of them, it fails
+// instead: a skip there would hide a broken set-up behind "100% tests passed".
 
 #include <QByteArray>
 #include <QString>
