@@ -21,6 +21,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
 
 namespace {
@@ -476,8 +477,15 @@ void PageJournal::maybeCompact()
     m_compacting = true;
     m_sinceCopy.clear();
     m_changeBytesSinceCopy = 0;
-    // The copy shares the pages' data: writing it takes nothing from the caller.
-    m_compactor = std::thread([this, pages = m_listed] { compact(pages); });
+    try {
+        // The copy shares the pages' data: writing it takes nothing from the caller.
+        m_compactor = std::thread([this, pages = m_listed] { compact(pages); });
+    } catch (const std::system_error &error) {
+        // No thread to spare: the lines keep being appended, all of them read back.
+        qCWarning(lcGallery) << "page journal not compacted:" << error.what();
+        m_compacting = false;
+        m_changeBytes = 0;
+    }
 }
 
 void PageJournal::compact(QList<Listed> pages)

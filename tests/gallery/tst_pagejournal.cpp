@@ -376,6 +376,10 @@ void TestPageJournal::leftoversRemoved_data()
                                      << "%j.0a1b2c3d.part"
                                      << "file"
                                      << "none" << true;
+    QTest::newRow("journal compaction") << "temp"
+                                        << ".%j.0a1b2c3d.part"
+                                        << "file"
+                                        << "none" << true;
     QTest::newRow("journal look-alike") << "temp"
                                         << "%j.part"
                                         << "file"
