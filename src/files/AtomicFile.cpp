@@ -33,12 +33,12 @@ bool AtomicFile::open()
         return false;
     }
     if (info.isDir()) {
-        m_error = QStringLiteral("A folder of that name exists");
+        m_error = SystemErrorText::text(EISDIR);
         return false;
     }
     // Working copies, the preview image and the update file may hold what the user
     // scanned: nobody else may read them, whatever the umask says.
-    const mode_t mode = TempFolder::holds(m_finalPath) ? 0600 : 0666;
+    const mode_t mode = m_ownerOnly || TempFolder::holds(m_finalPath) ? 0600 : 0666;
     // A hidden name with a random part, never somebody else's file.
     for (int attempt = 0; attempt < 8; ++attempt) {
         const QString name =
@@ -63,6 +63,16 @@ bool AtomicFile::open()
         return false; // the destructor removes the file
     }
     m_error = SystemErrorText::text(EEXIST);
+    return false;
+}
+
+bool AtomicFile::write(const QByteArray &data)
+{
+    if (!m_file.isOpen())
+        return false;
+    if (m_file.write(data) == data.size())
+        return true;
+    m_error = SystemErrorText::afterFailedWrite(m_file);
     return false;
 }
 
@@ -92,33 +102,40 @@ void AtomicFile::startWriteback()
         ::sync_file_range(m_file.handle(), 0, 0, SYNC_FILE_RANGE_WRITE);
 }
 
+bool AtomicFile::closeSynced()
+{
+    if (m_closed)
+        return true;
+    if (!m_file.isOpen())
+        return false;
+    const bool flushed = m_file.flush() && m_file.error() == QFileDevice::NoError;
+    int error = 0;
+    if (flushed) {
+        while (::fsync(m_file.handle()) != 0) {
+            if (errno != EINTR) {
+                error = errno;
+                break;
+            }
+        }
+    }
+    m_file.close();
+    if (!flushed) {
+        m_error = m_file.errorString();
+        return false;
+    }
+    if (error != 0) {
+        m_error = SystemErrorText::text(error);
+        return false;
+    }
+    m_closed = true;
+    return true;
+}
+
 bool AtomicFile::commitNew()
 {
     m_clashed = false;
-    if (!m_closed) {
-        if (!m_file.isOpen())
-            return false;
-        const bool flushed = m_file.flush() && m_file.error() == QFileDevice::NoError;
-        int error = 0;
-        if (flushed) {
-            while (::fsync(m_file.handle()) != 0) {
-                if (errno != EINTR) {
-                    error = errno;
-                    break;
-                }
-            }
-        }
-        m_file.close();
-        if (!flushed) {
-            m_error = m_file.errorString();
-            return false;
-        }
-        if (error != 0) {
-            m_error = SystemErrorText::text(error);
-            return false;
-        }
-        m_closed = true;
-    }
+    if (m_committed || !closeSynced())
+        return false;
     if (const int error = FileCommit::moveNoReplace(m_tempPath, m_finalPath)) {
         m_clashed = error == EEXIST;
         m_error = SystemErrorText::text(error);
@@ -127,6 +144,21 @@ bool AtomicFile::commitNew()
     m_committed = true;
     // The file is in place whatever the folder's sync says; a folder that cannot
     // be synced (some network file systems) leaves nothing better to do.
+    FileCommit::syncFolderOf(m_finalPath);
+    return true;
+}
+
+bool AtomicFile::commitReplacing()
+{
+    if (m_committed || !closeSynced())
+        return false;
+    // rename() replaces the old file in one step, unlike QFile::rename.
+    if (std::rename(LocalFileName::encode(m_tempPath).constData(),
+                    LocalFileName::encode(m_finalPath).constData()) != 0) {
+        m_error = SystemErrorText::text(errno);
+        return false;
+    }
+    m_committed = true;
     FileCommit::syncFolderOf(m_finalPath);
     return true;
 }

@@ -6,7 +6,9 @@
 #include <QList>
 #include <QMutex>
 #include <QString>
+#include <QWaitCondition>
 #include <memory>
+#include <thread>
 
 class QLockFile;
 
@@ -16,8 +18,14 @@ class QLockFile;
 // so any character in a path or caption survives; every change reaches the
 // disk (fsync) before the page it concerns is listed.
 //
+// A change of the list (a delete, a move, a rename, a turn) is appended as one
+// line that says only what changed, so its cost follows the change, not the
+// length of the list; a kill halfway leaves the line damaged and the list as
+// before. When such lines outweigh the list, a worker thread writes the list
+// anew and puts it in the journal's place.
+//
 // Thread-safe: the page worker writes a page's line before the page is
-// listed; the UI thread rewrites it after a change.
+// listed; the UI thread (or a job) records changes.
 //
 // One journal per running program: it is created with the first page, named
 // with the process id and held by a lock file, so another running instance
@@ -28,7 +36,7 @@ class PageJournal final
 
 public:
     explicit PageJournal(const QString &folder);
-    // The file stays: only remove() ends a journal.
+    // The file stays: only remove() ends a journal. Waits for a compaction.
     ~PageJournal();
 
     // One line for the page, flushed to the disk. The journal and its lock are
@@ -40,9 +48,11 @@ public:
     bool appendAhead(const PageEntry &page);
     // Whether the page's line was written ahead; it counts as listed from now on.
     bool listed(const PageEntry &page);
-    // The journal replaced, in one step, by these pages and the ones written
-    // ahead (after a delete, a rename, a move, a turn).
+    // The journal now lists these pages and the ones written ahead (after a
+    // delete, a rename, a move, a turn), in one step.
     bool rewrite(const QList<PageEntry> &pages);
+    // Until a compaction running on the worker thread is done (tests, benchmarks).
+    void waitForCompaction();
     // At a normal close: the journal and its lock go, and nothing is written
     // to it any more.
     void remove();
@@ -66,15 +76,35 @@ public:
     // The file names journals have, for QDir::entryList.
     static QString nameFilter();
     static QString lockPath(const QString &journalPath);
-    // The name a rewrite gives the new journal until it takes the old one's place.
+    // The names a rewrite gives the new journal until it takes the old one's
+    // place: "<journal>.<8 hex>.part", and hidden ".<journal>.<8 hex>.part".
     static bool isRewriteName(const QByteArray &fileName);
 
 private:
+    // A page as the journal lists it, and the length of its line.
+    struct Listed
+    {
+        PageEntry page;
+        qint64 bytes = 0;
+    };
+
     bool create();
     bool appendLine(const PageEntry &page);
+    bool appendBytes(const QByteArray &data);
+    void maybeCompact();
+    void compact(QList<Listed> pages);
 
     mutable QMutex m_mutex;
+    QWaitCondition m_compacted;
     QList<PageEntry> m_ahead; // written, not listed yet
+    // What reading the journal gives now: the base of the next change's line.
+    QList<Listed> m_listed;
+    qint64 m_listedBytes = 0;  // a compacted journal's size
+    qint64 m_changeBytes = 0;  // change lines since the journal was last written whole
+    bool m_compacting = false; // on m_compactor, from a copy of m_listed
+    QByteArray m_sinceCopy;    // appended while compacting: goes after the copy
+    qint64 m_changeBytesSinceCopy = 0;
+    std::thread m_compactor;
     bool m_ended = false;
     bool m_cutTail = false; // a failed line's fragment could not be removed
     QString m_folder;

@@ -1,5 +1,6 @@
 #include "pages/PageRotation.h"
 
+#include "files/AtomicFile.h"
 #include "files/FileCommit.h"
 #include "i18n/SystemErrorText.h"
 #include "imaging/ImageFileReader.h"
@@ -129,15 +130,12 @@ TiffFacts tiffFacts(const QString &path)
 
 bool writeBytes(const QByteArray &bytes, const QString &path, QString *error)
 {
-    QFile file(path);
-    if (file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.flush()) {
-        file.close();
+    // A new file under a hidden name, in place whole and on the disk or not at all.
+    AtomicFile file(path);
+    if (file.open() && file.write(bytes) && file.commitReplacing())
         return true;
-    }
     setError(error, tr("The file %1 could not be written: %2")
                         .arg(QDir::toNativeSeparators(path), file.errorString()));
-    file.close();
-    QFile::remove(path);
     return false;
 }
 

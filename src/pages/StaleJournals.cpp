@@ -58,7 +58,9 @@ void StaleJournals::remove()
         const QFileInfo info(claim.path);
         const QDir dir = info.dir();
         for (const QString &part :
-             dir.entryList({info.fileName() + QStringLiteral(".*.part")}, QDir::Files)) {
+             dir.entryList({info.fileName() + QStringLiteral(".*.part"),
+                            QLatin1Char('.') + info.fileName() + QStringLiteral(".*.part")},
+                           QDir::Files | QDir::Hidden)) {
             // Only the rewrite's own name, and never a link planted under it.
             if (PageJournal::isRewriteName(part.toLatin1()) &&
                 !QFileInfo(dir.filePath(part)).isSymLink())

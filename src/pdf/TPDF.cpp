@@ -491,16 +491,12 @@ bool TPDF::SaveToFile(const QString &fileName)
         if (!flushStream(0))
             return false;
         // On the disk before it takes the name, as the document written whole is.
-        if (::fsync(m_out->file().handle()) != 0) {
-            const int reason = errno;
-            m_out.reset();
+        const bool committed = m_out->commitReplacing();
+        const QString reason = m_out->errorString();
+        m_out.reset(); // removes the temporary file when it did not take the name
+        if (!committed)
             return fail(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
-                            .arg(fileName, SystemErrorText::text(reason)));
-        }
-        if (!m_out->commit())
-            return fail(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
-                            .arg(fileName, m_out->errorString()));
-        m_out.reset();
+                            .arg(fileName, reason));
         return true;
     }
 
@@ -508,57 +504,23 @@ bool TPDF::SaveToFile(const QString &fileName)
 }
 
 // Written under a new hidden name beside the target and renamed over it, so an
-// existing document is replaced whole or left as it was. The new file is created
-// with O_EXCL | O_NOFOLLOW: a symbolic link under the target's name is replaced,
-// never followed into the file it points to. The name is used byte for byte.
+// existing document is replaced whole or left as it was, after a power cut too.
+// A symbolic link under the target's name is replaced, never followed into the
+// file it points to. The name is used byte for byte.
 bool TPDF::writeReplacing(const QString &fileName)
 {
     const QByteArray target = LocalFileName::encode(fileName);
-    const qsizetype slash = target.lastIndexOf('/');
-    const QByteArray folder = target.left(slash + 1);
-    const QByteArray base = target.mid(slash + 1);
-    const auto cannotCreate = [&](int reason) {
+    if (target.isEmpty() || target.endsWith('/'))
         return fail(QCoreApplication::translate("PageImages", "Unable to create file '%1': %2")
-                        .arg(fileName, SystemErrorText::text(reason)));
-    };
-    if (base.isEmpty())
-        return cannotCreate(EISDIR);
-
-    QByteArray temp;
-    int fd = -1;
-    for (int attempt = 0; fd < 0 && attempt < 8; ++attempt) {
-        temp = folder + '.' + base + '.' +
-               QByteArray::number(QRandomGenerator::global()->generate(), 16) + ".part";
-        fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return cannotCreate(errno);
-    }
-    if (fd < 0)
-        return cannotCreate(EEXIST);
-    keepMode(fd, target);
-
-    qsizetype done = 0;
-    int reason = 0;
-    while (done < FStream.size() && reason == 0) {
-        const ssize_t n = ::write(fd, FStream.constData() + done, size_t(FStream.size() - done));
-        if (n > 0)
-            done += n;
-        else if (n < 0 && errno != EINTR)
-            reason = errno;
-        else if (n == 0)
-            reason = EIO;
-    }
-    if (reason == 0 && ::fsync(fd) != 0)
-        reason = errno;
-    if (::close(fd) != 0 && reason == 0)
-        reason = errno;
-    if (reason == 0 && std::rename(temp.constData(), target.constData()) != 0)
-        reason = errno;
-    if (reason != 0) {
-        ::unlink(temp.constData());
+                        .arg(fileName, SystemErrorText::text(EISDIR)));
+    AtomicFile out(fileName);
+    if (!out.open())
+        return fail(QCoreApplication::translate("PageImages", "Unable to create file '%1': %2")
+                        .arg(fileName, out.errorString()));
+    keepMode(out.file().handle(), target);
+    if (!out.write(FStream) || !out.commitReplacing())
         return fail(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
-                        .arg(fileName, SystemErrorText::text(reason)));
-    }
+                        .arg(fileName, out.errorString()));
     return true;
 }
 

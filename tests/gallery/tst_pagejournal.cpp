@@ -6,16 +6,19 @@
 #include "pages/LeftoverSweep.h"
 #include "pages/PageJournal.h"
 #include "pages/StaleJournals.h"
-#include "support/Prerequisite.h"
 #include "support/FileAge.h"
 #include "support/FullDisk.h"
+#include "support/Prerequisite.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
 #include <memory>
 #include <sys/resource.h>
@@ -132,6 +135,8 @@ private slots:
     void failedLineLeavesNothing();
     void leftoversRemoved_data();
     void leftoversRemoved();
+    void changesReplayed_data();
+    void changesReplayed();
 };
 
 void TestPageJournal::roundTrip_data()
@@ -197,7 +202,9 @@ void TestPageJournal::roundTrip()
 
     QFile f(journal.path());
     QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll().count('\n'), expected.size() + damage.count('\n'));
+    // One line a page; a change adds one more.
+    QCOMPARE(f.readAll().count('\n'),
+             written.size() + (keptAfterRewrite.isEmpty() ? 0 : 1) + damage.count('\n'));
     const PageJournal::Contents contents = PageJournal::read(journal.path());
     QCOMPARE(describe(contents.pages), describe(expected));
     QCOMPARE(contents.damagedLines, damagedLines);
@@ -369,6 +376,10 @@ void TestPageJournal::leftoversRemoved_data()
                                      << "%j.0a1b2c3d.part"
                                      << "file"
                                      << "none" << true;
+    QTest::newRow("journal compaction") << "temp"
+                                        << ".%j.0a1b2c3d.part"
+                                        << "file"
+                                        << "none" << true;
     QTest::newRow("journal look-alike") << "temp"
                                         << "%j.part"
                                         << "file"
@@ -490,6 +501,127 @@ void TestPageJournal::leftoversRemoved()
     if (folder != "scans")
         QCOMPARE(entriesOf(scans), scansBefore);
     QCOMPARE(contentsOf(pageFile), QByteArray("page"));
+}
+
+void TestPageJournal::changesReplayed_data()
+{
+    QTest::addColumn<int>("pages");   // listed before the changes
+    QTest::addColumn<int>("changes"); // drawn at random, the same for a seed
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<bool>("compacted"); // so many that the journal is written whole meanwhile
+
+    QTest::newRow("few pages") << 4 << 60 << 1u << false;
+    QTest::newRow("list emptied and filled again") << 2 << 80 << 2u << false;
+    QTest::newRow("longer list") << 30 << 80 << 3u << false;
+    QTest::newRow("compacted while changes go on") << 40 << 700 << 4u << true;
+}
+
+// Whatever the changes, reading the journal gives the list as it is, in its
+// order; a journal cut anywhere gives the list as it was after the last whole
+// line, and a line cut short counts as one damaged line.
+void TestPageJournal::changesReplayed()
+{
+    QFETCH(int, pages);
+    QFETCH(int, changes);
+    QFETCH(quint32, seed);
+    QFETCH(bool, compacted);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QRandomGenerator random(seed);
+    PageJournal journal(dir.path());
+    QList<PageEntry> list;
+    QList<PageEntry> ahead; // written by the worker, not listed yet
+    int made = 0;
+    const auto next = [&made] {
+        ++made;
+        return page(QStringLiteral("/home/u/Scans/Pagora_%1.jpg").arg(made),
+                    QStringLiteral("/tmp/p/Pagora_%1.bmp").arg(made));
+    };
+    for (int i = 0; i < pages; ++i) {
+        list.append(next());
+        QVERIFY(journal.append(list.last()));
+    }
+    const QString path = journal.path();
+    // The journal's size after each change, and the list it then holds.
+    QList<qint64> sizes{QFileInfo(path).size()};
+    QList<QList<PageEntry>> states{list};
+    bool shrank = false;
+
+    for (int change = 0; change < changes; ++change) {
+        const int n = int(list.size());
+        const auto row = [&random, n] { return int(random.bounded(n)); };
+        const int kind = int(random.bounded(9));
+        bool viaRewrite = true;
+        if (kind == 0 && n > 0) { // delete one or several
+            for (int k = int(random.bounded(1, 4)); k > 0 && !list.isEmpty(); --k)
+                list.removeAt(random.bounded(int(list.size())));
+        } else if (kind == 1 && n > 1) { // move one
+            list.move(row(), row());
+        } else if (kind == 2 && n > 1) { // reverse a stretch
+            const int a = row();
+            const int b = row();
+            std::reverse(list.begin() + qMin(a, b), list.begin() + qMax(a, b) + 1);
+        } else if (kind == 3 && n > 0) { // rename
+            PageEntry &e = list[row()];
+            e.caption = QStringLiteral("Renamed %1.jpg").arg(change);
+            e.pageFile = QStringLiteral("/home/u/Scans/") + e.caption;
+        } else if (kind == 4 && n > 0) { // turn a quarter
+            PageEntry &e = list[row()];
+            e.size = e.size.transposed();
+        } else if (kind == 5) { // a page the worker writes ahead
+            ahead.append(next());
+            QVERIFY(journal.appendAhead(ahead.last()));
+            viaRewrite = false;
+        } else if (kind == 6 && !ahead.isEmpty()) { // listed, at the end
+            const PageEntry e = ahead.takeFirst();
+            QVERIFY(journal.listed(e));
+            list.append(e);
+            viaRewrite = false;
+        } else if (kind == 7) { // added, somewhere in the list
+            list.insert(n > 0 ? row() : 0, next());
+        } else if (n > 0) { // what the journal does not hold (a thumbnail)
+            list[row()].thumbnail = QImage(4, 3, QImage::Format_RGB888);
+        }
+        if (viaRewrite)
+            QVERIFY2(journal.rewrite(list), qPrintable(journal.errorString()));
+        const QList<PageEntry> expected = list + ahead;
+        const PageJournal::Contents contents = PageJournal::read(path);
+        QCOMPARE(describe(contents.pages), describe(expected));
+        QCOMPARE(contents.damagedLines, 0);
+        const qint64 size = QFileInfo(path).size();
+        shrank = shrank || size < sizes.last();
+        sizes.append(size);
+        states.append(expected);
+    }
+    journal.waitForCompaction();
+    QCOMPARE(describe(PageJournal::read(path).pages), describe(list + ahead));
+    QCOMPARE(shrank, compacted);
+    QCOMPARE(modeOf(path), 0600); // written anew, still the owner's alone
+    // Nothing of a compaction left beside the journal.
+    QCOMPARE(entriesOf(dir.path()),
+             QStringList(
+                 {QFileInfo(path).fileName(), QFileInfo(PageJournal::lockPath(path)).fileName()}));
+    if (compacted)
+        return; // the sizes before it no longer say where lines end
+
+    // Cut at every line's end and in the middle of every line.
+    const QByteArray whole = contentsOf(path);
+    const QString cut = dir.filePath(QStringLiteral("cut.jsonl"));
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        for (const bool inside : {false, true}) {
+            if (inside && (i + 1 >= sizes.size() || sizes.at(i + 1) == sizes.at(i)))
+                continue;
+            const qint64 length = inside ? (sizes.at(i) + sizes.at(i + 1)) / 2 : sizes.at(i);
+            QFile f(cut);
+            QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QCOMPARE(f.write(whole.left(length)), length);
+            f.close();
+            const PageJournal::Contents contents = PageJournal::read(cut);
+            QCOMPARE(describe(contents.pages), describe(states.at(i)));
+            QCOMPARE(contents.damagedLines, inside ? 1 : 0);
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(TestPageJournal)

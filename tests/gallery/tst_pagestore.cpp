@@ -11,14 +11,16 @@
 #include "pages/PagePipeline.h"
 #include "pages/PageRotation.h"
 #include "pages/PageStore.h"
+#include "pages/StaleJournals.h"
 #include "pdf/PdfExport.h"
 #include "scanner/PageImageWriter.h"
-#include "support/Prerequisite.h"
 #include "support/PdfInspector.h"
 #include "support/PdfSamples.h"
+#include "support/Prerequisite.h"
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -200,6 +202,8 @@ private slots:
     void cleanup();
     void journalAfterEachChange_data();
     void journalAfterEachChange();
+    void recoveredAfterChanges_data();
+    void recoveredAfterChanges();
     void commitNeverReplaces_data();
     void commitNeverReplaces();
     void sameSecondPagesKeepTheirCopies_data();
@@ -335,6 +339,106 @@ void TestPageStore::journalAfterEachChange()
         QCOMPARE(journalled.at(1).size, QSize(48, 64));
     if (change == "rename")
         QCOMPARE(journalled.at(1).pageFile, QDir(m_dest).filePath("Invoice.jpg"));
+}
+
+// A session that ends without closing after any run of changes brings back the
+// list as it was, in its order, with its names and sizes.
+void TestPageStore::recoveredAfterChanges_data()
+{
+    QTest::addColumn<QStringList>("script"); // one change a step, applied in turn
+    QTest::newRow("deletes and moves")
+        << QStringList{"delete 1,3", "move 0 1", "move 3 -2", "delete 0", "move 1 -1"};
+    QTest::newRow("renames, turns and a reorder")
+        << QStringList{"rename 2 Invoice.jpg", "rotate 2", "arrange reverse",
+                       "rename 0 x.jpg",       "rotate 4", "arrange interleave"};
+    QTest::newRow("pages written ahead among changes")
+        << QStringList{"ahead g.jpg",    "delete 0",   "drop 4 0",  "ahead h.jpg", "list g.jpg",
+                       "rename 1 r.jpg", "list h.jpg", "move 6 -6", "add i.jpg",   "delete 2,3,4"};
+    QTest::newRow("emptied and filled again")
+        << QStringList{"delete 0,1,2,3,4,5", "add x.jpg", "add y.jpg", "move 1 -1", "rotate 0"};
+}
+
+void TestPageStore::recoveredAfterChanges()
+{
+    QFETCH(QStringList, script);
+    PageStore store(m_temp, nullptr);
+    PageModel *model = store.model();
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg", "d.jpg", "e.jpg", "f.jpg"})
+        QVERIFY(!addPage(store, QLatin1String(name)).pageFile.isEmpty());
+    QHash<QString, PageEntry> ahead;
+    const auto described = [](const QList<PageEntry> &pages) {
+        QStringList out;
+        for (const PageEntry &e : pages)
+            out.append(QStringList{e.caption, e.pageFile, e.workingCopy,
+                                   QString::number(e.size.width()),
+                                   QString::number(e.size.height())}
+                           .join(QLatin1Char('|')));
+        return out;
+    };
+    const auto rows = [](const QString &list) {
+        QList<int> out;
+        for (const QString &row : list.split(QLatin1Char(',')))
+            out.append(row.toInt());
+        return out;
+    };
+
+    for (const QString &step : std::as_const(script)) {
+        const QStringList word = step.split(QLatin1Char(' '));
+        const QString &what = word.at(0);
+        if (what == "delete") {
+            store.remove(rows(word.at(1)));
+        } else if (what == "move") {
+            QVERIFY(!store.move({word.at(1).toInt()}, word.at(2).toInt()).isEmpty());
+        } else if (what == "rename") {
+            QCOMPARE(store.rename(word.at(1).toInt(), word.at(2)),
+                     PageModel::RenameResult::Renamed);
+        } else if (what == "rotate") {
+            QVERIFY(store.rotate(word.at(1).toInt(), PageRotation::Right));
+        } else if (what == "arrange") {
+            QList<int> all;
+            for (int row = 0; row < model->rowCount(); ++row)
+                all.append(row);
+            QVERIFY(!store
+                         .arrange(all, word.at(1) == "reverse" ? PageOrder::Arrangement::Reverse
+                                                               : PageOrder::Arrangement::Interleave)
+                         .isEmpty());
+        } else if (what == "drop") {
+            std::unique_ptr<QMimeData> data(model->mimeData({model->index(word.at(1).toInt())}));
+            QVERIFY(model->dropMimeData(data.get(), Qt::MoveAction, word.at(2).toInt(), 0, {}));
+        } else if (what == "add") {
+            QVERIFY(!addPage(store, word.at(1)).pageFile.isEmpty());
+        } else if (what == "ahead") { // the worker's line, before the page is listed
+            PageEntry e;
+            e.caption = word.at(1);
+            e.pageFile = QDir(m_dest).filePath(e.caption);
+            e.workingCopy = QDir(m_temp).filePath(e.caption.section('.', 0, 0) + ".bmp");
+            e.size = QSize(64, 48);
+            QVERIFY(store.journal()->appendAhead(e));
+            ahead.insert(e.caption, e);
+        } else if (what == "list") {
+            QVERIFY(store.add(ahead.take(word.at(1))));
+        } else {
+            QFAIL(qPrintable(step));
+        }
+    }
+    store.journal()->waitForCompaction();
+    QList<PageEntry> expected = model->snapshot();
+    // Pages written ahead come back too, after the listed ones.
+    QStringList aheadNames = ahead.keys();
+    aheadNames.sort();
+    for (const QString &name : std::as_const(aheadNames))
+        expected.append(ahead.value(name));
+
+    // The journal as a session killed now leaves it: its lock gone with its program.
+    const QString ended = m_dir.filePath(QStringLiteral("ended"));
+    QVERIFY(QDir().mkpath(ended));
+    const QString copy = QDir(ended).filePath(QFileInfo(store.journalPath()).fileName());
+    QVERIFY(QFile::copy(store.journalPath(), copy));
+    StaleJournals stale(ended);
+    QCOMPARE(stale.damagedLines(), 0);
+    QCOMPARE(described(stale.pages()), described(expected));
+    stale.remove();
+    QDir(ended).removeRecursively();
 }
 
 // A file created under a page's name between naming and commit survives; the
