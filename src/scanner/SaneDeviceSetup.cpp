@@ -37,11 +37,46 @@ ScanRules::ModeKind modeKindFromName(const QString &name)
 
 constexpr double kMmPerInch = 25.4;
 
+// The area asked for and the area the bed allows, both in mm; false when
+// nothing is asked (the device keeps its own default area).
+bool requestedArea(const ScanSettings &s, const QRectF &bed, QRectF *wanted, QRectF *area)
+{
+    if (s.pageSize < 0 && !s.hasLayout)
+        return false;
+    if (s.pageSize > 0) {
+        *wanted = QRectF(bed.topLeft(), ScanRules::pageSizeInches(s.pageSize) * kMmPerInch);
+        *area = ScanRules::pageAreaMm(s.pageSize, bed);
+    } else if (s.hasLayout) {
+        *wanted = QRectF(bed.left() + s.layoutInches.left() * kMmPerInch,
+                         bed.top() + s.layoutInches.top() * kMmPerInch,
+                         s.layoutInches.width() * kMmPerInch, s.layoutInches.height() * kMmPerInch);
+        *area = ScanRules::layoutAreaMm(s.layoutInches, bed);
+    } else {
+        *wanted = bed;
+        *area = bed;
+    }
+    return true;
+}
+
+constexpr double kToleranceMm = 0.5;
+
+bool cutToBed(const QRectF &wanted, const QRectF &area)
+{
+    return std::abs(wanted.width() - area.width()) > kToleranceMm ||
+           std::abs(wanted.height() - area.height()) > kToleranceMm;
+}
+
+double mmPerUnit(const DeviceCaps &caps, int dpi)
+{
+    return caps.areaInPixels && dpi > 0 ? kMmPerInch / dpi : 1.0;
+}
+
 int applyGeometry(void *handle, const ScanSettings &s, int dpi)
 {
     if (s.pageSize < 0 && !s.hasLayout)
         return 0; // nothing asked: the device keeps its own default area
     SaneOptions o(handle);
+    // Read now, not from the capabilities: the bed may change with the source.
     double xMin = 0, xMax = 0, yMin = 0, yMax = 0, unused = 0;
     if (!o.range(SANE_NAME_SCAN_BR_X, &unused, &xMax) ||
         !o.range(SANE_NAME_SCAN_BR_Y, &unused, &yMax) ||
@@ -52,21 +87,10 @@ int applyGeometry(void *handle, const ScanSettings &s, int dpi)
     const bool pixels = o.isPixelUnit(SANE_NAME_SCAN_BR_X);
     const double toMm = pixels && dpi > 0 ? kMmPerInch / dpi : 1.0;
     const QRectF bed(QPointF(xMin * toMm, yMin * toMm), QPointF(xMax * toMm, yMax * toMm));
-
     QRectF wanted;
     QRectF area;
-    if (s.pageSize > 0) {
-        wanted = QRectF(bed.topLeft(), ScanRules::pageSizeInches(s.pageSize) * kMmPerInch);
-        area = ScanRules::pageAreaMm(s.pageSize, bed);
-    } else if (s.pageSize <= 0 && s.hasLayout) {
-        wanted = QRectF(bed.left() + s.layoutInches.left() * kMmPerInch,
-                        bed.top() + s.layoutInches.top() * kMmPerInch,
-                        s.layoutInches.width() * kMmPerInch, s.layoutInches.height() * kMmPerInch);
-        area = ScanRules::layoutAreaMm(s.layoutInches, bed);
-    } else {
-        wanted = bed;
-        area = bed;
-    }
+    if (!requestedArea(s, bed, &wanted, &area))
+        return 0;
     // Setting the top-left first keeps the area valid on devices that check br > tl.
     const std::pair<const char *, double> corners[] = {{SANE_NAME_SCAN_TL_X, area.left()},
                                                        {SANE_NAME_SCAN_TL_Y, area.top()},
@@ -80,9 +104,7 @@ int applyGeometry(void *handle, const ScanSettings &s, int dpi)
     }
     if (status != SANE_STATUS_GOOD)
         return ScanError::fromSaneStatus(status);
-    constexpr double kToleranceMm = 0.5;
-    bool adjusted = std::abs(wanted.width() - area.width()) > kToleranceMm ||
-                    std::abs(wanted.height() - area.height()) > kToleranceMm;
+    bool adjusted = cutToBed(wanted, area);
     // What the device keeps may differ again (its own steps, a later option moving
     // the area): the page comes out as the device has it.
     for (const auto &[name, value] : corners) {
@@ -165,6 +187,24 @@ DeviceCaps probe(void *handle)
     }
     if (!original.isEmpty())
         o.setString(SANE_NAME_SCAN_MODE, original);
+
+    // What later settings are answered from without asking the device again.
+    if (o.isSettable(SANE_NAME_SCAN_RESOLUTION)) {
+        caps.resolutionSettable = true;
+        caps.resolutionList = o.wordList(SANE_NAME_SCAN_RESOLUTION);
+        if (caps.resolutionList.isEmpty() &&
+            o.range(SANE_NAME_SCAN_RESOLUTION, &caps.resolutionMin, &caps.resolutionMax))
+            caps.resolutionQuant = o.quant(SANE_NAME_SCAN_RESOLUTION);
+    }
+    double xMin = 0, xMax = 0, yMin = 0, yMax = 0, unused = 0;
+    if (o.range(SANE_NAME_SCAN_BR_X, &unused, &xMax) &&
+        o.range(SANE_NAME_SCAN_BR_Y, &unused, &yMax) &&
+        o.range(SANE_NAME_SCAN_TL_X, &xMin, &unused) &&
+        o.range(SANE_NAME_SCAN_TL_Y, &yMin, &unused)) {
+        caps.hasArea = true;
+        caps.areaInPixels = o.isPixelUnit(SANE_NAME_SCAN_BR_X);
+        caps.bed = QRectF(QPointF(xMin, yMin), QPointF(xMax, yMax));
+    }
 
     for (const QByteArray &sensor : o.sensorNames()) {
         const QString n = QString::fromLatin1(sensor);
@@ -265,6 +305,37 @@ ApplyResult apply(void *handle, const DeviceCaps &caps, const ScanSettings &s)
         warning = geometry;
     if (result.errorCode == 0)
         result.errorCode = warning;
+    return result;
+}
+
+int predictResolution(const DeviceCaps &caps, int dpi)
+{
+    if (!caps.resolutionSettable)
+        return dpi;
+    if (!caps.resolutionList.isEmpty())
+        return qRound(ScanRules::nearestInList(dpi, caps.resolutionList));
+    if (caps.resolutionMax > 0)
+        return qRound(ScanRules::nearestInRange(dpi, caps.resolutionMin, caps.resolutionMax,
+                                                caps.resolutionQuant));
+    return dpi;
+}
+
+ApplyResult predict(const DeviceCaps &caps, const ScanSettings &s)
+{
+    ApplyResult result;
+    result.resolution = predictResolution(caps, s.resolution);
+    int warning = 0;
+    if (s.feeder && caps.feederAvailable() && s.duplex && caps.sources.duplex < 0)
+        warning = ScanError::FeatureUnavailable;
+    if (caps.hasArea && warning == 0) {
+        const double toMm = mmPerUnit(caps, result.resolution);
+        const QRectF bed(caps.bed.topLeft() * toMm, caps.bed.bottomRight() * toMm);
+        QRectF wanted;
+        QRectF area;
+        if (requestedArea(s, bed, &wanted, &area) && cutToBed(wanted, area))
+            warning = ScanError::ValueAdjusted;
+    }
+    result.errorCode = warning;
     return result;
 }
 

@@ -92,6 +92,44 @@ OpenResult SaneScanWorker::openDevice(const QByteArray &name, const OptionOverri
     return result;
 }
 
+void SaneScanWorker::openDeviceFor(int requestId, const QByteArray &name, int index, bool listFirst,
+                                   const OptionOverrides &overrides)
+{
+    Q_ASSERT(SaneLibrary::instance().onSaneThread());
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray device = name;
+    OpenResult result;
+    if (listFirst) {
+        closeDevice();
+        result.listed = listDevices(&result.devices);
+        if (device.isEmpty() && !result.devices.isEmpty())
+            device = result.devices.at(index >= 0 && index < result.devices.size() ? index : 0)
+                         .name.toUtf8();
+    }
+    if (device.isEmpty()) {
+        result.errorCode = ScanError::NoSource;
+        emit deviceOpened(requestId, result);
+        return;
+    }
+    const QList<ScanRules::DeviceEntry> devices = result.devices;
+    const bool listed = result.listed;
+    result = openDevice(device, overrides);
+    result.listed = listed;
+    result.devices = devices;
+    result.name = device;
+    if (result.errorCode == 0 && !m_caps.paperSensor.isEmpty() && m_caps.feederAvailable()) {
+        // A sensor may tell about the feeder only while it is the source: read it so,
+        // as a feeder command would. Acquire sets the source the command asks for.
+        ScanSettings feeder;
+        feeder.feeder = true;
+        SaneDeviceSetup::apply(m_handle, m_caps, feeder);
+        result.caps.paperLoaded = paperLoaded();
+    }
+    qCDebug(lcScanner) << "device" << device << "open answered in" << clock.elapsed() << "ms";
+    emit deviceOpened(requestId, result);
+}
+
 void SaneScanWorker::probeDeviceFor(int requestId, const QByteArray &name)
 {
     QElapsedTimer clock;
@@ -138,17 +176,14 @@ ApplyResult SaneScanWorker::applySettings(const ScanSettings &settings)
     return SaneDeviceSetup::apply(m_handle, m_caps, settings);
 }
 
-int SaneScanWorker::readFeederLoaded(const ScanSettings &settings)
+bool SaneScanWorker::paperLoaded()
 {
-    if (!m_handle)
-        return 0;
-    applySettings(settings);
-    if (m_caps.paperSensor.isEmpty())
-        return 1; // no sensor: an empty feeder shows as "no documents" on the first sheet
+    if (!m_handle || m_caps.paperSensor.isEmpty())
+        return true; // no sensor: an empty feeder shows as "no documents" on the first sheet
     bool loaded = true;
     if (!SaneOptions(m_handle).boolValue(m_caps.paperSensor.constData(), &loaded))
-        return 1;
-    return loaded ? 1 : 0;
+        return true;
+    return loaded;
 }
 
 void SaneScanWorker::settleBeforeCancel()
@@ -221,6 +256,12 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
     }
     auto *h = static_cast<SANE_Handle>(m_handle);
     const bool feeder = settings.feeder && m_caps.feederAvailable();
+    // The reading at the open may be old: a feeder emptied since then fails here,
+    // before anything is fed.
+    if (feeder && !paperLoaded()) {
+        emit acquisitionFailed(batchId, ScanError::NoDocuments);
+        return;
+    }
     const bool untilEmpty = feeder && settings.xferCount < 0;
     const int limit = !feeder ? 1 : untilEmpty ? kMaxFeederSheets : qMax(1, settings.xferCount);
 
@@ -304,6 +345,7 @@ void SaneScanWorker::acquire(const ScanSettings &settings, int batchId)
         // page already handed over.
         ScannedPage out;
         out.image = page.image;
+        out.resolution = applied.resolution;
         // A batch that reaches the limit still ends with batchEnded, which says why.
         out.more = (count < limit || untilEmpty) && !stopRequested(batchId);
         if (out.more) {

@@ -35,6 +35,11 @@ public:
     // Reads the list and answers with devicesListed; the caller goes on meanwhile.
     void listDevicesFor(int requestId);
     OpenResult openDevice(const QByteArray &name, const OptionOverrides &overrides);
+    // Opens a device and answers with deviceOpened; the caller goes on meanwhile.
+    // With listFirst the device list is read first and comes with the answer; an
+    // empty name then opens source `index` of that list (the first when out of range).
+    void openDeviceFor(int requestId, const QByteArray &name, int index, bool listFirst,
+                       const OptionOverrides &overrides);
     // Opens and closes the device by its name, without reading the list, and
     // answers with deviceProbed.
     void probeDeviceFor(int requestId, const QByteArray &name);
@@ -43,7 +48,6 @@ public:
     // runs once the stopped batch has ended.
     void closeAndReport(int stopId);
     ApplyResult applySettings(const ScanSettings &settings);
-    int readFeederLoaded(const ScanSettings &settings);
     void acquire(const ScanSettings &settings, int batchId);
 
     // Any thread.
@@ -79,9 +83,12 @@ signals:
     void devicesListed(int requestId, bool ok, const QList<ScanRules::DeviceEntry> &devices);
     void stopped(int stopId);
     void deviceProbed(int requestId, bool ok);
+    void deviceOpened(int requestId, const OpenResult &result);
 
 private:
     int errorFor(int saneStatus);
+    // The paper sensor's reading; true without a sensor or a readable one.
+    bool paperLoaded();
     bool stopRequested(int batchId) const { return m_stopUpTo.load() >= batchId; }
     void waitForSlot(int batchId);
     static void settleBeforeCancel();

@@ -3,6 +3,7 @@
 #include "scanner/BlankPageDetector.h"
 #include "scanner/PageImageWriter.h"
 #include "scanner/SaneDeviceLister.h"
+#include "scanner/SaneDeviceSetup.h"
 #include "scanner/SaneLibrary.h"
 #include "scanner/SaneScanWorker.h"
 #include "scanner/ScanErrors.h"
@@ -10,7 +11,6 @@
 
 #include <QDeadlineTimer>
 #include <QPointer>
-#include <QSemaphore>
 #include <QThread>
 #include <atomic>
 #include <climits>
@@ -26,36 +26,11 @@ constexpr int kStateMoreFollow = 6;
 
 } // namespace
 
-template<typename R, typename F>
-bool SaneTwainControl::askWorker(F f, R *result, int timeoutMs)
-{
-    // Shared with the queued call: a late answer lands here, not on a dead stack.
-    struct Reply
-    {
-        QSemaphore done;
-        R value{};
-    };
-    auto reply = std::make_shared<Reply>();
-    QMetaObject::invokeMethod(
-        m_worker,
-        [reply, f = std::move(f)]() mutable {
-            reply->value = f();
-            reply->done.release();
-        },
-        Qt::QueuedConnection);
-    if (!reply->done.tryAcquire(1, timeoutMs)) {
-        qCWarning(lcScanner) << "the scanner worker did not answer within" << timeoutMs << "ms";
-        setError(ScanError::NotResponding, ScanError::text(ScanError::NotResponding));
-        return false;
-    }
-    *result = std::move(reply->value);
-    return true;
-}
-
 SaneTwainControl::SaneTwainControl(QObject *parent) : TTwainControl(parent)
 {
     qRegisterMetaType<ScannedPage>();
     qRegisterMetaType<QList<ScanRules::DeviceEntry>>();
+    qRegisterMetaType<OpenResult>();
     m_worker = new SaneScanWorker(m_calls);
     m_worker->moveToThread(SaneLibrary::instance().attach());
     connect(m_worker, &SaneScanWorker::pageReady, this, &SaneTwainControl::onPageReady,
@@ -74,6 +49,8 @@ SaneTwainControl::SaneTwainControl(QObject *parent) : TTwainControl(parent)
     connect(m_worker, &SaneScanWorker::stopped, this, &SaneTwainControl::onStopped,
             Qt::QueuedConnection);
     connect(m_worker, &SaneScanWorker::deviceProbed, this, &SaneTwainControl::onDeviceProbed,
+            Qt::QueuedConnection);
+    connect(m_worker, &SaneScanWorker::deviceOpened, this, &SaneTwainControl::onDeviceOpened,
             Qt::QueuedConnection);
     m_progressTimer.setSingleShot(true);
     connect(&m_progressTimer, &QTimer::timeout, this, &SaneTwainControl::flushProgress);
@@ -127,22 +104,11 @@ void SaneTwainControl::cancelBlockedCall()
 int SaneTwainControl::StartDevice()
 {
     // The list is kept between commands (reading it can take seconds with network
-    // backends) and read again only after an open failed; ListSources reads it afresh
-    // without blocking. An empty list is not read again here: the caller's source index
-    // belongs to the list it shows, so a new device could not be chosen anyway.
-    if (!m_listed) {
-        using Listing = QPair<bool, QList<ScanRules::DeviceEntry>>;
-        Listing listing;
-        SaneScanWorker *worker = m_worker;
-        const auto list = [worker] {
-            Listing l;
-            l.first = worker->listDevices(&l.second);
-            return l;
-        };
-        if (!askWorker(list, &listing, kListAnswerMs) || !listing.first)
-            return 0;
-        takeDeviceList(listing.second);
-    }
+    // backends); ListSources reads it afresh, and an open without one reads it on the
+    // worker. An empty list is not read again here: the caller's source index belongs
+    // to the list it shows, so a new device could not be chosen anyway.
+    if (!m_listed && m_devices.isEmpty())
+        return 0;
     if (sourceIndex() < 0 || sourceIndex() >= m_devices.size())
         TTwainControl::setSourceIndex(m_devices.isEmpty() ? -1 : 0);
     return 1;
@@ -150,6 +116,7 @@ int SaneTwainControl::StartDevice()
 
 void SaneTwainControl::ListSources()
 {
+    // A source being opened is left to its command: its answer must come.
     if (m_open && !m_busy)
         closeQuietly();
     const int request = ++m_listRequest;
@@ -265,6 +232,8 @@ void SaneTwainControl::StopDevice()
         m_state = kStateClosed;
     }
     m_open = false;
+    m_opening = false;
+    ++m_openRequest;
     m_progressTimer.stop();
     m_pendingPercent = -1;
     m_caps = DeviceCaps();
@@ -293,6 +262,8 @@ void SaneTwainControl::onStopped(int stopId)
 void SaneTwainControl::closeQuietly()
 {
     m_open = false;
+    m_opening = false;
+    ++m_openRequest;
     m_state = kStateClosed;
     m_caps = DeviceCaps();
     m_effectiveResolution = 0;
@@ -325,32 +296,23 @@ int SaneTwainControl::OpenDataSource()
         ++m_batchId;
         endBatch();
     }
-    if (m_open)
+    if (m_open || m_opening)
         closeQuietly();
     clearError();
-    if (!m_listed && !StartDevice())
-        return 0;
     const int index = sourceIndex();
-    if (index < 0 || index >= m_devices.size()) {
+    const bool chosen = index >= 0 && index < m_devices.size();
+    // Without a list (or after an open failed) the worker reads one first.
+    const bool listFirst = !m_listed;
+    if (!chosen && !(listFirst && m_devices.isEmpty())) {
         setError(ScanError::NoSource, ScanError::text(ScanError::NoSource));
+        answerOpenLater();
         return 0;
     }
-    OpenResult result;
-    const QByteArray name = m_devices.at(index).name.toUtf8();
+    const QByteArray name = chosen ? m_devices.at(index).name.toUtf8() : QByteArray();
     const OptionOverrides overrides = m_overrides;
-    SaneScanWorker *worker = m_worker;
-    // Queued behind a stop still under way: the device is opened once it is closed.
-    if (!askWorker([worker, name, overrides] { return worker->openDevice(name, overrides); },
-                   &result, kAnswerMs))
-        return 0;
-    if (result.errorCode != 0) {
-        setError(result.errorCode, ScanError::text(result.errorCode));
-        m_listed = false; // the device may have gone: read the list at the next start
-        return 0;
-    }
-    m_open = true;
+    const int request = ++m_openRequest;
+    m_opening = true;
     m_state = kStateOpen;
-    m_caps = result.caps;
     m_buffer.clear();
     m_droppedSheets = 0;
     // Page size, area and feeder belong to one command: a preview sends none of
@@ -365,19 +327,61 @@ int SaneTwainControl::OpenDataSource()
     TTwainControl::setXferCount(1);
     TTwainControl::setAutoFeed(0);
     m_effectiveResolution = 0;
+    SaneScanWorker *worker = m_worker;
+    // Queued behind a stop still under way: the device is opened once it is closed.
+    QMetaObject::invokeMethod(
+        worker,
+        [worker, request, name, index, listFirst, overrides] {
+            worker->openDeviceFor(request, name, index, listFirst, overrides);
+        },
+        Qt::QueuedConnection);
     return 1;
 }
 
-void SaneTwainControl::applyToDevice()
+void SaneTwainControl::answerOpenLater()
 {
-    if (!m_open || m_busy)
-        return; // stored; applied as a whole at the next Acquire
-    ApplyResult result;
-    const ScanSettings settings = m_settings;
-    SaneScanWorker *worker = m_worker;
-    if (!askWorker([worker, settings] { return worker->applySettings(settings); }, &result,
-                   kAnswerMs))
+    const int request = ++m_openRequest;
+    QMetaObject::invokeMethod(
+        this,
+        [this, request] {
+            if (request == m_openRequest)
+                emit OnSourceOpened(0);
+        },
+        Qt::QueuedConnection);
+}
+
+void SaneTwainControl::onDeviceOpened(int requestId, const OpenResult &result)
+{
+    if (requestId != m_openRequest || !m_opening)
+        return; // closed, stopped or opened again since
+    m_opening = false;
+    if (result.listed) {
+        takeDeviceList(result.devices);
+        if (sourceIndex() < 0 || sourceIndex() >= m_devices.size())
+            TTwainControl::setSourceIndex(m_devices.isEmpty() ? -1 : 0);
+    }
+    if (result.errorCode != 0) {
+        setError(result.errorCode, ScanError::text(result.errorCode));
+        m_listed = false; // the device may have gone: read the list at the next open
+        if (!m_busy)
+            m_state = kStateClosed;
+        emit OnSourceOpened(0);
         return;
+    }
+    m_open = true;
+    if (!m_busy)
+        m_state = kStateOpen;
+    m_caps = result.caps;
+    // Settings given while it opened are answered now.
+    answerFromCaps();
+    emit OnSourceOpened(1);
+}
+
+void SaneTwainControl::answerFromCaps()
+{
+    if (!m_open)
+        return; // stored; answered once the device is open, sent with Acquire
+    const ApplyResult result = SaneDeviceSetup::predict(m_caps, m_settings);
     m_effectiveResolution = result.resolution;
     noteError(result.errorCode);
 }
@@ -393,14 +397,14 @@ void SaneTwainControl::setPixelType(int v)
 {
     TTwainControl::setPixelType(v);
     m_settings.pixelType = qBound(0, v, 2);
-    applyToDevice();
+    answerFromCaps();
 }
 
 void SaneTwainControl::setResolution(int dpi)
 {
     TTwainControl::setResolution(dpi);
     m_settings.resolution = dpi;
-    applyToDevice();
+    answerFromCaps();
 }
 
 int SaneTwainControl::resolution() const
@@ -412,14 +416,14 @@ void SaneTwainControl::setPageSize(int code)
 {
     TTwainControl::setPageSize(code);
     m_settings.pageSize = (code >= 1 && code <= 15) ? code : 0;
-    applyToDevice();
+    answerFromCaps();
 }
 
 void SaneTwainControl::SetImageLayout(float left, float top, float right, float bottom)
 {
     m_settings.hasLayout = true;
     m_settings.layoutInches = QRectF(QPointF(left, top), QPointF(right, bottom)).normalized();
-    applyToDevice();
+    answerFromCaps();
 }
 
 int SaneTwainControl::feederAvailable() const
@@ -433,29 +437,21 @@ int SaneTwainControl::feederLoaded() const
         return 0;
     if (m_busy)
         return 1;
-    int loaded = 0;
-    const ScanSettings settings = m_settings;
-    SaneScanWorker *worker = m_worker;
-    // The caller's own error comes through errorCode; const only towards the caller.
-    auto *self = const_cast<SaneTwainControl *>(this);
-    if (!self->askWorker([worker, settings] { return worker->readFeederLoaded(settings); }, &loaded,
-                         kAnswerMs))
-        return 0;
-    return loaded;
+    return m_caps.paperLoaded ? 1 : 0;
 }
 
 void SaneTwainControl::setFeederEnabled(int v)
 {
     TTwainControl::setFeederEnabled(v);
     m_settings.feeder = v != 0;
-    applyToDevice();
+    answerFromCaps();
 }
 
 void SaneTwainControl::setDuplexEnabled(int v)
 {
     TTwainControl::setDuplexEnabled(v);
     m_settings.duplex = v != 0;
-    applyToDevice();
+    answerFromCaps();
 }
 
 void SaneTwainControl::setXferCount(int v)
@@ -471,7 +467,8 @@ void SaneTwainControl::Acquire()
         return;
     }
     clearError();
-    if (!m_open) {
+    // While the source opens the scan is queued behind the open on the worker.
+    if (!m_open && !m_opening) {
         setError(ScanError::NotOpen, ScanError::text(ScanError::NotOpen));
         m_state = kStateClosed;
         const int batch = ++m_batchId;
@@ -506,6 +503,8 @@ void SaneTwainControl::onPageReady(int batchId, const ScannedPage &page)
         return;
     flushProgress();
     m_buffer.append(page.image);
+    if (page.resolution > 0)
+        m_effectiveResolution = page.resolution;
     if (stopping) {
         m_state = kStateAcquiring;
     } else if (page.more) {
@@ -530,7 +529,9 @@ void SaneTwainControl::onFailed(int batchId, int code)
         return;
     flushProgress();
     endBatch();
-    setError(code, ScanError::text(code));
+    // A scan queued behind an open that failed: the open's reason is the one to tell.
+    if (code != ScanError::NotOpen || errorCode() == 0)
+        setError(code, ScanError::text(code));
     emit OnPostScan(1);
 }
 

@@ -14,12 +14,19 @@ class SaneScanWorker;
 
 // The scanner control over SANE. The SANE handle belongs to a worker on the SANE
 // thread (SaneLibrary); this object lives on the UI thread and talks to the worker
-// by queued calls. Quick calls whose answer the caller needs at once (the device
-// list, opening, applying a setting and reading it back, the paper sensor) wait for
-// the worker, but only kAnswerMs (kListAnswerMs for the device list): a worker that
-// does not answer by then gives error 16 instead of a frozen window. Acquire and
-// StopDevice never wait; pages and OnStopped arrive as queued events.
-//
+// by queued calls only, and never waits for it: a network scanner may take seconds
+// per exchange, and the window must not freeze meanwhile.
+// - OpenDataSource returns at once (1: the open is under way) and OnSourceOpened
+//   follows with the result; the open reads the device list first when none has been
+//   read (or after an open failed: the device may have gone). dataSourceState reads
+//   4 meanwhile; an Acquire given before the answer runs once the device is open.
+// - The settings are answered from what the open learnt about the device (its
+//   sources, modes, resolution constraint and bed): resolution() and the warnings
+//   39 and 45 are known at once. They reach the device once, with Acquire; what the
+//   device then refuses comes as OnPostScan(1) with errorCode, and the resolution it
+//   really used comes with each page.
+// - feederLoaded is the paper sensor's reading at the open; a feeder emptied since
+//   fails the Acquire with error 6 before anything is fed.
 // Behaviour worth knowing:
 // - pageSize: 1..15 are the sizes of the size list at the top-left of the bed,
 //   clamped to it; 0 is the whole bed unless SetImageLayout gave an area. Without
@@ -53,6 +60,8 @@ public:
     explicit SaneTwainControl(QObject *parent = nullptr);
     ~SaneTwainControl() override;
 
+    // 1 when a source list is held (ListSources or an open read it); never waits
+    // for the devices.
     int StartDevice() override;
     // Reads the list in a separate process when the program provides one
     // (SaneDeviceLister), so commands given meanwhile do not wait for it; otherwise,
@@ -68,6 +77,7 @@ public:
     // is the device name, as opening tells nothing more.
     void OpenRememberedSource(const QString &deviceName) override;
     int OpenDataSource() override;
+    void OpenSource() override { OpenDataSource(); }
     int dataSourceState() const override { return m_state; }
 
     void setPixelType(int v) override;
@@ -105,21 +115,19 @@ public:
     // SANE device name of a source, e.g. "test:0".
     QString deviceName(int index) const;
 
-    static constexpr int kAnswerMs = 5000;
-    static constexpr int kListAnswerMs = 15000;
     static constexpr int kShutdownMs = 1500;
     static constexpr int kCancelCheckMs = 100;
 
 private:
-    // Runs f on the worker and waits for its result, timeoutMs at most; false (and
-    // error 16) when the worker did not answer in time.
-    template<typename R, typename F>
-    bool askWorker(F f, R *result, int timeoutMs);
     void onStopped(int stopId);
     // Closes an idle source without the OnStopped of a StopDevice.
     void closeQuietly();
     void onDevicesListed(int requestId, bool ok, const QList<ScanRules::DeviceEntry> &devices);
     void onDeviceProbed(int requestId, bool ok);
+    void onDeviceOpened(int requestId, const OpenResult &result);
+    // OnSourceOpened(0) after the caller's return, unless another open or a close
+    // comes first.
+    void answerOpenLater();
     void listOnWorker(int requestId);
     void takeDeviceList(const QList<ScanRules::DeviceEntry> &devices);
     void onPageReady(int batchId, const ScannedPage &page);
@@ -130,7 +138,8 @@ private:
     void cancelBlockedCall();
     void emitProgress(int percent);
     void flushProgress();
-    void applyToDevice();
+    // resolution() and the warnings, from the open device's capabilities.
+    void answerFromCaps();
     void noteError(int code);
     void endBatch();
 
@@ -142,6 +151,8 @@ private:
     QStringList m_names;
     bool m_listed = false;
     bool m_open = false;
+    bool m_opening = false; // an open is under way on the worker
+    int m_openRequest = 0;  // only the newest open is answered
     bool m_busy = false;
     int m_state = 0;
     int m_batchId = 0;

@@ -37,6 +37,17 @@ struct DeviceCaps
     QString colorMode;
     bool lineArtByDepth = false; // gray mode with depth 1 gives line art
     QByteArray paperSensor;      // empty: no sensor, the feeder counts as loaded
+    bool paperLoaded = true;     // the sensor's reading when the device was opened
+    // Resolution as the device constrains it: a list, or a range with its step.
+    bool resolutionSettable = false;
+    QList<double> resolutionList;
+    double resolutionMin = 0;
+    double resolutionMax = 0;
+    double resolutionQuant = 0;
+    // The bed in the geometry options' own unit (mm, or pixels at the resolution).
+    bool hasArea = false;
+    bool areaInPixels = false;
+    QRectF bed;
     bool feederAvailable() const { return sources.feeder >= 0 || sources.duplex >= 0; }
 };
 
@@ -44,6 +55,10 @@ struct OpenResult
 {
     int errorCode = 0;
     DeviceCaps caps;
+    // The open read the device list first; the list it found.
+    bool listed = false;
+    QList<ScanRules::DeviceEntry> devices;
+    QByteArray name; // the device opened (or tried)
 };
 
 // How a page from the device is turned into the asked-for kind.
@@ -67,7 +82,9 @@ struct ScannedPage
     // The batch may go on: a feeder batch's next sheet is started only after the
     // page is handed over, so its end comes as a separate batchEnded.
     bool more = false;
+    int resolution = 0; // what the device used; 0 unknown
 };
 
 Q_DECLARE_METATYPE(ScannedPage)
 Q_DECLARE_METATYPE(ScanRules::DeviceEntry)
+Q_DECLARE_METATYPE(OpenResult)

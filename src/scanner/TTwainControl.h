@@ -62,6 +62,12 @@ public:
     virtual int sourceIndex() const { return m_sourceIndex; }
     virtual void setSourceIndex(int index) { m_sourceIndex = index; }
     virtual int OpenDataSource() = 0;
+    // Opens the source chosen by sourceIndex without making the caller wait for the
+    // device: OnSourceOpened follows with the result (errorCode says why on 0), and the
+    // settings then answer for the open source. The default asks OpenDataSource at
+    // once (and so signals before returning), for controls whose open costs nothing.
+    // A StopDevice or another open before the answer drops it.
+    virtual void OpenSource() { emit OnSourceOpened(OpenDataSource()); }
     virtual int dataSourceState() const = 0; // 0 once the source has finished and closed
 
     // --- errors of the last operation ---
@@ -140,6 +146,8 @@ signals:
     void OnStopped();
     // The answer to OpenRememberedSource: non-zero when the source opened.
     void OnRememberedSourceOpened(int result);
+    // The answer to OpenSource: non-zero when the source opened.
+    void OnSourceOpened(int result);
 
 protected:
     void setError(int code, const QString &text)

@@ -52,6 +52,7 @@ ScanSession::ScanSession(TTwainControl *control, PageStore *store, QObject *pare
     connect(m_control, &TTwainControl::OnProgress, this, &ScanSession::onProgress);
     connect(m_control, &TTwainControl::OnStopped, this, &ScanSession::onStopped);
     connect(m_control, &TTwainControl::OnSourceFinished, this, &ScanSession::onSourceFinished);
+    connect(m_control, &TTwainControl::OnSourceOpened, this, &ScanSession::onSourceOpened);
     // The scanner reads ahead only while the pipeline keeps up (see submitPage).
     m_control->setManualPageRelease(true);
 }
@@ -143,7 +144,6 @@ bool ScanSession::startCommand(::ScanMode mode, const Request &request)
     m_backs.clear();
     resetBatch();
     setState(State::Acquiring);
-    openSource(mode, request.source);
     return true;
 }
 
@@ -157,19 +157,37 @@ void ScanSession::resetBatch()
     m_passFailed = false;
 }
 
-void ScanSession::openSource(::ScanMode mode, int source)
+bool ScanSession::openSource(std::function<bool()> then)
 {
+    const int source = m_request.source;
     m_control->setSourceIndex(source);
     m_control->StartDevice();
     m_control->setSourceIndex(source);
-    m_control->OpenDataSource();
+    // The window goes on while the scanner opens (seconds on a network): the
+    // command continues from onSourceOpened.
+    m_afterOpen = std::move(then);
+    m_startResult = true;
+    m_control->OpenSource();
+    return m_startResult;
+}
+
+void ScanSession::onSourceOpened(int result)
+{
+    Q_UNUSED(result) // a failure is in errorCode, which the command reports
+    if (!m_afterOpen)
+        return;
+    const auto then = std::move(m_afterOpen);
+    m_afterOpen = nullptr;
+    if (m_state != State::Acquiring || m_sourceDone)
+        return; // stopped or closed meanwhile
     m_control->setTransferMode(1);
-    if (mode == ::ScanMode::Preview)
-        m_control->setSourceIndex(source);
+    if (m_mode == ::ScanMode::Preview)
+        m_control->setSourceIndex(m_request.source);
     m_control->setShowUI(0);
     m_control->setShowIndicators(0);
     m_control->setDisableAfterAcquire(1);
     m_control->setUnitOfMeasure(0);
+    m_startResult = then();
 }
 
 bool ScanSession::TwainScan(const Request &request)
@@ -177,7 +195,7 @@ bool ScanSession::TwainScan(const Request &request)
     if (!startCommand(::ScanMode::Scan, request))
         return false;
     report(message("IDS_41"));
-    return applySettings(request);
+    return openSource([this] { return applySettings(m_request); });
 }
 
 bool ScanSession::TwainCopy(const Request &request)
@@ -185,7 +203,7 @@ bool ScanSession::TwainCopy(const Request &request)
     if (!startCommand(::ScanMode::Copy, request))
         return false;
     report(message("IDS_43"));
-    return applySettings(request);
+    return openSource([this] { return applySettings(m_request); });
 }
 
 bool ScanSession::preview(int source)
@@ -195,6 +213,11 @@ bool ScanSession::preview(int source)
     if (!startCommand(::ScanMode::Preview, request))
         return false;
     report(message("IDS_32"));
+    return openSource([this] { return startPreview(); });
+}
+
+bool ScanSession::startPreview()
+{
     // A quick look at the whole bed: colour at 100 dpi, no page size, no area,
     // whatever the image settings say.
     m_control->setPixelType(2);
@@ -286,6 +309,7 @@ void ScanSession::stop()
     m_stopRequested = true;
     m_sourceDone = true;
     m_owedReleases = 0;
+    m_afterOpen = nullptr; // a source still opening is closed: no settings follow
     setState(State::Stopping);
     // A sheet still being transferred is dropped; sheets read to their end still
     // come, then OnStopped says the scanner is closed and ready for the next command.
@@ -345,6 +369,8 @@ void ScanSession::onPostScan(int flag)
         finishWhenDone();
         return;
     }
+    // The device tells with each page what it really used.
+    m_scanResolution = m_control->resolution();
     switch (m_mode) {
     case ::ScanMode::Preview:
         // A preview that was stopped is not shown.
@@ -576,9 +602,8 @@ void ScanSession::scanBacks()
         return;
     m_pass = Pass::Backs;
     resetBatch();
-    openSource(m_mode, m_request.source);
     report(message("IDS_41"));
-    applySettings(m_request);
+    openSource([this] { return applySettings(m_request); });
 }
 
 void ScanSession::skipBacks()

@@ -176,7 +176,11 @@ private:
     // Idle once the scanner is closed and every page read is written.
     void finishWhenDone();
     FileNaming::PageNames nameNextPage() const;
-    void openSource(::ScanMode mode, int source);
+    // Opens the request's source and runs then once it answers (at once for a control
+    // that opens without waiting); its result, or true while the open is under way.
+    bool openSource(std::function<bool()> then);
+    void onSourceOpened(int result);
+    bool startPreview();
     void resetBatch();
     // Lists the pages held for the two passes, merged when both passes gave the
     // same number of sheets, otherwise in scan order.
@@ -218,6 +222,8 @@ private:
     bool m_backsFirstFirst = false;
     bool m_passFailed = false; // the scanner failed in the running pass
     Pass m_pass = Pass::None;
+    std::function<bool()> m_afterOpen; // the command's rest, once the source is open
+    bool m_startResult = true;
     // Every sheet of each pass, blank ones included: pairing counts sheets, and
     // blank skipping acts only after the merge.
     QList<PageResult> m_fronts;

@@ -283,8 +283,8 @@ void TestScanCopy::feederBatchOfTen()
     connect(m_w->imageList()->Pages, &QAbstractItemModel::rowsInserted, this,
             [this, &statusAtEachPage] { statusAtEachPage.append(m_w->StatusText); });
     m_w->Action1->trigger();
-    QVERIFY(m_w->session()->gADF());
     QVERIFY(waitForEnd());
+    QVERIFY(m_w->session()->gADF()); // decided once the scanner has opened
     QCOMPARE(m_w->StatusText, text("IDS_6"));
     QVERIFY(!m_w->StatusIsError);
     QCOMPARE(statusAtEachPage.size(), 10);

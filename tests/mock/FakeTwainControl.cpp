@@ -123,9 +123,24 @@ int FakeTwainControl::sourceCount() const
     return m_remembered.isEmpty() ? int(m_sources.size()) : 1;
 }
 
+void FakeTwainControl::OpenSource()
+{
+    if (!m_openLater) {
+        TTwainControl::OpenSource();
+        return;
+    }
+    record(QStringLiteral("OpenSource"));
+    const int request = ++m_openRequest;
+    QTimer::singleShot(0, this, [this, request] {
+        if (request == m_openRequest)
+            emit OnSourceOpened(OpenDataSource());
+    });
+}
+
 void FakeTwainControl::StopDevice()
 {
     record(QStringLiteral("StopDevice"));
+    ++m_openRequest;
     m_open = false;
     // Sheets read completely still come: as many as the script says, and the one
     // read while the owner had no room for it.

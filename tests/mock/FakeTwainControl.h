@@ -46,6 +46,9 @@ public:
     // Otherwise it opens any name (the device name of a source is its product name).
     void setRememberedOpenFails(bool fails) { m_rememberedFails = fails; }
     void setOpenError(int code, const QString &text);
+    // OpenSource answers on a later turn of the event loop, as a device does; a
+    // StopDevice before then drops the answer.
+    void setOpenLater(bool later) { m_openLater = later; }
     // Writing this property (e.g. "resolution") sets the error; codes 39 and 45 included.
     void setPropertyError(const QString &property, int code, const QString &text);
     void setAcceptedResolutions(const QList<int> &dpis) { m_acceptedDpi = dpis; }
@@ -75,6 +78,7 @@ public:
     void OpenRememberedSource(const QString &deviceName) override;
     void setSourceIndex(int index) override;
     int OpenDataSource() override;
+    void OpenSource() override;
     int dataSourceState() const override { return m_state; }
     void setDisableAfterAcquire(int v) override;
     void setShowUI(int v) override;
@@ -117,6 +121,8 @@ private:
     int m_discoveryDelay = 0;
     int m_heldListings = 0;
     bool m_rememberedFails = false;
+    bool m_openLater = false;
+    int m_openRequest = 0;
     QString m_remembered; // listed alone until the next list answers
     int m_openError = 0;
     QString m_openErrorText;

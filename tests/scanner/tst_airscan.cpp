@@ -327,7 +327,7 @@ void TestAirscan::initTestCase()
     qputenv("TEMP", QFile::encodeName(temp));
 
     SaneTwainControl c;
-    if (!c.StartDevice() || simDevice(c) < 0)
+    if (!ScannerOpen::list(c) || simDevice(c) < 0)
         SKIP_OR_FAIL_IN_CI(QStringLiteral("sane-airscan does not list the simulated scanner"));
 }
 
@@ -543,7 +543,7 @@ void TestAirscan::exitDuringBatch()
             });
         }
     });
-    QVERIFY(control->StartDevice());
+    QVERIFY(ScannerOpen::list(*control));
     ScanSession::Request request;
     request.source = simDevice(*control);
     QVERIFY(request.source >= 0);

@@ -1,4 +1,5 @@
 #include "scanner/SaneDeviceLister.h"
+#include "scanner/SaneLibrary.h"
 #include "scanner/SaneTwainControl.h"
 #include "scanner/ScanErrors.h"
 #include "support/ScannerOpen.h"
@@ -6,6 +7,7 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QtTest>
 #include <memory>
@@ -141,6 +143,8 @@ private slots:
     void stopDuringBatch_data();
     void stopDuringBatch();
     void commandsWithoutSource();
+    void commandWhileScannerThreadBusy_data();
+    void commandWhileScannerThreadBusy();
 
 private:
     QTemporaryDir m_dir;
@@ -165,7 +169,7 @@ void TestSaneTwainControl::initTestCase()
 void TestSaneTwainControl::deviceListed()
 {
     SaneTwainControl c;
-    QCOMPARE(c.StartDevice(), 1);
+    QVERIFY(ScannerOpen::list(c));
     const int index = testDevice(c);
     QVERIFY(index >= 0);
     QVERIFY(c.GetSourceProductName(index).contains(QLatin1String("frontend-tester")));
@@ -228,7 +232,7 @@ void TestSaneTwainControl::rememberedDeviceBeforeList()
     QCOMPARE(c.GetSourceDeviceName(0), device);
     QCOMPARE(c.GetSourceProductName(0), device);
     QCOMPARE(c.StartDevice(), 1);
-    QCOMPARE(c.OpenDataSource(), 1);
+    QVERIFY(ScannerOpen::openSource(c));
 
     // The full list keeps it chosen, now with its product name.
     QSignalSpy listed(&c, &TTwainControl::OnSourcesListed);
@@ -237,7 +241,7 @@ void TestSaneTwainControl::rememberedDeviceBeforeList()
     QCOMPARE(listed.first().first().toInt(), 1);
     QCOMPARE(c.GetSourceDeviceName(c.sourceIndex()), device);
     QVERIFY(c.GetSourceProductName(c.sourceIndex()).contains(QLatin1String("frontend-tester")));
-    QCOMPARE(c.OpenDataSource(), 1);
+    QVERIFY(ScannerOpen::openSource(c));
 }
 
 void TestSaneTwainControl::listInSeparateProcess_data()
@@ -289,7 +293,7 @@ void TestSaneTwainControl::listInSeparateProcess()
     QCOMPARE(c.GetSourceProductName(index), product);
     // The list is the real one: its device opens.
     c.setSourceIndex(index);
-    QCOMPARE(c.OpenDataSource(), 1);
+    QVERIFY(ScannerOpen::openSource(c));
 }
 
 void TestSaneTwainControl::scanDuringSeparateSearch()
@@ -494,7 +498,7 @@ void TestSaneTwainControl::injectedStatus()
     QCOMPARE(c.numImages(), 0);
     // The next command starts clean.
     resetDevice(c);
-    QVERIFY(c.OpenDataSource());
+    QVERIFY(ScannerOpen::openSource(c));
     QCOMPARE(c.errorCode(), 0);
 }
 
@@ -680,7 +684,7 @@ void TestSaneTwainControl::commandsWithoutSource()
     SaneTwainControl c;
     Recorder r(&c);
     resetDevice(c);
-    QVERIFY(c.StartDevice());
+    QVERIFY(ScannerOpen::list(c));
     c.setSourceIndex(-1);
     QCOMPARE(c.OpenDataSource(), 0);
     QCOMPARE(c.errorCode(), int(ScanError::NoSource));
@@ -693,6 +697,93 @@ void TestSaneTwainControl::commandsWithoutSource()
     QCOMPARE(c.errorCode(), int(ScanError::NotOpen));
     QVERIFY(!c.SaveImage(0, m_dir.filePath(QStringLiteral("none.bmp"))));
     QCOMPARE(c.errorCode(), int(ScanError::NotOpen)); // the first failure stays
+}
+
+void TestSaneTwainControl::commandWhileScannerThreadBusy_data()
+{
+    QTest::addColumn<bool>("openedBefore");
+    QTest::newRow("source opened before") << true;
+    QTest::newRow("source opened meanwhile") << false;
+}
+
+void TestSaneTwainControl::commandWhileScannerThreadBusy()
+{
+    // The SANE thread is held (a network scanner answering slowly): a whole feeder
+    // command is given without waiting for it, and reaches the device once the
+    // thread is free.
+    QFETCH(bool, openedBefore);
+    SaneTwainControl c;
+    Recorder r(&c);
+    resetDevice(c);
+    QVERIFY(ScannerOpen::list(c));
+    c.setSourceIndex(testDevice(c));
+    if (openedBefore)
+        QVERIFY(ScannerOpen::openSource(c));
+
+    QSemaphore held;
+    QSemaphore release;
+    QThread *saneThread = SaneLibrary::instance().attach();
+    const auto free = qScopeGuard([&] {
+        release.release();
+        SaneLibrary::instance().detach(QDeadlineTimer(5000));
+    });
+    auto *blocker = new QObject;
+    blocker->moveToThread(saneThread);
+    QMetaObject::invokeMethod(
+        blocker,
+        [&held, &release, blocker] {
+            held.release();
+            release.tryAcquire(1, 60000); // ends a hung test rather than the run
+            delete blocker;
+        },
+        Qt::QueuedConnection);
+    QVERIFY(held.tryAcquire(1, 30000));
+
+    QSignalSpy opened(&c, &TTwainControl::OnSourceOpened);
+    QElapsedTimer clock;
+    clock.start();
+    if (!openedBefore)
+        QCOMPARE(c.OpenDataSource(), 1);
+    c.setTransferMode(1);
+    c.setShowUI(0);
+    c.setShowIndicators(0);
+    c.setDisableAfterAcquire(1);
+    c.setUnitOfMeasure(0);
+    c.setPixelType(2);
+    c.setResolution(2400);
+    const int dpi = c.resolution();
+    c.setResolution(20);
+    c.setPageSize(1);
+    const int feeder = c.feederAvailable();
+    c.setFeederEnabled(1);
+    c.setDuplexEnabled(0);
+    const int loaded = c.feederLoaded();
+    c.setXferCount(2);
+    c.setAutoFeed(1);
+    c.Acquire();
+    const qint64 givenIn = clock.elapsed();
+    QVERIFY2(givenIn < 1000, qPrintable(QString::number(givenIn)));
+    QCOMPARE(c.errorCode(), 0);
+    if (openedBefore) {
+        // Answered from what the open learnt: the device's maximum, its feeder.
+        QCOMPARE(dpi, 1200);
+        QCOMPARE(feeder, 1);
+        QCOMPARE(loaded, 1);
+    }
+    QVERIFY(r.events.isEmpty());
+
+    release.release();
+    QTRY_VERIFY_WITH_TIMEOUT(r.finished(), kBatchTimeoutMs);
+    QCOMPARE(opened.size(), openedBefore ? 0 : 1);
+    QCOMPARE(r.events.size(), 2);
+    for (const Event &e : std::as_const(r.events)) {
+        QCOMPARE(e.flag, 0);
+        QCOMPARE(e.errorCode, 0);
+        // A4 at 20 dpi: the settings reached the device with Acquire.
+        QVERIFY2(qAbs(e.width - 166) <= 1 && qAbs(e.height - 234) <= 1,
+                 qPrintable(QStringLiteral("%1 x %2").arg(e.width).arg(e.height)));
+    }
+    QCOMPARE(c.resolution(), 20);
 }
 
 QTEST_GUILESS_MAIN(TestSaneTwainControl)

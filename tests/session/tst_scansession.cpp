@@ -24,6 +24,8 @@ private slots:
     void settings();
     void stopKeepsSheetsRead_data();
     void stopKeepsSheetsRead();
+    void openAnsweredLater_data();
+    void openAnsweredLater();
     void progressTexts_data();
     void progressTexts();
     void twoPassDuplex_data();
@@ -251,6 +253,68 @@ void tst_ScanSession::stopKeepsSheetsRead()
         QTRY_COMPARE(run.session.state(), ScanSession::State::Idle);
         QCOMPARE(run.listed.size(), listed + 1);
     }
+}
+
+void tst_ScanSession::openAnsweredLater_data()
+{
+    QTest::addColumn<int>("before"); // 0 nothing, 1 stop, 2 close: before the open answers
+    QTest::addColumn<int>("openError");
+    QTest::addColumn<int>("listed");
+
+    QTest::newRow("answered") << 0 << 0 << 1;
+    QTest::newRow("stopped before the answer") << 1 << 0 << 0;
+    QTest::newRow("closed before the answer") << 2 << 0 << 0;
+    QTest::newRow("open fails") << 0 << 2 << 0;
+}
+
+void tst_ScanSession::openAnsweredLater()
+{
+    // A scanner that opens while the window goes on: the command's settings and
+    // Acquire wait for the answer, and a stop or close meanwhile ends it cleanly.
+    QFETCH(int, before);
+    QFETCH(int, openError);
+    QFETCH(int, listed);
+    Run run(m_dir->filePath(QStringLiteral("scans")));
+    run.control.setOpenLater(true);
+    run.control.setFeederAvailable(true);
+    const QString openErrorText = QStringLiteral("The scanner could not be opened.");
+    if (openError != 0)
+        run.control.setOpenError(openError, openErrorText);
+    run.control.queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(50, 50))});
+    ScanSession::Request request;
+    request.source = 0;
+    request.sizeIndex = 1;
+    request.feeder = true;
+    QSignalSpy closed(&run.session, &ScanSession::closed);
+    QVERIFY(run.session.TwainScan(request));
+    QVERIFY(!run.control.calls().contains(QStringLiteral("OpenDataSource")));
+    QVERIFY(!run.control.calls().contains(QStringLiteral("pixelType=2")));
+    if (before == 1)
+        run.session.stop();
+    else if (before == 2)
+        run.session.close();
+    QTRY_COMPARE(run.session.state(), ScanSession::State::Idle);
+    QCOMPARE(run.listed.size(), listed);
+    QCOMPARE(run.control.calls().contains(QStringLiteral("Acquire")), listed > 0);
+    QCOMPARE(closed.size(), before == 2 ? 1 : 0);
+    if (before != 0) {
+        // Nothing of the dropped open reaches the scanner later.
+        QVERIFY(!run.control.calls().contains(QStringLiteral("pixelType=2")));
+        QCOMPARE(run.lastStatus(), ScanSession::stoppedText());
+    } else if (openError != 0) {
+        QCOMPARE(run.lastStatus(), openErrorText);
+        QVERIFY(run.statuses.last().second);
+    } else {
+        QVERIFY(!run.statuses.last().second);
+    }
+    if (before == 2)
+        return;
+    // The next command opens and scans as usual.
+    run.control.setOpenError(0, QString());
+    run.control.queueBatch({FakeTwainControl::page(FakeTwainControl::makePage(30, 30))});
+    QVERIFY(run.session.TwainScan(request));
+    QTRY_COMPARE(run.session.state(), ScanSession::State::Idle);
+    QCOMPARE(run.listed.size(), listed + 1);
 }
 
 void tst_ScanSession::progressTexts_data()
