@@ -249,18 +249,8 @@ bool OcrEngine::recognise(const QImage &image, PdfWords &words, QString *error,
     clock.start();
     std::string found;
     if (m_helper) {
-        // The helper takes rows without padding.
-        if (gray.bytesPerLine() != gray.width()) {
-            QByteArray rows(qsizetype(gray.width()) * gray.height(), Qt::Uninitialized);
-            for (int y = 0; y < gray.height(); ++y)
-                std::memcpy(rows.data() + qsizetype(y) * gray.width(), gray.constScanLine(y),
-                            size_t(gray.width()));
-            ok = recogniseInHelper(reinterpret_cast<const uchar *>(rows.constData()), gray.width(),
-                                   gray.height(), dpi, found, cancel, clock, &late);
-        } else {
-            ok = recogniseInHelper(gray.constBits(), gray.width(), gray.height(), dpi, found,
-                                   cancel, clock, &late);
-        }
+        ok = recogniseInHelper(gray.constBits(), gray.bytesPerLine(), gray.width(), gray.height(),
+                               dpi, found, cancel, clock, &late);
     } else {
         CancelProbe probe{cancel};
         tesseract::ETEXT_DESC monitor;
@@ -300,22 +290,23 @@ bool OcrEngine::recognise(const QImage &image, PdfWords &words, QString *error,
     return true;
 }
 
-bool OcrEngine::recogniseInHelper(const uchar *pixels, int width, int height, int dpi,
-                                  std::string &words, const std::atomic_bool *cancel,
-                                  const QElapsedTimer &clock, bool *timedOut)
+bool OcrEngine::recogniseInHelper(const uchar *pixels, qsizetype bytesPerLine, int width,
+                                  int height, int dpi, std::string &words,
+                                  const std::atomic_bool *cancel, const QElapsedTimer &clock,
+                                  bool *timedOut)
 {
     using Outcome = OcrHelperProcess::Outcome;
     const OcrHelperProcess::Watch watch{cancel, &clock, qint64(m_timeLimit) * 1000};
     const OcrHelperProtocol::PageHeader page{width, height, dpi};
     OcrHelperProtocol::StatusHeader status;
-    Outcome outcome = m_helper->sendPage(page, pixels, watch);
+    Outcome outcome = m_helper->sendPage(page, pixels, bytesPerLine, watch);
     if (outcome == Outcome::Lost) {
         // It ended before it had the page (killed between pages, out of memory):
         // not this page's fault, so once more with a new one.
         qCWarning(lcOcr) << "the recognition helper had ended; starting another";
         if (startHelper(cancel, nullptr) != Start::Started)
             return false;
-        outcome = m_helper->sendPage(page, pixels, watch);
+        outcome = m_helper->sendPage(page, pixels, bytesPerLine, watch);
     }
     if (outcome == Outcome::Done)
         outcome = m_helper->readStatus(&status, &words, watch);

@@ -75,9 +75,9 @@ private:
     };
     Start startHelper(const std::atomic_bool *cancel, QString *error);
     bool loadHere(QString *error);
-    bool recogniseInHelper(const uchar *pixels, int width, int height, int dpi, std::string &words,
-                           const std::atomic_bool *cancel, const QElapsedTimer &clock,
-                           bool *timedOut);
+    bool recogniseInHelper(const uchar *pixels, qsizetype bytesPerLine, int width, int height,
+                           int dpi, std::string &words, const std::atomic_bool *cancel,
+                           const QElapsedTimer &clock, bool *timedOut);
 
     QString m_languages;
     QString m_dataFolder;

@@ -251,14 +251,22 @@ OcrHelperProcess::Outcome OcrHelperProcess::transfer(bool writing, char *data, s
 }
 
 OcrHelperProcess::Outcome OcrHelperProcess::sendPage(const OcrHelperProtocol::PageHeader &page,
-                                                     const uchar *pixels, const Watch &watch)
+                                                     const uchar *pixels, qsizetype bytesPerLine,
+                                                     const Watch &watch)
 {
     OcrHelperProtocol::PageHeader header = page;
     Outcome outcome = transfer(true, reinterpret_cast<char *>(&header), sizeof header, watch);
-    if (outcome != Outcome::Done)
-        return outcome;
-    return transfer(true, const_cast<char *>(reinterpret_cast<const char *>(pixels)),
-                    std::size_t(page.width) * std::size_t(page.height), watch);
+    const std::size_t width = std::size_t(page.width);
+    if (outcome == Outcome::Done && bytesPerLine == qsizetype(width))
+        return transfer(true, const_cast<char *>(reinterpret_cast<const char *>(pixels)),
+                        width * std::size_t(page.height), watch);
+    // Rows padded in memory go one by one rather than through a copy of the page.
+    for (int y = 0; outcome == Outcome::Done && y < page.height; ++y) {
+        const uchar *row = pixels + qsizetype(y) * bytesPerLine;
+        outcome =
+            transfer(true, const_cast<char *>(reinterpret_cast<const char *>(row)), width, watch);
+    }
+    return outcome;
 }
 
 OcrHelperProcess::Outcome OcrHelperProcess::readStatus(OcrHelperProtocol::StatusHeader *status,

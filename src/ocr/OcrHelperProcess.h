@@ -48,8 +48,9 @@ public:
     // Kills and reaps it; nothing when none runs.
     void stop();
 
+    // The page's gray rows, bytesPerLine apart in memory.
     Outcome sendPage(const OcrHelperProtocol::PageHeader &page, const uchar *pixels,
-                     const Watch &watch);
+                     qsizetype bytesPerLine, const Watch &watch);
     Outcome readStatus(OcrHelperProtocol::StatusHeader *status, std::string *text,
                        const Watch &watch);
 
