@@ -146,15 +146,15 @@ private slots:
         if (!helper)
             qputenv("PAGORA_OCR_HELPER", QFile::encodeName(m_dir.filePath("missing")));
 
-        const QString text = pageOfWords().left(600);
-        QImage odd = textPage(text, 1237, 900).image; // rows padded in memory
-        QImage lowRes = textPage(text, 1600, 900).image;
+        const QString text = pageOfWords().left(220);
+        QImage odd = textPage(text, 1237, 560).image; // rows padded in memory
+        QImage lowRes = textPage(text, 1400, 560).image;
         lowRes.setDotsPerMeterX(5906); // 150 dpi
         lowRes.setDotsPerMeterY(5906);
-        QImage blank(1000, 800, QImage::Format_RGB32);
+        QImage blank(600, 400, QImage::Format_RGB32);
         blank.fill(Qt::white);
-        const QList<QImage> pages{textPage(text).image, blank, odd, lowRes,
-                                  textPage(text, 2480, 1200, QColor(230, 230, 210)).image};
+        const QList<QImage> pages{textPage(text, 1600, 560).image, blank, odd, lowRes,
+                                  textPage(text, 1600, 560, QColor(230, 230, 210)).image};
 
         OcrEngine engine;
         QString error;
@@ -250,7 +250,7 @@ private slots:
         QFETCH(bool, timedOut);
         OcrEngine engine;
         QVERIFY(engine.init(QStringLiteral("eng")));
-        const QImage text = textPage(pageOfWords().left(300)).image;
+        const QImage text = textPage(pageOfWords().left(150), 1600, 500).image;
         PdfWords before;
         QVERIFY(engine.recognise(text, before));
         QVERIFY(!before.isEmpty());
