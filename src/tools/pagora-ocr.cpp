@@ -66,6 +66,10 @@ int main(int argc, char *argv[])
                    stderr);
         return 64;
     }
+    // A program started without an error stream passes none on: messages then go
+    // nowhere, rather than into the replies.
+    if (fcntl(STDERR_FILENO, F_GETFD) < 0 && open("/dev/null", O_WRONLY) != STDERR_FILENO)
+        return 1;
     // Replies get a descriptor of their own: whatever a library prints goes to the
     // error stream, never into the replies.
     const int replies = fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 3);
