@@ -1,25 +1,13 @@
 #include "ocr/OcrEngine.h"
 
+#include "ocr/OcrHelperProcess.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QLoggingCategory>
-#include <cerrno>
-#include <csignal>
 #include <cstring>
-#include <fcntl.h>
 #include <memory>
-#include <poll.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <tesseract/baseapi.h>
-#include <tesseract/ocrclass.h>
-#include <tesseract/resultiterator.h>
-#include <unistd.h>
-
-#ifdef _OPENMP
-#include <omp.h>
-#endif
 
 Q_LOGGING_CATEGORY(lcOcr, "pagora.ocr", QtWarningMsg)
 
@@ -53,17 +41,6 @@ QString OcrEngine::dataFolder()
 
 namespace {
 
-// Tesseract's networks run their loops on OpenMP teams of up to four threads. Pages
-// are recognised in parallel instead, one engine per worker, which makes better use
-// of the cores (teams on busy cores spin and slow everything down). The setting
-// belongs to the calling thread, so it is made on each before it recognises.
-void keepThisThreadSingle()
-{
-#ifdef _OPENMP
-    omp_set_max_active_levels(0);
-#endif
-}
-
 struct CancelProbe
 {
     const std::atomic_bool *flag;
@@ -75,75 +52,47 @@ bool cancelRequested(void *probe, int)
     return p->flag && p->flag->load();
 }
 
-// How often the parent looks at the cancel flag and the clock while a child works.
-constexpr int PollMs = 100;
+// How long the helper may take to load its languages: loading reads a few hundred
+// megabytes at most, far less than this even on a busy machine.
+constexpr qint64 LoadLimitMs = 120 * 1000;
 
-// The words as the child hands them over: per word its box (four 32-bit integers)
-// and its UTF-8 text (a 32-bit length, then the bytes).
-void appendInt(QByteArray &out, qint32 value)
+// The words as the helper hands them over (OcrHelperProtocol::recognisePage).
+bool deserialise(const std::string &in, PdfWords &words)
 {
-    out.append(reinterpret_cast<const char *>(&value), sizeof value);
-}
-
-QByteArray serialise(const PdfWords &words)
-{
-    QByteArray out;
-    for (const PdfWord &word : words) {
-        const QByteArray text = word.text.toUtf8();
-        appendInt(out, word.box.x());
-        appendInt(out, word.box.y());
-        appendInt(out, word.box.width());
-        appendInt(out, word.box.height());
-        appendInt(out, qint32(text.size()));
-        out += text;
-    }
-    return out;
-}
-
-bool deserialise(const QByteArray &in, PdfWords &words)
-{
-    qsizetype at = 0;
+    std::size_t at = 0;
     const auto take = [&](qint32 &value) {
-        if (at + qsizetype(sizeof value) > in.size())
+        if (at + sizeof value > in.size())
             return false;
-        std::memcpy(&value, in.constData() + at, sizeof value);
+        std::memcpy(&value, in.data() + at, sizeof value);
         at += sizeof value;
         return true;
     };
     while (at < in.size()) {
         qint32 x = 0, y = 0, w = 0, h = 0, length = 0;
         if (!take(x) || !take(y) || !take(w) || !take(h) || !take(length) || length < 0 ||
-            at + length > in.size())
+            at + std::size_t(length) > in.size())
             return false;
-        words.append({QString::fromUtf8(in.constData() + at, length), QRect(x, y, w, h)});
-        at += length;
+        words.append({QString::fromUtf8(in.data() + at, length).trimmed(), QRect(x, y, w, h)});
+        at += std::size_t(length);
     }
     return true;
 }
 
-bool writeAll(int fd, const QByteArray &data)
+QString loadError(const QString &culprit)
 {
-    qsizetype done = 0;
-    while (done < data.size()) {
-        const ssize_t n = ::write(fd, data.constData() + done, size_t(data.size() - done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
+    return QCoreApplication::translate("OcrEngine", "The data of the recognition language '%1' "
+                                                    "cannot be loaded")
+        .arg(culprit);
 }
 
 } // namespace
 
-OcrEngine::OcrEngine() : m_api(std::make_unique<tesseract::TessBaseAPI>())
-{
-}
+OcrEngine::OcrEngine() = default;
 
 OcrEngine::~OcrEngine()
 {
-    m_api->End();
+    if (m_api)
+        m_api->End();
 }
 
 QStringList OcrEngine::installedLanguages()
@@ -191,30 +140,75 @@ bool OcrEngine::checkLanguages(const QString &languages, QString *error)
 bool OcrEngine::init(const QString &languages, QString *error)
 {
     m_ready = false;
+    m_helper.reset();
+    m_api.reset();
     if (!checkLanguages(languages, error))
         return false;
-    const QByteArray path = QFile::encodeName(dataFolder());
-    if (m_api->Init(path.constData(), languages.toUtf8().constData(), tesseract::OEM_DEFAULT) !=
-        0) {
-        // Name the language at fault: the first that does not load alone.
-        QString culprit = languages;
-        for (const QString &code : languages.split(QLatin1Char('+'))) {
-            tesseract::TessBaseAPI probe;
-            if (probe.Init(path.constData(), code.toUtf8().constData(), tesseract::OEM_DEFAULT) !=
-                0) {
-                culprit = code;
-                break;
-            }
+    m_languages = languages;
+    m_dataFolder = dataFolder();
+    switch (startHelper(nullptr, error)) {
+    case Start::Started:
+        break;
+    case Start::LoadFailed:
+    case Start::Cancelled:
+        return false;
+    case Start::NoHelper:
+        if (!loadHere(error))
+            return false;
+        break;
+    }
+    m_ready = true;
+    return true;
+}
+
+qint64 OcrEngine::helperProcessId() const
+{
+    return m_helper ? m_helper->processId() : 0;
+}
+
+OcrEngine::Start OcrEngine::startHelper(const std::atomic_bool *cancel, QString *error)
+{
+    m_helper.reset();
+    const QString program = OcrHelperProcess::program();
+    QString reason = QStringLiteral("not found");
+    auto helper = std::make_unique<OcrHelperProcess>();
+    if (!program.isEmpty() && helper->start(program, {m_dataFolder, m_languages}, &reason)) {
+        QElapsedTimer clock;
+        clock.start();
+        OcrHelperProtocol::StatusHeader status;
+        std::string text;
+        const auto outcome = helper->readStatus(&status, &text, {cancel, &clock, LoadLimitMs});
+        if (outcome == OcrHelperProcess::Outcome::Done && status.result == OcrHelperProtocol::Ok) {
+            m_helper = std::move(helper);
+            return Start::Started;
         }
-        setError(error, QCoreApplication::translate("OcrEngine",
-                                                    "The data of the recognition language '%1' "
-                                                    "cannot be loaded")
-                            .arg(culprit));
+        if (outcome == OcrHelperProcess::Outcome::Done &&
+            status.result == OcrHelperProtocol::LoadFailed) {
+            setError(error, loadError(QString::fromStdString(text)));
+            return Start::LoadFailed;
+        }
+        if (outcome == OcrHelperProcess::Outcome::Cancelled)
+            return Start::Cancelled;
+        reason = QStringLiteral("it did not answer");
+    }
+    // Without its helper a page is recognised in this process, bounded only where
+    // Tesseract looks at its monitor; a page still gets its text.
+    qCWarning(lcOcr).noquote() << QStringLiteral("cannot run the recognition helper %1 (%2), "
+                                                 "recognising in this process")
+                                      .arg(program, reason);
+    return Start::NoHelper;
+}
+
+bool OcrEngine::loadHere(QString *error)
+{
+    m_api = std::make_unique<tesseract::TessBaseAPI>();
+    std::string culprit;
+    if (!OcrHelperProtocol::loadLanguages(*m_api, QFile::encodeName(m_dataFolder).constData(),
+                                          m_languages.toStdString(), &culprit)) {
+        m_api.reset();
+        setError(error, loadError(QString::fromStdString(culprit)));
         return false;
     }
-    // Nothing on the terminal for every page.
-    m_api->SetVariable("debug_file", "/dev/null");
-    m_ready = true;
     return true;
 }
 
@@ -232,28 +226,46 @@ bool OcrEngine::recognise(const QImage &image, PdfWords &words, QString *error,
         setError(error, QStringLiteral("There is no image to recognise"));
         return false;
     }
-    const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
+    QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
     // A resolution the file does not state is taken as a scan's usual 300 dpi.
     int dpi = qRound(image.dotsPerMeterY() * 0.0254);
     if (dpi < 70 || dpi > 2400)
         dpi = 300;
 
-    bool late = false, forked = false;
-    bool ok = recogniseInChild(gray, dpi, words, cancel, &late, &forked);
-    if (!forked) {
-        // No child to be had (the system is out of processes or memory): here,
-        // bounded only where Tesseract looks at its monitor.
-        qCWarning(lcOcr) << "recognising in the process itself:" << strerror(errno);
+    // A helper ended by a cancel, a time limit or a fault before: a new one, with
+    // the time it takes to load not counted against the page.
+    if (!m_api && !(m_helper && m_helper->isRunning())) {
+        const Start start = startHelper(cancel, error);
+        if (start == Start::Cancelled)
+            setError(error, QCoreApplication::translate("OcrEngine", "The text of the page could "
+                                                                     "not be recognised"));
+        if (start == Start::Cancelled || start == Start::LoadFailed ||
+            (start == Start::NoHelper && !loadHere(error)))
+            return false;
+    }
+
+    bool ok = false, late = false;
+    QElapsedTimer clock;
+    clock.start();
+    std::string found;
+    if (m_helper) {
+        ok = recogniseInHelper(gray.constBits(), gray.bytesPerLine(), gray.width(), gray.height(),
+                               dpi, found, cancel, clock, &late);
+    } else {
         CancelProbe probe{cancel};
         tesseract::ETEXT_DESC monitor;
         monitor.cancel = cancelRequested;
         monitor.cancel_this = &probe;
         if (m_timeLimit > 0)
             monitor.set_deadline_msecs(m_timeLimit * 1000);
-        QElapsedTimer clock;
-        clock.start();
-        ok = recogniseHere(gray, dpi, words, &monitor);
+        ok = OcrHelperProtocol::recognisePage(*m_api, gray.constBits(), gray.width(), gray.height(),
+                                              int(gray.bytesPerLine()), dpi, found, &monitor);
         late = !ok && m_timeLimit > 0 && clock.elapsed() >= qint64(m_timeLimit) * 1000;
+    }
+    if (ok && !deserialise(found, words)) {
+        qCWarning(lcOcr) << "the recognition helper sent words that cannot be read";
+        m_helper.reset();
+        ok = false;
     }
     if (cancel && cancel->load())
         ok = false, late = false;
@@ -278,102 +290,34 @@ bool OcrEngine::recognise(const QImage &image, PdfWords &words, QString *error,
     return true;
 }
 
-bool OcrEngine::recogniseHere(const QImage &gray, int dpi, PdfWords &words,
-                              tesseract::ETEXT_DESC *monitor)
+bool OcrEngine::recogniseInHelper(const uchar *pixels, qsizetype bytesPerLine, int width,
+                                  int height, int dpi, std::string &words,
+                                  const std::atomic_bool *cancel, const QElapsedTimer &clock,
+                                  bool *timedOut)
 {
-    keepThisThreadSingle();
-    m_api->SetImage(gray.constBits(), gray.width(), gray.height(), 1, int(gray.bytesPerLine()));
-    m_api->SetSourceResolution(dpi);
-    if (m_api->Recognize(monitor) != 0) {
-        m_api->Clear();
+    using Outcome = OcrHelperProcess::Outcome;
+    const OcrHelperProcess::Watch watch{cancel, &clock, qint64(m_timeLimit) * 1000};
+    const OcrHelperProtocol::PageHeader page{width, height, dpi};
+    OcrHelperProtocol::StatusHeader status;
+    Outcome outcome = m_helper->sendPage(page, pixels, bytesPerLine, watch);
+    if (outcome == Outcome::Lost) {
+        // It ended before it had the page (killed between pages, out of memory):
+        // not this page's fault, so once more with a new one.
+        qCWarning(lcOcr) << "the recognition helper had ended; starting another";
+        if (startHelper(cancel, nullptr) != Start::Started)
+            return false;
+        outcome = m_helper->sendPage(page, pixels, bytesPerLine, watch);
+    }
+    if (outcome == Outcome::Done)
+        outcome = m_helper->readStatus(&status, &words, watch);
+    if (outcome != Outcome::Done) {
+        // Tesseract cannot be stopped while it finds a page's layout: the helper is
+        // killed, and the next page gets a new one.
+        if (outcome == Outcome::Lost)
+            qCWarning(lcOcr) << "the recognition helper ended during a page";
+        m_helper.reset();
+        *timedOut = outcome == Outcome::TimedOut;
         return false;
     }
-    std::unique_ptr<tesseract::ResultIterator> it(m_api->GetIterator());
-    if (it) {
-        do {
-            if (it->Empty(tesseract::RIL_WORD))
-                continue;
-            const std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_WORD));
-            int left = 0, top = 0, right = 0, bottom = 0;
-            if (!text || !it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom))
-                continue;
-            // Right and bottom are exclusive.
-            words.append({QString::fromUtf8(text.get()).trimmed(),
-                          QRect(left, top, right - left, bottom - top)});
-        } while (it->Next(tesseract::RIL_WORD));
-    }
-    m_api->Clear();
-    return true;
-}
-
-bool OcrEngine::recogniseInChild(const QImage &gray, int dpi, PdfWords &words,
-                                 const std::atomic_bool *cancel, bool *timedOut, bool *forked)
-{
-    int pipeFds[2];
-    if (pipe2(pipeFds, O_CLOEXEC) != 0)
-        return false;
-    const pid_t parent = getpid();
-    const pid_t pid = fork();
-    if (pid < 0) {
-        const int reason = errno;
-        ::close(pipeFds[0]);
-        ::close(pipeFds[1]);
-        errno = reason;
-        return false;
-    }
-    if (pid == 0) {
-        // The child: the engine as loaded, this one thread, no Qt event loop. It
-        // goes with the parent and ends with _exit, running nobody's clean-up.
-        prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (getppid() != parent)
-            _exit(3);
-        ::close(pipeFds[0]);
-        PdfWords found;
-        if (!recogniseHere(gray, dpi, found, nullptr))
-            _exit(2);
-        _exit(writeAll(pipeFds[1], serialise(found)) ? 0 : 1);
-    }
-    *forked = true;
-    ::close(pipeFds[1]);
-
-    QElapsedTimer clock;
-    clock.start();
-    const qint64 limitMs = qint64(m_timeLimit) * 1000;
-    QByteArray reply;
-    bool complete = false, stopped = false;
-    char buffer[64 * 1024];
-    while (!complete && !stopped) {
-        pollfd p{pipeFds[0], POLLIN, 0};
-        const int ready = poll(&p, 1, PollMs);
-        if (ready > 0) {
-            const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
-            if (n > 0)
-                reply.append(buffer, n);
-            else if (n == 0 || errno != EINTR)
-                complete = true;
-        } else if (ready < 0 && errno != EINTR) {
-            complete = true;
-        }
-        if (complete)
-            break;
-        if (cancel && cancel->load()) {
-            stopped = true;
-        } else if (limitMs > 0 && clock.elapsed() >= limitMs) {
-            stopped = true;
-            *timedOut = true;
-        }
-    }
-    ::close(pipeFds[0]);
-    if (stopped)
-        kill(pid, SIGKILL);
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (stopped)
-        return false;
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-        qCWarning(lcOcr) << "the recognition process ended with status" << status;
-        return false;
-    }
-    return deserialise(reply, words);
+    return status.result == OcrHelperProtocol::Ok;
 }

@@ -7,15 +7,19 @@
 #include <QStringList>
 #include <atomic>
 #include <memory>
+#include <string>
 
+class OcrHelperProcess;
+class QElapsedTimer;
 namespace tesseract {
 class TessBaseAPI;
-class ETEXT_DESC;
 } // namespace tesseract
 
 // One Tesseract engine: the languages loaded once, then any number of pages
 // recognised one after another. An engine is not shared between threads; parallel
-// recognition uses one engine per worker, each running single-threaded.
+// recognition uses one engine per worker, each running single-threaded. The engine
+// runs in a helper process of its own (pagora-ocr), which gets the pages' pixels
+// over a pipe and nothing else of the program.
 class OcrEngine final
 {
     Q_DISABLE_COPY_MOVE(OcrEngine)
@@ -34,7 +38,7 @@ public:
     // second; so does a page that takes longer than the time limit, with
     // *timedOut set. Tesseract looks at its own cancel and deadline only between
     // words, never while it finds the layout, which on a page of noise takes
-    // minutes: the page is recognised in a child process that is killed instead.
+    // minutes: the helper is killed instead, and the next page starts a new one.
     bool recognise(const QImage &image, PdfWords &words, QString *error = nullptr,
                    const std::atomic_bool *cancel = nullptr, bool *timedOut = nullptr);
 
@@ -56,12 +60,29 @@ public:
     // install it.
     static QString dataFolder();
 
-private:
-    bool recogniseHere(const QImage &gray, int dpi, PdfWords &words,
-                       tesseract::ETEXT_DESC *monitor);
-    bool recogniseInChild(const QImage &gray, int dpi, PdfWords &words,
-                          const std::atomic_bool *cancel, bool *timedOut, bool *forked);
+    // The helper process that recognises for this engine; 0 while none runs (before
+    // the next page after a cancel or time limit, or when no helper could be started
+    // and pages are recognised in this process).
+    qint64 helperProcessId() const;
 
+private:
+    enum class Start
+    {
+        Started,
+        LoadFailed,
+        Cancelled,
+        NoHelper
+    };
+    Start startHelper(const std::atomic_bool *cancel, QString *error);
+    bool loadHere(QString *error);
+    bool recogniseInHelper(const uchar *pixels, qsizetype bytesPerLine, int width, int height,
+                           int dpi, std::string &words, const std::atomic_bool *cancel,
+                           const QElapsedTimer &clock, bool *timedOut);
+
+    QString m_languages;
+    QString m_dataFolder;
+    std::unique_ptr<OcrHelperProcess> m_helper;
+    // Only when no helper can be started.
     std::unique_ptr<tesseract::TessBaseAPI> m_api;
     bool m_ready = false;
     int m_timeLimit = DefaultTimeLimit;

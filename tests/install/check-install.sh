@@ -32,7 +32,7 @@ desktop=share/applications/$id.desktop
 metainfo=share/metainfo/$id.metainfo.xml
 doc=share/doc/pagora-pro
 manpages=(share/man/man1/pagora-pro.1.gz share/man/man1/pagora-pdf.1.gz)
-expected=(bin/pagora-pro bin/pagora-pdf "$desktop" "$metainfo"
+expected=(bin/pagora-pro bin/pagora-pdf libexec/pagora-pro/pagora-ocr "$desktop" "$metainfo"
   share/icons/hicolor/scalable/apps/$id.svg "${manpages[@]}" "$doc/copyright" "$doc/changelog.gz")
 for size in 48 128 256; do
   expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")

@@ -5,12 +5,9 @@
 
 #include <QDir>
 #include <QElapsedTimer>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
-#include <atomic>
 #include <cmath>
-#include <thread>
 
 using namespace PdfTestSupport;
 
@@ -20,37 +17,6 @@ QString bare(QString word)
 {
     word.remove(QRegularExpression(QStringLiteral("[^\\w]")));
     return word.toLower();
-}
-
-// A page of gray noise: Tesseract spends half a minute finding its layout (2000 x
-// 2000), without once looking at its cancel flag or deadline.
-QImage noisePage(int side = 2000)
-{
-    QImage page(side, side, QImage::Format_Grayscale8);
-    QRandomGenerator random(24);
-    for (int y = 0; y < side; ++y) {
-        uchar *line = page.scanLine(y);
-        for (int x = 0; x < side; ++x)
-            line[x] = uchar(random.generate());
-    }
-    return page;
-}
-
-// The processes this one has started and not yet reaped, in any of its threads.
-int childProcesses()
-{
-    int count = 0;
-    const QStringList tasks =
-        QDir(QStringLiteral("/proc/self/task")).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &task : tasks) {
-        QFile children(QStringLiteral("/proc/self/task/%1/children").arg(task));
-        if (!children.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray pids = children.readAll().simplified();
-        if (!pids.isEmpty())
-            count += int(pids.count(' ')) + 1;
-    }
-    return count;
 }
 
 } // namespace
@@ -198,34 +164,6 @@ private slots:
         QVERIFY(std::any_of(found.begin(), found.end(), [](const FoundWord &f) {
             return f.page == 1 && bare(f.text) == QLatin1String("limited");
         }));
-    }
-
-    // Cancelling stops a page's recognition within a second, whatever Tesseract is
-    // doing, and leaves no process behind.
-    void cancelWithinASecond()
-    {
-        if (!OcrEngine::installedLanguages().contains(QStringLiteral("eng")))
-            SKIP_OR_FAIL_IN_CI("English recognition data (tesseract-ocr-eng) not installed");
-        OcrEngine engine;
-        QVERIFY(engine.init(QStringLiteral("eng")));
-        engine.setTimeLimit(0);
-        const QImage page = noisePage();
-        const int before = childProcesses();
-        std::atomic_bool cancel{false}, finished{false};
-        bool ok = true, timedOut = true;
-        std::thread worker([&] {
-            PdfWords words;
-            ok = engine.recognise(page, words, nullptr, &cancel, &timedOut);
-            finished = true;
-        });
-        QTRY_VERIFY_WITH_TIMEOUT(childProcesses() > before || finished, 10000);
-        QVERIFY(!finished);
-        cancel = true;
-        QTRY_VERIFY_WITH_TIMEOUT(finished, 1000);
-        worker.join();
-        QVERIFY(!ok);
-        QVERIFY(!timedOut);
-        QCOMPARE(childProcesses(), before);
     }
 
     // A language that is missing or whose data is damaged is named, with exit

@@ -9,6 +9,7 @@
 #include <QImage>
 #include <QList>
 #include <QPainter>
+#include <QRandomGenerator>
 #include <QRectF>
 #include <QString>
 #include <QTransform>
@@ -87,4 +88,18 @@ inline QString pageOfWords()
     for (int i = 0; i < 5; ++i)
         text += english + russian;
     return text;
+}
+
+// A page of gray noise: Tesseract spends half a minute finding its layout (2000 x
+// 2000), without once looking at its cancel flag or deadline.
+inline QImage noisePage(int side = 2000)
+{
+    QImage page(side, side, QImage::Format_Grayscale8);
+    QRandomGenerator random(24);
+    for (int y = 0; y < side; ++y) {
+        uchar *line = page.scanLine(y);
+        for (int x = 0; x < side; ++x)
+            line[x] = uchar(random.generate());
+    }
+    return page;
 }

@@ -1,0 +1,140 @@
+#pragma once
+
+// What the program and its recognition helper (pagora-ocr) say to each other over the
+// helper's standard input and a pipe of its own, and the recognition both sides run:
+// the helper for every page, the program itself only when no helper can be started.
+// No Qt here: the helper loads nothing but Tesseract.
+//
+// The helper is run as `pagora-ocr DATA_FOLDER LANGUAGES`. It answers once with a
+// Status message (Ok, or LoadFailed naming the language that does not load), then
+// for every Page message one Status message whose text is the page's words. Integers
+// are 32-bit in the machine's order: both ends are the same build.
+
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
+#include <tesseract/resultiterator.h>
+
+#ifdef _OPENMP
+#include <omp.h>
+#endif
+
+namespace OcrHelperProtocol {
+
+// The program's pages go up to 1 GiB of pixels; anything larger is a broken stream.
+constexpr std::int64_t MaxPixels = std::int64_t(1) << 30;
+
+// To the helper: width, height, dots per inch, then width x height gray bytes, rows
+// top to bottom without padding.
+struct PageHeader
+{
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    std::int32_t dpi = 0;
+};
+
+// From the helper: a result and the length of the text that follows.
+enum Result : std::int32_t
+{
+    Ok = 0,
+    LoadFailed = 1,
+    RecogniseFailed = 2
+};
+struct StatusHeader
+{
+    std::int32_t result = Ok;
+    std::int32_t length = 0;
+};
+
+inline bool validPage(const PageHeader &page)
+{
+    return page.width > 0 && page.height > 0 && page.dpi > 0 &&
+           std::int64_t(page.width) * page.height <= MaxPixels;
+}
+
+// The words as handed over: per word its box (left, top, width, height) and its
+// UTF-8 text, a 32-bit length then the bytes.
+inline void appendInt(std::string &out, std::int32_t value)
+{
+    out.append(reinterpret_cast<const char *>(&value), sizeof value);
+}
+
+// Tesseract's networks run their loops on OpenMP teams of up to four threads. Pages
+// are recognised in parallel instead, one engine per worker, which makes better use
+// of the cores (teams on busy cores spin and slow everything down). The setting
+// belongs to the calling thread.
+inline void keepThisThreadSingle()
+{
+#ifdef _OPENMP
+    omp_set_max_active_levels(0);
+#endif
+}
+
+// Recognises one gray page with an engine whose languages are loaded; false when
+// Tesseract fails or its monitor stops it. The engine is cleared for the next page.
+inline bool recognisePage(tesseract::TessBaseAPI &api, const unsigned char *pixels, int width,
+                          int height, int bytesPerLine, int dpi, std::string &words,
+                          tesseract::ETEXT_DESC *monitor = nullptr)
+{
+    keepThisThreadSingle();
+    words.clear();
+    api.SetImage(pixels, width, height, 1, bytesPerLine);
+    api.SetSourceResolution(dpi);
+    if (api.Recognize(monitor) != 0) {
+        api.Clear();
+        return false;
+    }
+    std::unique_ptr<tesseract::ResultIterator> it(api.GetIterator());
+    if (it) {
+        do {
+            if (it->Empty(tesseract::RIL_WORD))
+                continue;
+            const std::unique_ptr<char[]> text(it->GetUTF8Text(tesseract::RIL_WORD));
+            int left = 0, top = 0, right = 0, bottom = 0;
+            if (!text || !it->BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom))
+                continue;
+            // Right and bottom are exclusive.
+            const std::size_t length = std::strlen(text.get());
+            appendInt(words, left);
+            appendInt(words, top);
+            appendInt(words, right - left);
+            appendInt(words, bottom - top);
+            appendInt(words, std::int32_t(length));
+            words.append(text.get(), length);
+        } while (it->Next(tesseract::RIL_WORD));
+    }
+    api.Clear();
+    return true;
+}
+
+// Loads the languages ("rus+eng") from the folder; on failure *culprit is the first
+// language that does not load alone (all of them when each does).
+inline bool loadLanguages(tesseract::TessBaseAPI &api, const char *folder,
+                          const std::string &languages, std::string *culprit)
+{
+    if (api.Init(folder, languages.c_str(), tesseract::OEM_DEFAULT) == 0) {
+        // Nothing on the terminal for every page.
+        api.SetVariable("debug_file", "/dev/null");
+        return true;
+    }
+    *culprit = languages;
+    std::size_t start = 0;
+    while (start <= languages.size()) {
+        std::size_t end = languages.find('+', start);
+        if (end == std::string::npos)
+            end = languages.size();
+        const std::string code = languages.substr(start, end - start);
+        tesseract::TessBaseAPI probe;
+        if (probe.Init(folder, code.c_str(), tesseract::OEM_DEFAULT) != 0) {
+            *culprit = code;
+            break;
+        }
+        start = end + 1;
+    }
+    return false;
+}
+
+} // namespace OcrHelperProtocol
