@@ -80,6 +80,7 @@ class TimedApplication final : public QApplication
 public:
     using QApplication::QApplication;
     double longestEventCpuMs = 0;
+    QByteArray longestEvent; // the receiver's class and the event's type
 
     bool notify(QObject *receiver, QEvent *event) override
     {
@@ -89,8 +90,11 @@ public:
         const double start = outer ? threadCpuMs() : 0;
         const bool handled = QApplication::notify(receiver, event);
         --m_depth;
-        if (outer)
-            longestEventCpuMs = std::max(longestEventCpuMs, threadCpuMs() - start);
+        if (outer && threadCpuMs() - start > longestEventCpuMs) {
+            longestEventCpuMs = threadCpuMs() - start;
+            longestEvent = QByteArray(receiver->metaObject()->className()) + ' ' +
+                           QByteArray::number(int(event->type()));
+        }
         return handled;
     }
 
@@ -214,6 +218,8 @@ int main(int argc, char *argv[])
                         format, what, stall, cpu, seconds);
             worst = std::max(worst, stall);
             worstCpu = std::max(worstCpu, cpu);
+            if (qEnvironmentVariableIsSet("PAGORA_BENCH_VERBOSE"))
+                std::printf("     longest event: %s\n", app.longestEvent.constData());
         };
         double stall =
             measure(list, [&] { list->Action_RotateRight->trigger(); }, &seconds, &cpu);
