@@ -184,7 +184,8 @@ int main(int argc, char *argv[])
     {
         double seconds = 10;
         double cpu = 0;
-        const double idle = measure(nullptr, [] {}, &seconds, &cpu);
+        const double idle = measure(
+            nullptr, [] {}, &seconds, &cpu);
         std::printf("%-27s longest UI stall %6.1f ms   event CPU %5.1f ms   (%.0f s)\n",
                     "idle baseline", idle, cpu, seconds);
     }
@@ -221,15 +222,17 @@ int main(int argc, char *argv[])
             if (qEnvironmentVariableIsSet("PAGORA_BENCH_VERBOSE"))
                 std::printf("     longest event: %s\n", app.longestEvent.constData());
         };
-        double stall =
-            measure(list, [&] { list->Action_RotateRight->trigger(); }, &seconds, &cpu);
+        double stall = measure(
+            list, [&] { list->Action_RotateRight->trigger(); }, &seconds, &cpu);
         report("Rotate right", stall);
         if (list->Pages->entry(0).size != QSize(Height, Width))
             std::fprintf(stderr, "  the page was not turned\n");
-        stall = measure(list, [&] { list->Action_RotateLeft->trigger(); }, &seconds, &cpu);
+        stall = measure(
+            list, [&] { list->Action_RotateLeft->trigger(); }, &seconds, &cpu);
         report("Rotate left", stall);
         const qint64 modified = QFileInfo(pageFile).lastModified().toMSecsSinceEpoch();
-        stall = measure(list, [&] { list->Action_Straighten->trigger(); }, &seconds, &cpu);
+        stall = measure(
+            list, [&] { list->Action_Straighten->trigger(); }, &seconds, &cpu);
         report("Straighten", stall);
         if (QFileInfo(pageFile).lastModified().toMSecsSinceEpoch() == modified)
             std::fprintf(stderr, "  the page was not straightened\n");

@@ -353,8 +353,7 @@ void ImageListPane::lv_ImagesEdited(const QModelIndex &item, QString &S)
     };
     if (m_store->renameLater(item.row(), S, &why, this, done) != PageModel::RenameResult::Refused)
         return;
-    showRenameRefusal(
-        renameRefusal(int(why), S, QString(), Pages->entry(item.row()).pageFile));
+    showRenameRefusal(renameRefusal(int(why), S, QString(), Pages->entry(item.row()).pageFile));
     S = oldCaption;
 }
 
@@ -365,8 +364,7 @@ QString ImageListPane::renameRefusal(int why, const QString &newCaption,
     case PageModel::Refusal::Blank:
         return tr("It is impossible to rename file. The new name is empty.", "renameBlank");
     case PageModel::Refusal::Taken:
-        return tr("It is impossible to rename file. A file named %1 already exists.",
-                  "renameTaken")
+        return tr("It is impossible to rename file. A file named %1 already exists.", "renameTaken")
             .arg(newCaption);
     case PageModel::Refusal::Separator:
         return tr("It is impossible to rename file. A file name cannot contain \"%1\".",
@@ -450,10 +448,9 @@ void ImageListPane::Action_RotateExecute(int quarterTurns)
         return;
     // Decoding, turning and syncing a large page takes seconds: the store's
     // workers do it and the list shows the pages busy meanwhile.
-    m_store->rotateLater(rows, quarterTurns, this,
-                         [this](const QList<PageStore::JobFailure> &failures) {
-                             showTurnFailures(failures);
-                         });
+    m_store->rotateLater(
+        rows, quarterTurns, this,
+        [this](const QList<PageStore::JobFailure> &failures) { showTurnFailures(failures); });
 }
 
 void ImageListPane::showTurnFailures(const QList<PageStore::JobFailure> &failures)
@@ -472,10 +469,9 @@ void ImageListPane::Action_CorrectExecute(bool upright)
     const QList<int> rows = selectedRows(lv_Images);
     if (rows.isEmpty())
         return;
-    m_store->correctLater(rows, upright, this,
-                          [this](const QList<PageStore::JobFailure> &failures) {
-                              showTurnFailures(failures);
-                          });
+    m_store->correctLater(
+        rows, upright, this,
+        [this](const QList<PageStore::JobFailure> &failures) { showTurnFailures(failures); });
 }
 
 void ImageListPane::Action_SaveToFolderExecute()
@@ -557,8 +553,7 @@ void ImageListPane::updateExportCommand()
 {
     // Pages handled while an export runs must not slip into it: no export
     // starts during a batch.
-    Action_PDF->setEnabled(Pages->rowCount() > 0 && !m_session->busy() &&
-                           !m_store->hasPageJobs());
+    Action_PDF->setEnabled(Pages->rowCount() > 0 && !m_session->busy() && !m_store->hasPageJobs());
 }
 
 void ImageListPane::cancelPdfExport()

@@ -68,12 +68,12 @@ QVariant PageModel::data(const QModelIndex &index, int role) const
     case Qt::AccessibleTextRole:
         // A screen reader says what the picture shows a sighted user: the
         // caption, and that the page file is missing.
-    {
-        const QString text = e.pageFileWritten
-                                 ? e.caption
-                                 : tr("%1, not saved", "AccessibleText.NotSaved").arg(e.caption);
-        return m_busy.contains(e.id) ? tr("%1, busy", "AccessibleText.Busy").arg(text) : text;
-    }
+        {
+            const QString text =
+                e.pageFileWritten ? e.caption
+                                  : tr("%1, not saved", "AccessibleText.NotSaved").arg(e.caption);
+            return m_busy.contains(e.id) ? tr("%1, busy", "AccessibleText.Busy").arg(text) : text;
+        }
     case BusyRole:
         return m_busy.contains(e.id);
     case PageFileRole:
@@ -316,8 +316,8 @@ PageModel::RenameResult PageModel::checkRename(const PageEntry &e, const QString
     return RenameResult::Renamed;
 }
 
-PageModel::RenameResult PageModel::renameFile(PageEntry &e, const QString &newCaption,
-                                              Refusal *why, QString *systemReason)
+PageModel::RenameResult PageModel::renameFile(PageEntry &e, const QString &newCaption, Refusal *why,
+                                              QString *systemReason)
 {
     const RenameResult allowed = checkRename(e, newCaption, why);
     if (allowed != RenameResult::Renamed)

@@ -482,8 +482,8 @@ void PageStore::startJob(quint64 page)
         m_jobPool.start([this, page, newCaption = job.newCaption, entry] {
             JobOutcome out;
             out.renamed = entry;
-            out.ok = PageModel::renameFile(out.renamed, newCaption, &out.refusal,
-                                           &out.error) != PageModel::RenameResult::Refused;
+            out.ok = PageModel::renameFile(out.renamed, newCaption, &out.refusal, &out.error) !=
+                     PageModel::RenameResult::Refused;
             out.changed = out.ok && out.renamed.caption != entry.caption;
             QMetaObject::invokeMethod(
                 this, [this, page, out] { finishJob(page, out); }, Qt::QueuedConnection);
@@ -542,8 +542,7 @@ void PageStore::finishJob(quint64 page, const JobOutcome &outcome)
         startJob(page);
     }
     JobBatch &batch = *job.batch;
-    if (--batch.pending == 0 && batch.done && !m_closing &&
-        (!batch.hasContext || batch.context))
+    if (--batch.pending == 0 && batch.done && !m_closing && (!batch.hasContext || batch.context))
         batch.done(batch.failures);
 }
 

@@ -70,7 +70,7 @@ public:
         QString reason;  // turns: the reason to show; renames: the system's reason
         PageModel::Refusal refusal = PageModel::Refusal::None; // renames
         QString newCaption;                                    // renames
-        QString pageFile; // the page's when the job began
+        QString pageFile;                                      // the page's when the job began
     };
     // Called on this thread once every job of one call has ended, with the pages
     // that failed; not when context is gone, nor for jobs ended by close().
@@ -86,8 +86,7 @@ public:
                                         PageModel::Refusal *why = nullptr,
                                         QObject *context = nullptr, const JobsDone &done = {});
     // The rows' files deleted, then the rows leave the list.
-    void removeLater(const QList<int> &rows, QObject *context = nullptr,
-                     const JobsDone &done = {});
+    void removeLater(const QList<int> &rows, QObject *context = nullptr, const JobsDone &done = {});
     // Whether a job runs or waits for the row's page (or any page).
     bool isBusy(int row) const;
     bool hasPageJobs() const { return !m_jobs.isEmpty(); }

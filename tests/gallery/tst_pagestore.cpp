@@ -13,9 +13,9 @@
 #include "pages/PageStore.h"
 #include "pdf/PdfExport.h"
 #include "scanner/PageImageWriter.h"
-#include "support/Prerequisite.h"
 #include "support/PdfInspector.h"
 #include "support/PdfSamples.h"
+#include "support/Prerequisite.h"
 
 #include <QDir>
 #include <QFile>
