@@ -301,37 +301,36 @@ void PageStore::waitForJobs(const QList<quint64> &pages)
     }
 }
 
-void PageStore::rotateLater(const QList<int> &rows, int quarterTurns, QObject *context,
-                            const JobsDone &done)
+QList<PageStore::Job> PageStore::jobsFor(const QList<int> &rows, JobKind kind) const
 {
     QList<Job> jobs;
     for (int row : rows) {
         if (row < 0 || row >= m_model->rowCount())
             continue;
         Job job;
-        job.kind = JobKind::Turn;
+        job.kind = kind;
         job.page = m_model->entry(row).id;
         job.caption = m_model->entry(row).caption;
-        job.quarterTurns = quarterTurns;
         jobs.append(job);
     }
+    return jobs;
+}
+
+void PageStore::rotateLater(const QList<int> &rows, int quarterTurns, QObject *context,
+                            const JobsDone &done)
+{
+    QList<Job> jobs = jobsFor(rows, JobKind::Turn);
+    for (Job &job : jobs)
+        job.quarterTurns = quarterTurns;
     enqueue(jobs, context, done);
 }
 
 void PageStore::correctLater(const QList<int> &rows, bool upright, QObject *context,
                              const JobsDone &done)
 {
-    QList<Job> jobs;
-    for (int row : rows) {
-        if (row < 0 || row >= m_model->rowCount())
-            continue;
-        Job job;
-        job.kind = JobKind::Correct;
-        job.page = m_model->entry(row).id;
-        job.caption = m_model->entry(row).caption;
+    QList<Job> jobs = jobsFor(rows, JobKind::Correct);
+    for (Job &job : jobs)
         job.upright = upright;
-        jobs.append(job);
-    }
     enqueue(jobs, context, done);
 }
 
@@ -362,17 +361,7 @@ PageModel::RenameResult PageStore::renameLater(int row, const QString &newCaptio
 
 void PageStore::removeLater(const QList<int> &rows, QObject *context, const JobsDone &done)
 {
-    QList<Job> jobs;
-    for (int row : rows) {
-        if (row < 0 || row >= m_model->rowCount())
-            continue;
-        Job job;
-        job.kind = JobKind::Delete;
-        job.page = m_model->entry(row).id;
-        job.caption = m_model->entry(row).caption;
-        jobs.append(job);
-    }
-    enqueue(jobs, context, done);
+    enqueue(jobsFor(rows, JobKind::Delete), context, done);
 }
 
 void PageStore::enqueue(QList<Job> jobs, QObject *context, const JobsDone &done)

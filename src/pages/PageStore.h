@@ -21,7 +21,9 @@ class StaleJournals;
 // model), the journal that brings them back after a crash, the names chosen for
 // pages still being written, the clean-up at close and the pages of sessions
 // that ended without closing. Every change of the list reaches the journal,
-// order included. No widgets: the window asks the questions and shows the texts.
+// order included, written off the UI thread. Work on a page's files (turns,
+// renames, deletes) runs as jobs on workers, one page's jobs in order. No
+// widgets: the window asks the questions and shows the texts.
 class PageStore final : public QObject
 {
     Q_OBJECT
@@ -165,6 +167,7 @@ private:
     void startJob(quint64 page);
     void finishJob(quint64 page, const JobOutcome &outcome);
     QList<quint64> idsOf(const QList<int> &rows) const;
+    QList<Job> jobsFor(const QList<int> &rows, JobKind kind) const;
 
     void journalAll();
     void journalWritten(bool ok);
