@@ -1354,6 +1354,11 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <translation>%1, не сохранено</translation>
     </message>
     <message>
+        <source>%1, busy</source>
+        <comment>AccessibleText.Busy</comment>
+        <translation>%1, выполняется операция</translation>
+    </message>
+    <message>
         <source>%1 (not saved)</source>
         <comment>NotSavedCaption</comment>
         <translation>%1 (не сохранено)</translation>

@@ -11,7 +11,6 @@
 #include "mainwindow/PageAdder.h"
 #include "pages/FileNaming.h"
 #include "pages/GalleryLog.h"
-#include "pages/PageCorrectionJob.h"
 #include "pages/PageModel.h"
 #include "pages/PageRecogniser.h"
 #include "pages/PageRotation.h"
@@ -63,6 +62,8 @@ ImageListPane::ImageListPane(PageStore *store, ScanSession *session, QWidget *pa
     connectList();
     // A batch's end may make the pages exportable.
     connect(m_session, &ScanSession::stateChanged, this, &ImageListPane::updateExportCommand);
+    // A page being turned or renamed would go into the PDF as it was or half renamed.
+    connect(m_store, &PageStore::pageJobsChanged, this, &ImageListPane::updateExportCommand);
 }
 
 void ImageListPane::createToolBar()
@@ -345,44 +346,51 @@ void ImageListPane::lv_ImagesEdited(const QModelIndex &item, QString &S)
 {
     const QString oldCaption = item.data(Qt::EditRole).toString();
     PageModel::Refusal why = PageModel::Refusal::None;
-    QString systemReason;
-    if (m_store->rename(item.row(), S, &why, &systemReason) != PageModel::RenameResult::Refused)
-        return; // the caption is S now; the working copy keeps its name
-    QString text;
-    switch (why) {
+    // The file is renamed off this thread; the caption follows when it is done.
+    const auto done = [this](const QList<PageStore::JobFailure> &failures) {
+        for (const PageStore::JobFailure &f : failures)
+            showRenameRefusal(renameRefusal(int(f.refusal), f.newCaption, f.reason, f.pageFile));
+    };
+    if (m_store->renameLater(item.row(), S, &why, this, done) != PageModel::RenameResult::Refused)
+        return;
+    showRenameRefusal(renameRefusal(int(why), S, QString(), Pages->entry(item.row()).pageFile));
+    S = oldCaption;
+}
+
+QString ImageListPane::renameRefusal(int why, const QString &newCaption,
+                                     const QString &systemReason, const QString &pageFile) const
+{
+    switch (PageModel::Refusal(why)) {
     case PageModel::Refusal::Blank:
-        text = tr("It is impossible to rename file. The new name is empty.", "renameBlank");
-        break;
+        return tr("It is impossible to rename file. The new name is empty.", "renameBlank");
     case PageModel::Refusal::Taken:
-        text = tr("It is impossible to rename file. A file named %1 already exists.", "renameTaken")
-                   .arg(S);
-        break;
+        return tr("It is impossible to rename file. A file named %1 already exists.", "renameTaken")
+            .arg(newCaption);
     case PageModel::Refusal::Separator:
-        text = tr("It is impossible to rename file. A file name cannot contain \"%1\".",
+        return tr("It is impossible to rename file. A file name cannot contain \"%1\".",
                   "renameSeparator")
-                   .arg(QDir::separator());
-        break;
+            .arg(QDir::separator());
     case PageModel::Refusal::System:
-        text = tr("It is impossible to rename file: %1", "renameSystem").arg(systemReason);
-        break;
+        return tr("It is impossible to rename file: %1", "renameSystem").arg(systemReason);
     case PageModel::Refusal::Added:
-        text = tr("It is impossible to rename file. %1 was added from outside the program and "
+        return tr("It is impossible to rename file. %1 was added from outside the program and "
                   "keeps its name.",
                   "renameAdded")
-                   .arg(QDir::toNativeSeparators(Pages->entry(item.row()).pageFile));
-        break;
+            .arg(QDir::toNativeSeparators(pageFile));
     case PageModel::Refusal::Hidden:
-        text = tr("It is impossible to rename file. A name beginning with a dot would hide the "
+        return tr("It is impossible to rename file. A name beginning with a dot would hide the "
                   "file and leave it without a name.",
                   "renameHidden");
-        break;
     case PageModel::Refusal::Gone:
     case PageModel::Refusal::None:
-        text = message("IDS_103");
         break;
     }
+    return message("IDS_103");
+}
+
+void ImageListPane::showRenameRefusal(const QString &text)
+{
     UserPrompts::message(window(), QMessageBox::Warning, message("IDS_104"), text, QMessageBox::Ok);
-    S = oldCaption;
 }
 
 void ImageListPane::Action_DeleteExecute()
@@ -412,8 +420,8 @@ void ImageListPane::Action_DeleteExecute()
     if (UserPrompts::message(window(), QMessageBox::Warning, message("IDS_101"), question,
                              QMessageBox::Yes | QMessageBox::No) != QMessageBox::Yes)
         return;
-    m_store->remove(rows);
-    lv_ImagesChange();
+    // The rows leave the list as their files go, off this thread.
+    m_store->removeLater(rows);
 }
 
 void ImageListPane::Action_MoveExecute(int step)
@@ -438,60 +446,32 @@ void ImageListPane::Action_RotateExecute(int quarterTurns)
     const QList<int> rows = selectedRows(lv_Images);
     if (rows.isEmpty())
         return;
-    QStringList failures;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    for (int row : rows) {
-        QString why;
-        if (!m_store->rotate(row, quarterTurns, &why))
-            failures.append(tr("The page %1 could not be turned: %2", "rotateFailed")
-                                .arg(Pages->entry(row).caption, why));
-    }
-    QApplication::restoreOverrideCursor();
-    if (!failures.isEmpty())
-        UserPrompts::showError(window(), failures.join(QLatin1String("\n\n")));
+    // Decoding, turning and syncing a large page takes seconds: the store's
+    // workers do it and the list shows the pages busy meanwhile.
+    m_store->rotateLater(
+        rows, quarterTurns, this,
+        [this](const QList<PageStore::JobFailure> &failures) { showTurnFailures(failures); });
+}
+
+void ImageListPane::showTurnFailures(const QList<PageStore::JobFailure> &failures)
+{
+    if (failures.isEmpty())
+        return;
+    QStringList texts;
+    for (const PageStore::JobFailure &f : failures)
+        texts.append(
+            tr("The page %1 could not be turned: %2", "rotateFailed").arg(f.caption, f.reason));
+    UserPrompts::showError(window(), texts.join(QLatin1String("\n\n")));
 }
 
 void ImageListPane::Action_CorrectExecute(bool upright)
 {
     const QList<int> rows = selectedRows(lv_Images);
-    if (rows.isEmpty() || m_correction)
+    if (rows.isEmpty())
         return;
-    QStringList files;
-    for (int row : rows)
-        files.append(Pages->entry(row).workingCopy);
-    m_correction = new PageCorrectionJob(files, upright, !upright, this);
-    QApplication::setOverrideCursor(Qt::BusyCursor);
-    connect(
-        m_correction, &PageCorrectionJob::finished, this,
-        [this, upright](const QList<PageCorrectionJob::Result> &results) {
-            QApplication::restoreOverrideCursor();
-            m_correction->deleteLater();
-            QStringList failures;
-            for (const PageCorrectionJob::Result &r : results) {
-                // The row of the page now: pages may have moved or gone meanwhile.
-                int row = -1;
-                for (int i = 0; i < Pages->rowCount() && row < 0; ++i) {
-                    if (Pages->entry(i).workingCopy == r.file)
-                        row = i;
-                }
-                if (row < 0 || QFileInfo(r.file).lastModified() != r.modified)
-                    continue; // gone, or turned by hand since it was measured
-                const QString caption = Pages->entry(row).caption;
-                QString why = r.error;
-                bool done = why.isEmpty();
-                if (done && upright && PageStraightener::turnsToApply(r.correction) != 0)
-                    done = m_store->rotate(row, PageStraightener::turnsToApply(r.correction), &why);
-                else if (done && !upright && PageStraightener::skewToApply(r.correction) != 0)
-                    done =
-                        m_store->straighten(row, PageStraightener::skewToApply(r.correction), &why);
-                if (!done)
-                    failures.append(tr("The page %1 could not be turned: %2", "rotateFailed")
-                                        .arg(caption, why));
-            }
-            if (!failures.isEmpty())
-                UserPrompts::showError(window(), failures.join(QLatin1String("\n\n")));
-        });
-    m_correction->start();
+    m_store->correctLater(
+        rows, upright, this,
+        [this](const QList<PageStore::JobFailure> &failures) { showTurnFailures(failures); });
 }
 
 void ImageListPane::Action_SaveToFolderExecute()
@@ -521,7 +501,7 @@ bool ImageListPane::saveToFolder(const QList<int> &rows, const QString &folder)
 
 void ImageListPane::Action_PDFExecute()
 {
-    if (Pages->rowCount() == 0 || m_session->busy() || m_pdfExport)
+    if (Pages->rowCount() == 0 || m_session->busy() || m_pdfExport || m_store->hasPageJobs())
         return;
     // The pages as they are now, in list order: the export works on these values.
     const QList<PageEntry> pages = Pages->snapshot();
@@ -573,7 +553,7 @@ void ImageListPane::updateExportCommand()
 {
     // Pages handled while an export runs must not slip into it: no export
     // starts during a batch.
-    Action_PDF->setEnabled(Pages->rowCount() > 0 && !m_session->busy());
+    Action_PDF->setEnabled(Pages->rowCount() > 0 && !m_session->busy() && !m_store->hasPageJobs());
 }
 
 void ImageListPane::cancelPdfExport()

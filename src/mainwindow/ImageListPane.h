@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pages/PageOrder.h"
+#include "pages/PageStore.h"
 
 #include <QPointer>
 #include <QWidget>
@@ -11,10 +12,8 @@ class QModelIndex;
 class QToolBar;
 class QToolButton;
 
-class PageCorrectionJob;
 class PageModel;
 class PageRecogniser;
-class PageStore;
 class PdfExportJob;
 class PdfSaveDialog;
 class ScanSession;
@@ -54,7 +53,8 @@ public:
     // Turns the selected pages' files clockwise by quarter turns (3: left).
     void Action_RotateExecute(int quarterTurns);
     // Measures the selected pages off this thread, then turns them upright
-    // (upright) or straightens them, both files or neither.
+    // (upright) or straightens them, both files or neither. Like the turns, it
+    // returns at once: the pages show busy until their files are done.
     void Action_CorrectExecute(bool upright);
     // Writes the selected pages' files into a folder the user picks; pages not
     // saved before become ordinary saved pages there.
@@ -110,11 +110,15 @@ private:
     void connectList();
     // Action_PDF: no export while a batch runs, it would miss the pages still coming.
     void updateExportCommand();
+    // Why a rename was refused, in the words of the message box.
+    QString renameRefusal(int why, const QString &newCaption, const QString &systemReason,
+                          const QString &pageFile) const;
+    void showRenameRefusal(const QString &text);
+    void showTurnFailures(const QList<PageStore::JobFailure> &failures);
 
     PageStore *m_store;
     ScanSession *m_session;
     Tfrm_Preview *m_preview = nullptr;
     QString m_destination;
     QPointer<PdfExportJob> m_pdfExport;
-    QPointer<PageCorrectionJob> m_correction; // "Turn upright" or "Straighten" measuring
 };

@@ -26,6 +26,8 @@ struct PageEntry
     QImage image;
     QImage thumbnail; // the 100 x 75 cell
     PageText text;    // recognised in the background, when switched on
+    // Given when listed and never reused: jobs find their page by it while rows move.
+    quint64 id = 0;
 
     bool heldInMemory() const { return !image.isNull(); }
 };

@@ -58,16 +58,24 @@ QVariant PageModel::data(const QModelIndex &index, int role) const
                                 : e.caption;
     case Qt::EditRole:
         return e.caption;
-    case Qt::DecorationRole:
-        return e.thumbnail;
+    case Qt::DecorationRole: {
+        const auto busy = m_busy.constFind(e.id);
+        return busy != m_busy.cend() ? *busy : e.thumbnail;
+    }
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole:
         return e.pageFileWritten ? QDir::toNativeSeparators(e.pageFile) : e.pageFileError;
     case Qt::AccessibleTextRole:
         // A screen reader says what the picture shows a sighted user: the
         // caption, and that the page file is missing.
-        return e.pageFileWritten ? e.caption
-                                 : tr("%1, not saved", "AccessibleText.NotSaved").arg(e.caption);
+        {
+            const QString text =
+                e.pageFileWritten ? e.caption
+                                  : tr("%1, not saved", "AccessibleText.NotSaved").arg(e.caption);
+            return m_busy.contains(e.id) ? tr("%1, busy", "AccessibleText.Busy").arg(text) : text;
+        }
+    case BusyRole:
+        return m_busy.contains(e.id);
     case PageFileRole:
         return e.pageFile;
     case WorkingCopyRole:
@@ -249,6 +257,8 @@ bool PageModel::dropMimeData(const QMimeData *data, Qt::DropAction action, int r
 void PageModel::append(const PageEntry &entry)
 {
     PageEntry e = entry;
+    if (e.id == 0)
+        e.id = m_nextId++;
     if (!e.pageFileWritten)
         e.thumbnail = markMissing(e.thumbnail);
     const int row = int(m_entries.size());
@@ -260,6 +270,15 @@ void PageModel::append(const PageEntry &entry)
         remakeThumbnails();
 }
 
+int PageModel::rowOf(quint64 id) const
+{
+    for (int row = 0; row < m_entries.size(); ++row) {
+        if (m_entries.at(row).id == id)
+            return row;
+    }
+    return -1;
+}
+
 void PageModel::setText(const QString &workingCopy, const PageText &text)
 {
     for (PageEntry &e : m_entries) {
@@ -268,8 +287,8 @@ void PageModel::setText(const QString &workingCopy, const PageText &text)
     }
 }
 
-PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Refusal *why,
-                                          QString *systemReason)
+PageModel::RenameResult PageModel::checkRename(const PageEntry &e, const QString &newCaption,
+                                               Refusal *why)
 {
     const auto refuse = [why](Refusal reason) {
         if (why)
@@ -278,9 +297,6 @@ PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Re
     };
     if (why)
         *why = Refusal::None;
-    if (row < 0 || row >= m_entries.size())
-        return refuse(Refusal::Gone);
-    PageEntry &e = m_entries[row];
     // Exact comparison: a change of letter case is a rename.
     if (newCaption == e.caption)
         return RenameResult::Unchanged;
@@ -297,6 +313,20 @@ PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Re
     // ".jpg" would hide the page from every file manager and leave it nameless.
     if (newCaption.trimmed().startsWith(QLatin1Char('.')))
         return refuse(Refusal::Hidden);
+    return RenameResult::Renamed;
+}
+
+PageModel::RenameResult PageModel::renameFile(PageEntry &e, const QString &newCaption, Refusal *why,
+                                              QString *systemReason)
+{
+    const RenameResult allowed = checkRename(e, newCaption, why);
+    if (allowed != RenameResult::Renamed)
+        return allowed;
+    const auto refuse = [why](Refusal reason) {
+        if (why)
+            *why = reason;
+        return RenameResult::Refused;
+    };
     const QString target = QFileInfo(e.pageFile).dir().filePath(newCaption);
     if (e.heldInMemory()) {
         // No file yet: only the name it will be saved under changes.
@@ -304,8 +334,6 @@ PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Re
             return refuse(Refusal::Taken);
         e.pageFile = target;
         e.caption = newCaption;
-        const QModelIndex i = index(row);
-        emit dataChanged(i, i);
         return RenameResult::Renamed;
     }
     if (const int error = FileCommit::moveNoReplace(e.pageFile, target)) {
@@ -323,9 +351,62 @@ PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Re
         e.workingCopy = target;
     e.pageFile = target;
     e.caption = newCaption;
+    return RenameResult::Renamed;
+}
+
+PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Refusal *why,
+                                          QString *systemReason)
+{
+    if (row < 0 || row >= m_entries.size()) {
+        if (why)
+            *why = Refusal::Gone;
+        return RenameResult::Refused;
+    }
+    PageEntry renamed = m_entries.at(row);
+    const RenameResult result = renameFile(renamed, newCaption, why, systemReason);
+    if (result == RenameResult::Renamed)
+        setRenamed(row, renamed);
+    return result;
+}
+
+void PageModel::setRenamed(int row, const PageEntry &renamed)
+{
+    PageEntry &e = m_entries[row];
+    e.pageFile = renamed.pageFile;
+    e.workingCopy = renamed.workingCopy;
+    e.caption = renamed.caption;
     const QModelIndex i = index(row);
     emit dataChanged(i, i);
-    return RenameResult::Renamed;
+}
+
+void PageModel::deleteFiles(const PageEntry &e)
+{
+    // The working copy goes only when the page file is gone: a page file that
+    // could not be deleted keeps its copy. One that was never written or was
+    // removed from outside leaves nothing to keep the copy for.
+    // A page file never written is not ours: whatever holds its name now stays.
+    if (e.heldInMemory())
+        return; // no file of it exists; the names it was given are not its own
+    if (e.added) {
+        // The original stays; only this program's copy goes with the entry.
+        if (samePath(e.workingCopy) != samePath(e.pageFile))
+            QFile::remove(e.workingCopy);
+        return;
+    }
+    if (e.pageFileWritten)
+        QFile::remove(e.pageFile);
+    if (!e.pageFileWritten || !QFileInfo::exists(e.pageFile))
+        QFile::remove(e.workingCopy);
+}
+
+void PageModel::removeRow(int row)
+{
+    if (row < 0 || row >= m_entries.size())
+        return;
+    beginRemoveRows({}, row, row);
+    m_busy.remove(m_entries.at(row).id);
+    m_entries.removeAt(row);
+    endRemoveRows();
 }
 
 void PageModel::deletePages(QList<int> rows)
@@ -333,33 +414,12 @@ void PageModel::deletePages(QList<int> rows)
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     for (int row : std::as_const(rows)) {
-        if (row < 0 || row >= m_entries.size())
-            continue;
-        const PageEntry &e = m_entries.at(row);
-        // The working copy goes only when the page file is gone: a page file that
-        // could not be deleted keeps its copy. One that was never written or was
-        // removed from outside leaves nothing to keep the copy for.
-        // A page file never written is not ours: whatever holds its name now stays.
-        if (e.heldInMemory())
-            continue; // no file of it exists; the names it was given are not its own
-        if (e.added) {
-            // The original stays; only this program's copy goes with the entry.
-            if (samePath(e.workingCopy) != samePath(e.pageFile))
-                QFile::remove(e.workingCopy);
-            continue;
-        }
-        if (e.pageFileWritten)
-            QFile::remove(e.pageFile);
-        if (!e.pageFileWritten || !QFileInfo::exists(e.pageFile))
-            QFile::remove(e.workingCopy);
+        if (row >= 0 && row < m_entries.size())
+            deleteFiles(m_entries.at(row));
     }
     // Every selected entry leaves the list, also those whose file stayed.
     for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
-        if (*it < 0 || *it >= m_entries.size())
-            continue;
-        beginRemoveRows({}, *it, *it);
-        m_entries.removeAt(*it);
-        endRemoveRows();
+        removeRow(*it);
     }
 }
 
@@ -383,13 +443,8 @@ bool PageModel::straighten(int row, double degrees, QString *error)
         false, error);
 }
 
-bool PageModel::replaceFiles(int row,
-                             const std::function<bool(const QStringList &, QString *)> &replace,
-                             bool sidesSwap, QString *error)
+bool PageModel::filesToReplace(const PageEntry &e, QStringList *files, QString *error)
 {
-    if (row < 0 || row >= m_entries.size())
-        return false;
-    PageEntry &e = m_entries[row];
     if (e.heldInMemory()) {
         if (error)
             *error = QCoreApplication::translate(
@@ -403,26 +458,91 @@ bool PageModel::replaceFiles(int row,
                 "rotateAddedOriginal");
         return false;
     }
+    files->clear();
     // A page file never written has only its working copy to turn.
-    QStringList files;
     // An added original is never rewritten: the list and the PDF show the turned copy.
     if (e.pageFileWritten && !e.added)
-        files.append(e.pageFile);
+        files->append(e.pageFile);
     if (samePath(e.workingCopy) != samePath(e.pageFile))
-        files.append(e.workingCopy);
-    if (!replace(files, error))
-        return false;
-    if (sidesSwap)
-        e.size.transpose();
+        files->append(e.workingCopy);
+    return true;
+}
+
+QImage PageModel::turnedCell(const PageEntry &e, const QSize &size, const QSize &cellPixels)
+{
     QString why;
-    QImage cell =
-        Thumbnail::fromFile(e.workingCopy, e.size.width(), e.size.height(), &why, cellPixels());
+    return Thumbnail::fromFile(e.workingCopy, size.width(), size.height(), &why, cellPixels);
+}
+
+void PageModel::setTurned(int row, const QSize &size, const QImage &cell)
+{
+    if (row < 0 || row >= m_entries.size())
+        return;
+    PageEntry &e = m_entries[row];
+    e.size = size;
+    // A cell made for another zoom is remade like the others.
     if (!cell.isNull()) {
-        cell.setDevicePixelRatio(m_pixelRatio);
-        e.thumbnail = e.pageFileWritten ? cell : markMissing(cell);
+        QImage shown = cell;
+        shown.setDevicePixelRatio(m_pixelRatio);
+        e.thumbnail = e.pageFileWritten ? shown : markMissing(shown);
     }
     const QModelIndex i = index(row);
     emit dataChanged(i, i);
+    if (!thumbnailFits(e.thumbnail))
+        remakeThumbnails();
+}
+
+void PageModel::setBusy(quint64 id, bool busy)
+{
+    const int row = rowOf(id);
+    if (row < 0 || busy == m_busy.contains(id))
+        return;
+    if (busy) {
+        // Dimmed, with an hourglass: the picture may be about to change.
+        const QImage &thumbnail = m_entries.at(row).thumbnail;
+        QImage dimmed = thumbnail.isNull() ? Thumbnail::cell(QImage(), cellPixels())
+                                           : thumbnail.convertToFormat(QImage::Format_RGB32);
+        dimmed.setDevicePixelRatio(thumbnail.isNull() ? m_pixelRatio
+                                                      : thumbnail.devicePixelRatio());
+        QPainter p(&dimmed);
+        p.fillRect(QRectF(QPointF(0, 0), dimmed.deviceIndependentSize()),
+                   QColor(255, 255, 255, 150));
+        const QSizeF size = dimmed.deviceIndependentSize();
+        const qreal side = qMin(size.width(), size.height()) / 3;
+        const QRectF box(size.width() / 2 - side / 2, size.height() / 2 - side / 2, side, side);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(60, 60, 60), qMax<qreal>(1, side / 12)));
+        p.setBrush(QColor(60, 60, 60, 90));
+        QPolygonF glass;
+        glass << box.topLeft() << box.topRight() << box.center() << box.bottomRight()
+              << box.bottomLeft() << box.center();
+        p.drawPolygon(glass);
+        p.end();
+        m_busy.insert(id, dimmed);
+    } else {
+        m_busy.remove(id);
+    }
+    const QModelIndex i = index(row);
+    emit dataChanged(i, i, {Qt::DecorationRole, Qt::AccessibleTextRole, BusyRole});
+}
+
+bool PageModel::isBusy(int row) const
+{
+    return row >= 0 && row < m_entries.size() && m_busy.contains(m_entries.at(row).id);
+}
+
+bool PageModel::replaceFiles(int row,
+                             const std::function<bool(const QStringList &, QString *)> &replace,
+                             bool sidesSwap, QString *error)
+{
+    if (row < 0 || row >= m_entries.size())
+        return false;
+    const PageEntry &e = m_entries.at(row);
+    QStringList files;
+    if (!filesToReplace(e, &files, error) || !replace(files, error))
+        return false;
+    const QSize size = sidesSwap ? e.size.transposed() : e.size;
+    setTurned(row, size, turnedCell(e, size, cellPixels()));
     return true;
 }
 

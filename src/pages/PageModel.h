@@ -25,7 +25,8 @@ public:
     {
         PageFileRole = Qt::UserRole,
         WorkingCopyRole,
-        PageFileWrittenRole
+        PageFileWrittenRole,
+        BusyRole // a job of the store works on the page's files
     };
 
     explicit PageModel(QObject *parent = nullptr);
@@ -59,7 +60,10 @@ public:
     bool dropMimeData(const QMimeData *data, Qt::DropAction action, int row, int column,
                       const QModelIndex &parent) override;
 
+    // Gives the entry its id when it has none yet.
     void append(const PageEntry &entry);
+    // The row of the page with that id now; -1 when it is not listed.
+    int rowOf(quint64 id) const;
     const PageEntry &entry(int row) const { return m_entries.at(row); }
     // The entries as values: what an export works on while the list changes.
     QList<PageEntry> snapshot() const { return m_entries; }
@@ -86,10 +90,22 @@ public:
     // file. *why and *systemReason say why it was refused.
     RenameResult rename(int row, const QString &newCaption, Refusal *why = nullptr,
                         QString *systemReason = nullptr);
+    // The refusals a rename can tell without touching a file; Renamed when the
+    // file may be tried.
+    static RenameResult checkRename(const PageEntry &e, const QString &newCaption,
+                                    Refusal *why = nullptr);
+    // The file part of a rename, on any thread: the page file moved (never over
+    // a file) and e's paths and caption with it.
+    static RenameResult renameFile(PageEntry &e, const QString &newCaption, Refusal *why = nullptr,
+                                   QString *systemReason = nullptr);
 
     // Deletes the page files of the rows (and each working copy whose page file
     // went), then removes every one of those rows from the list.
     void deletePages(QList<int> rows);
+    // The files deletePages removes for one entry, on any thread.
+    static void deleteFiles(const PageEntry &e);
+    // The entry leaves the list, its files untouched.
+    void removeRow(int row);
 
     // Turns the page file and the working copy clockwise by quarter turns (both or
     // neither) and the entry's size and thumbnail with them. False, with the
@@ -97,6 +113,19 @@ public:
     bool rotate(int row, int quarterTurns, QString *error = nullptr);
     // Turns the page's files clockwise by degrees about their centres, both or neither.
     bool straighten(int row, double degrees, QString *error = nullptr);
+    // The files a turn or straightening of e rewrites; false, with the reason,
+    // when it has none it may rewrite.
+    static bool filesToReplace(const PageEntry &e, QStringList *files, QString *error);
+    // A thumbnail of the working copy as a turn left it, for the list's cell, on any thread.
+    static QImage turnedCell(const PageEntry &e, const QSize &size, const QSize &cellPixels);
+    // A turn done off this thread: the row's new size and thumbnail.
+    void setTurned(int row, const QSize &size, const QImage &cell);
+    // A rename done off this thread: the row's new paths and caption.
+    void setRenamed(int row, const PageEntry &renamed);
+    // The page shows busy (dimmed, and says so to a screen reader) while a job
+    // works on its files.
+    void setBusy(quint64 id, bool busy);
+    bool isBusy(int row) const;
     // Keeps words recognised in the background with every entry of that working
     // copy; an entry deleted meanwhile is no longer there to take them.
     void setText(const QString &workingCopy, const PageText &text);
@@ -130,6 +159,7 @@ public:
     // held image, off this thread. thumbnailsRemade() follows each round.
     void setThumbnailCell(const QSize &cell, qreal pixelRatio);
     QSize thumbnailCell() const { return m_cell; }
+    QSize cellPixels() const;
     bool remakingThumbnails() const { return m_remake != nullptr; }
 
 signals:
@@ -139,7 +169,6 @@ private:
     // A thumbnail made new, by the cache key of the one it replaces: a page turned
     // or saved meanwhile has a new thumbnail already and keeps it.
     using Remade = QHash<qint64, QImage>;
-    QSize cellPixels() const;
     bool thumbnailFits(const QImage &thumbnail) const;
     // From the held image, or else from the working copy (the page as it is
     // listed now); the old thumbnail scaled when neither can be read.
@@ -156,6 +185,8 @@ private:
 
     QList<PageEntry> m_entries;
     QSet<QString> m_workingCopies;
+    QHash<quint64, QImage> m_busy; // the busy pages' dimmed thumbnails, by id
+    quint64 m_nextId = 1;
     QSize m_cell;
     qreal m_pixelRatio = 1;
     QFutureWatcher<Remade> *m_remake = nullptr;

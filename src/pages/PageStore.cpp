@@ -1,9 +1,12 @@
 #include "pages/PageStore.h"
 
 #include "files/TempFolder.h"
+#include "imaging/ImageFileReader.h"
+#include "ocr/PageStraightener.h"
 #include "pages/GalleryLog.h"
 #include "pages/PageJournal.h"
 #include "pages/PageReservations.h"
+#include "pages/PageRotation.h"
 #include "pages/StaleJournals.h"
 #include "pages/Thumbnail.h"
 
@@ -12,7 +15,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
+#include <QPointer>
 #include <QThread>
+#include <algorithm>
 
 namespace {
 
@@ -23,6 +28,26 @@ bool samePath(const QString &a, const QString &b)
 
 } // namespace
 
+struct PageStore::JobBatch
+{
+    int pending = 0;
+    QList<JobFailure> failures;
+    bool hasContext = false;
+    QPointer<QObject> context;
+    JobsDone done;
+};
+
+struct PageStore::JobOutcome
+{
+    bool ok = true;
+    bool changed = false; // files rewritten: size and thumbnail follow
+    QString error;
+    PageModel::Refusal refusal = PageModel::Refusal::None;
+    QSize size;
+    QImage cell;
+    PageEntry renamed;
+};
+
 PageStore::PageStore(QObject *parent) : PageStore(TempFolder::path(), parent)
 {
 }
@@ -32,6 +57,9 @@ PageStore::PageStore(const QString &journalFolder, QObject *parent)
       m_journal(std::make_shared<PageJournal>(journalFolder)),
       m_reservations(std::make_shared<PageReservations>())
 {
+    // Two pages turn at once at most: each holds a whole decoded page in memory.
+    m_jobPool.setMaxThreadCount(2);
+    m_journalPool.setMaxThreadCount(1);
     // Changes made through the model itself (a drop in the view) are journalled too.
     const auto changed = [this] {
         if (!m_quiet)
@@ -40,7 +68,17 @@ PageStore::PageStore(const QString &journalFolder, QObject *parent)
     connect(m_model, &QAbstractItemModel::rowsMoved, this, changed);
     connect(m_model, &QAbstractItemModel::layoutChanged, this, changed);
     connect(m_model, &QAbstractItemModel::rowsRemoved, this, changed);
-    connect(m_model, &QAbstractItemModel::dataChanged, this, changed);
+    connect(m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                // Thumbnails and the busy mark are not in the journal.
+                const bool shownOnly =
+                    !roles.isEmpty() && std::all_of(roles.cbegin(), roles.cend(), [](int role) {
+                        return role == Qt::DecorationRole || role == Qt::AccessibleTextRole ||
+                               role == PageModel::BusyRole;
+                    });
+                if (!m_quiet && !shownOnly)
+                    journalAll();
+            });
 }
 
 PageStore::~PageStore()
@@ -48,6 +86,11 @@ PageStore::~PageStore()
     // The worker only reads files; it ends on its own.
     if (m_recoveryWorker)
         m_recoveryWorker->wait();
+    // A job half done would leave a page's files apart: the running ones end,
+    // the waiting ones never start.
+    m_closing = true;
+    m_jobPool.waitForDone();
+    m_journalPool.waitForDone();
     m_journal->remove();
 }
 
@@ -55,6 +98,10 @@ bool PageStore::add(const PageEntry &entry)
 {
     if (m_closed)
         return false;
+    // A rewrite under way works on the list without this page: it must not
+    // replace the page's line after it was written.
+    if (m_journalWriting)
+        m_journalPool.waitForDone();
     // On the disk before the list shows it: after a crash it can come back. A
     // page held in memory has no file a journal could bring back.
     if (!entry.heldInMemory() && !m_journal->listed(entry) && !m_journal->append(entry))
@@ -96,6 +143,10 @@ QStringList PageStore::close()
 {
     if (m_closed)
         return {};
+    // Nothing half swapped: the running jobs end and are listed; the waiting ones
+    // never start, their pages stay as they are.
+    m_closing = true;
+    waitForJobs();
     m_closed = true;
     const QStringList kept = m_model->cleanUp();
     // A normal close: nothing to offer back at the next start.
@@ -106,6 +157,7 @@ QStringList PageStore::close()
 PageModel::RenameResult PageStore::rename(int row, const QString &newCaption,
                                           PageModel::Refusal *why, QString *systemReason)
 {
+    waitForJobs(idsOf({row}));
     if (row >= 0 && row < m_model->rowCount() && newCaption != m_model->entry(row).caption &&
         !newCaption.trimmed().isEmpty()) {
         // A page still being written has the name: its commit would find it taken.
@@ -121,6 +173,7 @@ PageModel::RenameResult PageStore::rename(int row, const QString &newCaption,
 
 void PageStore::remove(const QList<int> &rows)
 {
+    waitForJobs(idsOf(rows));
     m_quiet = true;
     m_model->deletePages(rows);
     m_quiet = false;
@@ -148,6 +201,8 @@ QList<int> PageStore::arrange(const QList<int> &rows, PageOrder::Arrangement arr
 
 QStringList PageStore::saveToFolder(const QList<int> &rows, const QString &folder)
 {
+    // A page being renamed or turned is copied as its job leaves it.
+    waitForJobs(idsOf(rows));
     QStringList failures;
     m_quiet = true;
     for (int row : rows) {
@@ -164,11 +219,13 @@ QStringList PageStore::saveToFolder(const QList<int> &rows, const QString &folde
 
 bool PageStore::rotate(int row, int quarterTurns, QString *error)
 {
+    waitForJobs(idsOf({row}));
     return m_model->rotate(row, quarterTurns, error);
 }
 
 bool PageStore::straighten(int row, double degrees, QString *error)
 {
+    waitForJobs(idsOf({row}));
     return m_model->straighten(row, degrees, error);
 }
 
@@ -184,10 +241,298 @@ void PageStore::journalAll()
     // Nothing listed yet and no journal: nothing to write.
     if (m_journal->path().isEmpty() && m_model->rowCount() == 0)
         return;
+    // One write at a time, in order; changes meanwhile make one more write.
+    if (m_journalWriting) {
+        m_journalAgain = true;
+        return;
+    }
     QList<PageEntry> pages = m_model->snapshot();
     pages.removeIf([](const PageEntry &page) { return page.heldInMemory(); });
-    if (!m_journal->rewrite(pages))
+    // Syncing the whole journal takes long on a slow disk: not on this thread.
+    m_journalWriting = true;
+    m_journalPool.start([this, journal = m_journal, pages] {
+        const bool ok = journal->rewrite(pages);
+        QMetaObject::invokeMethod(
+            this, [this, ok] { journalWritten(ok); }, Qt::QueuedConnection);
+    });
+}
+
+void PageStore::journalWritten(bool ok)
+{
+    m_journalWriting = false;
+    if (!ok)
         reportJournalFailure();
+    if (m_journalAgain) {
+        m_journalAgain = false;
+        journalAll();
+    }
+}
+
+QList<quint64> PageStore::idsOf(const QList<int> &rows) const
+{
+    QList<quint64> ids;
+    for (int row : rows) {
+        if (row >= 0 && row < m_model->rowCount())
+            ids.append(m_model->entry(row).id);
+    }
+    return ids;
+}
+
+bool PageStore::isBusy(int row) const
+{
+    return row >= 0 && row < m_model->rowCount() && m_jobs.contains(m_model->entry(row).id);
+}
+
+void PageStore::waitForJobs(const QList<quint64> &pages)
+{
+    const auto pending = [this, &pages] {
+        if (pages.isEmpty())
+            return !m_jobs.isEmpty() || m_journalWriting;
+        return std::any_of(pages.cbegin(), pages.cend(),
+                           [this](quint64 id) { return m_jobs.contains(id); });
+    };
+    while (pending()) {
+        // The results come as calls queued to this object: taken here, in order.
+        if (m_jobs.isEmpty())
+            m_journalPool.waitForDone();
+        else
+            m_jobPool.waitForDone();
+        QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
+}
+
+QList<PageStore::Job> PageStore::jobsFor(const QList<int> &rows, JobKind kind) const
+{
+    QList<Job> jobs;
+    for (int row : rows) {
+        if (row < 0 || row >= m_model->rowCount())
+            continue;
+        Job job;
+        job.kind = kind;
+        job.page = m_model->entry(row).id;
+        job.caption = m_model->entry(row).caption;
+        jobs.append(job);
+    }
+    return jobs;
+}
+
+void PageStore::rotateLater(const QList<int> &rows, int quarterTurns, QObject *context,
+                            const JobsDone &done)
+{
+    QList<Job> jobs = jobsFor(rows, JobKind::Turn);
+    for (Job &job : jobs)
+        job.quarterTurns = quarterTurns;
+    enqueue(jobs, context, done);
+}
+
+void PageStore::correctLater(const QList<int> &rows, bool upright, QObject *context,
+                             const JobsDone &done)
+{
+    QList<Job> jobs = jobsFor(rows, JobKind::Correct);
+    for (Job &job : jobs)
+        job.upright = upright;
+    enqueue(jobs, context, done);
+}
+
+PageModel::RenameResult PageStore::renameLater(int row, const QString &newCaption,
+                                               PageModel::Refusal *why, QObject *context,
+                                               const JobsDone &done)
+{
+    if (row < 0 || row >= m_model->rowCount()) {
+        if (why)
+            *why = PageModel::Refusal::Gone;
+        return PageModel::RenameResult::Refused;
+    }
+    const PageEntry &e = m_model->entry(row);
+    // A rename already waiting decides what the caption will be: only the file knows then.
+    if (!m_jobs.contains(e.id)) {
+        const PageModel::RenameResult said = PageModel::checkRename(e, newCaption, why);
+        if (said != PageModel::RenameResult::Renamed)
+            return said;
+    }
+    Job job;
+    job.kind = JobKind::Rename;
+    job.page = e.id;
+    job.caption = e.caption;
+    job.newCaption = newCaption;
+    enqueue({job}, context, done);
+    return PageModel::RenameResult::Renamed;
+}
+
+void PageStore::removeLater(const QList<int> &rows, QObject *context, const JobsDone &done)
+{
+    enqueue(jobsFor(rows, JobKind::Delete), context, done);
+}
+
+void PageStore::enqueue(QList<Job> jobs, QObject *context, const JobsDone &done)
+{
+    if (m_closing)
+        return;
+    auto batch = std::make_shared<JobBatch>();
+    batch->pending = int(jobs.size());
+    batch->hasContext = context != nullptr;
+    batch->context = context;
+    batch->done = done;
+    if (jobs.isEmpty()) {
+        if (done)
+            done({});
+        return;
+    }
+    for (Job &job : jobs) {
+        job.batch = batch;
+        QList<Job> &queue = m_jobs[job.page];
+        queue.append(job);
+        m_model->setBusy(job.page, true);
+        if (queue.size() == 1)
+            startJob(job.page);
+    }
+    emit pageJobsChanged();
+}
+
+void PageStore::startJob(quint64 page)
+{
+    const Job job = m_jobs.value(page).constFirst();
+    const int row = m_model->rowOf(page);
+    const auto endNow = [this, page](const JobOutcome &outcome) {
+        // In turn like any other result.
+        QMetaObject::invokeMethod(
+            this, [this, page, outcome] { finishJob(page, outcome); }, Qt::QueuedConnection);
+    };
+    if (row < 0 || m_closing) {
+        JobOutcome gone;
+        gone.ok = false; // deleted meanwhile, or closing: nothing to say
+        gone.refusal = PageModel::Refusal::Gone;
+        endNow(gone);
+        return;
+    }
+    const PageEntry entry = m_model->entry(row);
+    const QSize cellPixels = m_model->cellPixels();
+    switch (job.kind) {
+    case JobKind::Turn:
+    case JobKind::Correct: {
+        QStringList files;
+        JobOutcome refused;
+        if (!PageModel::filesToReplace(entry, &files, &refused.error)) {
+            refused.ok = false;
+            endNow(refused);
+            return;
+        }
+        const bool correct = job.kind == JobKind::Correct;
+        const bool upright = job.upright;
+        const int quarterTurns = job.quarterTurns;
+        m_jobPool.start([this, page, correct, upright, quarterTurns, entry, files, cellPixels] {
+            JobOutcome out;
+            int turns = correct ? 0 : quarterTurns;
+            double degrees = 0;
+            if (correct) {
+                PageStraightener straightener;
+                QString error;
+                if (upright && !straightener.init(&error)) {
+                    out.ok = false;
+                } else {
+                    const QImage image = ImageFileReader::read(entry.workingCopy, &error);
+                    out.ok = !image.isNull();
+                    if (out.ok) {
+                        PageCorrection found;
+                        straightener.measure(image, upright, !upright, &found);
+                        turns = upright ? PageStraightener::turnsToApply(found) : 0;
+                        degrees = upright ? 0 : PageStraightener::skewToApply(found);
+                    }
+                }
+                out.error = error;
+            }
+            if (out.ok && turns % 4 != 0) {
+                out.ok = PageRotation::rotateFiles(files, turns, &out.error);
+                out.changed = out.ok;
+                out.size = turns % 2 != 0 ? entry.size.transposed() : entry.size;
+            } else if (out.ok && degrees != 0) {
+                out.ok = PageRotation::straightenFiles(files, degrees, &out.error);
+                out.changed = out.ok;
+                out.size = entry.size;
+            }
+            if (out.changed)
+                out.cell = PageModel::turnedCell(entry, out.size, cellPixels);
+            QMetaObject::invokeMethod(
+                this, [this, page, out] { finishJob(page, out); }, Qt::QueuedConnection);
+        });
+        return;
+    }
+    case JobKind::Rename: {
+        // A page still being written has the name: its commit would find it taken.
+        const QString target = QFileInfo(entry.pageFile).dir().filePath(job.newCaption);
+        if (job.newCaption != entry.caption && !job.newCaption.trimmed().isEmpty() &&
+            m_reservations->contains(target)) {
+            JobOutcome taken;
+            taken.ok = false;
+            taken.refusal = PageModel::Refusal::Taken;
+            endNow(taken);
+            return;
+        }
+        m_jobPool.start([this, page, newCaption = job.newCaption, entry] {
+            JobOutcome out;
+            out.renamed = entry;
+            out.ok = PageModel::renameFile(out.renamed, newCaption, &out.refusal, &out.error) !=
+                     PageModel::RenameResult::Refused;
+            out.changed = out.ok && out.renamed.caption != entry.caption;
+            QMetaObject::invokeMethod(
+                this, [this, page, out] { finishJob(page, out); }, Qt::QueuedConnection);
+        });
+        return;
+    }
+    case JobKind::Delete:
+        m_jobPool.start([this, page, entry] {
+            PageModel::deleteFiles(entry);
+            QMetaObject::invokeMethod(
+                this, [this, page] { finishJob(page, JobOutcome()); }, Qt::QueuedConnection);
+        });
+        return;
+    }
+}
+
+void PageStore::finishJob(quint64 page, const JobOutcome &outcome)
+{
+    auto queue = m_jobs.find(page);
+    Q_ASSERT(queue != m_jobs.end() && !queue->isEmpty());
+    const Job job = queue->takeFirst();
+    const int row = m_model->rowOf(page);
+    if (row >= 0 && outcome.ok) {
+        switch (job.kind) {
+        case JobKind::Turn:
+        case JobKind::Correct:
+            if (outcome.changed)
+                m_model->setTurned(row, outcome.size, outcome.cell);
+            break;
+        case JobKind::Rename:
+            if (outcome.changed)
+                m_model->setRenamed(row, outcome.renamed);
+            break;
+        case JobKind::Delete:
+            m_model->removeRow(row);
+            break;
+        }
+    }
+    // Deleted meanwhile, or never started because of a close: nothing to report.
+    const bool gone = outcome.refusal == PageModel::Refusal::Gone && (row < 0 || m_closing);
+    if (!outcome.ok && !gone) {
+        JobFailure failure;
+        failure.caption = job.caption;
+        failure.reason = outcome.error;
+        failure.refusal = outcome.refusal;
+        failure.newCaption = job.newCaption;
+        failure.pageFile = row >= 0 ? m_model->entry(row).pageFile : QString();
+        job.batch->failures.append(failure);
+        qCWarning(lcGallery) << "page job on" << job.caption << "failed:" << outcome.error;
+    }
+    if (queue->isEmpty()) {
+        m_jobs.erase(queue);
+        m_model->setBusy(page, false);
+        emit pageJobsChanged();
+    } else {
+        startJob(page);
+    }
+    JobBatch &batch = *job.batch;
+    if (--batch.pending == 0 && batch.done && !m_closing && (!batch.hasContext || batch.context))
+        batch.done(batch.failures);
 }
 
 void PageStore::reportJournalFailure()

@@ -3,10 +3,13 @@
 #include "pages/PageEntry.h"
 #include "pages/PageModel.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
+#include <QThreadPool>
+#include <functional>
 #include <memory>
 
 class PageJournal;
@@ -18,7 +21,9 @@ class StaleJournals;
 // model), the journal that brings them back after a crash, the names chosen for
 // pages still being written, the clean-up at close and the pages of sessions
 // that ended without closing. Every change of the list reaches the journal,
-// order included. No widgets: the window asks the questions and shows the texts.
+// order included, written off the UI thread. Work on a page's files (turns,
+// renames, deletes) runs as jobs on workers, one page's jobs in order. No
+// widgets: the window asks the questions and shows the texts.
 class PageStore final : public QObject
 {
     Q_OBJECT
@@ -58,7 +63,40 @@ public:
     QStringList close();
     bool isClosed() const { return m_closed; }
 
-    // The list's changes, each journalled.
+    // Page jobs: the files change on a worker thread, the list when the job
+    // ends. A page shows busy from the call on; a command for a page already busy
+    // waits for the ones before it. A page deleted meanwhile drops its later jobs.
+    struct JobFailure
+    {
+        QString caption; // the page's caption when the command was given
+        QString reason;  // turns: the reason to show; renames: the system's reason
+        PageModel::Refusal refusal = PageModel::Refusal::None; // renames
+        QString newCaption;                                    // renames
+        QString pageFile;                                      // the page's when the job began
+    };
+    // Called on this thread once every job of one call has ended, with the pages
+    // that failed; not when context is gone, nor for jobs ended by close().
+    using JobsDone = std::function<void(const QList<JobFailure> &failures)>;
+    void rotateLater(const QList<int> &rows, int quarterTurns, QObject *context = nullptr,
+                     const JobsDone &done = {});
+    // Measures each page and turns it upright, or straightens it, both files or neither.
+    void correctLater(const QList<int> &rows, bool upright, QObject *context = nullptr,
+                      const JobsDone &done = {});
+    // Refusals the name itself earns come back at once (Refused, with *why);
+    // Renamed means the rename is under way and done follows.
+    PageModel::RenameResult renameLater(int row, const QString &newCaption,
+                                        PageModel::Refusal *why = nullptr,
+                                        QObject *context = nullptr, const JobsDone &done = {});
+    // The rows' files deleted, then the rows leave the list.
+    void removeLater(const QList<int> &rows, QObject *context = nullptr, const JobsDone &done = {});
+    // Whether a job runs or waits for the row's page (or any page).
+    bool isBusy(int row) const;
+    bool hasPageJobs() const { return !m_jobs.isEmpty(); }
+    // Blocks until the pages' jobs (all jobs when none are given) and the journal
+    // writes have ended, their results applied.
+    void waitForJobs(const QList<quint64> &pages = {});
+
+    // The list's changes, each journalled; these wait for the page's jobs first.
     PageModel::RenameResult rename(int row, const QString &newCaption,
                                    PageModel::Refusal *why = nullptr,
                                    QString *systemReason = nullptr);
@@ -102,9 +140,37 @@ signals:
     void journalFailed(const QString &path, const QString &reason);
     // The pages of the claimed journals are listed (listed) or were lost (lost).
     void staleRelisted(int listed, int lost);
+    // Page jobs began or all of a page's ended (see hasPageJobs()).
+    void pageJobsChanged();
 
 private:
+    enum class JobKind
+    {
+        Turn,
+        Correct,
+        Rename,
+        Delete
+    };
+    struct JobBatch;
+    struct Job
+    {
+        quint64 page = 0;
+        JobKind kind = JobKind::Turn;
+        int quarterTurns = 0;
+        bool upright = false;
+        QString caption;    // the page's when the command was given
+        QString newCaption; // Rename
+        std::shared_ptr<JobBatch> batch;
+    };
+    struct JobOutcome;
+    void enqueue(QList<Job> jobs, QObject *context, const JobsDone &done);
+    void startJob(quint64 page);
+    void finishJob(quint64 page, const JobOutcome &outcome);
+    QList<quint64> idsOf(const QList<int> &rows) const;
+    QList<Job> jobsFor(const QList<int> &rows, JobKind kind) const;
+
     void journalAll();
+    void journalWritten(bool ok);
     void reportJournalFailure();
     void listRecovered(const QList<PageEntry> &pages, int lost);
 
@@ -117,4 +183,12 @@ private:
     bool m_closed = false;
     bool m_journalFailureSaid = false;
     bool m_quiet = false; // several rows change as one: one journal write after them
+    // By page: the running job first, then those waiting their turn.
+    QHash<quint64, QList<Job>> m_jobs;
+    bool m_closing = false; // no job starts any more
+    // Page jobs on several pages at once; journal writes one at a time, in order.
+    QThreadPool m_jobPool;
+    QThreadPool m_journalPool;
+    bool m_journalWriting = false;
+    bool m_journalAgain = false; // the list changed while the journal was being written
 };

@@ -82,6 +82,21 @@ public:
         window->imageList()->Action_PDFExecute();
         return QTest::qWaitFor([this] { return !window->imageList()->pdfExportRunning(); }, 60000);
     }
+    // The page jobs (turns, renames, deletes) ended, their results listed; false
+    // if they did not in time.
+    bool pagesSettled(int timeout = 60000) const
+    {
+        return QTest::qWaitFor(
+            [this] {
+                const PageModel *pages = window->imageList()->Pages;
+                for (int row = 0; row < pages->rowCount(); ++row) {
+                    if (pages->isBusy(row))
+                        return false;
+                }
+                return true;
+            },
+            timeout);
+    }
     void select(int row) const
     {
         list()->selectionModel()->select(index(row), QItemSelectionModel::Select);

@@ -81,9 +81,11 @@ private slots:
         h.select(0);
         h.select(2);
         h.window->imageList()->Action_DeleteExecute();
+        QVERIFY(h.pagesSettled());
         QCOMPARE(h.window->sb_Main->panelText(3), texts.at(3));
         h.select(0);
         h.window->imageList()->Action_DeleteExecute();
+        QVERIFY(h.pagesSettled());
         QCOMPARE(h.window->sb_Main->panelText(3), texts.at(4));
         QVERIFY(!h.window->imageList()->Action_PDF->isEnabled());
 
@@ -185,8 +187,9 @@ private slots:
 
         QString text = newName;
         h.window->imageList()->lv_ImagesEdited(h.index(0), text);
+        QVERIFY(h.pagesSettled());
         const bool warned = !h.prompts.isEmpty();
-        QCOMPARE(text, renamed ? newName : old);
+        QCOMPARE(h.caption(0), renamed ? newName : old);
         QCOMPARE(QFile::exists(h.pageFile(newName)) && !QFile::exists(h.pageFile(old)), renamed);
         QCOMPARE(warned, !refusal.isEmpty());
         if (warned) {
@@ -264,6 +267,7 @@ private slots:
         h.button = QMessageBox::Yes;
         h.prompts.clear();
         h.window->imageList()->Action_DeleteExecute();
+        QVERIFY(h.pagesSettled());
         QCOMPARE(h.prompts.size(), 1); // one question for the whole selection
         QCOMPARE(h.prompts.at(0).text, QStringLiteral("Do you want to delete this image?"));
         QCOMPARE(h.prompts.at(0).title, QStringLiteral("Image deleting"));
@@ -399,6 +403,7 @@ private slots:
             h.select(row);
         h.button = QMessageBox::Yes;
         h.window->imageList()->Action_DeleteExecute();
+        QVERIFY(h.pagesSettled());
         QCOMPARE(h.count(), 4);
         QCOMPARE(bytes(jpeg), jpegBefore);
         QCOMPARE(bytes(pdf), pdfBefore);
@@ -434,9 +439,9 @@ private slots:
                                    : h.window->imageList()->Action_Straighten;
         QVERIFY(command->isEnabled());
         command->trigger();
-        // The window takes events while the pages are measured.
-        QVERIFY(QApplication::overrideCursor());
-        QTRY_VERIFY_WITH_TIMEOUT(!QApplication::overrideCursor(), 60000);
+        // The window takes events while the page is measured and turned, and shows it busy.
+        QVERIFY(h.index(0).data(PageModel::BusyRole).toBool());
+        QVERIFY(h.pagesSettled());
         QVERIFY(h.prompts.isEmpty());
 
         const QSize size = text ? drawn.size() : page.size();

@@ -28,7 +28,9 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <fcntl.h>
 #include <grp.h>
 #include <pwd.h>
@@ -225,11 +227,14 @@ private slots:
     void cancelKeepsWholePages();
     void addedFilesKeepWhatTheyRecord_data();
     void addedFilesKeepWhatTheyRecord();
+    void pageJobsFollowTheirPage_data();
+    void pageJobsFollowTheirPage();
 
 private:
     // A listed page: page file (format by extension) in dest, BMP working copy in temp.
     PageEntry addPage(PageStore &store, const QString &caption, QRgb ink = qRgb(0, 0, 0));
-    QString journalOf(const PageStore &store) const;
+    // Once the journal writes under way have ended.
+    static QString journalOf(PageStore &store);
 
     QTemporaryDir m_dir;
     QString m_dest;
@@ -253,6 +258,148 @@ void TestPageStore::cleanup()
     QDir(m_temp).removeRecursively();
 }
 
+// A turn runs on a worker while the list goes on changing: the page shows busy,
+// a command on it waits its turn, another page is not held up, rows that move
+// or go meanwhile do not misdirect the result, and close lets the running job
+// end whole and starts no other.
+void TestPageStore::pageJobsFollowTheirPage_data()
+{
+    QTest::addColumn<QString>("meanwhile");
+    QTest::newRow("rows moved, then renamed") << "move, rename";
+    QTest::newRow("renamed to a name a file has") << "rename taken";
+    QTest::newRow("deleted") << "delete";
+    QTest::newRow("another page deleted") << "delete other";
+    QTest::newRow("closed, a second turn waiting") << "close";
+}
+
+void TestPageStore::pageJobsFollowTheirPage()
+{
+    QFETCH(QString, meanwhile);
+    PageStore store(m_temp, nullptr);
+    for (const char *name : {"a.jpg", "b.jpg", "c.jpg"})
+        QVERIFY(!addPage(store, QLatin1String(name)).pageFile.isEmpty());
+    PageModel *model = store.model();
+    const PageEntry b = model->entry(1);
+    const QByteArray bBefore = bytesOf(b.pageFile);
+    const QString idleText = model->index(1).data(Qt::AccessibleTextRole).toString();
+
+    // The turn of b stops on its worker before its first copy is written, until let go.
+    QSemaphore entered;
+    QSemaphore letGo;
+    std::atomic_bool held{false};
+    PageRotation::setFailureInjector([&](PageRotation::Step step, int) {
+        if (step == PageRotation::Step::WriteCopy && !held.exchange(true)) {
+            entered.release();
+            letGo.acquire();
+        }
+        return false;
+    });
+    std::unique_ptr<QThread> letter;
+    auto release = qScopeGuard([&] {
+        letGo.release(10);
+        if (letter)
+            letter->wait();
+    });
+    QList<PageStore::JobFailure> failures;
+    int batches = 0;
+    const PageStore::JobsDone done = [&](const QList<PageStore::JobFailure> &f) {
+        failures += f;
+        ++batches;
+    };
+    store.rotateLater({1}, PageRotation::Right, nullptr, done);
+    QVERIFY(entered.tryAcquire(1, 30000));
+    QVERIFY(model->index(1).data(PageModel::BusyRole).toBool());
+    QVERIFY(model->index(1).data(Qt::AccessibleTextRole).toString() != idleText);
+    QVERIFY(!model->index(0).data(PageModel::BusyRole).toBool());
+    QVERIFY(store.isBusy(1) && !store.isBusy(0));
+
+    int expectedBatches = 1;
+    QString bCaption = QStringLiteral("b.jpg");
+    if (meanwhile == "move, rename") {
+        QCOMPARE(store.move({1}, 1), QList<int>{2});
+        QCOMPARE(store.renameLater(2, QStringLiteral("Invoice.jpg"), nullptr, nullptr, done),
+                 PageModel::RenameResult::Renamed);
+        ++expectedBatches;
+        // Its turn comes after the turn.
+        QVERIFY(QFile::exists(b.pageFile));
+        bCaption = QStringLiteral("Invoice.jpg");
+    } else if (meanwhile == "rename taken") {
+        QVERIFY(QFile::copy(b.pageFile, QDir(m_dest).filePath("taken.jpg")));
+        QCOMPARE(store.renameLater(1, QStringLiteral("taken.jpg"), nullptr, nullptr, done),
+                 PageModel::RenameResult::Renamed);
+        ++expectedBatches;
+    } else if (meanwhile == "delete") {
+        store.removeLater({1}, nullptr, done);
+        ++expectedBatches;
+        QCOMPARE(model->rowCount(), 3);
+    } else if (meanwhile == "delete other") {
+        store.removeLater({0}, nullptr, done);
+        ++expectedBatches;
+        // Not held up by the page being turned.
+        QTRY_COMPARE_WITH_TIMEOUT(model->rowCount(), 2, 30000);
+        QVERIFY(!QFile::exists(QDir(m_dest).filePath("a.jpg")));
+        QVERIFY(store.isBusy(0));
+        QCOMPARE(bytesOf(b.pageFile), bBefore);
+    } else if (meanwhile == "close") {
+        store.rotateLater({1}, PageRotation::Right, nullptr, done);
+        letter.reset(QThread::create([&letGo] { letGo.release(); }));
+        letter->start();
+        store.close();
+        expectedBatches = 0; // nothing is reported to a window closing
+    }
+    letGo.release();
+    store.waitForJobs();
+
+    QCOMPARE(batches, expectedBatches);
+    QStringList listed;
+    for (int row = 0; row < model->rowCount(); ++row) {
+        listed.append(model->entry(row).caption);
+        QVERIFY(!model->index(row).data(PageModel::BusyRole).toBool());
+    }
+    if (meanwhile == "delete") {
+        QCOMPARE(listed, (QStringList{"a.jpg", "c.jpg"}));
+        QVERIFY(failures.isEmpty());
+        QCOMPARE(filesIn(m_dest), (QStringList{"a.jpg", "c.jpg"}));
+        QVERIFY(!QFile::exists(b.workingCopy));
+        return;
+    }
+    const int row = listed.indexOf(bCaption);
+    QVERIFY2(row >= 0, qPrintable(listed.join(' ')));
+    const PageEntry turned = model->entry(row);
+    // The turn reached b, its files and the journal, whatever row b is on now;
+    // in a close the second turn never started.
+    QCOMPARE(turned.size, QSize(48, 64));
+    QCOMPARE(QImage(turned.pageFile).size(), QSize(48, 64));
+    if (meanwhile != "close") // the working copies go at close
+        QCOMPARE(QImage(turned.workingCopy).size(), QSize(48, 64));
+    for (int other = 0; other < model->rowCount(); ++other) {
+        if (other != row)
+            QCOMPARE(model->entry(other).size, QSize(64, 48));
+    }
+    if (meanwhile == "rename taken") {
+        QCOMPARE(failures.size(), 1);
+        QCOMPARE(failures.first().refusal, PageModel::Refusal::Taken);
+        QCOMPARE(failures.first().caption, QStringLiteral("b.jpg"));
+        QCOMPARE(turned.caption, QStringLiteral("b.jpg"));
+    } else {
+        QVERIFY(failures.isEmpty());
+    }
+    if (meanwhile == "close") {
+        QVERIFY(store.isClosed());
+        return;
+    }
+    const QList<PageEntry> journalled = PageJournal::read(journalOf(store)).pages;
+    QCOMPARE(captions(journalled), listed);
+    QCOMPARE(journalled.at(row).size, QSize(48, 64));
+    QCOMPARE(journalled.at(row).pageFile, turned.pageFile);
+    // Nothing left over from the swaps.
+    QStringList expectedFiles = listed;
+    if (meanwhile == "rename taken")
+        expectedFiles.append(QStringLiteral("taken.jpg"));
+    std::sort(expectedFiles.begin(), expectedFiles.end());
+    QCOMPARE(filesIn(m_dest), expectedFiles);
+}
+
 PageEntry TestPageStore::addPage(PageStore &store, const QString &caption, QRgb ink)
 {
     const QImage image = makePage(64, 48, ink);
@@ -267,8 +414,9 @@ PageEntry TestPageStore::addPage(PageStore &store, const QString &caption, QRgb 
     return store.add(e) ? e : PageEntry();
 }
 
-QString TestPageStore::journalOf(const PageStore &store) const
+QString TestPageStore::journalOf(PageStore &store)
 {
+    store.waitForJobs();
     return store.journalPath();
 }
 
@@ -500,7 +648,7 @@ void TestPageStore::commitNeverReplaces()
     QCOMPARE(QImage(e.pageFile).size(), QSize(64, 48));
     QCOMPARE(QImage(e.workingCopy).pixel(0, 0), qRgb(200, 0, 0));
     // Journalled under its final names; nothing reserved once listed.
-    QCOMPARE(PageJournal::read(store.journalPath()).pages.first().pageFile, e.pageFile);
+    QCOMPARE(PageJournal::read(journalOf(store)).pages.first().pageFile, e.pageFile);
     QVERIFY(!pipeline.isReserved(e.pageFile) && !pipeline.isReserved(job.names.pageFile));
     // No half-written or hidden file left behind.
     QCOMPARE(filesIn(m_dest).size(), takenMeanwhile.filter("dest/").size() + 1);
@@ -599,7 +747,7 @@ void TestPageStore::slowSettleKeepsOrder()
     connect(&pipeline, &PagePipeline::pageDone, &store, [&](const PageResult &r) {
         const PageEntry &e = r.entry;
         reported.append(e.caption);
-        const QList<PageEntry> journalled = PageJournal::read(store.journalPath()).pages;
+        const QList<PageEntry> journalled = PageJournal::read(journalOf(store)).pages;
         const bool inJournal =
             std::any_of(journalled.begin(), journalled.end(),
                         [&e](const PageEntry &j) { return j.pageFile == e.pageFile; });
@@ -682,7 +830,7 @@ void TestPageStore::rotationRollback()
     const QByteArray copy = bytesOf(e.workingCopy);
     const QStringList destBefore = filesIn(m_dest);
     const QStringList tempBefore = filesIn(m_temp);
-    const QList<PageEntry> journalBefore = PageJournal::read(store.journalPath()).pages;
+    const QList<PageEntry> journalBefore = PageJournal::read(journalOf(store)).pages;
     int calls = 0;
     PageRotation::setFailureInjector([&](PageRotation::Step s, int index) {
         ++calls;
@@ -700,7 +848,7 @@ void TestPageStore::rotationRollback()
     QCOMPARE(filesIn(m_dest), destBefore);
     QCOMPARE(filesIn(m_temp), tempBefore);
     QCOMPARE(store.model()->entry(0).size, QSize(64, 48));
-    QCOMPARE(PageJournal::read(store.journalPath()).pages.first().size, journalBefore.first().size);
+    QCOMPARE(PageJournal::read(journalOf(store)).pages.first().size, journalBefore.first().size);
 }
 
 // The turned file is the user's file still: its mode and group stay.
@@ -1051,7 +1199,7 @@ void TestPageStore::addFiles()
         }
     }
     // Recovery after a crash would know them as added, not as pages to delete.
-    const QList<PageEntry> journalled = PageJournal::read(store.journalPath()).pages;
+    const QList<PageEntry> journalled = PageJournal::read(journalOf(store)).pages;
     QCOMPARE(journalled.size(), model->rowCount());
     QVERIFY(journalled.first().added);
     if (widths.isEmpty())

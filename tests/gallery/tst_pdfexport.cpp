@@ -36,6 +36,7 @@ private slots:
         // A renamed entry still exports its working copy; its page file plays no part.
         QString name = QStringLiteral("renamed.bmp");
         h.window->imageList()->lv_ImagesEdited(h.index(2), name);
+        QVERIFY(h.pagesSettled());
         QVERIFY(QFile::remove(h.pageFile(name)));
 
         const QString out = h.scratch().filePath("out.pdf");
@@ -86,6 +87,7 @@ private slots:
 
         // Ctrl+R turns the selected page's file and its PDF page.
         QTest::keyClick(h.list(), Qt::Key_R, Qt::ControlModifier);
+        QVERIFY(h.pagesSettled());
         QCOMPARE(QImage(h.pageFile("a.bmp")).size(), QSize(200, 300));
         QVERIFY(h.exportPdf());
         QCOMPARE(pageSizes(h.savePath), (QList<QSize>{{200, 300}, {150, 250}, {100, 100}}));

@@ -204,8 +204,8 @@ void TestRecovery::killedSessionOffered()
         w->imageList()->lv_Images->selectionModel()->select(w->imageList()->Pages->index(0),
                                                             QItemSelectionModel::Select);
         w->imageList()->Action_DeleteExecute();
-        QCOMPARE(w->imageList()->Pages->rowCount(), 2);
-        QCOMPARE(PageJournal::read(QDir(temp).filePath(now.first())).pages.size(), 2);
+        QTRY_COMPARE(w->imageList()->Pages->rowCount(), 2);
+        QTRY_COMPARE(PageJournal::read(QDir(temp).filePath(now.first())).pages.size(), 2);
         // A normal close: the working copies go, except the only copy of the missing page.
         w->close();
         QCOMPARE(filesIn(temp), QStringList{onlyCopy});

@@ -442,6 +442,7 @@ void tst_ScanSession::twoPassDuplex()
     }
     QCOMPARE(listed.join(' '), expected);
     // A crash now brings the pages back in the list's order, not in scan order.
+    run.store.waitForJobs();
     QStringList journalled;
     for (const PageEntry &page : PageJournal::read(run.store.journalPath()).pages)
         journalled.append(page.caption);
