@@ -6,16 +6,25 @@
 # --compact --pdfa --ocr eng; crops for looking at into $PAGORA_SHOTS.
 # Usage: bench/compact/run.sh [PATH/TO/pagora-pdf]
 # Without a path, pagora-pdf is built in Release mode in build-pdf-bench/.
-# Installs what it needs on Debian: apt-get install -y ocrmypdf img2pdf qpdf
-#   ghostscript poppler-utils tesseract-ocr tesseract-ocr-eng imagemagick python3-pil
+# Installs what it needs on Debian (as root) where missing: ocrmypdf img2pdf qpdf
+#   pngquant ghostscript poppler-utils tesseract-ocr tesseract-ocr-eng imagemagick
+#   python3-pil (pngquant: OCRmyPDF -O3 needs it)
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 pages_dir="${PAGORA_BENCH_DIR:-/dev/shm/pagora-bench-compact}"
 shots="${PAGORA_SHOTS:-/work/notes/shots/compact}"
 
 source "$root/bench/common.sh"
+# The bench's own tools, installed on Debian where missing (as root).
+if ! command -v ocrmypdf >/dev/null || ! command -v pngquant >/dev/null ||
+   ! /usr/bin/python3 -c "import img2pdf, PIL" 2>/dev/null; then
+  if [[ $(id -u) == 0 ]] && command -v apt-get >/dev/null; then
+    apt-get install -y ocrmypdf img2pdf pngquant qpdf ghostscript poppler-utils tesseract-ocr \
+      tesseract-ocr-eng imagemagick python3-pil >/dev/null
+  fi
+fi
 tool="$(pagora_pdf "${1:-}")"
-require ocrmypdf qpdf gs pdfinfo pdfimages pdftoppm tesseract convert compare /usr/bin/time \
+require ocrmypdf pngquant qpdf gs pdfinfo pdfimages pdftoppm tesseract convert compare /usr/bin/time \
   /usr/bin/python3
 
 /usr/bin/python3 "$root/bench/compact/make_pages.py" "$pages_dir"
@@ -121,3 +130,15 @@ convert "${pages[3]}" -crop 1000x700+1400+120 +repage "$out/a.png"
 convert "${renders[3]}" -crop 1000x700+1400+120 +repage "$out/b.png"
 convert "$out/a.png" "$out/b.png" +append "$shots/page4-logo-100-scan-left-compact-right.png"
 echo "Crops in $shots"
+
+# Streaming: peak memory of --compact for many pages (PAGORA_BENCH_PAGES, 500 unless
+# given; 0 skips it).
+many="${PAGORA_BENCH_PAGES:-500}"
+if ((many > 0)); then
+  list=()
+  for ((i = 0; i < many; ++i)); do list+=("${pages[i % n]}"); done
+  peak=$(/usr/bin/time -v "$tool" --compact "$out/many.pdf" "${list[@]}" 2>&1 >/dev/null |
+    awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }')
+  echo "$many pages --compact: peak memory $((peak / 1024)) MB for a" \
+    "$(($(size "$out/many.pdf") / 1048576)) MB document"
+fi

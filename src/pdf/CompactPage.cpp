@@ -129,9 +129,9 @@ QVector<QRect> pictureRects(std::vector<uchar> marks, const Blocks &b, int width
         if (count < 9)
             continue;
         // One block of margin: a picture's soft edge belongs to it.
-        const QRect r(QPoint(qMax(0, minX - 1) * b.size, qMax(0, minY - 1) * b.size),
-                      QPoint(qMin(width, (maxX + 2) * b.size) - 1,
-                             qMin(height, (maxY + 2) * b.size) - 1));
+        const QRect r(
+            QPoint(qMax(0, minX - 1) * b.size, qMax(0, minY - 1) * b.size),
+            QPoint(qMin(width, (maxX + 2) * b.size) - 1, qMin(height, (maxY + 2) * b.size) - 1));
         rects.append(r);
     }
     return rects;
@@ -256,8 +256,8 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
     // edges are a thin share of a text block; a photograph or a tinted logo is
     // mostly such tones).
     {
-        std::vector<int> mid(static_cast<size_t>(nblocks), 0), dark(static_cast<size_t>(nblocks), 0),
-            count(static_cast<size_t>(nblocks), 0);
+        std::vector<int> mid(static_cast<size_t>(nblocks), 0),
+            dark(static_cast<size_t>(nblocks), 0), count(static_cast<size_t>(nblocks), 0);
         for (int y = 0; y < height; ++y) {
             const uchar *g = gray.data() + qsizetype(y) * width;
             const int rowBase = (y / b.size) * b.cols;
@@ -284,8 +284,7 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
     for (int i = 0; i < pictures.size(); ++i) {
         const qint64 area = qint64(pictures[i].width()) * pictures[i].height();
         pictureArea += area;
-        if (largest < 0 ||
-            area > qint64(pictures[largest].width()) * pictures[largest].height())
+        if (largest < 0 || area > qint64(pictures[largest].width()) * pictures[largest].height())
             largest = i;
     }
     // Mostly picture: a photograph, not a document.
@@ -442,8 +441,8 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
     text.shrink_to_fit();
 
     // The paper's colour per block, from its paper pixels.
-    std::vector<float> paperR(static_cast<size_t>(nblocks), 0), paperG(static_cast<size_t>(nblocks), 0),
-        paperB(static_cast<size_t>(nblocks), 0);
+    std::vector<float> paperR(static_cast<size_t>(nblocks), 0),
+        paperG(static_cast<size_t>(nblocks), 0), paperB(static_cast<size_t>(nblocks), 0);
     {
         std::vector<qint64> sums(static_cast<size_t>(nblocks) * 4, 0);
         for (int y = 0; y < height; ++y) {
@@ -466,7 +465,8 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
             const qint64 *s = sums.data() + i * 4;
             tr += s[0], tg += s[1], tb += s[2], tn += s[3];
         }
-        const float meanR = tn ? float(tr) / tn : pagePaper, meanG = tn ? float(tg) / tn : pagePaper,
+        const float meanR = tn ? float(tr) / tn : pagePaper,
+                    meanG = tn ? float(tg) / tn : pagePaper,
                     meanB = tn ? float(tb) / tn : pagePaper;
         for (int i = 0; i < nblocks; ++i) {
             const qint64 *s = sums.data() + i * 4;
@@ -511,10 +511,11 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
             }
             if (n * 3 >= (x1 - x0) * (y1 - y0)) {
                 r /= n, g /= n, bl /= n;
-                const bool paperLike =
-                    qAbs(r - fr) < kPaperMargin && qAbs(g - fgc) < kPaperMargin &&
-                    qAbs(bl - fb) < kPaperMargin &&
-                    !inPicture[size_t(b.index(qMin(int(px), width - 1), qMin(int(py), height - 1)))];
+                const bool paperLike = qAbs(r - fr) < kPaperMargin &&
+                                       qAbs(g - fgc) < kPaperMargin &&
+                                       qAbs(bl - fb) < kPaperMargin &&
+                                       !inPicture[size_t(b.index(qMin(int(px), width - 1),
+                                                                 qMin(int(py), height - 1)))];
                 if (!paperLike)
                     value = qRgb(r, g, bl);
             }

@@ -29,7 +29,7 @@ struct CompactImage
     // text is drawn in textColour.
     PdfImage foreground;
 
-    PdfImage picture; // empty data: none
+    PdfImage picture;  // empty data: none
     QRect pictureRect; // in the page's pixels
 };
 

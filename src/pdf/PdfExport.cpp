@@ -155,8 +155,8 @@ bool preparePage(const PageRef &page, const PageWork &work, const std::atomic_bo
     if (correct && !straighten(page, work, image, result))
         return done(false);
     if (work.compact) {
-        result.split = CompactPage::encode(image, result.image.dpiX, result.image.dpiY,
-                                           result.compact);
+        result.split =
+            CompactPage::encode(image, result.image.dpiX, result.image.dpiY, result.compact);
         if (result.split)
             result.image = PdfImage(); // only the layers are written
         else
@@ -286,11 +286,11 @@ bool PdfExport::run(const QStringList &files, const QString &output,
             return abort(cancelText);
         if (!page.ok)
             return abort(page.error);
-        const bool added =
-            page.split ? pdf.addCompactPage(page.compact, pages.at(next).path, page.words)
-            : options.archival || options.compact
-                ? pdf.addImage(page.image, pages.at(next).path, page.words)
-                : pdf.addJpegData(page.jpeg, pages.at(next).path, page.words);
+        const bool added = page.split
+                               ? pdf.addCompactPage(page.compact, pages.at(next).path, page.words)
+                           : options.archival || options.compact
+                               ? pdf.addImage(page.image, pages.at(next).path, page.words)
+                               : pdf.addJpegData(page.jpeg, pages.at(next).path, page.words);
         if (!added)
             return abort(pdf.errorString());
         if (!page.warning.isEmpty() && options.warning)

@@ -343,7 +343,8 @@ void TPDF::writeImageObject(int number, const PdfImage &image, const QByteArray 
     write("/Width " + num(image.width));
     write("/Height " + num(image.height));
     write(kind);
-    write(image.filter == PdfImage::Filter::Ccitt ? "/Filter /CCITTFaxDecode" : "/Filter /DCTDecode");
+    write(image.filter == PdfImage::Filter::Ccitt ? "/Filter /CCITTFaxDecode"
+                                                  : "/Filter /DCTDecode");
     if (image.filter == PdfImage::Filter::Ccitt)
         write("/DecodeParms << /K -1 /Columns " + num(image.width) + " /Rows " + num(image.height) +
               " >>");
