@@ -58,8 +58,9 @@ echo "CPU seconds per page (whole run, decoding and writing included):"
 echo "  default $(awk -v t="$cpu_default" -v n="$n" 'BEGIN { printf "%.2f", t / n }')," \
   "--compact $(awk -v t="$cpu_compact" -v n="$n" 'BEGIN { printf "%.2f", t / n }')"
 echo "Layers of page 1 (pdfimages -list: type, size, encoding, bytes):"
-pdfimages -list -f 1 -l 1 "$out/compact.pdf" | awk 'NR > 2 { print "  " $3, $4 "x" $5, $9, $14 $15 }'
-echo "Pages stored whole (not split): $(( $(pdfimages -list "$out/compact.pdf" | awk 'NR > 2 && $3 == "mask"' | wc -l) == n ? 0 : n - $(pdfimages -list "$out/compact.pdf" | awk 'NR > 2 && $3 == "mask"' | wc -l) ))"
+pdfimages -list -f 1 -l 1 "$out/compact.pdf" | awk 'NR > 2 { print "  " $3, $4 "x" $5, $9, $15 }'
+split=$(pdfimages -list "$out/compact.pdf" | awk 'NR > 2 && $9 == "ccitt" && $6 == "-" { print $1 }' | sort -u | wc -l)
+echo "Pages split: $split of $n (the others stored whole)"
 
 # Word recall: the share of each page's printed words (as a bag) that tesseract
 # reads, on the scans and on the compact document rendered at 300 dpi.

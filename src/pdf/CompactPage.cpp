@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -179,7 +180,11 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
     const int scale = qMax(3, int(std::lround(dpi / 100))); // background: 100 dpi or less
 
     // Gray, and whether the page is black and white already (stored losslessly).
-    std::vector<uchar> gray(static_cast<size_t>(total));
+    // Page-sized buffers kept by each thread for its next page: fresh ones for
+    // every page cost more in page faults than the work done in them.
+    thread_local std::vector<uchar> grayBuffer, textBuffer, spareBuffer;
+    grayBuffer.resize(static_cast<size_t>(total));
+    std::vector<uchar> &gray = grayBuffer;
     bool blackWhite = true;
     for (int y = 0; y < height; ++y) {
         const auto *row = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
@@ -251,6 +256,15 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
             level[size_t(by * b.cols + bx)] = best < 0 ? pagePaper : best;
         }
     level = boxMean(level, b.cols, b.rows);
+    // The same levels as the pixels are compared with them: text below textBelow,
+    // paper from paperFrom (and certainly paper from paperNear).
+    std::vector<int> textBelow(static_cast<size_t>(nblocks)),
+        paperFrom(static_cast<size_t>(nblocks)), paperNear(static_cast<size_t>(nblocks));
+    for (int i = 0; i < nblocks; ++i) {
+        textBelow[size_t(i)] = int(std::ceil(level[size_t(i)] * kTextRatio));
+        paperFrom[size_t(i)] = int(std::ceil(level[size_t(i)] - kPaperMargin));
+        paperNear[size_t(i)] = int(std::ceil(level[size_t(i)] - kPaperMargin / 2));
+    }
 
     // Pictures: blocks mostly of tones between paper and text (anti-aliased text
     // edges are a thin share of a text block; a photograph or a tinted logo is
@@ -263,11 +277,10 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
             const int rowBase = (y / b.size) * b.cols;
             for (int x = 0; x < width; ++x) {
                 const int i = rowBase + x / b.size;
-                const float l = level[size_t(i)];
                 ++count[size_t(i)];
-                if (g[x] < l * kTextRatio)
+                if (g[x] < textBelow[size_t(i)])
                     ++dark[size_t(i)];
-                else if (g[x] < l - kPaperMargin)
+                else if (g[x] < paperFrom[size_t(i)])
                     ++mid[size_t(i)];
             }
         }
@@ -300,7 +313,8 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
     // The text mask: dark against the local paper, outside pictures.
     const int stride = (width + 7) / 8;
     QByteArray packed(qsizetype(stride) * height, '\0');
-    std::vector<uchar> text(static_cast<size_t>(total), 0);
+    textBuffer.assign(static_cast<size_t>(total), 0);
+    std::vector<uchar> &text = textBuffer;
     qsizetype textCount = 0;
     for (int y = 0; y < height; ++y) {
         const uchar *g = gray.data() + qsizetype(y) * width;
@@ -316,7 +330,7 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
                     return false;
                 }())
                 continue;
-            if (g[x] < level[size_t(i)] * kTextRatio) {
+            if (g[x] < textBelow[size_t(i)]) {
                 t[x] = 1;
                 bits[x >> 3] |= uchar(0x80 >> (x & 7));
                 ++textCount;
@@ -332,7 +346,8 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
     // foreground and for the page.
     const int fgCell = 2 * scale;
     const int fgW = (width + fgCell - 1) / fgCell, fgH = (height + fgCell - 1) / fgCell;
-    std::vector<qint64> fgSum(static_cast<size_t>(fgW) * fgH * 4, 0); // r, g, b, count
+    thread_local std::vector<qint64> fgSum; // r, g, b, weight per cell
+    fgSum.assign(static_cast<size_t>(fgW) * fgH * 4, 0);
     qint64 sumR = 0, sumG = 0, sumB = 0, cores = 0;
     for (int y = 0; y < height; ++y) {
         const auto *row = reinterpret_cast<const QRgb *>(rgb.constScanLine(y));
@@ -342,7 +357,7 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
         for (int x = 0; x < width; ++x) {
             if (!t[x])
                 continue;
-            const int depth = int(level[size_t(rowBase + x / b.size)] * kTextRatio) - g[x];
+            const int depth = textBelow[size_t(rowBase + x / b.size)] - g[x];
             const qint64 w = qint64(depth) * depth;
             const QRgb p = row[x];
             qint64 *s = fgSum.data() + ((y / fgCell) * fgW + x / fgCell) * 4;
@@ -415,30 +430,38 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
     // mean of the rest; a cell of text only, and paper within its noise, take the
     // smoothed paper colour around them (no ghosts of letters, no blotches).
     const int radius = qMax(1, int(std::lround(dpi / 150)));
-    std::vector<uchar> excluded(static_cast<size_t>(total), 0);
+    spareBuffer.assign(static_cast<size_t>(total), 0);
+    std::vector<uchar> &across = spareBuffer;
     for (int y = 0; y < height; ++y) {
         const uchar *t = text.data() + qsizetype(y) * width;
-        uchar *e = excluded.data() + qsizetype(y) * width;
+        uchar *e = across.data() + qsizetype(y) * width;
         for (int x = 0; x < width; ++x)
             if (t[x])
                 for (int dx = qMax(0, x - radius); dx <= qMin(width - 1, x + radius); ++dx)
                     e[dx] = 1;
     }
     {
-        std::vector<uchar> column(static_cast<size_t>(height));
-        for (int x = 0; x < width; ++x) {
-            for (int y = 0; y < height; ++y)
-                column[size_t(y)] = excluded[size_t(qsizetype(y) * width + x)];
-            for (int y = 0; y < height; ++y) {
-                if (!column[size_t(y)])
-                    continue;
-                for (int dy = qMax(0, y - radius); dy <= qMin(height - 1, y + radius); ++dy)
-                    excluded[size_t(qsizetype(dy) * width + x)] = 1;
+        // Down the columns, row by row (a column walk would miss the cache).
+        std::fill(text.begin(), text.end(), 0);
+        for (int y = 0; y < height; ++y) {
+            uchar *e = text.data() + qsizetype(y) * width;
+            for (int dy = qMax(0, y - radius); dy <= qMin(height - 1, y + radius); ++dy) {
+                const uchar *a = across.data() + qsizetype(dy) * width;
+                int x = 0;
+                for (; x + 8 <= width; x += 8) {
+                    quint64 u, v;
+                    std::memcpy(&u, e + x, 8);
+                    std::memcpy(&v, a + x, 8);
+                    u |= v;
+                    std::memcpy(e + x, &u, 8);
+                }
+                for (; x < width; ++x)
+                    e[x] |= a[x];
             }
         }
     }
-    text.clear();
-    text.shrink_to_fit();
+    // The text buffer now holds what the background leaves out.
+    const std::vector<uchar> &excluded = text;
 
     // The paper's colour per block, from its paper pixels.
     std::vector<float> paperR(static_cast<size_t>(nblocks), 0),
@@ -454,7 +477,7 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
                 const int i = rowBase + x / b.size;
                 // Close to the paper level only: the optics darken the paper
                 // beside every letter a little.
-                if (e[x] || g[x] < level[size_t(i)] - kPaperMargin / 2)
+                if (e[x] || g[x] < paperNear[size_t(i)])
                     continue;
                 qint64 *s = sums.data() + i * 4;
                 s[0] += qRed(row[x]), s[1] += qGreen(row[x]), s[2] += qBlue(row[x]), ++s[3];
@@ -522,10 +545,6 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
             outRow[cx] = value;
         }
     }
-    excluded.clear();
-    excluded.shrink_to_fit();
-    gray.clear();
-    gray.shrink_to_fit();
 
     out.background = jpegOf(bg, kBackgroundQuality);
     if (out.background.data.isEmpty())

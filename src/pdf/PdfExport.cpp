@@ -5,6 +5,7 @@
 #include "ocr/PageStraightener.h"
 #include "pdf/ArchivalPage.h"
 #include "pdf/CompactPage.h"
+#include "pdf/ImageResolution.h"
 #include "pdf/PdfPageSource.h"
 #include "pdf/TPDF.h"
 
@@ -108,7 +109,11 @@ bool straighten(const PageRef &page, const PageWork &work, QImage &image, PageRe
                          << "quarters and" << PageStraightener::skewToApply(found) << "degrees";
     image = corrected;
     if (work.pictures()) {
+        // The page keeps the size its resolution gives it.
+        const double dpiX = result.image.dpiX, dpiY = result.image.dpiY;
         result.image = ArchivalPage::encode(image, &result.error);
+        result.image.dpiX = dpiX;
+        result.image.dpiY = dpiY;
         if (result.image.data.isEmpty()) {
             result.error = QStringLiteral("'%1': %2").arg(page.path, result.error);
             return false;
@@ -116,6 +121,26 @@ bool straighten(const PageRef &page, const PageWork &work, QImage &image, PageRe
         return true;
     }
     return PdfPageSource::imagePage(image, page.path, result.jpeg, &result.error);
+}
+
+// A compact document's page decoded, with its resolution: the file is stored as
+// it is only when the page does not split, and then read again.
+bool readDecoded(const PageRef &page, QImage &image, PageResult &result)
+{
+    QByteArray jpeg;
+    if (!PdfPageSource::pageWithImage(page.path, jpeg, image, &result.error, page.frame, false))
+        return false;
+    QSizeF dpi = jpeg.isEmpty() ? ImageResolution::ofFile(page.path, page.frame)
+                                : ImageResolution::fromHeader(jpeg.left(64 * 1024));
+    if (dpi.isEmpty() && image.dotsPerMeterX() > 0 && image.dotsPerMeterY() > 0)
+        dpi = QSizeF(image.dotsPerMeterX() * 0.0254, image.dotsPerMeterY() * 0.0254);
+    result.image = PdfImage();
+    result.image.data.clear();
+    if (!dpi.isEmpty()) {
+        result.image.dpiX = dpi.width();
+        result.image.dpiY = dpi.height();
+    }
+    return true;
 }
 
 // Reads, encodes and, with a pool, recognises one page.
@@ -146,7 +171,8 @@ bool preparePage(const PageRef &page, const PageWork &work, const std::atomic_bo
     };
     QImage image;
     const bool read =
-        work.pictures()
+        work.compact ? readDecoded(page, image, result)
+        : work.archival
             ? ArchivalPage::fromFile(page.path, page.frame, result.image, &image, &result.error)
             : PdfPageSource::pageWithImage(page.path, result.jpeg, image, &result.error, page.frame,
                                            !correct);
@@ -157,10 +183,17 @@ bool preparePage(const PageRef &page, const PageWork &work, const std::atomic_bo
     if (work.compact) {
         result.split =
             CompactPage::encode(image, result.image.dpiX, result.image.dpiY, result.compact);
-        if (result.split)
+        if (result.split) {
             result.image = PdfImage(); // only the layers are written
-        else
+        } else {
             result.compact = CompactImage();
+            // Stored as an archival document stores it (a JPEG file with its own
+            // pixels), unless straightening made a new picture already.
+            if (result.image.data.isEmpty() &&
+                !ArchivalPage::fromFile(page.path, page.frame, result.image, nullptr,
+                                        &result.error))
+                return done(false);
+        }
         if (!engine)
             image = QImage();
     }
