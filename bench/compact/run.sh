@@ -95,8 +95,9 @@ for ((i = 0; i < n; ++i)); do
   [[ -z "$box" ]] && continue
   read -r l t r b <<<"$box"
   geometry="$((r - l))x$((b - t))+$l+$t"
-  psnr=$(compare -metric PSNR <(convert "${pages[i]}" -crop "$geometry" +repage png:-) \
-           <(convert "${renders[i]}" -crop "$geometry" +repage png:-) null: 2>&1 || true)
+  convert "${pages[i]}" -crop "$geometry" +repage "$out/photo-scan.png"
+  convert "${renders[i]}" -crop "$geometry" +repage "$out/photo-compact.png"
+  psnr=$(compare -metric PSNR "$out/photo-scan.png" "$out/photo-compact.png" null: 2>&1 || true)
   psnr=${psnr%% *}
   echo "  photo on page $((i + 1)): PSNR $psnr dB"
   worst=$(printf '%s\n%s\n' "$worst" "$psnr" | sed '/^$/d' | sort -g | head -1)

@@ -555,7 +555,27 @@ bool encode(const QImage &source, double dpiX, double dpiY, CompactImage &out)
             return false;
     }
     if (!own.isNull()) {
-        out.picture = jpegOf(rgb.copy(own), kPictureQuality);
+        // The paper around the picture takes the smoothed paper colour, as the
+        // background's does, so the picture's box does not show.
+        QImage picture = rgb.copy(own);
+        for (int y = 0; y < picture.height(); ++y) {
+            auto *row = reinterpret_cast<QRgb *>(picture.scanLine(y));
+            const int py = own.top() + y;
+            for (int x = 0; x < picture.width(); ++x) {
+                const int px = own.left() + x;
+                if (pictureMarks[size_t(b.index(px, py))])
+                    continue;
+                const int pr = int(sample(paperR, b, px, py) + 0.5f);
+                const int pg = int(sample(paperG, b, px, py) + 0.5f);
+                const int pb = int(sample(paperB, b, px, py) + 0.5f);
+                const QRgb p = row[x];
+                if (qAbs(qRed(p) - pr) < kPaperMargin / 2 &&
+                    qAbs(qGreen(p) - pg) < kPaperMargin / 2 &&
+                    qAbs(qBlue(p) - pb) < kPaperMargin / 2)
+                    row[x] = qRgb(pr, pg, pb);
+            }
+        }
+        out.picture = jpegOf(picture, kPictureQuality);
         if (out.picture.data.isEmpty())
             return false;
         out.pictureRect = own;
