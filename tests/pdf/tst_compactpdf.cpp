@@ -7,6 +7,7 @@
 #include "RealJpeg.h"
 #include "pdf/PdfExport.h"
 #include "support/DocumentScan.h"
+#include "support/TextPage.h"
 
 #include <QImage>
 #include <QPainter>
@@ -111,6 +112,8 @@ private slots:
 
     void pagesReadBack_data();
     void pagesReadBack();
+    void straightenedPageKeepsItsSize_data();
+    void straightenedPageKeepsItsSize();
     void otherDocumentsUnchanged_data();
     void otherDocumentsUnchanged();
 };
@@ -217,6 +220,37 @@ void TestCompactPdf::pagesReadBack()
     qInfo("page %.1f, text %.1f", page, text);
     QVERIFY2(page < 8, qPrintable(QString::number(page)));
     QVERIFY2(text < 20, qPrintable(QString::number(text)));
+}
+
+// A page straightened before it is stored is measured by its resolution still:
+// a tilted 300 dpi scan stays its size in points, whether stored whole or split.
+void TestCompactPdf::straightenedPageKeepsItsSize_data()
+{
+    QTest::addColumn<bool>("archival");
+    QTest::addColumn<bool>("compact");
+    QTest::newRow("archival") << true << false;
+    QTest::newRow("compact") << false << true;
+    QTest::newRow("archival and compact") << true << true;
+}
+
+void TestCompactPdf::straightenedPageKeepsItsSize()
+{
+    QFETCH(bool, archival);
+    QFETCH(bool, compact);
+    const TextPage text = textPage(pageOfWords(), 1240, 1600);
+    const QImage tilted = fedTurned(text.image, 3);
+    const QString file = path(QStringLiteral("tilted.png"));
+    QVERIFY(tilted.save(file));
+    const QString pdf = path(QStringLiteral("tilted-%1%2.pdf").arg(archival).arg(compact));
+    PdfExportOptions options;
+    options.archival = archival;
+    options.compact = compact;
+    options.deskew = true;
+    QString error;
+    QVERIFY2(PdfExport::run({file}, pdf, options, &error), qPrintable(error));
+    QVERIFY(qpdfClean(pdf));
+    // 1240 x 1600 pixels at 300 dpi.
+    QCOMPARE(PdfInspector::pageSizes(pdf), QList<QSize>{QSize(298, 384)});
 }
 
 // Without the option the default document is what the layout tables describe, byte
