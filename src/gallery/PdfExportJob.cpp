@@ -12,15 +12,16 @@
 PdfExportJob *PdfExportJob::start(QWidget *owner, const QStringList &files, const QString &output,
                                   const QString &ocrLanguages,
                                   const QHash<QString, PdfWords> &knownWords, bool archival,
-                                  int timeLimit, const QHash<QString, QImage> &held)
+                                  int timeLimit, const QHash<QString, QImage> &held, bool compact)
 {
     return new PdfExportJob(owner, files, output, ocrLanguages, knownWords, archival, timeLimit,
-                            held);
+                            held, compact);
 }
 
 PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
                            const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords,
-                           bool archival, int timeLimit, const QHash<QString, QImage> &held)
+                           bool archival, int timeLimit, const QHash<QString, QImage> &held,
+                           bool compact)
     : QObject(owner), m_timeLimit(timeLimit), m_progress(new QProgressDialog(owner))
 {
     for (auto it = held.cbegin(); it != held.cend(); ++it)
@@ -51,6 +52,7 @@ PdfExportJob::PdfExportJob(QWidget *owner, const QStringList &files, const QStri
     options.cancel = &m_cancel;
     options.knownWords = knownWords;
     options.archival = archival;
+    options.compact = compact;
     // Called on the worker; the dialog is updated on its own thread.
     options.progress = [this](int done, int) {
         m_done = done;

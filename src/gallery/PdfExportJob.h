@@ -43,12 +43,12 @@ public:
     // knownWords: pages already recognised in those languages, not read again.
     // archival: a PDF/A document. timeLimit: seconds the recognition of one page
     // may take (0: no limit). held: pages that exist only in memory, by the name
-    // files gives them.
+    // files gives them. compact: a compact document (PdfExportOptions::compact).
     static PdfExportJob *start(QWidget *owner, const QStringList &files, const QString &output,
                                const QString &ocrLanguages = {},
                                const QHash<QString, PdfWords> &knownWords = {},
                                bool archival = false, int timeLimit = OcrEngine::DefaultTimeLimit,
-                               const QHash<QString, QImage> &held = {});
+                               const QHash<QString, QImage> &held = {}, bool compact = false);
     ~PdfExportJob() override;
 
     int timeLimit() const { return m_timeLimit; }
@@ -64,7 +64,7 @@ signals:
 private:
     PdfExportJob(QWidget *owner, const QStringList &files, const QString &output,
                  const QString &ocrLanguages, const QHash<QString, PdfWords> &knownWords,
-                 bool archival, int timeLimit, const QHash<QString, QImage> &held);
+                 bool archival, int timeLimit, const QHash<QString, QImage> &held, bool compact);
     void onWorkerFinished();
 
     const int m_timeLimit;

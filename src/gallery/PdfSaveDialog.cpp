@@ -28,14 +28,23 @@ bool PdfSaveDialog::Execute(QWidget *owner, const QString &startFolder)
             m_searchable = preferred;
         if (store.readBool(SettingsStore::ArchivalPdf, preferred))
             m_archival = preferred;
+        if (store.readBool(SettingsStore::CompactPdf, preferred))
+            m_compact = preferred;
     }
     // The filter reads the same in every language, like the command itself.
     const QString chosen = UserPrompts::saveFile(
         owner, suggested, QStringLiteral("PDF files (*.pdf)"), QStringLiteral("pdf"), &m_searchable,
         tr("Searchable PDF (text recognition)", "SaveDialog1.Searchable"), &m_archival,
-        tr("PDF/A (for archiving)", "SaveDialog1.Archival"));
+        tr("PDF/A (for archiving)", "SaveDialog1.Archival"), &m_compact,
+        tr("Compact (smaller files)", "SaveDialog1.Compact"));
     if (chosen.isEmpty())
         return false;
+    {
+        // Absent stays absent until the box is first ticked.
+        SettingsStore store;
+        if (m_compact || store.ValueExists(SettingsStore::CompactPdf))
+            store.WriteBool(SettingsStore::CompactPdf, m_compact);
+    }
     m_fileName = chosen;
     return true;
 }

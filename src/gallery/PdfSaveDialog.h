@@ -10,7 +10,8 @@ class QWidget;
 // name offered again ("pagora.pdf" the first time). A check box under it asks for
 // a searchable PDF (text recognition), another one for an archival PDF/A document:
 // each as the preferences say where they say it, otherwise off at first, then as
-// last chosen.
+// last chosen. A third asks for a compact document: stored as chosen, so it opens
+// as last chosen, off until first ticked.
 class PdfSaveDialog final : public QObject
 {
     Q_OBJECT
@@ -25,6 +26,7 @@ public:
     QString FileName() const { return m_fileName; }
     bool Searchable() const { return m_searchable; }
     bool Archival() const { return m_archival; }
+    bool Compact() const { return m_compact; }
     // The recognition languages for a searchable PDF ("rus+eng"): those of the
     // preferences, or else the interface language's where installed, plus English;
     // empty when not searchable.
@@ -39,4 +41,5 @@ private:
     QString m_fileName = QStringLiteral("pagora.pdf");
     bool m_searchable = false;
     bool m_archival = false;
+    bool m_compact = false;
 };

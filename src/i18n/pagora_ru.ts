@@ -1326,6 +1326,11 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <comment>SaveDialog1.Archival</comment>
         <translation>PDF/A (для архивного хранения)</translation>
     </message>
+    <message>
+        <source>Compact (smaller files)</source>
+        <comment>SaveDialog1.Compact</comment>
+        <translation>Компактный (файлы меньше)</translation>
+    </message>
 </context>
 <context>
     <name>OcrEngine</name>

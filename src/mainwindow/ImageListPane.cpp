@@ -519,9 +519,9 @@ void ImageListPane::Action_PDFExecute()
         if (page.text.holdsFor(page.workingCopy, languages))
             known.insert(page.workingCopy, page.text.words);
     }
-    m_pdfExport =
-        PdfExportJob::start(window(), files, SaveDialog1->FileName(), languages, known,
-                            SaveDialog1->Archival(), PdfSaveDialog::preferredTimeLimit(), held);
+    m_pdfExport = PdfExportJob::start(window(), files, SaveDialog1->FileName(), languages, known,
+                                      SaveDialog1->Archival(), PdfSaveDialog::preferredTimeLimit(),
+                                      held, SaveDialog1->Compact());
     connect(m_pdfExport, &PdfExportJob::finished, this,
             [this, pages](PdfExportJob::Outcome outcome, const QString &error) {
                 if (outcome == PdfExportJob::Outcome::Written && !error.isEmpty()) {

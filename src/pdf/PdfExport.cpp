@@ -4,6 +4,8 @@
 #include "ocr/OcrEnginePool.h"
 #include "ocr/PageStraightener.h"
 #include "pdf/ArchivalPage.h"
+#include "pdf/CompactPage.h"
+#include "pdf/ImageResolution.h"
 #include "pdf/PdfPageSource.h"
 #include "pdf/TPDF.h"
 
@@ -24,7 +26,9 @@ namespace {
 struct PageResult
 {
     QByteArray jpeg;
-    PdfImage image; // archival documents
+    PdfImage image; // archival and compact documents
+    CompactImage compact;
+    bool split = false; // compact documents: the page is stored as its layers
     PdfWords words;
     QString error;
     QString warning; // the page is written, without what the warning says
@@ -79,6 +83,9 @@ struct PageWork
     bool archival = false;
     bool rotatePages = false;
     bool deskew = false;
+    bool compact = false;
+    // Pages are prepared pictures (archival and compact documents).
+    bool pictures() const { return archival || compact; }
 };
 
 // Turns a decoded page upright and straight where it needs it, and encodes it
@@ -95,14 +102,18 @@ bool straighten(const PageRef &page, const PageWork &work, QImage &image, PageRe
     const QImage corrected = straightener->correct(image, work.rotatePages, work.deskew, &found);
     if (!PageStraightener::changes(found)) {
         // A bitmap is encoded only now, once.
-        return work.archival || !result.jpeg.isEmpty() ||
+        return work.pictures() || !result.jpeg.isEmpty() ||
                PdfPageSource::imagePage(image, page.path, result.jpeg, &result.error);
     }
     qCDebug(lcPdfExport) << page.path << "turned" << PageStraightener::turnsToApply(found)
                          << "quarters and" << PageStraightener::skewToApply(found) << "degrees";
     image = corrected;
-    if (work.archival) {
+    if (work.pictures()) {
+        // The page keeps the size its resolution gives it.
+        const double dpiX = result.image.dpiX, dpiY = result.image.dpiY;
         result.image = ArchivalPage::encode(image, &result.error);
+        result.image.dpiX = dpiX;
+        result.image.dpiY = dpiY;
         if (result.image.data.isEmpty()) {
             result.error = QStringLiteral("'%1': %2").arg(page.path, result.error);
             return false;
@@ -110,6 +121,26 @@ bool straighten(const PageRef &page, const PageWork &work, QImage &image, PageRe
         return true;
     }
     return PdfPageSource::imagePage(image, page.path, result.jpeg, &result.error);
+}
+
+// A compact document's page decoded, with its resolution: the file is stored as
+// it is only when the page does not split, and then read again.
+bool readDecoded(const PageRef &page, QImage &image, PageResult &result)
+{
+    QByteArray jpeg;
+    if (!PdfPageSource::pageWithImage(page.path, jpeg, image, &result.error, page.frame, false))
+        return false;
+    QSizeF dpi = jpeg.isEmpty() ? ImageResolution::ofFile(page.path, page.frame)
+                                : ImageResolution::fromHeader(jpeg.left(64 * 1024));
+    if (dpi.isEmpty() && image.dotsPerMeterX() > 0 && image.dotsPerMeterY() > 0)
+        dpi = QSizeF(image.dotsPerMeterX() * 0.0254, image.dotsPerMeterY() * 0.0254);
+    result.image = PdfImage();
+    result.image.data.clear();
+    if (!dpi.isEmpty()) {
+        result.image.dpiX = dpi.width();
+        result.image.dpiY = dpi.height();
+    }
+    return true;
 }
 
 // Reads, encodes and, with a pool, recognises one page.
@@ -120,7 +151,7 @@ bool preparePage(const PageRef &page, const PageWork &work, const std::atomic_bo
     const bool recognise = work.engines && !work.known;
     if (work.known)
         result.words = *work.known;
-    if (!recognise && !correct) {
+    if (!recognise && !correct && !work.compact) {
         if (work.archival)
             return ArchivalPage::fromFile(page.path, page.frame, result.image, nullptr,
                                           &result.error);
@@ -140,7 +171,8 @@ bool preparePage(const PageRef &page, const PageWork &work, const std::atomic_bo
     };
     QImage image;
     const bool read =
-        work.archival
+        work.compact ? readDecoded(page, image, result)
+        : work.archival
             ? ArchivalPage::fromFile(page.path, page.frame, result.image, &image, &result.error)
             : PdfPageSource::pageWithImage(page.path, result.jpeg, image, &result.error, page.frame,
                                            !correct);
@@ -148,6 +180,23 @@ bool preparePage(const PageRef &page, const PageWork &work, const std::atomic_bo
         return done(false);
     if (correct && !straighten(page, work, image, result))
         return done(false);
+    if (work.compact) {
+        result.split =
+            CompactPage::encode(image, result.image.dpiX, result.image.dpiY, result.compact);
+        if (result.split) {
+            result.image = PdfImage(); // only the layers are written
+        } else {
+            result.compact = CompactImage();
+            // Stored as an archival document stores it (a JPEG file with its own
+            // pixels), unless straightening made a new picture already.
+            if (result.image.data.isEmpty() &&
+                !ArchivalPage::fromFile(page.path, page.frame, result.image, nullptr,
+                                        &result.error))
+                return done(false);
+        }
+        if (!engine)
+            image = QImage();
+    }
     if (!engine)
         return true;
     QString reason;
@@ -209,8 +258,8 @@ bool PdfExport::run(const QStringList &files, const QString &output,
                     !options.rotatePages && !options.deskew
                 ? &knownIt.value()
                 : nullptr;
-        const PageWork work{options.ocr, known, options.archival, options.rotatePages,
-                            options.deskew};
+        const PageWork work{options.ocr,         known,          options.archival,
+                            options.rotatePages, options.deskew, options.compact};
         pool.start([&queue, work, page, index] {
             PageResult result;
             if (!queue.stop.load())
@@ -230,7 +279,15 @@ bool PdfExport::run(const QStringList &files, const QString &output,
     const QString cancelText = QStringLiteral("The PDF export was cancelled");
 
     std::optional<TPDF> document;
-    if (options.archival) {
+    if (options.compact) {
+        const PdfArchiveInfo info{PdfArchiveMetadata::titleFor(output),
+                                  QDateTime::currentDateTime()};
+        document.emplace(count, TPDF::Compact{}, options.archival ? &info : nullptr);
+        if (!document->streamTo(output)) {
+            setError(error, document->errorString());
+            return false;
+        }
+    } else if (options.archival) {
         document.emplace(count, PdfArchiveInfo{PdfArchiveMetadata::titleFor(output),
                                                QDateTime::currentDateTime()});
         // Streamed: a long document never sits in memory whole.
@@ -262,7 +319,9 @@ bool PdfExport::run(const QStringList &files, const QString &output,
             return abort(cancelText);
         if (!page.ok)
             return abort(page.error);
-        const bool added = options.archival
+        const bool added = page.split
+                               ? pdf.addCompactPage(page.compact, pages.at(next).path, page.words)
+                           : options.archival || options.compact
                                ? pdf.addImage(page.image, pages.at(next).path, page.words)
                                : pdf.addJpegData(page.jpeg, pages.at(next).path, page.words);
         if (!added)

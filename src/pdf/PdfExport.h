@@ -40,6 +40,12 @@ struct PdfExportOptions
     // exactly as without these options.
     bool rotatePages = false;
     bool deskew = false;
+    // A compact document: each page that is a document (light paper, dark text)
+    // is split into a low-resolution background, a full-resolution text stencil
+    // and the text's colour (CompactPage); other pages are stored as an archival
+    // document stores them. Pages are sized by their resolution and the document
+    // is written to the file as it grows. Combines with archival and recognition.
+    bool compact = false;
 };
 
 // Writes one PDF page per image file, in list order; a multi-page TIFF gives one

@@ -3,6 +3,7 @@
 #include "files/AtomicFile.h"
 #include "files/LocalFileName.h"
 #include "i18n/SystemErrorText.h"
+#include "pdf/CompactPage.h"
 #include "pdf/GlyphlessFont.h"
 #include "pdf/JpegHeader.h"
 #include "pdf/PdfPageSource.h"
@@ -69,10 +70,15 @@ TPDF::TPDF(int pageCount, const PdfArchiveInfo &archive) : TPDF(pageCount, &arch
 {
 }
 
+TPDF::TPDF(int pageCount, Compact, const PdfArchiveInfo *archive) : TPDF(pageCount, archive, 7)
+{
+}
+
 TPDF::~TPDF() = default;
 
-TPDF::TPDF(int pageCount, const PdfArchiveInfo *archive)
-    : FPageCount(qMax(0, pageCount)), m_archival(archive != nullptr)
+TPDF::TPDF(int pageCount, const PdfArchiveInfo *archive, int numbersPerPage)
+    : FPageCount(qMax(0, pageCount)), m_archival(archive != nullptr),
+      m_numbersPerPage(numbersPerPage)
 {
     FStream.reserve(64 * 1024);
     FObjectCount = 0;
@@ -107,7 +113,7 @@ TPDF::TPDF(int pageCount, const PdfArchiveInfo *archive)
     write("/Type /Pages");
     QByteArray kids = "/Kids [ ";
     for (int k = 0; k < FPageCount; ++k)
-        kids += num(4 * qint64(k) + 3) + " 0 R ";
+        kids += num(qint64(m_numbersPerPage) * k + 3) + " 0 R ";
     kids += "]";
     write(kids);
     write("/Count " + num(FPageCount));
@@ -171,6 +177,9 @@ bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName, const 
 {
     if (!acceptsPage(sourceName))
         return false;
+    if (m_numbersPerPage != 4)
+        return refuse(QStringLiteral("'%1': a compact document takes prepared pictures only")
+                          .arg(sourceName));
 
     int width = 0, height = 0, components = 0;
     QString reason;
@@ -246,7 +255,7 @@ bool TPDF::addImage(const PdfImage &image, const QString &sourceName, const PdfW
 {
     if (!acceptsPage(sourceName))
         return false;
-    if (!m_archival)
+    if (!m_archival && m_numbersPerPage == 4)
         return refuse(QStringLiteral("'%1': prepared pictures go into archival documents only")
                           .arg(sourceName));
     if (image.width <= 0 || image.height <= 0 || image.data.isEmpty() ||
@@ -319,7 +328,135 @@ bool TPDF::addImage(const PdfImage &image, const QString &sourceName, const PdfW
     write("\nendstream");
     write("endobj");
 
-    ++FObjectCount; // the reserved fourth number, as in every document
+    FObjectCount += m_numbersPerPage - 3; // the reserved numbers, as in every document
+    ++m_pagesAdded;
+    return flushStream(kStreamChunk);
+}
+
+void TPDF::writeImageObject(int number, const PdfImage &image, const QByteArray &kind)
+{
+    recordOffset(number - 1);
+    write(num(number) + " 0 obj");
+    write("<<");
+    write("/Type /XObject");
+    write("/Subtype /Image");
+    write("/Width " + num(image.width));
+    write("/Height " + num(image.height));
+    write(kind);
+    write(image.filter == PdfImage::Filter::Ccitt ? "/Filter /CCITTFaxDecode"
+                                                  : "/Filter /DCTDecode");
+    if (image.filter == PdfImage::Filter::Ccitt)
+        write("/DecodeParms << /K -1 /Columns " + num(image.width) + " /Rows " + num(image.height) +
+              " >>");
+    write("/Length " + num(image.data.size()) + " >>");
+    write("stream");
+    FStream += image.data;
+    write("\nendstream");
+    write("endobj");
+}
+
+// Seven numbers: the page, its contents, the background, the stencil mask, the text's
+// colour picture and the picture kept whole; a layer the page does not have leaves
+// its number free, and the last is reserved as in every document.
+bool TPDF::addCompactPage(const CompactImage &page, const QString &sourceName,
+                          const PdfWords &words)
+{
+    if (!acceptsPage(sourceName))
+        return false;
+    if (m_numbersPerPage != 7)
+        return refuse(
+            QStringLiteral("'%1': split pages go into compact documents only").arg(sourceName));
+    if (page.width <= 0 || page.height <= 0 || page.background.data.isEmpty())
+        return refuse(QStringLiteral("'%1': the picture is empty").arg(sourceName));
+
+    double width = page.width * 72.0 / (page.dpiX > 0 ? page.dpiX : 72.0);
+    double height = page.height * 72.0 / (page.dpiY > 0 ? page.dpiY : 72.0);
+    const double shrink = qMin(1.0, kMaxPagePoints / qMax(width, height));
+    width *= shrink;
+    height *= shrink;
+    const double sx = width / page.width, sy = height / page.height;
+    const QByteArray text = PdfTextLayer::operators(words, QSize(page.width, page.height), "F1");
+    m_hasText = m_hasText || !text.isEmpty();
+
+    const int first = FObjectCount + 2; // as addImage numbers its page
+    const int contents = first + 1, background = first + 2, mask = first + 3,
+              foreground = first + 4, picture = first + 5;
+    const bool hasMask = !page.mask.isEmpty();
+    const bool hasForeground = hasMask && !page.foreground.data.isEmpty();
+    const bool hasPicture = !page.picture.data.isEmpty() && !page.pictureRect.isEmpty();
+
+    recordOffset(first - 1);
+    write(num(first) + " 0 obj");
+    write("<<");
+    write("/Type /Page");
+    write("/Parent 2 0 R");
+    write("/Resources");
+    write("<<");
+    QByteArray xobjects = "/XObject << /Im" + num(background) + ' ' + num(background) + " 0 R";
+    if (hasMask)
+        xobjects += " /Im" + num(mask) + ' ' + num(mask) + " 0 R";
+    if (hasForeground)
+        xobjects += " /Im" + num(foreground) + ' ' + num(foreground) + " 0 R";
+    if (hasPicture)
+        xobjects += " /Im" + num(picture) + ' ' + num(picture) + " 0 R";
+    write(xobjects + " >>");
+    if (!text.isEmpty())
+        write("/Font << /F1 " + num(fontObject()) + " 0 R >>");
+    write(text.isEmpty() ? "/ProcSet [ /PDF /ImageB /ImageC ]"
+                         : "/ProcSet [ /PDF /Text /ImageB /ImageC ]");
+    write(">>");
+    write("/MediaBox [ 0 0 " + real(width) + ' ' + real(height) + " ]");
+    write("/Contents " + num(contents) + " 0 R");
+    write(">>");
+    write("endobj");
+
+    // Drawn in order: the paper, the picture kept whole, the text.
+    const auto place = [&](const QRect &r) {
+        return real(r.width() * sx) + " 0 0 " + real(r.height() * sy) + ' ' + real(r.x() * sx) +
+               ' ' + real((page.height - r.y() - r.height()) * sy) + " cm\n";
+    };
+    const QRect whole(0, 0, page.width, page.height);
+    QByteArray content = "q\n" + place(whole) + "/Im" + num(background) + " Do\nQ\n";
+    if (hasPicture)
+        content += "q\n" + place(page.pictureRect) + "/Im" + num(picture) + " Do\nQ\n";
+    if (hasForeground) {
+        content += "q\n" + place(whole) + "/Im" + num(foreground) + " Do\nQ\n";
+    } else if (hasMask) {
+        const auto channel = [](int v) { return QByteArray::number(v / 255.0, 'f', 4); };
+        content += "q\n" + channel(qRed(page.textColour)) + ' ' + channel(qGreen(page.textColour)) +
+                   ' ' + channel(qBlue(page.textColour)) + " rg\n" + place(whole) + "/Im" +
+                   num(mask) + " Do\nQ\n";
+    }
+    if (!text.isEmpty())
+        content += "q\n" + QByteArray::number(sx, 'f', 6) + " 0 0 " +
+                   QByteArray::number(sy, 'f', 6) + " 0 0 cm\n" + text + "Q\n";
+    content = deflated(content);
+    recordOffset(contents - 1);
+    write(num(contents) + " 0 obj");
+    write("<< /Filter /FlateDecode /Length " + num(content.size()) + " >>");
+    write("stream");
+    FStream += content;
+    write("\nendstream");
+    write("endobj");
+
+    writeImageObject(background, page.background, "/BitsPerComponent 8\n/ColorSpace /DeviceRGB");
+    if (hasMask) {
+        PdfImage stencil;
+        stencil.data = page.mask;
+        stencil.filter = PdfImage::Filter::Ccitt;
+        stencil.width = page.width;
+        stencil.height = page.height;
+        // Group 4 decodes text as 0, the samples a stencil paints.
+        writeImageObject(mask, stencil, "/ImageMask true\n/BitsPerComponent 1");
+    }
+    if (hasForeground)
+        writeImageObject(foreground, page.foreground,
+                         "/BitsPerComponent 8\n/ColorSpace /DeviceRGB\n/Mask " + num(mask) +
+                             " 0 R");
+    if (hasPicture)
+        writeImageObject(picture, page.picture, "/BitsPerComponent 8\n/ColorSpace /DeviceRGB");
+
+    FObjectCount += m_numbersPerPage;
     ++m_pagesAdded;
     return flushStream(kStreamChunk);
 }

@@ -4,6 +4,8 @@
 #include "pdf/PdfArchiveMetadata.h"
 #include "pdf/PdfImage.h"
 
+struct CompactImage;
+
 #include <QByteArray>
 #include <QCryptographicHash>
 #include <QString>
@@ -45,6 +47,13 @@ public:
     explicit TPDF(int pageCount);
     // An archival document.
     TPDF(int pageCount, const PdfArchiveInfo &archive);
+    // A compact document, archival when archive is given: pages are prepared
+    // pictures (addImage) or split pages (addCompactPage), each given seven object
+    // numbers rather than four for its layers.
+    struct Compact
+    {
+    };
+    TPDF(int pageCount, Compact, const PdfArchiveInfo *archive = nullptr);
     ~TPDF();
 
     // Embeds the JPEG file unchanged. False when it cannot be read or its header is
@@ -62,6 +71,10 @@ public:
     // picture at its resolution (an A4 scan at any dpi is 595 x 842 points); words
     // (boxes in the picture's pixels) become its invisible text layer.
     bool addImage(const PdfImage &image, const QString &sourceName, const PdfWords &words = {});
+    // Compact documents only: a page drawn as its background, its kept picture and
+    // its text through the stencil mask, sized by its resolution as addImage's.
+    bool addCompactPage(const CompactImage &page, const QString &sourceName,
+                        const PdfWords &words = {});
 
     // Hands the document to a temporary file beside fileName as it grows, so that
     // memory holds about a page rather than the whole document; SaveToFile with the
@@ -87,22 +100,23 @@ public:
                                QString *reason = nullptr);
 
 private:
-    TPDF(int pageCount, const PdfArchiveInfo *archive);
+    TPDF(int pageCount, const PdfArchiveInfo *archive, int numbersPerPage = 4);
     void write(const char *line);
     void write(const QByteArray &line);
     void recordOffset(int index);
     void WriteContents(int number, int width, int height, const QByteArray &text);
     void WriteFont();
-    int fontObject() const { return 4 * FPageCount + 3; }
+    int fontObject() const { return m_numbersPerPage * FPageCount + 3; }
     void WriteArchiveObjects();
-    int metadataObject() const { return 4 * FPageCount + 9; }
-    int profileObject() const { return 4 * FPageCount + 10; }
-    int infoObject() const { return 4 * FPageCount + 11; }
+    int metadataObject() const { return m_numbersPerPage * FPageCount + 9; }
+    int profileObject() const { return m_numbersPerPage * FPageCount + 10; }
+    int infoObject() const { return m_numbersPerPage * FPageCount + 11; }
     bool acceptsPage(const QString &sourceName);
     void writePageObject(int imageNumber, const QByteArray &mediaBox, const QByteArray &procSet,
                          bool text);
     void WriteXRef();
     bool writeReplacing(const QString &fileName);
+    void writeImageObject(int number, const PdfImage &image, const QByteArray &kind);
     qint64 position() const { return m_streamed + FStream.size(); }
     bool flushStream(qint64 atLeast);
     bool fail(const QString &error);
@@ -122,6 +136,7 @@ private:
     QString m_refusal; // why a page was not added, reported again by SaveToFile
 
     const bool m_archival;
+    const int m_numbersPerPage; // object numbers each page owns (4; compact: 7)
     PdfArchiveInfo m_archive;
     std::unique_ptr<AtomicFile> m_out; // set by streamTo
     QString m_outName;

@@ -56,6 +56,9 @@ public:
     static constexpr int OcrTimeLimitMax = 600;
     // Archival PDF/A documents from "Save all to PDF"; absent means off.
     static constexpr const char *ArchivalPdf = "ArchivalPdf";
+    // Compact documents (text split from the paper) from "Save all to PDF", as
+    // last chosen in its dialog; absent means off.
+    static constexpr const char *CompactPdf = "CompactPdf";
     // Scanned pages turned upright and straightened before they are written;
     // absent means off.
     static constexpr const char *TurnUpright = "TurnUpright";

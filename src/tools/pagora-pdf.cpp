@@ -19,6 +19,7 @@ const char kUsage[] =
     "       pagora-pdf --ocr LANGS [--ocr-timeout S] OUTPUT.pdf IMAGE...\n"
     "       pagora-pdf --pdfa [--ocr LANGS [--ocr-timeout S]] OUTPUT.pdf IMAGE...\n"
     "       pagora-pdf [--rotate-pages] [--deskew] [other options] OUTPUT.pdf IMAGE...\n"
+    "       pagora-pdf --compact [--pdfa] [--ocr LANGS] OUTPUT.pdf IMAGE...\n"
     "\n"
     "Writes the images into one PDF document, one page per image in the order given;\n"
     "a multi-page TIFF gives one page per frame, in the file's order.\n"
@@ -71,12 +72,22 @@ const char kUsage[] =
     "pages that need nothing are written as without these options. Without the\n"
     "orientation data --rotate-pages is an error and nothing is written.\n"
     "\n"
+    "With --compact the document is made small for sending: each page that is a\n"
+    "document (dark text on light paper) is split into three layers: the paper and\n"
+    "any pictures at a third of the resolution or less as a JPEG, the text and line\n"
+    "art at full resolution in black and white (CCITT Group 4), and the text's\n"
+    "colour. The largest picture of a page keeps its full resolution. Pages that do\n"
+    "not split cleanly (photographs, dark pages, line art) are stored as --pdfa\n"
+    "stores them. Pages have the size of their image at its resolution, as with\n"
+    "--pdfa. It combines with --pdfa and --ocr.\n"
+    "\n"
     "Options:\n"
     "  --ocr LANGS    recognise the text in these languages (searchable PDF)\n"
     "  --ocr-timeout S\n"
     "                 seconds the recognition of one page may take (default 60;\n"
     "                 0: no limit)\n"
     "  --pdfa         write an archival PDF/A-2b document\n"
+    "  --compact      split document pages into layers for a much smaller file\n"
     "  --rotate-pages turn pages upright (quarter turns)\n"
     "  --deskew       straighten tilted pages\n"
     "  -h, --help     show this help and exit\n"
@@ -117,6 +128,7 @@ int main(int argc, char *argv[])
     bool archival = false;
     bool rotatePages = false;
     bool deskew = false;
+    bool compact = false;
     bool options = true;
     // From argv itself: Qt's arguments() turns bytes that are not UTF-8 into U+FFFD,
     // and such a file could then not be opened nor such an output be written.
@@ -151,6 +163,10 @@ int main(int argc, char *argv[])
         }
         if (options && argument == QLatin1String("--pdfa")) {
             archival = true;
+            continue;
+        }
+        if (options && argument == QLatin1String("--compact")) {
+            compact = true;
             continue;
         }
         if (options && argument == QLatin1String("--rotate-pages")) {
@@ -199,6 +215,7 @@ int main(int argc, char *argv[])
     exportOptions.archival = archival;
     exportOptions.rotatePages = rotatePages;
     exportOptions.deskew = deskew;
+    exportOptions.compact = compact;
     std::unique_ptr<OcrEnginePool> engines;
     if (!languages.isNull()) {
         engines = std::make_unique<OcrEnginePool>(languages, timeLimit);

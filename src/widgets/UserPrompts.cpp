@@ -81,10 +81,12 @@ QStringList openFiles(QWidget *parent, const QString &title, const QString &filt
 
 QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &filter,
                  const QString &defaultSuffix, bool *option, const QString &optionText,
-                 bool *secondOption, const QString &secondOptionText)
+                 bool *secondOption, const QString &secondOptionText, bool *thirdOption,
+                 const QString &thirdOptionText)
 {
     const bool withOption = option && !optionText.isEmpty();
     const bool withSecond = secondOption && !secondOptionText.isEmpty();
+    const bool withThird = thirdOption && !thirdOptionText.isEmpty();
     if (responder()) {
         Prompt p;
         p.kind = Kind::SaveFile;
@@ -98,11 +100,17 @@ QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &f
             p.secondOption = secondOptionText;
             p.secondOptionChecked = *secondOption;
         }
+        if (withThird) {
+            p.thirdOption = thirdOptionText;
+            p.thirdOptionChecked = *thirdOption;
+        }
         const Answer answer = responder()(p);
         if (withOption && !answer.path.isEmpty())
             *option = answer.option;
         if (withSecond && !answer.path.isEmpty())
             *secondOption = answer.secondOption;
+        if (withThird && !answer.path.isEmpty())
+            *thirdOption = answer.thirdOption;
         return answer.path;
     }
     QFileDialog dialog(parent);
@@ -125,12 +133,15 @@ QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &f
     };
     QCheckBox *box = withOption ? addBox(option, optionText) : nullptr;
     QCheckBox *second = withSecond ? addBox(secondOption, secondOptionText) : nullptr;
+    QCheckBox *third = withThird ? addBox(thirdOption, thirdOptionText) : nullptr;
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return QString();
     if (box)
         *option = box->isChecked();
     if (second)
         *secondOption = second->isChecked();
+    if (third)
+        *thirdOption = third->isChecked();
     return dialog.selectedFiles().constFirst();
 }
 

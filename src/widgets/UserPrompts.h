@@ -41,6 +41,9 @@ struct Prompt
     // SaveFile: a second check box under the first, the same way.
     QString secondOption;
     bool secondOptionChecked = false;
+    // SaveFile: a third one under the second.
+    QString thirdOption;
+    bool thirdOptionChecked = false;
 };
 
 struct Answer
@@ -50,6 +53,7 @@ struct Answer
     QStringList paths = {}; // OpenFiles: the files chosen; empty: cancelled
     bool option = false;
     bool secondOption = false;
+    bool thirdOption = false;
 };
 
 // A modal message box owned by parent; returns the button pressed.
@@ -69,11 +73,13 @@ QStringList openFiles(QWidget *parent, const QString &title, const QString &filt
 
 // A save dialog that asks before overwriting; an empty string when cancelled.
 // With an optionText, a check box under the chooser shows and returns *option;
-// with a secondOptionText, another one below it does the same for *secondOption.
+// with a secondOptionText, another one below it does the same for *secondOption,
+// and a thirdOptionText one more for *thirdOption.
 QString saveFile(QWidget *parent, const QString &suggestedPath, const QString &filter,
                  const QString &defaultSuffix, bool *option = nullptr,
                  const QString &optionText = {}, bool *secondOption = nullptr,
-                 const QString &secondOptionText = {});
+                 const QString &secondOptionText = {}, bool *thirdOption = nullptr,
+                 const QString &thirdOptionText = {});
 
 // The application's generic error display: the error's text in a message box.
 void showError(QWidget *parent, const QString &text);

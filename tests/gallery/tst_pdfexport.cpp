@@ -1,6 +1,7 @@
 #include "GalleryTestSupport.h"
 #include "gallery/PdfSaveDialog.h"
 #include "pages/PageRecogniser.h"
+#include "support/DocumentScan.h"
 #include "support/PdfInspector.h"
 #include "support/TextPage.h"
 
@@ -245,6 +246,53 @@ private slots:
         h.savePath.clear();
         QVERIFY(h.exportPdf());
         QCOMPARE(h.prompts.at(1).secondOptionChecked, stored >= 0 ? stored == 1 : ticked);
+    }
+
+    // The compact box: off until first ticked, then as last chosen, remembered in
+    // the preferences; ticked, a document page is stored as its layers (a
+    // black-and-white stencil over the paper).
+    void compact_data()
+    {
+        QTest::addColumn<int>("stored");  // CompactPdf: -1 absent, 0 off, 1 on
+        QTest::addColumn<bool>("shown");  // the box when the chooser opens
+        QTest::addColumn<bool>("ticked"); // the box when the user confirms
+        QTest::newRow("absent: off, left off") << -1 << false << false;
+        QTest::newRow("absent: off, ticked") << -1 << false << true;
+        QTest::newRow("stored on") << 1 << true << true;
+        QTest::newRow("stored on, unticked") << 1 << true << false;
+    }
+
+    void compact()
+    {
+        QFETCH(int, stored);
+        QFETCH(bool, shown);
+        QFETCH(bool, ticked);
+        GalleryHarness h;
+        if (stored >= 0)
+            SettingsStore().WriteBool(SettingsStore::CompactPdf, stored == 1);
+        QVERIFY(h.addPage("letter.bmp", DocumentScan::make(1240, 1600, 300).image));
+        h.savePath = h.scratch().filePath("letter.pdf");
+        h.recorder.thirdOption = ticked;
+        QVERIFY(h.exportPdf());
+
+        QCOMPARE(h.prompts.size(), 1);
+        QVERIFY(!h.prompts.at(0).thirdOption.isEmpty());
+        QCOMPARE(h.prompts.at(0).thirdOptionChecked, shown);
+        QVERIFY(qpdfClean(h.savePath));
+        const QList<PdfInspector::ListedImage> images = PdfInspector::listImages(h.savePath);
+        const bool stencil =
+            std::any_of(images.cbegin(), images.cend(), [](const PdfInspector::ListedImage &i) {
+                return i.encoding == QLatin1String("ccitt") && i.color == QLatin1String("-");
+            });
+        QCOMPARE(stencil, ticked);
+
+        bool value = false;
+        const bool kept = SettingsStore().readBool(SettingsStore::CompactPdf, value);
+        QCOMPARE(kept, stored >= 0 || ticked);
+        QCOMPARE(value, kept && ticked);
+        h.savePath.clear();
+        QVERIFY(h.exportPdf());
+        QCOMPARE(h.prompts.at(1).thirdOptionChecked, ticked);
     }
 
     // With recognition on in the preferences, listed pages are recognised in the

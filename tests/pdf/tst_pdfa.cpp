@@ -259,6 +259,7 @@ private slots:
 
     void pageKinds_data();
     void pageKinds();
+    void mixedDocumentIsArchival_data();
     void mixedDocumentIsArchival();
     void streamsToItsFile();
     void failureWritesNothing();
@@ -413,9 +414,18 @@ void TestPdfA::pageKinds()
 }
 
 // Ten pages of every kind, one of them searchable: what a validator's first round
-// looks at, and every page rendered by Ghostscript.
+// looks at, and every page rendered by Ghostscript. A compact document (its text
+// page split into layers) passes the same checks.
+void TestPdfA::mixedDocumentIsArchival_data()
+{
+    QTest::addColumn<bool>("compact");
+    QTest::newRow("archival") << false;
+    QTest::newRow("archival and compact") << true;
+}
+
 void TestPdfA::mixedDocumentIsArchival()
 {
+    QFETCH(bool, compact);
     QStringList files;
     const auto add = [&](const QString &name, const QImage &image) {
         QVERIFY(image.save(path(name)));
@@ -441,6 +451,7 @@ void TestPdfA::mixedDocumentIsArchival()
     OcrEnginePool engines(QStringLiteral("eng"));
     PdfExportOptions options;
     options.archival = true;
+    options.compact = compact;
     options.ocr = &engines;
     PdfWords words;
     for (const DrawnWord &w : text.words)

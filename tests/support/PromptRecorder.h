@@ -26,6 +26,7 @@ public:
             a.paths = paths;
             a.option = option;
             a.secondOption = secondOption;
+            a.thirdOption = thirdOption;
             return a;
         });
         QDesktopServices::setUrlHandler(QStringLiteral("https"), this, "openUrl");
@@ -44,6 +45,7 @@ public:
     QStringList paths;         // what a file chooser for several files answers
     bool option = false;       // a save dialog's check box
     bool secondOption = false; // and the one below it
+    bool thirdOption = false;  // and the third
     QList<UserPrompts::Prompt> prompts;
     QList<QUrl> opened;
 
