@@ -569,6 +569,8 @@ void TestPageStore::recoveredAfterChanges()
             QFAIL(qPrintable(step));
         }
     }
+    // The journal is written off this thread, after the changes.
+    store.waitForJobs();
     store.journal()->waitForCompaction();
     QList<PageEntry> expected = model->snapshot();
     // Pages written ahead come back too, after the listed ones.
