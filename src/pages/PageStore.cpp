@@ -19,7 +19,27 @@
 #include <QThread>
 #include <algorithm>
 
+#ifdef Q_OS_LINUX
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+#endif
+
 namespace {
+
+// A turn keeps a core busy for seconds; on two cores the window's thread would
+// queue behind it. A lower share for the job's thread lets the window run at once
+// when it wakes (nice is per thread on Linux).
+void yieldToWindow()
+{
+#ifdef Q_OS_LINUX
+    thread_local bool lowered = false;
+    if (!lowered) {
+        lowered = true;
+        setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
+    }
+#endif
+}
 
 bool samePath(const QString &a, const QString &b)
 {
@@ -421,6 +441,7 @@ void PageStore::startJob(quint64 page)
         const bool upright = job.upright;
         const int quarterTurns = job.quarterTurns;
         m_jobPool.start([this, page, correct, upright, quarterTurns, entry, files, cellPixels] {
+            yieldToWindow();
             JobOutcome out;
             int turns = correct ? 0 : quarterTurns;
             double degrees = 0;
