@@ -80,7 +80,7 @@ class TimedApplication final : public QApplication
 public:
     using QApplication::QApplication;
     double longestEventCpuMs = 0;
-    QByteArray longestEvent; // the receiver's class and the event's type
+    QByteArray longestEvent;       // the receiver's class and the event's type
     double longestEventWallMs = 0; // waits included (a lock, a disk)
     QByteArray longestWallEvent;
 
