@@ -41,6 +41,9 @@ many=()
 for ((i = 0; i < 5; ++i)); do many+=("${pages[@]}"); done
 mem100=$(peak_kb "${many[@]}")
 size100=$(stat -c %s "$out/memory.pdf")
+for ((i = 0; i < 45; ++i)); do many+=("${pages[@]}"); done
+mem1000=$(peak_kb "${many[@]}")
+size1000=$(stat -c %s "$out/memory.pdf")
 
 printf 'pages: 20 x 2480 x 3508 colour BMP (%s), best of %d runs, %d cores\n' \
   "$pages_dir" "$runs" "$(nproc)"
@@ -51,3 +54,5 @@ printf 'peak memory, 20 pages          %d MiB (PDF %d MiB)\n' "$((mem20 / 1024))
   "$(($(stat -c %s "$out/export.pdf") / 1048576))"
 printf 'peak memory, 100 pages         %d MiB (PDF %d MiB)\n' "$((mem100 / 1024))" \
   "$((size100 / 1048576))"
+printf 'peak memory, 1000 pages        %d MiB (PDF %d MiB)\n' "$((mem1000 / 1024))" \
+  "$((size1000 / 1048576))"

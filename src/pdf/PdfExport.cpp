@@ -283,20 +283,16 @@ bool PdfExport::run(const QStringList &files, const QString &output,
         const PdfArchiveInfo info{PdfArchiveMetadata::titleFor(output),
                                   QDateTime::currentDateTime()};
         document.emplace(count, TPDF::Compact{}, options.archival ? &info : nullptr);
-        if (!document->streamTo(output)) {
-            setError(error, document->errorString());
-            return false;
-        }
     } else if (options.archival) {
         document.emplace(count, PdfArchiveInfo{PdfArchiveMetadata::titleFor(output),
                                                QDateTime::currentDateTime()});
-        // Streamed: a long document never sits in memory whole.
-        if (!document->streamTo(output)) {
-            setError(error, document->errorString());
-            return false;
-        }
     } else {
         document.emplace(count);
+    }
+    // Streamed: a long document never sits in memory whole.
+    if (!document->streamTo(output)) {
+        setError(error, document->errorString());
+        return false;
     }
     TPDF &pdf = *document;
     int submitted = 0;
