@@ -12,6 +12,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QRandomGenerator>
+#include <QSizeF>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -38,6 +39,16 @@ constexpr qint64 kMaxOffset = 9999999999LL;
 
 // PDF/A bounds a page to 14400 units on each side.
 constexpr double kMaxPagePoints = 14400;
+
+// A picture without a resolution counts as 72 dpi, one pixel per point; one too
+// large for the page limit is shown smaller, never cut.
+QSizeF pagePoints(int width, int height, double dpiX, double dpiY)
+{
+    const double w = width * 72.0 / (dpiX > 0 ? dpiX : 72.0);
+    const double h = height * 72.0 / (dpiY > 0 ? dpiY : 72.0);
+    const double shrink = qMin(1.0, kMaxPagePoints / qMax(w, h));
+    return QSizeF(w * shrink, h * shrink);
+}
 
 // A streamed document is handed to its file in pieces of about this size.
 constexpr qint64 kStreamChunk = 1 << 20;
@@ -263,13 +274,8 @@ bool TPDF::addImage(const PdfImage &image, const QString &sourceName, const PdfW
         (image.filter == PdfImage::Filter::Ccitt && image.components != 1))
         return refuse(QStringLiteral("'%1': the picture is empty").arg(sourceName));
 
-    // A picture without a resolution counts as 72 dpi, one pixel per point; one
-    // too large for the page limit is shown smaller, never cut.
-    double width = image.width * 72.0 / (image.dpiX > 0 ? image.dpiX : 72.0);
-    double height = image.height * 72.0 / (image.dpiY > 0 ? image.dpiY : 72.0);
-    const double shrink = qMin(1.0, kMaxPagePoints / qMax(width, height));
-    width *= shrink;
-    height *= shrink;
+    const QSizeF points = pagePoints(image.width, image.height, image.dpiX, image.dpiY);
+    const double width = points.width(), height = points.height();
     const QByteArray text = PdfTextLayer::operators(words, QSize(image.width, image.height), "F1");
     m_hasText = m_hasText || !text.isEmpty();
 
@@ -369,11 +375,8 @@ bool TPDF::addCompactPage(const CompactImage &page, const QString &sourceName,
     if (page.width <= 0 || page.height <= 0 || page.background.data.isEmpty())
         return refuse(QStringLiteral("'%1': the picture is empty").arg(sourceName));
 
-    double width = page.width * 72.0 / (page.dpiX > 0 ? page.dpiX : 72.0);
-    double height = page.height * 72.0 / (page.dpiY > 0 ? page.dpiY : 72.0);
-    const double shrink = qMin(1.0, kMaxPagePoints / qMax(width, height));
-    width *= shrink;
-    height *= shrink;
+    const QSizeF points = pagePoints(page.width, page.height, page.dpiX, page.dpiY);
+    const double width = points.width(), height = points.height();
     const double sx = width / page.width, sy = height / page.height;
     const QByteArray text = PdfTextLayer::operators(words, QSize(page.width, page.height), "F1");
     m_hasText = m_hasText || !text.isEmpty();
