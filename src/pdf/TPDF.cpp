@@ -224,7 +224,8 @@ bool TPDF::addJpegData(const QByteArray &jpeg, const QString &sourceName, const 
     }
     write("/Length " + num(jpeg.size()) + " >>");
     write("stream");
-    FStream += jpeg; // no line feed: "endstream" follows the data directly
+    if (!appendData(jpeg)) // no line feed: "endstream" follows the data directly
+        return false;
     write("endstream");
     write("endobj");
 
@@ -704,18 +705,37 @@ bool TPDF::flushStream(qint64 atLeast)
 {
     if (!m_out || FStream.size() < atLeast || FStream.isEmpty())
         return true;
+    if (!writeOut(FStream))
+        return false;
+    FStream.truncate(0); // keeps its capacity for the next page
+    return true;
+}
+
+// A page's picture goes to the file as it is, after what the buffer holds: copying
+// it into the buffer first cost as much as writing it.
+bool TPDF::appendData(const QByteArray &data)
+{
+    if (!m_out || data.size() < kStreamChunk) {
+        FStream += data;
+        return true;
+    }
+    return flushStream(0) && (!m_out || writeOut(data));
+}
+
+bool TPDF::writeOut(const QByteArray &data)
+{
     // Flushed at once: a full disk is reported now, with its reason.
     QFile &file = m_out->file();
-    if (file.write(FStream) != FStream.size() || !file.flush()) {
+    if (file.write(data) != data.size() || !file.flush()) {
         const QString reason = SystemErrorText::afterFailedWrite(file);
         m_out.reset(); // removes the temporary file
         return refuse(QCoreApplication::translate("PageImages", "Unable to write file '%1': %2")
                           .arg(m_outName, reason));
     }
-    if (!m_finished)
-        m_digest.addData(FStream);
-    m_streamed += FStream.size();
-    FStream.truncate(0); // keeps its capacity for the next page
+    // Only an archival document names itself by a digest of its bytes.
+    if (m_archival && !m_finished)
+        m_digest.addData(data);
+    m_streamed += data.size();
     return true;
 }
 

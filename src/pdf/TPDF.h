@@ -119,6 +119,8 @@ private:
     void writeImageObject(int number, const PdfImage &image, const QByteArray &kind);
     qint64 position() const { return m_streamed + FStream.size(); }
     bool flushStream(qint64 atLeast);
+    bool appendData(const QByteArray &data);
+    bool writeOut(const QByteArray &data);
     bool fail(const QString &error);
     bool refuse(const QString &error); // a page not added
 
