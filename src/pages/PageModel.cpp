@@ -605,9 +605,22 @@ void PageModel::setBusy(const QList<quint64> &ids, bool busy)
             first = row;
         last = row;
     }
-    if (first >= 0)
-        emit dataChanged(index(first), index(last),
-                         {Qt::DecorationRole, Qt::AccessibleTextRole, BusyRole});
+    if (first < 0)
+        return;
+    // Only the rows in and near view: the list measures every row it is told
+    // of again, captions and all, and a thousand take it a long while. Rows out
+    // of view are read afresh when they are shown.
+    if (m_shownKnown) {
+        const int margin = shownMargin();
+        if (m_shownFirst < 0)
+            return;
+        first = qMax(first, m_shownFirst - margin);
+        last = qMin(last, m_shownLast + margin);
+        if (first > last)
+            return;
+    }
+    emit dataChanged(index(first), index(last),
+                     {Qt::DecorationRole, Qt::AccessibleTextRole, BusyRole});
 }
 
 QImage PageModel::dimmed(const QImage &thumbnail) const
