@@ -76,9 +76,14 @@ QVariant PageModel::data(const QModelIndex &index, int role) const
     case Qt::EditRole:
         return e.caption;
     case Qt::DecorationRole: {
-        const auto busy = m_busy.constFind(e.id);
-        if (busy != m_busy.cend())
+        const auto busy = m_busy.find(e.id);
+        if (busy != m_busy.end()) {
+            // Dimmed when first shown: a thousand pages made busy at once are
+            // mostly out of view.
+            if (busy->isNull())
+                *busy = e.thumbnail.isNull() ? m_busyPlaceholder : dimmed(e.thumbnail);
             return *busy;
+        }
         return e.thumbnail.isNull() ? m_placeholder : e.thumbnail;
     }
     case Qt::ToolTipRole:
@@ -588,6 +593,8 @@ void PageModel::setBusy(quint64 id, bool busy)
 void PageModel::setBusy(const QList<quint64> &ids, bool busy)
 {
     const QSet<quint64> pages(ids.cbegin(), ids.cend());
+    if (busy && m_busyPlaceholder.size() != cellPixels())
+        m_busyPlaceholder = dimmed(QImage());
     int first = -1;
     int last = -1;
     for (int row = 0; row < m_entries.size(); ++row) {
@@ -595,9 +602,8 @@ void PageModel::setBusy(const QList<quint64> &ids, bool busy)
         if (!pages.contains(e.id) || busy == m_busy.contains(e.id))
             continue;
         if (busy) {
-            if (e.thumbnail.isNull() && m_busyPlaceholder.size() != cellPixels())
-                m_busyPlaceholder = dimmed(QImage());
-            m_busy.insert(e.id, e.thumbnail.isNull() ? m_busyPlaceholder : dimmed(e.thumbnail));
+            // Its dimmed picture is made when the row is first shown.
+            m_busy.insert(e.id, QImage());
         } else {
             m_busy.remove(e.id);
         }
@@ -881,7 +887,9 @@ void PageModel::setThumbnailCell(const QSize &cell, qreal pixelRatio)
     m_pixelRatio = pixelRatio;
     m_placeholder = Thumbnail::cell(QImage(), cellPixels());
     m_placeholder.setDevicePixelRatio(pixelRatio);
-    m_busyPlaceholder = QImage();
+    m_busyPlaceholder = m_busy.isEmpty() ? QImage() : dimmed(QImage());
+    for (QImage &picture : m_busy)
+        picture = QImage(); // dimmed again, at the new size, when shown
     // Cells of the old size are dropped: the rows shown get new ones at once,
     // the others when they are shown.
     for (PageEntry &e : m_entries) {
@@ -1030,7 +1038,7 @@ void PageModel::thumbnailMade(quint64 id, quint32 version, const QImage &cell)
         m_entries.at(row).thumbnail.isNull()) {
         m_entries[row].thumbnail = cell;
         if (m_busy.contains(id))
-            m_busy.insert(id, dimmed(cell));
+            m_busy.insert(id, QImage()); // dimmed again when shown
         const QModelIndex i = index(row);
         emit dataChanged(i, i, {Qt::DecorationRole});
     }

@@ -217,7 +217,8 @@ private:
 
     QList<PageEntry> m_entries;
     QSet<QString> m_workingCopies;
-    QHash<quint64, QImage> m_busy; // the busy pages' dimmed thumbnails, by id
+    // The busy pages' dimmed thumbnails, by id; null until shown.
+    mutable QHash<quint64, QImage> m_busy;
     quint64 m_nextId = 1;
     QSize m_cell;
     qreal m_pixelRatio = 1;

@@ -324,6 +324,7 @@ QList<PageStore::Job> PageStore::jobsFor(const QList<int> &rows, JobKind kind) c
         Job job;
         job.kind = kind;
         job.page = m_model->entry(row).id;
+        job.row = row;
         job.caption = m_model->entry(row).caption;
         jobs.append(job);
     }
@@ -411,7 +412,11 @@ void PageStore::enqueue(QList<Job> jobs, QObject *context, const JobsDone &done)
 void PageStore::startJob(quint64 page)
 {
     const Job job = m_jobs.value(page).constFirst();
-    const int row = m_model->rowOf(page);
+    // Looked up only when the rows moved since: a thousand jobs would each search the list.
+    const int row =
+        job.row >= 0 && job.row < m_model->rowCount() && m_model->entry(job.row).id == page
+            ? job.row
+            : m_model->rowOf(page);
     const auto endNow = [this, page](const JobOutcome &outcome) {
         // In turn like any other result.
         QMetaObject::invokeMethod(

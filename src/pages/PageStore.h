@@ -157,6 +157,7 @@ private:
     struct Job
     {
         quint64 page = 0;
+        int row = -1; // where the page was when the command was given
         JobKind kind = JobKind::Turn;
         int quarterTurns = 0;
         bool upright = false;
