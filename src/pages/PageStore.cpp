@@ -422,7 +422,8 @@ void PageStore::startJob(quint64 page)
         QMetaObject::invokeMethod(
             this, [this, page, outcome] { finishJob(page, outcome); }, Qt::QueuedConnection);
     };
-    if (row < 0 || m_closing) {
+    // A page whose delete ended is gone, though its row waits to leave the list.
+    if (row < 0 || m_closing || m_removals.contains(page)) {
         JobOutcome gone;
         gone.ok = false; // deleted meanwhile, or closing: nothing to say
         gone.refusal = PageModel::Refusal::Gone;
@@ -543,7 +544,8 @@ void PageStore::finishJob(quint64 page, const JobOutcome &outcome)
         }
     }
     // Deleted meanwhile, or never started because of a close: nothing to report.
-    const bool gone = outcome.refusal == PageModel::Refusal::Gone && (row < 0 || m_closing);
+    const bool gone = outcome.refusal == PageModel::Refusal::Gone &&
+                      (row < 0 || m_closing || m_removals.contains(page));
     if (!outcome.ok && !gone) {
         JobFailure failure;
         failure.caption = job.caption;
