@@ -409,14 +409,19 @@ void PageStore::enqueue(QList<Job> jobs, QObject *context, const JobsDone &done)
     emit pageJobsChanged();
 }
 
+int PageStore::rowOf(const Job &job) const
+{
+    // Searched for only when the rows moved since: a thousand jobs would each
+    // search the list, twice.
+    if (job.row >= 0 && job.row < m_model->rowCount() && m_model->entry(job.row).id == job.page)
+        return job.row;
+    return m_model->rowOf(job.page);
+}
+
 void PageStore::startJob(quint64 page)
 {
     const Job job = m_jobs.value(page).constFirst();
-    // Looked up only when the rows moved since: a thousand jobs would each search the list.
-    const int row =
-        job.row >= 0 && job.row < m_model->rowCount() && m_model->entry(job.row).id == page
-            ? job.row
-            : m_model->rowOf(page);
+    const int row = rowOf(job);
     const auto endNow = [this, page](const JobOutcome &outcome) {
         // In turn like any other result.
         QMetaObject::invokeMethod(
@@ -522,7 +527,7 @@ void PageStore::finishJob(quint64 page, const JobOutcome &outcome)
     auto queue = m_jobs.find(page);
     Q_ASSERT(queue != m_jobs.end() && !queue->isEmpty());
     const Job job = queue->takeFirst();
-    const int row = m_model->rowOf(page);
+    const int row = rowOf(job);
     if (row >= 0 && outcome.ok) {
         switch (job.kind) {
         case JobKind::Turn:

@@ -168,6 +168,8 @@ private:
     struct JobOutcome;
     void enqueue(QList<Job> jobs, QObject *context, const JobsDone &done);
     void startJob(quint64 page);
+    // The job's page's row now; -1 when it is not listed.
+    int rowOf(const Job &job) const;
     void finishJob(quint64 page, const JobOutcome &outcome);
     QList<quint64> idsOf(const QList<int> &rows) const;
     QList<Job> jobsFor(const QList<int> &rows, JobKind kind) const;
