@@ -8,6 +8,7 @@
 // to others; the same probe with nothing to do is printed as the baseline), and
 // the most processor time the UI thread spent handling one event (blind to the
 // scheduler).
+#include "GalleryBench.h"
 #include "mainwindow/ImageListPane.h"
 #include "mainwindow/Tfrm_Main.h"
 #include "pages/PageModel.h"
@@ -33,6 +34,10 @@
 #include <cstdio>
 #include <ctime>
 #include <functional>
+
+using GalleryBench::loadAverage;
+using GalleryBench::Probe;
+using GalleryBench::TimedApplication;
 
 namespace {
 
@@ -67,76 +72,6 @@ QImage tiltedPage()
     return tilted.convertToFormat(QImage::Format_RGB888);
 }
 
-double threadCpuMs()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return t.tv_sec * 1e3 + t.tv_nsec / 1e6;
-}
-
-// Times every event the UI thread handles, outermost deliveries only.
-class TimedApplication final : public QApplication
-{
-public:
-    using QApplication::QApplication;
-    double longestEventCpuMs = 0;
-    QByteArray longestEvent;       // the receiver's class and the event's type
-    double longestEventWallMs = 0; // waits included (a lock, a disk)
-    QByteArray longestWallEvent;
-
-    bool notify(QObject *receiver, QEvent *event) override
-    {
-        if (QThread::currentThread() != thread())
-            return QApplication::notify(receiver, event);
-        const bool outer = m_depth++ == 0;
-        const double start = outer ? threadCpuMs() : 0;
-        QElapsedTimer wall;
-        wall.start();
-        const bool handled = QApplication::notify(receiver, event);
-        --m_depth;
-        if (outer && wall.nsecsElapsed() / 1e6 > longestEventWallMs) {
-            longestEventWallMs = wall.nsecsElapsed() / 1e6;
-            longestWallEvent = QByteArray(receiver->metaObject()->className()) + ' ' +
-                               QByteArray::number(int(event->type()));
-        }
-        if (outer && threadCpuMs() - start > longestEventCpuMs) {
-            longestEventCpuMs = threadCpuMs() - start;
-            longestEvent = QByteArray(receiver->metaObject()->className()) + ' ' +
-                           QByteArray::number(int(event->type()));
-        }
-        return handled;
-    }
-
-private:
-    int m_depth = 0;
-};
-
-struct Probe
-{
-    QElapsedTimer sinceTick;
-    double longest = 0;
-    QTimer tick;
-    Probe()
-    {
-        tick.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&tick, &QTimer::timeout, [this] {
-            longest = std::max(longest, sinceTick.nsecsElapsed() / 1e6);
-            sinceTick.start();
-        });
-    }
-    void start()
-    {
-        longest = 0;
-        sinceTick.start();
-        tick.start(2);
-    }
-    double stop()
-    {
-        tick.stop();
-        return longest;
-    }
-};
-
 // Runs the command with the probe ticking until the page is no longer busy (or,
 // with no list, for *seconds); returns the longest stall and, in *seconds, how
 // long the job took; *eventCpu gets the longest event's processor time.
@@ -161,12 +96,6 @@ double measure(ImageListPane *list, const std::function<void()> &command, double
     *seconds = timer.nsecsElapsed() / 1e9;
     *eventCpu = app->longestEventCpuMs;
     return probe.stop();
-}
-
-QByteArray loadAverage()
-{
-    QFile load(QStringLiteral("/proc/loadavg"));
-    return load.open(QIODevice::ReadOnly) ? load.readAll().trimmed() : QByteArray("?");
 }
 
 } // namespace

@@ -141,6 +141,9 @@ void ImageListPane::connectList()
     connect(Pages, &QAbstractItemModel::rowsRemoved, this, [this] { lv_ImagesChange(); });
     // A double click on empty space selects nothing, so the preview does nothing.
     connect(lv_Images, &QListView::doubleClicked, this, [this] { Action_PreviewExecute(); });
+    // Thumbnails are made for what the list shows; every scroll, resize or
+    // change that shows other rows paints the viewport.
+    lv_Images->viewport()->installEventFilter(this);
 
     SaveDialog1 = new PdfSaveDialog(this);
     createListActions();
@@ -542,6 +545,55 @@ void ImageListPane::Action_PDFExecute()
                 }
                 UserPrompts::showError(window(), text);
             });
+}
+
+bool ImageListPane::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::Paint && watched == lv_Images->viewport() &&
+        !m_shownReportQueued) {
+        // After the paint: the rows are laid out by then.
+        m_shownReportQueued = true;
+        QMetaObject::invokeMethod(this, &ImageListPane::reportShownRows, Qt::QueuedConnection);
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ImageListPane::reportShownRows()
+{
+    m_shownReportQueued = false;
+    const int n = Pages->rowCount();
+    const QRect area = lv_Images->viewport()->rect();
+    if (n == 0 || !lv_Images->isVisible() || area.isEmpty()) {
+        Pages->showRows(-1, -1);
+        return;
+    }
+    // The rows follow each other left to right and wrap, so their tops never
+    // go up: the first row whose cell reaches into view, and the last that
+    // begins above its bottom, by halving.
+    const auto cellOf = [this](int row) { return lv_Images->visualRect(Pages->index(row)); };
+    int low = 0;
+    int high = n;
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        if (cellOf(mid).bottom() < area.top())
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    const int first = low;
+    high = n;
+    while (low < high) {
+        const int mid = (low + high) / 2;
+        if (cellOf(mid).top() <= area.bottom())
+            low = mid + 1;
+        else
+            high = mid;
+    }
+    const int last = low - 1;
+    if (first > last)
+        Pages->showRows(-1, -1);
+    else
+        Pages->showRows(first, last);
 }
 
 bool ImageListPane::pdfExportRunning() const

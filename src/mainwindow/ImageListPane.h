@@ -100,6 +100,10 @@ public:
     PageRecogniser *Recogniser = nullptr; // its pages' text, when the preferences ask
     PdfSaveDialog *SaveDialog1 = nullptr;
 
+protected:
+    // The list's paints say which rows it shows: their thumbnails are made.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 signals:
     // The file count for the status bar, in the current language.
     void countChanged(const QString &text);
@@ -115,10 +119,13 @@ private:
                           const QString &pageFile) const;
     void showRenameRefusal(const QString &text);
     void showTurnFailures(const QList<PageStore::JobFailure> &failures);
+    // Tells the model the rows the list shows now.
+    void reportShownRows();
 
     PageStore *m_store;
     ScanSession *m_session;
     Tfrm_Preview *m_preview = nullptr;
     QString m_destination;
     QPointer<PdfExportJob> m_pdfExport;
+    bool m_shownReportQueued = false;
 };

@@ -290,6 +290,29 @@ bool PageJournal::appendAhead(const PageEntry &page)
     return true;
 }
 
+bool PageJournal::appendAhead(const QList<PageEntry> &pages)
+{
+    const QMutexLocker lock(&m_mutex);
+    QByteArray data;
+    QList<Listed> lines;
+    for (const PageEntry &page : pages) {
+        const QByteArray pageLine = line(page);
+        data += pageLine;
+        if (readable(page))
+            lines.append(Listed{journalled(page), pageLine.size()});
+    }
+    if (data.isEmpty())
+        return true;
+    if (!appendBytes(data))
+        return false;
+    for (const Listed &listed : std::as_const(lines)) {
+        m_listed.append(listed);
+        m_listedBytes += listed.bytes;
+    }
+    m_ahead += pages;
+    return true;
+}
+
 bool PageJournal::listed(const PageEntry &page)
 {
     const QMutexLocker lock(&m_mutex);

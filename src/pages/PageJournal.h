@@ -46,6 +46,9 @@ public:
     // The same for a page written but not listed yet (on the page worker): its
     // line stays through rewrites until listed() takes it into the list.
     bool appendAhead(const PageEntry &page);
+    // The same for many pages in one write and one flush: a thousand pages
+    // recovered at once would otherwise wait for a thousand flushes.
+    bool appendAhead(const QList<PageEntry> &pages);
     // Whether the page's line was written ahead; it counts as listed from now on.
     bool listed(const PageEntry &page);
     // The journal now lists these pages and the ones written ahead (after a

@@ -7,6 +7,7 @@
 #include "pages/GalleryRules.h"
 #include "pages/PageRotation.h"
 #include "pages/Thumbnail.h"
+#include "pages/WorkerShare.h"
 #include "scanner/PageImageWriter.h"
 
 #include <QCoreApplication>
@@ -19,15 +20,21 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPersistentModelIndex>
-#include <QPromise>
-#include <QThreadPool>
+#include <QTimer>
 #include <algorithm>
 #include <cerrno>
 #include <memory>
+#include <numeric>
 
 namespace {
 
 const QString RowsMimeType = QStringLiteral("application/x-pagora-page-rows");
+
+// Before a view says what it shows, the first rows count as shown.
+constexpr int DefaultShownRows = 48;
+// Cells kept at most: a few screenfuls, and no more memory than this.
+constexpr int MaxHeldCells = 400;
+constexpr qint64 HeldCellsBytes = qint64(32) << 20;
 
 QString samePath(const QString &path)
 {
@@ -39,6 +46,16 @@ QString samePath(const QString &path)
 PageModel::PageModel(QObject *parent) : QAbstractListModel(parent), m_cell(Thumbnail::defaultCell())
 {
     qRegisterMetaType<PageEntry>();
+    // Two cells at a time: a large page takes tens of milliseconds to resample.
+    m_thumbnailPool.setMaxThreadCount(2);
+    m_placeholder = Thumbnail::cell(QImage(), cellPixels());
+}
+
+PageModel::~PageModel()
+{
+    m_thumbnailQueue.clear();
+    m_thumbnailPool.clear();
+    m_thumbnailPool.waitForDone();
 }
 
 int PageModel::rowCount(const QModelIndex &parent) const
@@ -59,8 +76,15 @@ QVariant PageModel::data(const QModelIndex &index, int role) const
     case Qt::EditRole:
         return e.caption;
     case Qt::DecorationRole: {
-        const auto busy = m_busy.constFind(e.id);
-        return busy != m_busy.cend() ? *busy : e.thumbnail;
+        const auto busy = m_busy.find(e.id);
+        if (busy != m_busy.end()) {
+            // Dimmed when first shown: a thousand pages made busy at once are
+            // mostly out of view.
+            if (busy->isNull())
+                *busy = e.thumbnail.isNull() ? m_busyPlaceholder : dimmed(e.thumbnail);
+            return *busy;
+        }
+        return e.thumbnail.isNull() ? m_placeholder : e.thumbnail;
     }
     case Qt::ToolTipRole:
     case Qt::AccessibleDescriptionRole:
@@ -126,23 +150,59 @@ QList<int> PageModel::shiftRows(QList<int> rows, int step)
     std::sort(rows.begin(), rows.end());
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     rows.removeIf([this](int r) { return r < 0 || r >= m_entries.size(); });
+    // Worked out on the order first, then one change of the layout: a hundred
+    // rows moved one by one would make the view follow each of them.
+    QList<int> order(m_entries.size());
+    std::iota(order.begin(), order.end(), 0);
+    bool changed = false;
     if (step < 0) {
         int blocked = -1; // a row cannot pass the list's start or a row that stayed
         for (int &r : rows) {
-            if (r - 1 > blocked && moveRows({}, r, 1, {}, r - 1))
+            if (r - 1 > blocked) {
+                std::swap(order[r - 1], order[r]);
                 --r;
+                changed = true;
+            }
             blocked = r;
         }
     } else {
         int blocked = int(m_entries.size());
         for (auto it = rows.rbegin(); it != rows.rend(); ++it) {
             int &r = *it;
-            if (r + 1 < blocked && moveRows({}, r, 1, {}, r + 2))
+            if (r + 1 < blocked) {
+                std::swap(order[r], order[r + 1]);
                 ++r;
+                changed = true;
+            }
             blocked = r;
         }
     }
+    if (changed)
+        permute(order);
     return rows;
+}
+
+void PageModel::permute(const QList<int> &order)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    // Where each old row goes, so selections and the current entry follow their pages.
+    QList<int> newRowOf(m_entries.size());
+    QList<PageEntry> after;
+    after.reserve(m_entries.size());
+    for (int to = 0; to < order.size(); ++to) {
+        after.append(m_entries.at(order.at(to)));
+        newRowOf[order.at(to)] = to;
+    }
+    m_entries = after;
+    const QModelIndexList old = persistentIndexList();
+    QModelIndexList moved;
+    moved.reserve(old.size());
+    for (const QModelIndex &index : old)
+        moved.append(index.isValid() ? createIndex(newRowOf.at(index.row()), index.column())
+                                     : QModelIndex());
+    changePersistentIndexList(old, moved);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    scheduleThumbnails();
 }
 
 QList<int> PageModel::arrange(QList<int> rows, PageOrder::Arrangement arrangement)
@@ -162,26 +222,11 @@ QList<int> PageModel::arrange(QList<int> rows, PageOrder::Arrangement arrangemen
     if (!changed)
         return {};
 
-    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
-    // Where each old row goes, so selections and the current entry follow their pages.
-    QList<int> newRowOf(m_entries.size());
-    for (int r = 0; r < m_entries.size(); ++r)
-        newRowOf[r] = r;
-    const QList<PageEntry> before = m_entries;
-    for (int i = 0; i < order.size(); ++i) {
-        const int from = rows.at(order.at(i));
-        const int to = rows.at(i);
-        m_entries[to] = before.at(from);
-        newRowOf[from] = to;
-    }
-    const QModelIndexList old = persistentIndexList();
-    QModelIndexList moved;
-    moved.reserve(old.size());
-    for (const QModelIndex &index : old)
-        moved.append(index.isValid() ? createIndex(newRowOf.at(index.row()), index.column())
-                                     : QModelIndex());
-    changePersistentIndexList(old, moved);
-    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+    QList<int> full(m_entries.size());
+    std::iota(full.begin(), full.end(), 0);
+    for (int i = 0; i < order.size(); ++i)
+        full[rows.at(i)] = rows.at(order.at(i));
+    permute(full);
     return rows;
 }
 
@@ -241,33 +286,56 @@ bool PageModel::dropMimeData(const QMimeData *data, Qt::DropAction action, int r
         row = parent.row();
     if (row < 0 || row > m_entries.size())
         row = int(m_entries.size());
-    QList<QPersistentModelIndex> moving;
-    for (int r : rows)
-        moving.append(index(r));
-    // One entry after the other, each right behind the one before it.
-    int target = row;
-    for (const QPersistentModelIndex &p : std::as_const(moving)) {
-        if (target != p.row() && target != p.row() + 1)
-            moveRows({}, p.row(), 1, {}, target);
-        target = p.row() + 1;
+    // The dragged rows, in their order, right behind the rows that stay before
+    // the drop: one change of the layout however many rows travel.
+    QSet<int> dragged(rows.cbegin(), rows.cend());
+    QList<int> order;
+    order.reserve(m_entries.size());
+    for (int r = 0; r < row; ++r) {
+        if (!dragged.contains(r))
+            order.append(r);
     }
+    QSet<int> placed;
+    for (int r : rows) {
+        if (!placed.contains(r))
+            order.append(r);
+        placed.insert(r);
+    }
+    for (int r = row; r < m_entries.size(); ++r) {
+        if (!dragged.contains(r))
+            order.append(r);
+    }
+    bool changed = false;
+    for (int i = 0; i < order.size() && !changed; ++i)
+        changed = order.at(i) != i;
+    if (changed)
+        permute(order);
     return true;
 }
 
 void PageModel::append(const PageEntry &entry)
 {
-    PageEntry e = entry;
-    if (e.id == 0)
-        e.id = m_nextId++;
-    if (!e.pageFileWritten)
-        e.thumbnail = markMissing(e.thumbnail);
-    const int row = int(m_entries.size());
-    beginInsertRows({}, row, row);
-    m_entries.append(e);
+    append(QList<PageEntry>{entry});
+}
+
+void PageModel::append(const QList<PageEntry> &entries)
+{
+    if (entries.isEmpty())
+        return;
+    const int first = int(m_entries.size());
+    beginInsertRows({}, first, first + int(entries.size()) - 1);
+    for (PageEntry e : entries) {
+        if (e.id == 0)
+            e.id = m_nextId++;
+        if (!e.pageFileWritten && !e.thumbnail.isNull())
+            e.thumbnail = markMissing(e.thumbnail);
+        // Pages come with thumbnails of the usual size: a zoomed list needs its own.
+        if (!thumbnailFits(e.thumbnail))
+            e.thumbnail = QImage();
+        m_entries.append(e);
+    }
     endInsertRows();
-    // Pages come with thumbnails of the usual size: a zoomed list needs its own.
-    if (!thumbnailFits(e.thumbnail))
-        remakeThumbnails();
+    scheduleThumbnails();
 }
 
 int PageModel::rowOf(quint64 id) const
@@ -409,6 +477,30 @@ void PageModel::removeRow(int row)
     endRemoveRows();
 }
 
+void PageModel::removeIds(const QSet<quint64> &ids)
+{
+    QList<int> rows;
+    for (int row = 0; row < m_entries.size(); ++row) {
+        if (ids.contains(m_entries.at(row).id))
+            rows.append(row);
+    }
+    // From the end, so the rows before keep their numbers.
+    qsizetype end = rows.size();
+    while (end > 0) {
+        qsizetype start = end - 1;
+        while (start > 0 && rows.at(start - 1) == rows.at(start) - 1)
+            --start;
+        const int first = rows.at(start);
+        const int last = rows.at(end - 1);
+        beginRemoveRows({}, first, last);
+        for (int row = first; row <= last; ++row)
+            m_busy.remove(m_entries.at(row).id);
+        m_entries.remove(first, last - first + 1);
+        endRemoveRows();
+        end = start;
+    }
+}
+
 void PageModel::deletePages(QList<int> rows)
 {
     std::sort(rows.begin(), rows.end());
@@ -418,9 +510,12 @@ void PageModel::deletePages(QList<int> rows)
             deleteFiles(m_entries.at(row));
     }
     // Every selected entry leaves the list, also those whose file stayed.
-    for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
-        removeRow(*it);
+    QSet<quint64> ids;
+    for (int row : std::as_const(rows)) {
+        if (row >= 0 && row < m_entries.size())
+            ids.insert(m_entries.at(row).id);
     }
+    removeIds(ids);
 }
 
 bool PageModel::rotate(int row, int quarterTurns, QString *error)
@@ -480,34 +575,77 @@ void PageModel::setTurned(int row, const QSize &size, const QImage &cell)
         return;
     PageEntry &e = m_entries[row];
     e.size = size;
-    // A cell made for another zoom is remade like the others.
-    if (!cell.isNull()) {
-        QImage shown = cell;
-        shown.setDevicePixelRatio(m_pixelRatio);
-        e.thumbnail = e.pageFileWritten ? shown : markMissing(shown);
-    }
+    pictureChanged(e.id);
+    QImage shown = cell;
+    shown.setDevicePixelRatio(m_pixelRatio);
+    // A cell made for another zoom, or none, is made again like the others.
+    e.thumbnail = !thumbnailFits(shown) ? QImage() : e.pageFileWritten ? shown : markMissing(shown);
     const QModelIndex i = index(row);
     emit dataChanged(i, i);
-    if (!thumbnailFits(e.thumbnail))
-        remakeThumbnails();
+    scheduleThumbnails();
 }
 
 void PageModel::setBusy(quint64 id, bool busy)
 {
-    const int row = rowOf(id);
-    if (row < 0 || busy == m_busy.contains(id))
+    setBusy(QList<quint64>{id}, busy);
+}
+
+void PageModel::setBusy(const QList<quint64> &ids, bool busy)
+{
+    const QSet<quint64> pages(ids.cbegin(), ids.cend());
+    if (busy && m_busyPlaceholder.size() != cellPixels())
+        m_busyPlaceholder = dimmed(QImage());
+    int first = -1;
+    int last = -1;
+    for (int row = 0; row < m_entries.size(); ++row) {
+        const PageEntry &e = m_entries.at(row);
+        if (!pages.contains(e.id) || busy == m_busy.contains(e.id))
+            continue;
+        if (busy) {
+            // Its dimmed picture is made when the row is first shown.
+            m_busy.insert(e.id, QImage());
+        } else {
+            m_busy.remove(e.id);
+        }
+        if (first < 0)
+            first = row;
+        last = row;
+    }
+    if (first < 0)
         return;
-    if (busy) {
+    // Only the rows in and near view: the list measures every row it is told
+    // of again, captions and all, and a thousand take it a long while. Rows out
+    // of view are read afresh when they are shown.
+    if (m_shownKnown) {
+        const int margin = shownMargin();
+        if (m_shownFirst < 0)
+            return;
+        first = qMax(first, m_shownFirst - margin);
+        last = qMin(last, m_shownLast + margin);
+        if (first > last)
+            return;
+    }
+    emit dataChanged(index(first), index(last),
+                     {Qt::DecorationRole, Qt::AccessibleTextRole, BusyRole});
+}
+
+QImage PageModel::dimmed(const QImage &thumbnail) const
+{
+    QImage dimmed = thumbnail.isNull() ? Thumbnail::cell(QImage(), cellPixels())
+                                       : thumbnail.convertToFormat(QImage::Format_RGB32);
+    dimmed.setDevicePixelRatio(thumbnail.isNull() ? m_pixelRatio : thumbnail.devicePixelRatio());
+    // The veil is drawn once per size: a thousand pages made busy at once each
+    // take only a copy of it.
+    if (m_busyOverlay.size() != dimmed.size() ||
+        !qFuzzyCompare(m_busyOverlay.devicePixelRatio(), dimmed.devicePixelRatio())) {
         // Dimmed, with an hourglass: the picture may be about to change.
-        const QImage &thumbnail = m_entries.at(row).thumbnail;
-        QImage dimmed = thumbnail.isNull() ? Thumbnail::cell(QImage(), cellPixels())
-                                           : thumbnail.convertToFormat(QImage::Format_RGB32);
-        dimmed.setDevicePixelRatio(thumbnail.isNull() ? m_pixelRatio
-                                                      : thumbnail.devicePixelRatio());
-        QPainter p(&dimmed);
-        p.fillRect(QRectF(QPointF(0, 0), dimmed.deviceIndependentSize()),
+        QImage overlay(dimmed.size(), QImage::Format_ARGB32_Premultiplied);
+        overlay.setDevicePixelRatio(dimmed.devicePixelRatio());
+        overlay.fill(Qt::transparent);
+        QPainter p(&overlay);
+        p.fillRect(QRectF(QPointF(0, 0), overlay.deviceIndependentSize()),
                    QColor(255, 255, 255, 150));
-        const QSizeF size = dimmed.deviceIndependentSize();
+        const QSizeF size = overlay.deviceIndependentSize();
         const qreal side = qMin(size.width(), size.height()) / 3;
         const QRectF box(size.width() / 2 - side / 2, size.height() / 2 - side / 2, side, side);
         p.setRenderHint(QPainter::Antialiasing);
@@ -518,12 +656,12 @@ void PageModel::setBusy(quint64 id, bool busy)
               << box.bottomLeft() << box.center();
         p.drawPolygon(glass);
         p.end();
-        m_busy.insert(id, dimmed);
-    } else {
-        m_busy.remove(id);
+        m_busyOverlay = overlay;
     }
-    const QModelIndex i = index(row);
-    emit dataChanged(i, i, {Qt::DecorationRole, Qt::AccessibleTextRole, BusyRole});
+    QPainter p(&dimmed);
+    p.drawImage(QPointF(0, 0), m_busyOverlay);
+    p.end();
+    return dimmed;
 }
 
 bool PageModel::isBusy(int row) const
@@ -634,6 +772,7 @@ bool PageModel::saveToFolder(int row, const QString &folder, const NameTaken &ta
         e.workingCopy = finalPath;
     e.image = QImage();
     QImage cell = Thumbnail::fromImage(page, e.size.width(), e.size.height(), cellPixels());
+    pictureChanged(e.id);
     if (!cell.isNull()) {
         cell.setDevicePixelRatio(m_pixelRatio);
         e.thumbnail = cell;
@@ -746,65 +885,196 @@ void PageModel::setThumbnailCell(const QSize &cell, qreal pixelRatio)
         return;
     m_cell = cell;
     m_pixelRatio = pixelRatio;
-    // Work for the old size is wasted now.
-    if (m_remake) {
-        m_remake->disconnect(this);
-        m_remake->cancel();
-        m_remake->deleteLater();
-        m_remake = nullptr;
-    }
-    remakeThumbnails();
-}
-
-void PageModel::remakeThumbnails()
-{
-    // A round under way for this size looks again when it ends.
-    if (m_remake)
-        return;
-    QList<PageEntry> pages;
-    for (const PageEntry &e : std::as_const(m_entries)) {
+    m_placeholder = Thumbnail::cell(QImage(), cellPixels());
+    m_placeholder.setDevicePixelRatio(pixelRatio);
+    m_busyPlaceholder = m_busy.isEmpty() ? QImage() : dimmed(QImage());
+    for (QImage &picture : m_busy)
+        picture = QImage(); // dimmed again, at the new size, when shown
+    // Cells of the old size are dropped: the rows shown get new ones at once,
+    // the others when they are shown.
+    for (PageEntry &e : m_entries) {
         if (!thumbnailFits(e.thumbnail))
-            pages.append(e);
+            e.thumbnail = QImage();
     }
-    if (pages.isEmpty())
+    m_announce = true;
+    queueThumbnails();
+    if (!m_entries.isEmpty())
+        emit dataChanged(index(0), index(rowCount() - 1), {Qt::DecorationRole});
+    startThumbnails();
+}
+
+void PageModel::showRows(int first, int last)
+{
+    const int n = int(m_entries.size());
+    if (first < 0 || last < first || first >= n) {
+        first = -1;
+        last = -1;
+    } else {
+        last = qMin(last, n - 1);
+    }
+    if (m_shownKnown && first == m_shownFirst && last == m_shownLast)
         return;
+    m_shownKnown = true;
+    m_shownFirst = first;
+    m_shownLast = last;
+    queueThumbnails();
+    startThumbnails();
+}
+
+void PageModel::setThumbnailCapacity(int cells)
+{
+    m_capacity = qMax(0, cells);
+    dropFarThumbnails();
+}
+
+int PageModel::thumbnailCapacity() const
+{
+    if (m_capacity > 0)
+        return m_capacity;
     const QSize pixels = cellPixels();
-    const qreal ratio = m_pixelRatio;
-    // Reading and resampling many working copies takes seconds: not on the window's thread.
-    auto promise = std::make_shared<QPromise<Remade>>();
-    m_remake = new QFutureWatcher<Remade>(this);
-    connect(m_remake, &QFutureWatcher<Remade>::finished, this, [this] {
-        QFutureWatcher<Remade> *done = m_remake;
-        m_remake = nullptr;
-        done->deleteLater();
-        if (!done->isCanceled() && done->future().resultCount() > 0)
-            applyRemade(done->result());
-    });
-    m_remake->setFuture(promise->future());
-    promise->start();
-    QThreadPool::globalInstance()->start([promise, pages, pixels, ratio] {
-        Remade remade;
-        for (const PageEntry &e : pages) {
-            if (promise->isCanceled())
-                break;
-            remade.insert(e.thumbnail.cacheKey(), makeThumbnail(e, pixels, ratio));
-        }
-        promise->addResult(remade);
-        promise->finish();
+    const qint64 cellBytes = qMax<qint64>(1, qint64(pixels.width()) * pixels.height() * 4);
+    const int shown = m_shownFirst < 0 ? 0 : m_shownLast - m_shownFirst + 1;
+    // Never fewer than three screenfuls, however large the cells.
+    return qMax(3 * shown, int(qMin<qint64>(MaxHeldCells, HeldCellsBytes / cellBytes)));
+}
+
+int PageModel::thumbnailsHeld() const
+{
+    return int(std::count_if(m_entries.cbegin(), m_entries.cend(),
+                             [](const PageEntry &e) { return !e.thumbnail.isNull(); }));
+}
+
+int PageModel::shownMargin() const
+{
+    const int shown = m_shownFirst < 0 ? 0 : m_shownLast - m_shownFirst + 1;
+    return qMax(0, qMin(shown, (thumbnailCapacity() - shown) / 2));
+}
+
+QList<int> PageModel::wantedRows() const
+{
+    const int n = int(m_entries.size());
+    int first = m_shownFirst;
+    int last = m_shownLast;
+    if (!m_shownKnown) {
+        first = n > 0 ? 0 : -1;
+        last = qMin(n, DefaultShownRows) - 1;
+    }
+    // Rows removed since the view last said what it shows.
+    last = qMin(last, n - 1);
+    QList<int> rows;
+    if (first < 0 || first > last)
+        return rows;
+    for (int row = first; row <= last; ++row)
+        rows.append(row);
+    // Then a screenful either side, nearest first, the next rows down before
+    // the ones above: what a scroll is likeliest to show next.
+    const int margin = shownMargin();
+    for (int d = 1; d <= margin; ++d) {
+        if (last + d < n)
+            rows.append(last + d);
+        if (first - d >= 0)
+            rows.append(first - d);
+    }
+    return rows;
+}
+
+void PageModel::scheduleThumbnails()
+{
+    if (m_scheduled)
+        return;
+    m_scheduled = true;
+    // Pages listed one by one in a burst: one look at them all afterwards.
+    QTimer::singleShot(0, this, [this] {
+        m_scheduled = false;
+        queueThumbnails();
+        startThumbnails();
+        dropFarThumbnails();
     });
 }
 
-void PageModel::applyRemade(const Remade &remade)
+void PageModel::queueThumbnails()
 {
-    for (int row = 0; row < m_entries.size(); ++row) {
-        const auto made = remade.constFind(m_entries.at(row).thumbnail.cacheKey());
-        if (made == remade.cend() || !thumbnailFits(*made))
+    // What scrolled away meanwhile is no longer wanted: the queue is the rows wanted now.
+    m_thumbnailQueue.clear();
+    for (int row : wantedRows()) {
+        const PageEntry &e = m_entries.at(row);
+        if (e.thumbnail.isNull() && !m_making.contains(e.id))
+            m_thumbnailQueue.append(e.id);
+    }
+}
+
+void PageModel::startThumbnails()
+{
+    while (m_making.size() < m_thumbnailPool.maxThreadCount() && !m_thumbnailQueue.isEmpty()) {
+        const quint64 id = m_thumbnailQueue.takeFirst();
+        const int row = rowOf(id);
+        if (row < 0 || !m_entries.at(row).thumbnail.isNull())
             continue;
-        m_entries[row].thumbnail = *made;
+        m_making.insert(id);
+        const PageEntry page = m_entries.at(row);
+        const quint32 version = m_version.value(id);
+        const QSize pixels = cellPixels();
+        const qreal ratio = m_pixelRatio;
+        m_thumbnailPool.start([this, page, version, pixels, ratio] {
+            yieldToWindow();
+            const QImage cell = makeThumbnail(page, pixels, ratio);
+            QMetaObject::invokeMethod(
+                this, [this, id = page.id, version, cell] { thumbnailMade(id, version, cell); },
+                Qt::QueuedConnection);
+        });
+    }
+    if (m_announce && m_making.isEmpty() && m_thumbnailQueue.isEmpty()) {
+        m_announce = false;
+        emit thumbnailsRemade();
+    }
+}
+
+void PageModel::thumbnailMade(quint64 id, quint32 version, const QImage &cell)
+{
+    m_making.remove(id);
+    const int row = rowOf(id);
+    // Turned, saved or zoomed meanwhile: a newer cell is wanted, if any.
+    if (row >= 0 && version == m_version.value(id) && thumbnailFits(cell) &&
+        m_entries.at(row).thumbnail.isNull()) {
+        m_entries[row].thumbnail = cell;
+        if (m_busy.contains(id))
+            m_busy.insert(id, QImage()); // dimmed again when shown
         const QModelIndex i = index(row);
         emit dataChanged(i, i, {Qt::DecorationRole});
     }
-    emit thumbnailsRemade();
-    // Pages listed meanwhile.
-    remakeThumbnails();
+    queueThumbnails();
+    startThumbnails();
+    dropFarThumbnails();
+}
+
+void PageModel::dropFarThumbnails()
+{
+    const int capacity = thumbnailCapacity();
+    int held = thumbnailsHeld();
+    if (held <= capacity)
+        return;
+    int first = m_shownKnown ? m_shownFirst : 0;
+    int last = m_shownKnown ? m_shownLast : qMin(int(m_entries.size()), DefaultShownRows) - 1;
+    if (first < 0) {
+        first = 0;
+        last = -1;
+    }
+    const int margin = shownMargin();
+    const auto distance = [first, last](int row) {
+        return row < first ? first - row : row > last ? row - last : 0;
+    };
+    QList<int> far;
+    for (int row = 0; row < m_entries.size(); ++row) {
+        if (!m_entries.at(row).thumbnail.isNull() && distance(row) > margin)
+            far.append(row);
+    }
+    std::sort(far.begin(), far.end(),
+              [&distance](int a, int b) { return distance(a) > distance(b); });
+    // Out of view: the view asks for these rows again only when it shows them.
+    for (int row : std::as_const(far)) {
+        if (held <= capacity)
+            break;
+        m_entries[row].thumbnail = QImage();
+        --held;
+    }
 }

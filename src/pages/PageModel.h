@@ -4,11 +4,11 @@
 #include "pages/PageOrder.h"
 
 #include <QAbstractListModel>
-#include <QFutureWatcher>
 #include <QHash>
 #include <QList>
 #include <QSet>
 #include <QStringList>
+#include <QThreadPool>
 #include <functional>
 
 // The pages listed since the program started, in list order. Every file
@@ -30,6 +30,8 @@ public:
     };
 
     explicit PageModel(QObject *parent = nullptr);
+    // Waits for the thumbnail being made.
+    ~PageModel() override;
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role) const override;
@@ -62,6 +64,8 @@ public:
 
     // Gives the entry its id when it has none yet.
     void append(const PageEntry &entry);
+    // The same for many pages at once: one insertion for the view, however many.
+    void append(const QList<PageEntry> &entries);
     // The row of the page with that id now; -1 when it is not listed.
     int rowOf(quint64 id) const;
     const PageEntry &entry(int row) const { return m_entries.at(row); }
@@ -106,6 +110,9 @@ public:
     static void deleteFiles(const PageEntry &e);
     // The entry leaves the list, its files untouched.
     void removeRow(int row);
+    // The pages with these ids leave the list, one removal per run of
+    // neighbouring rows, their files untouched.
+    void removeIds(const QSet<quint64> &ids);
 
     // Turns the page file and the working copy clockwise by quarter turns (both or
     // neither) and the entry's size and thumbnail with them. False, with the
@@ -125,6 +132,8 @@ public:
     // The page shows busy (dimmed, and says so to a screen reader) while a job
     // works on its files.
     void setBusy(quint64 id, bool busy);
+    // The same for many pages: one change for the view.
+    void setBusy(const QList<quint64> &ids, bool busy);
     bool isBusy(int row) const;
     // Keeps words recognised in the background with every entry of that working
     // copy; an entry deleted meanwhile is no longer there to take them.
@@ -155,26 +164,49 @@ public:
     bool isPageFile(const QString &path) const;
 
     // The thumbnails' cell as the list shows it and the screen's pixel ratio;
-    // every thumbnail not made for them is made again, from its working copy or
-    // held image, off this thread. thumbnailsRemade() follows each round.
+    // every thumbnail not made for them is dropped and made again when shown.
+    // thumbnailsRemade() follows the first round for the new cell.
     void setThumbnailCell(const QSize &cell, qreal pixelRatio);
     QSize thumbnailCell() const { return m_cell; }
     QSize cellPixels() const;
-    bool remakingThumbnails() const { return m_remake != nullptr; }
+
+    // Thumbnails are made for the rows the view shows (and a screenful either
+    // side), from the working copy or held image, off this thread; meanwhile a
+    // row shows a blank cell. At most thumbnailCapacity() cells are kept: those
+    // farthest from the rows shown go first and are made again when shown.
+    // first..last are the rows shown now (-1, -1: none).
+    void showRows(int first, int last);
+    // Cells kept at most; 0 goes back to the usual bound, which follows the cell's size.
+    void setThumbnailCapacity(int cells);
+    int thumbnailCapacity() const;
+    // The rows that hold a cell now.
+    int thumbnailsHeld() const;
+    // Cells are being made for the rows shown.
+    bool remakingThumbnails() const { return !m_making.isEmpty() || !m_thumbnailQueue.isEmpty(); }
 
 signals:
     void thumbnailsRemade();
 
 private:
-    // A thumbnail made new, by the cache key of the one it replaces: a page turned
-    // or saved meanwhile has a new thumbnail already and keeps it.
-    using Remade = QHash<qint64, QImage>;
     bool thumbnailFits(const QImage &thumbnail) const;
     // From the held image, or else from the working copy (the page as it is
     // listed now); the old thumbnail scaled when neither can be read.
     static QImage makeThumbnail(const PageEntry &e, const QSize &pixels, qreal pixelRatio);
-    void remakeThumbnails();
-    void applyRemade(const Remade &remade);
+    // The rows whose cells are wanted, the rows shown first.
+    QList<int> wantedRows() const;
+    // The margin of rows either side of those shown that keep their cells.
+    int shownMargin() const;
+    // After any change of what is shown or listed: queued, once per turn of the event loop.
+    void scheduleThumbnails();
+    void queueThumbnails();
+    void startThumbnails();
+    void thumbnailMade(quint64 id, quint32 version, const QImage &cell);
+    void dropFarThumbnails();
+    // The page's picture changed: cells being made for it are out of date.
+    void pictureChanged(quint64 id) { ++m_version[id]; }
+    QImage dimmed(const QImage &thumbnail) const;
+    // Every row in its new place: order[new row] is the old row.
+    void permute(const QList<int> &order);
 
     static QImage markMissing(const QImage &thumbnail);
     // Both files of the row replaced by replace (all or none), then its size
@@ -185,9 +217,23 @@ private:
 
     QList<PageEntry> m_entries;
     QSet<QString> m_workingCopies;
-    QHash<quint64, QImage> m_busy; // the busy pages' dimmed thumbnails, by id
+    // The busy pages' dimmed thumbnails, by id; null until shown.
+    mutable QHash<quint64, QImage> m_busy;
     quint64 m_nextId = 1;
     QSize m_cell;
     qreal m_pixelRatio = 1;
-    QFutureWatcher<Remade> *m_remake = nullptr;
+    QImage m_placeholder;         // what a row shows until its cell is made
+    QImage m_busyPlaceholder;     // the same, busy
+    mutable QImage m_busyOverlay; // the veil and hourglass of a busy page
+
+    QThreadPool m_thumbnailPool;
+    QList<quint64> m_thumbnailQueue; // pages whose cells are wanted, in order
+    QSet<quint64> m_making;
+    QHash<quint64, quint32> m_version; // by page: a cell of an older one is stale
+    int m_shownFirst = -1;
+    int m_shownLast = -1;
+    bool m_shownKnown = false; // no view said yet: the first rows count as shown
+    int m_capacity = 0;        // set by hand; 0: the usual bound
+    bool m_scheduled = false;
+    bool m_announce = false; // thumbnailsRemade() after this round
 };

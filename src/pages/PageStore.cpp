@@ -9,6 +9,7 @@
 #include "pages/PageRotation.h"
 #include "pages/StaleJournals.h"
 #include "pages/Thumbnail.h"
+#include "pages/WorkerShare.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,28 +19,9 @@
 #include <QPointer>
 #include <QThread>
 #include <algorithm>
-
-#ifdef Q_OS_LINUX
-#include <sys/resource.h>
-#include <sys/syscall.h>
-#include <unistd.h>
-#endif
+#include <utility>
 
 namespace {
-
-// A turn keeps a core busy for seconds; on two cores the window's thread would
-// queue behind it. A lower share for the job's thread lets the window run at once
-// when it wakes (nice is per thread on Linux).
-void yieldToWindow()
-{
-#ifdef Q_OS_LINUX
-    thread_local bool lowered = false;
-    if (!lowered) {
-        lowered = true;
-        setpriority(PRIO_PROCESS, id_t(syscall(SYS_gettid)), 10);
-    }
-#endif
-}
 
 bool samePath(const QString &a, const QString &b)
 {
@@ -319,6 +301,18 @@ void PageStore::waitForJobs(const QList<quint64> &pages)
             m_jobPool.waitForDone();
         QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     }
+    flushRemovals();
+}
+
+void PageStore::flushRemovals()
+{
+    if (m_removals.isEmpty())
+        return;
+    const QSet<quint64> ids = std::exchange(m_removals, {});
+    m_quiet = true;
+    m_model->removeIds(ids);
+    m_quiet = false;
+    journalAll();
 }
 
 QList<PageStore::Job> PageStore::jobsFor(const QList<int> &rows, JobKind kind) const
@@ -330,6 +324,7 @@ QList<PageStore::Job> PageStore::jobsFor(const QList<int> &rows, JobKind kind) c
         Job job;
         job.kind = kind;
         job.page = m_model->entry(row).id;
+        job.row = row;
         job.caption = m_model->entry(row).caption;
         jobs.append(job);
     }
@@ -398,27 +393,42 @@ void PageStore::enqueue(QList<Job> jobs, QObject *context, const JobsDone &done)
             done({});
         return;
     }
+    QList<quint64> pages;
+    pages.reserve(jobs.size());
+    for (const Job &job : std::as_const(jobs))
+        pages.append(job.page);
+    // One change for the view, however many pages: a thousand would each redraw it.
+    m_model->setBusy(pages, true);
     for (Job &job : jobs) {
         job.batch = batch;
         QList<Job> &queue = m_jobs[job.page];
         queue.append(job);
-        m_model->setBusy(job.page, true);
         if (queue.size() == 1)
             startJob(job.page);
     }
     emit pageJobsChanged();
 }
 
+int PageStore::rowOf(const Job &job) const
+{
+    // Searched for only when the rows moved since: a thousand jobs would each
+    // search the list, twice.
+    if (job.row >= 0 && job.row < m_model->rowCount() && m_model->entry(job.row).id == job.page)
+        return job.row;
+    return m_model->rowOf(job.page);
+}
+
 void PageStore::startJob(quint64 page)
 {
     const Job job = m_jobs.value(page).constFirst();
-    const int row = m_model->rowOf(page);
+    const int row = rowOf(job);
     const auto endNow = [this, page](const JobOutcome &outcome) {
         // In turn like any other result.
         QMetaObject::invokeMethod(
             this, [this, page, outcome] { finishJob(page, outcome); }, Qt::QueuedConnection);
     };
-    if (row < 0 || m_closing) {
+    // A page whose delete ended is gone, though its row waits to leave the list.
+    if (row < 0 || m_closing || m_removals.contains(page)) {
         JobOutcome gone;
         gone.ok = false; // deleted meanwhile, or closing: nothing to say
         gone.refusal = PageModel::Refusal::Gone;
@@ -490,6 +500,7 @@ void PageStore::startJob(quint64 page)
             return;
         }
         m_jobPool.start([this, page, newCaption = job.newCaption, entry] {
+            yieldToWindow();
             JobOutcome out;
             out.renamed = entry;
             out.ok = PageModel::renameFile(out.renamed, newCaption, &out.refusal, &out.error) !=
@@ -502,6 +513,7 @@ void PageStore::startJob(quint64 page)
     }
     case JobKind::Delete:
         m_jobPool.start([this, page, entry] {
+            yieldToWindow();
             PageModel::deleteFiles(entry);
             QMetaObject::invokeMethod(
                 this, [this, page] { finishJob(page, JobOutcome()); }, Qt::QueuedConnection);
@@ -515,7 +527,7 @@ void PageStore::finishJob(quint64 page, const JobOutcome &outcome)
     auto queue = m_jobs.find(page);
     Q_ASSERT(queue != m_jobs.end() && !queue->isEmpty());
     const Job job = queue->takeFirst();
-    const int row = m_model->rowOf(page);
+    const int row = rowOf(job);
     if (row >= 0 && outcome.ok) {
         switch (job.kind) {
         case JobKind::Turn:
@@ -528,12 +540,17 @@ void PageStore::finishJob(quint64 page, const JobOutcome &outcome)
                 m_model->setRenamed(row, outcome.renamed);
             break;
         case JobKind::Delete:
-            m_model->removeRow(row);
+            // With the other pages whose files went meanwhile: one removal for
+            // the view and one journal write for all of them.
+            if (m_removals.isEmpty())
+                QMetaObject::invokeMethod(this, &PageStore::flushRemovals, Qt::QueuedConnection);
+            m_removals.insert(page);
             break;
         }
     }
     // Deleted meanwhile, or never started because of a close: nothing to report.
-    const bool gone = outcome.refusal == PageModel::Refusal::Gone && (row < 0 || m_closing);
+    const bool gone = outcome.refusal == PageModel::Refusal::Gone &&
+                      (row < 0 || m_closing || m_removals.contains(page));
     if (!outcome.ok && !gone) {
         JobFailure failure;
         failure.caption = job.caption;
@@ -546,14 +563,19 @@ void PageStore::finishJob(quint64 page, const JobOutcome &outcome)
     }
     if (queue->isEmpty()) {
         m_jobs.erase(queue);
-        m_model->setBusy(page, false);
+        // A page about to leave the list stays dimmed until it does.
+        if (!m_removals.contains(page))
+            m_model->setBusy(page, false);
         emit pageJobsChanged();
     } else {
         startJob(page);
     }
     JobBatch &batch = *job.batch;
-    if (--batch.pending == 0 && batch.done && !m_closing && (!batch.hasContext || batch.context))
+    if (--batch.pending == 0 && batch.done && !m_closing && (!batch.hasContext || batch.context)) {
+        // The rows deleted are gone when the caller hears of it.
+        flushRemovals();
         batch.done(batch.failures);
+    }
 }
 
 void PageStore::reportJournalFailure()
@@ -617,10 +639,10 @@ bool PageStore::prepareRecovered(PageEntry &page)
     }
     if (!page.size.isValid())
         page.size = QImageReader(page.workingCopy).size();
+    // Its header only: reading a thousand whole pages would keep the user
+    // waiting for minutes. The thumbnail is made when the row is shown.
     QString error;
-    page.thumbnail =
-        Thumbnail::fromFile(page.workingCopy, page.size.width(), page.size.height(), &error);
-    if (page.thumbnail.isNull()) {
+    if (!page.size.isValid() || !Thumbnail::readable(page.workingCopy, &error)) {
         qCWarning(lcGallery) << "recovered page" << page.caption << "unreadable:" << error;
         return false;
     }
@@ -634,18 +656,23 @@ void PageStore::relistStale()
     const QList<PageEntry> pages = m_stale->pages();
     auto prepared = std::make_shared<QList<PageEntry>>();
     auto lost = std::make_shared<int>(0);
-    m_recoveryWorker = QThread::create([pages, prepared, lost] {
+    auto journalled = std::make_shared<bool>(true);
+    m_recoveryWorker = QThread::create([pages, prepared, lost, journalled, journal = m_journal] {
         for (PageEntry page : pages) {
             if (prepareRecovered(page))
                 prepared->append(page);
             else
                 ++*lost;
         }
+        // Their lines in this run's journal before they are listed, in one flush.
+        *journalled = journal->appendAhead(*prepared);
     });
     m_recoveryWorker->setParent(this);
     // Queued to this thread: the worker has ended when the results are read.
-    connect(m_recoveryWorker, &QThread::finished, this, [this, prepared, lost] {
+    connect(m_recoveryWorker, &QThread::finished, this, [this, prepared, lost, journalled] {
         m_recoveryWorker->deleteLater();
+        if (!*journalled)
+            reportJournalFailure();
         listRecovered(*prepared, *lost);
     });
     m_recoveryWorker->start();
@@ -654,12 +681,20 @@ void PageStore::relistStale()
 void PageStore::listRecovered(const QList<PageEntry> &pages, int lost)
 {
     int listed = 0;
-    for (const PageEntry &page : pages) {
-        // Working copies of this run from now on: removed at close like the others.
-        if (!samePath(page.workingCopy, page.pageFile))
-            noteWorkingCopy(page.workingCopy);
-        if (add(page))
-            ++listed;
+    if (!m_closed) {
+        // A rewrite under way works on the list without these pages: it must
+        // not drop their lines once they count as listed.
+        if (m_journalWriting)
+            m_journalPool.waitForDone();
+        for (const PageEntry &page : pages) {
+            // Working copies of this run from now on: removed at close like the others.
+            if (!samePath(page.workingCopy, page.pageFile))
+                noteWorkingCopy(page.workingCopy);
+            m_journal->listed(page);
+        }
+        // All at once: one insertion for the view, not one per page.
+        m_model->append(pages);
+        listed = int(pages.size());
     }
     // Listed, and so in this run's journal: the old journals are done with. After
     // a close meanwhile they stay, to be offered again.

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QThreadPool>
 #include <functional>
@@ -124,13 +125,14 @@ public:
         int damagedLines = 0;
     };
     StaleSummary claimStale();
-    // Thumbnails are made off this thread; staleRelisted() follows.
+    // The files are checked off this thread; staleRelisted() follows.
     void relistStale();
     void discardStale();
     void leaveStale();
     // The page as it can be listed again: a missing page file marked, a missing
-    // working copy replaced by the page file, the thumbnail made. False when
-    // nothing of the page is left to list.
+    // working copy replaced by the page file, its picture's header checked (the
+    // thumbnail is made when the row is shown). False when nothing of the page
+    // is left to list.
     static bool prepareRecovered(PageEntry &page);
 
     QString journalPath() const;
@@ -155,6 +157,7 @@ private:
     struct Job
     {
         quint64 page = 0;
+        int row = -1; // where the page was when the command was given
         JobKind kind = JobKind::Turn;
         int quarterTurns = 0;
         bool upright = false;
@@ -165,9 +168,14 @@ private:
     struct JobOutcome;
     void enqueue(QList<Job> jobs, QObject *context, const JobsDone &done);
     void startJob(quint64 page);
+    // The job's page's row now; -1 when it is not listed.
+    int rowOf(const Job &job) const;
     void finishJob(quint64 page, const JobOutcome &outcome);
     QList<quint64> idsOf(const QList<int> &rows) const;
     QList<Job> jobsFor(const QList<int> &rows, JobKind kind) const;
+
+    // The pages whose delete jobs ended leave the list together.
+    void flushRemovals();
 
     void journalAll();
     void journalWritten(bool ok);
@@ -185,7 +193,8 @@ private:
     bool m_quiet = false; // several rows change as one: one journal write after them
     // By page: the running job first, then those waiting their turn.
     QHash<quint64, QList<Job>> m_jobs;
-    bool m_closing = false; // no job starts any more
+    QSet<quint64> m_removals; // deleted, still listed until flushRemovals()
+    bool m_closing = false;   // no job starts any more
     // Page jobs on several pages at once; journal writes one at a time, in order.
     QThreadPool m_jobPool;
     QThreadPool m_journalPool;

@@ -103,6 +103,34 @@ QImage fromImage(const QImage &page, int w, int h, const QSize &cellSize)
                 cellSize);
 }
 
+bool readable(const QString &path, QString *error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        setError(error, QStringLiteral("Unable to open file '%1'").arg(path));
+        return false;
+    }
+    const QByteArray header = file.read(BmpLayout::HeadersSize);
+    const auto *bytes = reinterpret_cast<const uchar *>(header.constData());
+    BmpLayout layout;
+    if (BmpLayout::parse(bytes, header.size(), file.size(), &layout))
+        return true;
+    if (BmpLayout::parse(bytes, header.size(), std::numeric_limits<qint64>::max(), &layout)) {
+        setError(error, QStringLiteral("The picture in '%1' is damaged: the file ends "
+                                       "before its last row")
+                            .arg(path));
+        return false;
+    }
+    file.seek(0);
+    QImageReader reader(&file);
+    if (!reader.canRead() || !reader.size().isValid()) {
+        setError(error, QStringLiteral("Unable to read the picture in '%1': %2")
+                            .arg(path, reader.errorString()));
+        return false;
+    }
+    return true;
+}
+
 QImage fromFile(const QString &path, int w, int h, QString *error, const QSize &cellSize)
 {
     const QSize target = GalleryRules::thumbnailSize(w, h, cellSize);

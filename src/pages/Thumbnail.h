@@ -35,6 +35,12 @@ QImage fromImage(const QImage &page, int w, int h, const QSize &cell = defaultCe
 QImage fromFile(const QString &path, int w, int h, QString *error = nullptr,
                 const QSize &cell = defaultCell());
 
+// Whether path holds a picture the thumbnail can be made from, judged by its
+// header alone (a BMP whose rows the file holds whole, or a format Qt reads):
+// what a list of many pages can check before any of them is drawn. False, with
+// the reason in *error naming the file.
+bool readable(const QString &path, QString *error = nullptr);
+
 // Draws a resampled picture into a white cell at the thumbnail offset.
 QImage cell(const QImage &scaled, const QSize &cellSize = defaultCell());
 

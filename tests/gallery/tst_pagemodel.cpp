@@ -1,11 +1,13 @@
 // The page model and the page pipeline without any window.
 #include "pages/PageModel.h"
 #include "pages/PagePipeline.h"
+#include "pages/Thumbnail.h"
 #include "support/TextPage.h"
 
 #include <QAbstractItemModelTester>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMimeData>
 #include <QPainter>
 #include <QSignalSpy>
@@ -339,6 +341,108 @@ private slots:
             QCOMPARE(e.pageFile, QDir(m_dest).filePath(e.caption));
         }
         QCOMPARE(captions, order);
+    }
+
+    // Thumbnails are made for the rows shown, off the UI thread, and at most
+    // the capacity is kept. Steps: "show a b" (the rows the view shows), "wait"
+    // (until the cells are made; checked then), "down"/"drop"/"reverse" on rows
+    // while cells are still being made, "zoom w" (a new cell width). Each page is
+    // one colour: a cell on the wrong page shows the wrong colour.
+    void lazyThumbnails_data()
+    {
+        QTest::addColumn<int>("capacity");
+        QTest::addColumn<QStringList>("steps");
+        QTest::newRow("scrolled through, a few kept")
+            << 8 << QStringList{"show 0 3", "wait",       "show 4 7", "wait",     "show 12 15",
+                                "wait",     "show 26 29", "wait",     "show 0 3", "wait"};
+        QTest::newRow("dragged while being made")
+            << 12 << QStringList{"show 0 5", "drop 0 1 2 4 to 30", "wait", "show 24 29", "wait"};
+        QTest::newRow("reversed while being made")
+            << 30 << QStringList{"show 0 9", "reverse", "wait", "reverse", "show 20 29", "wait"};
+        QTest::newRow("moved down while being made")
+            << 10 << QStringList{"show 2 6", "down 2 3 4 5 6", "wait", "down 0 3", "wait"};
+        QTest::newRow("zoomed while being made")
+            << 10 << QStringList{"show 0 4", "zoom 160", "wait", "show 5 9", "wait"};
+        QTest::newRow("removed while being made")
+            << 10 << QStringList{"show 0 6", "remove 1 3 5", "wait", "show 0 9", "wait"};
+    }
+    void lazyThumbnails()
+    {
+        QFETCH(int, capacity);
+        QFETCH(QStringList, steps);
+        const int pages = 30;
+        const auto colourOf = [](int page) {
+            return qRgb(page * 8, 255 - page * 8, (page * 97) % 256);
+        };
+        PageModel model;
+        QAbstractItemModelTester tester(&model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        model.setThumbnailCapacity(capacity);
+        model.showRows(-1, -1);
+        QList<PageEntry> entries;
+        for (int page = 0; page < pages; ++page) {
+            // Listed as recovered pages are: without a thumbnail.
+            PageEntry e;
+            e.caption = QStringLiteral("%1.jpg").arg(page);
+            e.pageFile = QDir(m_dest).filePath(e.caption);
+            e.workingCopy = QDir(m_temp).filePath(QStringLiteral("%1.bmp").arg(page));
+            QImage picture(400, 300, QImage::Format_RGB888);
+            picture.fill(colourOf(page));
+            QVERIFY(picture.save(e.workingCopy, "BMP"));
+            e.size = picture.size();
+            entries.append(e);
+        }
+        model.append(entries);
+        QCOMPARE(model.thumbnailsHeld(), 0); // nothing shown, nothing made
+
+        int first = -1;
+        int last = -1;
+        for (const QString &step : std::as_const(steps)) {
+            QStringList words = step.split(QLatin1Char(' '));
+            const QString what = words.takeFirst();
+            QList<int> rows;
+            for (const QString &word : std::as_const(words))
+                rows.append(word.toInt());
+            if (what == "show") {
+                first = rows.at(0);
+                last = rows.at(1);
+                model.showRows(first, last);
+            } else if (what == "down") {
+                model.shiftRows(rows, 1);
+            } else if (what == "drop") {
+                const int to = rows.takeLast();
+                QModelIndexList indexes;
+                for (int r : std::as_const(rows))
+                    indexes.append(model.index(r));
+                std::unique_ptr<QMimeData> data(model.mimeData(indexes));
+                QVERIFY(model.dropMimeData(data.get(), Qt::MoveAction, to, 0, {}));
+            } else if (what == "reverse") {
+                QVERIFY(!model.arrange({}, PageOrder::Arrangement::Reverse).isEmpty());
+            } else if (what == "zoom") {
+                model.setThumbnailCell(Thumbnail::cellForWidth(rows.at(0)), 1);
+            } else if (what == "remove") {
+                QSet<quint64> ids;
+                for (int r : std::as_const(rows))
+                    ids.insert(model.entry(r).id);
+                model.removeIds(ids);
+            } else {
+                QCOMPARE(what, QStringLiteral("wait"));
+                QTRY_VERIFY_WITH_TIMEOUT(!model.remakingThumbnails(), 30000);
+                QVERIFY2(model.thumbnailsHeld() <= capacity,
+                         qPrintable(QString::number(model.thumbnailsHeld())));
+                for (int row = 0; row < model.rowCount(); ++row) {
+                    const PageEntry &e = model.entry(row);
+                    const bool shown = row >= first && row <= last;
+                    QVERIFY2(!shown || !e.thumbnail.isNull(), qPrintable(step));
+                    const QImage cell = model.index(row).data(Qt::DecorationRole).value<QImage>();
+                    QCOMPARE(cell.size(), model.cellPixels());
+                    if (e.thumbnail.isNull())
+                        continue;
+                    const int page = QFileInfo(e.workingCopy).baseName().toInt();
+                    QCOMPARE(cell.pixel(cell.width() / 2, cell.height() / 2), colourOf(page));
+                }
+            }
+        }
     }
 
 private:

@@ -268,6 +268,7 @@ void TestPageStore::pageJobsFollowTheirPage_data()
     QTest::newRow("rows moved, then renamed") << "move, rename";
     QTest::newRow("renamed to a name a file has") << "rename taken";
     QTest::newRow("deleted") << "delete";
+    QTest::newRow("deleted, a turn waiting") << "delete, turn";
     QTest::newRow("another page deleted") << "delete other";
     QTest::newRow("closed, a second turn waiting") << "close";
 }
@@ -328,6 +329,13 @@ void TestPageStore::pageJobsFollowTheirPage()
         QCOMPARE(store.renameLater(1, QStringLiteral("taken.jpg"), nullptr, nullptr, done),
                  PageModel::RenameResult::Renamed);
         ++expectedBatches;
+    } else if (meanwhile.startsWith("delete,")) {
+        store.removeLater({1}, nullptr, done);
+        ++expectedBatches;
+        // The page is gone when its turn comes: nothing to turn, nothing to report.
+        store.rotateLater({1}, PageRotation::Right, nullptr, done);
+        ++expectedBatches;
+        QCOMPARE(model->rowCount(), 3);
     } else if (meanwhile == "delete") {
         store.removeLater({1}, nullptr, done);
         ++expectedBatches;
@@ -356,7 +364,7 @@ void TestPageStore::pageJobsFollowTheirPage()
         listed.append(model->entry(row).caption);
         QVERIFY(!model->index(row).data(PageModel::BusyRole).toBool());
     }
-    if (meanwhile == "delete") {
+    if (meanwhile.startsWith("delete") && meanwhile != "delete other") {
         QCOMPARE(listed, (QStringList{"a.jpg", "c.jpg"}));
         QVERIFY(failures.isEmpty());
         QCOMPARE(filesIn(m_dest), (QStringList{"a.jpg", "c.jpg"}));

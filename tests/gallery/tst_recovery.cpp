@@ -181,11 +181,12 @@ void TestRecovery::killedSessionOffered()
         QTRY_COMPARE(w->imageList()->Pages->rowCount(), 3);
         QCOMPARE(w->sb_Main->panelText(3), QStringLiteral("3 files"));
         for (int row = 0; row < 3; ++row) {
+            // Listed at once; the thumbnails of the rows shown follow.
+            QTRY_VERIFY(!w->imageList()->Pages->entry(row).thumbnail.isNull());
             const PageEntry &e = w->imageList()->Pages->entry(row);
             QCOMPARE(e.caption, pageFiles.at(row));
             QCOMPARE(e.pageFile, QDir(dest).filePath(pageFiles.at(row)));
             QCOMPARE(QDir(temp).filePath(QFileInfo(e.workingCopy).fileName()), e.workingCopy);
-            QVERIFY(!e.thumbnail.isNull());
             QCOMPARE(e.pageFileWritten, row != 1);
         }
         QVERIFY2(w->imageList()
