@@ -60,8 +60,12 @@ unsigned GOMP_sections_next()
     return nextSection();
 }
 
-void GOMP_sections_end() {}
+void GOMP_sections_end()
+{
+}
 
-void GOMP_sections_end_nowait() {}
+void GOMP_sections_end_nowait()
+{
+}
 
 } // extern "C"
