@@ -97,6 +97,10 @@ printf 'tesseract ... pdf, 2 processes    %6.2f s   runs: %s   words: %d   recal
   "$t_tess" "${tess_times[*]}" "$words_tess" "$recall_tess"
 printf 'processor seconds per run         pagora-pdf: %s   tesseract: %s\n' "${pagora_cpu[*]}" \
   "${tess_cpu[*]}"
+printf 'processor seconds ratio           %s   (all runs; steadier than wall time on a busy machine)\n' \
+  "$(awk -v a="${pagora_cpu[*]}" -v b="${tess_cpu[*]}" 'BEGIN {
+    n = split(a, p, " "); split(b, t, " "); for (i = 1; i <= n; ++i) { x += p[i]; y += t[i] }
+    printf "%.3f", x / y }')"
 printf 'ratio per run                     %s   (pagora-pdf first in odd runs, tesseract in even)\n' \
   "${run_ratios[*]}"
 printf 'ratio of the best times           %.3f\n' "$ratio"
