@@ -118,6 +118,15 @@ inline bool loadLanguages(tesseract::TessBaseAPI &api, const char *folder,
     if (api.Init(folder, languages.c_str(), tesseract::OEM_DEFAULT) == 0) {
         // Nothing on the terminal for every page.
         api.SetVariable("debug_file", "/dev/null");
+        // The line network finds the words and their spaces itself, whatever the
+        // pitch: the test for typewriter-like rows costs some 3 % of a page
+        // and changes no word or box, only Tesseract's paragraphs, unused here. The
+        // older engine cuts fixed-pitch rows by it, so it keeps the test (the mode
+        // Init settled on, as language data may hold either engine).
+        int engine = tesseract::OEM_DEFAULT;
+        if (api.GetIntVariable("tessedit_ocr_engine_mode", &engine) &&
+            engine == tesseract::OEM_LSTM_ONLY)
+            api.SetVariable("textord_all_prop", "1");
         return true;
     }
     *culprit = languages;

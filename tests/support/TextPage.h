@@ -28,13 +28,14 @@ struct TextPage
 };
 
 inline TextPage textPage(const QString &text, int width = 2480, int height = 1200,
-                         const QColor &paper = Qt::white)
+                         const QColor &paper = Qt::white,
+                         const QString &family = QStringLiteral("DejaVu Sans"))
 {
     TextPage result{QImage(width, height, QImage::Format_RGB32), {}};
     result.image.fill(paper);
     result.image.setDotsPerMeterX(11811);
     result.image.setDotsPerMeterY(11811);
-    QFont font(QStringLiteral("DejaVu Sans"));
+    QFont font(family);
     font.setPixelSize(64);
     QPainter painter(&result.image);
     painter.setFont(font);
