@@ -3,10 +3,13 @@
 #include "files/AtomicFile.h"
 #include "files/FileCommit.h"
 #include "i18n/SystemErrorText.h"
+#include "imaging/ImageFileReader.h"
 #include "pages/FileNaming.h"
 #include "pages/GalleryRules.h"
+#include "pages/PageImport.h"
 #include "pages/PageRotation.h"
 #include "pages/Thumbnail.h"
+#include "pages/WorkingCopies.h"
 #include "scanner/PageImageWriter.h"
 
 #include <QCoreApplication>
@@ -379,7 +382,7 @@ void PageModel::setRenamed(int row, const PageEntry &renamed)
     emit dataChanged(i, i);
 }
 
-void PageModel::deleteFiles(const PageEntry &e)
+void PageModel::deleteFiles(const PageEntry &e, const QString &copyFolder)
 {
     // The working copy goes only when the page file is gone: a page file that
     // could not be deleted keeps its copy. One that was never written or was
@@ -389,14 +392,13 @@ void PageModel::deleteFiles(const PageEntry &e)
         return; // no file of it exists; the names it was given are not its own
     if (e.added) {
         // The original stays; only this program's copy goes with the entry.
-        if (samePath(e.workingCopy) != samePath(e.pageFile))
-            QFile::remove(e.workingCopy);
+        WorkingCopies::remove(e.workingCopy, e.pageFile, copyFolder);
         return;
     }
     if (e.pageFileWritten)
         QFile::remove(e.pageFile);
     if (!e.pageFileWritten || !QFileInfo::exists(e.pageFile))
-        QFile::remove(e.workingCopy);
+        WorkingCopies::remove(e.workingCopy, e.pageFile, copyFolder);
 }
 
 void PageModel::removeRow(int row)
@@ -415,7 +417,7 @@ void PageModel::deletePages(QList<int> rows)
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     for (int row : std::as_const(rows)) {
         if (row >= 0 && row < m_entries.size())
-            deleteFiles(m_entries.at(row));
+            deleteFiles(m_entries.at(row), m_copyFolder);
     }
     // Every selected entry leaves the list, also those whose file stayed.
     for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
@@ -423,8 +425,24 @@ void PageModel::deletePages(QList<int> rows)
     }
 }
 
+bool PageModel::changeOriginal(int row, int quarterTurns, double degrees, QString *error)
+{
+    const PageEntry &e = m_entries.at(row);
+    QString copy;
+    if (!PageImport::writeChangedCopy(e, m_copyFolder, quarterTurns, degrees, &copy, error))
+        return false;
+    noteWorkingCopy(copy);
+    const QSize size = quarterTurns % 2 != 0 ? e.size.transposed() : e.size;
+    PageEntry changed = e;
+    changed.workingCopy = copy;
+    setTurned(row, size, turnedCell(changed, size, cellPixels()), copy);
+    return true;
+}
+
 bool PageModel::rotate(int row, int quarterTurns, QString *error)
 {
+    if (row >= 0 && row < m_entries.size() && WorkingCopies::isOriginal(m_entries.at(row)))
+        return changeOriginal(row, quarterTurns, 0, error);
     return replaceFiles(
         row,
         [quarterTurns](const QStringList &files, QString *why) {
@@ -435,6 +453,8 @@ bool PageModel::rotate(int row, int quarterTurns, QString *error)
 
 bool PageModel::straighten(int row, double degrees, QString *error)
 {
+    if (row >= 0 && row < m_entries.size() && WorkingCopies::isOriginal(m_entries.at(row)))
+        return changeOriginal(row, 0, degrees, error);
     return replaceFiles(
         row,
         [degrees](const QStringList &files, QString *why) {
@@ -474,12 +494,14 @@ QImage PageModel::turnedCell(const PageEntry &e, const QSize &size, const QSize 
     return Thumbnail::fromFile(e.workingCopy, size.width(), size.height(), &why, cellPixels);
 }
 
-void PageModel::setTurned(int row, const QSize &size, const QImage &cell)
+void PageModel::setTurned(int row, const QSize &size, const QImage &cell, const QString &newCopy)
 {
     if (row < 0 || row >= m_entries.size())
         return;
     PageEntry &e = m_entries[row];
     e.size = size;
+    if (!newCopy.isEmpty())
+        e.workingCopy = newCopy;
     // A cell made for another zoom is remade like the others.
     if (!cell.isNull()) {
         QImage shown = cell;
@@ -608,14 +630,10 @@ bool PageModel::saveToFolder(int row, const QString &folder, const NameTaken &ta
         if (e.heldInMemory()) {
             page = e.image;
         } else {
-            QImageReader reader(e.workingCopy);
-            page = reader.read();
-            if (page.isNull()) {
-                if (error)
-                    *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(e.workingCopy),
-                                                          reader.errorString());
+            // Any working copy, the compressed (TIFF) ones of added pages too.
+            page = ImageFileReader::read(e.workingCopy, error);
+            if (page.isNull())
                 return false;
-            }
         }
         if (!PageImageWriter::saveNew(page, path, nextName, &finalPath, error))
             return false;
@@ -672,7 +690,7 @@ QStringList PageModel::cleanUp()
     }
     for (const QString &copy : std::as_const(m_workingCopies)) {
         if (!keep.contains(copy))
-            QFile::remove(copy);
+            WorkingCopies::remove(copy, QString(), m_copyFolder);
     }
     m_workingCopies.clear();
     return onlyCopies;

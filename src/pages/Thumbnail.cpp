@@ -2,6 +2,7 @@
 
 #include "imaging/BmpLayout.h"
 #include "imaging/PageLimits.h"
+#include "imaging/TiffReader.h"
 #include "pages/BoxResampler.h"
 #include "pages/GalleryLog.h"
 #include "pages/GalleryRules.h"
@@ -132,6 +133,20 @@ QImage fromFile(const QString &path, int w, int h, QString *error, const QSize &
         }
     }
     file.seek(0);
+
+    // The compressed working copies of added PDF pages and TIFF frames: Qt has no
+    // TIFF reader of its own here.
+    const QByteArray magic = file.peek(4);
+    if (magic == QByteArrayLiteral("II*\0") || magic == QByteArrayLiteral("MM\0*")) {
+        file.close();
+        QString why;
+        const QImage page = TiffReader::read(path, &why);
+        if (page.isNull()) {
+            setError(error, QStringLiteral("Unable to read the picture in '%1': %2").arg(path, why));
+            return QImage();
+        }
+        return cell(BoxResampler::resample(page, target), cellSize);
+    }
 
     qCDebug(lcGallery) << "decoding" << path << "through Qt's reader";
     PageLimits::applyToQt();
