@@ -264,6 +264,7 @@ void PageModel::append(const PageEntry &entry)
         e.id = m_nextId++;
     if (!e.pageFileWritten)
         e.thumbnail = markMissing(e.thumbnail);
+    m_pageFiles.insert(samePath(e.pageFile));
     const int row = int(m_entries.size());
     beginInsertRows({}, row, row);
     m_entries.append(e);
@@ -375,6 +376,7 @@ PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Re
 void PageModel::setRenamed(int row, const PageEntry &renamed)
 {
     PageEntry &e = m_entries[row];
+    m_pageFiles.insert(samePath(renamed.pageFile));
     e.pageFile = renamed.pageFile;
     e.workingCopy = renamed.workingCopy;
     e.caption = renamed.caption;
@@ -644,6 +646,7 @@ bool PageModel::saveToFolder(int row, const QString &folder, const NameTaken &ta
         return true;
     // Saved now: an ordinary page whose page file is the one just written.
     const bool wasHeld = e.heldInMemory();
+    m_pageFiles.insert(samePath(finalPath));
     e.pageFile = finalPath;
     e.caption = QFileInfo(finalPath).fileName();
     e.pageFileWritten = true;
@@ -675,7 +678,9 @@ bool PageModel::isPageFile(const QString &path) const
 
 QStringList PageModel::cleanUp()
 {
-    QSet<QString> keep;
+    // A page file is never a working copy, also one whose page left the list: an
+    // added picture noted as a copy stays the user's.
+    QSet<QString> keep = m_pageFiles;
     QStringList onlyCopies;
     for (const PageEntry &e : std::as_const(m_entries)) {
         keep.insert(samePath(e.pageFile));

@@ -193,6 +193,7 @@ private:
 
     QList<PageEntry> m_entries;
     QSet<QString> m_workingCopies;
+    QSet<QString> m_pageFiles; // of every page listed in this run
     QString m_copyFolder;
     QHash<quint64, QImage> m_busy; // the busy pages' dimmed thumbnails, by id
     quint64 m_nextId = 1;

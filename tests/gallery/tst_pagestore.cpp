@@ -6,6 +6,7 @@
 #include "imaging/ImageFileReader.h"
 #include "imaging/JpegCodec.h"
 #include "pages/PageImport.h"
+#include "pages/LeftoverSweep.h"
 #include "pages/PageImporter.h"
 #include "pages/PageJournal.h"
 #include "pages/PageOrder.h"
@@ -15,6 +16,7 @@
 #include "pages/StaleJournals.h"
 #include "pdf/PdfExport.h"
 #include "scanner/PageImageWriter.h"
+#include "support/FileAge.h"
 #include "support/PdfInspector.h"
 #include "support/PdfSamples.h"
 #include "support/Prerequisite.h"
@@ -225,6 +227,8 @@ private slots:
     void arrange();
     void addFiles_data();
     void addFiles();
+    void usersFilesNeverTouched_data();
+    void usersFilesNeverTouched();
     void cancelKeepsWholePages();
     void addedFilesKeepWhatTheyRecord_data();
     void addedFilesKeepWhatTheyRecord();
@@ -1232,6 +1236,146 @@ void TestPageStore::addFiles()
     QCOMPARE(bytesOf(path), before);
     QVERIFY(QFile::exists(other));
     QDir(originals).removeRecursively();
+}
+
+// An added picture is its own working copy until it changes. Whatever removes
+// working copies (a delete, a close, the first change and what follows it, the
+// recovery of an ended session, the sweep of its leftovers) never deletes,
+// renames or writes a file of the user's, also when the page's record says the
+// user's file is a working copy, or the picture lies in the temporary folder.
+void TestPageStore::usersFilesNeverTouched_data()
+{
+    QTest::addColumn<QString>("path");       // what happens
+    QTest::addColumn<bool>("inTemp");        // the picture lies in the temporary folder
+    QTest::addColumn<bool>("copyWritten");   // a working copy of this run's was made
+    QTest::newRow("deleted") << "delete" << false << false;
+    QTest::newRow("deleted as a job") << "delete job" << false << false;
+    QTest::newRow("closed") << "close" << false << false;
+    QTest::newRow("in the temporary folder, deleted") << "delete" << true << false;
+    QTest::newRow("in the temporary folder, closed") << "close" << true << false;
+    QTest::newRow("turned as a job, then deleted") << "turn job, delete" << false << true;
+    QTest::newRow("in the temporary folder, turned, then deleted")
+        << "turn, delete" << true << true;
+    QTest::newRow("straightened, then closed") << "straighten, close" << false << true;
+    QTest::newRow("recovery discarded") << "stale, discard" << false << false;
+    QTest::newRow("recovered, then closed") << "stale, relist, close" << false << false;
+    QTest::newRow("journal says the user's file is a scanned page's copy")
+        << "stale as scanned, discard" << false << false;
+    QTest::newRow("leftovers of an ended session swept") << "stale, sweep" << false << false;
+}
+
+void TestPageStore::usersFilesNeverTouched()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, inTemp);
+    QFETCH(bool, copyWritten);
+    const QString originals = inTemp ? m_temp : m_dir.filePath(QStringLiteral("originals"));
+    QVERIFY(QDir().mkpath(originals));
+    const auto cleanUp = qScopeGuard([&] {
+        if (!inTemp)
+            QDir(originals).removeRecursively();
+    });
+    const QString picture = QDir(originals).filePath(QStringLiteral("photo.png"));
+    QVERIFY(makePage(64, 48, qRgb(200, 30, 30)).save(picture));
+    // Names the program's own leftovers have, beside the picture: the user's all the same.
+    for (const char *name : {".photo.original.png", ".photo.png.0a1b2c3d.part"}) {
+        QFile f(QDir(originals).filePath(QLatin1String(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("the user's") > 0);
+    }
+    QHash<QString, QByteArray> before;
+    for (const QString &name : filesIn(originals))
+        before.insert(name, bytesOf(QDir(originals).filePath(name)));
+
+    const PageImport::Result imported = PageImport::importFile(picture, m_temp);
+    QVERIFY2(imported.error.isEmpty(), qPrintable(imported.error));
+    QCOMPARE(imported.pages.size(), 1);
+    PageEntry page = imported.pages.first();
+    QCOMPARE(page.workingCopy, picture);
+    QStringList copies; // this run's working copies of the picture
+
+    if (path.startsWith("stale")) {
+        if (path.contains("as scanned")) {
+            page.added = false;
+            page.pageFile = QDir(m_dest).filePath(QStringLiteral("gone.jpg"));
+        }
+        {
+            PageJournal ended(m_temp);
+            QVERIFY(ended.append(page));
+        }
+        if (path.endsWith("sweep")) {
+            for (const QString &name : before.keys())
+                QVERIFY(QTest::qWaitFor(
+                    [&] { return changedBeforeThisTick(QDir(originals).filePath(name)); }, 5000));
+            LeftoverSweep sweep(m_temp, nullptr);
+            QSignalSpy swept(&sweep, &LeftoverSweep::finished);
+            sweep.start();
+            QVERIFY(swept.wait());
+        } else {
+            PageStore store(m_temp, nullptr);
+            QCOMPARE(store.claimStale().pages, 1);
+            if (path.contains("discard")) {
+                store.discardStale();
+            } else {
+                QSignalSpy relisted(&store, &PageStore::staleRelisted);
+                store.relistStale();
+                QVERIFY(relisted.wait());
+                QCOMPARE(store.model()->rowCount(), 1);
+                store.close();
+            }
+        }
+    } else {
+        PageStore store(m_temp, nullptr);
+        // Noted as a copy of this run's, as a careless caller would: still not removed.
+        store.noteWorkingCopy(page.workingCopy);
+        QVERIFY(store.add(page));
+        PageModel *model = store.model();
+        if (path.startsWith("turn job")) {
+            store.rotateLater({0}, PageRotation::Right);
+            store.waitForJobs();
+        } else if (path.startsWith("turn")) {
+            QVERIFY(store.rotate(0, PageRotation::Right));
+        } else if (path.startsWith("straighten")) {
+            QString error;
+            QVERIFY2(store.straighten(0, 3.0, &error), qPrintable(error));
+        }
+        if (copyWritten) {
+            const PageEntry changed = model->entry(0);
+            QVERIFY(changed.workingCopy != picture);
+            QCOMPARE(QFileInfo(changed.workingCopy).absolutePath(), QFileInfo(m_temp).absoluteFilePath());
+            QCOMPARE(changed.pageFile, picture);
+            QCOMPARE(changed.size, path.startsWith("turn") ? QSize(48, 64) : QSize(64, 48));
+            // Recovery would find the changed page, not the picture as it was.
+            QCOMPARE(PageJournal::read(journalOf(store)).pages.first().workingCopy,
+                     changed.workingCopy);
+            copies.append(changed.workingCopy);
+        }
+        if (path.endsWith("delete job")) {
+            store.removeLater({0});
+            store.waitForJobs();
+        } else if (path.endsWith("delete")) {
+            store.remove({0});
+        }
+        if (path.endsWith("delete") || path.endsWith("delete job"))
+            QCOMPARE(model->rowCount(), 0);
+        store.close();
+    }
+
+    QHash<QString, QByteArray> after;
+    for (const QString &name : filesIn(originals)) {
+        if (!inTemp || before.contains(name))
+            after.insert(name, bytesOf(QDir(originals).filePath(name)));
+    }
+    QCOMPARE(after, before);
+    for (const QString &copy : std::as_const(copies))
+        QVERIFY2(!QFileInfo::exists(copy), qPrintable(copy));
+    // Nothing of this run's is left in the temporary folder but the user's own files.
+    QStringList left = filesIn(m_temp);
+    const QStringList journals =
+        QDir(m_temp).entryList({PageJournal::nameFilter()}, QDir::Files | QDir::Hidden);
+    left.removeIf([&](const QString &name) {
+        return (inTemp && before.contains(name)) || journals.contains(name);
+    });
+    QCOMPARE(left, QStringList());
 }
 
 // Cancelling keeps the pages read until then, whole, and leaves no other file:
