@@ -1472,9 +1472,9 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <translation>страницу %1 не удаётся отрисовать.</translation>
     </message>
     <message>
-        <source>the copy %1 could not be written.</source>
+        <source>the copy %1 could not be written: %2.</source>
         <comment>importCopyNotWritten</comment>
-        <translation>не удалось записать копию %1.</translation>
+        <translation>не удалось записать копию %1: %2.</translation>
     </message>
 </context>
 <context>

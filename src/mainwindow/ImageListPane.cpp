@@ -340,8 +340,7 @@ void ImageListPane::Action_PreviewExecute()
         return;
     }
     // So it is for a page file never written.
-    if (!m_preview->LoadPicture(!page.pageFileWritten ? page.workingCopy : page.pageFile,
-                                &error)) {
+    if (!m_preview->LoadPicture(!page.pageFileWritten ? page.workingCopy : page.pageFile, &error)) {
         UserPrompts::showError(window(), error);
         return;
     }

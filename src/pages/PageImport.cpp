@@ -3,6 +3,7 @@
 #include "files/AtomicFile.h"
 #include "files/LocalFileName.h"
 #include "files/TempFolder.h"
+#include "i18n/SystemErrorText.h"
 #include "imaging/ImageFileReader.h"
 #include "imaging/JpegCheck.h"
 #include "imaging/PageFile.h"
@@ -12,6 +13,7 @@
 #include "pages/Thumbnail.h"
 #include "pages/WorkingCopies.h"
 #include "pdf/ImageResolution.h"
+#include "pdf/JpegHeader.h"
 #include "scanner/PageImageWriter.h"
 
 #include <QCoreApplication>
@@ -22,6 +24,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
+#include <optional>
 #include <sys/stat.h>
 #include <tiffio.h>
 #include <unistd.h>
@@ -98,9 +102,10 @@ PageImageWriter::NextName nextNameIn(const QString &folder, const QString &base,
                                      const QString &extension, int *clash)
 {
     return [folder, base, extension, clash](const QString &) {
-        return ++*clash > 999 ? QString()
-                              : QDir(folder).filePath(
-                                    QStringLiteral("%1_%2.%3").arg(base).arg(*clash).arg(extension));
+        return ++*clash > 999
+                   ? QString()
+                   : QDir(folder).filePath(
+                         QStringLiteral("%1_%2.%3").arg(base).arg(*clash).arg(extension));
     };
 }
 
@@ -133,7 +138,8 @@ bool writeCompressedTiff(const QImage &image, int fd)
         TIFFSetField(tif, TIFFTAG_ZSTD_LEVEL, 1);
     TIFFSetField(tif, TIFFTAG_PREDICTOR, PREDICTOR_HORIZONTAL);
     const qsizetype rowBytes = qsizetype(image.width()) * samples;
-    const int rowsPerStrip = int(qBound<qsizetype>(1, (256 << 10) / rowBytes, qsizetype(image.height())));
+    const int rowsPerStrip =
+        int(qBound<qsizetype>(1, (256 << 10) / rowBytes, qsizetype(image.height())));
     TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(rowsPerStrip));
     const int dpi = qRound(image.dotsPerMeterX() * 0.0254);
     if (dpi > 0) {
@@ -174,11 +180,15 @@ bool writeFrameCopy(const QImage &frame, const QString &folder, const QString &b
             *error = file.errorString();
         return false;
     }
+    errno = 0;
     if (!writeCompressedTiff(image, file.file().handle())) {
+        // A full disk says so, rather than only that the copy failed.
+        const int reason = errno != 0 ? errno : EIO;
         if (error)
-            *error = QCoreApplication::translate("PageImport", "the copy %1 could not be written.",
-                                                 "importCopyNotWritten")
-                         .arg(QDir::toNativeSeparators(path));
+            *error =
+                QCoreApplication::translate("PageImport", "the copy %1 could not be written: %2.",
+                                            "importCopyNotWritten")
+                    .arg(QDir::toNativeSeparators(path), SystemErrorText::text(reason));
         return false;
     }
     return PageImageWriter::commitNew(file, path, nextName, written, error);
@@ -231,14 +241,23 @@ Result importFile(const QString &path, const QString &tempFolder,
     }
     // A JPEG cut short or damaged decodes with a warning into a mostly gray page:
     // refused here as the PDF export refuses it, before a copy is made.
+    // A PDF takes a JPEG page as it is: a gray or colour one only, since a CMYK
+    // one keeps its colours only when decoded.
+    bool plainJpeg = false;
     if (format == "jpeg") {
         QFile file;
         PageFile::Failure failure = PageFile::Failure::None;
         QString why;
-        if (!PageFile::open(file, path, &failure) || !JpegCheck::decodes(file.readAll(), &why)) {
+        const QByteArray jpeg =
+            PageFile::open(file, path, &failure) ? file.readAll() : QByteArray();
+        if (jpeg.isEmpty() || !JpegCheck::decodes(jpeg, &why)) {
             result.error = refusal(path, why.isEmpty() ? unreadable(path) : why + QLatin1Char('.'));
             return result;
         }
+        JpegFrameInfo info;
+        plainJpeg = ReadJPEGHeader(reinterpret_cast<const std::uint8_t *>(jpeg.constData()),
+                                   std::size_t(jpeg.size()), info) == JpegHeaderStatus::Ok &&
+                    (info.components == 1 || info.components == 3);
     }
     // A PDF is drawn page by page here: its pages are pictures of their own, with
     // the document as their original, like the frames of a TIFF.
@@ -253,17 +272,45 @@ Result importFile(const QString &path, const QString &tempFolder,
                                           : 1;
     // A picture every reader opens as it is needs no copy until it changes; a
     // name that is not UTF-8 is opened alike only by some of them.
-    const bool asItIs = frames == 1 && (format == "bmp" || format == "jpeg" || format == "png") &&
+    const bool asItIs = frames == 1 && (format == "bmp" || plainJpeg || format == "png") &&
                         plainName(original) == original;
     const auto dropCopies = [&result, &tempFolder] {
         for (const PageEntry &page : std::as_const(result.pages))
             WorkingCopies::remove(page.workingCopy, page.pageFile, tempFolder);
         result.pages.clear();
     };
+    // Each frame's copy is compressed and written while the next frame is drawn:
+    // the two take the two cores. One copy at a time is under way.
+    struct Writing
+    {
+        PageEntry page;
+        QString why;
+        std::future<bool> written;
+    };
+    std::optional<Writing> writing;
+    // The copy under way, once whole: listed; when it failed, the file is refused.
+    const auto settle = [&]() {
+        if (!writing)
+            return true;
+        const bool ok = writing->written.get();
+        const Writing done = std::move(*writing);
+        writing.reset();
+        if (!ok) {
+            dropCopies();
+            result.error = refusal(path, done.why);
+            return false;
+        }
+        result.pages.append(done.page);
+        if (progress)
+            progress(int(result.pages.size()), frames);
+        return true;
+    };
     for (int frame = 0; frame < frames; ++frame) {
         // Pages read so far are whole (their copies synced) and stay.
-        if (cancelled && cancelled())
+        if (cancelled && cancelled()) {
+            settle();
             return result;
+        }
         QImage image =
             format == "pdf" ? pdf.render(frame, &why) : ImageFileReader::read(path, &why, frame);
         // The decoders leave the resolution at Qt's 96 dpi; the page keeps the one
@@ -277,9 +324,12 @@ Result importFile(const QString &path, const QString &tempFolder,
             }
         }
         // A cancel while the frame was read: writing it would only delay the end.
-        if (cancelled && cancelled())
+        if (cancelled && cancelled()) {
+            settle();
             return result;
+        }
         if (image.isNull()) {
+            settle();
             dropCopies();
             result.error = refusal(path, why);
             return result;
@@ -295,28 +345,34 @@ Result importFile(const QString &path, const QString &tempFolder,
             }
         }
         PageEntry page;
-        if (asItIs) {
-            page.workingCopy = original;
-        } else {
-            const QString base =
-                frames > 1 ? QStringLiteral("%1-%2").arg(baseName).arg(frame + 1) : baseName;
-            if (!writeFrameCopy(image, tempFolder, base, &page.workingCopy, &why)) {
-                dropCopies();
-                result.error = refusal(path, why);
-                return result;
-            }
-        }
         page.pageFile = original;
         page.caption =
             frames > 1 ? QStringLiteral("%1 (%2)").arg(fileName).arg(frame + 1) : fileName;
         page.size = image.size();
         page.dpi = qRound(image.dotsPerMeterX() * 0.0254);
         page.added = true;
-        page.thumbnail = Thumbnail::fromImage(image, image.width(), image.height());
-        result.pages.append(page);
-        if (progress)
-            progress(frame + 1, frames);
+        if (asItIs) {
+            page.workingCopy = original;
+            page.thumbnail = Thumbnail::fromImage(image, image.width(), image.height());
+            result.pages.append(page);
+            if (progress)
+                progress(frame + 1, frames);
+            continue;
+        }
+        // A cancel while the frame before was written: this one is not begun.
+        if (!settle() || (cancelled && cancelled()))
+            return result;
+        const QString base =
+            frames > 1 ? QStringLiteral("%1-%2").arg(baseName).arg(frame + 1) : baseName;
+        writing.emplace();
+        writing->page = page;
+        Writing *w = &*writing;
+        w->written = std::async(std::launch::async, [w, image, tempFolder, base] {
+            w->page.thumbnail = Thumbnail::fromImage(image, image.width(), image.height());
+            return writeFrameCopy(image, tempFolder, base, &w->page.workingCopy, &w->why);
+        });
     }
+    settle();
     return result;
 }
 

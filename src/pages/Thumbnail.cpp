@@ -1,5 +1,6 @@
 #include "pages/Thumbnail.h"
 
+#include "files/TempFolder.h"
 #include "imaging/BmpLayout.h"
 #include "imaging/PageLimits.h"
 #include "imaging/TiffReader.h"
@@ -112,17 +113,27 @@ QImage fromFile(const QString &path, int w, int h, QString *error, const QSize &
         setError(error, QStringLiteral("Unable to open file '%1'").arg(path));
         return QImage();
     }
-    // Mapped, not read: an A4 page at 300 dpi is 26 MB that need no copy. The
-    // working copy is the program's own file in its private folder.
-    if (uchar *data = file.map(0, file.size())) {
+    // Mapped, not read: an A4 page at 300 dpi is 26 MB that need no copy. Only
+    // the program's own files in its private folder: a user's file (an added
+    // picture) cut short while mapped would end the program.
+    QByteArray read;
+    uchar *data = nullptr;
+    if (TempFolder::holds(path)) {
+        data = file.map(0, file.size());
+    } else if (file.peek(2) == QByteArrayLiteral("BM")) {
+        read = file.readAll();
+        data = reinterpret_cast<uchar *>(read.data());
+    }
+    if (data) {
+        const qint64 size = read.isNull() ? file.size() : read.size();
         QImage scaled;
-        const bool handled = resampleMappedBmp(data, file.size(), target, scaled);
+        const bool handled = resampleMappedBmp(data, size, target, scaled);
         // A header whose rows would fit a longer file: the file was cut short.
         BmpLayout layout;
         const bool truncated =
-            !handled &&
-            BmpLayout::parse(data, file.size(), std::numeric_limits<qint64>::max(), &layout);
-        file.unmap(data);
+            !handled && BmpLayout::parse(data, size, std::numeric_limits<qint64>::max(), &layout);
+        if (read.isNull())
+            file.unmap(data);
         if (handled)
             return cell(scaled, cellSize);
         if (truncated) {
@@ -142,7 +153,8 @@ QImage fromFile(const QString &path, int w, int h, QString *error, const QSize &
         QString why;
         const QImage page = TiffReader::read(path, &why);
         if (page.isNull()) {
-            setError(error, QStringLiteral("Unable to read the picture in '%1': %2").arg(path, why));
+            setError(error,
+                     QStringLiteral("Unable to read the picture in '%1': %2").arg(path, why));
             return QImage();
         }
         return cell(BoxResampler::resample(page, target), cellSize);

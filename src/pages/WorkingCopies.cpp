@@ -40,7 +40,8 @@ bool removable(const QString &copy, const QString &pageFile, const QString &fold
     if (!pageFile.isEmpty()) {
         const QFileInfo a(copy);
         const QFileInfo b(pageFile);
-        if (a.exists() && b.exists() && !a.isSymLink() && a.canonicalFilePath() == b.canonicalFilePath())
+        if (a.exists() && b.exists() && !a.isSymLink() &&
+            a.canonicalFilePath() == b.canonicalFilePath())
             return false;
     }
     return true;

@@ -5,8 +5,9 @@
 #include "files/LocalFileName.h"
 #include "imaging/ImageFileReader.h"
 #include "imaging/JpegCodec.h"
-#include "pages/PageImport.h"
+#include "pages/FreeSpace.h"
 #include "pages/LeftoverSweep.h"
+#include "pages/PageImport.h"
 #include "pages/PageImporter.h"
 #include "pages/PageJournal.h"
 #include "pages/PageOrder.h"
@@ -17,6 +18,7 @@
 #include "pdf/PdfExport.h"
 #include "scanner/PageImageWriter.h"
 #include "support/FileAge.h"
+#include "support/FullDisk.h"
 #include "support/PdfInspector.h"
 #include "support/PdfSamples.h"
 #include "support/Prerequisite.h"
@@ -24,11 +26,13 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QLocale>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -229,6 +233,8 @@ private slots:
     void addFiles();
     void usersFilesNeverTouched_data();
     void usersFilesNeverTouched();
+    void importChecksFreeSpace_data();
+    void importChecksFreeSpace();
     void cancelKeepsWholePages();
     void addedFilesKeepWhatTheyRecord_data();
     void addedFilesKeepWhatTheyRecord();
@@ -1245,9 +1251,9 @@ void TestPageStore::addFiles()
 // user's file is a working copy, or the picture lies in the temporary folder.
 void TestPageStore::usersFilesNeverTouched_data()
 {
-    QTest::addColumn<QString>("path");       // what happens
-    QTest::addColumn<bool>("inTemp");        // the picture lies in the temporary folder
-    QTest::addColumn<bool>("copyWritten");   // a working copy of this run's was made
+    QTest::addColumn<QString>("path");     // what happens
+    QTest::addColumn<bool>("inTemp");      // the picture lies in the temporary folder
+    QTest::addColumn<bool>("copyWritten"); // a working copy of this run's was made
     QTest::newRow("deleted") << "delete" << false << false;
     QTest::newRow("deleted as a job") << "delete job" << false << false;
     QTest::newRow("closed") << "close" << false << false;
@@ -1341,7 +1347,8 @@ void TestPageStore::usersFilesNeverTouched()
         if (copyWritten) {
             const PageEntry changed = model->entry(0);
             QVERIFY(changed.workingCopy != picture);
-            QCOMPARE(QFileInfo(changed.workingCopy).absolutePath(), QFileInfo(m_temp).absoluteFilePath());
+            QCOMPARE(QFileInfo(changed.workingCopy).absolutePath(),
+                     QFileInfo(m_temp).absoluteFilePath());
             QCOMPARE(changed.pageFile, picture);
             QCOMPARE(changed.size, path.startsWith("turn") ? QSize(48, 64) : QSize(64, 48));
             // Recovery would find the changed page, not the picture as it was.
@@ -1376,6 +1383,53 @@ void TestPageStore::usersFilesNeverTouched()
         return (inTemp && before.contains(name)) || journals.contains(name);
     });
     QCOMPARE(left, QStringList());
+}
+
+// A file whose working copies would not fit in the temporary folder is refused
+// before any is written, naming the file, the folder and the space missing; a
+// picture that is its own working copy needs no room there and is listed.
+void TestPageStore::importChecksFreeSpace_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("PDF of two letter pages") << "pdf" << false;
+    QTest::newRow("picture as it is") << "png" << true;
+}
+
+void TestPageStore::importChecksFreeSpace()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, listed);
+    const QString small = m_dir.filePath(QStringLiteral("small"));
+    // Room for one compressed letter page at 300 dpi, not for two.
+    FullDisk disk(small, "20m");
+    if (!disk.isMounted())
+        SKIP_OR_FAIL_IN_CI("no small file system can be mounted here (needs root)");
+    const QString originals = m_dir.filePath(QStringLiteral("originals"));
+    QVERIFY(QDir().mkpath(originals));
+    const auto cleanUp = qScopeGuard([&originals] { QDir(originals).removeRecursively(); });
+    const QString path = QDir(originals).filePath(QStringLiteral("letter.") + kind);
+    if (kind == "pdf")
+        QVERIFY(PdfSamples::writePages(path, {QSizeF(612, 792), QSizeF(612, 792)}));
+    else
+        QVERIFY(makePage(2550, 3300, qRgb(200, 30, 30)).save(path));
+
+    const PageImport::Result r = PageImport::importFile(path, small);
+    QCOMPARE(filesIn(small), QStringList());
+    if (listed) {
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.pages.size(), 1);
+        QCOMPARE(r.pages.first().workingCopy, path);
+        return;
+    }
+    QVERIFY(r.pages.isEmpty());
+    for (const QString &named : {path, small})
+        QVERIFY2(r.error.contains(QDir::toNativeSeparators(named)), qPrintable(r.error));
+    // The shortfall itself: what two copies need less what the folder has.
+    const qint64 free = QStorageInfo(small).bytesAvailable();
+    const qint64 missing = 2 * FreeSpace::compressedCopyBytes(QSize(2550, 3300)) - free;
+    QVERIFY(missing > 0);
+    QVERIFY2(r.error.contains(QLocale().formattedDataSize(missing, 1)), qPrintable(r.error));
 }
 
 // Cancelling keeps the pages read until then, whole, and leaves no other file:
