@@ -1471,6 +1471,11 @@ Pagora Pro сканирует документы со сканеров SANE в �
         <comment>importPdfPage</comment>
         <translation>страницу %1 не удаётся отрисовать.</translation>
     </message>
+    <message>
+        <source>the copy %1 could not be written: %2.</source>
+        <comment>importCopyNotWritten</comment>
+        <translation>не удалось записать копию %1: %2.</translation>
+    </message>
 </context>
 <context>
     <name>PageModel</name>

@@ -8,6 +8,7 @@
 #include "gallery/Tfrm_Preview.h"
 #include "i18n/MessageTables.h"
 #include "i18n/TLangTranslator.h"
+#include "imaging/ImageFileReader.h"
 #include "mainwindow/PageAdder.h"
 #include "pages/FileNaming.h"
 #include "pages/GalleryLog.h"
@@ -329,9 +330,20 @@ void ImageListPane::Action_PreviewExecute()
         return;
     }
     // An added page's original may be a PDF or a TIFF of many frames: its working
-    // copy is the page, as turned in the list; so it is for a page file never written.
-    if (!m_preview->LoadPicture(
-            page.added || !page.pageFileWritten ? page.workingCopy : page.pageFile, &error)) {
+    // copy is the page, as turned in the list, read by its contents (a PNG, or
+    // the compressed TIFF copy of a PDF page), whatever its name or caption says.
+    if (page.added) {
+        const QImage picture = ImageFileReader::read(page.workingCopy, &error);
+        if (picture.isNull()) {
+            UserPrompts::showError(window(), error);
+            return;
+        }
+        m_preview->Image->setPicture(picture);
+        m_preview->exec();
+        return;
+    }
+    // So it is for a page file never written.
+    if (!m_preview->LoadPicture(!page.pageFileWritten ? page.workingCopy : page.pageFile, &error)) {
         UserPrompts::showError(window(), error);
         return;
     }

@@ -4,6 +4,7 @@
 #include "pages/FreeSpace.h"
 #include "pages/PageImporter.h"
 #include "pages/PageStore.h"
+#include "pages/WorkingCopies.h"
 #include "widgets/UserPrompts.h"
 
 #include <QApplication>
@@ -23,12 +24,16 @@ PageAdder::PageAdder(QWidget *window, PageStore *store)
 {
     connect(m_importer, &PageImporter::pagesRead, this, [this](const QList<PageEntry> &pages) {
         for (const PageEntry &page : pages) {
+            // An added picture listed as it is has no copy of this run's.
+            const bool ownCopy = !WorkingCopies::isOriginal(page);
             if (!m_store) {
-                QFile::remove(page.workingCopy);
+                if (ownCopy)
+                    WorkingCopies::remove(page.workingCopy, page.pageFile, TempFolder::path());
                 continue;
             }
             // Made by this run: removed at close like a scanned page's copy.
-            m_store->noteWorkingCopy(page.workingCopy);
+            if (ownCopy)
+                m_store->noteWorkingCopy(page.workingCopy);
             if (m_store->add(page))
                 ++m_added;
         }
@@ -55,7 +60,8 @@ void PageAdder::add(const QStringList &files)
         deleteLater();
         return;
     }
-    // Every added page gets a working copy: a full temporary folder is said now.
+    // PDF pages and TIFF frames get compressed working copies: a full temporary
+    // folder is said now (each file is checked whole again before it is read).
     const int pages = int(qMin(qsizetype(3), files.size()));
     const QString shortage = FreeSpace::shortfall(
         QString(), 0, TempFolder::path(), FreeSpace::importBytes(files, pages) / pages, pages);

@@ -4,7 +4,6 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QImageReader>
 #include <QLocale>
 #include <QStorageInfo>
 #include <cmath>
@@ -65,21 +64,25 @@ QSize pixelsOf(double widthInches, double heightInches, int dpi)
     return QSize(int(std::ceil(widthInches * dpi)), int(std::ceil(heightInches * dpi)));
 }
 
+qint64 compressedCopyBytes(const QSize &pixels)
+{
+    return 1024 + bmpBytes(pixels, 2) * 2 / 3;
+}
+
 qint64 importBytes(const QStringList &files, int pages)
 {
     qint64 bytes = 0;
     for (const QString &file : files) {
         if (pages <= 0)
             break;
-        QSize size;
-        if (PageImport::formatOf(file) == "pdf")
-            size = pixelsOf(8.27, 11.69, 300);
-        else
-            size = QImageReader(file).size();
-        if (!size.isValid())
+        const QByteArray format = PageImport::formatOf(file);
+        if (format.isEmpty())
             continue; // refused later, with its own reason
-        bytes += workingCopyBytes(size, 2);
         --pages;
+        if (format != "pdf" && format != "tiff" && format != "jpeg")
+            continue; // its own working copy
+        // Counted as A4 at 300 dpi: the importer checks each file's own size again.
+        bytes += compressedCopyBytes(pixelsOf(8.27, 11.69, 300));
     }
     return bytes;
 }

@@ -16,8 +16,13 @@ qint64 pageFileBytes(const QSize &pixels, int pixelType, const QString &extensio
 qint64 workingCopyBytes(const QSize &pixels, int pixelType);
 // The pixels of a page of inches at dpi.
 QSize pixelsOf(double widthInches, double heightInches, int dpi);
-// The working copies of the first pages of files to be added (a PDF page drawn
-// at 300 dpi on A4 when its size is not known), at most pages of them.
+// The lossless compressed working copy of an added page of pixels (a PDF page
+// or a TIFF frame): two thirds of the colour BMP, the large side of what a
+// colour page with scanner noise needs (about half; a page of text far less).
+qint64 compressedCopyBytes(const QSize &pixels);
+// The working copies of the first pages of files to be added, at most pages of
+// them: nothing for a picture that is its own copy, a compressed copy for a PDF
+// page (drawn at 300 dpi, on A4 here) or a TIFF frame.
 qint64 importBytes(const QStringList &files, int pages);
 
 // Empty when pages pages fit: page files of pageFile bytes in destination and

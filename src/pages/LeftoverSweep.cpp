@@ -205,6 +205,10 @@ QStringList LeftoverSweep::run()
         if (!journalOfRunningSession(m_tempFolder, stale)) {
             QStringList folders{QDir::cleanPath(m_tempFolder)};
             for (const PageEntry &page : stale.pages()) {
+                // An added file's folder is the user's: this program never wrote
+                // there, so nothing there is its leftover.
+                if (page.added)
+                    continue;
                 for (const QString &file : {page.pageFile, page.workingCopy}) {
                     const QString folder = QDir::cleanPath(QFileInfo(file).absolutePath());
                     if (!folders.contains(folder))

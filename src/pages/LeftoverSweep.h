@@ -17,7 +17,8 @@ class QThread;
 // One per window, holding the temporary folder for as long as the window lives,
 // so that no later start takes this run's unfinished files for leftovers. The
 // first run to hold the folder (no other run holds it) removes the leftovers it
-// finds there and in the folders the journals of ended sessions name; any other
+// finds there and in the folders the journals of ended sessions name (never an
+// added file's folder, which is the user's); any other
 // run removes nothing. Only names of those exact forms go, and only regular
 // files of this user from before the start; never links, folders, or a
 // set-aside original whose page file is missing.

@@ -11,10 +11,12 @@
 // written: what the destination field says later changes nothing about it.
 struct PageEntry
 {
-    QString pageFile;    // absolute; renamed with the caption
-    QString workingCopy; // BMP in the temporary folder; never renamed
-    QString caption;     // the page file's name, as the list shows it
-    QSize size;          // pixels, as the scanner reported them
+    QString pageFile; // absolute; renamed with the caption
+    // In the temporary folder (a BMP; a compressed TIFF for an added PDF page or
+    // TIFF frame), or an added picture itself until its first change; never renamed.
+    QString workingCopy;
+    QString caption; // the page file's name, as the list shows it
+    QSize size;      // pixels, as the scanner reported them
     int dpi = 0;
     bool pageFileWritten = true;
     // An existing file the user added: it is the page file but not this program's,

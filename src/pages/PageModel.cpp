@@ -3,11 +3,14 @@
 #include "files/AtomicFile.h"
 #include "files/FileCommit.h"
 #include "i18n/SystemErrorText.h"
+#include "imaging/ImageFileReader.h"
 #include "pages/FileNaming.h"
 #include "pages/GalleryRules.h"
+#include "pages/PageImport.h"
 #include "pages/PageRotation.h"
 #include "pages/Thumbnail.h"
 #include "pages/WorkerShare.h"
+#include "pages/WorkingCopies.h"
 #include "scanner/PageImageWriter.h"
 
 #include <QCoreApplication>
@@ -332,6 +335,7 @@ void PageModel::append(const QList<PageEntry> &entries)
         // Pages come with thumbnails of the usual size: a zoomed list needs its own.
         if (!thumbnailFits(e.thumbnail))
             e.thumbnail = QImage();
+        m_pageFiles.insert(samePath(e.pageFile));
         m_entries.append(e);
     }
     endInsertRows();
@@ -440,6 +444,7 @@ PageModel::RenameResult PageModel::rename(int row, const QString &newCaption, Re
 void PageModel::setRenamed(int row, const PageEntry &renamed)
 {
     PageEntry &e = m_entries[row];
+    m_pageFiles.insert(samePath(renamed.pageFile));
     e.pageFile = renamed.pageFile;
     e.workingCopy = renamed.workingCopy;
     e.caption = renamed.caption;
@@ -447,7 +452,7 @@ void PageModel::setRenamed(int row, const PageEntry &renamed)
     emit dataChanged(i, i);
 }
 
-void PageModel::deleteFiles(const PageEntry &e)
+void PageModel::deleteFiles(const PageEntry &e, const QString &copyFolder)
 {
     // The working copy goes only when the page file is gone: a page file that
     // could not be deleted keeps its copy. One that was never written or was
@@ -457,14 +462,13 @@ void PageModel::deleteFiles(const PageEntry &e)
         return; // no file of it exists; the names it was given are not its own
     if (e.added) {
         // The original stays; only this program's copy goes with the entry.
-        if (samePath(e.workingCopy) != samePath(e.pageFile))
-            QFile::remove(e.workingCopy);
+        WorkingCopies::remove(e.workingCopy, e.pageFile, copyFolder);
         return;
     }
     if (e.pageFileWritten)
         QFile::remove(e.pageFile);
     if (!e.pageFileWritten || !QFileInfo::exists(e.pageFile))
-        QFile::remove(e.workingCopy);
+        WorkingCopies::remove(e.workingCopy, e.pageFile, copyFolder);
 }
 
 void PageModel::removeRow(int row)
@@ -507,7 +511,7 @@ void PageModel::deletePages(QList<int> rows)
     rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     for (int row : std::as_const(rows)) {
         if (row >= 0 && row < m_entries.size())
-            deleteFiles(m_entries.at(row));
+            deleteFiles(m_entries.at(row), m_copyFolder);
     }
     // Every selected entry leaves the list, also those whose file stayed.
     QSet<quint64> ids;
@@ -518,8 +522,24 @@ void PageModel::deletePages(QList<int> rows)
     removeIds(ids);
 }
 
+bool PageModel::changeOriginal(int row, int quarterTurns, double degrees, QString *error)
+{
+    const PageEntry &e = m_entries.at(row);
+    QString copy;
+    if (!PageImport::writeChangedCopy(e, m_copyFolder, quarterTurns, degrees, &copy, error))
+        return false;
+    noteWorkingCopy(copy);
+    const QSize size = quarterTurns % 2 != 0 ? e.size.transposed() : e.size;
+    PageEntry changed = e;
+    changed.workingCopy = copy;
+    setTurned(row, size, turnedCell(changed, size, cellPixels()), copy);
+    return true;
+}
+
 bool PageModel::rotate(int row, int quarterTurns, QString *error)
 {
+    if (row >= 0 && row < m_entries.size() && WorkingCopies::isOriginal(m_entries.at(row)))
+        return changeOriginal(row, quarterTurns, 0, error);
     return replaceFiles(
         row,
         [quarterTurns](const QStringList &files, QString *why) {
@@ -530,6 +550,8 @@ bool PageModel::rotate(int row, int quarterTurns, QString *error)
 
 bool PageModel::straighten(int row, double degrees, QString *error)
 {
+    if (row >= 0 && row < m_entries.size() && WorkingCopies::isOriginal(m_entries.at(row)))
+        return changeOriginal(row, 0, degrees, error);
     return replaceFiles(
         row,
         [degrees](const QStringList &files, QString *why) {
@@ -569,13 +591,15 @@ QImage PageModel::turnedCell(const PageEntry &e, const QSize &size, const QSize 
     return Thumbnail::fromFile(e.workingCopy, size.width(), size.height(), &why, cellPixels);
 }
 
-void PageModel::setTurned(int row, const QSize &size, const QImage &cell)
+void PageModel::setTurned(int row, const QSize &size, const QImage &cell, const QString &newCopy)
 {
     if (row < 0 || row >= m_entries.size())
         return;
     PageEntry &e = m_entries[row];
     e.size = size;
     pictureChanged(e.id);
+    if (!newCopy.isEmpty())
+        e.workingCopy = newCopy;
     QImage shown = cell;
     shown.setDevicePixelRatio(m_pixelRatio);
     // A cell made for another zoom, or none, is made again like the others.
@@ -746,14 +770,10 @@ bool PageModel::saveToFolder(int row, const QString &folder, const NameTaken &ta
         if (e.heldInMemory()) {
             page = e.image;
         } else {
-            QImageReader reader(e.workingCopy);
-            page = reader.read();
-            if (page.isNull()) {
-                if (error)
-                    *error = QStringLiteral("%1: %2").arg(QDir::toNativeSeparators(e.workingCopy),
-                                                          reader.errorString());
+            // Any working copy, the compressed (TIFF) ones of added pages too.
+            page = ImageFileReader::read(e.workingCopy, error);
+            if (page.isNull())
                 return false;
-            }
         }
         if (!PageImageWriter::saveNew(page, path, nextName, &finalPath, error))
             return false;
@@ -764,6 +784,7 @@ bool PageModel::saveToFolder(int row, const QString &folder, const NameTaken &ta
         return true;
     // Saved now: an ordinary page whose page file is the one just written.
     const bool wasHeld = e.heldInMemory();
+    m_pageFiles.insert(samePath(finalPath));
     e.pageFile = finalPath;
     e.caption = QFileInfo(finalPath).fileName();
     e.pageFileWritten = true;
@@ -796,7 +817,9 @@ bool PageModel::isPageFile(const QString &path) const
 
 QStringList PageModel::cleanUp()
 {
-    QSet<QString> keep;
+    // A page file is never a working copy, also one whose page left the list: an
+    // added picture noted as a copy stays the user's.
+    QSet<QString> keep = m_pageFiles;
     QStringList onlyCopies;
     for (const PageEntry &e : std::as_const(m_entries)) {
         keep.insert(samePath(e.pageFile));
@@ -811,7 +834,7 @@ QStringList PageModel::cleanUp()
     }
     for (const QString &copy : std::as_const(m_workingCopies)) {
         if (!keep.contains(copy))
-            QFile::remove(copy);
+            WorkingCopies::remove(copy, QString(), m_copyFolder);
     }
     m_workingCopies.clear();
     return onlyCopies;

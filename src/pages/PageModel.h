@@ -106,8 +106,9 @@ public:
     // Deletes the page files of the rows (and each working copy whose page file
     // went), then removes every one of those rows from the list.
     void deletePages(QList<int> rows);
-    // The files deletePages removes for one entry, on any thread.
-    static void deleteFiles(const PageEntry &e);
+    // The files deletePages removes for one entry, on any thread; working copies
+    // only from copyFolder (see WorkingCopies).
+    static void deleteFiles(const PageEntry &e, const QString &copyFolder);
     // The entry leaves the list, its files untouched.
     void removeRow(int row);
     // The pages with these ids leave the list, one removal per run of
@@ -125,8 +126,9 @@ public:
     static bool filesToReplace(const PageEntry &e, QStringList *files, QString *error);
     // A thumbnail of the working copy as a turn left it, for the list's cell, on any thread.
     static QImage turnedCell(const PageEntry &e, const QSize &size, const QSize &cellPixels);
-    // A turn done off this thread: the row's new size and thumbnail.
-    void setTurned(int row, const QSize &size, const QImage &cell);
+    // A turn done off this thread: the row's new size and thumbnail, and its new
+    // working copy when the turn was the first change of an added file.
+    void setTurned(int row, const QSize &size, const QImage &cell, const QString &newCopy = {});
     // A rename done off this thread: the row's new paths and caption.
     void setRenamed(int row, const PageEntry &renamed);
     // The page shows busy (dimmed, and says so to a screen reader) while a job
@@ -152,6 +154,10 @@ public:
 
     // A working copy this run wrote into the temporary folder.
     void noteWorkingCopy(const QString &path);
+    // The folder of working copies: none is ever removed from anywhere else.
+    // The temporary folder unless set.
+    void setWorkingCopyFolder(const QString &folder) { m_copyFolder = folder; }
+    QString workingCopyFolder() const { return m_copyFolder; }
     // At close: removes every noted working copy that is not a page file of an
     // entry and does not belong to a page whose page file is missing (never
     // written, or removed from outside). Returns the working copies kept because
@@ -213,12 +219,16 @@ private:
     // (swapped when sidesSwap) and thumbnail.
     bool replaceFiles(int row, const std::function<bool(const QStringList &, QString *)> &replace,
                       bool sidesSwap, QString *error);
+    // The first change of an added file listed as it is: a working copy of its own.
+    bool changeOriginal(int row, int quarterTurns, double degrees, QString *error);
     QList<int> draggedRows(const QMimeData *data) const;
 
     QList<PageEntry> m_entries;
     QSet<QString> m_workingCopies;
     // The busy pages' dimmed thumbnails, by id; null until shown.
     mutable QHash<quint64, QImage> m_busy;
+    QSet<QString> m_pageFiles; // of every page listed in this run
+    QString m_copyFolder;
     quint64 m_nextId = 1;
     QSize m_cell;
     qreal m_pixelRatio = 1;

@@ -4,12 +4,14 @@
 #include "imaging/ImageFileReader.h"
 #include "ocr/PageStraightener.h"
 #include "pages/GalleryLog.h"
+#include "pages/PageImport.h"
 #include "pages/PageJournal.h"
 #include "pages/PageReservations.h"
 #include "pages/PageRotation.h"
 #include "pages/StaleJournals.h"
 #include "pages/Thumbnail.h"
 #include "pages/WorkerShare.h"
+#include "pages/WorkingCopies.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -48,6 +50,7 @@ struct PageStore::JobOutcome
     QSize size;
     QImage cell;
     PageEntry renamed;
+    QString workingCopy; // written by the first change of an added file
 };
 
 PageStore::PageStore(QObject *parent) : PageStore(TempFolder::path(), parent)
@@ -59,6 +62,8 @@ PageStore::PageStore(const QString &journalFolder, QObject *parent)
       m_journal(std::make_shared<PageJournal>(journalFolder)),
       m_reservations(std::make_shared<PageReservations>())
 {
+    // Working copies live beside the journal, and are removed from nowhere else.
+    m_model->setWorkingCopyFolder(journalFolder);
     // Two pages turn at once at most: each holds a whole decoded page in memory.
     m_jobPool.setMaxThreadCount(2);
     m_journalPool.setMaxThreadCount(1);
@@ -442,7 +447,9 @@ void PageStore::startJob(quint64 page)
     case JobKind::Correct: {
         QStringList files;
         JobOutcome refused;
-        if (!PageModel::filesToReplace(entry, &files, &refused.error)) {
+        // An added file listed as it is stays as it is: its first change is a copy.
+        const bool original = WorkingCopies::isOriginal(entry);
+        if (!original && !PageModel::filesToReplace(entry, &files, &refused.error)) {
             refused.ok = false;
             endNow(refused);
             return;
@@ -450,7 +457,9 @@ void PageStore::startJob(quint64 page)
         const bool correct = job.kind == JobKind::Correct;
         const bool upright = job.upright;
         const int quarterTurns = job.quarterTurns;
-        m_jobPool.start([this, page, correct, upright, quarterTurns, entry, files, cellPixels] {
+        const QString copyFolder = m_model->workingCopyFolder();
+        m_jobPool.start([this, page, correct, upright, quarterTurns, entry, files, cellPixels,
+                         original, copyFolder] {
             yieldToWindow();
             JobOutcome out;
             int turns = correct ? 0 : quarterTurns;
@@ -472,7 +481,12 @@ void PageStore::startJob(quint64 page)
                 }
                 out.error = error;
             }
-            if (out.ok && turns % 4 != 0) {
+            if (out.ok && original && (turns % 4 != 0 || degrees != 0)) {
+                out.ok = PageImport::writeChangedCopy(entry, copyFolder, turns % 4, degrees,
+                                                      &out.workingCopy, &out.error);
+                out.changed = out.ok;
+                out.size = turns % 2 != 0 ? entry.size.transposed() : entry.size;
+            } else if (out.ok && turns % 4 != 0) {
                 out.ok = PageRotation::rotateFiles(files, turns, &out.error);
                 out.changed = out.ok;
                 out.size = turns % 2 != 0 ? entry.size.transposed() : entry.size;
@@ -481,8 +495,12 @@ void PageStore::startJob(quint64 page)
                 out.changed = out.ok;
                 out.size = entry.size;
             }
-            if (out.changed)
-                out.cell = PageModel::turnedCell(entry, out.size, cellPixels);
+            if (out.changed) {
+                PageEntry changed = entry;
+                if (!out.workingCopy.isEmpty())
+                    changed.workingCopy = out.workingCopy;
+                out.cell = PageModel::turnedCell(changed, out.size, cellPixels);
+            }
             QMetaObject::invokeMethod(
                 this, [this, page, out] { finishJob(page, out); }, Qt::QueuedConnection);
         });
@@ -512,9 +530,9 @@ void PageStore::startJob(quint64 page)
         return;
     }
     case JobKind::Delete:
-        m_jobPool.start([this, page, entry] {
+        m_jobPool.start([this, page, entry, copyFolder = m_model->workingCopyFolder()] {
             yieldToWindow();
-            PageModel::deleteFiles(entry);
+            PageModel::deleteFiles(entry, copyFolder);
             QMetaObject::invokeMethod(
                 this, [this, page] { finishJob(page, JobOutcome()); }, Qt::QueuedConnection);
         });
@@ -532,8 +550,10 @@ void PageStore::finishJob(quint64 page, const JobOutcome &outcome)
         switch (job.kind) {
         case JobKind::Turn:
         case JobKind::Correct:
+            if (!outcome.workingCopy.isEmpty())
+                noteWorkingCopy(outcome.workingCopy);
             if (outcome.changed)
-                m_model->setTurned(row, outcome.size, outcome.cell);
+                m_model->setTurned(row, outcome.size, outcome.cell, outcome.workingCopy);
             break;
         case JobKind::Rename:
             if (outcome.changed)
@@ -548,6 +568,9 @@ void PageStore::finishJob(quint64 page, const JobOutcome &outcome)
             break;
         }
     }
+    // A first copy whose page was deleted meanwhile belongs to nothing.
+    if (row < 0 && !outcome.workingCopy.isEmpty())
+        WorkingCopies::remove(outcome.workingCopy, QString(), m_model->workingCopyFolder());
     // Deleted meanwhile, or never started because of a close: nothing to report.
     const bool gone = outcome.refusal == PageModel::Refusal::Gone &&
                       (row < 0 || m_closing || m_removals.contains(page));
@@ -614,8 +637,7 @@ void PageStore::discardStale()
         return;
     for (const PageEntry &page : m_stale->pages()) {
         // A working copy that is the page file itself is the user's file.
-        if (!samePath(page.workingCopy, page.pageFile))
-            QFile::remove(page.workingCopy);
+        WorkingCopies::remove(page.workingCopy, page.pageFile, m_journalFolder);
     }
     m_stale->remove();
     m_stale.reset();
@@ -639,6 +661,8 @@ bool PageStore::prepareRecovered(PageEntry &page)
     }
     if (!page.size.isValid())
         page.size = QImageReader(page.workingCopy).size();
+    if (!page.size.isValid()) // a compressed (TIFF) copy: Qt has no reader for it here
+        page.size = ImageFileReader::read(page.workingCopy).size();
     // Its header only: reading a thousand whole pages would keep the user
     // waiting for minutes. The thumbnail is made when the row is shown.
     QString error;

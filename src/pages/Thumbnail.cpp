@@ -1,7 +1,9 @@
 #include "pages/Thumbnail.h"
 
+#include "files/TempFolder.h"
 #include "imaging/BmpLayout.h"
 #include "imaging/PageLimits.h"
+#include "imaging/TiffReader.h"
 #include "pages/BoxResampler.h"
 #include "pages/GalleryLog.h"
 #include "pages/GalleryRules.h"
@@ -121,6 +123,14 @@ bool readable(const QString &path, QString *error)
                             .arg(path));
         return false;
     }
+    // A compressed working copy: libtiff reads its first directory, not its pixels.
+    if (header.startsWith(QByteArrayLiteral("II*\0")) ||
+        header.startsWith(QByteArrayLiteral("MM\0*"))) {
+        if (TiffReader::frameCount(path) > 0)
+            return true;
+        setError(error, QStringLiteral("Unable to read the picture in '%1'").arg(path));
+        return false;
+    }
     file.seek(0);
     QImageReader reader(&file);
     if (!reader.canRead() || !reader.size().isValid()) {
@@ -139,17 +149,27 @@ QImage fromFile(const QString &path, int w, int h, QString *error, const QSize &
         setError(error, QStringLiteral("Unable to open file '%1'").arg(path));
         return QImage();
     }
-    // Mapped, not read: an A4 page at 300 dpi is 26 MB that need no copy. The
-    // working copy is the program's own file in its private folder.
-    if (uchar *data = file.map(0, file.size())) {
+    // Mapped, not read: an A4 page at 300 dpi is 26 MB that need no copy. Only
+    // the program's own files in its private folder: a user's file (an added
+    // picture) cut short while mapped would end the program.
+    QByteArray read;
+    uchar *data = nullptr;
+    if (TempFolder::holds(path)) {
+        data = file.map(0, file.size());
+    } else if (file.peek(2) == QByteArrayLiteral("BM")) {
+        read = file.readAll();
+        data = reinterpret_cast<uchar *>(read.data());
+    }
+    if (data) {
+        const qint64 size = read.isNull() ? file.size() : read.size();
         QImage scaled;
-        const bool handled = resampleMappedBmp(data, file.size(), target, scaled);
+        const bool handled = resampleMappedBmp(data, size, target, scaled);
         // A header whose rows would fit a longer file: the file was cut short.
         BmpLayout layout;
         const bool truncated =
-            !handled &&
-            BmpLayout::parse(data, file.size(), std::numeric_limits<qint64>::max(), &layout);
-        file.unmap(data);
+            !handled && BmpLayout::parse(data, size, std::numeric_limits<qint64>::max(), &layout);
+        if (read.isNull())
+            file.unmap(data);
         if (handled)
             return cell(scaled, cellSize);
         if (truncated) {
@@ -160,6 +180,21 @@ QImage fromFile(const QString &path, int w, int h, QString *error, const QSize &
         }
     }
     file.seek(0);
+
+    // The compressed working copies of added PDF pages and TIFF frames: Qt has no
+    // TIFF reader of its own here.
+    const QByteArray magic = file.peek(4);
+    if (magic == QByteArrayLiteral("II*\0") || magic == QByteArrayLiteral("MM\0*")) {
+        file.close();
+        QString why;
+        const QImage page = TiffReader::read(path, &why);
+        if (page.isNull()) {
+            setError(error,
+                     QStringLiteral("Unable to read the picture in '%1': %2").arg(path, why));
+            return QImage();
+        }
+        return cell(BoxResampler::resample(page, target), cellSize);
+    }
 
     qCDebug(lcGallery) << "decoding" << path << "through Qt's reader";
     PageLimits::applyToQt();

@@ -238,6 +238,7 @@ private slots:
     void model()
     {
         PageModel model;
+        model.setWorkingCopyFolder(m_temp);
         QAbstractItemModelTester tester(&model,
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         const auto add = [&](const QString &caption, bool written = true) {

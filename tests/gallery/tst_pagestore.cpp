@@ -3,7 +3,10 @@
 // fails; the clean-up at close; renames refused with their reason.
 #include "files/FileCommit.h"
 #include "files/LocalFileName.h"
+#include "imaging/ImageFileReader.h"
 #include "imaging/JpegCodec.h"
+#include "pages/FreeSpace.h"
+#include "pages/LeftoverSweep.h"
 #include "pages/PageImport.h"
 #include "pages/PageImporter.h"
 #include "pages/PageJournal.h"
@@ -14,6 +17,8 @@
 #include "pages/StaleJournals.h"
 #include "pdf/PdfExport.h"
 #include "scanner/PageImageWriter.h"
+#include "support/FileAge.h"
+#include "support/FullDisk.h"
 #include "support/PdfInspector.h"
 #include "support/PdfSamples.h"
 #include "support/Prerequisite.h"
@@ -21,11 +26,13 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QLocale>
 #include <QMimeData>
 #include <QRegularExpression>
 #include <QScopeGuard>
 #include <QSemaphore>
 #include <QSignalSpy>
+#include <QStorageInfo>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -224,6 +231,10 @@ private slots:
     void arrange();
     void addFiles_data();
     void addFiles();
+    void usersFilesNeverTouched_data();
+    void usersFilesNeverTouched();
+    void importChecksFreeSpace_data();
+    void importChecksFreeSpace();
     void cancelKeepsWholePages();
     void addedFilesKeepWhatTheyRecord_data();
     void addedFilesKeepWhatTheyRecord();
@@ -1195,14 +1206,19 @@ void TestPageStore::addFiles()
         QCOMPARE(e.pageFile, path);
         QVERIFY(e.added);
         QCOMPARE(e.size.width(), widths.at(row));
-        QCOMPARE(QImage(e.workingCopy).width(), widths.at(row));
-        QVERIFY(e.workingCopy.startsWith(m_temp));
+        QCOMPARE(ImageFileReader::read(e.workingCopy).width(), widths.at(row));
+        // A picture is its own working copy; a JPEG (whose data the PDF would take
+        // as it is), a PDF page or a TIFF frame gets one.
+        if (kind == "bmp" || kind == "png")
+            QCOMPARE(e.workingCopy, path);
+        else
+            QVERIFY(e.workingCopy.startsWith(m_temp));
         if (pdf) {
             QCOMPARE(e.caption, widths.size() > 1 ? QStringLiteral("receipt.pdf (%1)").arg(row + 1)
                                                   : QStringLiteral("receipt.pdf"));
             QCOMPARE(e.dpi, 300);
             // Ink where it was drawn, white paper elsewhere (not a transparent black).
-            const QImage copy(e.workingCopy);
+            const QImage copy = ImageFileReader::read(e.workingCopy);
             QCOMPARE(copy.height(), 200);
             QCOMPARE(copy.pixel(10, 10), qRgb(200, 30, 30));
             QCOMPARE(copy.pixel(copy.width() - 5, copy.height() - 5), qRgb(255, 255, 255));
@@ -1219,10 +1235,13 @@ void TestPageStore::addFiles()
     QCOMPARE(store.rename(0, QStringLiteral("Invoice.png"), &why),
              PageModel::RenameResult::Refused);
     QCOMPARE(why, PageModel::Refusal::Added);
-    const QString copy = model->entry(0).workingCopy;
     QVERIFY(store.rotate(0, PageRotation::Right));
-    QCOMPARE(QImage(copy).height(), widths.at(0)); // the copy turned
+    // The turned copy, in the temporary folder; the original as it was.
+    const QString copy = model->entry(0).workingCopy;
+    QVERIFY(copy.startsWith(m_temp));
+    QCOMPARE(ImageFileReader::read(copy).height(), widths.at(0));
     QCOMPARE(model->entry(0).size.height(), widths.at(0));
+    QCOMPARE(bytesOf(path), before);
     store.remove({0});
     QVERIFY(!QFile::exists(copy));
     QCOMPARE(bytesOf(path), before);
@@ -1232,6 +1251,194 @@ void TestPageStore::addFiles()
     QCOMPARE(bytesOf(path), before);
     QVERIFY(QFile::exists(other));
     QDir(originals).removeRecursively();
+}
+
+// An added picture is its own working copy until it changes. Whatever removes
+// working copies (a delete, a close, the first change and what follows it, the
+// recovery of an ended session, the sweep of its leftovers) never deletes,
+// renames or writes a file of the user's, also when the page's record says the
+// user's file is a working copy, or the picture lies in the temporary folder.
+void TestPageStore::usersFilesNeverTouched_data()
+{
+    QTest::addColumn<QString>("path");     // what happens
+    QTest::addColumn<bool>("inTemp");      // the picture lies in the temporary folder
+    QTest::addColumn<bool>("copyWritten"); // a working copy of this run's was made
+    QTest::newRow("deleted") << "delete" << false << false;
+    QTest::newRow("deleted as a job") << "delete job" << false << false;
+    QTest::newRow("closed") << "close" << false << false;
+    QTest::newRow("in the temporary folder, deleted") << "delete" << true << false;
+    QTest::newRow("in the temporary folder, closed") << "close" << true << false;
+    QTest::newRow("turned as a job, then deleted") << "turn job, delete" << false << true;
+    QTest::newRow("in the temporary folder, turned, then deleted")
+        << "turn, delete" << true << true;
+    QTest::newRow("straightened, then closed") << "straighten, close" << false << true;
+    QTest::newRow("recovery discarded") << "stale, discard" << false << false;
+    QTest::newRow("recovered, then closed") << "stale, relist, close" << false << false;
+    QTest::newRow("journal says the user's file is a scanned page's copy")
+        << "stale as scanned, discard" << false << false;
+    QTest::newRow("leftovers of an ended session swept") << "stale, sweep" << false << false;
+}
+
+void TestPageStore::usersFilesNeverTouched()
+{
+    QFETCH(QString, path);
+    QFETCH(bool, inTemp);
+    QFETCH(bool, copyWritten);
+    const QString originals = inTemp ? m_temp : m_dir.filePath(QStringLiteral("originals"));
+    QVERIFY(QDir().mkpath(originals));
+    const auto cleanUp = qScopeGuard([&] {
+        if (!inTemp)
+            QDir(originals).removeRecursively();
+    });
+    const QString picture = QDir(originals).filePath(QStringLiteral("photo.png"));
+    QVERIFY(makePage(64, 48, qRgb(200, 30, 30)).save(picture));
+    // Names the program's own leftovers have, beside the picture: the user's all the same.
+    for (const char *name : {".photo.original.png", ".photo.png.0a1b2c3d.part"}) {
+        QFile f(QDir(originals).filePath(QLatin1String(name)));
+        QVERIFY(f.open(QIODevice::WriteOnly) && f.write("the user's") > 0);
+    }
+    QHash<QString, QByteArray> before;
+    for (const QString &name : filesIn(originals))
+        before.insert(name, bytesOf(QDir(originals).filePath(name)));
+
+    const PageImport::Result imported = PageImport::importFile(picture, m_temp);
+    QVERIFY2(imported.error.isEmpty(), qPrintable(imported.error));
+    QCOMPARE(imported.pages.size(), 1);
+    PageEntry page = imported.pages.first();
+    QCOMPARE(page.workingCopy, picture);
+    QStringList copies; // this run's working copies of the picture
+
+    if (path.startsWith("stale")) {
+        if (path.contains("as scanned")) {
+            page.added = false;
+            page.pageFile = QDir(m_dest).filePath(QStringLiteral("gone.jpg"));
+        }
+        {
+            PageJournal ended(m_temp);
+            QVERIFY(ended.append(page));
+        }
+        if (path.endsWith("sweep")) {
+            for (const QString &name : before.keys())
+                QVERIFY(QTest::qWaitFor(
+                    [&] { return changedBeforeThisTick(QDir(originals).filePath(name)); }, 5000));
+            LeftoverSweep sweep(m_temp, nullptr);
+            QSignalSpy swept(&sweep, &LeftoverSweep::finished);
+            sweep.start();
+            QVERIFY(swept.wait());
+        } else {
+            PageStore store(m_temp, nullptr);
+            QCOMPARE(store.claimStale().pages, 1);
+            if (path.contains("discard")) {
+                store.discardStale();
+            } else {
+                QSignalSpy relisted(&store, &PageStore::staleRelisted);
+                store.relistStale();
+                QVERIFY(relisted.wait());
+                QCOMPARE(store.model()->rowCount(), 1);
+                store.close();
+            }
+        }
+    } else {
+        PageStore store(m_temp, nullptr);
+        // Noted as a copy of this run's, as a careless caller would: still not removed.
+        store.noteWorkingCopy(page.workingCopy);
+        QVERIFY(store.add(page));
+        PageModel *model = store.model();
+        if (path.startsWith("turn job")) {
+            store.rotateLater({0}, PageRotation::Right);
+            store.waitForJobs();
+        } else if (path.startsWith("turn")) {
+            QVERIFY(store.rotate(0, PageRotation::Right));
+        } else if (path.startsWith("straighten")) {
+            QString error;
+            QVERIFY2(store.straighten(0, 3.0, &error), qPrintable(error));
+        }
+        if (copyWritten) {
+            const PageEntry changed = model->entry(0);
+            QVERIFY(changed.workingCopy != picture);
+            QCOMPARE(QFileInfo(changed.workingCopy).absolutePath(),
+                     QFileInfo(m_temp).absoluteFilePath());
+            QCOMPARE(changed.pageFile, picture);
+            QCOMPARE(changed.size, path.startsWith("turn") ? QSize(48, 64) : QSize(64, 48));
+            // Recovery would find the changed page, not the picture as it was.
+            QCOMPARE(PageJournal::read(journalOf(store)).pages.first().workingCopy,
+                     changed.workingCopy);
+            copies.append(changed.workingCopy);
+        }
+        if (path.endsWith("delete job")) {
+            store.removeLater({0});
+            store.waitForJobs();
+        } else if (path.endsWith("delete")) {
+            store.remove({0});
+        }
+        if (path.endsWith("delete") || path.endsWith("delete job"))
+            QCOMPARE(model->rowCount(), 0);
+        store.close();
+    }
+
+    QHash<QString, QByteArray> after;
+    for (const QString &name : filesIn(originals)) {
+        if (!inTemp || before.contains(name))
+            after.insert(name, bytesOf(QDir(originals).filePath(name)));
+    }
+    QCOMPARE(after, before);
+    for (const QString &copy : std::as_const(copies))
+        QVERIFY2(!QFileInfo::exists(copy), qPrintable(copy));
+    // Nothing of this run's is left in the temporary folder but the user's own files.
+    QStringList left = filesIn(m_temp);
+    const QStringList journals =
+        QDir(m_temp).entryList({PageJournal::nameFilter()}, QDir::Files | QDir::Hidden);
+    left.removeIf([&](const QString &name) {
+        return (inTemp && before.contains(name)) || journals.contains(name);
+    });
+    QCOMPARE(left, QStringList());
+}
+
+// A file whose working copies would not fit in the temporary folder is refused
+// before any is written, naming the file, the folder and the space missing; a
+// picture that is its own working copy needs no room there and is listed.
+void TestPageStore::importChecksFreeSpace_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<bool>("listed");
+    QTest::newRow("PDF of two letter pages") << "pdf" << false;
+    QTest::newRow("picture as it is") << "png" << true;
+}
+
+void TestPageStore::importChecksFreeSpace()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, listed);
+    const QString small = m_dir.filePath(QStringLiteral("small"));
+    // Room for one compressed letter page at 300 dpi, not for two.
+    FullDisk disk(small, "20m");
+    if (!disk.isMounted())
+        SKIP_OR_FAIL_IN_CI("no small file system can be mounted here (needs root)");
+    const QString originals = m_dir.filePath(QStringLiteral("originals"));
+    QVERIFY(QDir().mkpath(originals));
+    const auto cleanUp = qScopeGuard([&originals] { QDir(originals).removeRecursively(); });
+    const QString path = QDir(originals).filePath(QStringLiteral("letter.") + kind);
+    if (kind == "pdf")
+        QVERIFY(PdfSamples::writePages(path, {QSizeF(612, 792), QSizeF(612, 792)}));
+    else
+        QVERIFY(makePage(2550, 3300, qRgb(200, 30, 30)).save(path));
+
+    const PageImport::Result r = PageImport::importFile(path, small);
+    QCOMPARE(filesIn(small), QStringList());
+    if (listed) {
+        QVERIFY2(r.error.isEmpty(), qPrintable(r.error));
+        QCOMPARE(r.pages.size(), 1);
+        QCOMPARE(r.pages.first().workingCopy, path);
+        return;
+    }
+    QVERIFY(r.pages.isEmpty());
+    for (const QString &named : {path, small})
+        QVERIFY2(r.error.contains(QDir::toNativeSeparators(named)), qPrintable(r.error));
+    // The shortfall itself: what two copies need less what the folder has.
+    const qint64 free = QStorageInfo(small).bytesAvailable();
+    const qint64 missing = 2 * FreeSpace::compressedCopyBytes(QSize(2550, 3300)) - free;
+    QVERIFY(missing > 0);
+    QVERIFY2(r.error.contains(QLocale().formattedDataSize(missing, 1)), qPrintable(r.error));
 }
 
 // Cancelling keeps the pages read until then, whole, and leaves no other file:
@@ -1249,11 +1456,11 @@ void TestPageStore::cancelKeepsWholePages()
     QCOMPARE(r.pages.size(), 3);
     QStringList copies;
     for (const PageEntry &page : r.pages) {
-        QCOMPARE(QImage(page.workingCopy).size(), QSize(300, 200));
+        QCOMPARE(ImageFileReader::read(page.workingCopy).size(), QSize(300, 200));
         copies.append(QFileInfo(page.workingCopy).fileName());
         QVERIFY(QFile::remove(page.workingCopy));
     }
-    QCOMPARE(copies, QStringList({"long-1.bmp", "long-2.bmp", "long-3.bmp"}));
+    QCOMPARE(copies, QStringList({"long-1.tif", "long-2.tif", "long-3.tif"}));
     QCOMPARE(filesIn(m_temp), QStringList());
 
     PageStore store(m_temp, nullptr);
@@ -1273,12 +1480,12 @@ void TestPageStore::cancelKeepsWholePages()
     QVERIFY(model->rowCount() >= 1);
     QStringList listed;
     for (int row = 0; row < model->rowCount(); ++row) {
-        QCOMPARE(QImage(model->entry(row).workingCopy).size(), QSize(300, 200));
+        QCOMPARE(ImageFileReader::read(model->entry(row).workingCopy).size(), QSize(300, 200));
         listed.append(QFileInfo(model->entry(row).workingCopy).fileName());
     }
     listed.sort();
     QStringList present = filesIn(m_temp);
-    present.removeIf([](const QString &name) { return !name.endsWith(QLatin1String(".bmp")); });
+    present.removeIf([](const QString &name) { return !name.endsWith(QLatin1String(".tif")); });
     QCOMPARE(present, listed);
     store.close();
 }
