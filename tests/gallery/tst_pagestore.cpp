@@ -523,6 +523,9 @@ void TestPageStore::recoveredAfterChanges_data()
                        "rename 1 r.jpg", "list h.jpg", "move 6 -6", "add i.jpg",   "delete 2,3,4"};
     QTest::newRow("emptied and filled again")
         << QStringList{"delete 0,1,2,3,4,5", "add x.jpg", "add y.jpg", "move 1 -1", "rotate 0"};
+    // Compressed working copies (TIFF frames) and a picture that is its own copy.
+    QTest::newRow("added files") << QStringList{"import tif", "delete 0", "import png", "move 7 -3",
+                                                "rotate 6"};
 }
 
 void TestPageStore::recoveredAfterChanges()
@@ -574,6 +577,16 @@ void TestPageStore::recoveredAfterChanges()
             QVERIFY(model->dropMimeData(data.get(), Qt::MoveAction, word.at(2).toInt(), 0, {}));
         } else if (what == "add") {
             QVERIFY(!addPage(store, word.at(1)).pageFile.isEmpty());
+        } else if (what == "import") {
+            const QString path = m_dir.filePath(QStringLiteral("added.") + word.at(1));
+            QVERIFY(word.at(1) == "tif" ? writeTiffPages(path, 2)
+                                        : makePage(64, 48, qRgb(20, 90, 200)).save(path));
+            const PageImport::Result imported = PageImport::importFile(path, m_temp);
+            QVERIFY2(imported.error.isEmpty(), qPrintable(imported.error));
+            for (const PageEntry &page : imported.pages) {
+                store.noteWorkingCopy(page.workingCopy);
+                QVERIFY(store.add(page));
+            }
         } else if (what == "ahead") { // the worker's line, before the page is listed
             PageEntry e;
             e.caption = word.at(1);
@@ -607,6 +620,16 @@ void TestPageStore::recoveredAfterChanges()
     QCOMPARE(stale.damagedLines(), 0);
     QCOMPARE(described(stale.pages()), described(expected));
     stale.remove();
+    if (script.first().startsWith("import")) {
+        // Listed again, every page is there: compressed copies are read as well.
+        QVERIFY(QFile::copy(store.journalPath(), copy));
+        PageStore again(ended, nullptr);
+        QCOMPARE(again.claimStale().pages, int(expected.size()));
+        QSignalSpy relisted(&again, &PageStore::staleRelisted);
+        again.relistStale();
+        QVERIFY(relisted.wait());
+        QCOMPARE(described(again.model()->snapshot()), described(expected));
+    }
     QDir(ended).removeRecursively();
 }
 
