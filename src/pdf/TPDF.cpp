@@ -719,7 +719,7 @@ bool TPDF::appendData(const QByteArray &data)
         FStream += data;
         return true;
     }
-    return flushStream(0) && (!m_out || writeOut(data));
+    return flushStream(0) && writeOut(data);
 }
 
 bool TPDF::writeOut(const QByteArray &data)
