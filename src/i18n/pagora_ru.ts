@@ -1382,6 +1382,13 @@ Pagora Pro сканирует документы со сканеров SANE в �
     </message>
 </context>
 <context>
+    <name>TesseractLibrary</name>
+    <message>
+        <source>The text recognition cannot be loaded (%1)</source>
+        <translation>Не удаётся загрузить распознавание текста (%1)</translation>
+    </message>
+</context>
+<context>
     <name>PageAdder</name>
     <message>
         <source>Add files</source>

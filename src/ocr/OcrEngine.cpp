@@ -1,6 +1,7 @@
 #include "ocr/OcrEngine.h"
 
 #include "ocr/OcrHelperProcess.h"
+#include "ocr/TesseractLibrary.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -41,22 +42,11 @@ QString OcrEngine::dataFolder()
 
 namespace {
 
-struct CancelProbe
-{
-    const std::atomic_bool *flag;
-};
-
-bool cancelRequested(void *probe, int)
-{
-    const auto *p = static_cast<CancelProbe *>(probe);
-    return p->flag && p->flag->load();
-}
-
 // How long the helper may take to load its languages: loading reads a few hundred
 // megabytes at most, far less than this even on a busy machine.
 constexpr qint64 LoadLimitMs = 120 * 1000;
 
-// The words as the helper hands them over (OcrHelperProtocol::recognisePage).
+// The words as the helper hands them over (TesseractPage::recognise).
 bool deserialise(const std::string &in, PdfWords &words)
 {
     std::size_t at = 0;
@@ -89,11 +79,7 @@ QString loadError(const QString &culprit)
 
 OcrEngine::OcrEngine() = default;
 
-OcrEngine::~OcrEngine()
-{
-    if (m_api)
-        m_api->End();
-}
+OcrEngine::~OcrEngine() = default;
 
 QStringList OcrEngine::installedLanguages()
 {
@@ -201,10 +187,13 @@ OcrEngine::Start OcrEngine::startHelper(const std::atomic_bool *cancel, QString 
 
 bool OcrEngine::loadHere(QString *error)
 {
-    m_api = std::make_unique<tesseract::TessBaseAPI>();
+    const TesseractLibrary *library = TesseractLibrary::get(error);
+    if (!library)
+        return false;
+    m_api = library->newEngine();
     std::string culprit;
-    if (!OcrHelperProtocol::loadLanguages(*m_api, QFile::encodeName(m_dataFolder).constData(),
-                                          m_languages.toStdString(), &culprit)) {
+    if (!m_api->loadLanguages(QFile::encodeName(m_dataFolder).constData(),
+                              m_languages.toStdString(), &culprit)) {
         m_api.reset();
         setError(error, loadError(QString::fromStdString(culprit)));
         return false;
@@ -252,14 +241,8 @@ bool OcrEngine::recognise(const QImage &image, PdfWords &words, QString *error,
         ok = recogniseInHelper(gray.constBits(), gray.bytesPerLine(), gray.width(), gray.height(),
                                dpi, found, cancel, clock, &late);
     } else {
-        CancelProbe probe{cancel};
-        tesseract::ETEXT_DESC monitor;
-        monitor.cancel = cancelRequested;
-        monitor.cancel_this = &probe;
-        if (m_timeLimit > 0)
-            monitor.set_deadline_msecs(m_timeLimit * 1000);
-        ok = OcrHelperProtocol::recognisePage(*m_api, gray.constBits(), gray.width(), gray.height(),
-                                              int(gray.bytesPerLine()), dpi, found, &monitor);
+        ok = m_api->recognise(gray.constBits(), gray.width(), gray.height(),
+                              int(gray.bytesPerLine()), dpi, found, cancel, m_timeLimit * 1000);
         late = !ok && m_timeLimit > 0 && clock.elapsed() >= qint64(m_timeLimit) * 1000;
     }
     if (ok && !deserialise(found, words)) {

@@ -11,9 +11,7 @@
 
 class OcrHelperProcess;
 class QElapsedTimer;
-namespace tesseract {
-class TessBaseAPI;
-} // namespace tesseract
+class TesseractEngine;
 
 // One Tesseract engine: the languages loaded once, then any number of pages
 // recognised one after another. An engine is not shared between threads; parallel
@@ -83,7 +81,7 @@ private:
     QString m_dataFolder;
     std::unique_ptr<OcrHelperProcess> m_helper;
     // Only when no helper can be started.
-    std::unique_ptr<tesseract::TessBaseAPI> m_api;
+    std::unique_ptr<TesseractEngine> m_api;
     bool m_ready = false;
     int m_timeLimit = DefaultTimeLimit;
 };

@@ -1,5 +1,7 @@
 #include "ocr/OcrHelperProcess.h"
 
+#include "ocr/Companion.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -68,20 +70,6 @@ private:
     bool m_raised = false;
 };
 
-QString runningProgram()
-{
-    char buffer[4096];
-    const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0)
-        return {};
-    QString path = QFile::decodeName(QByteArray(buffer, int(n)));
-    // A program replaced by an update while it runs.
-    const QString deleted = QStringLiteral(" (deleted)");
-    if (path.endsWith(deleted))
-        path.chop(deleted.size());
-    return path;
-}
-
 bool isProgram(const QString &path)
 {
     const QFileInfo info(path);
@@ -95,24 +83,7 @@ QString OcrHelperProcess::program()
     const QString given = qEnvironmentVariable("PAGORA_OCR_HELPER");
     if (!given.isEmpty())
         return given;
-    const QString self = runningProgram();
-    if (self.isEmpty())
-        return {};
-    const QDir folder = QFileInfo(self).absoluteDir();
-    QStringList candidates{
-        folder.filePath(QStringLiteral("pagora-ocr")),
-        QDir::cleanPath(folder.filePath(QStringLiteral(PAGORA_OCR_FROM_BINDIR)))};
-#ifdef PAGORA_OCR_BUILD_HELPER
-    // Only a program of the build tree takes the build tree's helper: an installed
-    // one never reaches into a folder it was once built in.
-    if (self.startsWith(QStringLiteral(PAGORA_BUILD_TREE "/")))
-        candidates << QStringLiteral(PAGORA_OCR_BUILD_HELPER);
-#endif
-    for (const QString &candidate : candidates) {
-        if (isProgram(candidate))
-            return candidate;
-    }
-    return {};
+    return Companion::find(QStringLiteral("pagora-ocr"), isProgram);
 }
 
 bool OcrHelperProcess::start(const QString &program, const QStringList &arguments, QString *error)

@@ -1,6 +1,7 @@
 #include "ocr/PageStraightener.h"
 
 #include "ocr/OcrEngine.h"
+#include "ocr/TesseractLibrary.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -9,8 +10,6 @@
 #include <array>
 #include <cmath>
 #include <cstring>
-#include <leptonica/allheaders.h>
-#include <tesseract/baseapi.h>
 
 Q_LOGGING_CATEGORY(lcStraighten, "pagora.ocr.straighten", QtWarningMsg)
 
@@ -83,25 +82,6 @@ Gray grayOf(const QImage &page)
     return gray;
 }
 
-// The ink of a gray image as a Leptonica 1-bit image (1 is ink).
-PIX *binaryOf(const QImage &gray, int threshold)
-{
-    PIX *pix = pixCreate(gray.width(), gray.height(), 1);
-    if (!pix)
-        return nullptr;
-    l_uint32 *data = pixGetData(pix);
-    const int wpl = pixGetWpl(pix);
-    for (int y = 0; y < gray.height(); ++y) {
-        const uchar *row = gray.constScanLine(y);
-        l_uint32 *line = data + size_t(y) * size_t(wpl);
-        for (int x = 0; x < gray.width(); ++x) {
-            if (row[x] < threshold)
-                SET_DATA_BIT(line, x);
-        }
-    }
-    return pix;
-}
-
 QImage turnedGray(const QImage &gray, int quarterTurns)
 {
     return quarterTurns % 4 == 0 ? gray
@@ -110,31 +90,28 @@ QImage turnedGray(const QImage &gray, int quarterTurns)
 
 } // namespace
 
-PageStraightener::PageStraightener() : m_osd(std::make_unique<tesseract::TessBaseAPI>())
-{
-}
+PageStraightener::PageStraightener() = default;
 
-PageStraightener::~PageStraightener()
-{
-    m_osd->End();
-}
+PageStraightener::~PageStraightener() = default;
 
 bool PageStraightener::init(QString *error)
 {
     if (m_ready)
         return true;
     const QString folder = OcrEngine::dataFolder();
-    const QByteArray path = QFile::encodeName(folder);
+    const TesseractLibrary *library = TesseractLibrary::get(error);
+    if (!library)
+        return false;
+    std::unique_ptr<TesseractEngine> osd = library->newEngine();
     if (!QFile::exists(folder + QStringLiteral("/osd.traineddata")) ||
-        m_osd->Init(path.constData(), "osd", tesseract::OEM_TESSERACT_ONLY) != 0) {
+        !osd->loadOrientation(QFile::encodeName(folder).constData())) {
         if (error)
             *error = QCoreApplication::translate("PageStraightener",
                                                  "The orientation data of the text recognition "
                                                  "(osd.traineddata) is not installed");
         return false;
     }
-    m_osd->SetPageSegMode(tesseract::PSM_OSD_ONLY);
-    m_osd->SetVariable("debug_file", "/dev/null");
+    m_osd = std::move(osd);
     m_ready = true;
     return true;
 }
@@ -158,38 +135,30 @@ void PageStraightener::measure(const QImage &page, bool upright, bool straight,
     }
 
     if (upright && m_ready) {
-        // Tesseract thresholds the page itself.
-        m_osd->SetImage(gray.image.constBits(), gray.image.width(), gray.image.height(), 1,
-                        int(gray.image.bytesPerLine()));
-        m_osd->SetSourceResolution(gray.dpi);
         int degrees = 0;
-        float confidence = 0.f, scriptConfidence = 0.f;
-        const char *script = nullptr;
-        if (m_osd->DetectOrientationScript(&degrees, &confidence, &script, &scriptConfidence)) {
+        float confidence = 0.f;
+        if (m_osd->detectOrientation(gray.image.constBits(), gray.image.width(),
+                                     gray.image.height(), int(gray.image.bytesPerLine()), gray.dpi,
+                                     &degrees, &confidence)) {
             // Tesseract names how far the page is turned clockwise; turning it on
             // by the rest of a full turn sets it upright.
             found->quarterTurns = ((360 - degrees) / 90) % 4;
             found->orientationConfidence = confidence;
         }
-        m_osd->Clear();
         qCDebug(lcStraighten) << "orientation" << degrees << "confidence" << confidence;
     }
 
-    if (straight) {
+    const TesseractLibrary *library = straight ? TesseractLibrary::get() : nullptr;
+    if (library) {
         const QImage standing = turnedGray(gray.image, turnsToApply(*found));
-        PIX *pix = binaryOf(standing, gray.threshold);
-        if (pix) {
-            l_float32 angle = 0.f, confidence = 0.f;
-            // Leptonica's own reductions (sweep at 1/4, search at 1/2), over the
-            // whole range in 1 degree steps, then halved down to 0.01 degree.
-            if (pixFindSkewSweepAndSearch(pix, &angle, &confidence, 4, 2, float(MaxSkewDegrees),
-                                          1.f, 0.01f) == 0) {
-                found->skewDegrees = angle;
-                found->skewConfidence = confidence;
-            }
-            pixDestroy(&pix);
-            qCDebug(lcStraighten) << "skew" << angle << "confidence" << confidence;
+        float angle = 0.f, confidence = 0.f;
+        if (library->findSkew(standing.constBits(), standing.width(), standing.height(),
+                              int(standing.bytesPerLine()), gray.threshold, float(MaxSkewDegrees),
+                              &angle, &confidence)) {
+            found->skewDegrees = angle;
+            found->skewConfidence = confidence;
         }
+        qCDebug(lcStraighten) << "skew" << angle << "confidence" << confidence;
     }
 }
 
@@ -291,56 +260,29 @@ QImage PageStraightener::rotated(const QImage &page, double degrees)
     const QImage::Format original = page.format();
     const bool gray = page.allGray();
     const int w = page.width(), h = page.height();
+    const TesseractLibrary *library = TesseractLibrary::get();
+    if (!library)
+        return page;
     // Leptonica's area-mapping rotation: interpolated, about the centre, the same
     // size, and several times faster than painting the page turned.
-    const l_float32 radians = l_float32(degrees * M_PI / 180.0);
+    const float radians = float(degrees * M_PI / 180.0);
     QImage result;
     if (gray) {
         const QImage source = page.convertToFormat(QImage::Format_Grayscale8);
-        PIX *pix = pixCreate(w, h, 8);
-        if (!pix)
-            return page;
-        for (int y = 0; y < h; ++y)
-            std::memcpy(pixGetData(pix) + size_t(y) * size_t(pixGetWpl(pix)),
-                        source.constScanLine(y), size_t(w));
-        pixEndianByteSwap(pix); // Leptonica keeps bytes in native 32-bit words
-        PIX *turned = pixRotateAMGray(pix, radians, l_uint8(qGray(background)));
-        pixDestroy(&pix);
-        if (!turned)
-            return page;
-        pixEndianByteSwap(turned);
         result = QImage(w, h, QImage::Format_Grayscale8);
-        for (int y = 0; y < h && !result.isNull(); ++y)
-            std::memcpy(result.scanLine(y),
-                        pixGetData(turned) + size_t(y) * size_t(pixGetWpl(turned)), size_t(w));
-        pixDestroy(&turned);
+        if (result.isNull() || !library->rotateGray(source.constBits(), int(source.bytesPerLine()),
+                                                    result.bits(), int(result.bytesPerLine()), w, h,
+                                                    radians, uchar(qGray(background))))
+            return page;
     } else {
         const QImage source = page.convertToFormat(QImage::Format_RGB32);
-        PIX *pix = pixCreate(w, h, 32);
-        if (!pix)
-            return page;
-        // Qt's 0xffRRGGBB words to Leptonica's 0xRRGGBB00.
-        for (int y = 0; y < h; ++y) {
-            const auto *in = reinterpret_cast<const quint32 *>(source.constScanLine(y));
-            l_uint32 *out = pixGetData(pix) + size_t(y) * size_t(pixGetWpl(pix));
-            for (int x = 0; x < w; ++x)
-                out[x] = l_uint32(in[x] << 8);
-        }
-        const l_uint32 fill = (l_uint32(qRed(background)) << 24) |
-                              (l_uint32(qGreen(background)) << 16) |
-                              (l_uint32(qBlue(background)) << 8);
-        PIX *turned = pixRotateAMColor(pix, radians, fill);
-        pixDestroy(&pix);
-        if (!turned)
-            return page;
         result = QImage(w, h, QImage::Format_RGB32);
-        for (int y = 0; y < h && !result.isNull(); ++y) {
-            const l_uint32 *in = pixGetData(turned) + size_t(y) * size_t(pixGetWpl(turned));
-            auto *out = reinterpret_cast<quint32 *>(result.scanLine(y));
-            for (int x = 0; x < w; ++x)
-                out[x] = 0xff000000u | (in[x] >> 8);
-        }
-        pixDestroy(&turned);
+        if (result.isNull() ||
+            !library->rotateColour(
+                reinterpret_cast<const std::uint32_t *>(source.constBits()),
+                int(source.bytesPerLine()), reinterpret_cast<std::uint32_t *>(result.bits()),
+                int(result.bytesPerLine()), w, h, radians, background & 0xffffffu))
+            return page;
     }
     if (result.isNull())
         return page;

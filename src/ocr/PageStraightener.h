@@ -4,9 +4,7 @@
 #include <QString>
 #include <memory>
 
-namespace tesseract {
-class TessBaseAPI;
-} // namespace tesseract
+class TesseractEngine;
 
 // What a page needs to stand upright and straight, as measured.
 struct PageCorrection
@@ -69,6 +67,6 @@ public:
     static QRgb backgroundColour(const QImage &page);
 
 private:
-    std::unique_ptr<tesseract::TessBaseAPI> m_osd;
+    std::unique_ptr<TesseractEngine> m_osd;
     bool m_ready = false;
 };

@@ -3,6 +3,7 @@
 #include "files/AtomicFile.h"
 #include "imaging/PageCrop.h"
 #include "ocr/PageStraightener.h"
+#include "ocr/TesseractLibrary.h"
 #include "pages/PageJournal.h"
 #include "pages/PageReservations.h"
 #include "pages/Thumbnail.h"
@@ -64,6 +65,8 @@ QImage correctedPage(const PageJob &job, PageResult &r)
     // One orientation engine for the worker thread, loaded on its first page.
     thread_local PageStraightener straightener;
     if (job.turnUpright && !straightener.init(&r.correctionReason))
+        return paper;
+    if (job.straighten && !TesseractLibrary::get(&r.correctionReason))
         return paper;
     PageCorrection found;
     const QImage page = straightener.correct(paper, job.turnUpright, job.straighten, &found);

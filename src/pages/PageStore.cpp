@@ -3,6 +3,7 @@
 #include "files/TempFolder.h"
 #include "imaging/ImageFileReader.h"
 #include "ocr/PageStraightener.h"
+#include "ocr/TesseractLibrary.h"
 #include "pages/GalleryLog.h"
 #include "pages/PageImport.h"
 #include "pages/PageJournal.h"
@@ -467,7 +468,7 @@ void PageStore::startJob(quint64 page)
             if (correct) {
                 PageStraightener straightener;
                 QString error;
-                if (upright && !straightener.init(&error)) {
+                if (upright ? !straightener.init(&error) : !TesseractLibrary::get(&error)) {
                     out.ok = false;
                 } else {
                     const QImage image = ImageFileReader::read(entry.workingCopy, &error);

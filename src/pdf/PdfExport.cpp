@@ -3,6 +3,7 @@
 #include "imaging/ImageFileReader.h"
 #include "ocr/OcrEnginePool.h"
 #include "ocr/PageStraightener.h"
+#include "ocr/TesseractLibrary.h"
 #include "pdf/ArchivalPage.h"
 #include "pdf/CompactPage.h"
 #include "pdf/ImageResolution.h"
@@ -226,6 +227,8 @@ bool PdfExport::run(const QStringList &files, const QString &output,
         setError(error, QStringLiteral("FileName is empty"));
         return false;
     }
+    if ((options.rotatePages || options.deskew) && !TesseractLibrary::get(error))
+        return false;
     if (options.rotatePages) {
         // A missing orientation model is named before anything is read.
         PageStraightener probe;

@@ -5,6 +5,7 @@
 // it finds a page's layout.
 
 #include "ocr/OcrHelperProtocol.h"
+#include "ocr/TesseractPage.h"
 
 #include <cerrno>
 #include <csignal>
@@ -89,7 +90,7 @@ int main(int argc, char *argv[])
 
     tesseract::TessBaseAPI api;
     std::string culprit;
-    if (!OcrHelperProtocol::loadLanguages(api, argv[1], argv[2], &culprit))
+    if (!TesseractPage::loadLanguages(api, argv[1], argv[2], &culprit))
         return reply(replies, OcrHelperProtocol::LoadFailed, culprit) ? 0 : 1;
     if (!reply(replies, OcrHelperProtocol::Ok, {}))
         return 1;
@@ -106,8 +107,8 @@ int main(int argc, char *argv[])
         pixels.resize(std::size_t(page.width) * std::size_t(page.height));
         if (!readAll(STDIN_FILENO, pixels.data(), pixels.size()))
             return 1;
-        const bool ok = OcrHelperProtocol::recognisePage(api, pixels.data(), page.width,
-                                                         page.height, page.width, page.dpi, words);
+        const bool ok = TesseractPage::recognise(api, pixels.data(), page.width, page.height,
+                                                 page.width, page.dpi, words);
         if (!reply(replies, ok ? OcrHelperProtocol::Ok : OcrHelperProtocol::RecogniseFailed,
                    ok ? words : std::string()))
             return 1;

@@ -32,7 +32,8 @@ desktop=share/applications/$id.desktop
 metainfo=share/metainfo/$id.metainfo.xml
 doc=share/doc/pagora-pro
 manpages=(share/man/man1/pagora-pro.1.gz share/man/man1/pagora-pdf.1.gz)
-expected=(bin/pagora-pro bin/pagora-pdf libexec/pagora-pro/pagora-ocr "$desktop" "$metainfo"
+expected=(bin/pagora-pro bin/pagora-pdf libexec/pagora-pro/pagora-ocr
+  libexec/pagora-pro/pagora-tesseract.so "$desktop" "$metainfo"
   share/icons/hicolor/scalable/apps/$id.svg "${manpages[@]}" "$doc/copyright" "$doc/changelog.gz")
 for size in 48 128 256; do
   expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
@@ -95,6 +96,20 @@ for program in pagora-pro pagora-pdf; do
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$prefix/bin/$program" --help 2>&1)
   [[ "$out" == "Usage: $program"* ]] || fail "$program --help said: $out"
 done
+# Straightening loads Tesseract from its installed module, not from the build tree.
+if [[ -x "$prefix/bin/pagora-pdf" ]]; then
+  /usr/bin/python3 - "$prefix/page.bmp" <<'PAGE'
+import struct, sys
+width, height = 64, 64
+pixels = b"\xff" * (width * 3 * height)
+info = struct.pack("<IiiHHIIiiII", 40, width, height, 1, 24, 0, len(pixels), 11811, 11811, 0, 0)
+with open(sys.argv[1], "wb") as f:
+    f.write(b"BM" + struct.pack("<IHHI", 54 + len(pixels), 0, 0, 54) + info + pixels)
+PAGE
+  out=$(env -u DISPLAY "$prefix/bin/pagora-pdf" --deskew "$prefix/page.pdf" "$prefix/page.bmp" 2>&1)
+  [[ $? -eq 0 && -z "$out" && -s "$prefix/page.pdf" ]] ||
+    fail "the installed pagora-pdf cannot straighten a page: $out"
+fi
 # The translations are built into the program: an installed copy finds them.
 if [[ -x "$prefix/bin/pagora-pro" ]]; then
   out=$(env -u DISPLAY -u WAYLAND_DISPLAY LC_ALL=ru_RU.UTF-8 "$prefix/bin/pagora-pro" --help 2>&1)

@@ -1,5 +1,6 @@
 #include "ocr/OcrEngine.h"
 #include "ocr/OcrHelperProtocol.h"
+#include "ocr/TesseractPage.h"
 #include "support/Prerequisite.h"
 #include "support/TextPage.h"
 
@@ -37,15 +38,15 @@ QStringList reference(const QImage &image, const QString &languages)
 {
     tesseract::TessBaseAPI api;
     std::string culprit, found;
-    if (!OcrHelperProtocol::loadLanguages(api, QFile::encodeName(OcrEngine::dataFolder()),
-                                          languages.toStdString(), &culprit))
+    if (!TesseractPage::loadLanguages(api, QFile::encodeName(OcrEngine::dataFolder()),
+                                      languages.toStdString(), &culprit))
         return {QStringLiteral("cannot load ") + QString::fromStdString(culprit)};
     const QImage gray = image.convertToFormat(QImage::Format_Grayscale8);
     int dpi = qRound(image.dotsPerMeterY() * 0.0254);
     if (dpi < 70 || dpi > 2400)
         dpi = 300;
-    if (!OcrHelperProtocol::recognisePage(api, gray.constBits(), gray.width(), gray.height(),
-                                          int(gray.bytesPerLine()), dpi, found))
+    if (!TesseractPage::recognise(api, gray.constBits(), gray.width(), gray.height(),
+                                  int(gray.bytesPerLine()), dpi, found))
         return {QStringLiteral("failed")};
     QStringList lines;
     std::size_t at = 0;
