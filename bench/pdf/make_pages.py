@@ -2,6 +2,7 @@
 """Writes A4 colour pages at 300 dpi (2480 x 3508) as 24-bit BMP files that look
 like scans: paper-white background with scanner noise, lines of dark "text" and a
 colour photograph. Usage: make_pages.py FOLDER COUNT"""
+import io
 import os
 import random
 import sys
@@ -50,7 +51,15 @@ def main():
     for i in range(count):
         path = os.path.join(folder, "page%02d.bmp" % (i + 1))
         if not os.path.exists(path):
-            page(i).save(path, "BMP")
+            # In blocks of 1 MiB, as the program writes its pages: the file system
+            # keeps the file in pieces of the size it was written in, and smaller
+            # pieces cost every later read more.
+            data = io.BytesIO()
+            page(i).save(data, "BMP")
+            data = data.getvalue()
+            with open(path, "wb") as f:
+                for at in range(0, len(data), 1 << 20):
+                    f.write(data[at:at + (1 << 20)])
 
 
 if __name__ == "__main__":
