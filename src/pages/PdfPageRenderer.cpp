@@ -1,7 +1,6 @@
 #include "pages/PdfPageRenderer.h"
 
 #include <QCoreApplication>
-#include <QPainter>
 #include <QPdfDocument>
 #include <QPdfDocumentRenderOptions>
 #include <QtMath>
@@ -73,16 +72,25 @@ QImage PdfPageRenderer::render(int page, QString *error) const
     QPdfDocumentRenderOptions options;
     // Stamps, filled-in forms and notes are part of the page the user sees.
     options.setRenderFlags(QPdfDocumentRenderOptions::RenderFlag::Annotations);
-    const QImage drawn = m_document->render(page, size, options);
-    if (drawn.isNull())
+    QImage image = m_document->render(page, size, options);
+    if (image.isNull())
         return fail();
-    // The page is drawn on a transparent ground, which would turn black without alpha.
-    QImage image(drawn.size(), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    {
-        QPainter painter(&image);
-        painter.drawImage(0, 0, drawn);
+    // The page is drawn on a transparent ground, which would turn black without
+    // alpha. It is laid on white paper where it lies: the same pixels as painting it
+    // over a white page, without a second page-sized image to allocate and fill.
+    image.convertTo(QImage::Format_ARGB32_Premultiplied);
+    if (image.format() != QImage::Format_ARGB32_Premultiplied)
+        return fail();
+    for (int y = 0; y < image.height(); ++y) {
+        auto *row = reinterpret_cast<quint32 *>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            // Premultiplied, each colour is at most the alpha: white's share adds
+            // without a carry.
+            const quint32 pixel = row[x];
+            row[x] = (pixel | 0xff000000u) + (255u - (pixel >> 24)) * 0x010101u;
+        }
     }
+    image.reinterpretAsFormat(QImage::Format_RGB32);
     const int dotsPerMetre = qRound(dpi / 0.0254);
     image.setDotsPerMeterX(dotsPerMetre);
     image.setDotsPerMeterY(dotsPerMetre);
