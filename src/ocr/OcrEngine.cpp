@@ -8,6 +8,7 @@
 #include <QElapsedTimer>
 #include <QLoggingCategory>
 #include <cstring>
+#include <limits>
 #include <memory>
 
 Q_LOGGING_CATEGORY(lcOcr, "pagora.ocr", QtWarningMsg)
@@ -241,8 +242,9 @@ bool OcrEngine::recognise(const QImage &image, PdfWords &words, QString *error,
         ok = recogniseInHelper(gray.constBits(), gray.bytesPerLine(), gray.width(), gray.height(),
                                dpi, found, cancel, clock, &late);
     } else {
+        const int deadlineMs = qMin(m_timeLimit, std::numeric_limits<int>::max() / 1000) * 1000;
         ok = m_api->recognise(gray.constBits(), gray.width(), gray.height(),
-                              int(gray.bytesPerLine()), dpi, found, cancel, m_timeLimit * 1000);
+                              int(gray.bytesPerLine()), dpi, found, cancel, deadlineMs);
         late = !ok && m_timeLimit > 0 && clock.elapsed() >= qint64(m_timeLimit) * 1000;
     }
     if (ok && !deserialise(found, words)) {

@@ -256,13 +256,13 @@ QImage PageStraightener::rotated(const QImage &page, double degrees)
 {
     if (page.isNull() || degrees == 0.0)
         return page;
+    const TesseractLibrary *library = TesseractLibrary::get();
+    if (!library)
+        return page;
     const QRgb background = backgroundColour(page);
     const QImage::Format original = page.format();
     const bool gray = page.allGray();
     const int w = page.width(), h = page.height();
-    const TesseractLibrary *library = TesseractLibrary::get();
-    if (!library)
-        return page;
     // Leptonica's area-mapping rotation: interpolated, about the centre, the same
     // size, and several times faster than painting the page turned.
     const float radians = float(degrees * M_PI / 180.0);
