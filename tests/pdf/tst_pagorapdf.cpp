@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QImage>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -52,6 +53,25 @@ private slots:
         QCOMPARE(result.exitCode, 0);
         QVERIFY(result.out.startsWith("Usage: pagora-pdf OUTPUT.pdf IMAGE..."));
         QVERIFY(result.err.isEmpty());
+    }
+
+    // Plain documents need no text recognition: a copy of the program with no
+    // recognition module to be found writes them. Asked to straighten, it names what
+    // is missing and writes nothing.
+    void withoutRecognitionModule()
+    {
+        const QString lone = path(QStringLiteral("lone/pagora-pdf"));
+        QVERIFY(QDir().mkpath(QFileInfo(lone).path()));
+        QVERIFY(QFile::copy(QStringLiteral(PAGORA_PDF_TOOL), lone));
+        const QString out = path(QStringLiteral("lone/out.pdf"));
+        const QString a = path(QStringLiteral("a.jpg"));
+        ToolResult result = runTool(lone, {out, a});
+        QCOMPARE(result.exitCode, 0);
+        QVERIFY(QFile::remove(out));
+        result = runTool(lone, {QStringLiteral("--deskew"), out, a});
+        QCOMPARE(result.exitCode, 1);
+        QVERIFY2(result.err.contains("pagora-tesseract.so not found"), result.err);
+        QVERIFY(!QFile::exists(out));
     }
 
     // JPEG inputs are embedded unchanged, in exactly the documented layout.
@@ -214,13 +234,12 @@ private slots:
                 text += "\\" + QByteArray::number(uchar(c), 8).rightJustified(3, '0');
             return QString::fromLatin1(text);
         };
-        const ToolResult result =
-            runTool(QStringLiteral("sh"),
-                    {QStringLiteral("-c"),
-                     QStringLiteral("exec \"$0\" %3 \"$(printf '%1')\" \"$(printf '%2')\"")
-                         .arg(escaped(out), escaped(in),
-                              archival ? QStringLiteral("--pdfa") : QString()),
-                     QStringLiteral(PAGORA_PDF_TOOL)});
+        const ToolResult result = runTool(
+            QStringLiteral("sh"),
+            {QStringLiteral("-c"),
+             QStringLiteral("exec \"$0\" %3 \"$(printf '%1')\" \"$(printf '%2')\"")
+                 .arg(escaped(out), escaped(in), archival ? QStringLiteral("--pdfa") : QString()),
+             QStringLiteral(PAGORA_PDF_TOOL)});
         QVERIFY2(result.exitCode == 0 && result.err.isEmpty(), result.err);
         struct stat st = {};
         QCOMPARE(::lstat(out.constData(), &st), 0);
