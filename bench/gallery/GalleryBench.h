@@ -2,7 +2,10 @@
 
 // What the gallery benchmarks share: the page size, how a time is taken, and
 // how long the window's thread stands still.
+#include "settings/SettingsStore.h"
+
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QThread>
@@ -17,6 +20,24 @@ namespace GalleryBench {
 
 constexpr int PageWidth = 2480; // A4 at 300 dots per inch
 constexpr int PageHeight = 3508;
+
+// The program's folders inside a scratch folder: the working copies in temp (as
+// TEMP), the page files in dest, the settings beside them.
+struct ScratchFolders
+{
+    QString temp;
+    QString dest;
+};
+inline ScratchFolders useScratch(const QDir &scratch)
+{
+    const ScratchFolders folders{scratch.filePath(QStringLiteral("temp")),
+                                 scratch.filePath(QStringLiteral("dest"))};
+    QDir().mkpath(folders.temp);
+    QDir().mkpath(folders.dest);
+    qputenv("TEMP", QFile::encodeName(folders.temp));
+    SettingsStore::setDefaultFilePath(scratch.filePath(QStringLiteral("settings.ini")));
+    return folders;
+}
 
 // The median of runs timings of work, in milliseconds.
 inline double medianMs(int runs, const std::function<void()> &work)

@@ -157,12 +157,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "no scratch folder in %s\n", qPrintable(folder));
         return 1;
     }
-    const QString temp = scratch.filePath(QStringLiteral("temp"));
-    const QString dest = scratch.filePath(QStringLiteral("dest"));
-    QDir().mkpath(temp);
-    QDir().mkpath(dest);
-    qputenv("TEMP", QFile::encodeName(temp));
-    SettingsStore::setDefaultFilePath(scratch.filePath(QStringLiteral("settings.ini")));
+    const GalleryBench::ScratchFolders folders = GalleryBench::useScratch(QDir(scratch.path()));
+    const QString temp = folders.temp, dest = folders.dest;
     QStringList said;
     UserPrompts::setResponder([&said](const UserPrompts::Prompt &prompt) {
         said.append(prompt.text);

@@ -105,12 +105,8 @@ int main(int argc, char *argv[])
     qputenv("QT_QPA_PLATFORM", "offscreen");
     TimedApplication app(argc, argv);
     QTemporaryDir scratch;
-    const QString temp = scratch.filePath(QStringLiteral("temp"));
-    const QString dest = scratch.filePath(QStringLiteral("dest"));
-    QDir().mkpath(temp);
-    QDir().mkpath(dest);
-    qputenv("TEMP", QFile::encodeName(temp));
-    SettingsStore::setDefaultFilePath(scratch.filePath(QStringLiteral("settings.ini")));
+    const GalleryBench::ScratchFolders folders = GalleryBench::useScratch(QDir(scratch.path()));
+    const QString temp = folders.temp, dest = folders.dest;
     QStringList said;
     UserPrompts::setResponder([&said](const UserPrompts::Prompt &prompt) {
         said.append(prompt.text);
